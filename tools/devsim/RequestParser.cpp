@@ -100,7 +100,15 @@ void RequestParser::Feed(std::string_view bytes, std::vector<ParsedLine>& out) {
             overflow_ = false;
             continue;
         }
-        if (!inLine_) continue; // wake-up bytes and noise between requests
+        if (!inLine_) {
+            // noise between requests; a CR is the wake-up the handshake starts with
+            if (c == '\r') {
+                ParsedLine wake;
+                wake.wakeup = true;
+                out.push_back(std::move(wake));
+            }
+            continue;
+        }
         if (c == '\n') {
             std::string_view text = line_;
             if (!text.empty() && text.back() == '\r') text.remove_suffix(1);

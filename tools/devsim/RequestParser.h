@@ -7,8 +7,9 @@
 //                                           those letters ("%04X"; FFFF for no payload)
 //   "$ENTRANCE FFFF\r\n"                    the handshake (the tool wakes the line with " \r"
 //   first)
-// Bytes outside a line (the " \r" wake-up, noise) are skipped; a "$" inside a line starts a new
-// one and abandons the unfinished one.
+// Bytes outside a line are skipped, except that a CR there (the " \r" wake-up before the
+// handshake) is reported as a wake-up: the start of a new session. A "$" inside a line starts a
+// new one and abandons the unfinished one.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,8 +40,9 @@ struct Request {
 struct ParsedLine {
     std::string text; // from "$" up to (not including) CR LF, possibly cut at kMaxRequestLine
     RequestError error = RequestError::None;
-    Request request; // valid only when error is None
-    bool ok() const { return error == RequestError::None; }
+    Request request;     // valid only when ok()
+    bool wakeup = false; // not a line: a CR arrived outside a line
+    bool ok() const { return error == RequestError::None && !wakeup; }
 };
 
 // Longer than any request the tool sends (a 64-byte SET is 147 characters).

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -198,6 +199,10 @@ private:
     }
 
     void Serve(const ParsedLine& line, Clock::time_point now) {
+        if (line.wakeup) {
+            WakeUp();
+            return;
+        }
         std::string entry = std::string(RequestErrorName(line.error)) + "\t" + Printable(line.text);
         if (!line.ok()) {
             log_.Line(entry + "\tsilent");
@@ -224,6 +229,22 @@ private:
             Schedule(pieces, now);
         }
         log_.Line(entry);
+    }
+
+    // The wake-up starts a new session: whatever the previous one left unread (answers still
+    // queued here, bytes waiting in the terminal) would only confuse the new one. A serial line
+    // that nobody listened to keeps nothing either.
+    void WakeUp() {
+        int unread = 0;
+        ioctl(slave_, FIONREAD, &unread);
+        const std::size_t queued = out_.size();
+        out_.clear();
+        tcflush(slave_, TCIFLUSH);
+        std::string line = "# wake-up";
+        if (unread > 0 || queued > 0)
+            line += ": " + std::to_string(unread) + " unread bytes and " + std::to_string(queued) +
+                    " queued writes discarded";
+        log_.Line(line);
     }
 
     // Answers leave in the order of the requests, each piece after its delay.

@@ -115,6 +115,11 @@ public:
         return lines;
     }
 
+    bool WaitReadable() {
+        pollfd p{port_, POLLIN, 0};
+        return poll(&p, 1, kTimeoutMs) == 1;
+    }
+
     // Exit status after SIGTERM (or after it ended by itself); -1 when it does not end.
     int Stop(bool signal = true) {
         if (signal) kill(pid_, SIGTERM);
@@ -264,6 +269,25 @@ TEST_F(ProcessTest, AnswersLeaveInRequestOrderEvenWhenLate) {
     EXPECT_NE(nd.substr(nd.size() - 5, 4), CrcText(Uart_Crc16(nd.substr(0, nd.size() - 5))));
     EXPECT_TRUE(BodyOf(split[3]).starts_with("5441\x0C"));
     EXPECT_EQ(sim.Stop(), 0);
+}
+
+TEST_F(ProcessTest, WakeUpDiscardsWhatThePreviousSessionLeftUnread) {
+    Sim sim;
+    ASSERT_TRUE(sim.Start({"--log", File("log")}));
+    ASSERT_TRUE(sim.OpenPort());
+    sim.Write(ToolFrame(kModeGet, RXEDMD));
+    ASSERT_TRUE(sim.WaitReadable()); // an answer nobody reads
+    // the wake-up, and (as the tool's pause after it does) time for the device to take it
+    sim.Write(" \r");
+    for (int waited = 0; waited < kTimeoutMs; waited += 10) {
+        if (Text(File("log")).find("# wake-up") != std::string::npos) break;
+        SleepMs(10);
+    }
+    sim.Write(ToolFrame(kModeGet, ENTRANCE).substr(2));
+    EXPECT_EQ(sim.ReadLines(1), "$ACCEPT6E89\n");
+    EXPECT_EQ(sim.Stop(), 0);
+    EXPECT_NE(Text(File("log")).find("# wake-up: 7 unread bytes"), std::string::npos)
+        << Text(File("log"));
 }
 
 TEST_F(ProcessTest, HangsUpAfterTheGivenRequest) {

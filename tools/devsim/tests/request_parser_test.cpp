@@ -42,7 +42,17 @@ std::vector<Case> ToolRequests() {
     };
 }
 
-void ExpectRequest(const std::vector<ParsedLine>& lines, const Case& c, const std::string& how) {
+// Lines only; `wakeups` counts the wake-ups among them.
+std::vector<ParsedLine> Lines(std::vector<ParsedLine> all, int* wakeups = nullptr) {
+    const auto n = std::erase_if(all, [](const ParsedLine& p) { return p.wakeup; });
+    if (wakeups) *wakeups = static_cast<int>(n);
+    return all;
+}
+
+void ExpectRequest(std::vector<ParsedLine> all, const Case& c, const std::string& how) {
+    int wakeups = 0;
+    const auto lines = Lines(std::move(all), &wakeups);
+    EXPECT_EQ(wakeups, c.command == ENTRANCE ? 1 : 0) << how;
     ASSERT_EQ(lines.size(), 1u) << how;
     const ParsedLine& p = lines[0];
     ASSERT_TRUE(p.ok()) << how << ": " << RequestErrorName(p.error) << " " << p.text;
@@ -52,11 +62,11 @@ void ExpectRequest(const std::vector<ParsedLine>& lines, const Case& c, const st
         << how;
 }
 
-std::vector<ParsedLine> FeedAll(std::string_view bytes) {
+std::vector<ParsedLine> FeedAll(std::string_view bytes, int* wakeups = nullptr) {
     RequestParser parser;
     std::vector<ParsedLine> out;
     parser.Feed(bytes, out);
-    return out;
+    return Lines(std::move(out), wakeups);
 }
 
 } // namespace
@@ -65,7 +75,12 @@ TEST(RequestParser, ToolFramesWholeByteByByteAndAtEverySplit) {
     for (const Case& c : ToolRequests()) {
         const std::string frame = ToolFrame(c.mode, c.command, c.payload);
         const std::string name(CommandName(c.command));
-        ExpectRequest(FeedAll(frame), c, name + " whole");
+        {
+            RequestParser parser;
+            std::vector<ParsedLine> out;
+            parser.Feed(frame, out);
+            ExpectRequest(out, c, name + " whole");
+        }
 
         // the tool's own writes, one Feed each
         {
@@ -90,7 +105,7 @@ TEST(RequestParser, ToolFramesWholeByteByByteAndAtEverySplit) {
             RequestParser parser;
             std::vector<ParsedLine> out;
             parser.Feed(std::string_view(frame).substr(0, cut), out);
-            EXPECT_TRUE(out.empty());
+            EXPECT_TRUE(Lines(out).empty());
             parser.Feed(std::string_view(frame).substr(cut), out);
             ExpectRequest(out, c, name + " cut at " + std::to_string(cut));
         }
@@ -101,7 +116,9 @@ TEST(RequestParser, SeveralRequestsInOneRead) {
     const std::string bytes = ToolFrame(kModeGet, ENTRANCE) + ToolFrame(kModeGet, SYS_DSCPT) +
                               ToolFrame(kModeSet, ND_SEL, {0x00, 0x00}) +
                               ToolFrame(kModeGet, ND_DSCPT);
-    const auto lines = FeedAll(bytes);
+    int wakeups = 0;
+    const auto lines = FeedAll(bytes, &wakeups);
+    EXPECT_EQ(wakeups, 1);
     ASSERT_EQ(lines.size(), 4u);
     const std::uint16_t expected[] = {ENTRANCE, SYS_DSCPT, ND_SEL, ND_DSCPT};
     for (std::size_t i = 0; i < 4; ++i) {
@@ -151,7 +168,9 @@ TEST(RequestParser, RecoversAfterNoiseBrokenAndOverlongLines) {
     bytes += ToolFrame(kModeGet, RXEDMD);
     bytes += "$SET SYS_STR " + std::string(2000, 'A') + "\r\n"; // far longer than any request
     bytes += "$GET SYS_DSCPT FFFF\n";                           // LF without CR is accepted
-    const auto lines = FeedAll(bytes);
+    int wakeups = 0;
+    const auto lines = FeedAll(bytes, &wakeups);
+    EXPECT_EQ(wakeups, 1); // the CR of "noise\r\n"; the CRs ending lines are not wake-ups
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].error, RequestError::Abandoned);
     EXPECT_EQ(lines[0].text, "$SET ND_ED0A 0102");
