@@ -20,7 +20,7 @@ Connection and records:
                           malformed, unknown, toolong, abandoned), a tab, the line from '$'
                           without CR LF; then, after a tab, what the device made of it
                           (answered, silent, a note, faults applied). Lines starting with '#'
-                          are events (start, hang-up, firmware written).
+                          are events (start, wake-up, hang-up, firmware written, stop).
   --state-dir DIR         keep each slot's EDID (input1.bin, user3.bin, ...), the EDID mode
                           (mode) and the description (description) in DIR, rewritten atomically
                           on every change; input, user, mode and description files found there
@@ -79,12 +79,13 @@ Faults (repeatable --fault RULE; RULE is KIND[:CMD[:ARGS]]):
   flood:CMD[:BYTES]       BYTES of filler (default 2048, must be over 1024) and the answer are
                           written at once
   Answers leave in the order of the requests: a late answer delays the ones after it.
-  --hangup-after N        after the Nth request received (not answered), close the terminal so
-                          the tool sees the port die, and exit 0
+  --hangup-after N        when the Nth well-formed request arrives (it is not answered), close
+                          the terminal so the tool sees the port die, and exit 0
 
 Answers: every answer line is body + CRC ("%04X" of the body) + LF. A SET is answered "OK" 0x0C
 when applied and "NG" 0x0C when refused; a GET with nothing to report (no valid slot selected,
-no GET form) and any request with a bad CRC get no answer.
+no GET form) and any request with a bad CRC get no answer. A CR outside a request (the " \r"
+before the handshake) starts a new session: answers the previous one left unread are discarded.
 
   --help                  show this text and exit
 )";

@@ -252,6 +252,7 @@ TEST_F(ProcessTest, AnswersLeaveInRequestOrderEvenWhenLate) {
                            "--fault", "drop:SYS_DSCPT:1", "--fault", "badcrc:ND_DSCPT:1"}));
     ASSERT_TRUE(sim.OpenPort());
     sim.Write(Handshake() + ToolFrame(kModeGet, RXEDMD) + ToolFrame(kModeGet, SYS_DSCPT) +
+              "$GET RXEDMD FFFE\r\n" + // a bad CRC: never answered
               ToolFrame(kModeGet, ND_DSCPT) + ToolFrame(kModeGet, SYS_DSCPT));
     const auto lines = sim.ReadLines(4);
     ASSERT_TRUE(lines);
