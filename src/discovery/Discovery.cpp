@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 
 #include "link/Crc16.h"
 
@@ -242,6 +243,96 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
     r.datagram = FrameDatagram(kDatagramConfiguration, items);
     r.ok = true;
     return r;
+}
+
+std::vector<std::uint8_t> BuildAnnouncement(const NetDeviceRecord& r) {
+    std::vector<std::uint8_t> items;
+    auto add = [&](std::uint8_t tag, const std::vector<std::uint8_t>& v) {
+        items.push_back(tag);
+        items.push_back(static_cast<std::uint8_t>(std::min<std::size_t>(v.size(), 255)));
+        items.insert(items.end(), v.begin(), v.begin() + std::min<std::ptrdiff_t>(v.size(), 255));
+    };
+    auto text = [](const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    auto dotted = [](const std::string& s) {
+        std::vector<std::uint8_t> b;
+        for (const auto& part : NonEmptyParts(s)) {
+            const auto v = Decimal(part);
+            b.push_back(static_cast<std::uint8_t>(v ? *v : 0));
+        }
+        b.resize(4, 0);
+        return b;
+    };
+    std::vector<std::uint8_t> pid;
+    for (std::size_t i = r.productId.size(); i >= 2; i -= 2) {
+        const std::string digits = r.productId.substr(i - 2, 2);
+        pid.push_back(static_cast<std::uint8_t>(std::strtoul(digits.c_str(), nullptr, 16)));
+    }
+    if (!pid.empty()) add(TagProductId, pid);
+    add(TagMac, std::vector<std::uint8_t>(r.mac.begin(), r.mac.end()));
+    add(TagIp, dotted(r.ip));
+    add(TagMask, dotted(r.mask));
+    add(TagGateway, dotted(r.gateway));
+    add(TagDns, dotted(r.dns));
+    add(TagIpMode, {static_cast<std::uint8_t>(r.ipMode)});
+    add(TagWebPort, {static_cast<std::uint8_t>(r.webPort & 0xFF),
+                     static_cast<std::uint8_t>((r.webPort >> 8) & 0xFF)});
+    add(TagTelnetPort, {static_cast<std::uint8_t>(r.telnetPort & 0xFF),
+                        static_cast<std::uint8_t>((r.telnetPort >> 8) & 0xFF)});
+    if (!r.serial.empty()) add(TagSerial, text(r.serial));
+    if (!r.productName.empty()) add(TagProductName, text(r.productName));
+    if (!r.description.empty()) add(TagDescription, text(r.description));
+    return FrameDatagram(kDatagramAnnouncement, items);
+}
+
+bool ApplyConfiguration(const std::uint8_t* data, std::size_t size, NetDeviceRecord& record) {
+    if (data == nullptr || size < 4 || size > kMaxDatagram || data[0] != kDatagramConfiguration)
+        return false;
+    const std::size_t L = data[1];
+    if (size < 4 + L) return false;
+    const std::uint16_t crc = Uart_Crc16(0xFFFF, data + 2, L);
+    if (data[2 + L] != (crc & 0xFF) || data[3 + L] != (crc >> 8)) return false;
+    // the first item must be our MAC
+    if (L < 8 || data[2] != TagMac || data[3] != 6 ||
+        !std::equal(record.mac.begin(), record.mac.end(), data + 4))
+        return false;
+    NetDeviceRecord next = record;
+    for (std::size_t p = 10; p + 2 <= 2 + L;) {
+        const std::uint8_t tag = data[p];
+        const std::size_t n = data[p + 1];
+        if (p + 2 + n > 2 + L) return false;
+        const std::uint8_t* v = data + p + 2;
+        switch (tag) {
+        case TagIp:
+            if (n == 4) next.ip = Dotted(v, 4);
+            break;
+        case TagMask:
+            if (n == 4) next.mask = Dotted(v, 4);
+            break;
+        case TagGateway:
+            if (n == 4) next.gateway = Dotted(v, 4);
+            break;
+        case TagDns:
+            if (n == 4) next.dns = Dotted(v, 4);
+            break;
+        case TagIpMode:
+            if (n == 1) {
+                next.ipMode = v[0];
+                if (v[0] == 1) next.ip = next.mask = next.gateway = "0.0.0.0";
+            }
+            break;
+        case TagWebPort:
+            if (n == 2) next.webPort = v[0] | (v[1] << 8);
+            break;
+        case TagTelnetPort:
+            if (n == 2) next.telnetPort = v[0] | (v[1] << 8);
+            break;
+        default:
+            break;
+        }
+        p += 2 + n;
+    }
+    record = next;
+    return true;
 }
 
 std::optional<std::string> WebAddress(const NetDeviceRecord& record) {

@@ -103,6 +103,15 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
 // "Http://" + IP + "/" for port 80, "Http://" + IP + ":" + port + "/" otherwise; none for port 0.
 std::optional<std::string> WebAddress(const NetDeviceRecord& record);
 
+// The device's side: an announcement carrying every field of the record (tags 1..14; the product
+// ID text is written back as bytes, last byte first, when it is hex digits).
+std::vector<std::uint8_t> BuildAnnouncement(const NetDeviceRecord& record);
+
+// The device's side of a configuration: true when the datagram is a well-formed kind 0x03 whose MAC
+// item equals the record's MAC; then the items it carries are applied to the record (addresses as
+// dotted text, mode, ports). Never reads past `size`.
+bool ApplyConfiguration(const std::uint8_t* data, std::size_t size, NetDeviceRecord& record);
+
 // "AA:BB:CC:DD:EE:FF" from the raw MAC.
 std::string MacText(const std::array<std::uint8_t, 6>& mac);
 

@@ -233,3 +233,35 @@ TEST(WebAddress, Rules) {
     r.webPort = 0;
     EXPECT_FALSE(WebAddress(r));
 }
+
+TEST(DeviceSide, AnnouncementRoundTripAndConfiguration) {
+    NetDeviceRecord dev = Known();
+    dev.productId = "0201";
+    dev.productName = "Matrix";
+    dev.description = "Rack B";
+    dev.serial = "S1";
+    const auto ann = BuildAnnouncement(dev);
+    NetDeviceRecord seen;
+    ASSERT_EQ(ParseAnnouncement(ann.data(), ann.size(), {}, seen), AnnouncementVerdict::Accepted);
+    EXPECT_EQ(seen.productId, "0201");
+    EXPECT_EQ(seen.ip, dev.ip);
+    EXPECT_EQ(seen.webPort, 80);
+    EXPECT_EQ(seen.description, "Rack B");
+
+    auto edits = Unchanged(seen);
+    edits.ip = "10.1.2.3";
+    edits.telnetPort = "2323";
+    const auto cfg = BuildConfiguration(seen, edits);
+    ASSERT_TRUE(cfg.ok);
+    EXPECT_TRUE(ApplyConfiguration(cfg.datagram.data(), cfg.datagram.size(), dev));
+    EXPECT_EQ(dev.ip, "10.1.2.3");
+    EXPECT_EQ(dev.telnetPort, 2323);
+
+    NetDeviceRecord other = Known();
+    other.mac[5] ^= 1; // addressed to someone else: untouched
+    EXPECT_FALSE(ApplyConfiguration(cfg.datagram.data(), cfg.datagram.size(), other));
+    EXPECT_EQ(other.ip, "192.168.1.20");
+    auto bad = cfg.datagram;
+    bad.back() ^= 1;
+    EXPECT_FALSE(ApplyConfiguration(bad.data(), bad.size(), dev));
+}
