@@ -25,6 +25,7 @@ public:
     // by a copy that died is taken over.
     bool TryAcquire();
     bool IsFirst() const { return first_; }
+    bool Listening() const { return server_.isListening(); }
 
     QString LockFilePath() const { return lockPath_; }
     QString ServerName() const { return serverName_; }
