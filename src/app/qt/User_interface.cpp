@@ -12,6 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include "app/qt/Dialogs.h"
@@ -318,12 +319,18 @@ void TForm1::closeEvent(QCloseEvent* event) {
 // ---- entry -------------------------------------------------------------------------------------
 
 int RunApplication(QApplication& app) {
-    auto state = std::make_unique<AppState>();
-    TForm1 form1(*state);
-    if (form1.TerminateRequested()) return 0;
-    QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
-    form1.show();
-    return app.exec();
+    // Anything thrown out of the start-up or the message loop is shown, then the program ends.
+    try {
+        auto state = std::make_unique<AppState>();
+        TForm1 form1(*state);
+        if (form1.TerminateRequested()) return 0;
+        QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
+        form1.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        Dialogs::Current().Message(nullptr, {DialogKind::Error, kMainCaption, e.what(), {}});
+    }
+    return 0;
 }
 
 } // namespace tavo
