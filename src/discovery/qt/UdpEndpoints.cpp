@@ -2,39 +2,31 @@
 
 #include <QVariant>
 
-#include "link/Crc16.h"
-
 namespace tavo {
 
 QByteArray DiscoveryRequestDatagram() {
-    const std::uint16_t crc = Uart_Crc16(0xFFFF, nullptr, 0);
-    QByteArray d;
-    d.append(char(0x01)); // type: request
-    d.append(char(0x00)); // payload length
-    d.append(char(crc & 0xFF));
-    d.append(char(crc >> 8));
-    return d;
+    const std::vector<std::uint8_t> bytes = BuildDiscoveryRequest();
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
 UdpEndpoints::UdpEndpoints(QObject* parent) : QObject(parent) {
     listener_.setObjectName("IdUDPServer1");
-    listener_.setProperty("defaultPort", int(kDiscoveryAnswerPort));
+    listener_.setProperty("defaultPort", int(kDiscoveryInPort));
     sender_.setObjectName("IdUDPClient1");
     sender_.setProperty("host", QString::fromLatin1(kDiscoveryBroadcast));
-    sender_.setProperty("port", int(kDiscoveryRequestPort));
+    sender_.setProperty("port", int(kDiscoveryOutPort));
     receiver_.setObjectName("IdIPMCastClient1");
     receiver_.setProperty("group", QString::fromLatin1(kDiscoveryGroup));
-    receiver_.setProperty("defaultPort", int(kDiscoveryAnswerPort));
+    receiver_.setProperty("defaultPort", int(kDiscoveryInPort));
     multicastSender_.setObjectName("IdIPMCastServer1");
     multicastSender_.setProperty("group", QString::fromLatin1(kDiscoveryGroup));
-    multicastSender_.setProperty("port", int(kDiscoveryRequestPort));
+    multicastSender_.setProperty("port", int(kDiscoveryOutPort));
     connect(&receiver_, &QUdpSocket::readyRead, this, &UdpEndpoints::ReadPending);
 }
 
 bool UdpEndpoints::ActivateReceiver() {
     if (ReceiverActive()) return true;
-    if (!receiver_.bind(QHostAddress::AnyIPv4, kDiscoveryAnswerPort,
-                        QUdpSocket::DontShareAddress)) {
+    if (!receiver_.bind(QHostAddress::AnyIPv4, kDiscoveryInPort, QUdpSocket::DontShareAddress)) {
         receiverError_ = receiver_.errorString();
         return false;
     }
@@ -48,13 +40,12 @@ bool UdpEndpoints::ReceiverActive() const {
 }
 
 bool UdpEndpoints::SendBroadcast(const QByteArray& datagram) {
-    return sender_.writeDatagram(datagram, QHostAddress::Broadcast, kDiscoveryRequestPort) ==
+    return sender_.writeDatagram(datagram, QHostAddress::Broadcast, kDiscoveryOutPort) ==
            datagram.size();
 }
 
 bool UdpEndpoints::SendMulticast(const QByteArray& datagram) {
-    return multicastSender_.writeDatagram(datagram, Group(), kDiscoveryRequestPort) ==
-           datagram.size();
+    return multicastSender_.writeDatagram(datagram, Group(), kDiscoveryOutPort) == datagram.size();
 }
 
 int UdpEndpoints::SendDiscoveryRequest() {

@@ -8,14 +8,11 @@
 #include <QString>
 #include <QUdpSocket>
 
+#include "discovery/Discovery.h"
+
 namespace tavo {
 
-inline constexpr quint16 kDiscoveryRequestPort = 31001; // devices listen here
-inline constexpr quint16 kDiscoveryAnswerPort = 31002;  // we listen here
-inline constexpr const char* kDiscoveryGroup = "225.12.13.14";
-inline constexpr const char* kDiscoveryBroadcast = "255.255.255.255";
-
-// The discovery request: type 1, no payload, then the CRC-16 of the empty payload, low byte first.
+// The discovery request (01 00 FF FF) as a datagram.
 QByteArray DiscoveryRequestDatagram();
 
 class UdpEndpoints : public QObject {
@@ -23,7 +20,7 @@ class UdpEndpoints : public QObject {
 public:
     explicit UdpEndpoints(QObject* parent = nullptr);
 
-    // Binds the multicast receiver to the answer port without sharing it (so a second copy of the
+    // Binds the multicast receiver to the in-port without sharing it (so a second copy of the
     // program cannot bind it) and joins the group. False when the port cannot be bound; the
     // reason is in ReceiverError(). A failed join alone still returns true, see JoinedGroup().
     bool ActivateReceiver();
@@ -34,7 +31,7 @@ public:
     // Sends the discovery request once by broadcast and once to the group. Returns how many of
     // the two sends went out.
     int SendDiscoveryRequest();
-    // One datagram to 255.255.255.255:31001 / to the group at 31001.
+    // One datagram to 255.255.255.255 / to the group, at the out-port 31001.
     bool SendBroadcast(const QByteArray& datagram);
     bool SendMulticast(const QByteArray& datagram);
 
