@@ -4,9 +4,8 @@
 
 namespace tavo::devsim {
 
-// A valid 256-byte EDID: base block with a 1920x1080 preferred timing, range limits and the name
-// "TAVO NEW EDID", and a CEA-861 extension with video, audio, speaker and HDMI blocks. Both
-// checksums are computed, so swapping in another template only means changing this function.
+// The tool's own new EDID (the creator's "New" template), so a slot read from a fresh simulator
+// holds what the creator would start from.
 EdidImage BuiltinNewEdid();
 
 } // namespace tavo::devsim
