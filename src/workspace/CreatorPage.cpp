@@ -1,39 +1,98 @@
 #include "workspace/CreatorPage.h"
 
-#include <algorithm>
+#include <array>
+#include <cstring>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "workspace/CreatorTables.h"
 
 namespace tavo::creator {
 
-std::string ControlName(std::string_view prefix, int number) {
-    std::string name(prefix);
-    name += std::to_string(number);
-    return name;
+ControlName::ControlName(std::string_view prefix, int number) {
+    char digits[16];
+    int n = 0;
+    unsigned v = number < 0 ? 0u - static_cast<unsigned>(number) : static_cast<unsigned>(number);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (number < 0) digits[n++] = '-';
+    const std::size_t room = sizeof buf_ - static_cast<std::size_t>(n);
+    const std::size_t p = prefix.size() < room ? prefix.size() : room;
+    std::memcpy(buf_, prefix.data(), p);
+    len_ = p;
+    while (n > 0)
+        buf_[len_++] = digits[--n];
 }
 
-std::string SpeakerName(const SpeakerBox& box) {
-    return ControlName(kSpeakerPrefix, box.number);
-}
-std::string SpeakerTwinName(const SpeakerBox& box) {
-    return box.twinCaption.empty() ? std::string() : SpeakerName(box) + "r";
+namespace {
+
+// The composed names of the speaker boxes and of the audio panels' controls, made once.
+struct NameCache {
+    std::array<std::string, kSpeakers.size()> speakers, twins;
+    struct Panel {
+        std::string yes, detail, maxCh, bitRate;
+        std::array<std::string, kAudioRates.size()> rates;
+    };
+    std::array<Panel, kAudioPanels.size()> panels;
+};
+
+const NameCache& Cache() {
+    static const NameCache cache = [] {
+        NameCache c;
+        for (std::size_t i = 0; i < kSpeakers.size(); ++i) {
+            c.speakers[i] = ControlName(kSpeakerPrefix, kSpeakers[i].number);
+            if (!kSpeakers[i].twinCaption.empty()) c.twins[i] = c.speakers[i] + "r";
+        }
+        for (std::size_t i = 0; i < kAudioPanels.size(); ++i) {
+            const auto& panel = kAudioPanels[i];
+            const std::string part(panel.part);
+            auto& n = c.panels[i];
+            n.yes = ControlName(kAudioFormatPrefix, panel.formatBox);
+            n.detail = "CheckBox_AudDetial_" + part;
+            n.maxCh = "Edit_Audio" + part + "_MaxCh";
+            if (panel.hasBitRate) n.bitRate = "Edit_Audio" + part + "_BitRate";
+            for (std::size_t k = 0; k < kAudioRates.size(); ++k)
+                n.rates[k] =
+                    ControlName("CheckBox_Audio" + part + "_Freq_", static_cast<int>(k) + 1);
+        }
+        return c;
+    }();
+    return cache;
 }
 
-std::string AudioFormatBoxName(const AudioPanel& panel) {
-    return ControlName(kAudioFormatPrefix, panel.formatBox);
+std::size_t SpeakerIndex(const SpeakerBox& box) {
+    return static_cast<std::size_t>(box.number - 1) % kSpeakers.size();
 }
-std::string AudioDetailName(const AudioPanel& panel) {
-    return "CheckBox_AudDetial_" + std::string(panel.part);
+
+const NameCache::Panel& PanelNames(const AudioPanel& panel) {
+    return Cache().panels[static_cast<std::size_t>(panel.formatBox - 3) % kAudioPanels.size()];
 }
-std::string AudioMaxChannelsName(const AudioPanel& panel) {
-    return "Edit_Audio" + std::string(panel.part) + "_MaxCh";
+
+} // namespace
+
+const std::string& SpeakerName(const SpeakerBox& box) {
+    return Cache().speakers[SpeakerIndex(box)];
 }
-std::string AudioBitRateName(const AudioPanel& panel) {
-    return "Edit_Audio" + std::string(panel.part) + "_BitRate";
+const std::string& SpeakerTwinName(const SpeakerBox& box) {
+    return Cache().twins[SpeakerIndex(box)];
 }
-std::string AudioRateName(const AudioPanel& panel, int k) {
-    return ControlName("CheckBox_Audio" + std::string(panel.part) + "_Freq_", k);
+
+const std::string& AudioFormatBoxName(const AudioPanel& panel) {
+    return PanelNames(panel).yes;
+}
+const std::string& AudioDetailName(const AudioPanel& panel) {
+    return PanelNames(panel).detail;
+}
+const std::string& AudioMaxChannelsName(const AudioPanel& panel) {
+    return PanelNames(panel).maxCh;
+}
+const std::string& AudioBitRateName(const AudioPanel& panel) {
+    return PanelNames(panel).bitRate;
+}
+const std::string& AudioRateName(const AudioPanel& panel, int k) {
+    return PanelNames(panel).rates[static_cast<std::size_t>(k - 1) % kAudioRates.size()];
 }
 
 namespace {
@@ -41,6 +100,7 @@ namespace {
 struct Names {
     std::vector<std::string> checks;
     std::vector<std::string> edits;
+    std::unordered_map<std::string_view, int> index; // views into the two vectors
 };
 
 Names MakeNames() {
@@ -102,6 +162,11 @@ Names MakeNames() {
     e.emplace_back(kCecAddress);
     c.emplace_back(kFormatHdmi);
     c.emplace_back(kFormatDvi);
+    int i = 0;
+    for (const auto& name : n.checks)
+        n.index.emplace(name, i++);
+    for (const auto& name : n.edits)
+        n.index.emplace(name, i++);
     return n;
 }
 
@@ -119,41 +184,49 @@ const std::vector<std::string>& CreatorPage::EditNames() {
     return AllNames().edits;
 }
 
-bool CreatorPage::IsCheck(std::string_view name) {
-    const auto& v = CheckNames();
-    return std::find(v.begin(), v.end(), name) != v.end();
-}
-bool CreatorPage::IsEdit(std::string_view name) {
-    const auto& v = EditNames();
-    return std::find(v.begin(), v.end(), name) != v.end();
+int CreatorPage::IndexOf(std::string_view name) {
+    const auto& index = AllNames().index;
+    const auto it = index.find(name);
+    return it == index.end() ? -1 : it->second;
 }
 
+bool CreatorPage::IsCheck(std::string_view name) {
+    const int i = IndexOf(name);
+    return i >= 0 && i < static_cast<int>(CheckNames().size());
+}
+bool CreatorPage::IsEdit(std::string_view name) {
+    return IndexOf(name) >= static_cast<int>(CheckNames().size());
+}
+
+CreatorPage::CreatorPage(Blank) : controls_(CheckNames().size() + EditNames().size()) {}
+
 CreatorPage::CreatorPage() {
-    for (const auto& name : CheckNames())
-        controls_.emplace(name, Control{});
-    for (const auto& name : EditNames())
-        controls_.emplace(name, Control{});
-    controls_.find(kFormatHdmi)->second.checked = true;
-    SetText(kLpcmMaxChannels, "0");
-    for (const auto& panel : kAudioPanels) {
-        SetText(AudioMaxChannelsName(panel), "0");
-        if (panel.hasBitRate) SetText(AudioBitRateName(panel), "     0");
-    }
-    for (std::size_t i = 0; i < kHdrLuminanceLabels.size(); ++i)
-        SetText(ControlName(kHdrLuminancePrefix, static_cast<int>(i) + 1), "    0");
-    SetText(kCecAddress, "0000");
+    static const CreatorPage start = [] {
+        CreatorPage p{Blank{}};
+        p.Find(kFormatHdmi).checked = true;
+        p.SetText(kLpcmMaxChannels, "0");
+        for (const auto& panel : kAudioPanels) {
+            p.SetText(AudioMaxChannelsName(panel), "0");
+            if (panel.hasBitRate) p.SetText(AudioBitRateName(panel), "     0");
+        }
+        for (std::size_t i = 0; i < kHdrLuminanceLabels.size(); ++i)
+            p.SetText(ControlName(kHdrLuminancePrefix, static_cast<int>(i) + 1), "    0");
+        p.SetText(kCecAddress, "0000");
+        return p;
+    }();
+    *this = start;
 }
 
 CreatorPage::Control& CreatorPage::Find(std::string_view name) {
-    auto it = controls_.find(name);
-    if (it == controls_.end()) throw std::out_of_range("no creator control " + std::string(name));
-    return it->second;
+    const int i = IndexOf(name);
+    if (i < 0) throw std::out_of_range("no creator control " + std::string(name));
+    return controls_[static_cast<std::size_t>(i)];
 }
 
 const CreatorPage::Control& CreatorPage::Find(std::string_view name) const {
-    auto it = controls_.find(name);
-    if (it == controls_.end()) throw std::out_of_range("no creator control " + std::string(name));
-    return it->second;
+    const int i = IndexOf(name);
+    if (i < 0) throw std::out_of_range("no creator control " + std::string(name));
+    return controls_[static_cast<std::size_t>(i)];
 }
 
 bool CreatorPage::Checked(std::string_view name) const {

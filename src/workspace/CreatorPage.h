@@ -6,7 +6,6 @@
 //
 // Edit texts are 8-bit strings (Latin-1), like the record's texts.
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +27,9 @@ public:
     static const std::vector<std::string>& EditNames();
     static bool IsCheck(std::string_view name);
     static bool IsEdit(std::string_view name);
+    // Every control has a fixed index: the check boxes in CheckNames() order, then the edits.
+    // -1 for an unknown name.
+    static int IndexOf(std::string_view name);
 
     // The raw state, no rule runs. An unknown name throws std::out_of_range (a misspelt name is
     // a programming error, never a page state). Ticking one format radio button clears the other.
@@ -53,10 +55,12 @@ private:
         FontColour colour = FontColour::Black;
         bool operator==(const Control&) const = default;
     };
+    struct Blank {};
+    explicit CreatorPage(Blank);
     Control& Find(std::string_view name);
     const Control& Find(std::string_view name) const;
 
-    std::map<std::string, Control, std::less<>> controls_;
+    std::vector<Control> controls_; // by IndexOf
     std::string warning_;
 };
 

@@ -1,6 +1,7 @@
 #include "workspace/CreatorRules.h"
 
 #include <limits>
+#include <vector>
 
 #include "edid/EdidImage.h"
 #include "workspace/CreatorTables.h"
@@ -40,29 +41,58 @@ RuleOutcome NumberRule(std::string_view field, std::string_view text, Limit brea
     return breaks(number->value) ? Broken(std::string(message)) : Kept();
 }
 
-bool IsHdrDeepColourBox(std::string_view name) {
-    for (const auto& box : kHdrDeepColours)
-        if (name == ControlName(kHdrDeepColourPrefix, box.number)) return true;
-    return false;
+// What a change of each control runs, by its page index: made once from the tables.
+enum class Handler : std::uint8_t {
+    None,
+    HdrDeepColour, // CheckBox_HDR_1..3: HDR-needs-4K from the HDR side
+    FourK,         // the seven 4K boxes: HDR-needs-4K from the 4K side
+    Speaker,       // a speaker box with a twin: `other` is the twin
+    YesBox,        // an audio panel's "Yes" box: `other` is its detail box
+    Luminance,     // Edit_HDR_DCLD_n
+    ChannelCount,  // the eight MaxCh edits
+    OwnRule,       // the descriptor edits with a rule of their own
+    CecAddress,    // runs the manufacturer-name rule
+};
+
+struct Role {
+    Handler handler = Handler::None;
+    std::string_view other; // the twin or detail box
+};
+
+const std::vector<Role>& Roles() {
+    static const std::vector<Role> roles = [] {
+        std::vector<Role> r(CreatorPage::CheckNames().size() + CreatorPage::EditNames().size());
+        const auto set = [&](std::string_view name, Handler h, std::string_view other = {}) {
+            r.at(static_cast<std::size_t>(CreatorPage::IndexOf(name))) = {h, other};
+        };
+        for (const auto& box : kHdrDeepColours)
+            set(ControlName(kHdrDeepColourPrefix, box.number), Handler::HdrDeepColour);
+        for (auto box : k4KBoxes)
+            set(box, Handler::FourK);
+        for (const auto& box : kSpeakers) {
+            if (box.twinCaption.empty()) continue;
+            set(SpeakerName(box), Handler::Speaker, SpeakerTwinName(box));
+            set(SpeakerTwinName(box), Handler::Speaker, SpeakerName(box));
+        }
+        for (const auto& panel : kAudioPanels) {
+            set(AudioFormatBoxName(panel), Handler::YesBox, AudioDetailName(panel));
+            set(AudioMaxChannelsName(panel), Handler::ChannelCount);
+        }
+        set(kLpcmMaxChannels, Handler::ChannelCount);
+        for (std::size_t i = 0; i < kHdrLuminanceLabels.size(); ++i)
+            set(ControlName(kHdrLuminancePrefix, static_cast<int>(i) + 1), Handler::Luminance);
+        for (auto name : {kManufacturerName, kMonitorName, kProductCode, kSerialNumber,
+                          kManufactureYear, kManufactureWeek})
+            set(name, Handler::OwnRule);
+        set(kCecAddress, Handler::CecAddress);
+        return r;
+    }();
+    return roles;
 }
 
-bool Is4KBox(std::string_view name) {
-    for (auto box : k4KBoxes)
-        if (name == box) return true;
-    return false;
-}
-
-bool IsLuminanceEdit(std::string_view name) {
-    for (std::size_t i = 0; i < kHdrLuminanceLabels.size(); ++i)
-        if (name == ControlName(kHdrLuminancePrefix, static_cast<int>(i) + 1)) return true;
-    return false;
-}
-
-bool IsChannelCountEdit(std::string_view name) {
-    if (name == kLpcmMaxChannels) return true;
-    for (const auto& panel : kAudioPanels)
-        if (name == AudioMaxChannelsName(panel)) return true;
-    return false;
+Role RoleOf(std::string_view name) {
+    const int i = CreatorPage::IndexOf(name);
+    return i < 0 ? Role{} : Roles()[static_cast<std::size_t>(i)];
 }
 
 void SetHdrBoxColours(CreatorPage& page, bool onlyTicked, FontColour colour) {
@@ -149,9 +179,8 @@ std::string NotANumberMessage(std::string_view field) {
 }
 
 bool HasTextRule(std::string_view field) {
-    return field == kManufacturerName || field == kMonitorName || field == kProductCode ||
-           field == kSerialNumber || field == kManufactureYear || field == kManufactureWeek ||
-           IsLuminanceEdit(field) || IsChannelCountEdit(field);
+    const Handler h = RoleOf(field).handler;
+    return h == Handler::OwnRule || h == Handler::Luminance || h == Handler::ChannelCount;
 }
 
 RuleOutcome CheckText(std::string_view field, std::string_view text) {
@@ -182,10 +211,11 @@ RuleOutcome CheckText(std::string_view field, std::string_view text) {
         return NumberRule(
             field, text, [](std::int64_t v) { return v > 53; }, "53 Limited!");
     }
-    if (IsLuminanceEdit(field))
+    const Handler handler = RoleOf(field).handler;
+    if (handler == Handler::Luminance)
         return NumberRule(
             field, text, [](std::int64_t v) { return v > 255; }, "255 Limited!");
-    if (IsChannelCountEdit(field)) {
+    if (handler == Handler::ChannelCount) {
         // one character, a digit up to 8
         if (text.empty()) return Ignored();
         if (text.size() > 1) return Broken(std::string(kMaxChannelsLimited));
@@ -222,11 +252,18 @@ void ApplyOutcome(CreatorPage& page, std::uint16_t& status, std::string_view fie
 void ChangeText(CreatorPage& page, std::uint16_t& status, std::string_view name, std::string text) {
     if (page.Text(name) == text) return;
     page.SetText(name, std::move(text));
-    if (name == kCecAddress) {
+    switch (RoleOf(name).handler) {
+    case Handler::CecAddress:
         ApplyOutcome(page, status, kManufacturerName,
                      CheckText(kManufacturerName, page.Text(kManufacturerName)));
-    } else if (HasTextRule(name)) {
+        break;
+    case Handler::OwnRule:
+    case Handler::Luminance:
+    case Handler::ChannelCount:
         ApplyOutcome(page, status, name, CheckText(name, page.Text(name)));
+        break;
+    default:
+        break;
     }
 }
 
@@ -234,7 +271,9 @@ void ChangeCheck(CreatorPage& page, std::uint16_t& status, std::string_view name
     if (page.Checked(name) == checked) return;
     page.SetChecked(name, checked);
 
-    if (IsHdrDeepColourBox(name)) {
+    const Role role = RoleOf(name);
+    switch (role.handler) {
+    case Handler::HdrDeepColour:
         // HDR-needs-4K, from the HDR side: the box stays as the operator set it
         if (checked && !Any4KSelected(page)) {
             SetInputError(page, status, kHdrNeeds4K);
@@ -243,11 +282,10 @@ void ChangeCheck(CreatorPage& page, std::uint16_t& status, std::string_view name
             ClearInputError(page, status);
             page.SetColour(name, FontColour::Black);
         }
-        return;
-    }
-    if (Is4KBox(name)) {
+        break;
+    case Handler::FourK:
         // HDR-needs-4K, from the 4K side
-        if (!AnyHdrDeepColourTicked(page)) return;
+        if (!AnyHdrDeepColourTicked(page)) break;
         if (checked) {
             ClearInputError(page, status);
             SetHdrBoxColours(page, false, FontColour::Black);
@@ -255,19 +293,16 @@ void ChangeCheck(CreatorPage& page, std::uint16_t& status, std::string_view name
             SetInputError(page, status, kHdrNeeds4K);
             SetHdrBoxColours(page, true, FontColour::Red);
         }
-        return;
-    }
-    for (const auto& box : kSpeakers) {
-        if (box.twinCaption.empty()) continue;
-        const auto left = SpeakerName(box);
-        const auto right = SpeakerTwinName(box);
-        if (name == left) return ChangeCheck(page, status, right, checked);
-        if (name == right) return ChangeCheck(page, status, left, checked);
-    }
-    if (!checked) {
-        for (const auto& panel : kAudioPanels)
-            if (name == AudioFormatBoxName(panel))
-                return ChangeCheck(page, status, AudioDetailName(panel), false);
+        break;
+    case Handler::Speaker:
+        ChangeCheck(page, status, role.other, checked);
+        break;
+    case Handler::YesBox:
+        // a cleared "Yes" folds its panel
+        if (!checked) ChangeCheck(page, status, role.other, false);
+        break;
+    default:
+        break;
     }
 }
 

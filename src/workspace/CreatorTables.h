@@ -6,6 +6,7 @@
 // A numbered control's object name is its family prefix followed by the number in decimal
 // ("CheckBox_EstablishTiming_" + "17"); the video boxes are numbered by their VIC.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -59,8 +60,20 @@ inline constexpr std::string_view kHdrDeepColourPrefix = "CheckBox_HDR_";
 inline constexpr std::string_view kHdrEotfPrefix = "CheckBox_HDR_EOTF_";
 inline constexpr std::string_view kHdrLuminancePrefix = "Edit_HDR_DCLD_";
 
-// prefix + number in decimal
-std::string ControlName(std::string_view prefix, int number);
+// prefix + number in decimal, composed without touching the heap (the load and the build
+// compose a few hundred names each). Converts to std::string_view (valid while the value lives)
+// and to std::string.
+class ControlName {
+public:
+    ControlName(std::string_view prefix, int number);
+    operator std::string_view() const { return {buf_, len_}; }
+    operator std::string() const { return std::string(buf_, len_); }
+    std::string_view view() const { return {buf_, len_}; }
+
+private:
+    char buf_[64];
+    std::size_t len_ = 0;
+};
 
 // ---------------------------------------------------------------------------------------------
 // "PC Timing": established timings. Box n stands for bit 24 - n of the established timings field
@@ -182,8 +195,8 @@ inline constexpr std::array<SpeakerBox, 11> kSpeakers{{
     {11, "FLH", 1u << 8, "FRH"}, // byte 2 bit 0
 }};
 
-std::string SpeakerName(const SpeakerBox& box);     // "CheckBox_SpeakerPosition_8"
-std::string SpeakerTwinName(const SpeakerBox& box); // "CheckBox_SpeakerPosition_8r"
+const std::string& SpeakerName(const SpeakerBox& box);     // "CheckBox_SpeakerPosition_8"
+const std::string& SpeakerTwinName(const SpeakerBox& box); // "..._8r", empty without a twin
 
 // Rate box k of every audio panel and of the L-PCM group: a bit of the descriptor's rate byte.
 struct AudioRateBox {
@@ -247,11 +260,12 @@ inline constexpr std::array<AudioPanel, 7> kAudioPanels{{
 inline constexpr std::uint8_t kLpcmCode = 1;
 inline constexpr std::uint8_t kLpcmTwoChannels = 0x09; // the "Basic" descriptor's first byte
 
-std::string AudioFormatBoxName(const AudioPanel& panel);   // "CheckBox_AudioFormat_3"
-std::string AudioDetailName(const AudioPanel& panel);      // "CheckBox_AudDetial_AC3"
-std::string AudioMaxChannelsName(const AudioPanel& panel); // "Edit_AudioAC3_MaxCh"
-std::string AudioBitRateName(const AudioPanel& panel);     // "Edit_AudioAC3_BitRate"
-std::string AudioRateName(const AudioPanel& panel, int k); // "CheckBox_AudioAC3_Freq_k"
+// Names of a panel's controls (the panel is known by its formatBox); no bit-rate edit: "".
+const std::string& AudioFormatBoxName(const AudioPanel& panel);   // "CheckBox_AudioFormat_3"
+const std::string& AudioDetailName(const AudioPanel& panel);      // "CheckBox_AudDetial_AC3"
+const std::string& AudioMaxChannelsName(const AudioPanel& panel); // "Edit_AudioAC3_MaxCh"
+const std::string& AudioBitRateName(const AudioPanel& panel);     // "Edit_AudioAC3_BitRate"
+const std::string& AudioRateName(const AudioPanel& panel, int k); // "CheckBox_AudioAC3_Freq_k"
 
 // Heights of the folding panels: an audio panel is open while its detail box is ticked, the HDR
 // panel (Panel31) while CheckBox_HDR_Detial is.
