@@ -335,4 +335,20 @@ BuildResult Build(const CreatorPage& page, EdidRecord& record) {
     return {};
 }
 
+Gate SaveGate(std::uint16_t status) {
+    return (status & kStatusHoldsEdid) ? Gate::Build : Gate::NoTemplate;
+}
+
+Gate UploadGate(std::uint16_t status) {
+    if (status & kStatusInputError) return Gate::InputError;
+    return SaveGate(status);
+}
+
+BuildResult BuildForUpload(const CreatorPage& page, EdidRecord& record) {
+    if (auto built = Build(page, record); !built) return built;
+    if (!ValidateImage(record.image, record.status))
+        return Fail(std::string(ValidationMessage(record.status)));
+    return {};
+}
+
 } // namespace tavo::creator

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "edid/EdidRecord.h"
 #include "workspace/CreatorPage.h"
@@ -46,5 +47,24 @@ BuildResult ReadPage(const CreatorPage& page, EdidRecord& record);
 // ReadPage, then Encode. On failure ("... Not A Number!", "Edid Over Size.") the record, image
 // included, is left as it was and nothing must be saved or uploaded.
 BuildResult Build(const CreatorPage& page, EdidRecord& record);
+
+// What the save and upload buttons check before they build.
+enum class Gate {
+    Build,      // go on
+    InputError, // upload only: a rule is broken; Label3 shows "Create Error!" for a second
+    NoTemplate, // nothing loaded: the warning line asks for New or Open
+};
+inline constexpr std::string_view kCreateError = "Create Error!";
+inline constexpr std::string_view kNoTemplateWarning = "Please select \"NEW\" or \"OPEN\"";
+
+// Save needs a loaded EDID (status bit 8) and ignores the input-error bit.
+Gate SaveGate(std::uint16_t status);
+// Upload refuses a page with a broken rule first, then one without a loaded EDID.
+Gate UploadGate(std::uint16_t status);
+
+// The upload's build: Build, then the built image is validated, which replaces the validation
+// bits of the record's status word with the new image's own. Fails with the build's message or
+// with the validation message ("Illegal Edid Header." ...); then nothing is to be sent.
+BuildResult BuildForUpload(const CreatorPage& page, EdidRecord& record);
 
 } // namespace tavo::creator

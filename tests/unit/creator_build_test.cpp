@@ -476,3 +476,52 @@ TEST(CreatorBuild, ARichPageSurvivesBuildAndLoad) {
     ASSERT_TRUE(Build(again.page, again.record));
     EXPECT_EQ(again.record.image, c.record.image);
 }
+
+TEST(CreatorBuild, SaveAndUploadGates) {
+    struct Case {
+        std::uint16_t status;
+        Gate save;
+        Gate upload;
+    } cases[] = {
+        {0, Gate::NoTemplate, Gate::NoTemplate},
+        {kStatusHoldsEdid, Gate::Build, Gate::Build},
+        {kStatusHoldsEdid | kStatusNewTemplate, Gate::Build, Gate::Build},
+        {kStatusHoldsEdid | kStatusInputError, Gate::Build, Gate::InputError},
+        {kStatusInputError, Gate::NoTemplate, Gate::InputError},
+        {kStatusHoldsEdid | kStatusBadChecksum0, Gate::Build, Gate::Build},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SaveGate(c.status), c.save) << c.status;
+        EXPECT_EQ(UploadGate(c.status), c.upload) << c.status;
+    }
+}
+
+TEST(CreatorBuild, UploadValidatesTheBuiltImage) {
+    // a bad header stays in the built image: the upload refuses it
+    EdidImage badHeader = NewEdidTemplate();
+    badHeader[0] = 0x01;
+    Creator header = Open(badHeader);
+    ASSERT_EQ(header.page.Text(kManufacturerName), "Error.");
+    auto result = BuildForUpload(header.page, header.record);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.message, "Illegal Edid Header.");
+    EXPECT_EQ(header.record.status & kStatusValidationMask, kStatusBadHeader);
+
+    // a bad checksum is rewritten by the encoder: the new image's result replaces the old bits
+    EdidImage badSum = NewEdidTemplate();
+    badSum[20] ^= 1;
+    Creator sum = Open(badSum);
+    ASSERT_EQ(sum.record.status & kStatusValidationMask, kStatusBadChecksum0);
+    result = BuildForUpload(sum.page, sum.record);
+    EXPECT_TRUE(result) << result.message;
+    EXPECT_EQ(sum.record.status & kStatusValidationMask, 0);
+    EXPECT_EQ(sum.record.status & kStatusHoldsEdid, kStatusHoldsEdid);
+
+    // a build failure comes first and leaves the status alone
+    Creator nan = New();
+    nan.Type(kManufactureWeek, "");
+    const std::uint16_t before = nan.record.status;
+    result = BuildForUpload(nan.page, nan.record);
+    EXPECT_EQ(result.message, "Week Not A Number!");
+    EXPECT_EQ(nan.record.status, before);
+}
