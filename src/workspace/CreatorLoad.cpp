@@ -120,6 +120,7 @@ void ShowResetPage(Page& page, std::uint16_t& status) {
 void ShowAudio(const EdidRecord& r, Page& page, std::uint16_t& status) {
     ResetAudio2(page, status);
     ResetLpcm(page, status);
+    int lpcmChannels = 0;
     for (const auto& sad : r.audioDescriptors) {
         const int code = (sad[0] & 0x78) >> 3;
         const int channels = (sad[0] & 7) + 1;
@@ -128,8 +129,12 @@ void ShowAudio(const EdidRecord& r, Page& page, std::uint16_t& status) {
                 Check(page, status, rateName(rate.number), (sad[1] & rate.bit) != 0);
         };
         if (code == kLpcmCode) {
-            Text(page, status, kLpcmMaxChannels, std::to_string(channels));
-            if (page.Text(kLpcmMaxChannels) == "2") Check(page, status, kBasicAudio, true);
+            // MaxCH shows the largest L-PCM count and "Basic" stands for the two-channel
+            // descriptor: a two-channel descriptor listed after a multichannel one must not
+            // hide it, or the next build would remove the multichannel descriptor
+            lpcmChannels = std::max(lpcmChannels, channels);
+            Text(page, status, kLpcmMaxChannels, std::to_string(lpcmChannels));
+            if (channels == 2) Check(page, status, kBasicAudio, true);
             rates([](int k) { return ControlName(kLpcmRatePrefix, k); });
             for (const auto& size : kLpcmSampleSizes)
                 Check(page, status, ControlName(kLpcmSampleSizePrefix, size.number),

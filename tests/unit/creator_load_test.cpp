@@ -8,6 +8,7 @@
 #include "creator_test_util.h"
 #include "edid/Decoder.h"
 #include "workspace/CreatorLoad.h"
+#include "workspace/CreatorRebuild.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
 
@@ -341,4 +342,40 @@ TEST(CreatorLoad, OpenFromTheAnalyzer) {
     EXPECT_EQ(page, before);
     EXPECT_EQ(record.image, recordBefore.image);
     EXPECT_EQ(record.status, recordBefore.status);
+}
+
+TEST(CreatorLoad, LpcmShowsTheLargestCountAndKeepsBothDescriptors) {
+    struct Case {
+        std::vector<std::uint8_t> audio; // the audio data block
+        const char* maxCh;
+        bool basic;
+        bool kept = true; // one MaxCH edit cannot keep a one-channel and a two-channel L-PCM
+    } cases[] = {
+        {{0x23, 0x09, 0x07, 0x03}, "2", true},
+        {{0x23, 0x08, 0x07, 0x03}, "1", false},
+        {{0x23, 0x0F, 0x07, 0x03}, "8", false},
+        {{0x26, 0x09, 0x07, 0x03, 0x0D, 0x07, 0x03}, "6", true},
+        // a two-channel descriptor after a multichannel one must not hide it
+        {{0x26, 0x0D, 0x57, 0x07, 0x09, 0x07, 0x07}, "6", true},
+        {{0x26, 0x08, 0x07, 0x03, 0x09, 0x07, 0x03}, "2", true, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> blocks = c.audio;
+        blocks.insert(blocks.end(), {0x65, 0x03, 0x0C, 0x00, 0x10, 0x00});
+        const EdidImage image = WithBlocks(blocks);
+        const CreatorPage page = Loaded(image);
+        EXPECT_EQ(page.Text(kLpcmMaxChannels), c.maxCh) << c.maxCh;
+        EXPECT_EQ(page.Checked(kBasicAudio), c.basic) << c.maxCh;
+
+        // a build without an edit keeps every L-PCM descriptor and its channel count
+        if (!c.kept) continue;
+        EdidRecord before;
+        Decode(before, image);
+        EdidImage out{};
+        ASSERT_TRUE(Rebuild(image, creator_test::kTemplateWeek, out));
+        EdidRecord after;
+        Decode(after, out);
+        for (std::size_t i = 0; i < before.audioDescriptors.size(); ++i)
+            EXPECT_EQ(after.audioDescriptors[i][0], before.audioDescriptors[i][0]) << i;
+    }
 }
