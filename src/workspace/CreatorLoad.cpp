@@ -145,7 +145,7 @@ void ShowAudio(const EdidRecord& r, Page& page, std::uint16_t& status) {
             if (panel.code != code) continue;
             Check(page, status, AudioFormatBoxName(panel), true);
             Text(page, status, AudioMaxChannelsName(panel), std::to_string(channels));
-            rates([&](int k) { return AudioRateName(panel, k); });
+            rates([&](int k) -> const std::string& { return AudioRateName(panel, k); });
             if (panel.hasBitRate)
                 Text(page, status, AudioBitRateName(panel), BitRateText(8u * sad[2]));
         }
