@@ -7,14 +7,14 @@ using namespace tavo;
 
 TEST(SlotLists, TwoOneTwoThree) {
     const auto all = SlotListItems(SlotList::All, 2, 1, 2, 3);
-    EXPECT_EQ(all, (std::vector<std::string>{"Input 1", "Input 2", "----------------", "Output 1",
-                                             "----------------", "User 1", "User 2",
-                                             "----------------", "Internal 1", "Internal 2",
-                                             "Internal 3"}));
+    EXPECT_EQ(all,
+              (std::vector<std::string>{"Input 1", "Input 2", "----------------", "Output 1",
+                                        "----------------", "User 1", "User 2", "----------------",
+                                        "Internal 1", "Internal 2", "Internal 3"}));
     EXPECT_EQ(SlotListItems(SlotList::Src, 2, 1, 2, 3), all);
-    EXPECT_EQ(SlotListItems(SlotList::Dest, 2, 1, 2, 3),
-              (std::vector<std::string>{"Input 1", "Input 2", "----------------", "User 1",
-                                        "User 2"}));
+    EXPECT_EQ(
+        SlotListItems(SlotList::Dest, 2, 1, 2, 3),
+        (std::vector<std::string>{"Input 1", "Input 2", "----------------", "User 1", "User 2"}));
     EXPECT_EQ(SlotListItems(SlotList::Upload, 2, 1, 2, 3).size(), 5u);
     EXPECT_EQ(SlotListInitialPosition(SlotList::Src, 2), 3);
     EXPECT_EQ(SlotListInitialPosition(SlotList::All, 2), 0);
@@ -23,8 +23,8 @@ TEST(SlotLists, TwoOneTwoThree) {
 
 TEST(SlotLists, PositionToSelector) {
     // I=2, O=1, U=2, N=3; -1 marks a separator or a position past the list
-    const int expectedAll[] = {0x0000, 0x0001, -1, 0x1000, -1, 0x2000, 0x2001, -1,
-                               0x3000, 0x3001, 0x3002, -1, -1};
+    const int expectedAll[] = {0x0000, 0x0001, -1,     0x1000, -1, 0x2000, 0x2001,
+                               -1,     0x3000, 0x3001, 0x3002, -1, -1};
     for (int p = 0; p < 13; ++p) {
         const auto s = SlotAtPosition(SlotList::All, p, 2, 1, 2, 3);
         EXPECT_EQ(s ? int(s->value) : -1, expectedAll[p]) << "All position " << p;
@@ -56,14 +56,22 @@ TEST(ModeNumbering, ButtonsForModes) {
         unsigned mode, n, o, u;
         std::string button; // "" = none
     } cases[] = {
-        {0, 3, 1, 5, "RadioButton_Set_IntEdid1"},  {2, 3, 1, 5, "RadioButton_Set_IntEdid3"},
-        {3, 3, 1, 5, "RadioButton_Set_ExtEdid1"},  {4, 3, 1, 5, "RadioButton_Set_UserEdid1"},
-        {8, 3, 1, 5, "RadioButton_Set_UserEdid5"}, {9, 3, 1, 5, ""},
-        {8, 8, 1, 8, "RadioButton_Set_ExtEdid1"},  {9, 8, 1, 8, "RadioButton_Set_UserEdid1"},
-        {16, 8, 1, 8, "RadioButton_Set_UserEdid8"}, {17, 8, 1, 8, ""},
+        {0, 3, 1, 5, "RadioButton_Set_IntEdid1"},
+        {2, 3, 1, 5, "RadioButton_Set_IntEdid3"},
+        {3, 3, 1, 5, "RadioButton_Set_ExtEdid1"},
+        {4, 3, 1, 5, "RadioButton_Set_UserEdid1"},
+        {8, 3, 1, 5, "RadioButton_Set_UserEdid5"},
+        {9, 3, 1, 5, ""},
+        {8, 8, 1, 8, "RadioButton_Set_ExtEdid1"},
+        {9, 8, 1, 8, "RadioButton_Set_UserEdid1"},
+        {16, 8, 1, 8, "RadioButton_Set_UserEdid8"},
+        {17, 8, 1, 8, ""},
         {0xFE, 8, 1, 8, ""},
         // counts past the buttons that exist never name a button that is not there
-        {9, 10, 1, 8, ""}, {10, 10, 2, 8, "RadioButton_Set_ExtEdid1"}, {11, 10, 2, 8, ""},     {12, 10, 2, 9, "RadioButton_Set_UserEdid1"},
+        {9, 10, 1, 8, ""},
+        {10, 10, 2, 8, "RadioButton_Set_ExtEdid1"},
+        {11, 10, 2, 8, ""},
+        {12, 10, 2, 9, "RadioButton_Set_UserEdid1"},
         {20, 10, 2, 9, ""},
     };
     for (const auto& c : cases) {

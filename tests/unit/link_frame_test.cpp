@@ -23,8 +23,8 @@ std::string Hex(const std::string& s) {
 std::vector<std::string> HexWrites(std::uint8_t mode, std::uint16_t cmd,
                                    std::vector<std::uint8_t> payload) {
     std::vector<std::string> out;
-    for (const auto& step : Uart_FrameWrites(mode, cmd, static_cast<std::uint16_t>(payload.size()),
-                                             payload.data()))
+    for (const auto& step :
+         Uart_FrameWrites(mode, cmd, static_cast<std::uint16_t>(payload.size()), payload.data()))
         out.push_back(step.isPause() ? "pause " + std::to_string(step.pauseMs) : Hex(step.bytes));
     return out;
 }
@@ -43,8 +43,10 @@ TEST(Crc16, CheckValueAndKnownPayloads) {
 }
 
 TEST(Crc16, HexLettersAreUpperCase) {
-    const struct { std::uint8_t byte; const char* hex; } cases[] = {
-        {0xAB, "AB"}, {0x0F, "0F"}, {0x00, "00"}, {0xFF, "FF"}, {0x9A, "9A"}};
+    const struct {
+        std::uint8_t byte;
+        const char* hex;
+    } cases[] = {{0xAB, "AB"}, {0x0F, "0F"}, {0x00, "00"}, {0xFF, "FF"}, {0x9A, "9A"}};
     for (const auto& c : cases) {
         const auto h = Uart_ByteToHex(c.byte);
         EXPECT_EQ(std::string(h.begin(), h.end()), c.hex);
@@ -100,7 +102,8 @@ TEST(Frame, SetWithoutPayloadAndEntrance) {
 
 TEST(Frame, SixtyFourBytePayloadIsSixtyFourWrites) {
     std::vector<std::uint8_t> data(64);
-    for (int i = 0; i < 64; ++i) data[i] = static_cast<std::uint8_t>(i * 5);
+    for (int i = 0; i < 64; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 5);
     const auto steps = Uart_FrameWrites(kModeSet, ND_ED1B, 64, data.data());
     ASSERT_EQ(steps.size(), 66u);
     std::string letters;
@@ -122,11 +125,15 @@ TEST(Frame, WaitSchedule) {
         unsigned total;
         bool pollOn;
     } cases[] = {
-        {kModeGet, SYS_DSCPT, input1, 50, false}, {kModeGet, ND_SEL, user1, 50, false},
-        {kModeSet, ND_SEL, input1, 20, true},     {kModeSet, ND_SEL, user1, 120, true},
+        {kModeGet, SYS_DSCPT, input1, 50, false},
+        {kModeGet, ND_SEL, user1, 50, false},
+        {kModeSet, ND_SEL, input1, 20, true},
+        {kModeSet, ND_SEL, user1, 120, true},
         {kModeSet, ND_SEL, SlotSelector::Make(SlotKind::Internal, 2), 20, true},
-        {kModeSet, FW_DATA, input1, 110, true},   {kModeSet, SYS_DEF, input1, 520, true},
-        {kModeSet, ND_ED0A, user1, 20, true},     {kModeGet, ENTRANCE, input1, 50, false},
+        {kModeSet, FW_DATA, input1, 110, true},
+        {kModeSet, SYS_DEF, input1, 520, true},
+        {kModeSet, ND_ED0A, user1, 20, true},
+        {kModeGet, ENTRANCE, input1, 50, false},
     };
     for (const auto& c : cases) {
         const auto s = Uart_PostSendWaits(c.mode, c.cmd, c.sel);

@@ -1,0 +1,354 @@
+#include "workspace/CreatorBuild.h"
+
+#include <algorithm>
+
+#include "edid/Encoder.h"
+#include "workspace/CreatorRules.h"
+#include "workspace/CreatorTables.h"
+
+namespace tavo::creator {
+
+namespace {
+
+BuildResult Fail(std::string message) {
+    return {false, std::move(message)};
+}
+
+bool ReadNumber(const CreatorPage& page, std::string_view field, Decimal& out, BuildResult& error) {
+    const auto number = ParseDecimal(page.Text(field));
+    if (!number) {
+        error = Fail(NotANumberMessage(field));
+        return false;
+    }
+    out = *number;
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::uint8_t Low8(const Decimal& d) {
+    return static_cast<std::uint8_t>(d.wrapped & 0xFF);
+}
+
+// The channel bits of a count of 1..8; larger counts are written as 8.
+std::uint8_t ChannelBits(std::int64_t count) {
+    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(count, 1, 8) - 1);
+}
+
+bool IsChecked(const CreatorPage& page, std::string_view prefix, int number) {
+    return page.Checked(ControlName(prefix, number));
+}
+
+std::uint8_t LpcmRates(const CreatorPage& page) {
+    std::uint8_t bits = 0;
+    for (const auto& rate : kAudioRates)
+        if (IsChecked(page, kLpcmRatePrefix, rate.number)) bits |= rate.bit;
+    return bits;
+}
+
+std::uint8_t PanelRates(const CreatorPage& page, const AudioPanel& panel) {
+    std::uint8_t bits = 0;
+    for (const auto& rate : kAudioRates)
+        if (page.Checked(AudioRateName(panel, rate.number))) bits |= rate.bit;
+    return bits;
+}
+
+ShortAudioDescriptor* FirstEmptySlot(EdidRecord& r) {
+    for (auto& sad : r.audioDescriptors)
+        if (sad[0] == 0) return &sad;
+    return nullptr;
+}
+
+// The first bytes of the formats of the "Yes" boxes n = 1, 3..9, with their present bits.
+struct YesBox {
+    int n;
+    std::uint8_t firstByte;
+    const AudioPanel* panel; // null for "Basic"
+};
+
+std::array<YesBox, 8> YesBoxes() {
+    std::array<YesBox, 8> boxes{};
+    boxes[0] = {1, kLpcmTwoChannels, nullptr};
+    for (std::size_t i = 0; i < kAudioPanels.size(); ++i)
+        boxes[i + 1] = {kAudioPanels[i].formatBox, kAudioPanels[i].FirstByte(), &kAudioPanels[i]};
+    return boxes;
+}
+
+std::uint16_t PresentBit(int n) {
+    return static_cast<std::uint16_t>(1u << (n - 1));
+}
+
+// Edits a list of codes in place: a ticked code missing from the list takes the first entry
+// that is 0 or above 107 (none free: not added); a cleared code is removed wherever it stands.
+template <std::size_t N> void EditCodes(std::array<std::uint8_t, N>& codes, int code, bool ticked) {
+    const bool present = std::find(codes.begin(), codes.end(), code) != codes.end();
+    if (ticked && !present) {
+        auto free = std::find_if(codes.begin(), codes.end(),
+                                 [](std::uint8_t v) { return v == 0 || v > 107; });
+        if (free != codes.end()) *free = static_cast<std::uint8_t>(code);
+    } else if (!ticked && present) {
+        std::replace(codes.begin(), codes.end(), static_cast<std::uint8_t>(code), std::uint8_t{0});
+    }
+}
+
+} // namespace
+
+BuildResult ReadNumbers(const CreatorPage& page, PageNumbers& numbers) {
+    BuildResult error;
+    Decimal d{};
+    if (!ReadNumber(page, kProductCode, d, error)) return error;
+    numbers.productCode = static_cast<std::uint16_t>(d.wrapped & 0xFFFF);
+    if (!ReadNumber(page, kSerialNumber, d, error)) return error;
+    numbers.serialNumber = static_cast<std::uint32_t>(d.wrapped & 0xFFFFFFFF);
+    if (!ReadNumber(page, kManufactureYear, d, error)) return error;
+    numbers.year = Low8(d);
+    if (!ReadNumber(page, kManufactureWeek, d, error)) return error;
+    numbers.week = Low8(d);
+    for (std::size_t i = 0; i < numbers.luminance.size(); ++i) {
+        if (!ReadNumber(page, ControlName(kHdrLuminancePrefix, static_cast<int>(i) + 1), d, error))
+            return error;
+        numbers.luminance[i] = Low8(d);
+    }
+    if (!ReadNumber(page, kLpcmMaxChannels, d, error)) return error;
+    numbers.lpcmChannels = d.value;
+    for (std::size_t i = 0; i < kAudioPanels.size(); ++i) {
+        const auto& panel = kAudioPanels[i];
+        if (!ReadNumber(page, AudioMaxChannelsName(panel), d, error)) return error;
+        numbers.panelChannels[i] = d.value;
+        numbers.panelBitRate[i] = 0;
+        if (panel.hasBitRate) {
+            if (!ReadNumber(page, AudioBitRateName(panel), d, error)) return error;
+            numbers.panelBitRate[i] = d.value;
+        }
+    }
+    // four hexadecimal digits, A.B.C.D
+    std::string_view cec = page.Text(kCecAddress);
+    while (!cec.empty() && cec.front() == ' ')
+        cec.remove_prefix(1);
+    while (!cec.empty() && cec.back() == ' ')
+        cec.remove_suffix(1);
+    int digits[4] = {-1, -1, -1, -1};
+    if (cec.size() == 4)
+        for (int i = 0; i < 4; ++i)
+            digits[i] = HexDigit(cec[static_cast<std::size_t>(i)]);
+    if (std::any_of(std::begin(digits), std::end(digits), [](int v) { return v < 0; }))
+        return Fail("CEC Address Not 4 Hex Digits!");
+    numbers.cecAddress = {static_cast<std::uint8_t>(digits[0] * 16 + digits[1]),
+                          static_cast<std::uint8_t>(digits[2] * 16 + digits[3])};
+    return {};
+}
+
+void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& r) {
+    const std::int64_t lpcm = numbers.lpcmChannels;
+    const auto boxes = YesBoxes();
+
+    // 1. multichannel L-PCM added (the bit records it even when the list is full)
+    if (lpcm > 2 && !(r.audioFormatsPresent & kAudioLpcmMulti)) {
+        r.audioFormatsPresent |= kAudioLpcmMulti;
+        if (auto* slot = FirstEmptySlot(r))
+            (*slot)[0] = static_cast<std::uint8_t>((kLpcmCode << 3) | ChannelBits(lpcm));
+    }
+    // 2. formats added
+    for (const auto& box : boxes) {
+        if (!IsChecked(page, kAudioFormatPrefix, box.n) ||
+            (r.audioFormatsPresent & PresentBit(box.n)))
+            continue;
+        r.audioFormatsPresent |= PresentBit(box.n);
+        if (auto* slot = FirstEmptySlot(r)) (*slot)[0] = box.firstByte;
+    }
+    // 3. multichannel L-PCM removed: the first one only
+    if (lpcm <= 2 && (r.audioFormatsPresent & kAudioLpcmMulti)) {
+        r.audioFormatsPresent =
+            static_cast<std::uint16_t>(r.audioFormatsPresent & ~kAudioLpcmMulti);
+        for (auto& sad : r.audioDescriptors) {
+            if (((sad[0] & 0x78) >> 3) == kLpcmCode && (sad[0] & 7) > 1) {
+                sad[0] = 0;
+                break;
+            }
+        }
+    }
+    // 4. formats removed: only the first byte is cleared
+    for (const auto& box : boxes) {
+        if (IsChecked(page, kAudioFormatPrefix, box.n) ||
+            !(r.audioFormatsPresent & PresentBit(box.n)))
+            continue;
+        r.audioFormatsPresent =
+            static_cast<std::uint16_t>(r.audioFormatsPresent & ~PresentBit(box.n));
+        for (auto& sad : r.audioDescriptors) {
+            const bool match = box.panel == nullptr ? sad[0] == kLpcmTwoChannels
+                                                    : (sad[0] & 0x78) == box.firstByte;
+            if (match) sad[0] = 0;
+        }
+    }
+    // 5. every descriptor of a known format rewritten from its panel
+    const std::uint8_t lpcmRates = LpcmRates(page);
+    std::uint8_t sampleSizes = 0;
+    for (const auto& size : kLpcmSampleSizes)
+        if (IsChecked(page, kLpcmSampleSizePrefix, size.number)) sampleSizes |= size.bit;
+    for (auto& sad : r.audioDescriptors) {
+        if (sad[0] == 0) continue;
+        const int code = (sad[0] & 0x78) >> 3;
+        if (code == kLpcmCode) {
+            if ((sad[0] & 7) != 1) {
+                if (lpcm <= 0) {
+                    // no channel count left for it: the descriptor goes
+                    sad[0] = 0;
+                    continue;
+                }
+                sad[0] = static_cast<std::uint8_t>((sad[0] & ~7) | ChannelBits(lpcm));
+            }
+            sad[1] = lpcmRates;
+            sad[2] = sampleSizes;
+            continue;
+        }
+        for (std::size_t i = 0; i < kAudioPanels.size(); ++i) {
+            const auto& panel = kAudioPanels[i];
+            if (panel.code != code) continue;
+            const std::int64_t channels = numbers.panelChannels[i];
+            const bool fromPanel = channels > 0;
+            const std::uint8_t base = static_cast<std::uint8_t>(sad[0] & ~7);
+            sad[0] = static_cast<std::uint8_t>(
+                base | (fromPanel ? ChannelBits(channels) : ChannelBits(panel.defaultChannels)));
+            sad[1] = fromPanel ? PanelRates(page, panel) : panel.defaultRates;
+            if (panel.thirdByteKind == ThirdByte::Fixed || !fromPanel)
+                sad[2] = panel.thirdByte;
+            else
+                sad[2] = static_cast<std::uint8_t>(
+                    std::clamp<std::int64_t>(numbers.panelBitRate[i] / 8, 0, 255));
+            break;
+        }
+    }
+    // 6. speaker allocation; the twin boxes are not read
+    r.speakerAllocation = 0;
+    for (const auto& box : kSpeakers)
+        if (page.Checked(SpeakerName(box))) r.speakerAllocation |= box.bit;
+}
+
+BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
+    PageNumbers numbers;
+    if (auto read = ReadNumbers(page, numbers); !read) return read;
+    EdidRecord& r = record;
+
+    // 1. Descriptor: lower-case letters are packed as capitals
+    std::string letters = page.Text(kManufacturerName).substr(0, 3);
+    for (auto& c : letters)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    SetFieldText(r.manufacturer, letters);
+    SetFieldText(r.monitorName, std::string_view(page.Text(kMonitorName)).substr(0, 13));
+    r.productCode = numbers.productCode;
+    r.serialNumber = numbers.serialNumber;
+    r.year = numbers.year;
+    r.week = numbers.week;
+
+    // 2. established timings
+    r.establishedTimings = 0;
+    for (const auto& box : kEstablishedTimings)
+        if (IsChecked(page, kEstablishedTimingPrefix, box.number)) r.establishedTimings |= box.bit;
+
+    // 3. standard timings, edited in place
+    auto& st = r.standardTimings;
+    for (const auto& box : kStandardTimings) {
+        const auto at = std::find(st.begin(), st.end(), box.code);
+        const bool ticked = IsChecked(page, kStandardTimingPrefix, box.number);
+        if (ticked && at == st.end()) {
+            auto free = std::find_if(st.begin(), st.end(), [](std::uint16_t v) {
+                return v == 0 || v == kUnusedStandardTiming;
+            });
+            if (free != st.end()) *free = box.code;
+        } else if (!ticked && at != st.end()) {
+            *at = kUnusedStandardTiming;
+        }
+    }
+
+    // 4. colour space and depth
+    r.ycbcrSupport = 0;
+    for (const auto& box : kColorSpaces)
+        if (box.bit != 0 && IsChecked(page, kColorSpacePrefix, box.number))
+            r.ycbcrSupport |= box.bit;
+    r.yuv420Selection = IsChecked(page, kColorSpacePrefix, 3) ? 1 : 0;
+    r.deepColor = 0;
+    for (const auto& box : kColorDepths)
+        if (IsChecked(page, kColorDepthPrefix, box.number)) r.deepColor |= box.bit;
+    if (r.deepColor != 0 && IsChecked(page, kColorSpacePrefix, 1))
+        r.deepColor |= kDeepColourYcbcr444;
+
+    // 5. colorimetry
+    r.colorimetry = 0;
+    for (const auto& box : kColorimetries)
+        if (IsChecked(page, kColorimetryPrefix, box.number)) r.colorimetry |= box.bit;
+
+    // 6., 7. video codes and 4:2:0 video codes, edited in place
+    for (const auto& box : kVideoBoxes)
+        EditCodes(r.videoCodes, box.vic, IsChecked(page, kVideoCodePrefix, box.vic));
+    for (const auto& box : kYuv420Boxes)
+        EditCodes(r.yuv420VideoCodes, box.vic, IsChecked(page, kYuv420Prefix, box.vic));
+
+    // 8. HDMI VICs
+    r.hdmiVics.fill(0);
+    std::size_t h = 0;
+    for (const auto& box : kHdmiVicBoxes)
+        if (IsChecked(page, kVideoCodePrefix, box.vic))
+            r.hdmiVics[h++] = static_cast<std::uint8_t>(box.hdmiVic);
+
+    // 9. 3D
+    if (page.Checked(k3DPresent))
+        r.formatFlags |= kFormat3D;
+    else
+        r.formatFlags = static_cast<std::uint16_t>(r.formatFlags & ~kFormat3D);
+
+    // 10.-13. HDR
+    r.yuv420DeepColor = 0;
+    for (const auto& box : kHdrDeepColours)
+        if (IsChecked(page, kHdrDeepColourPrefix, box.number)) r.yuv420DeepColor |= box.bit;
+    r.hdrEotfs = 0;
+    for (const auto& box : kHdrEotfs)
+        if (IsChecked(page, kHdrEotfPrefix, box.number)) r.hdrEotfs |= box.bit;
+    r.hdrDescriptors = static_cast<std::uint8_t>((r.hdrDescriptors & ~1) |
+                                                 (page.Checked(kHdrDescriptorType1) ? 1 : 0));
+    r.hdrLuminance = numbers.luminance;
+
+    // 14., 15. audio and speakers
+    BuildAudio(page, numbers, r);
+
+    // 16. CEC physical address
+    r.cecAddress = numbers.cecAddress;
+
+    // 17. format
+    if (page.IsDvi())
+        r.formatFlags |= kFormatNoExtension;
+    else
+        r.formatFlags = static_cast<std::uint16_t>(r.formatFlags &
+                                                   ~(kFormatNoExtension | kFormatCeaWithoutHdmi));
+    return {};
+}
+
+BuildResult Build(const CreatorPage& page, EdidRecord& record) {
+    EdidRecord built = record;
+    if (auto read = ReadPage(page, built); !read) return read;
+    if (const auto encoded = Encode(built); !encoded) return Fail(std::string(encoded.message));
+    record = built;
+    return {};
+}
+
+Gate SaveGate(std::uint16_t status) {
+    return (status & kStatusHoldsEdid) ? Gate::Build : Gate::NoTemplate;
+}
+
+Gate UploadGate(std::uint16_t status) {
+    if (status & kStatusInputError) return Gate::InputError;
+    return SaveGate(status);
+}
+
+BuildResult BuildForUpload(const CreatorPage& page, EdidRecord& record) {
+    if (auto built = Build(page, record); !built) return built;
+    if (!ValidateImage(record.image, record.status))
+        return Fail(std::string(ValidationMessage(record.status)));
+    return {};
+}
+
+} // namespace tavo::creator

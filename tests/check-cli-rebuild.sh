@@ -1,0 +1,63 @@
+#!/bin/sh
+# tavo-cli rebuild: every sample EDID either rebuilds into an image that validates or, when it is
+# invalid itself, is refused with its message and nothing written; argument and file errors.
+# usage: check-cli-rebuild.sh TAVO_CLI SAMPLE_DIR
+set -u
+cli=$1
+samples=$2
+tmp=$(mktemp -d) || exit 2
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+expect() {
+    want=$1; shift
+    "$@" >"$tmp/out" 2>"$tmp/err"
+    got=$?
+    [ "$got" -eq "$want" ] || fail "'$*' exited $got, want $want; stderr: $(cat "$tmp/err")"
+}
+
+# the built-in EDID: its HDMI block loses the empty byte 8, so the data blocks end at 0x12
+expect 0 "$cli" new "$tmp/new.bin"
+expect 0 "$cli" rebuild "$tmp/new.bin" "$tmp/rebuilt.bin"
+[ "$(wc -c <"$tmp/rebuilt.bin")" -eq 256 ] || fail "rebuild: not 256 bytes"
+[ "$(od -An -tx1 -j128 -N18 "$tmp/rebuilt.bin" | tr -d ' \n')" = \
+  "0203127141102309070367030c0010008021" ] || fail "rebuild of new: extension bytes"
+expect 0 "$cli" validate "$tmp/rebuilt.bin"
+# over an existing file, and no temporary file stays behind
+expect 0 "$cli" rebuild "$tmp/new.bin" "$tmp/rebuilt.bin"
+[ "$(ls "$tmp" | grep -cv '^\(new\|rebuilt\)\.bin$\|^out$\|^err$')" -eq 0 ] ||
+    fail "rebuild: temporary files left: $(ls "$tmp")"
+
+built=0
+refused=0
+for f in "$samples"/*.bin; do
+    rm -f "$tmp/s.bin"
+    if "$cli" validate "$f" >/dev/null 2>&1; then
+        expect 0 "$cli" rebuild "$f" "$tmp/s.bin"
+        expect 0 "$cli" validate "$tmp/s.bin"
+        built=$((built + 1))
+    else
+        expect 1 "$cli" rebuild "$f" "$tmp/s.bin"
+        [ -e "$tmp/s.bin" ] && fail "rebuild of invalid $f wrote its output"
+        [ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "rebuild of invalid $f: not one error line"
+        grep -q "Illegal Edid\|Edid Over Banks" "$tmp/err" || fail "rebuild of $f: $(cat "$tmp/err")"
+        refused=$((refused + 1))
+    fi
+done
+[ "$built" -gt 0 ] || fail "no sample rebuilt"
+echo "rebuilt $built samples, refused $refused invalid ones"
+
+# argument and file errors: one line on stderr, exit 2
+expect 2 "$cli" rebuild
+expect 2 "$cli" rebuild "$tmp/new.bin"
+expect 2 "$cli" rebuild "$tmp/new.bin" "$tmp/a.bin" "$tmp/b.bin"
+expect 2 "$cli" rebuild "$tmp/missing.bin" "$tmp/x.bin"
+[ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "missing input: not one error line"
+[ -e "$tmp/x.bin" ] && fail "missing input: output written"
+expect 2 "$cli" rebuild "$tmp" "$tmp/x.bin"
+expect 2 "$cli" rebuild "$tmp/new.bin" "$tmp/no/such/dir/x.bin"
+[ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "unwritable output: not one error line"
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
+echo "rebuild checks passed"
