@@ -1,0 +1,35 @@
+#pragma once
+// The command line of tavo-devsim.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Device.h"
+#include "Faults.h"
+
+namespace tavo::devsim {
+
+struct Options {
+    DeviceConfig device;
+    std::vector<std::pair<SlotSelector, std::string>> slotFiles; // --slot NAME=FILE, in order
+    std::string link;                                            // --link PATH
+    std::string log;                                             // --log FILE
+    std::string stateDir;                                        // --state-dir DIR
+    std::string fwOut;                                           // --fw-out FILE
+    std::vector<FaultRule> faults;
+    unsigned hangupAfter = 0; // 0: never
+    bool help = false;
+};
+
+// Parses the arguments after the program name. On failure returns nullopt with a one-line reason.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
+
+// Reads the --slot files into options.device.slots (256 bytes each, a short file padded with
+// 0xFF). False with a reason when a file cannot be read.
+bool LoadSlotFiles(Options& options, std::string& error);
+
+std::string_view HelpText();
+
+} // namespace tavo::devsim

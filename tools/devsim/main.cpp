@@ -1,0 +1,385 @@
+// tavo-devsim: the simulated device on a pseudo-terminal. Everything the device does lives in
+// devsim_core; this file owns the terminal, the files, the signals and the poll() loop.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Device.h"
+#include "Faults.h"
+#include "Options.h"
+#include "RequestParser.h"
+#include "StateDir.h"
+#include "link/DeviceCommand.h"
+
+namespace {
+
+using namespace tavo;
+using namespace tavo::devsim;
+using Clock = std::chrono::steady_clock;
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int sig) {
+    const int saved = errno;
+    const char c = static_cast<char>(sig);
+    [[maybe_unused]] const auto n = write(gSignalPipe[1], &c, 1);
+    errno = saved;
+}
+
+// A request log line shows the request as text; bytes outside printable ASCII are escaped.
+std::string Printable(std::string_view s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+class RequestLog {
+public:
+    bool Open(const std::string& path) {
+        file_ = std::fopen(path.c_str(), "a");
+        return file_ != nullptr;
+    }
+    ~RequestLog() {
+        if (file_) std::fclose(file_);
+    }
+    void Line(const std::string& text) {
+        if (!file_) return;
+        std::fputs(text.c_str(), file_);
+        std::fputc('\n', file_);
+        std::fflush(file_);
+    }
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+// Something the loop polls. A network side will be one more source beside the terminal.
+class PollSource {
+public:
+    virtual ~PollSource() = default;
+    virtual int Fd() const = 0;
+    virtual short Events(Clock::time_point now) const = 0;
+    // Milliseconds until the source has something to do without an event; -1 for never.
+    virtual int TimeoutMs(Clock::time_point now) const = 0;
+    virtual void OnEvents(short revents, Clock::time_point now) = 0;
+    // Work that is due without an event (timed writes).
+    virtual void OnTime(Clock::time_point now) = 0;
+};
+
+class SerialSide : public PollSource {
+public:
+    SerialSide(Device& device, std::vector<FaultRule> faults, unsigned hangupAfter, RequestLog& log,
+               StateDir* state)
+        : device_(device), hangupAfter_(hangupAfter), log_(log), state_(state) {
+        for (const auto& f : faults)
+            faults_.Add(f);
+    }
+    ~SerialSide() override { Close(); }
+
+    bool Open(std::string& error) {
+        char name[256] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+            error = std::string("openpty: ") + std::strerror(errno);
+            return false;
+        }
+        path_ = name;
+        termios t{};
+        if (tcgetattr(slave_, &t) == 0) {
+            cfmakeraw(&t);
+            t.c_cflag |= CLOCAL | CREAD;
+            cfsetispeed(&t, B115200);
+            cfsetospeed(&t, B115200);
+            tcsetattr(slave_, TCSANOW, &t);
+        }
+        // The slave stays open here as well: without it the master reports a hang-up (and
+        // poll() would wake for ever) whenever the tool has the port closed.
+        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        fcntl(slave_, F_SETFD, FD_CLOEXEC);
+        return true;
+    }
+    const std::string& Path() const { return path_; }
+    bool Closed() const { return master_ < 0; }
+    bool Failed() const { return failed_; }
+
+    void Close() {
+        if (master_ >= 0) close(master_);
+        if (slave_ >= 0) close(slave_);
+        master_ = slave_ = -1;
+    }
+
+    int Fd() const override { return master_; }
+
+    short Events(Clock::time_point now) const override {
+        short e = POLLIN;
+        if (!out_.empty() && out_.front().due <= now) e |= POLLOUT;
+        return e;
+    }
+
+    int TimeoutMs(Clock::time_point now) const override {
+        if (out_.empty() || out_.front().due <= now) return -1; // POLLOUT covers a due write
+        const auto ms =
+            std::chrono::ceil<std::chrono::milliseconds>(out_.front().due - now).count();
+        return static_cast<int>(ms);
+    }
+
+    void OnEvents(short revents, Clock::time_point now) override {
+        if (revents & POLLIN) Read(now);
+        if (Closed()) return;
+        if (revents & POLLOUT) OnTime(now);
+        if ((revents & (POLLERR | POLLNVAL)) && !(revents & POLLIN)) {
+            std::fprintf(stderr, "tavo-devsim: terminal error\n");
+            failed_ = true;
+            Close();
+        }
+    }
+
+    void OnTime(Clock::time_point now) override {
+        while (!Closed() && !out_.empty() && out_.front().due <= now) {
+            Pending& p = out_.front();
+            const ssize_t n = write(master_, p.bytes.data(), p.bytes.size());
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EINTR) return; // POLLOUT brings us back
+                std::fprintf(stderr, "tavo-devsim: write: %s\n", std::strerror(errno));
+                failed_ = true;
+                Close();
+                return;
+            }
+            p.bytes.erase(0, static_cast<std::size_t>(n));
+            if (!p.bytes.empty()) return;
+            out_.pop_front();
+        }
+    }
+
+private:
+    struct Pending {
+        std::string bytes;
+        Clock::time_point due;
+    };
+
+    void Read(Clock::time_point now) {
+        char buf[4096];
+        const ssize_t n = read(master_, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EINTR) return;
+            std::fprintf(stderr, "tavo-devsim: read: %s\n", std::strerror(errno));
+            failed_ = true;
+            Close();
+            return;
+        }
+        std::vector<ParsedLine> lines;
+        parser_.Feed(std::string_view(buf, static_cast<std::size_t>(n)), lines);
+        for (const ParsedLine& line : lines) {
+            Serve(line, now);
+            if (Closed()) return;
+        }
+    }
+
+    void Serve(const ParsedLine& line, Clock::time_point now) {
+        std::string entry = std::string(RequestErrorName(line.error)) + "\t" + Printable(line.text);
+        if (!line.ok()) {
+            log_.Line(entry + "\tsilent");
+            return;
+        }
+        if (hangupAfter_ != 0 && ++requests_ >= hangupAfter_) {
+            log_.Line(entry + "\thang-up");
+            log_.Line("# hang-up after " + std::to_string(requests_) + " requests");
+            out_.clear();
+            Close();
+            return;
+        }
+        DeviceResult result = device_.Handle(line.request);
+        if (state_ && result.changes.any() && !state_->Save(device_, result.changes))
+            std::fprintf(stderr, "tavo-devsim: cannot write the state directory %s\n",
+                         state_->Path().c_str());
+        entry += result.answered ? "\tanswered" : "\tsilent";
+        if (!result.note.empty()) entry += " (" + result.note + ")";
+        if (result.answered) {
+            std::vector<std::string> notes;
+            const auto pieces = faults_.Apply(line.request.command, result.answer, &notes);
+            for (const auto& n : notes)
+                entry += " +" + n;
+            Schedule(pieces, now);
+        }
+        log_.Line(entry);
+    }
+
+    // Answers leave in the order of the requests, each piece after its delay.
+    void Schedule(const std::vector<AnswerPiece>& pieces, Clock::time_point now) {
+        Clock::time_point t = out_.empty() ? now : std::max(now, out_.back().due);
+        for (const auto& piece : pieces) {
+            t += std::chrono::milliseconds(piece.delayMs);
+            out_.push_back({piece.bytes, t});
+        }
+    }
+
+    Device& device_;
+    FaultPlan faults_;
+    unsigned hangupAfter_ = 0;
+    unsigned requests_ = 0;
+    RequestLog& log_;
+    StateDir* state_ = nullptr;
+    RequestParser parser_;
+    std::deque<Pending> out_;
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+    bool failed_ = false;
+};
+
+bool MakeLink(const std::string& link, const std::string& target, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto status = fs::symlink_status(link, ec);
+    if (fs::exists(status)) {
+        if (!fs::is_symlink(status)) {
+            error = link + " exists and is not a symbolic link";
+            return false;
+        }
+        fs::remove(link, ec);
+    }
+    fs::create_symlink(target, link, ec);
+    if (ec) {
+        error = "cannot link " + link + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+int Run(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    auto parsed = ParseOptions(args, error);
+    if (!parsed) {
+        std::fprintf(stderr, "tavo-devsim: %s\nTry 'tavo-devsim --help'.\n", error.c_str());
+        return 2;
+    }
+    Options& o = *parsed;
+    if (o.help) {
+        std::fwrite(HelpText().data(), 1, HelpText().size(), stdout);
+        return 0;
+    }
+    if (!LoadSlotFiles(o, error)) {
+        std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
+        return 2;
+    }
+
+    RequestLog log;
+    if (!o.log.empty() && !log.Open(o.log)) {
+        std::fprintf(stderr, "tavo-devsim: cannot open %s: %s\n", o.log.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+    Device device(o.device);
+    std::unique_ptr<StateDir> state;
+    if (!o.stateDir.empty()) {
+        state = std::make_unique<StateDir>(o.stateDir);
+        if (!state->Load(device, error)) {
+            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
+            return 2;
+        }
+        state->SaveAll(device);
+    }
+    device.firmwareSink = [&](const std::vector<std::uint8_t>& image) {
+        if (o.fwOut.empty()) {
+            log.Line("# firmware received, " + std::to_string(image.size()) + " bytes");
+            return true;
+        }
+        const bool ok = WriteFileAtomic(
+            o.fwOut, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
+        log.Line("# firmware " + std::to_string(image.size()) + " bytes " +
+                 (ok ? "written to " : "NOT written to ") + o.fwOut);
+        if (!ok) std::fprintf(stderr, "tavo-devsim: cannot write %s\n", o.fwOut.c_str());
+        return ok;
+    };
+
+    if (pipe(gSignalPipe) != 0) return 1;
+    for (int fd : gSignalPipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    SerialSide serial(device, o.faults, o.hangupAfter, log, state.get());
+    if (!serial.Open(error)) {
+        std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
+        return 1;
+    }
+    if (!o.link.empty() && !MakeLink(o.link, serial.Path(), error)) {
+        std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("%s\n", serial.Path().c_str());
+    std::fflush(stdout);
+    log.Line("# start " + serial.Path() + (device.Isp() ? " isp" : " normal"));
+
+    std::vector<PollSource*> sources = {&serial};
+    bool stop = false;
+    while (!stop) {
+        const auto now = Clock::now();
+        std::vector<pollfd> fds;
+        fds.push_back({gSignalPipe[0], POLLIN, 0});
+        int timeout = -1;
+        for (PollSource* s : sources) {
+            fds.push_back({s->Fd(), s->Events(now), 0});
+            const int t = s->TimeoutMs(now);
+            if (t >= 0 && (timeout < 0 || t < timeout)) timeout = t;
+        }
+        const int n = poll(fds.data(), fds.size(), timeout);
+        if (n < 0 && errno != EINTR) {
+            std::fprintf(stderr, "tavo-devsim: poll: %s\n", std::strerror(errno));
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            char c;
+            while (read(gSignalPipe[0], &c, 1) == 1)
+                stop = true;
+        }
+        const auto after = Clock::now();
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            if (n > 0 && fds[i + 1].revents) sources[i]->OnEvents(fds[i + 1].revents, after);
+            if (!serial.Closed()) sources[i]->OnTime(after);
+        }
+        if (serial.Closed()) break; // hung up on purpose, or the terminal failed
+    }
+    log.Line(serial.Failed() ? "# stop, terminal failed" : "# stop");
+    serial.Close();
+    if (!o.link.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(o.link, ec);
+    }
+    return serial.Failed() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return Run(argc, argv);
+}
