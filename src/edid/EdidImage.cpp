@@ -7,7 +7,8 @@ namespace {
 
 std::uint8_t Sum(const EdidImage& image, std::size_t from, std::size_t to) {
     unsigned s = 0;
-    for (std::size_t i = from; i < to; ++i) s += image[i];
+    for (std::size_t i = from; i < to; ++i)
+        s += image[i];
     return static_cast<std::uint8_t>(s & 0xFF);
 }
 
@@ -17,7 +18,8 @@ bool ValidateImage(const EdidImage& image, std::uint16_t& status) {
     status = static_cast<std::uint16_t>(status & ~kStatusValidationMask);
     // bytes 0 and 7 are 0x00, bytes 1..6 are 0xFF
     bool headerOk = image[0] == 0x00 && image[7] == 0x00;
-    for (int i = 1; i <= 6; ++i) headerOk = headerOk && image[i] == 0xFF;
+    for (int i = 1; i <= 6; ++i)
+        headerOk = headerOk && image[i] == 0xFF;
     if (!headerOk) {
         status |= kStatusBadHeader;
         return false;

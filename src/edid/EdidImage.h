@@ -12,14 +12,14 @@ inline constexpr std::size_t kEdidSize = 256;
 using EdidImage = std::array<std::uint8_t, kEdidSize>;
 
 // Status word of an EDID record.
-inline constexpr std::uint16_t kStatusInputError = 0x0001;     // the creator page holds an error
-inline constexpr std::uint16_t kStatusBadHeader = 0x0008;      // illegal header
-inline constexpr std::uint16_t kStatusBadChecksum0 = 0x0010;   // bytes 0..127 do not sum to 0
-inline constexpr std::uint16_t kStatusBadChecksum1 = 0x0020;   // bytes 128..255 do not sum to 0
-inline constexpr std::uint16_t kStatusTooManyBanks = 0x0040;   // byte 126 above 1
+inline constexpr std::uint16_t kStatusInputError = 0x0001;   // the creator page holds an error
+inline constexpr std::uint16_t kStatusBadHeader = 0x0008;    // illegal header
+inline constexpr std::uint16_t kStatusBadChecksum0 = 0x0010; // bytes 0..127 do not sum to 0
+inline constexpr std::uint16_t kStatusBadChecksum1 = 0x0020; // bytes 128..255 do not sum to 0
+inline constexpr std::uint16_t kStatusTooManyBanks = 0x0040; // byte 126 above 1
 inline constexpr std::uint16_t kStatusValidationMask = 0x0078;
-inline constexpr std::uint16_t kStatusNewTemplate = 0x0080;    // started from the built-in EDID
-inline constexpr std::uint16_t kStatusHoldsEdid = 0x0100;      // the creator holds an EDID
+inline constexpr std::uint16_t kStatusNewTemplate = 0x0080; // started from the built-in EDID
+inline constexpr std::uint16_t kStatusHoldsEdid = 0x0100;   // the creator holds an EDID
 
 // Data block tag values: the header's top three bits in place (0x20 x CEA-861 tag code).
 inline constexpr std::uint8_t kTagAudio = 0x20;

@@ -13,7 +13,8 @@ namespace {
 void FixChecksum(EdidImage& img, int bank) {
     const int base = bank * 128;
     unsigned s = 0;
-    for (int i = base; i < base + 127; ++i) s += img[i];
+    for (int i = base; i < base + 127; ++i)
+        s += img[i];
     img[base + 127] = static_cast<std::uint8_t>((256 - (s & 0xFF)) & 0xFF);
 }
 
@@ -46,16 +47,28 @@ TEST(Validate, EachErrorBit) {
         std::uint16_t bit;
         const char* message;
     } cases[] = {
-        {"byte 0 set, checksums wrong too", [](EdidImage& i) { i[0] = 1; i[200] ^= 1; },
+        {"byte 0 set, checksums wrong too",
+         [](EdidImage& i) {
+             i[0] = 1;
+             i[200] ^= 1;
+         },
          kStatusBadHeader, "Illegal Edid Header."},
         {"byte 7 set", [](EdidImage& i) { i[7] = 0x10; }, kStatusBadHeader, "Illegal Edid Header."},
-        {"byte 3 not FF", [](EdidImage& i) { i[3] = 0xFE; FixChecksum(i, 0); }, kStatusBadHeader,
-         "Illegal Edid Header."},
+        {"byte 3 not FF",
+         [](EdidImage& i) {
+             i[3] = 0xFE;
+             FixChecksum(i, 0);
+         },
+         kStatusBadHeader, "Illegal Edid Header."},
         {"bank 0 sum", [](EdidImage& i) { i[20] ^= 0x55; }, kStatusBadChecksum0,
          "Illegal Edid CheckSum0."},
         {"two extensions, bank 1 not summed",
-         [](EdidImage& i) { i[126] = 2; FixChecksum(i, 0); i[200] ^= 1; }, kStatusTooManyBanks,
-         "Edid Over Banks."},
+         [](EdidImage& i) {
+             i[126] = 2;
+             FixChecksum(i, 0);
+             i[200] ^= 1;
+         },
+         kStatusTooManyBanks, "Edid Over Banks."},
         {"bank 1 sum", [](EdidImage& i) { i[140] ^= 0x01; }, kStatusBadChecksum1,
          "Illegal Edid CheckSum1."},
     };
@@ -77,14 +90,16 @@ TEST(Validate, BankOneOnlyWithOneExtension) {
     EdidImage img = WithBlocks({});
     img[126] = 0;
     FixChecksum(img, 0);
-    for (int i = 128; i < 256; ++i) img[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (int i = 128; i < 256; ++i)
+        img[i] = static_cast<std::uint8_t>(i * 7 + 3);
     std::uint16_t st = 0xFFFF;
     EXPECT_TRUE(ValidateImage(img, st));
     EXPECT_EQ(st, 0xFFFF & ~kStatusValidationMask);
 
     img[126] = 1;
     FixChecksum(img, 0);
-    for (int i = 128; i < 256; ++i) img[i] = 0; // all-zero bank 1 sums to 0
+    for (int i = 128; i < 256; ++i)
+        img[i] = 0; // all-zero bank 1 sums to 0
     EXPECT_TRUE(ValidateImage(img, st));
     EXPECT_EQ(ValidationMessage(0), "");
 }
@@ -132,7 +147,8 @@ TEST(FindDataBlock, NeverReadsPastTheImage) {
     EdidImage img{};
     img[126] = 1;
     img[130] = 255;
-    for (int i = 132; i < 256; ++i) img[i] = 0x1F; // tag 0, length 31
+    for (int i = 132; i < 256; ++i)
+        img[i] = 0x1F; // tag 0, length 31
     img[253] = 0x1F;
     int p = kFirstDataBlock;
     EXPECT_FALSE(FindDataBlock(img, kTagVideo, p));

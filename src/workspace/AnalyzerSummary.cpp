@@ -1,0 +1,194 @@
+#include "workspace/AnalyzerSummary.h"
+
+#include "edid/Decoder.h"
+
+namespace tavo {
+namespace {
+
+constexpr std::string_view kYes = "Yes";
+constexpr std::string_view kNo = "No";
+constexpr std::string_view kDash = "-";
+
+// Audio row entries in the order they are shown.
+struct AudioEntry {
+    std::uint16_t bit;
+    std::string_view text;
+};
+constexpr AudioEntry kAudioEntries[] = {
+    {kAudioLpcm2, "2PCM,"},   {kAudioLpcmMulti, "MPCM,"}, {kAudioAc3, "DolbyD,"},
+    {kAudioEac3, "DolbyD+,"}, {kAudioMat, "DolbyHD,"},    {kAudioDts, "DTS,"},
+    {kAudioDtsHd, "DTSHD,"},  {kAudioAac, "AAC,"},        {kAudioOneBit, "OBA,"},
+};
+
+void AppendDecimal(SummaryText& t, unsigned v) {
+    char buf[4];
+    int n = 0;
+    do {
+        buf[3 - n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0 && n < 4);
+    t.Append({buf + 4 - n, static_cast<std::size_t>(n)});
+}
+
+void AppendHexByte(SummaryText& t, std::uint8_t v) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    const char buf[2] = {kHex[v >> 4], kHex[v & 0x0F]};
+    t.Append({buf, 2});
+}
+
+SummaryText& RowOf(AnalyzerSummary& s, SummaryRow r) {
+    return s.rows[static_cast<int>(r)];
+}
+
+} // namespace
+
+void AppendAudioFormat(SummaryText& label, int& panelHeight, std::string_view text) {
+    if (panelHeight < kAudioPanelWrappedHeight && label.Size() > 30) {
+        label.Append("\r\n");
+        panelHeight = kAudioPanelWrappedHeight;
+    }
+    label.Append(text);
+}
+
+AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight) {
+    AnalyzerSummary s;
+    if (record.status & kStatusValidationMask) {
+        for (auto& row : s.rows)
+            row.Assign(kDash);
+        RowOf(s, SummaryRow::Header).Assign("Illegal");
+        s.audioPanelHeight = previousAudioPanelHeight;
+        s.valid = false;
+        return s;
+    }
+    s.valid = true;
+    RowOf(s, SummaryRow::Header).Assign("Good");
+    RowOf(s, SummaryRow::Checksum).Assign("Good");
+    RowOf(s, SummaryRow::Format)
+        .Assign(record.formatFlags & (kFormatNoExtension | kFormatCeaWithoutHdmi) ? "DVI" : "HDMI");
+    RowOf(s, SummaryRow::ManufacturerName).Assign(FieldText(record.manufacturer));
+    const std::string_view name = FieldText(record.monitorName);
+    RowOf(s, SummaryRow::MonitorName).Assign(name.empty() ? kDash : name);
+    RowOf(s, SummaryRow::MaxResolution).Assign(FieldText(record.maxResolutionName));
+
+    SummaryText& depth = RowOf(s, SummaryRow::MaxColorDepth);
+    AppendDecimal(depth, record.colorDepth);
+    depth.Append("bit");
+
+    RowOf(s, SummaryRow::Support3D).Assign(record.formatFlags & kFormat3D ? kYes : kNo);
+    RowOf(s, SummaryRow::SupportYuv420).Assign(record.yuv420Selection ? kYes : kNo);
+    RowOf(s, SummaryRow::SupportScdc).Assign(record.scdc ? kYes : kNo);
+    RowOf(s, SummaryRow::Support600MHz).Assign(record.support600MHz ? kYes : kNo);
+
+    // The decoder leaves the HDR summary in the 4:2:0 deep colour field.
+    SummaryText& hdr = RowOf(s, SummaryRow::SupportHdr);
+    const std::uint8_t hdrSummary = record.yuv420DeepColor;
+    if (hdrSummary == 0) {
+        hdr.Assign(kNo);
+    } else {
+        hdr.Assign("8bit,");
+        if (hdrSummary & 0x01) hdr.Append("10bit,");
+        if (hdrSummary & 0x02) hdr.Append("12bit,");
+        if (hdrSummary & 0x04) hdr.Append("16bit,");
+    }
+
+    SummaryText& audio = RowOf(s, SummaryRow::AudioFormats);
+    s.audioPanelHeight = kAudioPanelHeight;
+    for (const auto& e : kAudioEntries)
+        if (record.audioFormatsPresent & e.bit)
+            AppendAudioFormat(audio, s.audioPanelHeight, e.text);
+
+    SummaryText& channels = RowOf(s, SummaryRow::AudioChannels);
+    AppendDecimal(channels, record.maxChannels);
+    channels.Append("CH");
+
+    SummaryText& cec = RowOf(s, SummaryRow::CecAddress);
+    AppendHexByte(cec, record.cecAddress[0]);
+    AppendHexByte(cec, record.cecAddress[1]);
+    return s;
+}
+
+AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight) {
+    Decode(record, record.image);
+    return Summarize(record, previousAudioPanelHeight);
+}
+
+std::string Latin1ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out.push_back(ch);
+        } else {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+void AppendJsonString(std::string& out, std::string_view text, bool dropLineBreaks) {
+    constexpr char kHex[] = "0123456789abcdef";
+    out.push_back('"');
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (dropLineBreaks && (c == '\r' || c == '\n')) continue;
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out.push_back(kHex[c >> 4]);
+                out.push_back(kHex[c & 0x0F]);
+            } else if (c < 0x80) {
+                out.push_back(ch);
+            } else { // Latin-1 to UTF-8
+                out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            }
+        }
+    }
+    out.push_back('"');
+}
+
+} // namespace
+
+std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary) {
+    std::string out;
+    out.reserve(512 + file.size());
+    out += "{\"file\":";
+    AppendJsonString(out, file, false);
+    for (int i = 0; i < kSummaryRowCount; ++i) {
+        out += ',';
+        AppendJsonString(out, kSummaryLabels[i], false);
+        out += ':';
+        AppendJsonString(out, summary.rows[i].View(),
+                         i == static_cast<int>(SummaryRow::AudioFormats));
+    }
+    out += '}';
+    return out;
+}
+
+} // namespace tavo

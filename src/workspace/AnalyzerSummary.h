@@ -1,0 +1,112 @@
+#pragma once
+// The "EDID Information" summary: the fifteen value texts shown for a decoded EDID, the audio
+// row's wrap and the glyph of the open-in-creator button. No window involved.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "edid/EdidRecord.h"
+
+namespace tavo {
+
+enum class SummaryRow : int {
+    Header,
+    Checksum,
+    Format,
+    ManufacturerName,
+    MonitorName,
+    MaxResolution,
+    MaxColorDepth,
+    Support3D,
+    SupportYuv420,
+    SupportScdc,
+    Support600MHz,
+    SupportHdr,
+    AudioFormats,
+    AudioChannels,
+    CecAddress,
+};
+inline constexpr int kSummaryRowCount = 15;
+
+// Row titles: the JSON keys of `tavo-cli analyze --json`.
+inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryLabels = {
+    "EDID Header",    "EDID Checksum",   "Content Format", "Manufacturer Name", "Monitor Name",
+    "Max Resolution", "Max Color Depth", "Support 3D",     "Support YUV420",    "Support SCDC",
+    "Support 600MHz", "Support HDR",     "Audio Formats",  "Audio Max Channel", "CEC Address",
+};
+// Row titles as the panels show them.
+inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryCaptions = {
+    "    EDID Header :",       "    EDID Checksum :",     "    Content Format :",
+    "    Manufacturer Name :", "    Monitor Name :",      "    Max Resolution :",
+    "    Max Color Depth :",   "    Support 3D :",        "    Support YUV420 :",
+    "    Support SCDC :",      "    Support 600MHz :",    "    Support HDR :",
+    "    Audio Formats :",     "    Audio Max Channel :", "    CEC Address :",
+};
+// Object names of the value labels, row by row.
+inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryLabelNames = {
+    "Label_Edid_Header",    "Label_Edid_Checksum",  "Label_Edid_Format",    "Label_Manufac_Name",
+    "Label_Monitor_Name",   "Label_Max_Resolution", "Label_Max_ColorDepth", "Label_Support_3D",
+    "Label_Support_YUV420", "Label_Support_SCDC",   "Label_Support_600MHz", "Label_Support_HDR",
+    "Label_Audio_Formats",  "Label_Audio_Channel",  "Label_CEC_Address",
+};
+
+// Heights of the audio row's panel (Panel10): one line, and two after the wrap.
+inline constexpr int kAudioPanelHeight = 23;
+inline constexpr int kAudioPanelWrappedHeight = 38;
+
+inline constexpr std::string_view kGlyphModifyColor = "ModifyColor";
+inline constexpr std::string_view kGlyphModifyGray = "ModifyGray";
+
+// A label text of bounded length (the longest, the wrapped audio row, is 53 characters).
+class SummaryText {
+public:
+    static constexpr std::size_t kCapacity = 63;
+    std::string_view View() const { return {data_.data(), size_}; }
+    std::size_t Size() const { return size_; }
+    void Clear() { size_ = 0; }
+    void Assign(std::string_view s) {
+        size_ = 0;
+        Append(s);
+    }
+    void Append(std::string_view s) {
+        const std::size_t n = s.size() < kCapacity - size_ ? s.size() : kCapacity - size_;
+        s.copy(data_.data() + size_, n);
+        size_ += n;
+    }
+
+private:
+    std::array<char, kCapacity> data_{};
+    std::size_t size_ = 0;
+};
+
+struct AnalyzerSummary {
+    std::array<SummaryText, kSummaryRowCount> rows;
+    int audioPanelHeight = kAudioPanelHeight; // Panel10
+    bool valid = false;                       // the image passed validation
+    std::string_view Glyph() const { return valid ? kGlyphModifyColor : kGlyphModifyGray; }
+    std::string_view Row(SummaryRow r) const { return rows[static_cast<int>(r)].View(); }
+};
+
+// Appends one audio format entry ("2PCM," ...) to the audio row. Before an entry that would
+// start after the 30th character, and only once (while the panel is one line high), the row
+// gets a "\r\n" and the panel grows to two lines.
+void AppendAudioFormat(SummaryText& label, int& panelHeight, std::string_view text);
+
+// The summary of a record that Decode has filled. An invalid image gives "Illegal" and "-"
+// rows; its audio panel keeps `previousAudioPanelHeight` (the height of the last analysis).
+AnalyzerSummary Summarize(const EdidRecord& record,
+                          int previousAudioPanelHeight = kAudioPanelHeight);
+
+// Decodes the record's own image, then summarises it.
+AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight = kAudioPanelHeight);
+
+// One JSON object on one line: "file" and the fifteen rows keyed by kSummaryLabels, the audio
+// row without its line break. Text bytes are read as Latin-1 and written as UTF-8, with JSON
+// escapes for quotes, backslashes and control characters.
+std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary);
+
+// Latin-1 bytes as UTF-8 (for printing label texts).
+std::string Latin1ToUtf8(std::string_view text);
+
+} // namespace tavo

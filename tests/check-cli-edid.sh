@@ -1,0 +1,77 @@
+#!/bin/sh
+# The EDID file subcommands of tavo-cli: new, validate, analyze, and their error handling.
+# usage: check-cli-edid.sh TAVO_CLI
+set -u
+cli=$1
+tmp=$(mktemp -d) || exit 2
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# expect CODE CMD... : runs CMD with stdout in $tmp/out, stderr in $tmp/err
+expect() {
+    want=$1; shift
+    "$@" >"$tmp/out" 2>"$tmp/err"
+    got=$?
+    [ "$got" -eq "$want" ] || fail "'$*' exited $got, want $want; stderr: $(cat "$tmp/err")"
+}
+
+# new: the built-in EDID, 256 bytes, valid, written without leftovers
+expect 0 "$cli" new "$tmp/new.bin"
+[ "$(wc -c <"$tmp/new.bin")" -eq 256 ] || fail "new: not 256 bytes"
+[ "$(od -An -tx1 -j96 -N12 "$tmp/new.bin" | tr -d ' \n')" = "72616e644e6577456469640a" ] ||
+    fail "new: monitor name bytes"
+expect 0 "$cli" new "$tmp/new.bin"   # over an existing file
+[ "$(ls "$tmp" | wc -l)" -eq 3 ] || fail "new: temporary files left: $(ls "$tmp")"
+expect 2 "$cli" new "$tmp/no/such/dir/x.bin"
+[ "$(wc -l <"$tmp/err")" -eq 1 ] || fail "new into a missing directory: not one error line"
+expect 2 "$cli" new
+expect 2 "$cli" new "$tmp"
+
+# validate: Ok., each error message, exit 1 on a failure, 2 on an unreadable file
+expect 0 "$cli" validate "$tmp/new.bin"
+[ "$(cat "$tmp/out")" = "$tmp/new.bin: Ok." ] || fail "validate: $(cat "$tmp/out")"
+cp "$tmp/new.bin" "$tmp/sum0.bin"
+printf '\001' | dd of="$tmp/sum0.bin" bs=1 seek=20 conv=notrunc 2>/dev/null
+cp "$tmp/new.bin" "$tmp/sum1.bin"
+printf '\001' | dd of="$tmp/sum1.bin" bs=1 seek=200 conv=notrunc 2>/dev/null
+cp "$tmp/new.bin" "$tmp/header.bin"
+printf '\001' | dd of="$tmp/header.bin" bs=1 seek=0 conv=notrunc 2>/dev/null
+expect 1 "$cli" validate "$tmp/sum0.bin" "$tmp/new.bin" "$tmp/sum1.bin" "$tmp/header.bin"
+printf '%s\n' "$tmp/sum0.bin: Illegal Edid CheckSum0." "$tmp/new.bin: Ok." \
+    "$tmp/sum1.bin: Illegal Edid CheckSum1." "$tmp/header.bin: Illegal Edid Header." >"$tmp/want"
+cmp -s "$tmp/out" "$tmp/want" || fail "validate messages: $(cat "$tmp/out")"
+rm -f "$tmp/want"
+expect 2 "$cli" validate "$tmp/missing.bin" "$tmp/new.bin" "$tmp"
+[ "$(cat "$tmp/out")" = "$tmp/new.bin: Ok." ] || fail "validate: other files not processed"
+[ "$(wc -l <"$tmp/err")" -eq 2 ] || fail "validate: want one error line per bad path"
+expect 2 "$cli" validate
+
+# a short file is padded with 0xFF: a 128-byte base block that announces no extension is valid
+head -c 128 "$tmp/new.bin" >"$tmp/short.bin"
+printf '\000' | dd of="$tmp/short.bin" bs=1 seek=126 conv=notrunc 2>/dev/null
+printf '\324' | dd of="$tmp/short.bin" bs=1 seek=127 conv=notrunc 2>/dev/null # D3 + 01
+expect 0 "$cli" validate "$tmp/short.bin"
+
+# analyze: rows as the window shows them, JSON lines, errors on stderr
+expect 0 "$cli" analyze "$tmp/new.bin"
+grep -qx "    EDID Header : Good" "$tmp/out" || fail "analyze: header row"
+grep -qx "    Monitor Name : BrandNewEdid" "$tmp/out" || fail "analyze: name row"
+grep -qx "    CEC Address : 1000" "$tmp/out" || fail "analyze: CEC row"
+[ "$(wc -l <"$tmp/out")" -eq 16 ] || fail "analyze: want the path and 15 rows"
+expect 0 "$cli" analyze --json "$tmp/sum1.bin"
+case "$(cat "$tmp/out")" in
+*'"EDID Header":"Illegal","EDID Checksum":"-"'*) ;;
+*) fail "analyze --json of a bad image: $(cat "$tmp/out")" ;;
+esac
+expect 2 "$cli" analyze --json "$tmp/missing.bin" "$tmp/new.bin" "$tmp"
+[ "$(wc -l <"$tmp/out")" -eq 1 ] || fail "analyze: other files not processed"
+[ "$(wc -l <"$tmp/err")" -eq 2 ] || fail "analyze: want one error line per bad path"
+expect 2 "$cli" analyze --json
+expect 2 "$cli" frobnicate
+expect 2 "$cli"
+expect 0 "$cli" help
+grep -q "analyze \[--json\] FILE..." "$tmp/out" || fail "help: no analyze usage"
+
+[ $failures -eq 0 ] && echo "tavo-cli EDID commands: all checks passed"
+exit $failures

@@ -1,0 +1,37 @@
+// Decode and summarise arbitrary bytes, as `tavo-cli analyze` and the analyzer do.
+#include <cstring>
+
+#include "edid/Decoder.h"
+#include "fuzz_common.h"
+#include "workspace/AnalyzerSummary.h"
+
+using namespace tavo;
+
+namespace {
+
+void Analyse(const EdidImage& image) {
+    EdidRecord record;
+    record.image = image;
+    const AnalyzerSummary s = ShowAnalysis(record);
+    fuzz::Check(s.valid == ((record.status & kStatusValidationMask) == 0));
+    fuzz::Check(record.image == image);
+    for (const auto& row : s.rows)
+        fuzz::Check(row.Size() < SummaryText::kCapacity);
+    fuzz::Check(s.audioPanelHeight == kAudioPanelHeight ||
+                s.audioPanelHeight == kAudioPanelWrappedHeight);
+    // text fields stay terminated
+    fuzz::Check(std::memchr(record.monitorName.data(), 0, record.monitorName.size()) != nullptr);
+    fuzz::Check(record.colorDepth == 8 || record.colorDepth == 10 || record.colorDepth == 12 ||
+                record.colorDepth == 16);
+    const std::string json = SummaryJson("fuzz.bin", s);
+    fuzz::Check(json.find('\n') == std::string::npos);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const EdidImage image = ImageFromBytes(data, size);
+    Analyse(image);
+    Analyse(fuzz::Repaired(image));
+    return 0;
+}

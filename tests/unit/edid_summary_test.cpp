@@ -1,0 +1,165 @@
+// The analyzer summary rows, the audio row wrap and the JSON line.
+#include <gtest/gtest.h>
+
+#include "edid/Decoder.h"
+#include "edid/NewEdidTemplate.h"
+#include "edid_builders.h"
+#include "workspace/AnalyzerSummary.h"
+
+using namespace tavo;
+using namespace tavo::test;
+
+namespace {
+
+AnalyzerSummary Analyse(const EdidImage& img, int previousHeight = kAudioPanelHeight) {
+    EdidRecord r;
+    r.image = img;
+    return ShowAnalysis(r, previousHeight);
+}
+
+std::vector<std::string> Rows(const AnalyzerSummary& s) {
+    std::vector<std::string> out;
+    for (const auto& row : s.rows)
+        out.emplace_back(row.View());
+    return out;
+}
+
+} // namespace
+
+TEST(Summary, WholeRows) {
+    struct Case {
+        const char* what;
+        EdidImage image;
+        std::vector<std::string> rows;
+        int height;
+        std::string_view glyph;
+    } cases[] = {
+        {"new template",
+         NewEdidTemplate(),
+         {"Good", "Good", "HDMI", "NEW", "BrandNewEdid", "1080p@60Hz", "8bit", "No", "No", "No",
+          "No", "No", "2PCM,", "2CH", "1000"},
+         kAudioPanelHeight,
+         kGlyphModifyColor},
+        {"base block only",
+         BaseOnly(),
+         {"Good", "Good", "DVI", "@@@", "UNDEFINE.", "UNDEFINE.", "8bit", "No", "No", "No", "No",
+          "No", "", "0CH", "0000"},
+         kAudioPanelHeight,
+         kGlyphModifyColor},
+        {"extension without HDMI block",
+         WithBlocks({0x41, 0x10}),
+         {"Good", "Good", "DVI", "@@@", "UNDEFINE.", "1080p@60Hz", "8bit", "No", "No", "No", "No",
+          "No", "", "0CH", "0000"},
+         kAudioPanelHeight,
+         kGlyphModifyColor},
+        {"everything",
+         WithBlocks({0x42, 0x10, 0x61,                                           // video
+                     0x2C, 0x09, 0x07, 0x07, 0x0F, 0x7F, 0x07, 0x15, 0x07, 0x50, // audio
+                     0x3D, 0x07, 0x50,                                           //
+                     0x6C, 0x03, 0x0C, 0x00, 0xAB, 0xCD, 0xF8, 0x78, 0x20, 0x80, 0x20,
+                     0x01, 0x00, 0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x07, // forum
+                     0xE3, 0x06, 0x05, 0x01, 0xE2, 0x0F, 0x01}),
+         {"Good", "Good", "HDMI", "@@@", "UNDEFINE.", "2160p@60Hz", "16bit", "Yes", "Yes", "Yes",
+          "Yes", "8bit,10bit,12bit,16bit,", "2PCM,MPCM,DolbyD,DTS,", "8CH", "ABCD"},
+         kAudioPanelHeight,
+         kGlyphModifyColor},
+        {"bank-1 checksum wrong",
+         [] {
+             EdidImage i = NewEdidTemplate();
+             i[255] ^= 1;
+             return i;
+         }(),
+         {"Illegal", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-"},
+         kAudioPanelWrappedHeight,
+         kGlyphModifyGray},
+        {"monitor name starting with a line feed",
+         [] {
+             EdidImage i = BaseOnly();
+             PutNameDescriptor(i, 0, {0x0A, 'X'});
+             return i;
+         }(),
+         {"Good", "Good", "DVI", "@@@", "-", "UNDEFINE.", "8bit", "No", "No", "No", "No", "No", "",
+          "0CH", "0000"},
+         kAudioPanelHeight,
+         kGlyphModifyColor},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // the previous analysis left a two-line audio row
+        const AnalyzerSummary s = Analyse(c.image, kAudioPanelWrappedHeight);
+        EXPECT_EQ(Rows(s), c.rows);
+        EXPECT_EQ(s.audioPanelHeight, c.height);
+        EXPECT_EQ(s.Glyph(), c.glyph);
+    }
+}
+
+TEST(Summary, AudioRowWrapsOnceAfterThe30thCharacter) {
+    struct Case {
+        std::uint16_t formats;
+        std::string row;
+        int height;
+    } cases[] = {
+        {kAudioLpcm2 | kAudioLpcmMulti | kAudioAc3 | kAudioEac3 | kAudioMat | kAudioDts,
+         "2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,\r\nDTS,", kAudioPanelWrappedHeight},
+        {0x1FF, "2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,\r\nDTS,DTSHD,AAC,OBA,",
+         kAudioPanelWrappedHeight},
+        // 27 characters, then "OBA," starts at 28: no wrap, 31 characters on one line
+        {kAudioLpcmMulti | kAudioEac3 | kAudioMat | kAudioDts | kAudioOneBit,
+         "MPCM,DolbyD+,DolbyHD,DTS,OBA,", kAudioPanelHeight},
+        // "MPCM,DolbyD,DolbyD+,DolbyHD,DTS," is 32 > 30: the next entry wraps
+        {kAudioLpcmMulti | kAudioAc3 | kAudioEac3 | kAudioMat | kAudioDts | kAudioAac,
+         "MPCM,DolbyD,DolbyD+,DolbyHD,DTS,\r\nAAC,", kAudioPanelWrappedHeight},
+        // exactly 30 characters before the last entry: no wrap
+        {kAudioLpcmMulti | kAudioAc3 | kAudioEac3 | kAudioDtsHd | kAudioAac | kAudioOneBit,
+         "MPCM,DolbyD,DolbyD+,DTSHD,AAC,OBA,", kAudioPanelHeight},
+        // 31 characters before the last entry: wrap
+        {kAudioLpcm2 | kAudioLpcmMulti | kAudioAc3 | kAudioMat | kAudioDtsHd | kAudioAac,
+         "2PCM,MPCM,DolbyD,DolbyHD,DTSHD,\r\nAAC,", kAudioPanelWrappedHeight},
+        {0, "", kAudioPanelHeight},
+    };
+    for (const auto& c : cases) {
+        EdidRecord r;
+        Decode(r, NewEdidTemplate());
+        r.audioFormatsPresent = c.formats;
+        const AnalyzerSummary s = Summarize(r, kAudioPanelWrappedHeight);
+        EXPECT_EQ(s.Row(SummaryRow::AudioFormats), c.row) << c.formats;
+        EXPECT_EQ(s.audioPanelHeight, c.height) << c.formats;
+    }
+}
+
+TEST(Summary, HdrRow) {
+    const std::pair<std::uint8_t, std::string_view> cases[] = {
+        {0x00, "No"},
+        {0x80, "8bit,"},
+        {0x01, "8bit,10bit,"},
+        {0x05, "8bit,10bit,16bit,"},
+        {0x07, "8bit,10bit,12bit,16bit,"},
+    };
+    for (const auto& [bits, text] : cases) {
+        EdidRecord r;
+        Decode(r, NewEdidTemplate());
+        r.yuv420DeepColor = bits;
+        EXPECT_EQ(Summarize(r).Row(SummaryRow::SupportHdr), text) << int(bits);
+    }
+}
+
+TEST(Summary, JsonLine) {
+    EdidImage img = WithBlocks({0x32, 0x09, 0x07, 0x07, 0x0F, 0x7F, 0x07, 0x15, 0x07, 0x50, 0x35,
+                                0x07, 0x50, 0x55, 0x07, 0x50, 0x65, 0x07, 0x50});
+    PutNameDescriptor(img, 1, {'A', '"', '\\', 0xE9, 0x01, '\n'});
+    FixChecksums(img);
+    const AnalyzerSummary s = Analyse(img);
+    ASSERT_EQ(s.Row(SummaryRow::AudioFormats), "2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,\r\nAAC,");
+    EXPECT_EQ(SummaryJson("dir/a \"b\".bin", s),
+              "{\"file\":\"dir/a \\\"b\\\".bin\",\"EDID Header\":\"Good\",\"EDID Checksum\":"
+              "\"Good\",\"Content Format\":\"DVI\",\"Manufacturer Name\":\"@@@\",\"Monitor "
+              "Name\":\"A\\\"\\\\\xC3\xA9\\u0001\",\"Max Resolution\":\"UNDEFINE.\",\"Max Color "
+              "Depth\":\"8bit\",\"Support 3D\":\"No\",\"Support YUV420\":\"No\",\"Support "
+              "SCDC\":\"No\",\"Support 600MHz\":\"No\",\"Support HDR\":\"No\",\"Audio "
+              "Formats\":\"2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,AAC,\",\"Audio Max "
+              "Channel\":\"8CH\",\"CEC Address\":\"0000\"}");
+    EXPECT_EQ(Latin1ToUtf8("\xFF"
+                           "a"),
+              "\xC3\xBF"
+              "a");
+}

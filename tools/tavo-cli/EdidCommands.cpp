@@ -1,0 +1,103 @@
+// EDID file subcommands: analyze, validate, new.
+#include <iostream>
+#include <string>
+
+#include "Command.h"
+#include "FileIo.h"
+#include "edid/NewEdidTemplate.h"
+#include "workspace/AnalyzerSummary.h"
+
+namespace tavo::cli {
+namespace {
+
+// The rows as the analyzer window shows them: caption, then the value; the audio row's
+// second line is indented to the value column.
+void PrintRows(std::ostream& out, std::string_view file, const AnalyzerSummary& s) {
+    out << file << '\n';
+    for (int i = 0; i < kSummaryRowCount; ++i) {
+        const std::string_view caption = kSummaryCaptions[i];
+        std::string value = Latin1ToUtf8(s.rows[i].View());
+        for (std::size_t at; (at = value.find("\r\n")) != std::string::npos;)
+            value.replace(at, 2, "\n" + std::string(caption.size() + 1, ' '));
+        out << caption << ' ' << value << '\n';
+    }
+}
+
+int Analyze(const Args& args) {
+    bool json = false;
+    std::vector<std::string> files;
+    for (std::string_view a : args) {
+        if (a == "--json")
+            json = true;
+        else
+            files.emplace_back(a);
+    }
+    if (files.empty()) return UsageError("analyze");
+    int rc = kExitOk;
+    bool first = true;
+    for (const auto& file : files) {
+        EdidRecord record;
+        std::string error;
+        if (!ReadEdidFile(file, record.image, error)) {
+            PrintError(error);
+            rc = kExitError;
+            continue;
+        }
+        const AnalyzerSummary summary = ShowAnalysis(record);
+        if (json) {
+            std::cout << SummaryJson(file, summary) << '\n';
+        } else {
+            if (!first) std::cout << '\n';
+            PrintRows(std::cout, file, summary);
+        }
+        first = false;
+    }
+    return rc;
+}
+
+int Validate(const Args& args) {
+    if (args.empty()) return UsageError("validate");
+    int rc = kExitOk;
+    for (std::string_view a : args) {
+        const std::string file(a);
+        EdidImage image;
+        std::string error;
+        if (!ReadEdidFile(file, image, error)) {
+            PrintError(error);
+            rc = kExitError;
+            continue;
+        }
+        std::uint16_t status = 0;
+        if (ValidateImage(image, status)) {
+            std::cout << file << ": Ok.\n";
+        } else {
+            std::cout << file << ": " << ValidationMessage(status) << '\n';
+            if (rc == kExitOk) rc = kExitFailed;
+        }
+    }
+    return rc;
+}
+
+int New(const Args& args) {
+    if (args.size() != 1) return UsageError("new");
+    const EdidImage& image = NewEdidTemplate();
+    std::string error;
+    if (!WriteFileAtomically(std::string(args[0]), image.data(), image.size(), error)) {
+        PrintError(error);
+        return kExitError;
+    }
+    return kExitOk;
+}
+
+const CommandRegistration analyzeCommand{
+    {"analyze", "analyze [--json] FILE...",
+     "print the EDID analysis of each file (--json: one JSON object per line)", &Analyze}};
+const CommandRegistration validateCommand{
+    {"validate", "validate FILE...",
+     "check header and checksums of each file: \"Ok.\" or the error; exit 1 if any fails",
+     &Validate}};
+const CommandRegistration newCommand{
+    {"new", "new OUT", "write the built-in new EDID to OUT", &New}};
+
+} // namespace
+} // namespace tavo::cli

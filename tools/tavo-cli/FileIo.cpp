@@ -1,0 +1,87 @@
+#include "FileIo.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavo::cli {
+
+bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path + ": is a directory";
+        return false;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::uint8_t buffer[kEdidSize];
+    const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+    const bool failed = std::ferror(f) != 0;
+    const int readErrno = errno;
+    std::fclose(f);
+    if (failed) {
+        error = path + ": " + std::strerror(readErrno);
+        return false;
+    }
+    image = ImageFromBytes(buffer, n);
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
+                         std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = path + ": is a directory";
+        return false;
+    }
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    // mkstemp makes the file private; give it the usual mode of a new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+
+    auto fail = [&](int err) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        error = path + ": " + std::strerror(err);
+        return false;
+    };
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t w = ::write(fd, data + done, size - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    if (::fsync(fd) != 0) return fail(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        error = path + ": " + std::strerror(err);
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        error = path + ": " + std::strerror(err);
+        return false;
+    }
+    return true;
+}
+
+} // namespace tavo::cli

@@ -1,0 +1,20 @@
+#pragma once
+// File access shared by the subcommands.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "edid/EdidImage.h"
+
+namespace tavo::cli {
+
+// Reads an EDID file as the open dialogs do: the first 256 bytes, a short file padded with
+// 0xFF. False with a one-line reason in `error` for a missing, unreadable or directory path.
+bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
+
+// Writes `size` bytes to `path` through a temporary file in the same directory and a rename,
+// so the target is either the old file or the complete new one. False with a reason in `error`.
+bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
+                         std::string& error);
+
+} // namespace tavo::cli
