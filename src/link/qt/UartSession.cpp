@@ -104,7 +104,7 @@ ResponseResult UartSession::Uart_HandleResponse() {
         if (r.showMode) Uart_ShowEdidMode(*r.showMode);
     }
     if (portOpen()) pollTimer_.start();
-    emit responseHandled(static_cast<int>(r.outcome));
+    emit responseHandled(r.command, static_cast<int>(r.outcome));
     return r;
 }
 

@@ -86,7 +86,7 @@ signals:
     // Showing a mode: object names of the button to disable and the one to enable and check
     // (empty for none).
     void modeButtons(const QString& disable, const QString& enableAndCheck);
-    void responseHandled(int outcome);
+    void responseHandled(int command, int outcome); // a ResponseOutcome after a looked-at line
     void disconnected(); // the port was closed: the window resets its controls
     void deviceLost();   // the open port failed and was closed
 
