@@ -1,6 +1,8 @@
 // tavo-cli device ...: the serial device through the same link as the window (search, sender,
 // response handler), headless.
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -16,6 +18,7 @@ struct DeviceOptions {
     std::string action;
     std::string port; // empty: search the ports as "Search" does
     bool verbose = false;
+    int seconds = 0; // watch: how long (0: until interrupted)
 };
 
 bool ParseOptions(const Args& args, DeviceOptions& o) {
@@ -25,6 +28,11 @@ bool ParseOptions(const Args& args, DeviceOptions& o) {
             o.port = args[++i];
         } else if (a.substr(0, 7) == "--port=") {
             o.port = a.substr(7);
+        } else if (a == "--seconds" && i + 1 < args.size()) {
+            const std::string v(args[++i]);
+            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || v.size() > 6)
+                return false;
+            o.seconds = std::stoi(v);
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;
         } else if (o.action.empty() && !a.empty() && a[0] != '-') {
@@ -81,7 +89,10 @@ int Info(const DeviceOptions& o) {
     });
 
     const QStringList ports = UartSession::Uart_ListSerialPorts();
+    QElapsedTimer clock;
+    clock.start();
     const UartSession::Found found = session.Uart_Search();
+    if (o.verbose) std::cerr << "search took " << clock.elapsed() << " ms\n";
     if (found == UartSession::Found::None) {
         if (ports.isEmpty())
             PrintError("no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)");
@@ -102,6 +113,41 @@ int Info(const DeviceOptions& o) {
     return kExitOk;
 }
 
+// Stays connected with the status poll running and prints the EDID mode whenever the device
+// reports a new one.
+int Watch(const DeviceOptions& o) {
+    DeviceTable devices;
+    EdidImage transfer{};
+    UartSession session(devices, transfer);
+    if (o.verbose)
+        QObject::connect(&session, &UartSession::logText,
+                         [](const QString& t) { std::cerr << t.toStdString(); });
+    const UartSession::Found found = session.Uart_Search();
+    if (found == UartSession::Found::None) {
+        PrintError("no device answered");
+        return kExitFailed;
+    }
+    std::cout << "connected: " << session.portName().toStdString() << std::endl;
+    int shown = -1;
+    QObject::connect(&session, &UartSession::responseHandled, [&](int command, int) {
+        const int mode = devices.Current().inputs[0].currentMode;
+        if (command == RXEDMD && mode != shown) {
+            shown = mode;
+            std::cout << "mode: " << mode << std::endl;
+        }
+    });
+    int rc = kExitOk;
+    QObject::connect(&session, &UartSession::deviceLost, [&] {
+        PrintError("device lost");
+        rc = kExitFailed;
+        QCoreApplication::quit();
+    });
+    if (o.seconds > 0) QTimer::singleShot(o.seconds * 1000, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    session.Uart_Disconnect();
+    return rc;
+}
+
 int RunDevice(const Args& args) {
     DeviceOptions o;
     if (!ParseOptions(args, o)) return UsageError("device");
@@ -112,12 +158,14 @@ int RunDevice(const Args& args) {
     QCoreApplication app(argc, argv);
     if (!o.port.empty()) qputenv("TAVO_SERIAL_PORTS", QByteArray::fromStdString(o.port));
     if (o.action == "info") return Info(o);
+    if (o.action == "watch") return Watch(o);
     return UsageError("device");
 }
 
 const CommandRegistration reg{
-    {"device", "device info [--port PATH] [--verbose]",
-     "search the serial ports (or only PATH) like \"Search\", print the device's descriptors",
+    {"device", "device info|watch [--port PATH] [--seconds N] [--verbose]",
+     "search the serial ports (or only PATH) like \"Search\"; info: print the device's "
+     "descriptors; watch: stay connected, print the EDID mode as the poll reports it",
      &RunDevice}};
 
 } // namespace
