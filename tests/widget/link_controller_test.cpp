@@ -344,6 +344,23 @@ private slots:
         QCOMPARE(rig.form.cell(1, 2), QString("Matrix 4K"));
     }
 
+    void aSearchClickedDuringASearchIsIgnored() {
+        Rig rig;
+        rig.transport->present = {"/dev/fake0"};
+        auto script = rig.transport->onWrite;
+        int nested = 0;
+        rig.transport->onWrite = [&](const QByteArray& b) {
+            script(b);
+            if (b == " \r" && nested++ == 0) rig.controller.BitBtn_SearchClick();
+        };
+        rig.controller.BitBtn_SearchClick();
+        QCOMPARE(nested, 1);
+        QCOMPARE(rig.transport->opened, QStringList{"/dev/fake0"});
+        QCOMPARE(rig.discoveries.size(), 1);
+        QCOMPARE(rig.form.log().count("Got One Device!"), 1);
+        QCOMPARE(rig.devices.count, 1);
+    }
+
     void gridWithItsHeaderInRowZero() {
         DeviceTable devices;
         EdidImage transfer{};

@@ -45,12 +45,20 @@ unsigned UartSession::Uart_Wait(unsigned ms) {
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    bool fired = false;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        fired = true;
+        loop.quit();
+    });
     // sleeps in the event loop until the time is up; a timer that fires a hair early is re-armed
     while (static_cast<unsigned>(clock.elapsed()) <= ms) {
         const qint64 left = static_cast<qint64>(ms) + 1 - clock.elapsed();
+        fired = false;
         timer.start(static_cast<int>(left > 0 ? left : 1));
         loop.exec();
+        // the loop ended without the timer: the application is quitting, and every further
+        // exec() would return at once; stop here instead of spinning through the rest
+        if (!fired) break;
     }
     return static_cast<unsigned>(clock.elapsed());
 }
