@@ -1,14 +1,336 @@
 #include "app/qt/User_interface.h"
 
-#include <QMainWindow>
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "app/qt/Dialogs.h"
+#include "app/qt/Glyphs.h"
+#include "app/qt/Pages.h"
+#include "app/qt/SingleInstance.h"
+#include "app/qt/StringGrid.h"
+#include "discovery/qt/UdpEndpoints.h"
+#include "link/qt/Thread_uart_api.h"
 
 namespace tavo {
 
+namespace {
+
+// Main window layout, client coordinates.
+constexpr int kClientWidth = 1350; // as designed; narrowed to the grid by FormCreate
+constexpr int kClientHeight = 506;
+constexpr int kGridLeft = 12, kGridTop = 64, kGridWidth = 553, kGridHeight = 433;
+constexpr int kMemoLeft = 592, kMemoTop = 8, kMemoWidth = 289, kMemoHeight = 465;
+constexpr int kDebugPaneExtra = kMemoWidth + 25; // the window widens by this for the log
+constexpr int kPagesLeft = 896;
+
+// Where the pop-ups go relative to the window they belong to.
+constexpr int kCommanderMaxDy = 280, kCommanderMaxDx = 850;
+constexpr int kCommanderDy = 80, kCommanderDx = 520;
+constexpr int kAnalyzerMaxDy = 300, kAnalyzerMaxDx = 700;
+constexpr int kAnalyzerDx = 465;
+constexpr int kAboutOffset = 150;
+
+const QColor kMoneyGreen(192, 220, 192);
+
+const char* const kAboutText = "TAVO 2016\nVersion 1.0.0\n\n"
+                               "EDID and device manager for HDMI signal distribution.\n"
+                               "Copyright (c) 2016 the TAVO owners. All rights reserved.";
+
+} // namespace
+
+// ---- pop-ups -----------------------------------------------------------------------------------
+
+void DebugPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    QFrame::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}
+
+TPopupForm::TPopupForm(const QString& name, const QString& caption, int width, int height,
+                       QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setObjectName(name);
+    setWindowTitle(caption);
+    setFixedSize(width, height);
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName("Panel1");
+    auto* fill = new QVBoxLayout(this);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(Panel1);
+    auto* inner = new QVBoxLayout(Panel1);
+    inner->setContentsMargins(0, 0, 0, 0);
+}
+
+void TPopupForm::Host(QWidget* control) {
+    if (!control || control->parentWidget() == Panel1) return;
+    Panel1->layout()->addWidget(control); // re-parents it
+    control->show();
+}
+
+TForm2::TForm2(QWidget* owner) : TPopupForm("Form2", "EDID Analyzer", 422, 481, owner) {
+    move(889, 154);
+}
+
+TForm3::TForm3(QWidget* owner) : TPopupForm("Form3", "Commander", 450, 450, owner) {
+    move(424, 154);
+}
+
+// ---- main window -------------------------------------------------------------------------------
+
+TForm1::TForm1(AppState& state, QWidget* parent) : QMainWindow(parent), state_(state) {
+    BuildWindow();
+    FormCreate();
+    Form2 = new TForm2(this);
+    Form3 = new TForm3(this);
+}
+
+TForm1::~TForm1() = default;
+
+// The window as designed, before FormCreate adjusts it.
+void TForm1::BuildWindow() {
+    setObjectName("Form1");
+    setWindowTitle(kMainCaption);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    About2 = help->addAction("About");
+    About2->setObjectName("About2");
+    connect(About2, &QAction::triggered, this, &TForm1::About2Click);
+
+    auto* client = new QWidget(this);
+    client->setObjectName("ClientArea");
+    setCentralWidget(client);
+
+    Image1 = new QLabel(client);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(368, 8, 200, 52);
+    Image1->setPixmap(LogoPixmap());
+
+    BitBtn_Search = new QPushButton("Search", client);
+    BitBtn_Search->setObjectName("BitBtn_Search");
+    BitBtn_Search->setGeometry(12, 22, 100, 32);
+    BitBtn_Disconnect = new QPushButton("Disconnect", client);
+    BitBtn_Disconnect->setObjectName("BitBtn_Disconnect");
+    BitBtn_Disconnect->setGeometry(120, 22, 100, 32);
+    BitBtn_Disconnect->setEnabled(false);
+
+    StringGrid1 = new StringGrid(6, client);
+    StringGrid1->setObjectName("StringGrid1");
+    StringGrid1->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
+    QFont gridFont("Consolas");
+    gridFont.setStyleHint(QFont::Monospace);
+    gridFont.setBold(true);
+    StringGrid1->setFont(gridFont);
+    StringGrid1->horizontalHeader()->setFont(gridFont);
+    StringGrid1->SetDefaultRowHeight(21);
+    StringGrid1->SetColumnWidths({22, 75, 75, 75, 75, 75});
+    StringGrid1->SetRowCount(2);
+    StringGrid1->SetFixedColor(kMoneyGreen);
+
+    Panel_Debug = new DebugPanel(client);
+    Panel_Debug->setObjectName("Panel_Debug");
+    Panel_Debug->setFrameShape(QFrame::NoFrame);
+    Panel_Debug->setGeometry(552, 48, 17, 17);
+    connect(Panel_Debug, &DebugPanel::doubleClicked, this, &TForm1::Panel_DebugDblClick);
+
+    Memo_Debug = new QPlainTextEdit(client);
+    Memo_Debug->setObjectName("Memo_Debug");
+    Memo_Debug->setGeometry(kMemoLeft, kMemoTop, kMemoWidth, kMemoHeight);
+    Memo_Debug->setReadOnly(true);
+    Memo_Debug->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo_Debug->hide();
+
+    Button_debug_clear = new QPushButton("Clear", client);
+    Button_debug_clear->setObjectName("Button_debug_clear");
+    Button_debug_clear->setGeometry(600, 480, 49, 17);
+    connect(Button_debug_clear, &QPushButton::clicked, this, &TForm1::Button_debug_clearClick);
+
+    PageControl1 = new QTabWidget(client);
+    PageControl1->setObjectName("PageControl1");
+    PageControl1->setGeometry(kPagesLeft, 8, 450, 450);
+    const struct {
+        QWidget** sheet;
+        const char* name;
+        const char* caption;
+        void (*build)(QWidget*);
+    } sheets[] = {{&TabSheet10, "TabSheet10", "IP Configure", pages::BuildIpConfigure},
+                  {&TabSheet1, "TabSheet1", "EDID Controller", pages::BuildEdidController},
+                  {&TabSheet3, "TabSheet3", "EDID Analyzer", pages::BuildEdidAnalyzer},
+                  {&TabSheet4, "TabSheet4", "EDID Creator", pages::BuildEdidCreator},
+                  {&TabSheet2, "TabSheet2", "System", pages::BuildSystem}};
+    for (const auto& s : sheets) {
+        *s.sheet = new QWidget;
+        (*s.sheet)->setObjectName(s.name);
+        s.build(*s.sheet);
+        PageControl1->addTab(*s.sheet, s.caption);
+    }
+
+    PageControl2 = Find<QTabWidget>("PageControl2");
+    Label6 = Find<QLabel>("Label6");
+    GroupBox3 = Find<QGroupBox>("GroupBox3");
+    GroupBox4 = Find<QGroupBox>("GroupBox4");
+    GroupBox5 = Find<QGroupBox>("GroupBox5");
+    GroupBox11 = Find<QGroupBox>("GroupBox11");
+    GroupBox12 = Find<QGroupBox>("GroupBox12");
+    Panel52 = Find<QFrame>("Panel52");
+    SpeedButton_OpenEdid = Find<QAbstractButton>("SpeedButton_OpenEdid");
+    SpeedButton_SaveEdid = Find<QAbstractButton>("SpeedButton_SaveEdid");
+    SpeedButton_CopyEdid_Src2Dest = Find<QAbstractButton>("SpeedButton_CopyEdid_Src2Dest");
+    SpeedButton_CopyEdid_Creator = Find<QAbstractButton>("SpeedButton_CopyEdid_Creator");
+    SpeedButton_AnalysisEdid = Find<QAbstractButton>("SpeedButton_AnalysisEdid");
+    SpeedButton_OpenEdid_Creator = Find<QAbstractButton>("SpeedButton_OpenEdid_Creator");
+    SpeedButton_SaveEdid_Creator = Find<QAbstractButton>("SpeedButton_SaveEdid_Creator");
+    SpeedButton_OpenEdid_New = Find<QAbstractButton>("SpeedButton_OpenEdid_New");
+    SpeedButton_OpenEdid_Analysis = Find<QAbstractButton>("SpeedButton_OpenEdid_Analysis");
+    ComboBox_EdidSel_All = Find<QComboBox>("ComboBox_EdidSel_All");
+    ComboBox_EdidSel_Src = Find<QComboBox>("ComboBox_EdidSel_Src");
+    ComboBox_EdidSel_Dest = Find<QComboBox>("ComboBox_EdidSel_Dest");
+    ComboBox_EdidSel_Upload = Find<QComboBox>("ComboBox_EdidSel_Upload");
+
+    // A single fixed border: the operator cannot resize the window; only the code changes its
+    // width (start-up, debug pane).
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+void TForm1::FormCreate() {
+    // 1. The serial worker, suspended until a search resumes it.
+    Thread_Uart_Api = new TThread_Uart_Api(this);
+
+    // 2.-3. One copy per user: a later copy raises this one and ends without showing a window.
+    Guard = new SingleInstanceGuard(windowTitle(), QString(), this);
+    if (Guard->TryAcquire()) {
+        connect(Guard, &SingleInstanceGuard::raiseRequested, this, &TForm1::BringToFront);
+    } else {
+        terminateRequested_ = true;
+    }
+
+    // 4. The discovery's endpoints. The receive port is bound exclusively, so this also fails
+    // when another copy runs.
+    Udp = new UdpEndpoints(this);
+    if (!Udp->ActivateReceiver()) {
+        ShowWarning(nullptr, "Warning", kAlreadyRunningText);
+        terminateRequested_ = true;
+    } else if (!Udp->JoinedGroup()) {
+        DebugLog("Multicast join failed: " + Udp->ReceiverError() + "\r\n");
+    }
+
+    // 5. The grid's header row.
+    const char* const header[] = {"#",           "Interface",  "Product",
+                                  "Description", "IP Address", "MAC Address"};
+    for (int c = 0; c < 6; ++c)
+        StringGrid1->SetCell(0, c, header[c]);
+
+    // 6. Only the left part of the window is shown: the device pages open in "Commander".
+    setFixedWidth(kGridWidth + 30);
+
+    // 7.-8. Creator page state.
+    PageControl2->setCurrentWidget(Find<QWidget>("TabSheet5"));
+    Label6->setText("High\nFront\nCenter\nRear\nLow");
+
+    // 9. Glyphs: colour where the action is available now, grey where it needs a device.
+    SetGlyph(SpeedButton_OpenEdid_Creator, "OpenColor");
+    SetGlyph(SpeedButton_OpenEdid, "OpenGray");
+    SetGlyph(SpeedButton_SaveEdid_Creator, "SaveColor");
+    SetGlyph(SpeedButton_SaveEdid, "SaveGray");
+    SetGlyph(SpeedButton_AnalysisEdid, "AnalysisGray");
+    SetGlyph(SpeedButton_OpenEdid_New, "BrandNewColor");
+    SetGlyph(SpeedButton_CopyEdid_Creator, "CopyUpGray");
+    SetGlyph(SpeedButton_CopyEdid_Src2Dest, "CopyLeftGray");
+
+    // 10. Only command mode recognises complete response lines.
+    state_.uartLink.receiveMode = kReceiveCommandMode;
+
+    // 11.-12. Tabs and captions.
+    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), false);
+    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), true);
+    GroupBox3->setTitle("Save  /  Upload  /  Analysis");
+}
+
+void TForm1::DebugLog(const QString& text) {
+    QTextCursor end(Memo_Debug->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+}
+
+void TForm1::About2Click() {
+    ShowInformation(this, "Information", kAboutText, pos() + QPoint(kAboutOffset, kAboutOffset));
+}
+
+void TForm1::Panel_DebugDblClick() {
+    debugShown_ = !debugShown_;
+    Memo_Debug->setVisible(debugShown_);
+    setFixedWidth(width() + (debugShown_ ? kDebugPaneExtra : -kDebugPaneExtra));
+}
+
+void TForm1::Button_debug_clearClick() {
+    Memo_Debug->clear();
+}
+
+void TForm1::ShowCommander() {
+    Form3->Host(PageControl1);
+    const QPoint main = pos();
+    const QPoint at = Form3->pos();
+    if (std::abs(at.y() - main.y()) > kCommanderMaxDy ||
+        std::abs(at.x() - main.x()) > kCommanderMaxDx) {
+        Form3->move(main.x() + kCommanderDx, main.y() + kCommanderDy);
+    }
+    Form3->show();
+}
+
+void TForm1::ShowAnalyzer() {
+    Form2->Host(GroupBox5);
+    const QPoint commander = Form3->pos();
+    const QPoint at = Form2->pos();
+    if (std::abs(at.y() - commander.y()) > kAnalyzerMaxDy ||
+        std::abs(at.x() - commander.x()) > kAnalyzerMaxDx) {
+        Form2->move(commander.x() + kAnalyzerDx, commander.y());
+    }
+    Form2->show();
+}
+
+void TForm1::BringToFront() {
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+    } else {
+        raise();
+    }
+    activateWindow();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) emit closed();
+}
+
+// ---- entry -------------------------------------------------------------------------------------
+
 int RunApplication(QApplication& app) {
-    QMainWindow w;
-    w.setWindowTitle("TAVO 2016");
-    w.show();
-    return app.exec();
+    // Anything thrown out of the start-up or the message loop is shown, then the program ends.
+    try {
+        auto state = std::make_unique<AppState>();
+        TForm1 form1(*state);
+        if (form1.TerminateRequested()) return 0;
+        QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
+        form1.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        Dialogs::Current().Message(nullptr, {DialogKind::Error, kMainCaption, e.what(), {}});
+    }
+    return 0;
 }
 
 } // namespace tavo

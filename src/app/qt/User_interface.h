@@ -1,10 +1,163 @@
 #pragma once
-// The main window "TAVO 2016" and the application's entry sequence.
+// The main window "TAVO 2016", the two pop-up windows "EDID Analyzer" and "Commander", and the
+// application's entry sequence.
 #include <QApplication>
+#include <QFrame>
+#include <QMainWindow>
+#include <QString>
+
+#include "app/qt/AppState.h"
+
+class QAbstractButton;
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
 
 namespace tavo {
 
-// Creates the windows in order and runs the message loop; returns the exit code.
+class SingleInstanceGuard;
+class StringGrid;
+class TThread_Uart_Api;
+class UdpEndpoints;
+
+inline constexpr const char* kMainCaption = "TAVO 2016";
+inline constexpr const char* kAlreadyRunningText = "TAVO already executed !";
+
+// A small borderless panel that reports double-clicks.
+class DebugPanel : public QFrame {
+    Q_OBJECT
+public:
+    using QFrame::QFrame;
+signals:
+    void doubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// A pop-up window: fixed size, close box only, one client-filling panel `Panel1` that receives a
+// control moved in from the main window.
+class TPopupForm : public QWidget {
+    Q_OBJECT
+public:
+    TPopupForm(const QString& name, const QString& caption, int width, int height, QWidget* owner);
+    QFrame* Panel1 = nullptr;
+    // Moves `control` into Panel1, filling it.
+    void Host(QWidget* control);
+};
+
+class TForm2 : public TPopupForm {
+    Q_OBJECT
+public:
+    explicit TForm2(QWidget* owner);
+};
+
+class TForm3 : public TPopupForm {
+    Q_OBJECT
+public:
+    explicit TForm3(QWidget* owner);
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window and runs FormCreate; then creates the hidden pop-ups Form2 and Form3.
+    explicit TForm1(AppState& state, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    AppState& State() { return state_; }
+
+    // True when FormCreate found another copy running or could not open the discovery's receive
+    // port: the window must not be shown and the program ends.
+    bool TerminateRequested() const { return terminateRequested_; }
+
+    // Any control of the three windows by object name, wherever it is hosted at the moment.
+    template <class T = QWidget> T* Find(const QString& name) const { return findChild<T*>(name); }
+
+    // Appends text to the debug log as it stands (no line break added).
+    void DebugLog(const QString& text);
+
+    // Handlers.
+    void About2Click();
+    void Panel_DebugDblClick();
+    void Button_debug_clearClick();
+
+    // Moves the device pages into "Commander", places it beside the main window and shows it.
+    void ShowCommander();
+    // Moves the "EDID Information" group into "EDID Analyzer", places it beside "Commander" and
+    // shows it.
+    void ShowAnalyzer();
+    // Restores the window when minimised, else raises it; then activates it.
+    void BringToFront();
+
+    bool DebugPaneShown() const { return debugShown_; }
+
+    // The window's own controls.
+    QLabel* Image1 = nullptr;
+    QPushButton* BitBtn_Search = nullptr;
+    QPushButton* BitBtn_Disconnect = nullptr;
+    StringGrid* StringGrid1 = nullptr;
+    DebugPanel* Panel_Debug = nullptr;
+    QPlainTextEdit* Memo_Debug = nullptr;
+    QPushButton* Button_debug_clear = nullptr;
+    QAction* About2 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet10 = nullptr; // "IP Configure"
+    QWidget* TabSheet1 = nullptr;  // "EDID Controller"
+    QWidget* TabSheet3 = nullptr;  // "EDID Analyzer" (tab hidden)
+    QWidget* TabSheet4 = nullptr;  // "EDID Creator"
+    QWidget* TabSheet2 = nullptr;  // "System"
+    QTabWidget* PageControl2 = nullptr;
+    QLabel* Label6 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;  // "Firmware"
+    QGroupBox* GroupBox5 = nullptr;  // "EDID Information"
+    QGroupBox* GroupBox11 = nullptr; // "Configuration"
+    QGroupBox* GroupBox12 = nullptr; // "Mode Select"
+    QFrame* Panel52 = nullptr;
+    QAbstractButton* SpeedButton_OpenEdid = nullptr;
+    QAbstractButton* SpeedButton_SaveEdid = nullptr;
+    QAbstractButton* SpeedButton_CopyEdid_Src2Dest = nullptr;
+    QAbstractButton* SpeedButton_CopyEdid_Creator = nullptr;
+    QAbstractButton* SpeedButton_AnalysisEdid = nullptr;
+    QAbstractButton* SpeedButton_OpenEdid_Creator = nullptr;
+    QAbstractButton* SpeedButton_SaveEdid_Creator = nullptr;
+    QAbstractButton* SpeedButton_OpenEdid_New = nullptr;
+    QAbstractButton* SpeedButton_OpenEdid_Analysis = nullptr;
+    QComboBox* ComboBox_EdidSel_All = nullptr;
+    QComboBox* ComboBox_EdidSel_Src = nullptr;
+    QComboBox* ComboBox_EdidSel_Dest = nullptr;
+    QComboBox* ComboBox_EdidSel_Upload = nullptr;
+
+    // Made by FormCreate.
+    TThread_Uart_Api* Thread_Uart_Api = nullptr;
+    UdpEndpoints* Udp = nullptr;
+    SingleInstanceGuard* Guard = nullptr;
+    // The pop-ups, made right after FormCreate.
+    TForm2* Form2 = nullptr;
+    TForm3* Form3 = nullptr;
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildWindow();
+    void FormCreate();
+
+    AppState& state_;
+    bool terminateRequested_ = false;
+    bool debugShown_ = false;
+};
+
+// The entry sequence: the shared state, the main window with its pop-ups, then the message loop
+// until the main window closes. Returns the exit code.
 int RunApplication(QApplication& app);
 
 } // namespace tavo

@@ -1,0 +1,81 @@
+#include "app/qt/Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace tavo {
+
+namespace {
+
+Dialogs* g_current = nullptr;
+
+QMessageBox::Icon IconOf(DialogKind kind) {
+    switch (kind) {
+    case DialogKind::Information:
+        return QMessageBox::Information;
+    case DialogKind::Warning:
+        return QMessageBox::Warning;
+    case DialogKind::Error:
+        return QMessageBox::Critical;
+    case DialogKind::Confirmation:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+int RunBox(QWidget* parent, const DialogMessage& message, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(IconOf(message.kind), message.caption, message.text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    if (message.topLeft) {
+        // A moved dialog keeps its place instead of being centred over its parent.
+        box.adjustSize();
+        box.move(*message.topLeft);
+    }
+    return box.exec();
+}
+
+} // namespace
+
+Dialogs& Dialogs::Current() {
+    static QtDialogs real;
+    return g_current ? *g_current : real;
+}
+
+Dialogs* Dialogs::SetCurrent(Dialogs* dialogs) {
+    Dialogs* previous = g_current;
+    g_current = dialogs;
+    return previous;
+}
+
+void ShowInformation(QWidget* parent, const QString& caption, const QString& text,
+                     std::optional<QPoint> topLeft) {
+    Dialogs::Current().Message(parent, {DialogKind::Information, caption, text, topLeft});
+}
+
+void ShowWarning(QWidget* parent, const QString& caption, const QString& text,
+                 std::optional<QPoint> topLeft) {
+    Dialogs::Current().Message(parent, {DialogKind::Warning, caption, text, topLeft});
+}
+
+bool ConfirmWarning(QWidget* parent, const QString& caption, const QString& text,
+                    std::optional<QPoint> topLeft) {
+    return Dialogs::Current().Confirm(parent, {DialogKind::Warning, caption, text, topLeft});
+}
+
+void QtDialogs::Message(QWidget* parent, const DialogMessage& message) {
+    RunBox(parent, message, QMessageBox::Ok);
+}
+
+bool QtDialogs::Confirm(QWidget* parent, const DialogMessage& message) {
+    return RunBox(parent, message, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+QString QtDialogs::OpenFile(QWidget* parent, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+}
+
+QString QtDialogs::SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) {
+    return QFileDialog::getSaveFileName(parent, QString(), proposedName, filter);
+}
+
+} // namespace tavo

@@ -1,0 +1,58 @@
+#pragma once
+// The one door to modal dialogs: message boxes and file choosers. Handlers never open a modal
+// window themselves; they ask the current Dialogs instance, which the tests replace with one that
+// records the request and answers at once.
+#include <QPoint>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace tavo {
+
+enum class DialogKind { Information, Warning, Error, Confirmation };
+
+struct DialogMessage {
+    DialogKind kind = DialogKind::Information;
+    QString caption;               // window title
+    QString text;                  // body, plain text
+    std::optional<QPoint> topLeft; // screen position of the box's top-left corner
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A box with a single OK button.
+    virtual void Message(QWidget* parent, const DialogMessage& message) = 0;
+    // A box with OK and Cancel; true only when the operator chose OK.
+    virtual bool Confirm(QWidget* parent, const DialogMessage& message) = 0;
+    // The chosen file name, or an empty string when the operator cancelled. `filter` is a Qt
+    // name filter such as "EDID (*.bin)".
+    virtual QString OpenFile(QWidget* parent, const QString& filter) = 0;
+    virtual QString SaveFile(QWidget* parent, const QString& filter,
+                             const QString& proposedName) = 0;
+
+    // The instance every handler uses: the real dialogs unless one was set.
+    static Dialogs& Current();
+    // Installs `dialogs` (not owned; nullptr restores the real dialogs); returns the previous one.
+    static Dialogs* SetCurrent(Dialogs* dialogs);
+};
+
+// Shorthands over Dialogs::Current().
+void ShowInformation(QWidget* parent, const QString& caption, const QString& text,
+                     std::optional<QPoint> topLeft = std::nullopt);
+void ShowWarning(QWidget* parent, const QString& caption, const QString& text,
+                 std::optional<QPoint> topLeft = std::nullopt);
+bool ConfirmWarning(QWidget* parent, const QString& caption, const QString& text,
+                    std::optional<QPoint> topLeft = std::nullopt);
+
+// The real dialogs: QMessageBox placed where asked, QFileDialog.
+class QtDialogs : public Dialogs {
+public:
+    void Message(QWidget* parent, const DialogMessage& message) override;
+    bool Confirm(QWidget* parent, const DialogMessage& message) override;
+    QString OpenFile(QWidget* parent, const QString& filter) override;
+    QString SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) override;
+};
+
+} // namespace tavo

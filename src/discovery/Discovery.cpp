@@ -1,0 +1,344 @@
+#include "discovery/Discovery.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+
+#include "link/Crc16.h"
+
+namespace tavo {
+namespace {
+
+std::string Hex2(std::uint8_t b) {
+    char buf[3];
+    std::snprintf(buf, sizeof buf, "%02X", b);
+    return buf;
+}
+
+std::string Dotted(const std::uint8_t* v, std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i) s += '.';
+        s += std::to_string(v[i]);
+    }
+    return s;
+}
+
+// Decimal text (an optional sign, then digits, nothing else) to a value.
+std::optional<long long> Decimal(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    long long v = 0;
+    const char* b = text.data();
+    const char* e = b + text.size();
+    if (*b == '+') ++b;
+    auto [p, ec] = std::from_chars(b, e, v);
+    if (ec != std::errc() || p != e) return std::nullopt;
+    return v;
+}
+
+std::vector<std::string> NonEmptyParts(const std::string& text) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (char c : text) {
+        if (c == '.') {
+            if (!cur.empty()) parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) parts.push_back(cur);
+    return parts;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> BuildDiscoveryRequest() {
+    return FrameDatagram(kDatagramRequest, {});
+}
+
+std::vector<std::uint8_t> FrameDatagram(std::uint8_t kind, const std::vector<std::uint8_t>& items) {
+    const std::size_t n = std::min<std::size_t>(items.size(), 255);
+    std::vector<std::uint8_t> d;
+    d.reserve(n + 4);
+    d.push_back(kind);
+    d.push_back(static_cast<std::uint8_t>(n));
+    d.insert(d.end(), items.begin(), items.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::uint16_t crc = Uart_Crc16(0xFFFF, items.data(), n);
+    d.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    d.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return d;
+}
+
+std::string MacText(const std::array<std::uint8_t, 6>& mac) {
+    std::string s;
+    for (std::size_t i = 0; i < mac.size(); ++i) {
+        if (i) s += ':';
+        s += Hex2(mac[i]);
+    }
+    return s;
+}
+
+AnnouncementVerdict ParseAnnouncement(const std::uint8_t* data, std::size_t size,
+                                      const std::vector<std::array<std::uint8_t, 6>>& known,
+                                      NetDeviceRecord& out) {
+    out = NetDeviceRecord{};
+    if (data == nullptr || size == 0) return AnnouncementVerdict::Empty;
+    if (size > kMaxDatagram) return AnnouncementVerdict::TooLong;
+    if (data[0] != kDatagramAnnouncement) return AnnouncementVerdict::WrongKind;
+    if (size < 2) return AnnouncementVerdict::BadCrc;
+    const std::size_t L = data[1];
+    if (size < 4 + L) return AnnouncementVerdict::BadCrc; // no room for the items and the CRC
+    const std::uint16_t crc = Uart_Crc16(0xFFFF, data + 2, L);
+    if (data[2 + L] != (crc & 0xFF) || data[3 + L] != (crc >> 8))
+        return AnnouncementVerdict::BadCrc;
+    if (L < 2) return AnnouncementVerdict::Accepted;
+
+    std::size_t p = 2;
+    while (p <= L) {
+        if (p + 1 >= size) break; // no room for tag and length
+        const std::uint8_t tag = data[p];
+        const std::size_t n = data[p + 1];
+        const std::uint8_t* v = data + p + 2;
+        const std::size_t avail = size - (p + 2);
+        if (n > avail && tag != TagIpMode && tag != TagWebPort && tag != TagTelnetPort)
+            break; // the value runs past the datagram
+        switch (tag) {
+        case TagProductId: {
+            std::string digits;
+            for (std::size_t i = n; i > 0; --i)
+                digits += Hex2(v[i - 1]);
+            out.productId = digits + out.productId;
+            break;
+        }
+        case TagMac: {
+            std::string text;
+            for (std::size_t i = 0; i < n; ++i) {
+                if (i) text += ':';
+                text += Hex2(v[i]);
+            }
+            out.macText += text;
+            for (std::size_t i = 0; i < std::min<std::size_t>(n, 6); ++i)
+                out.mac[i] = v[i];
+            if (std::find(known.begin(), known.end(), out.mac) != known.end())
+                return AnnouncementVerdict::DuplicateMac;
+            break;
+        }
+        case TagIp:
+            out.ip += Dotted(v, n);
+            break;
+        case TagMask:
+            out.mask += Dotted(v, n);
+            break;
+        case TagGateway:
+            out.gateway += Dotted(v, n);
+            break;
+        case TagDns:
+            out.dns += Dotted(v, n);
+            break;
+        // these take their value at the value position whatever the length byte says
+        case TagIpMode:
+            if (avail < 1) return AnnouncementVerdict::Accepted;
+            out.ipMode = v[0];
+            break;
+        case TagWebPort:
+        case TagTelnetPort: {
+            if (avail < 2) return AnnouncementVerdict::Accepted;
+            const int port = v[0] | (v[1] << 8);
+            (tag == TagWebPort ? out.webPort : out.telnetPort) = port;
+            break;
+        }
+        case TagSerial:
+            out.serial.append(reinterpret_cast<const char*>(v), n);
+            break;
+        case TagText1:
+            out.text1.append(reinterpret_cast<const char*>(v), n);
+            break;
+        case TagText2:
+            out.text2.append(reinterpret_cast<const char*>(v), n);
+            break;
+        case TagProductName:
+            out.productName.append(reinterpret_cast<const char*>(v), n);
+            break;
+        case TagDescription:
+            out.description.append(reinterpret_cast<const char*>(v), n);
+            break;
+        default:
+            break; // unknown tags are skipped by their length
+        }
+        if (n > avail) break;
+        p += 2 + n;
+    }
+    return AnnouncementVerdict::Accepted;
+}
+
+NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfigEdits& edits) {
+    NetConfigResult r;
+    r.record = record;
+    NetDeviceRecord& rec = r.record;
+    std::vector<std::uint8_t> items;
+    auto add = [&](std::uint8_t tag, const std::vector<std::uint8_t>& value) {
+        items.push_back(tag);
+        items.push_back(static_cast<std::uint8_t>(value.size()));
+        items.insert(items.end(), value.begin(), value.end());
+    };
+
+    add(TagMac, std::vector<std::uint8_t>(rec.mac.begin(), rec.mac.end()));
+
+    const int mode = edits.ipModeIndex == 1 ? 1 : 0;
+    if (mode != rec.ipMode) {
+        add(TagIpMode, {static_cast<std::uint8_t>(mode)});
+        rec.ipMode = mode;
+        if (mode == 1) rec.ip = rec.mask = rec.gateway = "0.0.0.0";
+    }
+
+    struct Field {
+        const char* name;
+        std::uint8_t tag;
+        const std::string& text;
+        std::string NetDeviceRecord::*stored;
+    };
+    auto address = [&](const Field& f) -> bool {
+        if (f.text == rec.*(f.stored)) return true;
+        const auto parts = NonEmptyParts(f.text);
+        if (parts.size() != 4) return true; // left out, the record keeps its text
+        std::vector<std::uint8_t> bytes;
+        for (const auto& part : parts) {
+            const auto v = Decimal(part);
+            if (!v || *v < 0 || *v > 255) {
+                r.error = std::string(f.name) + ": \"" + part + "\" is not a number from 0 to 255.";
+                return false;
+            }
+            bytes.push_back(static_cast<std::uint8_t>(*v));
+        }
+        add(f.tag, bytes);
+        rec.*(f.stored) = f.text;
+        return true;
+    };
+    if (mode == 0) {
+        if (!address({"IP Address", TagIp, edits.ip, &NetDeviceRecord::ip})) return r;
+        if (!address({"SubNet Mask", TagMask, edits.mask, &NetDeviceRecord::mask})) return r;
+        if (!address({"GateWay IP", TagGateway, edits.gateway, &NetDeviceRecord::gateway}))
+            return r;
+    }
+    if (!address({"DNS", TagDns, edits.dns, &NetDeviceRecord::dns})) return r;
+
+    auto port = [&](const char* name, std::uint8_t tag, const std::string& text, int& stored) {
+        const auto v = Decimal(text);
+        if (!v || *v < 0 || *v > 65535) {
+            r.error =
+                std::string(name) + ": \"" + text + "\" is not a port number from 0 to 65535.";
+            return false;
+        }
+        if (*v != stored) {
+            add(tag, {static_cast<std::uint8_t>(*v & 0xFF), static_cast<std::uint8_t>(*v >> 8)});
+            stored = static_cast<int>(*v);
+        }
+        return true;
+    };
+    if (!port("WebGUI Port", TagWebPort, edits.webPort, rec.webPort)) return r;
+    if (!port("Telnet Port", TagTelnetPort, edits.telnetPort, rec.telnetPort)) return r;
+
+    r.datagram = FrameDatagram(kDatagramConfiguration, items);
+    r.ok = true;
+    return r;
+}
+
+std::vector<std::uint8_t> BuildAnnouncement(const NetDeviceRecord& r) {
+    std::vector<std::uint8_t> items;
+    auto add = [&](std::uint8_t tag, const std::vector<std::uint8_t>& v) {
+        items.push_back(tag);
+        items.push_back(static_cast<std::uint8_t>(std::min<std::size_t>(v.size(), 255)));
+        items.insert(items.end(), v.begin(), v.begin() + std::min<std::ptrdiff_t>(v.size(), 255));
+    };
+    auto text = [](const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    auto dotted = [](const std::string& s) {
+        std::vector<std::uint8_t> b;
+        for (const auto& part : NonEmptyParts(s)) {
+            const auto v = Decimal(part);
+            b.push_back(static_cast<std::uint8_t>(v ? *v : 0));
+        }
+        b.resize(4, 0);
+        return b;
+    };
+    std::vector<std::uint8_t> pid;
+    for (std::size_t i = r.productId.size(); i >= 2; i -= 2) {
+        const std::string digits = r.productId.substr(i - 2, 2);
+        pid.push_back(static_cast<std::uint8_t>(std::strtoul(digits.c_str(), nullptr, 16)));
+    }
+    if (!pid.empty()) add(TagProductId, pid);
+    add(TagMac, std::vector<std::uint8_t>(r.mac.begin(), r.mac.end()));
+    add(TagIp, dotted(r.ip));
+    add(TagMask, dotted(r.mask));
+    add(TagGateway, dotted(r.gateway));
+    add(TagDns, dotted(r.dns));
+    add(TagIpMode, {static_cast<std::uint8_t>(r.ipMode)});
+    add(TagWebPort, {static_cast<std::uint8_t>(r.webPort & 0xFF),
+                     static_cast<std::uint8_t>((r.webPort >> 8) & 0xFF)});
+    add(TagTelnetPort, {static_cast<std::uint8_t>(r.telnetPort & 0xFF),
+                        static_cast<std::uint8_t>((r.telnetPort >> 8) & 0xFF)});
+    if (!r.serial.empty()) add(TagSerial, text(r.serial));
+    if (!r.productName.empty()) add(TagProductName, text(r.productName));
+    if (!r.description.empty()) add(TagDescription, text(r.description));
+    return FrameDatagram(kDatagramAnnouncement, items);
+}
+
+bool ApplyConfiguration(const std::uint8_t* data, std::size_t size, NetDeviceRecord& record) {
+    if (data == nullptr || size < 4 || size > kMaxDatagram || data[0] != kDatagramConfiguration)
+        return false;
+    const std::size_t L = data[1];
+    if (size < 4 + L) return false;
+    const std::uint16_t crc = Uart_Crc16(0xFFFF, data + 2, L);
+    if (data[2 + L] != (crc & 0xFF) || data[3 + L] != (crc >> 8)) return false;
+    // the first item must be our MAC
+    if (L < 8 || data[2] != TagMac || data[3] != 6 ||
+        !std::equal(record.mac.begin(), record.mac.end(), data + 4))
+        return false;
+    NetDeviceRecord next = record;
+    for (std::size_t p = 10; p + 2 <= 2 + L;) {
+        const std::uint8_t tag = data[p];
+        const std::size_t n = data[p + 1];
+        if (p + 2 + n > 2 + L) return false;
+        const std::uint8_t* v = data + p + 2;
+        switch (tag) {
+        case TagIp:
+            if (n == 4) next.ip = Dotted(v, 4);
+            break;
+        case TagMask:
+            if (n == 4) next.mask = Dotted(v, 4);
+            break;
+        case TagGateway:
+            if (n == 4) next.gateway = Dotted(v, 4);
+            break;
+        case TagDns:
+            if (n == 4) next.dns = Dotted(v, 4);
+            break;
+        case TagIpMode:
+            if (n == 1) {
+                next.ipMode = v[0];
+                if (v[0] == 1) next.ip = next.mask = next.gateway = "0.0.0.0";
+            }
+            break;
+        case TagWebPort:
+            if (n == 2) next.webPort = v[0] | (v[1] << 8);
+            break;
+        case TagTelnetPort:
+            if (n == 2) next.telnetPort = v[0] | (v[1] << 8);
+            break;
+        default:
+            break;
+        }
+        p += 2 + n;
+    }
+    record = next;
+    return true;
+}
+
+std::optional<std::string> WebAddress(const NetDeviceRecord& record) {
+    if (record.webPort == 0) return std::nullopt;
+    if (record.webPort == 80) return "Http://" + record.ip + "/";
+    return "Http://" + record.ip + ":" + std::to_string(record.webPort) + "/";
+}
+
+} // namespace tavo

@@ -1,0 +1,78 @@
+#include "maintenance/Firmware.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tavo {
+namespace {
+
+std::uint8_t At(const std::uint8_t* data, std::size_t size, std::size_t offset) {
+    return offset < size ? data[offset] : 0xFF;
+}
+
+std::string TextAt(const std::uint8_t* data, std::size_t size, std::size_t offset,
+                   std::size_t max) {
+    std::string s;
+    for (std::size_t i = 0; i < max; ++i) {
+        const std::uint8_t c = At(data, size, offset + i);
+        if (c == 0) break;
+        s += static_cast<char>(c);
+    }
+    return s;
+}
+
+} // namespace
+
+FirmwareHeader CheckFirmwareHeader(const std::uint8_t* data, std::size_t size) {
+    FirmwareHeader h;
+    if (data == nullptr) size = 0;
+    static constexpr char kMark[] = "FW VER:";
+    bool mark = size >= kFwHeaderOffset + 7;
+    for (std::size_t i = 0; mark && i < 7; ++i)
+        mark = At(data, size, kFwHeaderOffset + i) == static_cast<std::uint8_t>(kMark[i]);
+    if (!mark) return h;
+    h.version = TextAt(data, size, 520, 8);
+    h.vid = TextAt(data, size, 528, 4);
+    h.pid = TextAt(data, size, 532, 4);
+    h.tooLarge = size > kFwMaxSize;
+    h.accepted = !h.tooLarge;
+    return h;
+}
+
+std::string TargetLine(const FirmwareHeader& header) {
+    if (!header.accepted) return "Target :";
+    return "Target :   VID-" + header.vid + "     PID-" + header.pid + "     Version-" +
+           header.version;
+}
+
+std::string CurrentLine(const std::string& vid, const std::string& pid,
+                        const std::string& version) {
+    return "Current :   VID-" + vid + "    PID-" + pid + "    Version-" + version;
+}
+
+std::vector<FirmwareStep> FirmwarePlan(const std::uint8_t* data, std::size_t size) {
+    std::vector<FirmwareStep> plan;
+    if (data == nullptr) size = 0;
+    const std::size_t blocks = (size + kFwBlock - 1) / kFwBlock;
+    plan.reserve(2 * blocks + 1);
+    for (std::size_t a = 0; a < size; a += kFwBlock) {
+        FirmwareStep addr{FirmwareStep::Address, static_cast<std::uint16_t>(a), {}, {}};
+        plan.push_back(addr);
+        FirmwareStep block{FirmwareStep::Data, static_cast<std::uint16_t>(a), {}, {}};
+        block.data.fill(0xFF);
+        std::memcpy(block.data.data(), data + a, std::min(kFwBlock, size - a));
+        const std::size_t next = a + kFwBlock;
+        block.label = next < size ? std::to_string(next * 100 / size) + "%" : "100%";
+        plan.push_back(std::move(block));
+    }
+    plan.push_back(FirmwareStep{FirmwareStep::End, 0, {}, {}});
+    return plan;
+}
+
+std::vector<std::uint8_t> DescriptionPayload(const std::string& text) {
+    if (text.empty()) return {0x20};
+    const std::size_t n = std::min(text.size(), kDescriptionLimit);
+    return std::vector<std::uint8_t>(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+} // namespace tavo

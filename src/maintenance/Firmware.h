@@ -1,0 +1,58 @@
+#pragma once
+// The firmware image check and the transfer plan of a firmware update, and the description text
+// rules of the System page.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavo {
+
+inline constexpr std::size_t kFwHeaderOffset = 512; // "FW VER:" mark
+inline constexpr std::size_t kFwBlock = 64;
+// Addresses go to the device as 16-bit file offsets: a larger image cannot be addressed.
+inline constexpr std::size_t kFwMaxSize = 65536;
+
+struct FirmwareHeader {
+    bool accepted = false; // "FW VER:" at offset 512 and the image fits the 16-bit addresses
+    bool tooLarge = false; // larger than 65,536 bytes
+    std::string vid;       // offset 528, at most 4 characters (up to a zero byte)
+    std::string pid;       // offset 532, at most 4 characters
+    std::string version;   // offset 520, up to the first zero within 8 bytes
+};
+
+// Checks the header: 24 bytes read at offset 512; bytes past the end of a short file read as 0xFF.
+FirmwareHeader CheckFirmwareHeader(const std::uint8_t* data, std::size_t size);
+
+// "Target :   VID-%.4s     PID-%.4s     Version-%s", or "Target :" for a refused image.
+std::string TargetLine(const FirmwareHeader& header);
+// "Current :   VID-" + VID + "    PID-" + PID + "    Version-" + version of a running device.
+std::string CurrentLine(const std::string& vid, const std::string& pid, const std::string& version);
+
+// One step of the transfer: FW_ADDR (address high, low), FW_DATA (64 bytes, 0xFF past the end)
+// followed by the progress label, or FW_END.
+struct FirmwareStep {
+    enum Kind { Address, Data, End } kind;
+    std::uint16_t address = 0;
+    std::array<std::uint8_t, kFwBlock> data{};
+    std::string label; // after a Data step: "NN%" or "100%"
+};
+
+// The whole transfer of an image of `size` bytes: ceil(size / 64) address/data pairs, then FW_END.
+std::vector<FirmwareStep> FirmwarePlan(const std::uint8_t* data, std::size_t size);
+// The FW_ADDR payload: high byte first.
+inline std::array<std::uint8_t, 2> AddressBytes(std::uint16_t a) {
+    return {static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a & 0xFF)};
+}
+
+// ---- description text -------------------------------------------------------------------------
+inline constexpr std::size_t kDescriptionLimit = 31;
+// True when the text is longer than the device takes ("31 Letters Limited!").
+inline bool DescriptionTooLong(const std::string& text) {
+    return text.size() > kDescriptionLimit;
+}
+// What SYS_STR carries: a blank for an empty text, otherwise at most 31 characters.
+std::vector<std::uint8_t> DescriptionPayload(const std::string& text);
+
+} // namespace tavo

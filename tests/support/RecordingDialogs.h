@@ -1,0 +1,48 @@
+#pragma once
+// A Dialogs stand-in for tests: records every request and answers at once, so no test ever waits
+// on a modal window. Install it for a scope with ScopedDialogs.
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "app/qt/Dialogs.h"
+
+namespace tavo::test {
+
+class RecordingDialogs : public Dialogs {
+public:
+    void Message(QWidget*, const DialogMessage& message) override { messages.append(message); }
+    bool Confirm(QWidget*, const DialogMessage& message) override {
+        messages.append(message);
+        confirmations.append(message);
+        return confirmAnswer;
+    }
+    QString OpenFile(QWidget*, const QString& filter) override {
+        openFilters.append(filter);
+        return openAnswer;
+    }
+    QString SaveFile(QWidget*, const QString& filter, const QString& proposedName) override {
+        saveFilters.append(filter);
+        proposedNames.append(proposedName);
+        return saveAnswer;
+    }
+
+    QList<DialogMessage> messages;      // every box shown, in order (confirmations too)
+    QList<DialogMessage> confirmations; // the OK/Cancel boxes only
+    QStringList openFilters, saveFilters, proposedNames;
+    bool confirmAnswer = true;
+    QString openAnswer, saveAnswer; // empty: the operator cancels
+};
+
+class ScopedDialogs {
+public:
+    explicit ScopedDialogs(Dialogs* dialogs) : previous_(Dialogs::SetCurrent(dialogs)) {}
+    ~ScopedDialogs() { Dialogs::SetCurrent(previous_); }
+    ScopedDialogs(const ScopedDialogs&) = delete;
+    ScopedDialogs& operator=(const ScopedDialogs&) = delete;
+
+private:
+    Dialogs* previous_;
+};
+
+} // namespace tavo::test

@@ -1,0 +1,104 @@
+// Firmware header check, transfer plan and the description text rules.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "maintenance/Firmware.h"
+
+using namespace tavo;
+
+namespace {
+std::vector<std::uint8_t> Image(std::size_t size, const char* version = "1.02",
+                                const char* vid = "ABCD", const char* pid = "0042") {
+    std::vector<std::uint8_t> img(size);
+    for (std::size_t i = 0; i < size; ++i)
+        img[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    auto put = [&](std::size_t at, const char* s, std::size_t n) {
+        for (std::size_t i = 0; i < n && at + i < size; ++i)
+            img[at + i] = static_cast<std::uint8_t>(s[i]);
+    };
+    put(512, "FW VER:", 7);
+    put(520, version, std::strlen(version) + 1 > 8 ? 8 : std::strlen(version) + 1);
+    put(528, vid, 4);
+    put(532, pid, 4);
+    return img;
+}
+} // namespace
+
+TEST(FirmwareHeader, AcceptedAndRefused) {
+    auto img = Image(600);
+    auto h = CheckFirmwareHeader(img.data(), img.size());
+    EXPECT_TRUE(h.accepted);
+    EXPECT_EQ(TargetLine(h), "Target :   VID-ABCD     PID-0042     Version-1.02");
+
+    const struct {
+        const char* what;
+        std::size_t size;
+    } refused[] = {{"empty", 0}, {"1 byte", 1}, {"518 bytes: the mark cannot fit", 518}};
+    for (const auto& c : refused) {
+        const auto small = Image(std::max<std::size_t>(c.size, 1));
+        EXPECT_FALSE(CheckFirmwareHeader(small.data(), c.size).accepted) << c.what;
+    }
+    img[515] = 'v';
+    EXPECT_FALSE(CheckFirmwareHeader(img.data(), img.size()).accepted);
+    EXPECT_EQ(TargetLine(CheckFirmwareHeader(img.data(), img.size())), "Target :");
+}
+
+TEST(FirmwareHeader, ShortHeaderReadsFFAndVersionStopsAtEight) {
+    // 519 bytes: the mark fits, everything after reads as 0xFF
+    auto img = Image(519);
+    auto h = CheckFirmwareHeader(img.data(), img.size());
+    EXPECT_TRUE(h.accepted);
+    EXPECT_EQ(h.version, std::string(8, '\xFF'));
+    EXPECT_EQ(h.vid, std::string(4, '\xFF'));
+
+    img = Image(600, "ABCDEFGHIJ"); // no zero within the 8 version bytes
+    h = CheckFirmwareHeader(img.data(), img.size());
+    EXPECT_EQ(h.version, "ABCDEFGH");
+}
+
+TEST(FirmwareHeader, TooLargeIsRefused) {
+    auto img = Image(65536);
+    EXPECT_TRUE(CheckFirmwareHeader(img.data(), img.size()).accepted);
+    img = Image(65537);
+    const auto h = CheckFirmwareHeader(img.data(), img.size());
+    EXPECT_FALSE(h.accepted);
+    EXPECT_TRUE(h.tooLarge);
+}
+
+TEST(FirmwarePlan, SixHundredBytes) {
+    const auto img = Image(600);
+    const auto plan = FirmwarePlan(img.data(), img.size());
+    ASSERT_EQ(plan.size(), 21u);
+    const char* labels[] = {"10%", "21%", "32%", "42%", "53%", "64%", "74%", "85%", "96%", "100%"};
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(plan[2 * i].kind, FirmwareStep::Address);
+        EXPECT_EQ(plan[2 * i].address, 64 * i);
+        EXPECT_EQ(plan[2 * i + 1].kind, FirmwareStep::Data);
+        EXPECT_EQ(plan[2 * i + 1].label, labels[i]);
+    }
+    EXPECT_EQ(plan[20].kind, FirmwareStep::End);
+    const auto& last = plan[19].data;
+    EXPECT_TRUE(std::equal(last.begin(), last.begin() + 24, img.begin() + 576));
+    EXPECT_TRUE(std::all_of(last.begin() + 24, last.end(), [](auto b) { return b == 0xFF; }));
+    EXPECT_EQ(AddressBytes(576), (std::array<std::uint8_t, 2>{0x02, 0x40}));
+}
+
+TEST(FirmwarePlan, FullSixtyFourKiB) {
+    const auto img = Image(65536);
+    const auto plan = FirmwarePlan(img.data(), img.size());
+    ASSERT_EQ(plan.size(), 2049u);
+    EXPECT_EQ(plan[2046].address, 65472); // the last block's address still fits in 16 bits
+    EXPECT_EQ(plan[2047].label, "100%");
+}
+
+TEST(Description, LimitAndPayload) {
+    const std::string t31(31, 'x'), t32(32, 'y');
+    EXPECT_FALSE(DescriptionTooLong(t31));
+    EXPECT_TRUE(DescriptionTooLong(t32));
+    EXPECT_EQ(DescriptionPayload(t31).size(), 31u);
+    EXPECT_EQ(DescriptionPayload(t32).size(), 31u);
+    EXPECT_EQ(DescriptionPayload(""), (std::vector<std::uint8_t>{0x20}));
+    EXPECT_EQ(CurrentLine("1A2B", "0001", "V1.0"),
+              "Current :   VID-1A2B    PID-0001    Version-V1.0");
+}

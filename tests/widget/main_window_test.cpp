@@ -1,0 +1,536 @@
+// The main window at start-up and its frame behaviour: grid header, width, debug pane, about box,
+// pages and glyphs, pop-up placement, the discovery's UDP endpoints and the single-instance guard.
+// Runs offscreen in a network namespace and runtime directory of its own.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocalServer>
+#include <QLockFile>
+#include <QNetworkDatagram>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+#include <memory>
+
+#include "app/qt/AppState.h"
+#include "app/qt/Glyphs.h"
+#include "app/qt/SingleInstance.h"
+#include "app/qt/StringGrid.h"
+#include "app/qt/User_interface.h"
+#include "discovery/qt/UdpEndpoints.h"
+#include "link/DeviceModel.h"
+#include "link/qt/Thread_uart_api.h"
+#include "support/RecordingDialogs.h"
+
+using namespace tavo;
+using tavo::test::RecordingDialogs;
+using tavo::test::ScopedDialogs;
+
+namespace {
+
+// A process id that no process has: a child that has already ended.
+qint64 DeadProcessId() {
+    QProcess p;
+    p.start("true", {});
+    p.waitForStarted();
+    const qint64 pid = p.processId();
+    p.waitForFinished();
+    return pid;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    RecordingDialogs dialogs_;
+    std::unique_ptr<ScopedDialogs> installed_;
+    AppState state_;
+
+    std::unique_ptr<TForm1> MakeForm() { return std::make_unique<TForm1>(state_); }
+
+private slots:
+    void init() {
+        dialogs_ = RecordingDialogs();
+        installed_ = std::make_unique<ScopedDialogs>(&dialogs_);
+    }
+    void cleanup() { installed_.reset(); }
+
+    void startsWithCaptionGridAndWidth() {
+        auto form = MakeForm();
+        QVERIFY(!form->TerminateRequested());
+        QVERIFY(dialogs_.messages.isEmpty());
+        QCOMPARE(form->windowTitle(), QString("TAVO 2016"));
+        QCOMPARE(form->width(), 583);
+
+        StringGrid* grid = form->StringGrid1;
+        QCOMPARE(grid->objectName(), QString("StringGrid1"));
+        QCOMPARE(grid->columnCount(), 6);
+        QCOMPARE(grid->RowCount(), 2);
+        const QStringList header = {"#",           "Interface",  "Product",
+                                    "Description", "IP Address", "MAC Address"};
+        const QList<int> widths = {22, 75, 75, 75, 75, 75};
+        for (int c = 0; c < 6; ++c) {
+            QCOMPARE(grid->Cell(0, c), header[c]);
+            QCOMPARE(grid->columnWidth(c), widths[c]);
+            QCOMPARE(grid->Cell(1, c), QString());
+        }
+        QCOMPARE(grid->geometry(), QRect(12, 64, 553, 433));
+        QCOMPARE(grid->horizontalHeader()->height(), 21);
+        QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 21);
+        QVERIFY(grid->font().bold());
+        QVERIFY(grid->verticalHeader()->isHidden()); // no fixed column
+
+        // The header row is painted money green: check the rendered pixels, not just a setting.
+        const QColor green(192, 220, 192);
+        QCOMPARE(grid->FixedColor(), green);
+        const QImage header_image = grid->horizontalHeader()->grab().toImage();
+        QCOMPARE(header_image.pixelColor(26, 4).rgb(), green.rgb());
+        QCOMPARE(header_image.pixelColor(grid->columnWidth(0) + grid->columnWidth(1) + 4, 4).rgb(),
+                 green.rgb());
+
+        QCOMPARE(form->BitBtn_Search->text(), QString("Search"));
+        QVERIFY(form->BitBtn_Search->isEnabled());
+        QCOMPARE(form->BitBtn_Disconnect->text(), QString("Disconnect"));
+        QVERIFY(!form->BitBtn_Disconnect->isEnabled());
+        QVERIFY(!form->Image1->pixmap().isNull());
+        QVERIFY(form->Memo_Debug->isHidden());
+        QCOMPARE(form->Panel_Debug->geometry(), QRect(552, 48, 17, 17));
+
+        QVERIFY(form->Thread_Uart_Api);
+        QVERIFY(!form->Thread_Uart_Api->isRunning());
+        QCOMPARE(state_.uartLink.receiveMode, kReceiveCommandMode);
+    }
+
+    void pagesAndTabsAtStart() {
+        auto form = MakeForm();
+        QTabWidget* pages = form->PageControl1;
+        QCOMPARE(pages->size(), QSize(450, 450));
+        const struct {
+            const char* name;
+            const char* caption;
+            bool tabVisible;
+        } expected[] = {{"TabSheet10", "IP Configure", true},
+                        {"TabSheet1", "EDID Controller", true},
+                        {"TabSheet3", "EDID Analyzer", false},
+                        {"TabSheet4", "EDID Creator", true},
+                        {"TabSheet2", "System", true}};
+        QCOMPARE(pages->count(), 5);
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(pages->widget(i)->objectName(), QString(expected[i].name));
+            QCOMPARE(pages->tabText(i), QString(expected[i].caption));
+            QCOMPARE(pages->isTabVisible(i), expected[i].tabVisible);
+        }
+
+        QTabWidget* creator = form->PageControl2;
+        const QStringList names = {"TabSheet5",  "TabSheet6", "TabSheet7", "TabSheet8",
+                                   "TabSheet11", "TabSheet9", "TabSheet12"};
+        const QStringList captions = {"Descriptor", "PC Timing",   "SD/HD/UHD", "Audio1",
+                                      "Audio2",     "Color Space", "Others"};
+        QCOMPARE(creator->count(), 7);
+        for (int i = 0; i < 7; ++i) {
+            QCOMPARE(creator->widget(i)->objectName(), names[i]);
+            QCOMPARE(creator->tabText(i), captions[i]);
+        }
+        QCOMPARE(creator->currentWidget()->objectName(), QString("TabSheet5"));
+        QVERIFY(form->TabSheet4->isAncestorOf(creator));
+
+        QCOMPARE(form->Label6->text(), QString("High\nFront\nCenter\nRear\nLow"));
+        QCOMPARE(form->GroupBox3->title(), QString("Save  /  Upload  /  Analysis"));
+        QCOMPARE(form->GroupBox4->title(), QString("Firmware"));
+        QCOMPARE(form->GroupBox11->title(), QString("Configuration"));
+        QCOMPARE(form->GroupBox5->title(), QString("EDID Information"));
+        QCOMPARE(form->GroupBox12->title(), QString("Mode Select"));
+        QVERIFY(form->TabSheet3->isAncestorOf(form->GroupBox5));
+        QVERIFY(form->TabSheet2->isAncestorOf(form->GroupBox4));
+        for (const char* name :
+             {"Label_EdidCreator_Warning", "Label3", "Label30", "Label_FW_Version"})
+            QVERIFY2(form->Find<QLabel>(name), name);
+        for (QComboBox* combo : {form->ComboBox_EdidSel_All, form->ComboBox_EdidSel_Src,
+                                 form->ComboBox_EdidSel_Dest, form->ComboBox_EdidSel_Upload}) {
+            QVERIFY(combo);
+            QCOMPARE(combo->count(), 0);
+        }
+        QVERIFY(form->TabSheet1->isAncestorOf(form->Panel52));
+        QVERIFY(form->TabSheet4->isAncestorOf(form->ComboBox_EdidSel_Upload));
+    }
+
+    void modeSelectButtonsAllPresentAndDisabled() {
+        auto form = MakeForm();
+        int found = 0;
+        for (ModeButtonKind kind :
+             {ModeButtonKind::Internal, ModeButtonKind::External, ModeButtonKind::User}) {
+            const QString word = kind == ModeButtonKind::Internal   ? "Internal"
+                                 : kind == ModeButtonKind::External ? "External"
+                                                                    : "User";
+            for (int n = 1; n <= ModeButtonCount(kind); ++n) {
+                const QString name = QString::fromStdString(ModeButtonName({kind, n}));
+                auto* b = form->Find<QRadioButton>(name);
+                QVERIFY2(b, qPrintable(name));
+                QCOMPARE(b->text(), QString("%1 %2").arg(word).arg(n));
+                QVERIFY(!b->isEnabled());
+                QVERIFY(!b->isChecked());
+                QCOMPARE(b->parentWidget(), form->GroupBox12);
+                ++found;
+            }
+        }
+        QCOMPARE(found, 17);
+        QCOMPARE(form->GroupBox12->findChildren<QRadioButton*>().size(), 17);
+    }
+
+    void glyphsAssignedAtStart() {
+        auto form = MakeForm();
+        const struct {
+            QAbstractButton* button;
+            const char* glyph;
+        } expected[] = {{form->SpeedButton_OpenEdid_Creator, "OpenColor"},
+                        {form->SpeedButton_OpenEdid, "OpenGray"},
+                        {form->SpeedButton_SaveEdid_Creator, "SaveColor"},
+                        {form->SpeedButton_SaveEdid, "SaveGray"},
+                        {form->SpeedButton_AnalysisEdid, "AnalysisGray"},
+                        {form->SpeedButton_OpenEdid_New, "BrandNewColor"},
+                        {form->SpeedButton_CopyEdid_Creator, "CopyUpGray"},
+                        {form->SpeedButton_CopyEdid_Src2Dest, "CopyLeftGray"},
+                        {form->SpeedButton_OpenEdid_Analysis, ""}};
+        for (const auto& e : expected) {
+            QVERIFY(e.button);
+            QCOMPARE(GlyphOf(e.button), QString(e.glyph));
+            QCOMPARE(e.button->icon().isNull(), QString(e.glyph).isEmpty());
+        }
+        // Every one of the thirteen pictures loads, and a colour glyph differs from its grey twin.
+        QCOMPARE(GlyphNames().size(), 13);
+        for (const QString& name : GlyphNames())
+            QVERIFY2(!Glyph(name).isNull(), qPrintable(name));
+        for (const char* base : {"Open", "Save", "Analysis", "CopyUp", "CopyLeft", "Modify"}) {
+            const QImage colour = Glyph(QString(base) + "Color").toImage();
+            const QImage grey = Glyph(QString(base) + "Gray").toImage();
+            QCOMPARE(colour.size(), grey.size());
+            QVERIFY(colour != grey);
+        }
+
+        // The connection swaps glyphs by name; an unknown name leaves the button as it was.
+        QVERIFY(SetGlyph(form->SpeedButton_OpenEdid, "OpenColor"));
+        QCOMPARE(GlyphOf(form->SpeedButton_OpenEdid), QString("OpenColor"));
+        QVERIFY(!SetGlyph(form->SpeedButton_OpenEdid, "NoSuchGlyph"));
+        QCOMPARE(GlyphOf(form->SpeedButton_OpenEdid), QString("OpenColor"));
+    }
+
+    void debugPaneToggleRestoresWidth() {
+        auto form = MakeForm();
+        form->StringGrid1->SetRowCount(4); // the width must not depend on the grid's content
+        const int start = form->width();
+        for (int round = 0; round < 3; ++round) {
+            QTest::mouseDClick(form->Panel_Debug, Qt::LeftButton);
+            QVERIFY(form->DebugPaneShown());
+            QVERIFY(!form->Memo_Debug->isHidden());
+            QCOMPARE(form->width(), start + 289 + 25);
+            QTest::mouseDClick(form->Panel_Debug, Qt::LeftButton);
+            QVERIFY(!form->DebugPaneShown());
+            QVERIFY(form->Memo_Debug->isHidden());
+            QCOMPARE(form->width(), start);
+        }
+    }
+
+    void clearEmptiesHiddenLog() {
+        auto form = MakeForm();
+        form->DebugLog("Check COM1\r\n");
+        form->DebugLog("No Device Detected.\r\n");
+        QVERIFY(form->Memo_Debug->toPlainText().contains("No Device Detected."));
+        QVERIFY(form->Memo_Debug->isHidden());
+        QTest::mouseClick(form->Button_debug_clear, Qt::LeftButton);
+        QCOMPARE(form->Memo_Debug->toPlainText(), QString());
+    }
+
+    void aboutBoxOpensAt150150_data() {
+        QTest::addColumn<QPoint>("mainPos");
+        QTest::newRow("near origin") << QPoint(0, 0);
+        QTest::newRow("middle") << QPoint(300, 200);
+        QTest::newRow("far") << QPoint(1000, 640);
+    }
+    void aboutBoxOpensAt150150() {
+        QFETCH(QPoint, mainPos);
+        auto form = MakeForm();
+        form->move(mainPos);
+        QCOMPARE(form->pos(), mainPos);
+        QCOMPARE(form->About2->text(), QString("About"));
+        form->About2->trigger();
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QVERIFY(dialogs_.confirmations.isEmpty()); // a single OK button
+        const DialogMessage& box = dialogs_.messages.front();
+        QCOMPARE(box.kind, DialogKind::Information);
+        QVERIFY(box.text.contains("Version"));
+        QVERIFY(box.text.contains("Copyright"));
+        QVERIFY(box.topLeft.has_value());
+        QCOMPARE(*box.topLeft, mainPos + QPoint(150, 150));
+    }
+
+    void commanderPlacement_data() {
+        QTest::addColumn<QPoint>("commanderAt");
+        QTest::addColumn<bool>("moved");
+        // main window at (100, 100): moved only when more than 850 across or 280 down away
+        QTest::newRow("beside, kept") << QPoint(500, 200) << false;
+        QTest::newRow("850 across, kept") << QPoint(950, 100) << false;
+        QTest::newRow("851 across, moved") << QPoint(951, 100) << true;
+        QTest::newRow("851 left, moved") << QPoint(-751, 100) << true;
+        QTest::newRow("280 down, kept") << QPoint(100, 380) << false;
+        QTest::newRow("281 down, moved") << QPoint(100, 381) << true;
+        QTest::newRow("281 up, moved") << QPoint(100, -181) << true;
+    }
+    void commanderPlacement() {
+        QFETCH(QPoint, commanderAt);
+        QFETCH(bool, moved);
+        auto form = MakeForm();
+        QVERIFY(form->Form3->isHidden());
+        QCOMPARE(form->Form3->windowTitle(), QString("Commander"));
+        form->move(100, 100);
+        form->Form3->move(commanderAt);
+        form->ShowCommander();
+        QVERIFY(form->Form3->isVisible());
+        QCOMPARE(form->Form3->pos(), moved ? QPoint(620, 180) : commanderAt);
+        // The pages now live in the pop-up and are still found by name.
+        QCOMPARE(form->PageControl1->parentWidget(), form->Form3->Panel1);
+        QCOMPARE(form->PageControl1->size(), form->Form3->Panel1->size());
+        QCOMPARE(form->Find<QAbstractButton>("SpeedButton_OpenEdid"), form->SpeedButton_OpenEdid);
+    }
+
+    void analyzerPlacement_data() {
+        QTest::addColumn<QPoint>("analyzerAt");
+        QTest::addColumn<bool>("moved");
+        // "Commander" at (620, 180): moved when more than 700 across or 300 down away
+        QTest::newRow("beside, kept") << QPoint(1085, 180) << false;
+        QTest::newRow("700 across, kept") << QPoint(1320, 180) << false;
+        QTest::newRow("701 across, moved") << QPoint(1321, 180) << true;
+        QTest::newRow("300 up, kept") << QPoint(620, -120) << false;
+        QTest::newRow("301 down, moved") << QPoint(620, 481) << true;
+    }
+    void analyzerPlacement() {
+        QFETCH(QPoint, analyzerAt);
+        QFETCH(bool, moved);
+        auto form = MakeForm();
+        QVERIFY(form->Form2->isHidden());
+        QCOMPARE(form->Form2->windowTitle(), QString("EDID Analyzer"));
+        QCOMPARE(form->Form2->size(), QSize(422, 481));
+        QCOMPARE(form->Form3->size(), QSize(450, 450));
+        form->Form3->move(620, 180);
+        form->Form2->move(analyzerAt);
+        form->ShowAnalyzer();
+        QVERIFY(form->Form2->isVisible());
+        QCOMPARE(form->Form2->pos(), moved ? QPoint(620 + 465, 180) : analyzerAt);
+        QCOMPARE(form->GroupBox5->parentWidget(), form->Form2->Panel1);
+        QVERIFY(!form->GroupBox5->isHidden());
+    }
+
+    void udpEndpointsAtStart() {
+        auto form = MakeForm();
+        UdpEndpoints* udp = form->Udp;
+        QCOMPARE(udp->IdIPMCastClient1()->state(), QAbstractSocket::BoundState);
+        QCOMPARE(udp->IdIPMCastClient1()->localPort(), quint16(31002));
+        QVERIFY(udp->JoinedGroup());
+        QCOMPARE(udp->IdUDPServer1()->state(), QAbstractSocket::UnconnectedState);
+
+        // Nobody else gets the port, whether or not they ask to share it.
+        for (auto mode : {QUdpSocket::DefaultForPlatform, QUdpSocket::ShareAddress,
+                          QUdpSocket::ReuseAddressHint}) {
+            QUdpSocket other;
+            QVERIFY(!other.bind(QHostAddress::AnyIPv4, 31002, mode));
+        }
+
+        // Announcements arrive through the signal, sent directly or to the group.
+        QSignalSpy received(udp, &UdpEndpoints::datagramReceived);
+        QUdpSocket device;
+        const QByteArray unicast("\x02\x03"
+                                 "abc",
+                                 5),
+            multicast("\x02\x01Z", 3);
+        device.writeDatagram(unicast, QHostAddress::LocalHost, 31002);
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received.at(0).at(0).value<QNetworkDatagram>().data(), unicast);
+        device.writeDatagram(multicast, UdpEndpoints::Group(), 31002);
+        QTRY_COMPARE(received.size(), 2);
+        QCOMPARE(received.at(1).at(0).value<QNetworkDatagram>().data(), multicast);
+    }
+
+    void discoveryRequestGoesOutTwice() {
+        QCOMPARE(DiscoveryRequestDatagram(), QByteArray("\x01\x00\xFF\xFF", 4));
+        auto form = MakeForm();
+        // A device listening on the request port, member of the group.
+        QUdpSocket device;
+        QVERIFY(device.bind(QHostAddress::AnyIPv4, 31001, QUdpSocket::ShareAddress));
+        QVERIFY(device.joinMulticastGroup(UdpEndpoints::Group()));
+        QCOMPARE(form->Udp->SendDiscoveryRequest(), 2);
+        QList<QNetworkDatagram> got;
+        QTRY_VERIFY(([&] {
+            while (device.hasPendingDatagrams())
+                got.append(device.receiveDatagram());
+            return got.size() >= 2;
+        }()));
+        QTest::qWait(100);
+        while (device.hasPendingDatagrams())
+            got.append(device.receiveDatagram());
+        QCOMPARE(got.size(), 2);
+        QSet<QHostAddress> targets;
+        for (const QNetworkDatagram& d : got) {
+            QCOMPARE(d.data(), QByteArray("\x01\x00\xFF\xFF", 4));
+            targets.insert(d.destinationAddress());
+        }
+        // One by broadcast, one to the group (when the platform reports the destination).
+        if (!targets.contains(QHostAddress()))
+            QCOMPARE(targets, QSet<QHostAddress>({QHostAddress::Broadcast, UdpEndpoints::Group()}));
+    }
+
+    // The receive port is taken, by another copy or by anything else: the warning is shown and
+    // the program is told to end.
+    void receivePortTakenWarnsAndEnds() {
+        QUdpSocket squatter;
+        QVERIFY(squatter.bind(QHostAddress::AnyIPv4, 31002, QUdpSocket::DontShareAddress));
+        auto form = MakeForm();
+        QVERIFY(form->TerminateRequested());
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].kind, DialogKind::Warning);
+        QCOMPARE(dialogs_.messages[0].caption, QString("Warning"));
+        QCOMPARE(dialogs_.messages[0].text, QString("TAVO already executed !"));
+        QVERIFY(form->Guard->IsFirst()); // not a second copy: only the port was the problem
+        QVERIFY(!form->Udp->ReceiverActive());
+    }
+
+    void secondCopyRaisesFirstAndEnds() {
+        auto first = MakeForm();
+        first->show();
+        first->showMinimized();
+        QVERIFY(first->isMinimized());
+
+        auto second = MakeForm();
+        QVERIFY(second->TerminateRequested());
+        QVERIFY(!second->Guard->IsFirst());
+        QVERIFY(second->isHidden());
+        // It holds no port either, so it says so before it ends.
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].text, QString("TAVO already executed !"));
+        // The first copy comes back.
+        QTRY_VERIFY(!first->isMinimized());
+        QVERIFY(first->isVisible());
+        QVERIFY(!first->TerminateRequested());
+    }
+
+    void runApplicationEndsWithoutWindowWhenPortTaken() {
+        QUdpSocket squatter;
+        QVERIFY(squatter.bind(QHostAddress::AnyIPv4, 31002, QUdpSocket::DontShareAddress));
+        // If the message loop were entered, this would end it and the test would notice.
+        bool loopRan = false;
+        QTimer stop;
+        stop.setSingleShot(true);
+        connect(&stop, &QTimer::timeout, [&] {
+            loopRan = true;
+            qApp->quit();
+        });
+        stop.start(3000);
+        QCOMPARE(RunApplication(*qApp), 0);
+        stop.stop();
+        QVERIFY(!loopRan);
+        QCOMPARE(dialogs_.messages.size(), 1);
+        QCOMPARE(dialogs_.messages[0].text, QString("TAVO already executed !"));
+    }
+
+    // ---- the guard on its own ------------------------------------------------------------------
+
+    void guardSecondInstanceRaisesFirst() {
+        QTemporaryDir dir;
+        SingleInstanceGuard first("TAVO 2016", dir.path());
+        QVERIFY(first.TryAcquire());
+        QVERIFY(first.Listening());
+        QSignalSpy raised(&first, &SingleInstanceGuard::raiseRequested);
+        {
+            SingleInstanceGuard second("TAVO 2016", dir.path());
+            QVERIFY(!second.TryAcquire());
+            QVERIFY(!second.IsFirst());
+        }
+        QTRY_COMPARE(raised.size(), 1);
+        // Another title is another program.
+        SingleInstanceGuard other("TAVO 2017", dir.path());
+        QVERIFY(other.TryAcquire());
+    }
+
+    void guardReleasedWhenFirstEnds() {
+        QTemporaryDir dir;
+        {
+            SingleInstanceGuard first("TAVO 2016", dir.path());
+            QVERIFY(first.TryAcquire());
+        }
+        SingleInstanceGuard next("TAVO 2016", dir.path());
+        QVERIFY(next.TryAcquire());
+    }
+
+    void guardTakesOverLockOfDeadCopy() {
+        QTemporaryDir dir;
+        SingleInstanceGuard probe("TAVO 2016", dir.path());
+        // What a copy that crashed leaves behind: its lock file and its socket file.
+        {
+            QFile lock(probe.LockFilePath());
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write(QByteArray::number(DeadProcessId()) + "\ntavo\n" +
+                       QSysInfo::machineHostName().toUtf8() + "\n");
+        }
+        {
+            QFile socket(probe.ServerName());
+            QVERIFY(socket.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(probe.TryAcquire());
+        QVERIFY(probe.Listening());
+    }
+
+    void guardLockOfLongRunningCopyStaysValid() {
+        QTemporaryDir dir;
+        SingleInstanceGuard first("TAVO 2016", dir.path());
+        QVERIFY(first.TryAcquire());
+        // The first copy has been running for hours: its lock is old but its owner is alive.
+        QFile lock(first.LockFilePath());
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-6 * 3600),
+                                 QFileDevice::FileModificationTime));
+        lock.close();
+        SingleInstanceGuard second("TAVO 2016", dir.path());
+        QVERIFY(!second.TryAcquire());
+    }
+
+    void guardSocketIsPrivateToUser() {
+        QTemporaryDir dir;
+        SingleInstanceGuard first("TAVO 2016", dir.path());
+        QVERIFY(first.TryAcquire());
+        const QFile::Permissions perms = QFile::permissions(first.ServerName());
+        QVERIFY(perms & QFile::WriteOwner);
+        QVERIFY(!(perms &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther)));
+    }
+
+    // ---- the grid's addressing -----------------------------------------------------------------
+
+    void gridIgnoresCellsOutsideIt() {
+        StringGrid grid(6);
+        grid.SetRowCount(3);
+        grid.SetCell(2, 5, "NC");
+        grid.SetCell(3, 0, "x"); // no such row
+        grid.SetCell(1, 6, "x"); // no such column
+        grid.SetCell(-1, 0, "x");
+        QCOMPARE(grid.Cell(2, 5), QString("NC"));
+        QCOMPARE(grid.Cell(3, 0), QString());
+        QCOMPARE(grid.Cell(1, 6), QString());
+        QCOMPARE(grid.RowCount(), 3);
+        grid.SetRowCount(0); // the header row always stays
+        QCOMPARE(grid.RowCount(), 1);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
