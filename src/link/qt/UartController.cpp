@@ -1,5 +1,7 @@
 #include "link/qt/UartController.h"
 
+#include "link/qt/Thread_uart_api.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -41,9 +43,36 @@ constexpr SlotCombo kSlotCombos[] = {{"ComboBox_EdidSel_All", SlotList::All},
 
 } // namespace
 
+UartController::UartController(UartLink& link, DeviceTable& devices, EdidImage& transfer,
+                               LinkTransport* transport, QObject* parent)
+    : QObject(parent), session_(link, devices, transfer, transport) {
+    connectSession();
+}
+
 UartController::UartController(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport,
                                QObject* parent)
     : QObject(parent), session_(devices, transfer, transport) {
+    connectSession();
+}
+
+void UartController::setWorker(TThread_Uart_Api* worker) {
+    worker_ = worker;
+    if (!worker_) return;
+    if (session_.isResumed())
+        worker_->resume();
+    else
+        worker_->suspend();
+}
+
+void UartController::connectSession() {
+    // the worker object's running state follows the link's resume and suspend
+    connect(&session_, &UartSession::resumedChanged, this, [this](bool on) {
+        if (!worker_) return;
+        if (on)
+            worker_->resume();
+        else
+            worker_->suspend();
+    });
     connect(&session_, &UartSession::logText, this, &UartController::appendLog);
     connect(&session_, &UartSession::logLine, this, &UartController::appendLogLine);
     connect(&session_, &UartSession::searchStarted, this, &UartController::onSearchStarted);
@@ -66,6 +95,8 @@ template <class T> T* UartController::find(const QString& name) const {
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (top == root_) continue;
+            if (top->objectName() == name)
+                if (auto* self = qobject_cast<T*>(top)) return self;
             if (T* w = top->findChild<T*>(name)) return w;
         }
     }
@@ -130,8 +161,11 @@ void UartController::setCell(int gridRow, int column, const QString& text) {
     if (row < 0 || row >= grid_->rowCount() || column < 0 || column >= grid_->columnCount()) return;
     if (QTableWidgetItem* item = grid_->item(row, column))
         item->setText(text);
-    else if (!text.isEmpty())
-        grid_->setItem(row, column, new QTableWidgetItem(text));
+    else if (!text.isEmpty()) {
+        auto* item = new QTableWidgetItem(text);
+        item->setTextAlignment(Qt::AlignCenter);
+        grid_->setItem(row, column, item);
+    }
 }
 
 void UartController::onSearchStarted() {
@@ -171,8 +205,10 @@ void UartController::onDeviceRow(int row, const QString& port, const QString& pr
 void UartController::setGlyph(const char* button, const char* glyph) {
     auto* b = find<QAbstractButton>(QLatin1String(button));
     if (!b) return;
-    b->setProperty("glyph", QLatin1String(glyph));
-    if (glyphSetter_) glyphSetter_(b, glyph);
+    if (glyphSetter_)
+        glyphSetter_(b, glyph);
+    else
+        b->setProperty("glyph", QLatin1String(glyph));
 }
 
 void UartController::onDeviceFound(bool isp) {
@@ -232,7 +268,9 @@ void UartController::onDisconnected() {
     for (int r = 1; r <= rows; ++r)
         for (int c = 0; c < kGridColumns; ++c)
             setCell(r, c, QString());
-    if (grid_) {
+    if (fixedColourSetter_) {
+        fixedColourSetter_(kMoneyGreen);
+    } else if (grid_) {
         // the fixed (header) colour goes back to money green
         grid_->setProperty("fixedColor", kMoneyGreen);
         if (tableRow(0) == 0) {
@@ -242,11 +280,9 @@ void UartController::onDisconnected() {
     }
     if (popupCloser_) {
         popupCloser_();
-    } else if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->objectName() == QLatin1String("Form2") ||
-                top->objectName() == QLatin1String("Form3"))
-                top->close();
+    } else {
+        for (const char* name : {"Form2", "Form3"})
+            if (QWidget* w = find<QWidget>(QLatin1String(name)); w && w->isWindow()) w->close();
     }
 }
 

@@ -12,6 +12,7 @@
 #include "link/qt/UartSession.h"
 
 class QAbstractButton;
+class QColor;
 class QComboBox;
 class QGroupBox;
 class QPlainTextEdit;
@@ -20,12 +21,17 @@ class QWidget;
 
 namespace tavo {
 
+class TThread_Uart_Api;
+
 class UartController : public QObject {
     Q_OBJECT
 public:
     using GlyphSetter = std::function<void(QAbstractButton* button, const char* glyphName)>;
 
     // A null transport means the serial ports; a given one is owned by the session.
+    UartController(UartLink& link, DeviceTable& devices, EdidImage& transfer,
+                   LinkTransport* transport = nullptr, QObject* parent = nullptr);
+    // With a link state of its own (tests).
     UartController(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport = nullptr,
                    QObject* parent = nullptr);
 
@@ -40,6 +46,13 @@ public:
     // Closes the two pop-up windows at a disconnect; by default the top-level widgets named
     // "Form2" and "Form3" are closed.
     void setPopupCloser(std::function<void()> closer) { popupCloser_ = std::move(closer); }
+    // Sets the grid's fixed (header) colour at a disconnect; by default the grid gets a
+    // "fixedColor" property and, when its header cells are row 0, their background.
+    void setFixedColourSetter(std::function<void(const QColor&)> setter) {
+        fixedColourSetter_ = std::move(setter);
+    }
+    // The worker object whose running state follows the link's resume and suspend.
+    void setWorker(TThread_Uart_Api* worker);
 
     // ---- the handlers
     void BitBtn_SearchClick();
@@ -62,6 +75,7 @@ public:
     int tableRow(int gridRow) const;
 
 private:
+    void connectSession();
     template <class T> T* find(const QString& name) const;
     void appendLog(const QString& text);
     void appendLogLine(const QString& line);
@@ -87,6 +101,8 @@ private:
     GlyphSetter glyphSetter_;
     std::function<void()> discoverySender_;
     std::function<void()> popupCloser_;
+    std::function<void(const QColor&)> fixedColourSetter_;
+    QPointer<TThread_Uart_Api> worker_;
 };
 
 } // namespace tavo

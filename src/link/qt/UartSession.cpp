@@ -13,8 +13,12 @@ namespace tavo {
 
 UartSession::UartSession(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport,
                          QObject* parent)
+    : UartSession(ownLink_, devices, transfer, transport, parent) {}
+
+UartSession::UartSession(UartLink& link, DeviceTable& devices, EdidImage& transfer,
+                         LinkTransport* transport, QObject* parent)
     : QObject(parent), devices_(devices), transfer_(transfer),
-      transport_(transport ? transport : new SerialTransport) {
+      transport_(transport ? transport : new SerialTransport), link_(link) {
     transport_->setParent(nullptr); // owned here
     link_.receiveMode = kReceiveCommandMode;
     rxTimer_.setObjectName(QStringLiteral("Timer_UART_Rx"));

@@ -26,8 +26,11 @@ class UartSession : public QObject {
 public:
     enum class Found { None, Normal, Isp };
 
-    // The session works on the application's device table and transfer image. Without a
-    // transport it talks to serial ports; with one it takes ownership of it.
+    // The session works on the application's link state, device table and transfer image.
+    // Without a transport it talks to serial ports; with one it takes ownership of it.
+    UartSession(UartLink& link, DeviceTable& devices, EdidImage& transfer,
+                LinkTransport* transport = nullptr, QObject* parent = nullptr);
+    // The same with a link state of its own (the command-line tool, tests).
     UartSession(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport = nullptr,
                 QObject* parent = nullptr);
     ~UartSession() override;
@@ -44,8 +47,8 @@ public:
     QString portName() const { return portName_; }
 
     // While resumed, the response handler runs right after every receive tick (on this thread).
-    void resume() { resumed_ = true; }
-    void suspend() { resumed_ = false; }
+    void resume() { setResumed(true); }
+    void suspend() { setResumed(false); }
     bool isResumed() const { return resumed_; }
 
     // Sends one command: poll off, receive side reset, the writes (ENTRANCE with its pause), the
@@ -88,7 +91,8 @@ signals:
     void modeButtons(const QString& disable, const QString& enableAndCheck);
     void responseHandled(int command, int outcome); // a ResponseOutcome after a looked-at line
     void disconnected(); // the port was closed: the window resets its controls
-    void deviceLost();   // the open port failed and was closed
+    void resumedChanged(bool resumed);
+    void deviceLost(); // the open port failed and was closed
 
 private:
     Found foundDevice();
@@ -96,11 +100,17 @@ private:
     void onTransportFailed();
     void log(const QString& text) { emit logText(text); }
     bool portOpen() const;
+    void setResumed(bool on) {
+        if (on == resumed_) return;
+        resumed_ = on;
+        emit resumedChanged(on);
+    }
 
     DeviceTable& devices_;
     EdidImage& transfer_;
     std::unique_ptr<LinkTransport> transport_;
-    UartLink link_;
+    UartLink ownLink_;
+    UartLink& link_;
     QTimer rxTimer_;
     QTimer pollTimer_;
     QString portName_;
