@@ -2,10 +2,14 @@
 // The serial link on the main window: attaches to the form's controls by their object names and
 // shows what the UartSession does (debug log, grid row, buttons, glyphs, slot lists, Mode Select).
 //
-//   auto* uart = new tavo::UartController(deviceTable, edidTransfer, nullptr, form);
-//   uart->setGlyphSetter([](QAbstractButton* b, const char* name) { /* load glyph `name` */ });
-//   uart->setDiscoverySender([endpoints] { endpoints->SendDiscoveryRequest(); });
-//   uart->attach(form); // connects "Search" and "Disconnect"
+//   auto* uart = new tavo::UartController(state.uartLink, state.deviceTable,
+//                                         edidTransfer.image, nullptr, form);
+//   uart->setGlyphSetter([](QAbstractButton* b, const char* name) { tavo::SetGlyph(b, name); });
+//   uart->setDiscoverySender([form] { form->Udp->SendDiscoveryRequest(); });
+//   uart->setFixedColourSetter([form](const QColor& c) { form->StringGrid1->SetFixedColor(c); });
+//   uart->setWorker(form->Thread_Uart_Api);
+//   uart->attach(form); // finds the controls, connects "Search" and "Disconnect"
+// Other pages send through uart->Uart_SendCommand(...) / uart->Uart_Wait(ms).
 #include <QPointer>
 #include <functional>
 
