@@ -1,0 +1,111 @@
+// The serial link wired to the real main window the way the application wires it: search, grid
+// row, glyphs, slot lists, Mode Select buttons on the device pages, and the disconnect.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "app/qt/AppState.h"
+#include "app/qt/Glyphs.h"
+#include "app/qt/StringGrid.h"
+#include "app/qt/User_interface.h"
+#include "edid/EdidImage.h"
+#include "link/Response.h"
+#include "link/qt/MemoryTransport.h"
+#include "link/qt/Thread_uart_api.h"
+#include "link/qt/UartController.h"
+
+namespace link_main_window_test {
+
+using namespace tavo;
+
+QByteArray Line(const std::string& body) {
+    return QByteArray::fromStdString(MakeResponseLine(body));
+}
+
+// Answers the search's four requests.
+void Script(MemoryTransport* t) {
+    auto pending = std::make_shared<QByteArray>();
+    t->onWrite = [t, pending](const QByteArray& b) {
+        *pending += b;
+        if (!pending->endsWith("\r\n")) return;
+        const QByteArray line = std::exchange(*pending, {});
+        if (line.contains("$ENTRANCE"))
+            t->deliver(Line("$ACCEPT"));
+        else if (line.contains("SYS_DSCPT"))
+            t->deliver(Line("V\fP\fWall Matrix\fHall\f-\f1.0\fT\f1\f1\f2\f8\f"));
+        else if (line.contains("ND_DSCPT"))
+            t->deliver(Line("0\f0\f0\fF\fT\fT\fF\fF\f"));
+        else
+            t->deliver(Line("OK\f"));
+    };
+}
+
+class LinkMainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void searchAndDisconnectOnTheMainWindow() {
+        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
+        AppState state;
+        EdidImage transfer{};
+        TForm1 form(state);
+        auto* transport = new MemoryTransport;
+        transport->present = {"/dev/fake-matrix"};
+        Script(transport);
+        UartController uart(state.uartLink, state.deviceTable, transfer, transport, &form);
+        uart.setGlyphSetter([](QAbstractButton* b, const char* name) { SetGlyph(b, name); });
+        int discoveries = 0;
+        uart.setDiscoverySender([&] { ++discoveries; });
+        uart.setFixedColourSetter([&](const QColor& c) { form.StringGrid1->SetFixedColor(c); });
+        uart.setWorker(form.Thread_Uart_Api);
+        uart.attach(&form);
+
+        QVERIFY(!form.Thread_Uart_Api->isRunning());
+        form.BitBtn_Search->click();
+        QCOMPARE(discoveries, 1);
+        QVERIFY(form.Thread_Uart_Api->isRunning());
+        QCOMPARE(form.StringGrid1->Cell(0, 1), QString("Interface")); // the header stays
+        QCOMPARE(form.StringGrid1->Cell(1, 0), QString("1"));
+        QCOMPARE(form.StringGrid1->Cell(1, 1), QString("/dev/fake-matrix"));
+        QCOMPARE(form.StringGrid1->Cell(1, 2), QString("Wall Matrix"));
+        QCOMPARE(form.StringGrid1->Cell(1, 3), QString(" Hall "));
+        QCOMPARE(form.StringGrid1->RowCount(), 2);
+        QVERIFY(!form.BitBtn_Search->isEnabled());
+        QVERIFY(form.BitBtn_Disconnect->isEnabled());
+        QCOMPARE(GlyphOf(form.Find<QAbstractButton>("SpeedButton_OpenEdid")), QString("OpenColor"));
+        QCOMPARE(GlyphOf(form.Find<QAbstractButton>("SpeedButton_CopyEdid_Src2Dest")),
+                 QString("CopyLeftColor"));
+        QCOMPARE(form.Find<QGroupBox>("GroupBox4")->height(), 48);
+        QCOMPARE(form.Find<QComboBox>("ComboBox_EdidSel_All")->count(), 1 + 1 + 1 + 1 + 2 + 1 + 8);
+        // modes selectable: the device's 8 internal, 1 external and 2 user buttons are enabled
+        int enabled = 0;
+        for (auto* r : form.findChildren<QRadioButton*>())
+            if (r->objectName().startsWith("RadioButton_Set_") && r->isEnabled()) ++enabled;
+        QCOMPARE(enabled, 11);
+        QVERIFY(form.Memo_Debug->toPlainText().contains("Got One Device!"));
+
+        // the device pages may live in "Commander": the mode still finds its button there
+        form.ShowCommander();
+        uart.Uart_ShowEdidMode(9); // N = 8, O = 1: mode 9 is user slot 1
+        QVERIFY(form.Find<QRadioButton>("RadioButton_Set_UserEdid1")->isChecked());
+
+        form.StringGrid1->SetFixedColor(Qt::red);
+        form.BitBtn_Disconnect->click();
+        QVERIFY(!form.Thread_Uart_Api->isRunning());
+        QCOMPARE(form.StringGrid1->Cell(1, 2), QString());
+        QCOMPARE(form.StringGrid1->FixedColor(), QColor(192, 220, 192));
+        QCOMPARE(GlyphOf(form.Find<QAbstractButton>("SpeedButton_AnalysisEdid")),
+                 QString("AnalysisGray"));
+        QCOMPARE(form.Find<QComboBox>("ComboBox_EdidSel_Src")->count(), 0);
+        QVERIFY(!form.Find<QRadioButton>("RadioButton_Set_IntEdid8")->isEnabled());
+        QVERIFY(!form.Form3->isVisible());
+        QVERIFY(form.BitBtn_Search->isEnabled());
+    }
+};
+
+} // namespace link_main_window_test
+
+QTEST_MAIN(link_main_window_test::LinkMainWindowTest)
+#include "link_main_window_test.moc"
