@@ -3,12 +3,16 @@
 
 #include <unistd.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
 
 #include "NetDevices.h"
+#include "Options.h"
 
 using namespace tavo;
 using namespace tavo::devsim;
@@ -143,4 +147,38 @@ TEST(NetDevices, IsolationCheck) {
     EXPECT_TRUE(IsIsolatedNetwork("1", dir.string()));
     EXPECT_FALSE(IsIsolatedNetwork(nullptr, (dir / "missing").string()));
     fs::remove_all(dir);
+}
+
+TEST(NetDevices, Options) {
+    std::string error;
+    const auto ok = ParseOptions({"--net", "3", "--net-only", "--allow-network"}, error);
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(ok->net, 3u);
+    EXPECT_TRUE(ok->netOnly);
+    EXPECT_TRUE(ok->allowNetwork);
+    EXPECT_EQ(ParseOptions({"--net=255"}, error)->net, 255u);
+    const std::vector<std::vector<std::string>> refused = {
+        {"--net", "0"},         {"--net", "256"},
+        {"--net", "x"},         {"--net"},
+        {"--net-only"},         {"--net-only=1", "--net", "2"},
+        {"--allow-network=yes"}};
+    for (const auto& args : refused)
+        EXPECT_FALSE(ParseOptions(args, error)) << args[0];
+}
+
+// Outside an isolated namespace the network side is refused (unless told otherwise).
+TEST(NetDevices, RefusedOnARealNetwork) {
+    if (IsIsolatedNetwork(nullptr)) GTEST_SKIP() << "running inside an isolated namespace";
+    const std::string command =
+        std::string("env -u TAVO_ISOLATED ") + DEVSIM_BINARY + " --net 2 --net-only 2>&1";
+    FILE* p = popen(command.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p))
+        out += buf;
+    const int status = pclose(p);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(out.find("not an isolated network namespace"), std::string::npos) << out;
 }
