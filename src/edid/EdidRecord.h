@@ -99,7 +99,7 @@ struct EdidRecord {
     // HDMI_VIC codes of the HDMI block (1: 2160p30, 2: 2160p25, 3: 2160p24, 4: 4096x2160p24),
     // packed at the front; 0 is empty.
     std::array<std::uint8_t, kHdmiVicCount> hdmiVics{};
-    std::uint8_t threeDLength = 0; // HDMI_3D_LEN
+    std::uint8_t threeDLength = 0; // HDMI_3D_LEN, at most 14 (the decoder keeps 14 bytes)
     // The HDMI block byte holding 3D_present (0x80), 3D_Multi_present (0x60), Image_Size (0x18).
     std::uint8_t threeDFlags = 0;
     // The HDMI block's 3D bytes that follow the HDMI VICs; threeDLength of them are used.

@@ -22,10 +22,15 @@ inline constexpr std::string_view kEncodeOverSize = "Edid Over Size.";
 // one compaction pass over the standard timings, and the HDR EOTFs/descriptors when a forum
 // block is added.
 //
-// When the data blocks would run past offset 126 of the extension (over its checksum), nothing
-// is dropped: the result is {false, "Edid Over Size."} and the record, image included, is left
-// exactly as it was, so the caller must not save or upload anything. Never writes outside the
-// image.
+// When the data blocks would run past offset 126 of the extension (over its checksum), or one
+// block's payload would be longer than the 31 bytes its header can give (an HDMI block with
+// latency fields, four HDMI VICs and 14 3D bytes), nothing is dropped: the result is
+// {false, "Edid Over Size."} and the record, image included, is left exactly as it was, so the
+// caller must not save or upload anything. Never reads or writes outside the image.
+//
+// HDMI VICs are written in list order, empty (0) entries skipped. A template HDMI block with
+// latency fields keeps them when there are no HDMI VICs and no 3D, but loses HDMI_Video_present
+// and the 3D byte, since no HDMI_VIC_LEN byte follows.
 [[nodiscard]] EncodeResult Encode(EdidRecord& record);
 
 } // namespace tavo

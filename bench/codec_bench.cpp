@@ -1,0 +1,99 @@
+// EDID codec throughput on the real EDIDs of tests/data/edid: decode + analyzer summary (what
+// `tavo-cli analyze` and the analyzer window do per EDID), and decode + encode (the creator's
+// load and build without the page). items_per_second is EDIDs per second on one core.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "edid/Decoder.h"
+#include "edid/Encoder.h"
+#include "workspace/AnalyzerSummary.h"
+
+using namespace tavo;
+
+namespace {
+
+const std::vector<EdidImage>& Samples() {
+    static const std::vector<EdidImage> samples = [] {
+        std::vector<EdidImage> out;
+        std::vector<std::filesystem::path> paths;
+        for (const auto& e :
+             std::filesystem::directory_iterator(std::filesystem::path(TAVO_TEST_DATA) / "edid"))
+            if (e.path().extension() == ".bin") paths.push_back(e.path());
+        std::sort(paths.begin(), paths.end());
+        for (const auto& p : paths) {
+            std::ifstream in(p, std::ios::binary);
+            const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+            out.push_back(
+                ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        }
+        return out;
+    }();
+    return samples;
+}
+
+void BM_DecodeSummary(benchmark::State& state) {
+    const auto& samples = Samples();
+    if (samples.empty()) {
+        state.SkipWithError("no samples in tests/data/edid");
+        return;
+    }
+    std::size_t i = 0;
+    EdidRecord record;
+    for (auto _ : state) {
+        Decode(record, samples[i]);
+        AnalyzerSummary summary = Summarize(record);
+        benchmark::DoNotOptimize(summary);
+        if (++i == samples.size()) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.SetLabel(std::to_string(samples.size()) + " EDIDs");
+}
+BENCHMARK(BM_DecodeSummary);
+
+void BM_DecodeSummaryJson(benchmark::State& state) {
+    const auto& samples = Samples();
+    if (samples.empty()) {
+        state.SkipWithError("no samples in tests/data/edid");
+        return;
+    }
+    std::size_t i = 0;
+    EdidRecord record;
+    for (auto _ : state) {
+        Decode(record, samples[i]);
+        std::string json = SummaryJson("x.bin", Summarize(record));
+        benchmark::DoNotOptimize(json);
+        if (++i == samples.size()) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_DecodeSummaryJson);
+
+void BM_DecodeEncode(benchmark::State& state) {
+    const auto& samples = Samples();
+    if (samples.empty()) {
+        state.SkipWithError("no samples in tests/data/edid");
+        return;
+    }
+    std::size_t i = 0;
+    EdidRecord record;
+    std::int64_t refused = 0;
+    for (auto _ : state) {
+        Decode(record, samples[i]);
+        const EncodeResult res = Encode(record);
+        refused += !res.ok;
+        benchmark::DoNotOptimize(record.image);
+        if (++i == samples.size()) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.counters["refused"] = static_cast<double>(refused);
+}
+BENCHMARK(BM_DecodeEncode);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,253 @@
+#include "link/qt/UartController.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTableWidget>
+
+namespace tavo {
+namespace {
+
+const QColor kMoneyGreen(192, 220, 192);
+constexpr int kGridColumns = 6;
+constexpr int kFirmwareGroupShort = 48; // little more than the caption
+constexpr int kFirmwareGroupFull = 155;
+
+struct GlyphPair {
+    const char* button;
+    const char* colour;
+    const char* grey;
+};
+constexpr GlyphPair kDeviceGlyphs[] = {
+    {"SpeedButton_OpenEdid", "OpenColor", "OpenGray"},
+    {"SpeedButton_SaveEdid", "SaveColor", "SaveGray"},
+    {"SpeedButton_CopyEdid_Src2Dest", "CopyLeftColor", "CopyLeftGray"},
+    {"SpeedButton_CopyEdid_Creator", "CopyUpColor", "CopyUpGray"},
+    {"SpeedButton_AnalysisEdid", "AnalysisColor", "AnalysisGray"},
+};
+
+struct SlotCombo {
+    const char* name;
+    SlotList list;
+};
+constexpr SlotCombo kSlotCombos[] = {{"ComboBox_EdidSel_All", SlotList::All},
+                                     {"ComboBox_EdidSel_Src", SlotList::Src},
+                                     {"ComboBox_EdidSel_Dest", SlotList::Dest},
+                                     {"ComboBox_EdidSel_Upload", SlotList::Upload}};
+
+} // namespace
+
+UartController::UartController(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport,
+                               QObject* parent)
+    : QObject(parent), session_(devices, transfer, transport) {
+    connect(&session_, &UartSession::logText, this, &UartController::appendLog);
+    connect(&session_, &UartSession::logLine, this, &UartController::appendLogLine);
+    connect(&session_, &UartSession::searchStarted, this, &UartController::onSearchStarted);
+    connect(&session_, &UartSession::busy, this, &UartController::onBusy);
+    connect(&session_, &UartSession::deviceFound, this, &UartController::onDeviceFound);
+    connect(&session_, &UartSession::enableModeButtons, this, &UartController::onEnableModeButtons);
+    connect(&session_, &UartSession::deviceRow, this, &UartController::onDeviceRow);
+    connect(&session_, &UartSession::slotListsChanged, this, &UartController::onSlotListsChanged);
+    connect(&session_, &UartSession::modeButtons, this, &UartController::onModeButtons);
+    connect(&session_, &UartSession::disconnected, this, &UartController::onDisconnected);
+}
+
+template <class T> T* UartController::find(const QString& name) const {
+    if (root_) {
+        if (root_->objectName() == name)
+            if (auto* self = qobject_cast<T*>(root_.data())) return self;
+        if (T* w = root_->findChild<T*>(name)) return w;
+    }
+    // the device pages move into the "Commander" window when a grid row is selected
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top == root_) continue;
+            if (T* w = top->findChild<T*>(name)) return w;
+        }
+    }
+    return nullptr;
+}
+
+void UartController::attach(QWidget* root) {
+    root_ = root;
+    grid_ = find<QTableWidget>(QStringLiteral("StringGrid1"));
+    memo_ = find<QPlainTextEdit>(QStringLiteral("Memo_Debug"));
+    search_ = find<QAbstractButton>(QStringLiteral("BitBtn_Search"));
+    disconnect_ = find<QAbstractButton>(QStringLiteral("BitBtn_Disconnect"));
+    if (search_)
+        connect(search_, &QAbstractButton::clicked, this, &UartController::BitBtn_SearchClick,
+                Qt::UniqueConnection);
+    if (disconnect_)
+        connect(disconnect_, &QAbstractButton::clicked, this,
+                &UartController::BitBtn_DisconnectClick, Qt::UniqueConnection);
+}
+
+void UartController::BitBtn_SearchClick() {
+    session_.Uart_Search();
+}
+
+void UartController::BitBtn_DisconnectClick() {
+    session_.Uart_Disconnect();
+}
+
+// ---- debug log
+
+void UartController::appendLog(const QString& text) {
+    if (!memo_) return;
+    QScrollBar* bar = memo_->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QTextCursor c(memo_->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(text);
+    if (atEnd) bar->setValue(bar->maximum());
+}
+
+void UartController::appendLogLine(const QString& line) {
+    if (memo_) memo_->appendPlainText(line);
+}
+
+// ---- grid
+
+int UartController::tableRow(int gridRow) const {
+    if (!grid_) return gridRow;
+    const QTableWidgetItem* corner = grid_->item(0, 0);
+    const bool headerInRow0 = corner && corner->text() == QLatin1String("#");
+    return headerInRow0 ? gridRow : gridRow - 1;
+}
+
+void UartController::setGridRowCount(int gridRows) {
+    if (!grid_) return;
+    grid_->setRowCount(std::max(0, tableRow(gridRows)));
+}
+
+void UartController::setCell(int gridRow, int column, const QString& text) {
+    if (!grid_) return;
+    const int row = tableRow(gridRow);
+    if (row < 0 || row >= grid_->rowCount() || column < 0 || column >= grid_->columnCount()) return;
+    if (QTableWidgetItem* item = grid_->item(row, column))
+        item->setText(text);
+    else if (!text.isEmpty())
+        grid_->setItem(row, column, new QTableWidgetItem(text));
+}
+
+void UartController::onSearchStarted() {
+    if (grid_) {
+        for (int r = 1; tableRow(r) < grid_->rowCount(); ++r)
+            for (int c = 0; c < kGridColumns; ++c)
+                setCell(r, c, QString());
+    }
+    if (discoverySender_) discoverySender_();
+}
+
+void UartController::onBusy(bool on) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(root_.data()), static_cast<QWidget*>(search_.data()),
+          static_cast<QWidget*>(disconnect_.data()), static_cast<QWidget*>(grid_.data())}) {
+        if (!w) continue;
+        if (on)
+            w->setCursor(Qt::WaitCursor);
+        else
+            w->unsetCursor();
+    }
+}
+
+void UartController::onDeviceRow(int row, const QString& port, const QString& product,
+                                 const QString& description) {
+    setGridRowCount(row + 1);
+    setCell(row, 0, QString::number(row));
+    setCell(row, 1, port);
+    setCell(row, 2, product);
+    setCell(row, 3, description);
+    setCell(row, 4, QStringLiteral("NC"));
+    setCell(row, 5, QStringLiteral("NC"));
+}
+
+// ---- buttons, glyphs, groups
+
+void UartController::setGlyph(const char* button, const char* glyph) {
+    auto* b = find<QAbstractButton>(QLatin1String(button));
+    if (!b) return;
+    b->setProperty("glyph", QLatin1String(glyph));
+    if (glyphSetter_) glyphSetter_(b, glyph);
+}
+
+void UartController::onDeviceFound(bool isp) {
+    if (search_) search_->setEnabled(false);
+    if (disconnect_) disconnect_->setEnabled(true);
+    if (!isp)
+        for (const GlyphPair& g : kDeviceGlyphs)
+            setGlyph(g.button, g.colour);
+    if (auto* box = find<QGroupBox>(QStringLiteral("GroupBox4")))
+        box->setFixedHeight(isp ? kFirmwareGroupFull : kFirmwareGroupShort);
+}
+
+void UartController::setModeButtonsEnabled(bool on) {
+    const DeviceRecord& record = session_.devices().Current();
+    for (const ModeButton& b :
+         ModeButtonsInUse(record.internalCount, record.outputCount, record.userCount))
+        if (auto* w = find<QAbstractButton>(QString::fromStdString(ModeButtonName(b))))
+            w->setEnabled(on);
+}
+
+void UartController::onEnableModeButtons() {
+    setModeButtonsEnabled(true);
+}
+
+void UartController::onModeButtons(const QString& disable, const QString& enableAndCheck) {
+    if (!disable.isEmpty())
+        if (auto* w = find<QAbstractButton>(disable)) w->setEnabled(false);
+    if (!enableAndCheck.isEmpty())
+        if (auto* w = find<QAbstractButton>(enableAndCheck)) {
+            w->setEnabled(true);
+            w->setChecked(true);
+        }
+}
+
+void UartController::onSlotListsChanged() {
+    const DeviceRecord& r = session_.devices().Current();
+    for (const SlotCombo& sc : kSlotCombos) {
+        auto* combo = find<QComboBox>(QLatin1String(sc.name));
+        if (!combo) continue;
+        combo->clear();
+        for (const std::string& item :
+             SlotListItems(sc.list, r.inputCount, r.outputCount, r.userCount, r.internalCount))
+            combo->addItem(QString::fromStdString(item));
+        combo->setCurrentIndex(SlotListInitialPosition(sc.list, r.inputCount));
+    }
+}
+
+void UartController::onDisconnected() {
+    if (search_) search_->setEnabled(true);
+    if (disconnect_) disconnect_->setEnabled(false);
+    setModeButtonsEnabled(false);
+    for (const GlyphPair& g : kDeviceGlyphs)
+        setGlyph(g.button, g.grey);
+    for (const SlotCombo& sc : kSlotCombos)
+        if (auto* combo = find<QComboBox>(QLatin1String(sc.name))) combo->clear();
+    const int rows = session_.devices().count;
+    for (int r = 1; r <= rows; ++r)
+        for (int c = 0; c < kGridColumns; ++c)
+            setCell(r, c, QString());
+    if (grid_) {
+        // the fixed (header) colour goes back to money green
+        grid_->setProperty("fixedColor", kMoneyGreen);
+        if (tableRow(0) == 0) {
+            for (int c = 0; c < grid_->columnCount(); ++c)
+                if (QTableWidgetItem* item = grid_->item(0, c)) item->setBackground(kMoneyGreen);
+        }
+    }
+    if (popupCloser_) {
+        popupCloser_();
+    } else if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == QLatin1String("Form2") ||
+                top->objectName() == QLatin1String("Form3"))
+                top->close();
+    }
+}
+
+} // namespace tavo

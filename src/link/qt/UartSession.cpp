@@ -1,0 +1,260 @@
+#include "link/qt/UartSession.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSerialPortInfo>
+
+#include "link/Frame.h"
+#include "link/Receive.h"
+#include "link/qt/LinkTransport.h"
+#include "link/qt/SerialTransport.h"
+
+namespace tavo {
+
+UartSession::UartSession(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport,
+                         QObject* parent)
+    : QObject(parent), devices_(devices), transfer_(transfer),
+      transport_(transport ? transport : new SerialTransport) {
+    transport_->setParent(nullptr); // owned here
+    link_.receiveMode = kReceiveCommandMode;
+    rxTimer_.setObjectName(QStringLiteral("Timer_UART_Rx"));
+    rxTimer_.setInterval(kRxTickMs);
+    rxTimer_.setTimerType(Qt::PreciseTimer);
+    pollTimer_.setObjectName(QStringLiteral("Timer_Poll_Status"));
+    pollTimer_.setInterval(kPollIntervalMs);
+    connect(&rxTimer_, &QTimer::timeout, this, &UartSession::Timer_UART_RxTimer);
+    connect(&pollTimer_, &QTimer::timeout, this, &UartSession::Timer_Poll_StatusTimer);
+    connect(transport_.get(), &LinkTransport::failed, this, &UartSession::onTransportFailed);
+}
+
+UartSession::~UartSession() {
+    rxTimer_.stop();
+    pollTimer_.stop();
+    disconnect(transport_.get(), nullptr, this, nullptr);
+    transport_->close();
+}
+
+bool UartSession::portOpen() const {
+    return transport_->isOpen();
+}
+
+unsigned UartSession::Uart_Wait(unsigned ms) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    bool fired = false;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        fired = true;
+        loop.quit();
+    });
+    // sleeps in the event loop until the time is up; a timer that fires a hair early is re-armed
+    while (static_cast<unsigned>(clock.elapsed()) <= ms) {
+        const qint64 left = static_cast<qint64>(ms) + 1 - clock.elapsed();
+        fired = false;
+        timer.start(static_cast<int>(left > 0 ? left : 1));
+        loop.exec();
+        // the loop ended without the timer: the application is quitting, and every further
+        // exec() would return at once; stop here instead of spinning through the rest
+        if (!fired) break;
+    }
+    return static_cast<unsigned>(clock.elapsed());
+}
+
+void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                                   const std::uint8_t* data) {
+    pollTimer_.stop();
+    link_.ResetForSend(mode, command);
+    if (!portOpen()) return; // a closed port takes no writes and is not worth waiting for
+    // whatever the device sent before this point is discarded, also what has not been read yet
+    // (a late answer to the previous command would otherwise run into this one's answer)
+    transport_->clearInput();
+    for (const FrameStep& step : Uart_FrameWrites(mode, command, length, data)) {
+        if (step.isPause()) {
+            Uart_Wait(step.pauseMs);
+            continue;
+        }
+        if (!portOpen()) return; // lost during the pause
+        transport_->write(QByteArray(step.bytes.data(), static_cast<qsizetype>(step.bytes.size())));
+    }
+    const SendSchedule schedule = Uart_PostSendWaits(mode, command, devices_.Current().selected);
+    for (unsigned ms : schedule.waitsMs) {
+        if (!portOpen()) return;
+        Uart_Wait(ms);
+    }
+    if (schedule.pollOnAfter && portOpen()) pollTimer_.start();
+}
+
+void UartSession::Timer_UART_RxTimer() {
+    if (!portOpen()) return;
+    const ReceivePlan plan =
+        PlanReceiveTick(static_cast<std::size_t>(transport_->bytesAvailable()));
+    const QByteArray bytes = transport_->read(static_cast<qint64>(plan.readCount));
+    if (plan.flood) transport_->clearInput();
+    const ReceiveResult r = Uart_ApplyReceived(
+        link_, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        plan.flood);
+    if (!r.flood && r.stored > 0)
+        log(QString::fromLatin1(bytes.constData(), static_cast<qsizetype>(r.stored)));
+    if (r.dropped > 0) log(QString::fromStdString(DroppedBytesMessage(r.dropped)));
+    if (resumed_) Uart_HandleResponse();
+}
+
+ResponseResult UartSession::Uart_HandleResponse() {
+    ResponseResult r = Uart_ProcessResponse(link_, devices_, transfer_);
+    if (r.outcome == ResponseOutcome::NothingWaiting) return r;
+    if (r.failed()) {
+        emit logLine(QStringLiteral("CRC Error!"));
+    } else {
+        if (r.slotListsChanged) emit slotListsChanged();
+        if (r.showMode) Uart_ShowEdidMode(*r.showMode);
+    }
+    if (portOpen()) pollTimer_.start();
+    emit responseHandled(r.command, static_cast<int>(r.outcome));
+    return r;
+}
+
+void UartSession::Uart_ShowEdidMode(std::uint8_t mode) {
+    DeviceRecord& record = devices_.Current();
+    const ShowModeActions a = ComputeShowEdidMode(record, mode);
+    if (!a.changed) return;
+    const QString off = a.disable ? QString::fromStdString(ModeButtonName(*a.disable)) : QString();
+    const QString on =
+        a.enableAndCheck ? QString::fromStdString(ModeButtonName(*a.enableAndCheck)) : QString();
+    emit modeButtons(off, on);
+    StoreShownMode(record, a);
+}
+
+void UartSession::Timer_Poll_StatusTimer() {
+    const int count = std::min(devices_.count, static_cast<std::int32_t>(kMaxDevices));
+    for (int i = 0; i < count; ++i) {
+        DeviceRecord& record = devices_.records[static_cast<std::size_t>(i)];
+        if (record.serialDevice != 1 || record.inputs[0].modePoll == 0) continue;
+        record.pollMarker = 0;
+        Uart_SendCommand(kModeGet, RXEDMD, 2, nullptr);
+    }
+}
+
+QStringList UartSession::Uart_ListSerialPorts() {
+    QStringList ports;
+    if (qEnvironmentVariableIsSet("TAVO_SERIAL_PORTS")) {
+        for (const QString& p : qEnvironmentVariable("TAVO_SERIAL_PORTS").split(QLatin1Char(':')))
+            if (!p.isEmpty()) ports << p;
+        return ports;
+    }
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports << info.portName();
+    return ports;
+}
+
+UartSession::Found UartSession::Uart_Search() {
+    if (searching_) return Found::None;
+    searching_ = true;
+    devices_.count = 0;
+    devices_.current = 0;
+    emit searchStarted();
+
+    Found found = Found::None;
+    const QStringList ports = Uart_ListSerialPorts();
+    for (const QString& name : ports) {
+        const auto path = SerialPortPath(name.toStdString());
+        if (!path) continue; // a COM name without a number
+        const OpenResult opened = transport_->open(QString::fromStdString(*path));
+        if (!opened.ok()) {
+            log(QStringLiteral("Open ") + name + QStringLiteral(" Failed.\r\n"));
+            log(OpenFailureText(opened));
+            continue;
+        }
+        portName_ = name;
+        log(QStringLiteral("Check ") + name + QStringLiteral("\r\n"));
+        if (!transport_->configure()) {
+            log(QStringLiteral("Set COM Failed.\r\n"));
+            transport_->close();
+            continue;
+        }
+        emit busy(true);
+        resume();
+        rxTimer_.start();
+
+        Uart_SendCommand(kModeGet, ENTRANCE, 0, nullptr);
+        Uart_Wait(kHandshakeExtraWaitMs);
+        const QString reply =
+            QString::fromLatin1(link_.Text().data(), static_cast<qsizetype>(link_.Text().size()));
+        if (portOpen() && reply.contains(QLatin1String("$ACCEPT"))) {
+            found = foundDevice();
+            break;
+        }
+        log(QStringLiteral("No Device Detected.\r\n"));
+        const qsizetype isp = reply.indexOf(QLatin1String("$ISP029"));
+        if (portOpen() && isp >= 0) {
+            found = foundIspDevice(reply.mid(isp + 7));
+            break;
+        }
+        rxTimer_.stop();
+        pollTimer_.stop();
+        transport_->close();
+    }
+    emit busy(false);
+    searching_ = false;
+    return found;
+}
+
+UartSession::Found UartSession::foundDevice() {
+    log(QStringLiteral("Got One Device!\r\n"));
+    connected_ = true;
+    emit deviceFound(false);
+    devices_.current = DeviceTable::ClampIndex(devices_.count);
+    Uart_SendCommand(kModeGet, SYS_DSCPT);
+    if (!connected_) return Found::None; // lost on the way
+    devices_.Current().selected = SlotSelector{0};
+    const auto input1 = SlotSelector{0}.bytes();
+    Uart_SendCommand(kModeSet, ND_SEL, 2, input1.data());
+    if (!connected_) return Found::None;
+    Uart_SendCommand(kModeGet, ND_DSCPT);
+    if (!connected_) return Found::None;
+    DeviceRecord& record = devices_.Current();
+    if (record.inputs[0].modesSelectable == 1) emit enableModeButtons();
+    devices_.count = std::min(devices_.count + 1, static_cast<std::int32_t>(kMaxDevices));
+    record.serialDevice = 1;
+    emit deviceRow(devices_.count, portName_, QString::fromStdString(record.product),
+                   QStringLiteral(" ") + QString::fromStdString(record.description) +
+                       QStringLiteral(" "));
+    record.inputs[0].currentMode = kModeUnknown;
+    return Found::Normal;
+}
+
+UartSession::Found UartSession::foundIspDevice(const QString& banner) {
+    link_.flags |= kLinkIspDevice;
+    link_.ispFlag = 1;
+    connected_ = true;
+    emit deviceFound(true);
+    devices_.count = std::min(devices_.count + 1, static_cast<std::int32_t>(kMaxDevices));
+    devices_.Current().serialDevice = 1;
+    emit deviceRow(devices_.count, portName_, banner, QStringLiteral("ISP Mode"));
+    return Found::Isp;
+}
+
+bool UartSession::Uart_Disconnect() {
+    if (!portOpen()) return false;
+    link_.flags = 0;
+    transport_->close();
+    connected_ = false;
+    suspend();
+    rxTimer_.stop();
+    pollTimer_.stop();
+    emit disconnected();
+    devices_.count = 0;
+    return true;
+}
+
+void UartSession::onTransportFailed() {
+    // a vanishing port reports failure after failure: the first closes it, the rest find it closed
+    if (!portOpen()) return;
+    log(QStringLiteral("Device Lost.\r\n"));
+    Uart_Disconnect();
+    emit deviceLost();
+}
+
+} // namespace tavo

@@ -1,0 +1,112 @@
+#pragma once
+// The serial link as the tool drives it: one open port, the receive and poll timers, the sender
+// with its fixed waits, the response handler and the search over the ports. Needs Qt Core and
+// SerialPort only; what the window shows is left to whoever listens to the signals (the
+// UartController on the main window, nobody in the command-line tool).
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+#include "edid/EdidImage.h"
+#include "link/DeviceModel.h"
+#include "link/Response.h"
+#include "link/UartLink.h"
+
+namespace tavo {
+
+class LinkTransport;
+
+inline constexpr int kRxTickMs = 25;
+inline constexpr int kPollIntervalMs = 2000;
+inline constexpr unsigned kHandshakeExtraWaitMs = 160;
+
+class UartSession : public QObject {
+    Q_OBJECT
+public:
+    enum class Found { None, Normal, Isp };
+
+    // The session works on the application's device table and transfer image. Without a
+    // transport it talks to serial ports; with one it takes ownership of it.
+    UartSession(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport = nullptr,
+                QObject* parent = nullptr);
+    ~UartSession() override;
+
+    UartLink& link() { return link_; }
+    DeviceTable& devices() { return devices_; }
+    EdidImage& transfer() { return transfer_; }
+    LinkTransport& transport() { return *transport_; }
+    QTimer& rxTimer() { return rxTimer_; }     // Timer_UART_Rx
+    QTimer& pollTimer() { return pollTimer_; } // Timer_Poll_Status
+
+    // A device (normal or ISP mode) answered and its port is open.
+    bool isConnected() const { return connected_; }
+    QString portName() const { return portName_; }
+
+    // While resumed, the response handler runs right after every receive tick (on this thread).
+    void resume() { resumed_ = true; }
+    void suspend() { resumed_ = false; }
+    bool isResumed() const { return resumed_; }
+
+    // Sends one command: poll off, receive side reset, the writes (ENTRANCE with its pause), the
+    // waits after it; the poll back on after a SET. Nothing is written to a closed port, and no
+    // waits are spent on it.
+    void Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
+                          const std::uint8_t* data = nullptr);
+    // Lets the event loop run (sleeping) for at least `ms`; returns the elapsed milliseconds.
+    static unsigned Uart_Wait(unsigned ms);
+
+    void Timer_UART_RxTimer();
+    ResponseResult Uart_HandleResponse();
+    void Timer_Poll_StatusTimer();
+    // Shows mode m: computes what the Mode Select buttons do (modeButtons), stores the mode.
+    void Uart_ShowEdidMode(std::uint8_t mode);
+
+    // The serial port names: those the system lists, or exactly the colon-separated paths of
+    // TAVO_SERIAL_PORTS when it is set.
+    static QStringList Uart_ListSerialPorts();
+
+    // The whole search: device table reset, searchStarted (grid, discovery request), every port
+    // in list order until one answers. A search started while one runs is ignored.
+    Found Uart_Search();
+    // The disconnect: nothing when no port is open; otherwise flags cleared, port closed,
+    // handler suspended, both timers off, `disconnected` (the window clears its part), count 0.
+    bool Uart_Disconnect();
+
+signals:
+    void logText(const QString& text); // appended to the debug log as it stands
+    void logLine(const QString& line); // added to the debug log as a line of its own
+    void searchStarted();              // the table is reset: clear the grid, send discovery
+    void busy(bool on);                // hourglass on the window while a port is tried
+    void deviceFound(bool isp);        // buttons, glyphs and the firmware group for a device
+    void enableModeButtons();          // input 1 lets the operator choose any mode
+    void deviceRow(int row, const QString& port, const QString& product,
+                   const QString& description); // the grid row of the found device
+    void slotListsChanged();                    // the counts changed: rebuild the four lists
+    // Showing a mode: object names of the button to disable and the one to enable and check
+    // (empty for none).
+    void modeButtons(const QString& disable, const QString& enableAndCheck);
+    void responseHandled(int command, int outcome); // a ResponseOutcome after a looked-at line
+    void disconnected(); // the port was closed: the window resets its controls
+    void deviceLost();   // the open port failed and was closed
+
+private:
+    Found foundDevice();
+    Found foundIspDevice(const QString& banner);
+    void onTransportFailed();
+    void log(const QString& text) { emit logText(text); }
+    bool portOpen() const;
+
+    DeviceTable& devices_;
+    EdidImage& transfer_;
+    std::unique_ptr<LinkTransport> transport_;
+    UartLink link_;
+    QTimer rxTimer_;
+    QTimer pollTimer_;
+    QString portName_;
+    bool resumed_ = false;
+    bool connected_ = false;
+    bool searching_ = false;
+};
+
+} // namespace tavo

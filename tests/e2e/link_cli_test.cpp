@@ -1,0 +1,99 @@
+// tavo-cli device info against the simulated device: one port, a search over several, ISP mode,
+// and nothing answering.
+#include <QProcess>
+#include <QtTest>
+
+namespace link_cli_test {
+
+struct Sim {
+    QProcess process;
+    QString path;
+    explicit Sim(const QStringList& args = {}) {
+        process.start(QStringLiteral(TAVO_BINARY_DIR "/tools/devsim/tavo-devsim"), args);
+        if (!process.waitForStarted(5000)) return;
+        while (!process.canReadLine() && process.waitForReadyRead(5000)) {
+        }
+        path = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~Sim() {
+        process.terminate();
+        if (!process.waitForFinished(3000)) process.kill();
+    }
+};
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run Cli(const QStringList& args, const QString& ports) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TAVO_SERIAL_PORTS", ports);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TAVO_BINARY_DIR "/tools/tavo-cli/tavo-cli"), args);
+    p.waitForFinished(20000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+class LinkCliTest : public QObject {
+    Q_OBJECT
+private slots:
+    void infoPrintsTheDescriptors() {
+        Sim sim({"--product", "Cli Matrix", "--description", "Desk", "--inputs", "3", "--users",
+                 "5", "--internals", "2", "--fw-version", "2.07", "--mode-poll", "0"});
+        const Run r = Cli({"device", "info", "--port", sim.path}, "/dev/tavo-not-this-one");
+        QCOMPARE(r.code, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        for (const QString& want :
+             {"port: " + sim.path, QString("mode: normal"), QString("product: Cli Matrix"),
+              QString("description: Desk"), QString("firmware version: 2.07"), QString("inputs: 3"),
+              QString("outputs: 1"), QString("user slots: 5"), QString("internal slots: 2"),
+              QString("input 1 mode poll: F"), QString("input 1 modes selectable: T")})
+            QVERIFY2(lines.contains(want), qPrintable(want + " in\n" + r.out));
+    }
+
+    void infoSearchesLikeTheWindowAndTakesTheFirst() {
+        Sim a({"--product", "First"}), b({"--product", "Second"});
+        const Run r = Cli({"device", "info"}, "/dev/tavo-absent:" + a.path + ":" + b.path);
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("product: First\n"));
+        // the device is released again: a second run finds it free
+        QCOMPARE(Cli({"device", "info", "--port", a.path}, "").code, 0);
+    }
+
+    void ispDevice() {
+        Sim sim({"--isp"});
+        const Run r = Cli({"device", "info"}, sim.path);
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("mode: ISP\n"));
+    }
+
+    void nothingAnswers() {
+        Sim silent({"--fault", "drop:ENTRANCE"});
+        Run r = Cli({"device", "info"}, "/dev/tavo-absent:" + silent.path);
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("no device answered on /dev/tavo-absent, " + silent.path));
+        QVERIFY(r.out.isEmpty());
+        r = Cli({"device", "info"}, "");
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("no serial ports to search"));
+        QCOMPARE(Cli({"device", "info", "--port"}, "").code, 2);
+        QCOMPARE(Cli({"device", "frobnicate"}, "").code, 2);
+    }
+
+    void descriptorsThatNeverArriveAreAFailure() {
+        Sim sim({"--fault", "badcrc:SYS_DSCPT"});
+        const Run r = Cli({"device", "info", "--port", sim.path}, "");
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("did not give its descriptors"));
+        QVERIFY(r.err.contains("CRC Error!"));
+    }
+};
+
+} // namespace link_cli_test
+
+QTEST_MAIN(link_cli_test::LinkCliTest)
+#include "link_cli_test.moc"
