@@ -21,6 +21,7 @@
 
 #include "app/qt/StringGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
+#include "link/qt/UartController.h"
 #include "maintenance/Firmware.h"
 
 namespace tavo {
@@ -138,6 +139,15 @@ bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && watched->objectName() == "Label_Web_Link")
         Label_Web_LinkClick();
     return QObject::eventFilter(watched, event);
+}
+
+void DeviceGrid::ConnectLink(UartController& link) {
+    QPointer<UartController> l(&link);
+    serialSender_ = [l](std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                        const std::uint8_t* data) {
+        if (l) l->Uart_SendCommand(mode, command, length, data);
+    };
+    ispQuery_ = [l] { return l && (l->session().link().flags & kLinkIspDevice) != 0; };
 }
 
 void DeviceGrid::DebugLine(const QString& line) {

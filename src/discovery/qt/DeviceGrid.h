@@ -23,6 +23,7 @@ class QWidget;
 namespace tavo {
 
 class StringGrid;
+class UartController;
 class UdpEndpoints;
 
 inline constexpr int kIpConfigStatusMs = 3000; // how long a message stays on "IP Configure"
@@ -47,6 +48,8 @@ public:
     // descriptors are not refreshed.
     void setSerialSender(SerialSender sender) { serialSender_ = std::move(sender); }
     void setIspQuery(std::function<bool()> isp) { ispQuery_ = std::move(isp); }
+    // Both of the above from the serial link's controller (its sender and its link flags).
+    void ConnectLink(UartController& link);
     // Places and shows "Commander" with the device pages.
     void setCommanderShower(std::function<void()> show) { showCommander_ = std::move(show); }
     // Hands a web address to the desktop; QDesktopServices::openUrl unless replaced.
