@@ -291,6 +291,40 @@ private slots:
                  QColor(Qt::white).rgb());
     }
 
+    void aTallFontHeightensTheRow() {
+        QFont big = cells()->font();
+        big.setPixelSize(40);
+        cells()->setFont(big);
+        Receive(Announcement(1));
+        const QFontMetrics metrics(big);
+        QCOMPARE(cells()->rowHeight(0), metrics.height() + 4);
+        QCOMPARE(cells()->horizontalHeader()->height(), metrics.height() + 4);
+    }
+
+    void clickingARowSelectsIt() {
+        Receive(Announcement(1));
+        Receive(Announcement(2));
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        auto centre = [&](int row) {
+            return QPoint(cells()->columnViewportPosition(2) + 5,
+                          cells()->rowViewportPosition(row - 1) + 5);
+        };
+        QTest::mouseClick(cells()->viewport(), Qt::LeftButton, {}, centre(2));
+        QCOMPARE(grid()->HighlightedRow(), 2);
+        QVERIFY(form_->Form3->isVisible());
+        QCOMPARE(w<QLabel>("Label_Product_Name")->text(), QString("Net 2"));
+        // the same row again opens the closed "Commander" again
+        form_->Form3->close();
+        QTest::mouseClick(cells()->viewport(), Qt::LeftButton, {}, centre(2));
+        QVERIFY(form_->Form3->isVisible());
+        // the keyboard moves the selection too
+        cells()->setFocus();
+        QTest::keyClick(cells(), Qt::Key_Up);
+        QCOMPARE(grid()->HighlightedRow(), 1);
+        QCOMPARE(w<QLabel>("Label_Product_Name")->text(), QString("Net 1"));
+    }
+
     void configurationIsSentByteExact() {
         Receive(Announcement(1));
         grid()->StringGrid1SelectCell(0, 1);
