@@ -335,6 +335,18 @@ bool ApplyConfiguration(const std::uint8_t* data, std::size_t size, NetDeviceRec
     return true;
 }
 
+std::optional<std::array<std::uint8_t, 4>> AddressBytes(const std::string& text) {
+    const auto parts = NonEmptyParts(text);
+    if (parts.size() != 4) return std::nullopt;
+    std::array<std::uint8_t, 4> bytes{};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto v = Decimal(parts[i]);
+        if (!v || *v < 0 || *v > 255) return std::nullopt;
+        bytes[i] = static_cast<std::uint8_t>(*v);
+    }
+    return bytes;
+}
+
 std::optional<std::string> WebAddress(const NetDeviceRecord& record) {
     if (record.webPort == 0) return std::nullopt;
     if (record.webPort == 80) return "Http://" + record.ip + "/";

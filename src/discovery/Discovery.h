@@ -100,6 +100,11 @@ struct NetConfigResult {
 // when their value changed. A part or port that is not a decimal number (or out of range) stops it.
 NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfigEdits& edits);
 
+// The four bytes of an address text as the configuration sends it: exactly four non-empty parts
+// between the dots (doubled, leading and trailing dots give no part), each a decimal number from
+// 0 to 255. nullopt otherwise.
+std::optional<std::array<std::uint8_t, 4>> AddressBytes(const std::string& text);
+
 // "Http://" + IP + "/" for port 80, "Http://" + IP + ":" + port + "/" otherwise; none for port 0.
 std::optional<std::string> WebAddress(const NetDeviceRecord& record);
 

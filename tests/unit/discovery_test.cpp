@@ -265,3 +265,24 @@ TEST(DeviceSide, AnnouncementRoundTripAndConfiguration) {
     bad.back() ^= 1;
     EXPECT_FALSE(ApplyConfiguration(bad.data(), bad.size(), dev));
 }
+
+TEST(AddressBytes, FourNonEmptyDecimalParts) {
+    using Bytes = std::array<std::uint8_t, 4>;
+    const struct {
+        const char* text;
+        std::optional<Bytes> want;
+    } cases[] = {
+        {"192.168.1.20", Bytes{192, 168, 1, 20}},
+        {"1..2.3.4", Bytes{1, 2, 3, 4}},
+        {".10.0.0.1.", Bytes{10, 0, 0, 1}},
+        {"0.0.0.0", Bytes{0, 0, 0, 0}},
+        {"1.2.3", std::nullopt},
+        {"1.2.3.4.5", std::nullopt},
+        {"1.2.3.256", std::nullopt},
+        {"1.2.3.x", std::nullopt},
+        {"1.2.3.-1", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AddressBytes(c.text), c.want) << c.text;
+}

@@ -87,6 +87,18 @@ when applied and "NG" 0x0C when refused; a GET with nothing to report (no valid 
 no GET form) and any request with a bad CRC get no answer. A CR outside a request (the " \r"
 before the handshake) starts a new session: answers the previous one left unread are discarded.
 
+Network (discovery):
+  --net N                 also simulate N networked devices (1 to 255; distinct MACs
+                          02:44:53:4E:00:nn, addresses, names). They listen on UDP port 31001
+                          (broadcast and the group 225.12.13.14), answer a discovery request with
+                          their announcements to 225.12.13.14:31002 and apply a configuration
+                          datagram addressed to their MAC (the next announcement shows it).
+                          Refused outside an isolated network namespace (TAVO_ISOLATED=1, or
+                          no interface but lo) unless --allow-network is given.
+  --net-only              no terminal: only the networked devices (needs --net); prints "net"
+                          as the first line instead of a terminal path
+  --allow-network         start the network side on a machine's real network as well
+
   --help                  show this text and exit
 )";
 
@@ -211,6 +223,15 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             auto rule = ParseFaultRule(value, why);
             if (!rule) return fail(why);
             o.faults.push_back(*rule);
+        } else if (name == "--net") {
+            if (!take()) return fail("needs a number");
+            const auto n = Number(value, 255);
+            if (!n || *n == 0) return fail("expects a number from 1 to 255");
+            o.net = *n;
+        } else if (name == "--net-only") {
+            o.netOnly = true;
+        } else if (name == "--allow-network") {
+            o.allowNetwork = true;
         } else if (name == "--hangup-after") {
             if (!take()) return fail("needs a number");
             const auto n = Number(value, 0xFFFFFFFFu);
@@ -220,10 +241,15 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             error = "unknown option " + args[i];
             return std::nullopt;
         }
-        if (inlineValue && (name == "--isp" || name == "--help" || name == "-h")) {
+        if (inlineValue && (name == "--isp" || name == "--help" || name == "-h" ||
+                            name == "--net-only" || name == "--allow-network")) {
             error = name + " takes no value";
             return std::nullopt;
         }
+    }
+    if (o.netOnly && o.net == 0) {
+        error = "--net-only needs --net N";
+        return std::nullopt;
     }
     for (const auto& [slot, file] : o.slotFiles) {
         if (slot.index() >= d.counts[slot.kindCode()]) {

@@ -20,6 +20,9 @@ struct Options {
     std::string fwOut;                                           // --fw-out FILE
     std::vector<FaultRule> faults;
     unsigned hangupAfter = 0; // 0: never
+    unsigned net = 0;         // --net N: simulated networked devices
+    bool netOnly = false;     // --net-only: no terminal, only the network side
+    bool allowNetwork = false; // --allow-network: also outside an isolated namespace
     bool help = false;
 };
 

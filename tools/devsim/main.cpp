@@ -1,16 +1,20 @@
 // tavo-devsim: the simulated device on a pseudo-terminal. Everything the device does lives in
 // devsim_core; this file owns the terminal, the files, the signals and the poll() loop.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -21,9 +25,11 @@
 
 #include "Device.h"
 #include "Faults.h"
+#include "NetDevices.h"
 #include "Options.h"
 #include "RequestParser.h"
 #include "StateDir.h"
+#include "discovery/Discovery.h"
 #include "link/DeviceCommand.h"
 
 namespace {
@@ -76,7 +82,7 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-// Something the loop polls. A network side will be one more source beside the terminal.
+// Something the loop polls: the terminal, the network side.
 class PollSource {
 public:
     virtual ~PollSource() = default;
@@ -270,6 +276,73 @@ private:
     bool failed_ = false;
 };
 
+// The networked devices on UDP: one socket on port 31001 that hears the broadcast and the group,
+// and sends announcements to the group's receive port.
+class NetSide : public PollSource {
+public:
+    NetSide(unsigned count, RequestLog& log) : devices_(count), log_(log) {}
+    ~NetSide() override {
+        if (fd_ >= 0) close(fd_);
+    }
+
+    bool Open(std::string& error) {
+        fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) return Fail("socket", error);
+        const int on = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on); // several simulators at once
+        setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(kDiscoveryOutPort);
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0)
+            return Fail("bind UDP port 31001", error);
+        ip_mreq join{};
+        inet_pton(AF_INET, kDiscoveryGroup, &join.imr_multiaddr);
+        join.imr_interface.s_addr = htonl(INADDR_ANY);
+        if (setsockopt(fd_, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0)
+            return Fail("join 225.12.13.14", error);
+        group_.sin_family = AF_INET;
+        group_.sin_port = htons(kDiscoveryInPort);
+        inet_pton(AF_INET, kDiscoveryGroup, &group_.sin_addr);
+        return true;
+    }
+
+    int Fd() const override { return fd_; }
+    short Events(Clock::time_point) const override { return POLLIN; }
+    int TimeoutMs(Clock::time_point) const override { return -1; }
+    void OnTime(Clock::time_point) override {}
+
+    void OnEvents(short revents, Clock::time_point) override {
+        if (!(revents & POLLIN)) return;
+        for (;;) {
+            std::uint8_t buf[2048];
+            const ssize_t n = recv(fd_, buf, sizeof buf, 0);
+            if (n < 0) return; // EAGAIN: all read
+            const NetOutcome outcome = devices_.Handle(buf, static_cast<std::size_t>(n));
+            if (outcome.note.empty()) continue;
+            log_.Line("# net " + outcome.note);
+            for (const auto& a : outcome.announcements) {
+                if (sendto(fd_, a.data(), a.size(), 0, reinterpret_cast<sockaddr*>(&group_),
+                           sizeof group_) < 0)
+                    std::fprintf(stderr, "tavo-devsim: send announcement: %s\n",
+                                 std::strerror(errno));
+            }
+        }
+    }
+
+private:
+    bool Fail(const char* what, std::string& error) {
+        error = std::string(what) + ": " + std::strerror(errno);
+        return false;
+    }
+
+    NetDevices devices_;
+    RequestLog& log_;
+    int fd_ = -1;
+    sockaddr_in group_{};
+};
+
 bool MakeLink(const std::string& link, const std::string& target, std::string& error) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -348,20 +421,42 @@ int Run(int argc, char** argv) {
         sigaction(sig, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    SerialSide serial(device, o.faults, o.hangupAfter, log, state.get());
-    if (!serial.Open(error)) {
-        std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
-        return 1;
+    std::unique_ptr<NetSide> net;
+    if (o.net > 0) {
+        if (!o.allowNetwork && !IsIsolatedNetwork(std::getenv("TAVO_ISOLATED"))) {
+            std::fprintf(stderr,
+                         "tavo-devsim: --net: this is not an isolated network namespace (run it "
+                         "under scripts/isolated, or add --allow-network)\n");
+            return 2;
+        }
+        net = std::make_unique<NetSide>(o.net, log);
+        if (!net->Open(error)) {
+            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
+            return 1;
+        }
     }
-    if (!o.link.empty() && !MakeLink(o.link, serial.Path(), error)) {
-        std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
-        return 2;
-    }
-    std::printf("%s\n", serial.Path().c_str());
-    std::fflush(stdout);
-    log.Line("# start " + serial.Path() + (device.Isp() ? " isp" : " normal"));
 
-    std::vector<PollSource*> sources = {&serial};
+    SerialSide serial(device, o.faults, o.hangupAfter, log, state.get());
+    const bool withSerial = !o.netOnly;
+    if (withSerial) {
+        if (!serial.Open(error)) {
+            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
+            return 1;
+        }
+        if (!o.link.empty() && !MakeLink(o.link, serial.Path(), error)) {
+            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
+            return 2;
+        }
+    }
+    std::printf("%s\n", withSerial ? serial.Path().c_str() : "net");
+    std::fflush(stdout);
+    log.Line("# start " + (withSerial ? serial.Path() : std::string("net-only")) +
+             (device.Isp() ? " isp" : " normal") +
+             (net ? " net " + std::to_string(o.net) : std::string()));
+
+    std::vector<PollSource*> sources;
+    if (withSerial) sources.push_back(&serial);
+    if (net) sources.push_back(net.get());
     bool stop = false;
     while (!stop) {
         const auto now = Clock::now();
@@ -386,13 +481,13 @@ int Run(int argc, char** argv) {
         const auto after = Clock::now();
         for (std::size_t i = 0; i < sources.size(); ++i) {
             if (n > 0 && fds[i + 1].revents) sources[i]->OnEvents(fds[i + 1].revents, after);
-            if (!serial.Closed()) sources[i]->OnTime(after);
+            if (!withSerial || !serial.Closed()) sources[i]->OnTime(after);
         }
-        if (serial.Closed()) break; // hung up on purpose, or the terminal failed
+        if (withSerial && serial.Closed()) break; // hung up on purpose, or the terminal failed
     }
     log.Line(serial.Failed() ? "# stop, terminal failed" : "# stop");
     serial.Close();
-    if (!o.link.empty()) {
+    if (withSerial && !o.link.empty()) {
         std::error_code ec;
         std::filesystem::remove(o.link, ec);
     }

@@ -20,6 +20,7 @@
 #include "app/qt/Pages.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/StringGrid.h"
+#include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/Thread_uart_api.h"
 
@@ -94,6 +95,10 @@ TForm1::TForm1(AppState& state, QWidget* parent) : QMainWindow(parent), state_(s
     FormCreate();
     Form2 = new TForm2(this);
     Form3 = new TForm3(this);
+    Discovery = new DeviceGrid(state_.deviceTable, state_.netDeviceTable, this);
+    Discovery->setIspQuery([this] { return (state_.uartLink.flags & kLinkIspDevice) != 0; });
+    Discovery->setCommanderShower([this] { ShowCommander(); });
+    Discovery->attach(this, Udp);
 }
 
 TForm1::~TForm1() = default;

@@ -19,6 +19,7 @@ class QTabWidget;
 
 namespace tavo {
 
+class DeviceGrid;
 class SingleInstanceGuard;
 class StringGrid;
 class TThread_Uart_Api;
@@ -140,6 +141,8 @@ public:
     // The pop-ups, made right after FormCreate.
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
+    // The device grid's rows, drawing and selection, and the networked devices; made last.
+    DeviceGrid* Discovery = nullptr;
 
 signals:
     void closed();

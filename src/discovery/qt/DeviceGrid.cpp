@@ -1,0 +1,420 @@
+#include "discovery/qt/DeviceGrid.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QUdpSocket>
+#include <QUrl>
+#include <QWidget>
+#include <algorithm>
+
+#include "app/qt/StringGrid.h"
+#include "discovery/qt/UdpEndpoints.h"
+#include "link/qt/UartController.h"
+#include "maintenance/Firmware.h"
+
+namespace tavo {
+
+namespace {
+
+const QColor kMoneyGreen(192, 220, 192);
+const QColor kHighlight(0, 255, 255);
+
+constexpr int kColumnSlack = 8; // a widened column is the text width + 8
+constexpr int kRowSlack = 4;    // a heightened row is the text height + 4
+
+// "Mode Select": 65 pixels for one row of buttons, 14 more for every further row.
+constexpr int kModeSelectBaseHeight = 65;
+constexpr int kModeSelectRowHeight = 14;
+
+enum Column { ColNumber, ColInterface, ColProduct, ColDescription, ColIp, ColMac };
+
+// Paints the device grid's cells: after the first selection the selected row cyan and the others
+// white with black text; before it the grid's own colours. Text on one line, centred.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    GridDelegate(DeviceGrid* grid, QObject* parent) : QStyledItemDelegate(parent), grid_(grid) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        const int row = index.row() + 1; // grid row; row 0 is the header
+        const QString text = index.data(Qt::DisplayRole).toString();
+        QColor background = option.palette.color(QPalette::Base);
+        QColor foreground = option.palette.color(QPalette::Text);
+        if (const int highlighted = grid_->HighlightedRow(); highlighted != 0) {
+            background = row == highlighted ? kHighlight : QColor(Qt::white);
+            foreground = Qt::black;
+        }
+        painter->save();
+        painter->fillRect(option.rect, background);
+        painter->setPen(foreground);
+        painter->setFont(option.font);
+        painter->drawText(option.rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+        painter->restore();
+        // Sizing waits until the paint is over: a column changed now would be painted half old.
+        const int column = index.column();
+        QMetaObject::invokeMethod(
+            grid_,
+            [g = QPointer<DeviceGrid>(grid_), row, column, text] {
+                if (!g) return;
+                g->FitCell(row, column, text);
+                g->FitHeader(column);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    DeviceGrid* grid_;
+};
+
+} // namespace
+
+DeviceGrid::DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent)
+    : QObject(parent), devices_(devices), netDevices_(netDevices) {
+    openUrl_ = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+    statusClear_.setSingleShot(true);
+    statusClear_.setInterval(kIpConfigStatusMs);
+    connect(&statusClear_, &QTimer::timeout, this, [this] {
+        if (auto* status = find<QLabel>("Label_IpConfig_Status")) status->clear();
+    });
+}
+
+template <class T> T* DeviceGrid::find(const QString& name) const {
+    return root_ ? root_->findChild<T*>(name) : nullptr;
+}
+
+QString DeviceGrid::NetText(const std::string& bytes) {
+    const std::size_t end = std::min(bytes.find('\0'), bytes.size());
+    return QString::fromLatin1(bytes.data(), qsizetype(end));
+}
+
+void DeviceGrid::attach(QWidget* root, UdpEndpoints* udp) {
+    root_ = root;
+    udp_ = udp;
+    grid_ = find<StringGrid>("StringGrid1");
+    if (grid_) {
+        grid_->setItemDelegate(new GridDelegate(this, grid_));
+        // A press selects, also on the row already selected (to open "Commander" again);
+        // the keyboard selects by moving the current cell.
+        connect(grid_, &QTableWidget::cellPressed, this,
+                [this](int r, int c) { StringGrid1SelectCell(c, r + 1); });
+        connect(grid_, &QTableWidget::currentCellChanged, this, [this](int r, int c, int, int) {
+            if (r >= 0 && QGuiApplication::mouseButtons() == Qt::NoButton)
+                StringGrid1SelectCell(c, r + 1);
+        });
+    }
+    if (udp_) {
+        connect(udp_, &UdpEndpoints::datagramReceived, this,
+                [this](const QNetworkDatagram& d) { IdIPMCastClient1IPMCastRead(d.data()); });
+        // The plain listener shares the handler; it is only heard from once someone binds it.
+        QUdpSocket* listener = udp_->IdUDPServer1();
+        connect(listener, &QUdpSocket::readyRead, this, [this, listener] {
+            while (listener->hasPendingDatagrams())
+                IdUDPServer1UDPRead(listener->receiveDatagram().data());
+        });
+        if (!sendDatagram_)
+            sendDatagram_ = [u = QPointer<UdpEndpoints>(udp_)](const QByteArray& d) {
+                return u && u->SendMulticast(d);
+            };
+    }
+    if (auto* b = find<QAbstractButton>("SpeedButton1"))
+        connect(b, &QAbstractButton::clicked, this, &DeviceGrid::SpeedButton1Click);
+    if (auto* b = find<QAbstractButton>("SpeedButton2"))
+        connect(b, &QAbstractButton::clicked, this, &DeviceGrid::SpeedButton2Click);
+    if (auto* link = find<QLabel>("Label_Web_Link")) link->installEventFilter(this);
+}
+
+bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease && watched->objectName() == "Label_Web_Link")
+        Label_Web_LinkClick();
+    return QObject::eventFilter(watched, event);
+}
+
+void DeviceGrid::ConnectLink(UartController& link) {
+    QPointer<UartController> l(&link);
+    serialSender_ = [l](std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                        const std::uint8_t* data) {
+        if (l) l->Uart_SendCommand(mode, command, length, data);
+    };
+    ispQuery_ = [l] { return l && (l->session().link().flags & kLinkIspDevice) != 0; };
+}
+
+void DeviceGrid::DebugLine(const QString& line) {
+    auto* memo = find<QPlainTextEdit>("Memo_Debug");
+    if (!memo) return;
+    QTextCursor end(memo->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(line + "\r\n");
+}
+
+void DeviceGrid::FitCell(int row, int column, const QString& text) {
+    if (!grid_ || column < 0 || column >= grid_->columnCount()) return;
+    const QFontMetrics metrics(grid_->font());
+    const int width = metrics.horizontalAdvance(text);
+    if (grid_->columnWidth(column) < width) grid_->setColumnWidth(column, width + kColumnSlack);
+    const int height = metrics.height();
+    if (row == 0) {
+        QHeaderView* header = grid_->horizontalHeader();
+        if (header->height() < height) header->setFixedHeight(height + kRowSlack);
+    } else if (row <= grid_->rowCount() && grid_->rowHeight(row - 1) < height) {
+        grid_->setRowHeight(row - 1, height + kRowSlack);
+    }
+}
+
+void DeviceGrid::FitHeader(int column) {
+    if (grid_) FitCell(0, column, grid_->Cell(0, column));
+}
+
+// ---- announcements -----------------------------------------------------------------------------
+
+void DeviceGrid::HandleAnnouncement(const QByteArray& datagram) {
+    // The devices listed so far: their MACs, serial rows left out (they have none).
+    const int listed = std::clamp(devices_.count, 0, kMaxDevices);
+    std::vector<std::array<std::uint8_t, 6>> known;
+    for (int i = 0; i < listed; ++i)
+        if (devices_.records[std::size_t(i)].serialDevice != 1)
+            known.push_back(netDevices_.records[std::size_t(i)].mac);
+
+    NetDeviceRecord record;
+    const auto verdict =
+        ParseAnnouncement(reinterpret_cast<const std::uint8_t*>(datagram.constData()),
+                          std::size_t(datagram.size()), known, record);
+    if (verdict != AnnouncementVerdict::Accepted) return;
+
+    // A row index addresses both tables: the smaller one decides.
+    const int k = devices_.count;
+    if (k < 0 || k >= std::min(kMaxDevices, kMaxNetDevices)) {
+        if (!fullLogged_)
+            DebugLine(QString("Device list full (%1 devices): further devices are not listed.")
+                          .arg(std::min(kMaxDevices, kMaxNetDevices)));
+        fullLogged_ = true;
+        return;
+    }
+    fullLogged_ = false;
+    netDevices_.records[std::size_t(k)] = record;
+    // The serial record at this index may be left from an earlier search: this row is no
+    // serial device.
+    devices_.records[std::size_t(k)] = DeviceRecord{};
+    if (grid_) {
+        grid_->SetRowCount(k + 2);
+        const QString cells[] = {QString::number(k + 1),      "ETHERNET",
+                                 NetText(record.productName), NetText(record.description),
+                                 NetText(record.ip),          NetText(record.macText)};
+        for (int c = 0; c < 6; ++c) {
+            grid_->SetCell(k + 1, c, cells[c]);
+            FitCell(k + 1, c, cells[c]);
+            FitHeader(c);
+        }
+    }
+    devices_.count = k + 1;
+    emit rowAdded(k + 1);
+}
+
+// ---- selecting a row ---------------------------------------------------------------------------
+
+void DeviceGrid::StringGrid1SelectCell(int column, int row) {
+    (void)column;
+    if (row < 1 || devices_.count <= 0) return;
+    // Rows past the listed devices (or the tables) are not devices.
+    if (row > std::min(devices_.count, std::int32_t(kMaxDevices))) return;
+    // A selection sends serial commands and processes window messages while it waits; a second
+    // selection in that time waits for the operator to choose again.
+    if (selecting_) return;
+    selecting_ = true;
+
+    devices_.current = row - 1;
+    highlighted_ = row;
+    if (grid_) {
+        if (grid_->FixedColor() != kMoneyGreen) grid_->SetFixedColor(kMoneyGreen);
+        grid_->viewport()->update();
+    }
+
+    DeviceRecord& record = devices_.records[std::size_t(row - 1)];
+    if (record.serialDevice == 1) {
+        PrepareSerialPages(record);
+    } else {
+        auto* pages = find<QTabWidget>("PageControl1");
+        auto* sheet = find<QWidget>("TabSheet10");
+        if (pages && sheet) {
+            pages->setTabVisible(pages->indexOf(sheet), true);
+            pages->setCurrentWidget(sheet);
+        }
+        FillIpConfigure(netDevices_.records[std::size_t(row - 1)]);
+    }
+
+    if (auto* progress = find<QLabel>("Label1")) {
+        progress->setText("0%");
+        QPalette p = progress->palette();
+        p.setColor(QPalette::WindowText, Qt::black);
+        progress->setPalette(p);
+    }
+    if (auto* product = find<QLineEdit>("Edit_Product_String"))
+        product->setText(QString::fromLatin1(record.description.c_str()));
+    selecting_ = false;
+    if (showCommander_) showCommander_();
+}
+
+void DeviceGrid::PrepareSerialPages(DeviceRecord& record) {
+    if (auto* path = find<QLineEdit>("Edit_Fw_Path")) path->clear();
+    auto* pages = find<QTabWidget>("PageControl1");
+    auto setTab = [&](const char* name, bool visible) {
+        auto* sheet = find<QWidget>(name);
+        if (pages && sheet) pages->setTabVisible(pages->indexOf(sheet), visible);
+    };
+    auto* version = find<QLabel>("Label_FW_Version");
+    auto* configuration = find<QGroupBox>("GroupBox11");
+
+    if (ispQuery_ && ispQuery_()) {
+        setTab("TabSheet1", false);
+        setTab("TabSheet4", false);
+        setTab("TabSheet10", false);
+        if (configuration) configuration->hide();
+        if (version) version->setText("Target :");
+        return;
+    }
+
+    setTab("TabSheet1", true);
+    setTab("TabSheet4", true);
+    setTab("TabSheet10", false);
+    if (configuration) configuration->show();
+    if (version)
+        version->setText(
+            QString::fromStdString(CurrentLine(record.vid, record.pid, record.firmwareVersion)));
+    if (pages) {
+        if (auto* controller = find<QWidget>("TabSheet1")) pages->setCurrentWidget(controller);
+    }
+
+    // The port descriptors again: each input, then each output (as many as the model holds).
+    if (serialSender_) {
+        const int inputs = std::min<int>(record.inputCount, kMaxPorts);
+        const int outputs = std::min<int>(record.outputCount, kMaxPorts);
+        auto refresh = [&](SlotKind kind, int i) {
+            const SlotSelector selector = SlotSelector::Make(kind, unsigned(i));
+            record.selected = selector;
+            const auto bytes = selector.bytes();
+            serialSender_(kModeSet, ND_SEL, 2, bytes.data());
+            serialSender_(kModeGet, ND_DSCPT, 0, nullptr);
+        };
+        for (int i = 0; i < inputs; ++i)
+            refresh(SlotKind::Input, i);
+        for (int i = 0; i < outputs; ++i)
+            refresh(SlotKind::Output, i);
+        record.selected = SlotSelector::Make(SlotKind::Output, record.outputCount);
+    }
+
+    if (auto* copy = find<QWidget>("Panel52")) copy->setVisible(record.inputs[0].copyPanel != 0);
+
+    // "Mode Select": one row of buttons per slot number in use.
+    const int internals =
+        std::min<int>(record.internalCount, ModeButtonCount(ModeButtonKind::Internal));
+    const int users = std::min<int>(record.userCount, ModeButtonCount(ModeButtonKind::User));
+    for (int n = 1; n <= ModeButtonCount(ModeButtonKind::Internal); ++n)
+        if (auto* b = find<QWidget>(
+                QString::fromStdString(ModeButtonName({ModeButtonKind::Internal, n}))))
+            b->setVisible(n <= internals);
+    for (int n = 1; n <= ModeButtonCount(ModeButtonKind::User); ++n)
+        if (auto* b =
+                find<QWidget>(QString::fromStdString(ModeButtonName({ModeButtonKind::User, n}))))
+            b->setVisible(n <= users);
+    const int m = std::max(internals, users);
+    if (auto* group = find<QGroupBox>("GroupBox12")) {
+        const int height = kModeSelectBaseHeight + kModeSelectRowHeight * std::max(0, m - 1);
+        group->resize(group->width(), height);
+    }
+    if (auto* header = find<QWidget>("Label30")) header->setVisible(m > 1);
+}
+
+void DeviceGrid::FillIpConfigure(const NetDeviceRecord& r) {
+    auto label = [&](const char* name, const QString& text) {
+        if (auto* l = find<QLabel>(name)) l->setText(text);
+    };
+    auto edit = [&](const char* name, const QString& text) {
+        if (auto* e = find<QLineEdit>(name)) e->setText(text);
+    };
+    label("Label_Product_ID", NetText(r.productId));
+    label("Label_Product_Name", NetText(r.productName));
+    label("Label_MAC_Addr", QString::fromStdString(MacText(r.mac)));
+    if (auto* mode = find<QComboBox>("ComboBox_IP_Mode"))
+        mode->setCurrentIndex(r.ipMode == 0 || r.ipMode == 1 ? r.ipMode : -1);
+    edit("Edit_IP_Address", NetText(r.ip));
+    edit("Edit_SubNet_Mask", NetText(r.mask));
+    edit("Edit_GateWay_IP", NetText(r.gateway));
+    edit("Edit_DNS", NetText(r.dns));
+    edit("Edit_WebGUI_Port", QString::number(r.webPort));
+    edit("Edit_Telnet_Port", QString::number(r.telnetPort));
+    label("Label_Serial_Num", NetText(r.serial));
+    label("Label_Description", NetText(r.description));
+}
+
+// ---- "IP Configure" buttons --------------------------------------------------------------------
+
+NetDeviceRecord* DeviceGrid::SelectedNetRecord() {
+    const int i = devices_.current;
+    if (devices_.count <= 0 || i < 0 || i >= std::min(devices_.count, std::int32_t(kMaxDevices)))
+        return nullptr;
+    if (devices_.records[std::size_t(i)].serialDevice == 1) return nullptr;
+    return &netDevices_.records[std::size_t(i)];
+}
+
+void DeviceGrid::OpenWebPage() {
+    const NetDeviceRecord* record = SelectedNetRecord();
+    if (!record) return;
+    const auto address = WebAddress(*record);
+    if (address && openUrl_) openUrl_(QString::fromLatin1(address->c_str()));
+}
+
+void DeviceGrid::ShowStatus(const QString& text, bool failure) {
+    auto* status = find<QLabel>("Label_IpConfig_Status");
+    if (!status) return;
+    QPalette p = status->palette();
+    p.setColor(QPalette::WindowText, failure ? Qt::red : Qt::black);
+    status->setPalette(p);
+    status->setText(text);
+    statusClear_.start();
+}
+
+void DeviceGrid::SpeedButton2Click() {
+    NetDeviceRecord* record = SelectedNetRecord();
+    if (!record) return;
+    auto text = [&](const char* name) {
+        const auto* e = find<QLineEdit>(name);
+        return e ? e->text().toLatin1().toStdString() : std::string();
+    };
+    NetConfigEdits edits;
+    if (const auto* mode = find<QComboBox>("ComboBox_IP_Mode"))
+        edits.ipModeIndex = mode->currentIndex();
+    edits.ip = text("Edit_IP_Address");
+    edits.mask = text("Edit_SubNet_Mask");
+    edits.gateway = text("Edit_GateWay_IP");
+    edits.dns = text("Edit_DNS");
+    edits.webPort = text("Edit_WebGUI_Port");
+    edits.telnetPort = text("Edit_Telnet_Port");
+
+    const NetConfigResult result = BuildConfiguration(*record, edits);
+    if (!result.ok) {
+        ShowStatus(QString::fromStdString(result.error), true);
+        return;
+    }
+    *record = result.record;
+    const QByteArray datagram(reinterpret_cast<const char*>(result.datagram.data()),
+                              qsizetype(result.datagram.size()));
+    if (sendDatagram_ && sendDatagram_(datagram)) {
+        if (auto* status = find<QLabel>("Label_IpConfig_Status")) status->clear();
+        emit configurationSent(datagram);
+    } else {
+        ShowStatus("The configuration could not be sent.", true);
+    }
+}
+
+} // namespace tavo

@@ -1,0 +1,111 @@
+#pragma once
+// The device grid and the networked devices on the main window: announcements become grid rows,
+// the grid's colours and cell sizes, selecting a row (serial or network) prepares the device
+// pages and opens "Commander", and the "IP Configure" page's web page and configuration buttons.
+//
+// Attaches to the main window's controls by object name, like the serial link's controller:
+//
+//   auto* grid = new tavo::DeviceGrid(state.deviceTable, state.netDeviceTable, form);
+//   grid->setCommanderShower([form] { form->ShowCommander(); });
+//   grid->attach(form, form->Udp);
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+
+#include "discovery/Discovery.h"
+#include "link/DeviceModel.h"
+
+class QWidget;
+
+namespace tavo {
+
+class StringGrid;
+class UartController;
+class UdpEndpoints;
+
+inline constexpr int kIpConfigStatusMs = 3000; // how long a message stays on "IP Configure"
+
+class DeviceGrid : public QObject {
+    Q_OBJECT
+public:
+    // Sends one serial command and waits as the link does (mode, command, payload length, bytes).
+    using SerialSender =
+        std::function<void(std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*)>;
+    using UrlOpener = std::function<void(const QString& url)>;
+    using DatagramSender = std::function<bool(const QByteArray& datagram)>;
+
+    DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent = nullptr);
+
+    // Finds the grid and the pages under `root` (pages moved into a pop-up stay in root's object
+    // tree), installs the grid's drawing, connects the grid, the buttons and the receive sockets.
+    // `udp` may be null: then configurations go only to a sender set with setDatagramSender.
+    void attach(QWidget* root, UdpEndpoints* udp);
+
+    // The serial link's sender and its ISP flag (link flag bit 3); without a sender the port
+    // descriptors are not refreshed.
+    void setSerialSender(SerialSender sender) { serialSender_ = std::move(sender); }
+    void setIspQuery(std::function<bool()> isp) { ispQuery_ = std::move(isp); }
+    // Both of the above from the serial link's controller (its sender and its link flags).
+    void ConnectLink(UartController& link);
+    // Places and shows "Commander" with the device pages.
+    void setCommanderShower(std::function<void()> show) { showCommander_ = std::move(show); }
+    // Hands a web address to the desktop; QDesktopServices::openUrl unless replaced.
+    void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
+    // Sends a configuration datagram to the group; the multicast sender of `udp` unless replaced.
+    void setDatagramSender(DatagramSender sender) { sendDatagram_ = std::move(sender); }
+
+    // ---- the handlers
+    void IdIPMCastClient1IPMCastRead(const QByteArray& datagram) { HandleAnnouncement(datagram); }
+    void IdUDPServer1UDPRead(const QByteArray& datagram) { HandleAnnouncement(datagram); }
+    void StringGrid1SelectCell(int column, int row);
+    void SpeedButton1Click() { OpenWebPage(); }
+    void Label_Web_LinkClick() { OpenWebPage(); }
+    void SpeedButton2Click();
+
+    // Row highlighted by the last selection (0: none yet). Drawing only.
+    int HighlightedRow() const { return highlighted_; }
+    // Widens the column or heightens the row when `text` does not fit cell (row, column).
+    void FitCell(int row, int column, const QString& text);
+    void FitHeader(int column);
+
+    // What a text item from the network shows: each byte one character, up to the first NUL.
+    static QString NetText(const std::string& bytes);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    void rowAdded(int row); // a networked device got grid row `row`
+    void configurationSent(const QByteArray& datagram);
+
+private:
+    template <class T> T* find(const QString& name) const;
+    void HandleAnnouncement(const QByteArray& datagram);
+    void PrepareSerialPages(DeviceRecord& record);
+    void FillIpConfigure(const NetDeviceRecord& record);
+    void OpenWebPage();
+    void ShowStatus(const QString& text, bool failure);
+    void DebugLine(const QString& line);
+    // The record behind the selected row when it is a network row; null otherwise.
+    NetDeviceRecord* SelectedNetRecord();
+
+    DeviceTable& devices_;
+    NetDeviceTable& netDevices_;
+    QPointer<QWidget> root_;
+    QPointer<StringGrid> grid_;
+    UdpEndpoints* udp_ = nullptr;
+    SerialSender serialSender_;
+    std::function<bool()> ispQuery_;
+    std::function<void()> showCommander_;
+    UrlOpener openUrl_;
+    DatagramSender sendDatagram_;
+    QTimer statusClear_;
+    int highlighted_ = 0;
+    bool selecting_ = false;  // a selection is sending its serial commands
+    bool fullLogged_ = false; // the "table full" line was written since the count last dropped
+};
+
+} // namespace tavo

@@ -1,0 +1,477 @@
+// The device grid on the main window: announcements as rows (duplicates, limits, left-over serial
+// records), the colours and sizes after a selection, selecting network and serial rows, and the
+// "IP Configure" buttons through their seams. Datagrams go straight into the receive handler.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <memory>
+
+#include "app/qt/AppState.h"
+#include "app/qt/StringGrid.h"
+#include "app/qt/User_interface.h"
+#include "discovery/qt/DeviceGrid.h"
+#include "support/RecordingDialogs.h"
+
+using namespace tavo;
+using tavo::test::RecordingDialogs;
+using tavo::test::ScopedDialogs;
+
+namespace {
+
+QByteArray Bytes(const std::vector<std::uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
+NetDeviceRecord Device(int n) {
+    NetDeviceRecord r;
+    r.productId = "0401";
+    r.productName = "Net " + std::to_string(n);
+    r.mac = {0x02, 0x00, 0x00, 0x00, 0x00, std::uint8_t(n)};
+    r.macText = MacText(r.mac);
+    r.ip = "10.0.0." + std::to_string(n);
+    r.mask = "255.255.255.0";
+    r.gateway = "10.0.0.254";
+    r.dns = "10.0.0.253";
+    r.webPort = 80;
+    r.telnetPort = 23;
+    r.serial = "SN" + std::to_string(n);
+    r.description = "Desk " + std::to_string(n);
+    return r;
+}
+
+QByteArray Announcement(int n) {
+    return Bytes(BuildAnnouncement(Device(n)));
+}
+
+QStringList Row(StringGrid* grid, int row) {
+    QStringList out;
+    for (int c = 0; c < 6; ++c)
+        out << grid->Cell(row, c);
+    return out;
+}
+
+struct SentCommand {
+    std::uint8_t mode;
+    std::uint16_t command;
+    QByteArray payload;
+    friend bool operator==(const SentCommand&, const SentCommand&) = default;
+};
+
+} // namespace
+
+class DeviceGridTest : public QObject {
+    Q_OBJECT
+
+private:
+    RecordingDialogs dialogs_;
+    std::unique_ptr<ScopedDialogs> installed_;
+    std::unique_ptr<AppState> state_;
+    std::unique_ptr<TForm1> form_;
+    QList<QByteArray> sent_;
+    QStringList urls_;
+
+    DeviceGrid* grid() { return form_->Discovery; }
+    StringGrid* cells() { return form_->StringGrid1; }
+    template <class T> T* w(const char* name) { return form_->Find<T>(name); }
+    void Receive(const QByteArray& d) { grid()->IdIPMCastClient1IPMCastRead(d); }
+
+    // A serial device as the search leaves it, at grid row `row`.
+    DeviceRecord& SerialRow(int row, int internals, int users) {
+        DeviceRecord& r = state_->deviceTable.records[std::size_t(row - 1)];
+        r = DeviceRecord{};
+        r.serialDevice = 1;
+        r.vid = "5441";
+        r.pid = "0401";
+        r.firmwareVersion = "1.00";
+        r.description = "Rack 2";
+        r.inputCount = 2;
+        r.outputCount = 1;
+        r.internalCount = std::uint8_t(internals);
+        r.userCount = std::uint8_t(users);
+        state_->deviceTable.count = std::max(state_->deviceTable.count, row);
+        cells()->SetRowCount(state_->deviceTable.count + 1);
+        cells()->SetCell(row, 0, QString::number(row));
+        return r;
+    }
+
+private slots:
+    void init() {
+        dialogs_ = RecordingDialogs();
+        installed_ = std::make_unique<ScopedDialogs>(&dialogs_);
+        state_ = std::make_unique<AppState>();
+        form_ = std::make_unique<TForm1>(*state_);
+        QVERIFY(form_->Discovery);
+        sent_.clear();
+        urls_.clear();
+        grid()->setDatagramSender([this](const QByteArray& d) {
+            sent_ << d;
+            return true;
+        });
+        grid()->setUrlOpener([this](const QString& url) { urls_ << url; });
+    }
+    void cleanup() {
+        form_.reset();
+        state_.reset();
+        installed_.reset();
+    }
+
+    void announcementsBecomeRows() {
+        Receive(Announcement(7));
+        // only a MAC: the row has the interface and the MAC, the rest empty
+        Receive(Bytes(FrameDatagram(kDatagramAnnouncement, {2, 6, 0xAA, 0xBB, 0xCC, 1, 2, 3})));
+        QCOMPARE(state_->deviceTable.count, 2);
+        QCOMPARE(cells()->RowCount(), 3);
+        QCOMPARE(Row(cells(), 1), (QStringList{"1", "ETHERNET", "Net 7", "Desk 7", "10.0.0.7",
+                                               "02:00:00:00:00:07"}));
+        QCOMPARE(Row(cells(), 2), (QStringList{"2", "ETHERNET", "", "", "", "AA:BB:CC:01:02:03"}));
+        QCOMPARE(state_->netDeviceTable.records[0].serial, std::string("SN7"));
+    }
+
+    void duplicatesAndBadDatagramsAddNoRow() {
+        Receive(Announcement(1));
+        NetDeviceRecord changed = Device(1);
+        changed.ip = "10.9.9.9";
+        Receive(Bytes(BuildAnnouncement(changed))); // same MAC, other values: ignored
+        QByteArray badCrc = Announcement(2);
+        badCrc[badCrc.size() - 1] = char(badCrc.back() ^ 0x01);
+        Receive(badCrc);
+        QByteArray wrongKind = Announcement(3);
+        wrongKind[0] = 0x03;
+        Receive(wrongKind);
+        Receive(QByteArray());
+        Receive(Announcement(4) + QByteArray(1024, '\0')); // longer than the receive buffer
+        QCOMPARE(state_->deviceTable.count, 1);
+        QCOMPARE(cells()->Cell(1, 4), QString("10.0.0.1"));
+        // without a MAC nothing is a duplicate
+        for (int i = 0; i < 3; ++i)
+            Receive(QByteArray::fromHex("0200FFFF"));
+        QCOMPARE(state_->deviceTable.count, 4);
+        QCOMPARE(cells()->RowCount(), 5);
+    }
+
+    void theTablesLimitTheRows() {
+        for (int n = 1; n <= 25; ++n)
+            Receive(Announcement(n));
+        QCOMPARE(state_->deviceTable.count, kMaxDevices);
+        QCOMPARE(cells()->RowCount(), kMaxDevices + 1);
+        QCOMPARE(cells()->Cell(20, 2), QString("Net 20"));
+        QCOMPARE(form_->Memo_Debug->toPlainText().count("Device list full"), 1);
+        // a freed table takes devices again (a new search resets the count)
+        state_->deviceTable.count = 0;
+        cells()->SetRowCount(2);
+        Receive(Announcement(24));
+        QCOMPARE(state_->deviceTable.count, 1);
+        QCOMPARE(cells()->Cell(1, 2), QString("Net 24"));
+    }
+
+    void serialRecordsAndNetworkRowsShareIndexes() {
+        // a record left from an earlier serial search is no serial device once a network row
+        // takes its index
+        state_->deviceTable.records[0].serialDevice = 1;
+        state_->deviceTable.records[0].description = "old";
+        Receive(Announcement(1));
+        QCOMPARE(int(state_->deviceTable.records[0].serialDevice), 0);
+        QCOMPARE(state_->deviceTable.records[0].description, std::string());
+
+        // a serial row's stale network record is never a duplicate
+        SerialRow(2, 1, 1);
+        state_->netDeviceTable.records[1] = Device(5);
+        Receive(Announcement(5));
+        QCOMPARE(state_->deviceTable.count, 3);
+        QCOMPARE(cells()->Cell(3, 2), QString("Net 5"));
+    }
+
+    void textsAreShownAsPlainText() {
+        NetDeviceRecord r = Device(1);
+        r.productName = "<b>bold</b>";
+        r.description = std::string("Caf\xE9\0tail", 9);
+        Receive(Bytes(BuildAnnouncement(r)));
+        QCOMPARE(cells()->Cell(1, 2), QString("<b>bold</b>"));
+        QCOMPARE(cells()->Cell(1, 3), QString::fromLatin1("Caf\xE9"));
+        grid()->StringGrid1SelectCell(0, 1);
+        auto* name = w<QLabel>("Label_Product_Name");
+        QCOMPARE(name->text(), QString("<b>bold</b>"));
+        QCOMPARE(name->textFormat(), Qt::PlainText);
+    }
+
+    void selectingANetworkRowFillsIpConfigureAndOpensCommander() {
+        Receive(Announcement(1));
+        NetDeviceRecord dhcp = Device(2);
+        dhcp.ipMode = 1;
+        dhcp.webPort = 8080;
+        dhcp.productId = "A1B2";
+        Receive(Bytes(BuildAnnouncement(dhcp)));
+        grid()->StringGrid1SelectCell(3, 0); // the header row: nothing
+        QVERIFY(form_->Form3->isHidden());
+
+        grid()->StringGrid1SelectCell(2, 2);
+        QCOMPARE(state_->deviceTable.current, 1);
+        QCOMPARE(grid()->HighlightedRow(), 2);
+        QTabWidget* pages = form_->PageControl1;
+        QCOMPARE(pages->currentWidget(), form_->TabSheet10);
+        QVERIFY(pages->isTabVisible(pages->indexOf(form_->TabSheet10)));
+        const struct {
+            const char* name;
+            const char* text;
+        } labels[] = {{"Label_Product_ID", "A1B2"},
+                      {"Label_Product_Name", "Net 2"},
+                      {"Label_MAC_Addr", "02:00:00:00:00:02"},
+                      {"Label_Serial_Num", "SN2"},
+                      {"Label_Description", "Desk 2"}};
+        for (const auto& l : labels)
+            QCOMPARE(w<QLabel>(l.name)->text(), QString(l.text));
+        const struct {
+            const char* name;
+            const char* text;
+        } edits[] = {{"Edit_IP_Address", "10.0.0.2"},   {"Edit_SubNet_Mask", "255.255.255.0"},
+                     {"Edit_GateWay_IP", "10.0.0.254"}, {"Edit_DNS", "10.0.0.253"},
+                     {"Edit_WebGUI_Port", "8080"},      {"Edit_Telnet_Port", "23"}};
+        for (const auto& e : edits)
+            QCOMPARE(w<QLineEdit>(e.name)->text(), QString(e.text));
+        QCOMPARE(w<QComboBox>("ComboBox_IP_Mode")->currentText(), QString("DHCP"));
+
+        // "Commander" hosts the pages and is shown near the main window
+        QVERIFY(form_->Form3->isVisible());
+        QCOMPARE(pages->parentWidget(), form_->Form3->Panel1);
+
+        grid()->StringGrid1SelectCell(0, 1);
+        QCOMPARE(w<QComboBox>("ComboBox_IP_Mode")->currentText(), QString("STATIC"));
+        QCOMPARE(w<QLineEdit>("Edit_IP_Address")->text(), QString("10.0.0.1"));
+        // rows past the devices are not devices
+        grid()->StringGrid1SelectCell(0, 3);
+        QCOMPARE(state_->deviceTable.current, 0);
+    }
+
+    void colourAndSizeAfterTheFirstSelection() {
+        NetDeviceRecord wide = Device(1);
+        wide.productName = "A product name far wider than its column";
+        Receive(Bytes(BuildAnnouncement(wide)));
+        Receive(Announcement(2));
+        Receive(Announcement(3));
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        const QFontMetrics metrics(cells()->font());
+        QCOMPARE(cells()->columnWidth(2),
+                 metrics.horizontalAdvance(QString::fromStdString(wide.productName)) + 8);
+
+        grid()->StringGrid1SelectCell(1, 2);
+        form_->Form3->hide();
+        QApplication::processEvents();
+        const QImage image = cells()->viewport()->grab().toImage();
+        auto pixel = [&](int row) {
+            // the left edge of the "Interface" column, clear of the centred text
+            const int y = cells()->rowViewportPosition(row - 1) + 2;
+            const int x = cells()->columnViewportPosition(1) + 2;
+            return image.pixelColor(x, y).rgb();
+        };
+        QCOMPARE(pixel(2), QColor(0, 255, 255).rgb());
+        QCOMPARE(pixel(1), QColor(Qt::white).rgb());
+        QCOMPARE(pixel(3), QColor(Qt::white).rgb());
+        const QImage header = cells()->horizontalHeader()->grab().toImage();
+        QCOMPARE(header.pixelColor(cells()->columnViewportPosition(1) + 2, 3).rgb(),
+                 QColor(192, 220, 192).rgb());
+
+        grid()->StringGrid1SelectCell(1, 3);
+        const QImage again = cells()->viewport()->grab().toImage();
+        QCOMPARE(again
+                     .pixelColor(cells()->columnViewportPosition(1) + 2,
+                                 cells()->rowViewportPosition(2) + 2)
+                     .rgb(),
+                 QColor(0, 255, 255).rgb());
+        QCOMPARE(again
+                     .pixelColor(cells()->columnViewportPosition(1) + 2,
+                                 cells()->rowViewportPosition(1) + 2)
+                     .rgb(),
+                 QColor(Qt::white).rgb());
+    }
+
+    void aTallFontHeightensTheRow() {
+        QFont big = cells()->font();
+        big.setPixelSize(40);
+        cells()->setFont(big);
+        Receive(Announcement(1));
+        const QFontMetrics metrics(big);
+        QCOMPARE(cells()->rowHeight(0), metrics.height() + 4);
+        QCOMPARE(cells()->horizontalHeader()->height(), metrics.height() + 4);
+    }
+
+    void clickingARowSelectsIt() {
+        Receive(Announcement(1));
+        Receive(Announcement(2));
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        auto centre = [&](int row) {
+            return QPoint(cells()->columnViewportPosition(2) + 5,
+                          cells()->rowViewportPosition(row - 1) + 5);
+        };
+        QTest::mouseClick(cells()->viewport(), Qt::LeftButton, {}, centre(2));
+        QCOMPARE(grid()->HighlightedRow(), 2);
+        QVERIFY(form_->Form3->isVisible());
+        QCOMPARE(w<QLabel>("Label_Product_Name")->text(), QString("Net 2"));
+        // the same row again opens the closed "Commander" again
+        form_->Form3->close();
+        QTest::mouseClick(cells()->viewport(), Qt::LeftButton, {}, centre(2));
+        QVERIFY(form_->Form3->isVisible());
+        // the keyboard moves the selection too
+        cells()->setFocus();
+        QTest::keyClick(cells(), Qt::Key_Up);
+        QCOMPARE(grid()->HighlightedRow(), 1);
+        QCOMPARE(w<QLabel>("Label_Product_Name")->text(), QString("Net 1"));
+    }
+
+    void configurationIsSentByteExact() {
+        Receive(Announcement(1));
+        grid()->StringGrid1SelectCell(0, 1);
+        // unchanged page: the MAC item alone
+        form_->Find<QAbstractButton>("SpeedButton2")->click();
+        QCOMPARE(sent_.size(), 1);
+        QCOMPARE(sent_[0].size(), 12);
+        QCOMPARE(sent_[0].left(10), QByteArray::fromHex("03080206020000000001"));
+
+        w<QLineEdit>("Edit_IP_Address")->setText("1..2.3.4");
+        w<QLineEdit>("Edit_WebGUI_Port")->setText("8080");
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_.size(), 2);
+        QCOMPARE(sent_[1],
+                 Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 1, 3, 4, 1, 2, 3,
+                                                              4, 8, 2, 0x90, 0x1F})));
+        QCOMPARE(state_->netDeviceTable.records[0].ip, std::string("1..2.3.4"));
+        QCOMPARE(state_->netDeviceTable.records[0].webPort, 8080);
+
+        // DHCP: the mode item, no addresses; the record's addresses become 0.0.0.0
+        w<QComboBox>("ComboBox_IP_Mode")->setCurrentIndex(1);
+        w<QLineEdit>("Edit_GateWay_IP")->setText("9.9.9.9");
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_.size(), 3);
+        QCOMPARE(sent_[2],
+                 Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 1, 7, 1, 1})));
+        QCOMPARE(state_->netDeviceTable.records[0].gateway, std::string("0.0.0.0"));
+        QCOMPARE(w<QLineEdit>("Edit_GateWay_IP")->text(), QString("9.9.9.9"));
+    }
+
+    void badNumbersShowAMessageAndSendNothing() {
+        Receive(Announcement(1));
+        grid()->StringGrid1SelectCell(0, 1);
+        auto* status = w<QLabel>("Label_IpConfig_Status");
+        const struct {
+            const char* field;
+            const char* text;
+            const char* mentions;
+        } cases[] = {{"Edit_IP_Address", "10.0.x.1", "IP Address"},
+                     {"Edit_DNS", "1.2.3.999", "DNS"},
+                     {"Edit_WebGUI_Port", "eighty", "WebGUI Port"},
+                     {"Edit_Telnet_Port", "70000", "Telnet Port"}};
+        for (const auto& c : cases) {
+            auto* edit = w<QLineEdit>(c.field);
+            const QString before = edit->text();
+            edit->setText(c.text);
+            grid()->SpeedButton2Click();
+            QVERIFY2(sent_.isEmpty(), c.field);
+            QVERIFY2(status->text().contains(c.mentions), qPrintable(status->text()));
+            QCOMPARE(status->palette().color(QPalette::WindowText), QColor(Qt::red));
+            edit->setText(before);
+        }
+        QCOMPARE(state_->netDeviceTable.records[0].ip, std::string("10.0.0.1"));
+        // three parts: left out, the rest is sent
+        w<QLineEdit>("Edit_IP_Address")->setText("10.0.1");
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_.size(), 1);
+        QCOMPARE(sent_[0].size(), 12);
+        QCOMPARE(status->text(), QString());
+    }
+
+    void webPageGoesThroughTheSeam() {
+        grid()->SpeedButton1Click(); // no device listed
+        QVERIFY(urls_.isEmpty());
+        Receive(Announcement(1));
+        NetDeviceRecord other = Device(2);
+        other.webPort = 8080;
+        Receive(Bytes(BuildAnnouncement(other)));
+        NetDeviceRecord none = Device(3);
+        none.webPort = 0;
+        Receive(Bytes(BuildAnnouncement(none)));
+
+        grid()->StringGrid1SelectCell(0, 1);
+        w<QLineEdit>("Edit_IP_Address")->setText("99.99.99.99"); // the record's address counts
+        form_->Find<QAbstractButton>("SpeedButton1")->click();
+        grid()->StringGrid1SelectCell(0, 2);
+        grid()->Label_Web_LinkClick();
+        grid()->StringGrid1SelectCell(0, 3);
+        grid()->SpeedButton1Click();
+        QCOMPARE(urls_, (QStringList{"Http://10.0.0.1/", "Http://10.0.0.2:8080/"}));
+    }
+
+    void selectingASerialRowLaysOutModeSelect() {
+        QList<SentCommand> commands;
+        grid()->setSerialSender([&](std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                                    const std::uint8_t* data) {
+            commands << SentCommand{mode, command,
+                                    QByteArray(reinterpret_cast<const char*>(data), length)};
+        });
+        Receive(Announcement(1));
+        DeviceRecord& serial = SerialRow(2, 3, 5);
+        serial.inputs[0].copyPanel = 1;
+        grid()->StringGrid1SelectCell(0, 2);
+
+        QTabWidget* pages = form_->PageControl1;
+        QCOMPARE(pages->currentWidget(), form_->TabSheet1);
+        QVERIFY(!pages->isTabVisible(pages->indexOf(form_->TabSheet10)));
+        QVERIFY(pages->isTabVisible(pages->indexOf(form_->TabSheet4)));
+        QCOMPARE(form_->GroupBox12->height(), 121);
+        for (int n = 1; n <= 8; ++n) {
+            QCOMPARE(
+                !w<QWidget>(qPrintable(QString("RadioButton_Set_IntEdid%1").arg(n)))->isHidden(),
+                n <= 3);
+            QCOMPARE(
+                !w<QWidget>(qPrintable(QString("RadioButton_Set_UserEdid%1").arg(n)))->isHidden(),
+                n <= 5);
+        }
+        QVERIFY(!w<QWidget>("Label30")->isHidden());
+        QVERIFY(!form_->Panel52->isHidden());
+        QCOMPARE(w<QLabel>("Label_FW_Version")->text(),
+                 QString("Current :   VID-5441    PID-0401    Version-1.00"));
+        const QList<SentCommand> want = {
+            {kModeSet, ND_SEL, QByteArray::fromHex("0000")}, {kModeGet, ND_DSCPT, {}},
+            {kModeSet, ND_SEL, QByteArray::fromHex("0001")}, {kModeGet, ND_DSCPT, {}},
+            {kModeSet, ND_SEL, QByteArray::fromHex("1000")}, {kModeGet, ND_DSCPT, {}}};
+        QCOMPARE(commands, want);
+        QCOMPARE(serial.selected.value, 0x1001);
+        QVERIFY(form_->Form3->isVisible());
+
+        // one slot of each: the smallest group, no column header, no copy panel
+        DeviceRecord& small = SerialRow(2, 1, 0);
+        small.inputs[0].copyPanel = 0;
+        grid()->StringGrid1SelectCell(0, 2);
+        QCOMPARE(form_->GroupBox12->height(), 65);
+        QVERIFY(w<QWidget>("Label30")->isHidden());
+        QVERIFY(form_->Panel52->isHidden());
+        // counts past the buttons that exist: the group stops at eight rows
+        SerialRow(2, 255, 40);
+        grid()->StringGrid1SelectCell(0, 2);
+        QCOMPARE(form_->GroupBox12->height(), 65 + 7 * 14);
+    }
+
+    void selectingAnIspRowShowsOnlyTheSystemPage() {
+        int sends = 0;
+        grid()->setSerialSender(
+            [&](std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*) { ++sends; });
+        grid()->setIspQuery([] { return true; });
+        SerialRow(1, 3, 5);
+        grid()->StringGrid1SelectCell(0, 1);
+        QTabWidget* pages = form_->PageControl1;
+        for (QWidget* hidden : {form_->TabSheet1, form_->TabSheet4, form_->TabSheet10})
+            QVERIFY(!pages->isTabVisible(pages->indexOf(hidden)));
+        QVERIFY(form_->GroupBox11->isHidden());
+        QCOMPARE(w<QLabel>("Label_FW_Version")->text(), QString("Target :"));
+        QCOMPARE(sends, 0);
+    }
+};
+
+QTEST_MAIN(DeviceGridTest)
+#include "device_grid_test.moc"

@@ -1,0 +1,318 @@
+// tavo-cli net discover|configure: the networked devices from the command line, with the same
+// datagrams as the window's "Search" and "IP Configure".
+#include <QCoreApplication>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <charconv>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "../Command.h"
+#include "discovery/Discovery.h"
+#include "discovery/qt/UdpEndpoints.h"
+
+namespace tavo::cli {
+namespace {
+
+constexpr int kDefaultSeconds = 2;
+constexpr int kMaxSeconds = 3600;
+
+std::optional<long> Number(std::string_view s, long min, long max) {
+    long v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc{} || end != s.data() + s.size() || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
+// A text item shown as a quoted string: each byte one character, quotes, backslashes and
+// anything outside printable ASCII escaped.
+std::string Quoted(const std::string& bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            out += buf;
+        }
+    }
+    return out + "\"";
+}
+
+// The same as a JSON string: every byte is the character of that code (Latin-1).
+std::string JsonString(const std::string& bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04X", c);
+            out += buf;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Line(const NetDeviceRecord& r) {
+    return MacText(r.mac) + " product-id=" + Quoted(r.productId) +
+           " product=" + Quoted(r.productName) + " mac-text=" + Quoted(r.macText) +
+           " ip=" + Quoted(r.ip) + " mask=" + Quoted(r.mask) + " gateway=" + Quoted(r.gateway) +
+           " dns=" + Quoted(r.dns) + " mode=" +
+           (r.ipMode == 1   ? "dhcp"
+            : r.ipMode == 0 ? "static"
+                            : std::to_string(r.ipMode)) +
+           " web-port=" + std::to_string(r.webPort) +
+           " telnet-port=" + std::to_string(r.telnetPort) + " serial=" + Quoted(r.serial) +
+           " text1=" + Quoted(r.text1) + " text2=" + Quoted(r.text2) +
+           " description=" + Quoted(r.description);
+}
+
+std::string Json(const NetDeviceRecord& r) {
+    return "{\"productId\":" + JsonString(r.productId) +
+           ",\"productName\":" + JsonString(r.productName) +
+           ",\"macText\":" + JsonString(r.macText) + ",\"mac\":" + JsonString(MacText(r.mac)) +
+           ",\"ip\":" + JsonString(r.ip) + ",\"mask\":" + JsonString(r.mask) +
+           ",\"gateway\":" + JsonString(r.gateway) + ",\"dns\":" + JsonString(r.dns) +
+           ",\"ipMode\":" + std::to_string(r.ipMode) + ",\"webPort\":" + std::to_string(r.webPort) +
+           ",\"telnetPort\":" + std::to_string(r.telnetPort) +
+           ",\"serial\":" + JsonString(r.serial) + ",\"text1\":" + JsonString(r.text1) +
+           ",\"text2\":" + JsonString(r.text2) + ",\"description\":" + JsonString(r.description) +
+           "}";
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+    std::string out;
+    for (std::uint8_t b : bytes) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, out.empty() ? "%02X" : " %02X", b);
+        out += buf;
+    }
+    return out;
+}
+
+std::optional<std::array<std::uint8_t, 6>> ParseMac(std::string_view text) {
+    std::array<std::uint8_t, 6> mac{};
+    if (text.size() != 17) return std::nullopt;
+    for (std::size_t i = 0; i < 6; ++i) {
+        if (i > 0 && text[i * 3 - 1] != ':' && text[i * 3 - 1] != '-') return std::nullopt;
+        unsigned v = 0;
+        const char* b = text.data() + i * 3;
+        const auto [end, ec] = std::from_chars(b, b + 2, v, 16);
+        if (ec != std::errc{} || end != b + 2) return std::nullopt;
+        mac[i] = static_cast<std::uint8_t>(v);
+    }
+    return mac;
+}
+
+// Sends the discovery request as "Search" does and listens on the group's receive port. Every
+// new device (a MAC not heard before) goes to `onDevice`; returning true from it ends the wait
+// early. False with a message when the sockets cannot be used.
+bool Discover(int seconds, const std::function<bool(const NetDeviceRecord&)>& onDevice) {
+    UdpEndpoints udp;
+    if (!udp.ActivateReceiver()) {
+        PrintError("cannot receive on UDP port " + std::to_string(kDiscoveryInPort) + ": " +
+                   udp.ReceiverError().toStdString() + " (is the tool running?)");
+        return false;
+    }
+    if (!udp.JoinedGroup())
+        PrintError(std::string("warning: cannot join ") + kDiscoveryGroup + ": " +
+                   udp.ReceiverError().toStdString());
+
+    std::vector<std::array<std::uint8_t, 6>> known;
+    int listed = 0;
+    bool done = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, QCoreApplication::instance(),
+                     [] { QCoreApplication::exit(0); });
+    QObject::connect(
+        &udp, &UdpEndpoints::datagramReceived, QCoreApplication::instance(),
+        [&](const QNetworkDatagram& d) {
+            if (done) return;
+            const QByteArray bytes = d.data();
+            NetDeviceRecord record;
+            if (ParseAnnouncement(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                  std::size_t(bytes.size()), known,
+                                  record) != AnnouncementVerdict::Accepted)
+                return;
+            if (listed >= kMaxNetDevices) return; // as many as the table holds
+            ++listed;
+            known.push_back(record.mac);
+            if (onDevice(record)) {
+                done = true;
+                QCoreApplication::exit(0);
+            }
+        });
+    if (udp.SendDiscoveryRequest() == 0) {
+        PrintError("the discovery request could not be sent");
+        return false;
+    }
+    timer.start(seconds * 1000);
+    QCoreApplication::exec();
+    return true;
+}
+
+int Discover(const Args& args) {
+    int seconds = kDefaultSeconds;
+    bool json = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "--seconds" && i + 1 < args.size()) {
+            const auto n = Number(args[++i], 0, kMaxSeconds);
+            if (!n) {
+                PrintError("--seconds expects a number from 0 to " + std::to_string(kMaxSeconds));
+                return kExitError;
+            }
+            seconds = int(*n);
+        } else {
+            return UsageError("net");
+        }
+    }
+    const bool ok = Discover(seconds, [&](const NetDeviceRecord& r) {
+        std::cout << (json ? Json(r) : Line(r)) << std::endl;
+        return false;
+    });
+    return ok ? kExitOk : kExitFailed;
+}
+
+int Configure(const Args& args) {
+    if (args.empty()) return UsageError("net");
+    const auto mac = ParseMac(args[0]);
+    if (!mac) {
+        PrintError("'" + std::string(args[0]) + "' is not a MAC address like 02:44:53:4E:00:01");
+        return kExitError;
+    }
+    int seconds = kDefaultSeconds;
+    std::optional<int> mode;
+    std::optional<std::string> ip, mask, gateway, dns, webPort, telnetPort;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        if (i + 1 >= args.size()) return UsageError("net");
+        const std::string value(args[++i]);
+        auto address = [&](std::optional<std::string>& target, const char* what) {
+            if (!AddressBytes(value)) {
+                PrintError(std::string(what) + " \"" + value +
+                           "\" is not an address of four numbers from 0 to 255; nothing sent");
+                return false;
+            }
+            target = value;
+            return true;
+        };
+        auto port = [&](std::optional<std::string>& target, const char* what) {
+            if (!Number(value, 0, 65535)) {
+                PrintError(std::string(what) + " \"" + value +
+                           "\" is not a port number from 0 to 65535; nothing sent");
+                return false;
+            }
+            target = value;
+            return true;
+        };
+        if (a == "--mode") {
+            if (value != "static" && value != "dhcp") {
+                PrintError("--mode expects static or dhcp; nothing sent");
+                return kExitError;
+            }
+            mode = value == "dhcp" ? 1 : 0;
+        } else if (a == "--ip") {
+            if (!address(ip, "--ip")) return kExitError;
+        } else if (a == "--mask") {
+            if (!address(mask, "--mask")) return kExitError;
+        } else if (a == "--gateway") {
+            if (!address(gateway, "--gateway")) return kExitError;
+        } else if (a == "--dns") {
+            if (!address(dns, "--dns")) return kExitError;
+        } else if (a == "--web-port") {
+            if (!port(webPort, "--web-port")) return kExitError;
+        } else if (a == "--telnet-port") {
+            if (!port(telnetPort, "--telnet-port")) return kExitError;
+        } else if (a == "--seconds") {
+            const auto n = Number(value, 0, kMaxSeconds);
+            if (!n) {
+                PrintError("--seconds expects a number from 0 to " + std::to_string(kMaxSeconds));
+                return kExitError;
+            }
+            seconds = int(*n);
+        } else {
+            return UsageError("net");
+        }
+    }
+
+    std::optional<NetDeviceRecord> found;
+    const bool ok = Discover(seconds, [&](const NetDeviceRecord& r) {
+        if (r.mac != *mac) return false;
+        found = r;
+        return true;
+    });
+    if (!ok) return kExitFailed;
+    if (!found) {
+        PrintError("no device with MAC " + MacText(*mac) + " answered within " +
+                   std::to_string(seconds) + " s; nothing sent");
+        return kExitFailed;
+    }
+
+    // What "IP Configure" holds after these edits: the device's values where nothing is given.
+    const NetDeviceRecord& r = *found;
+    NetConfigEdits edits;
+    edits.ipModeIndex = mode.value_or(r.ipMode == 1 ? 1 : 0);
+    edits.ip = ip.value_or(r.ip);
+    edits.mask = mask.value_or(r.mask);
+    edits.gateway = gateway.value_or(r.gateway);
+    edits.dns = dns.value_or(r.dns);
+    edits.webPort = webPort.value_or(std::to_string(r.webPort));
+    edits.telnetPort = telnetPort.value_or(std::to_string(r.telnetPort));
+    if (edits.ipModeIndex == 1 && (ip || mask || gateway))
+        PrintError("note: in DHCP mode the IP address, mask and gateway are not sent");
+    const NetConfigResult result = BuildConfiguration(r, edits);
+    if (!result.ok) {
+        PrintError(result.error + " Nothing sent.");
+        return kExitError;
+    }
+    UdpEndpoints udp;
+    const QByteArray datagram(reinterpret_cast<const char*>(result.datagram.data()),
+                              qsizetype(result.datagram.size()));
+    if (!udp.SendMulticast(datagram)) {
+        PrintError("the configuration could not be sent");
+        return kExitFailed;
+    }
+    std::cout << "sent to " << kDiscoveryGroup << ':' << kDiscoveryOutPort << ": "
+              << Hex(result.datagram) << std::endl;
+    return kExitOk;
+}
+
+int Net(const Args& args) {
+    if (args.empty()) return UsageError("net");
+    // The sockets need the event loop of an application object.
+    static int argc = 1;
+    static char name[] = "tavo-cli";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const Args rest(args.begin() + 1, args.end());
+    if (args[0] == "discover") return Discover(rest);
+    if (args[0] == "configure") return Configure(rest);
+    return UsageError("net");
+}
+
+const CommandRegistration reg{
+    {"net",
+     "net discover [--seconds N] [--json] | net configure MAC [--mode static|dhcp] [--ip A] "
+     "[--mask M] [--gateway G] [--dns D] [--web-port P] [--telnet-port P] [--seconds N]",
+     "find networked devices (one line or JSON object each), or send one a configuration; "
+     "run only inside an isolated network namespace in tests",
+     &Net}};
+
+} // namespace
+} // namespace tavo::cli
