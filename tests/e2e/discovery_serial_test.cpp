@@ -66,13 +66,10 @@ private slots:
         tavo::test::RecordingDialogs dialogs;
         tavo::test::ScopedDialogs installed(&dialogs);
         AppState state;
-        EdidImage transfer{};
         TForm1 form(state);
         QVERIFY(!form.TerminateRequested());
-        UartController uart(state.deviceTable, transfer, nullptr, &form);
-        uart.setDiscoverySender([&form] { form.Udp->SendDiscoveryRequest(); });
-        uart.attach(&form);
-        form.Discovery->ConnectLink(uart);
+        QVERIFY(form.Uart);
+        UartController& uart = *form.Uart; // the window's own link, as the product wires it
 
         form.BitBtn_Search->click();
         QVERIFY(uart.session().isConnected());

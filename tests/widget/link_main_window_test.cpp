@@ -49,18 +49,13 @@ private slots:
     void searchAndDisconnectOnTheMainWindow() {
         qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
         AppState state;
-        EdidImage transfer{};
-        TForm1 form(state);
         auto* transport = new MemoryTransport;
         transport->present = {"/dev/fake-matrix"};
         Script(transport);
-        UartController uart(state.uartLink, state.deviceTable, transfer, transport, &form);
-        uart.setGlyphSetter([](QAbstractButton* b, const char* name) { SetGlyph(b, name); });
+        TForm1 form(state, nullptr, transport); // the window's own controller, on this transport
+        UartController& uart = *form.Uart;
         int discoveries = 0;
         uart.setDiscoverySender([&] { ++discoveries; });
-        uart.setFixedColourSetter([&](const QColor& c) { form.StringGrid1->SetFixedColor(c); });
-        uart.setWorker(form.Thread_Uart_Api);
-        uart.attach(&form);
 
         QVERIFY(!form.Thread_Uart_Api->isRunning());
         form.BitBtn_Search->click();

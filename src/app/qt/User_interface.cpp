@@ -1,5 +1,7 @@
 #include "app/qt/User_interface.h"
 
+#include "link/qt/UartController.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -90,15 +92,30 @@ TForm3::TForm3(QWidget* owner) : TPopupForm("Form3", "Commander", 450, 450, owne
 
 // ---- main window -------------------------------------------------------------------------------
 
-TForm1::TForm1(AppState& state, QWidget* parent) : QMainWindow(parent), state_(state) {
+TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
+    : QMainWindow(parent), state_(state) {
     BuildWindow();
     FormCreate();
     Form2 = new TForm2(this);
     Form3 = new TForm3(this);
+    Uart = new UartController(state_.uartLink, state_.deviceTable, state_.edidTransfer.image,
+                              transport, this);
+    Uart->setGlyphSetter([](QAbstractButton* b, const char* name) { SetGlyph(b, name); });
+    Uart->setDiscoverySender([this] {
+        if (Udp) Udp->SendDiscoveryRequest();
+    });
+    Uart->setFixedColourSetter([this](const QColor& c) { StringGrid1->SetFixedColor(c); });
+    Uart->setPopupCloser([this] {
+        Form2->close();
+        Form3->close();
+    });
+    Uart->setWorker(Thread_Uart_Api);
+    Uart->attach(this);
     Discovery = new DeviceGrid(state_.deviceTable, state_.netDeviceTable, this);
     Discovery->setIspQuery([this] { return (state_.uartLink.flags & kLinkIspDevice) != 0; });
     Discovery->setCommanderShower([this] { ShowCommander(); });
     Discovery->attach(this, Udp);
+    Discovery->ConnectLink(*Uart);
 }
 
 TForm1::~TForm1() = default;

@@ -24,6 +24,8 @@ class SingleInstanceGuard;
 class StringGrid;
 class TThread_Uart_Api;
 class UdpEndpoints;
+class UartController;
+class LinkTransport;
 
 inline constexpr const char* kMainCaption = "TAVO 2016";
 inline constexpr const char* kAlreadyRunningText = "TAVO already executed !";
@@ -67,7 +69,8 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // Builds the window and runs FormCreate; then creates the hidden pop-ups Form2 and Form3.
-    explicit TForm1(AppState& state, QWidget* parent = nullptr);
+    // `transport` replaces the serial ports (tests pass an in-memory one); the window owns it.
+    explicit TForm1(AppState& state, QWidget* parent = nullptr, LinkTransport* transport = nullptr);
     ~TForm1() override;
 
     AppState& State() { return state_; }
@@ -143,6 +146,8 @@ public:
     TForm3* Form3 = nullptr;
     // The device grid's rows, drawing and selection, and the networked devices; made last.
     DeviceGrid* Discovery = nullptr;
+    // The serial link: search, disconnect, every command sent to the device and its answers.
+    UartController* Uart = nullptr;
 
 signals:
     void closed();
