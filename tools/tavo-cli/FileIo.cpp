@@ -1,11 +1,14 @@
 #include "FileIo.h"
 
+#include "Command.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +25,10 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
         error = path + ": " + std::strerror(errno);
         return false;
     }
+    // the size as the file system reports it; a pipe or device reports none and is read as it
+    // comes, up to 256 bytes
+    struct stat st {};
+    const bool regular = ::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode);
     std::uint8_t buffer[kEdidSize];
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
     const bool failed = std::ferror(f) != 0;
@@ -31,6 +38,17 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
         error = path + ": " + std::strerror(readErrno);
         return false;
     }
+    if (n == 0) {
+        error = path + ": empty file, no EDID in it";
+        return false;
+    }
+    const auto size = regular ? static_cast<std::uintmax_t>(st.st_size) : std::uintmax_t(n);
+    if (size > kEdidSize)
+        PrintError(path + ": " + std::to_string(size) + " bytes, only the first " +
+                   std::to_string(kEdidSize) + " are read");
+    else if (size != kEdidSize && size != kEdidSize / 2)
+        PrintError(path + ": " + std::to_string(size) +
+                   " bytes, not a whole EDID block; the missing bytes read as FF");
     image = ImageFromBytes(buffer, n);
     return true;
 }

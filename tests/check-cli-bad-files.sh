@@ -1,0 +1,139 @@
+#!/bin/bash
+# Bad files at every file input of tavo-cli (analyze, validate, rebuild IN and OUT): empty, 1, 127,
+# 255 and 257 bytes, 10 MB, a directory, a file without read permission, a name with spaces and
+# non-ASCII letters. Each gets a one-line message naming the file, an exit status of 0, 1 or 2
+# (never a crash), no output file when the command fails, an existing output left as it was, and
+# no temporary file left behind.
+# usage: check-cli-bad-files.sh TAVO_CLI
+set -u
+cli=$1
+tmp=$(mktemp -d) || exit 2
+trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# run CMD...: stdout in $tmp/out, stderr in $tmp/err, status in $rc
+run() {
+    "$@" >"$tmp/out" 2>"$tmp/err"
+    rc=$?
+    [ "$rc" -le 2 ] || fail "'$*' exited $rc (a crash or a signal); stderr: $(cat "$tmp/err")"
+}
+lines() { wc -l <"$1" | tr -d ' '; }
+
+in=$tmp/in
+mkdir "$in"
+"$cli" new "$tmp/good.bin" || { echo "tavo-cli new failed" >&2; exit 2; }
+"$cli" rebuild "$tmp/good.bin" "$tmp/rebuilt.bin" || { echo "tavo-cli rebuild failed" >&2; exit 2; }
+: >"$in/empty.bin"
+for n in 1 127 255 257; do head -c "$n" "$tmp/good.bin" >"$in/b$n.bin"; done
+{ cat "$tmp/good.bin"; printf 'x'; } >"$in/b257.bin"
+# 10 MB: the built-in EDID followed by zeros, so the first 256 bytes are a valid EDID
+{ cat "$tmp/good.bin"; head -c $((10 * 1024 * 1024 - 256)) /dev/zero; } >"$in/big.bin"
+mkdir "$in/a directory.bin"
+spaced="$in/Écran du salon — ü ß 显示器.bin"
+cp "$tmp/good.bin" "$spaced"
+
+# ---- analyze and validate: a message on stderr that names the file, nothing written anywhere
+before=$(ls -A "$in" | sort)
+for cmd in analyze validate; do
+    run "$cli" $cmd "$in/empty.bin"
+    [ "$rc" -eq 2 ] || fail "$cmd empty: exit $rc, want 2"
+    [ "$(lines "$tmp/err")" -eq 1 ] && grep -q "empty.bin: empty file" "$tmp/err" ||
+        fail "$cmd empty: message $(cat "$tmp/err")"
+    [ -s "$tmp/out" ] && fail "$cmd empty: printed a result"
+
+    for n in 1 127 255; do
+        run "$cli" $cmd "$in/b$n.bin"
+        [ "$(lines "$tmp/err")" -eq 1 ] && grep -q "b$n.bin: $n bytes, not a whole EDID block" "$tmp/err" ||
+            fail "$cmd $n bytes: message $(cat "$tmp/err")"
+    done
+
+    for f in b257 big; do
+        run "$cli" $cmd "$in/$f.bin"
+        [ "$rc" -eq 0 ] || fail "$cmd $f: exit $rc"
+        [ "$(lines "$tmp/err")" -eq 1 ] && grep -q "$f.bin: [0-9]* bytes, only the first 256 are read" "$tmp/err" ||
+            fail "$cmd $f: message $(cat "$tmp/err")"
+    done
+    run "$cli" $cmd "$in/a directory.bin"
+    [ "$rc" -eq 2 ] && grep -q "a directory.bin: is a directory" "$tmp/err" ||
+        fail "$cmd directory: exit $rc, $(cat "$tmp/err")"
+    run "$cli" $cmd "$spaced"
+    [ "$rc" -eq 0 ] && [ ! -s "$tmp/err" ] || fail "$cmd non-ASCII name: exit $rc, $(cat "$tmp/err")"
+    grep -qF "$spaced" "$tmp/out" || fail "$cmd non-ASCII name: name not printed as given"
+done
+# cut after 1 byte the header reads 00 FF .. FF; cut after 127 the checksum byte reads FF
+run "$cli" validate "$in/b127.bin"
+[ "$rc" -eq 1 ] && grep -qx "$in/b127.bin: Illegal Edid CheckSum0." "$tmp/out" ||
+    fail "validate 127 bytes: exit $rc, $(cat "$tmp/out")"
+run "$cli" validate "$in/b1.bin"
+[ "$rc" -eq 1 ] && grep -qx "$in/b1.bin: Illegal Edid Header." "$tmp/out" ||
+    fail "validate 1 byte: exit $rc, $(cat "$tmp/out")"
+# the 10 MB file is analysed as its first 256 bytes
+"$cli" analyze "$tmp/good.bin" | tail -n +2 >"$tmp/want"
+"$cli" analyze "$in/big.bin" 2>/dev/null | tail -n +2 >"$tmp/got"
+cmp -s "$tmp/want" "$tmp/got" || fail "analyze 10 MB: not the analysis of its first 256 bytes"
+# several bad files in one call: one line each, the good one still analysed, status 2
+run "$cli" analyze --json "$in/empty.bin" "$in/a directory.bin" "$spaced" "$in/b1.bin"
+[ "$rc" -eq 2 ] || fail "analyze mixed: exit $rc, want 2"
+[ "$(lines "$tmp/out")" -eq 2 ] || fail "analyze mixed: want 2 results, got $(lines "$tmp/out")"
+[ "$(lines "$tmp/err")" -eq 3 ] || fail "analyze mixed: want 3 messages: $(cat "$tmp/err")"
+[ "$(ls -A "$in" | sort)" = "$before" ] || fail "analyze/validate changed the input folder"
+
+# ---- rebuild IN OUT: a bad IN writes nothing; an existing OUT keeps its bytes
+for f in empty.bin b1.bin b127.bin b255.bin "a directory.bin"; do
+    rm -f "$tmp/out.bin"
+    run "$cli" rebuild "$in/$f" "$tmp/out.bin"
+    [ "$rc" -ne 0 ] || fail "rebuild $f: exit 0"
+    [ -e "$tmp/out.bin" ] && fail "rebuild $f: output written"
+    grep -qF "$f" "$tmp/err" || fail "rebuild $f: message does not name the file: $(cat "$tmp/err")"
+    cp "$tmp/rebuilt.bin" "$tmp/keep.bin"
+    run "$cli" rebuild "$in/$f" "$tmp/keep.bin"
+    cmp -s "$tmp/keep.bin" "$tmp/rebuilt.bin" || fail "rebuild $f: existing output changed"
+done
+# long inputs rebuild from their first 256 bytes, with the note
+for f in b257.bin big.bin; do
+    run "$cli" rebuild "$in/$f" "$tmp/out.bin"
+    [ "$rc" -eq 0 ] && cmp -s "$tmp/out.bin" "$tmp/rebuilt.bin" || fail "rebuild $f: exit $rc"
+    grep -q "only the first 256 are read" "$tmp/err" || fail "rebuild $f: no note"
+done
+# non-ASCII names on both sides
+run "$cli" rebuild "$spaced" "$in/Sortie ä ö — 出力.bin"
+[ "$rc" -eq 0 ] && cmp -s "$in/Sortie ä ö — 出力.bin" "$tmp/rebuilt.bin" ||
+    fail "rebuild non-ASCII names: exit $rc, $(cat "$tmp/err")"
+rm -f "$in/Sortie ä ö — 出力.bin"
+# OUT a directory: refused, the directory untouched
+run "$cli" rebuild "$tmp/good.bin" "$in/a directory.bin"
+[ "$rc" -eq 2 ] && [ -d "$in/a directory.bin" ] && [ -z "$(ls -A "$in/a directory.bin")" ] ||
+    fail "rebuild into a directory: exit $rc"
+run "$cli" new "$in/a directory.bin"
+[ "$rc" -eq 2 ] && [ -d "$in/a directory.bin" ] || fail "new into a directory: exit $rc"
+
+# ---- no permission. As root the permission bits do not stop reads or writes: say so and skip.
+chmod 000 "$in/b257.bin"
+mkdir "$tmp/locked"
+cp "$tmp/rebuilt.bin" "$tmp/locked/keep.bin"
+chmod 555 "$tmp/locked"
+if head -c 1 "$in/b257.bin" >/dev/null 2>&1; then
+    echo "SKIP: no-permission cases (running as $(id -un): permission bits do not block access)"
+else
+    for cmd in analyze validate; do
+        run "$cli" $cmd "$in/b257.bin"
+        [ "$rc" -eq 2 ] && grep -q "b257.bin: Permission denied" "$tmp/err" ||
+            fail "$cmd unreadable: exit $rc, $(cat "$tmp/err")"
+    done
+    run "$cli" rebuild "$in/b257.bin" "$tmp/out2.bin"
+    [ "$rc" -eq 2 ] && [ ! -e "$tmp/out2.bin" ] || fail "rebuild unreadable: exit $rc"
+    run "$cli" rebuild "$tmp/good.bin" "$tmp/locked/keep.bin"
+    [ "$rc" -eq 2 ] && grep -q "Permission denied" "$tmp/err" || fail "rebuild into a locked folder: exit $rc"
+    cmp -s "$tmp/locked/keep.bin" "$tmp/rebuilt.bin" || fail "locked folder: file changed"
+    [ "$(ls -A "$tmp/locked")" = keep.bin ] || fail "locked folder: $(ls -A "$tmp/locked")"
+fi
+chmod 755 "$tmp/locked"
+chmod 644 "$in/b257.bin"
+
+# ---- no temporary file anywhere
+left=$(find "$tmp" -name '*.bin.??????' | head -n 3)
+[ -z "$left" ] || fail "temporary files left: $left"
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
+echo "tavo-cli bad-file checks passed"
