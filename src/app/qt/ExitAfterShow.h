@@ -1,0 +1,51 @@
+#pragma once
+// TAVO_EXIT_AFTER_SHOW=1: the program prints the moment its first window was shown (drawn and on
+// the screen) and quits. The start-up figures (bench/gui_start_bench.sh) read the line:
+//
+//     shown NANOSECONDS_SINCE_EPOCH WIDTHxHEIGHT
+//
+// The GUI and the bare window of bench/bare_window use this same filter, so both are measured
+// the same way.
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+#include <QWindow>
+#include <chrono>
+#include <cstdio>
+
+namespace tavo {
+
+class ExitAfterShow : public QObject {
+public:
+    static void InstallIfAsked(QCoreApplication& app) {
+        if (qEnvironmentVariableIntValue("TAVO_EXIT_AFTER_SHOW") == 1)
+            app.installEventFilter(new ExitAfterShow(&app));
+    }
+
+protected:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!seen_ && event->type() == QEvent::Expose) {
+            auto* window = qobject_cast<QWindow*>(watched);
+            if (window && window->isExposed()) {
+                seen_ = true;
+                // reported once the expose is handled: by then the first frame is drawn
+                QTimer::singleShot(0, this, [window] {
+                    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::system_clock::now().time_since_epoch());
+                    std::printf("shown %lld %dx%d\n", static_cast<long long>(ns.count()),
+                                window->width(), window->height());
+                    std::fflush(stdout);
+                    QCoreApplication::exit(0);
+                });
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool seen_ = false;
+};
+
+} // namespace tavo
