@@ -1,9 +1,14 @@
 // tavo-cli: EDID files (and, through further subcommands, the device and the network) from the
 // command line.
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 
 #include "Command.h"
 
@@ -46,8 +51,35 @@ void PrintHelp(std::ostream& out) {
 
 } // namespace
 
+#ifdef TAVO_CLI_FORWARD
+namespace {
+
+// This program holds the file commands only, so that analysing a file never loads the Qt
+// libraries; every other command (the device and net commands, help) is the business of the
+// full program beside it, which this one becomes.
+[[noreturn]] void ForwardToFullProgram(char** argv) {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string path = n > 0 ? std::string(self, std::size_t(n)) : std::string();
+    path = path.substr(0, path.find_last_of('/') + 1) + TAVO_CLI_FORWARD;
+    ::execv(path.c_str(), argv);
+    tavo::cli::PrintError(path + ": " + std::strerror(errno));
+    std::exit(tavo::cli::kExitError);
+}
+
+} // namespace
+#endif
+
 int main(int argc, char** argv) {
     using namespace tavo::cli;
+#ifdef TAVO_CLI_FORWARD
+    {
+        bool local = false;
+        for (const auto& c : Commands())
+            local = local || (argc >= 2 && c.name == argv[1]);
+        if (!local) ForwardToFullProgram(argv);
+    }
+#endif
     if (argc < 2) {
         PrintHelp(std::cerr);
         return kExitError;
