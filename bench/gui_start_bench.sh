@@ -4,8 +4,9 @@
 # namespace (the GUI opens its discovery sockets at start). Each program runs with
 # TAVO_EXIT_AFTER_SHOW=1: it prints the moment its first window was drawn and quits. Start time is
 # taken by the shell right before the program starts; peak memory is the maximum resident set
-# that /usr/bin/time reports. The two alternate run by run; after one warm-up run each, medians
-# of RUNS runs and their ratios (goal: 1.5 or less on both).
+# that /usr/bin/time reports. The programs alternate run by run; after one warm-up run each,
+# medians of RUNS runs and their ratios (goal: 1.5 or less on both). A third program, the bare
+# window with one captioned button, shows what any window with text pays on top of an empty one.
 # usage: bench/gui_start_bench.sh [BUILD_DIR] [RUNS]   (defaults: build 15)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -45,21 +46,26 @@ read -r _ _ size <<<"$(one "$gui")" # warm-up, and the size the bare window take
 width=${size%x*}
 height=${size#*x}
 one "$bare" "$width" "$height" >/dev/null
-gui_ms=() gui_kb=() bare_ms=() bare_kb=()
+one "$bare" "$width" "$height" --text >/dev/null
+gui_ms=() gui_kb=() bare_ms=() bare_kb=() text_ms=() text_kb=()
 for _ in $(seq "$runs"); do
     read -r ms kb _ <<<"$(one "$gui")"
     gui_ms+=("$ms") gui_kb+=("$kb")
     read -r ms kb s <<<"$(one "$bare" "$width" "$height")"
     [ "$s" = "$size" ] || { echo "bare window came up $s, not $size" >&2; exit 1; }
     bare_ms+=("$ms") bare_kb+=("$kb")
+    read -r ms kb _ <<<"$(one "$bare" "$width" "$height" --text)"
+    text_ms+=("$ms") text_kb+=("$kb")
 done
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-gm=$(median "${gui_ms[@]}") bm=$(median "${bare_ms[@]}")
-gk=$(median "${gui_kb[@]}") bk=$(median "${bare_kb[@]}")
-echo "window ${size}, $runs runs each under Xvfb"
-printf 'first shown window: GUI %.1f ms, bare window %.1f ms (medians): ratio %.2f, goal <= 1.50\n' \
+gm=$(median "${gui_ms[@]}") bm=$(median "${bare_ms[@]}") tm=$(median "${text_ms[@]}")
+gk=$(median "${gui_kb[@]}") bk=$(median "${bare_kb[@]}") tk=$(median "${text_kb[@]}")
+echo "window ${size}, $runs runs each under Xvfb (medians)"
+printf 'first shown window: GUI %.1f ms, bare window %.1f ms: ratio %.2f, goal <= 1.50\n' \
     "$gm" "$bm" "$(echo "$gm / $bm" | bc -l)"
-printf 'peak memory: GUI %d KiB, bare window %d KiB (medians): ratio %.2f, goal <= 1.50\n' \
+printf 'peak memory: GUI %d KiB, bare window %d KiB: ratio %.2f, goal <= 1.50\n' \
     "$gk" "$bk" "$(echo "$gk / $bk" | bc -l)"
+printf 'bare window with one captioned button: %.1f ms, %d KiB; GUI ratio to it %.2f (time) %.2f (memory)\n' \
+    "$tm" "$tk" "$(echo "$gm / $tm" | bc -l)" "$(echo "$gk / $tk" | bc -l)"
 printf 'GUI runs (ms): %s\n' "$(printf '%.0f ' "${gui_ms[@]}")"
 printf 'bare runs (ms): %s\n' "$(printf '%.0f ' "${bare_ms[@]}")"
