@@ -2,19 +2,19 @@
 # `tavo-cli analyze FILE` against Debian's `edid-decode FILE`, one process per file, on the same
 # files (tests/data/edid/*.bin) in the same run, interleaved file by file so all meet the same
 # machine load. Prints the median and mean wall time per file of each and the ratios.
-# With CORE_BUILD_DIR (a -DTAVO_CORE_ONLY=ON build) its tavo-cli is measured as well: the same
-# file commands without the device and net commands, hence without the Qt libraries to load.
-# usage: bench/cli_vs_edid_decode.sh [BUILD_DIR] [ROUNDS] [CORE_BUILD_DIR]   (defaults: build 20)
+# In a full build `tavo-cli` holds the file commands without the Qt libraries; `tavo-cli-qt`
+# beside it, the program with every command that `tavo-cli` hands the device and net commands to,
+# is measured as well to show what loading Qt would cost each file.
+# usage: bench/cli_vs_edid_decode.sh [BUILD_DIR] [ROUNDS]   (defaults: build 20)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 rounds=${2:-20}
-core=${3:-}
 clis=("$build/tools/tavo-cli/tavo-cli")
 names=("tavo-cli analyze")
-if [ -n "$core" ]; then
-    clis+=("$core/tools/tavo-cli/tavo-cli")
-    names+=("tavo-cli analyze (core-only build)")
+if [ -x "$build/tools/tavo-cli/tavo-cli-qt" ]; then
+    clis+=("$build/tools/tavo-cli/tavo-cli-qt")
+    names+=("tavo-cli-qt analyze (Qt loaded)")
 fi
 for c in "${clis[@]}"; do [ -x "$c" ] || { echo "missing $c (build first)" >&2; exit 2; }; done
 command -v edid-decode >/dev/null || { echo "edid-decode is not installed (scripts/setup)" >&2; exit 2; }
