@@ -25,6 +25,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/Thread_uart_api.h"
+#include "maintenance/qt/SystemPage.h"
 
 namespace tavo {
 
@@ -116,6 +117,8 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     Discovery->setCommanderShower([this] { ShowCommander(); });
     Discovery->attach(this, Udp);
     Discovery->ConnectLink(*Uart);
+    System = new SystemPage(Uart->session(), state_.deviceTable, this);
+    System->attach(this);
 }
 
 TForm1::~TForm1() = default;

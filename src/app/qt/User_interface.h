@@ -25,6 +25,7 @@ class StringGrid;
 class TThread_Uart_Api;
 class UdpEndpoints;
 class UartController;
+class SystemPage;
 class LinkTransport;
 
 inline constexpr const char* kMainCaption = "TAVO 2016";
@@ -148,6 +149,8 @@ public:
     DeviceGrid* Discovery = nullptr;
     // The serial link: search, disconnect, every command sent to the device and its answers.
     UartController* Uart = nullptr;
+    // The "System" page: description, defaults and the firmware update.
+    SystemPage* System = nullptr;
 
 signals:
     void closed();
