@@ -1,7 +1,9 @@
 // tavo-cli device description|defaults|firmware: what the "System" page does, over the same link
 // and the same command sequences (src/maintenance/qt), headless.
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -181,11 +183,25 @@ int Firmware(const Args& args) {
         return kExitFailed;
     }
     const bool terminal = isatty(STDERR_FILENO) == 1;
+    // --verbose: how long it took, and the longest the event loop was held up (10 ms ticks)
+    QElapsedTimer clock;
+    QTimer tick;
+    qint64 lastTick = 0, longestGap = 0;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    clock.start();
+    if (o.verbose) tick.start(10);
     FirmwareTransfer transfer(d.session);
     const FirmwareResult result = transfer.Run(path, [&](const QString& label, int) {
         if (terminal) std::cerr << '\r' << label.toStdString() << std::flush;
     });
     if (terminal) std::cerr << '\n';
+    if (o.verbose)
+        std::cerr << "transfer took " << clock.elapsed() << " ms, longest event-loop gap "
+                  << longestGap << " ms\n";
     if (result != FirmwareResult::Sent) {
         PrintError(FirmwareResultText(result).toStdString());
         return kExitFailed;
