@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +16,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "link/Frame.h"
 #include "maintenance/Firmware.h"
+#include "support/DevSim.h"
 #include "support/FirmwareFiles.h"
 #include "support/LoopGapMeter.h"
 #include "support/RecordingDialogs.h"
@@ -33,13 +33,9 @@ private slots:
             QSKIP("figures only: run bench/firmware_bench.sh");
         QTemporaryDir dir;
         const QString received = dir.filePath("received.bin");
-        QProcess sim;
-        sim.start(QStringLiteral(TAVO_BINARY_DIR "/tools/devsim/tavo-devsim"),
-                  {"--isp", "--fw-out", received});
-        QVERIFY(sim.waitForStarted(5000));
-        while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {
-        }
-        const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        testing::DevSim sim({"--isp", "--fw-out", received});
+        QVERIFY(!sim.path.isEmpty());
+        const QString port = sim.path;
         qputenv("TAVO_SERIAL_PORTS", port.toLocal8Bit());
 
         test::RecordingDialogs dialogs;
@@ -82,8 +78,6 @@ private slots:
                     "(goal < 100 ms)\n",
                     meter.longestGapMs(), meter.ticks());
         std::fflush(stdout);
-        sim.terminate();
-        sim.waitForFinished(3000);
     }
 };
 
