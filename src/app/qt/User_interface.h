@@ -20,6 +20,7 @@ class QTabWidget;
 namespace tavo {
 
 class DeviceGrid;
+class EdidCreatorPage;
 class SingleInstanceGuard;
 class StringGrid;
 class TThread_Uart_Api;
@@ -148,6 +149,8 @@ public:
     DeviceGrid* Discovery = nullptr;
     // The serial link: search, disconnect, every command sent to the device and its answers.
     UartController* Uart = nullptr;
+    // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
+    EdidCreatorPage* Creator = nullptr;
 
 signals:
     void closed();
