@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -76,19 +77,19 @@ struct RowBox {
 // Lays the boxes out in rows: consecutive boxes with the same panel text share a row, headed by
 // that panel. Returns the y below the last row.
 int LayRows(QWidget* parent, const std::vector<RowBox>& boxes, int y, int boxWidth,
-            int maxPerRow = 4) {
+            int maxPerRow = 4, int panelWidth = kPanelWidth) {
     std::string_view panel;
     int column = 0;
     bool first = true;
     for (const RowBox& box : boxes) {
         if (first || box.panel != panel || column == maxPerRow) {
             if (!first) y += kRowStep;
-            if (first || box.panel != panel) MakePanel(parent, Q(box.panel), 8, y);
+            if (first || box.panel != panel) MakePanel(parent, Q(box.panel), 8, y, panelWidth);
             panel = box.panel;
             column = 0;
             first = false;
         }
-        MakeBox(parent, box.name, box.caption, kBoxLeft + column * boxWidth, y, boxWidth);
+        MakeBox(parent, box.name, box.caption, panelWidth + 12 + column * boxWidth, y, boxWidth);
         ++column;
     }
     return first ? y : y + kRowStep;
@@ -154,11 +155,13 @@ void BuildAudio1(QWidget* sheet) {
     // Speaker placement: the row titles in Label6, one column per position from left to right.
     auto* speakers = new QGroupBox("Speaker Placement", sheet);
     speakers->setObjectName("GroupBox6");
-    speakers->setGeometry(4, 2, 424, 5 * 18 + 26);
     auto* rows = new QLabel(speakers);
     rows->setObjectName("Label6");
-    rows->setGeometry(8, 18, 52, 5 * 18);
     rows->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // the boxes stand on the lines of the row titles
+    const int step = std::max(rows->fontMetrics().lineSpacing(), 14);
+    rows->setGeometry(8, 18, 52, 5 * step + 4);
+    speakers->setGeometry(4, 2, 424, 5 * step + 26);
     // (row, column) of each box by its number; the twin goes to the mirrored column
     struct Place {
         int row, column;
@@ -179,12 +182,14 @@ void BuildAudio1(QWidget* sheet) {
     constexpr int kColumnWidth = 50, kLeft = 62, kColumns = 7;
     for (const auto& box : kSpeakers) {
         const Place p = kPlaces[box.number - 1];
-        const int y = 18 + p.row * 18;
+        const int y = 18 + p.row * step;
         MakeBox(speakers, SpeakerName(box), box.caption, kLeft + p.column * kColumnWidth, y,
-                kColumnWidth);
+                kColumnWidth)
+            ->setFixedHeight(step);
         if (!box.twinCaption.empty())
             MakeBox(speakers, SpeakerTwinName(box), box.twinCaption,
-                    kLeft + (kColumns - 1 - p.column) * kColumnWidth, y, kColumnWidth);
+                    kLeft + (kColumns - 1 - p.column) * kColumnWidth, y, kColumnWidth)
+                ->setFixedHeight(step);
     }
 
     auto* lpcm = new QGroupBox("L-PCM", sheet);
@@ -259,15 +264,17 @@ std::vector<RowBox> FlagRow(std::string_view prefix, const FlagBox* boxes, std::
 }
 
 void BuildColorSpace(QWidget* sheet) {
-    int y = LayRows(sheet, FlagRow(kColorSpacePrefix, kColorSpaces.data(), 3, "     Color Space"),
-                    4, 70);
-    y = LayRows(sheet, FlagRow(kColorDepthPrefix, kColorDepths.data(), 3, "     Color Depth"), y,
-                70);
+    // narrower row panels than the other pages: the colorimetry and EOTF captions are long
+    constexpr int kPanel = 100;
+    auto row = [&](std::string_view prefix, const FlagBox* boxes, std::size_t count,
+                   std::string_view panel, QWidget* parent, int y, int width, int perRow) {
+        return LayRows(parent, FlagRow(prefix, boxes, count, panel), y, width, perRow, kPanel);
+    };
+    int y = row(kColorSpacePrefix, kColorSpaces.data(), 3, "     Color Space", sheet, 4, 104, 3);
+    y = row(kColorDepthPrefix, kColorDepths.data(), 3, "     Color Depth", sheet, y, 104, 3);
     // colorimetry: the BT.2020 boxes under their own panel, the rest three to a row
-    y = LayRows(sheet, FlagRow(kColorimetryPrefix, kColorimetries.data(), 3, kBt2020Panel), y, 96);
-    y = LayRows(sheet,
-                FlagRow(kColorimetryPrefix, kColorimetries.data() + 3, 5, "     Colorimetry"), y,
-                96, 3);
+    y = row(kColorimetryPrefix, kColorimetries.data(), 3, kBt2020Panel, sheet, y, 104, 3);
+    y = row(kColorimetryPrefix, kColorimetries.data() + 3, 5, "     Colorimetry", sheet, y, 104, 3);
 
     // HDR: folded to its title line until "For Detial" is ticked
     auto* hdr = new QFrame(sheet);
@@ -276,19 +283,24 @@ void BuildColorSpace(QWidget* sheet) {
     hdr->setGeometry(4, y + 2, 424, kFoldedPanelHeight);
     MakePanel(hdr, "     HDR", 1, 1, 160);
     MakeBox(hdr, kHdrDetail, "For Detial", 250, 1, 100);
-    int hy = LayRows(
-        hdr, FlagRow(kHdrDeepColourPrefix, kHdrDeepColours.data(), 3, "     4:2:0 Depth"), 28, 70);
-    hy = LayRows(hdr, FlagRow(kHdrEotfPrefix, kHdrEotfs.data(), 3, "     EOTF"), hy, 140, 2);
-    MakePanel(hdr, "     Luminance", 8, hy);
+    // inside the HDR panel the row panels are narrower still, for the two long EOTF captions
+    constexpr int kHdrRowPanel = 84, kHdrLeft = kHdrRowPanel + 12;
+    auto hdrRow = [&](std::string_view prefix, const FlagBox* boxes, std::string_view panel, int y,
+                      int width, int perRow) {
+        return LayRows(hdr, FlagRow(prefix, boxes, 3, panel), y, width, perRow, kHdrRowPanel);
+    };
+    int hy = hdrRow(kHdrDeepColourPrefix, kHdrDeepColours.data(), "   Depth", 28, 100, 3);
+    hy = hdrRow(kHdrEotfPrefix, kHdrEotfs.data(), "   EOTF", hy, 160, 2);
+    MakePanel(hdr, "   Luminance", 8, hy, kHdrRowPanel);
     for (std::size_t i = 0; i < kHdrLuminanceLabels.size(); ++i) {
-        const int x = kBoxLeft + static_cast<int>(i) * 92;
+        const int x = kHdrLeft + static_cast<int>(i) * 104;
         MakeText(hdr, Q(kHdrLuminanceLabels[i]), x, hy, 30);
         MakeEdit(hdr, ControlName(kHdrLuminancePrefix, static_cast<int>(i) + 1), "    0", x + 32,
-                 hy, 50);
+                 hy, 56);
     }
     hy += kRowStep;
-    MakePanel(hdr, "     Metadata", 8, hy);
-    MakeBox(hdr, kHdrDescriptorType1, "Type 1", kBoxLeft, hy, 80);
+    MakePanel(hdr, "   Metadata", 8, hy, kHdrRowPanel);
+    MakeBox(hdr, kHdrDescriptorType1, "Type 1", kHdrLeft, hy, 80);
 }
 
 // ---- "Others"
