@@ -132,12 +132,9 @@ void EdidCreatorPage::attach(QWidget* root) {
         scrollBox_->installEventFilter(this);
         scrollBox_->viewport()->installEventFilter(this);
     }
-    if (pageControl2_)
-        connect(pageControl2_, &QTabWidget::currentChanged, this, [this](int index) {
-            if (pageControl2_ && pageControl2_->widget(index) &&
-                pageControl2_->widget(index)->objectName() == QLatin1String("TabSheet11"))
-                TabSheet11Show();
-        });
+    // "Audio2" hands the keyboard to its scroll box whenever it is shown
+    audio2_ = find<QWidget>(QStringLiteral("TabSheet11"));
+    if (audio2_) audio2_->installEventFilter(this);
 
     setWarningColour(kCreatorRed);
     refresh();
@@ -420,6 +417,10 @@ void EdidCreatorPage::TabSheet11Show() {
 }
 
 bool EdidCreatorPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && audio2_ && watched == audio2_) {
+        TabSheet11Show();
+        return false;
+    }
     if (event->type() == QEvent::Wheel && scrollBox_ &&
         (watched == scrollBox_ || watched == scrollBox_->viewport())) {
         // one step per notch of the wheel; finer wheels add up to a notch first

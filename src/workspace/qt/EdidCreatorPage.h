@@ -118,6 +118,7 @@ private:
     QPointer<QComboBox> uploadSlot_;
     QPointer<QScrollArea> scrollBox_;
     QPointer<QTabWidget> pageControl2_;
+    QPointer<QWidget> audio2_; // TabSheet11
     QColor warningColour_ = kCreatorRed;
     int wheelRemainder_ = 0;
     bool syncing_ = false;
