@@ -20,6 +20,7 @@ class QTabWidget;
 namespace tavo {
 
 class DeviceGrid;
+class EdidCreatorPage;
 class SingleInstanceGuard;
 class StringGrid;
 class TThread_Uart_Api;
@@ -151,6 +152,8 @@ public:
     UartController* Uart = nullptr;
     // The "System" page: description, defaults and the firmware update.
     SystemPage* System = nullptr;
+    // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
+    EdidCreatorPage* Creator = nullptr;
 
 signals:
     void closed();
