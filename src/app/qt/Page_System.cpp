@@ -2,22 +2,58 @@
 // ("Firmware").
 #include "app/qt/Pages.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 
 namespace tavo::pages {
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int x, int y, int w,
+                  int h = 18) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText); // device texts are never markup
+    l->setGeometry(x, y, w, h);
+    return l;
+}
+
+} // namespace
 
 void BuildSystem(QWidget* page) {
     auto* config = new QGroupBox("Configuration", page);
     config->setObjectName("GroupBox11");
     config->setGeometry(8, 8, 428, 120);
+    MakeLabel(config, "Label10", "Description :", 12, 34, 80);
+    auto* text = new QLineEdit(config);
+    text->setObjectName("Edit_Product_String");
+    text->setGeometry(96, 32, 208, 22);
+    MakeLabel(config, "Label9", QString(), 96, 62, 208);
+    MakeSpeedButton(config, "SpeedButton_SysConfig", "Set", 314, 20);
+    MakeSpeedButton(config, "SpeedButton_SysDefault", "Default", 368, 20);
 
+    // Only the version line (and little more) shows while the device runs normally; the whole
+    // group when it waits in ISP mode.
     auto* firmware = new QGroupBox("Firmware", page);
     firmware->setObjectName("GroupBox4");
     firmware->setGeometry(8, 136, 428, 155);
-    auto* version = new QLabel(firmware);
-    version->setObjectName("Label_FW_Version");
-    version->setGeometry(12, 22, 408, 18);
+    MakeLabel(firmware, "Label_FW_Version", QString(), 12, 22, 408);
+    auto* path = new QLineEdit(firmware);
+    path->setObjectName("Edit_Fw_Path");
+    path->setReadOnly(true);
+    path->setGeometry(12, 62, 292, 22);
+    MakeSpeedButton(firmware, "SpeedButton_OpenFw", "Open", 314, 46);
+    MakeSpeedButton(firmware, "SpeedButton_UpdateFw", "Update", 368, 46);
+    MakeLabel(firmware, "Label1", "0%", 12, 112, 120);
+    auto* bar = new QProgressBar(firmware);
+    bar->setObjectName("ProgressBar_Fw");
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setGeometry(136, 112, 284, 18);
 }
 
 } // namespace tavo::pages

@@ -25,6 +25,8 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/Thread_uart_api.h"
+#include "maintenance/qt/SystemPage.h"
+#include "workspace/qt/EdidCreatorPage.h"
 
 namespace tavo {
 
@@ -116,6 +118,14 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     Discovery->setCommanderShower([this] { ShowCommander(); });
     Discovery->attach(this, Udp);
     Discovery->ConnectLink(*Uart);
+    System = new SystemPage(Uart->session(), state_.deviceTable, this);
+    System->attach(this);
+    Creator = new EdidCreatorPage(state_.creatorRecord, Uart, this);
+    Creator->setAnalysedImage([this]() -> std::optional<EdidImage> {
+        if (state_.edidTransfer.status & kStatusValidationMask) return std::nullopt;
+        return state_.edidTransfer.image; // the EDID the analyzer decoded last
+    });
+    Creator->attach(this);
 }
 
 TForm1::~TForm1() = default;

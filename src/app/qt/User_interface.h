@@ -20,11 +20,13 @@ class QTabWidget;
 namespace tavo {
 
 class DeviceGrid;
+class EdidCreatorPage;
 class SingleInstanceGuard;
 class StringGrid;
 class TThread_Uart_Api;
 class UdpEndpoints;
 class UartController;
+class SystemPage;
 class LinkTransport;
 
 inline constexpr const char* kMainCaption = "TAVO 2016";
@@ -148,6 +150,10 @@ public:
     DeviceGrid* Discovery = nullptr;
     // The serial link: search, disconnect, every command sent to the device and its answers.
     UartController* Uart = nullptr;
+    // The "System" page: description, defaults and the firmware update.
+    SystemPage* System = nullptr;
+    // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
+    EdidCreatorPage* Creator = nullptr;
 
 signals:
     void closed();

@@ -149,6 +149,10 @@ int Watch(const DeviceOptions& o) {
 }
 
 int RunDevice(const Args& args) {
+    // actions kept in files of their own register as "device ACTION"
+    for (const Command& c : Commands())
+        if (!args.empty() && c.name.substr(0, 7) == "device " && c.name.substr(7) == args[0])
+            return c.run(Args(args.begin() + 1, args.end()));
     DeviceOptions o;
     if (!ParseOptions(args, o)) return UsageError("device");
     // the link runs on an event loop: timers, the port's notifier, the waits

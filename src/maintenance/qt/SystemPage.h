@@ -1,0 +1,80 @@
+#pragma once
+// The "System" page's handlers: the description text and the defaults ("Configuration") and the
+// firmware update ("Firmware"). Attaches to the page's controls by object name, like the link's
+// controller and the device grid:
+//
+//   auto* system = new tavo::SystemPage(form->Uart->session(), state.deviceTable, form);
+//   system->attach(form);
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "maintenance/qt/FirmwareTransfer.h"
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QWidget;
+
+namespace tavo {
+
+struct DeviceTable;
+class StringGrid;
+class UartSession;
+
+inline constexpr int kConfirmDx = 115; // confirmations stand at "Commander" + (115, 130)
+inline constexpr int kConfirmDy = 130;
+
+class SystemPage : public QObject {
+    Q_OBJECT
+public:
+    SystemPage(UartSession& session, DeviceTable& devices, QObject* parent = nullptr);
+
+    // Finds the page's controls (and the grid, the debug log and "Commander") under `root` and
+    // connects the buttons and the description field.
+    void attach(QWidget* root);
+
+    // ---- the handlers
+    void Edit_Product_StringChange();
+    void SpeedButton_SysConfigClick();
+    void SpeedButton_SysDefaultClick();
+    void SpeedButton_OpenFwClick();
+    void SpeedButton_UpdateFwClick();
+
+    bool Updating() const { return updating_; }
+    // The file the open dialog last chose (what the update sends).
+    QString ChosenFirmware() const { return chosenPath_; }
+    const FirmwareTransfer& Transfer() const { return transfer_; }
+
+signals:
+    // Every text this page puts into Label1, in order (failure: shown in red).
+    void progressShown(const QString& text, bool failure);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <class T> T* find(const QString& name) const;
+    void showProgress(const QString& text, bool failure, int percent = -1);
+    void showStatus(const QString& text, bool failure); // Label9
+    void replaceLog(const QString& text);
+    void appendLog(const QString& text);
+    void setDescriptionCell(int deviceIndex, const std::string& description);
+    QWidget* commander() const;
+    bool confirm(const QString& text);
+
+    UartSession& session_;
+    DeviceTable& devices_;
+    FirmwareTransfer transfer_;
+    QPointer<QWidget> root_;
+    QPointer<QLineEdit> description_, path_;
+    QPointer<QLabel> status_, version_, progress_;
+    QPointer<QProgressBar> bar_;
+    QString chosenPath_; // the open dialog's current file name
+    bool updating_ = false;
+    bool restoring_ = false;
+};
+
+} // namespace tavo

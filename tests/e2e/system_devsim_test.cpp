@@ -1,0 +1,303 @@
+// The "System" page on the real main window against the simulated device over a pseudo-terminal:
+// a device in ISP mode takes an image byte for byte, refuses nothing it should take and gets
+// nothing it should not; a device that hangs up mid-transfer; a normally running device's
+// description and defaults. Then tavo-cli's description, defaults and firmware commands.
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/qt/AppState.h"
+#include "app/qt/StringGrid.h"
+#include "app/qt/User_interface.h"
+#include "discovery/qt/DeviceGrid.h"
+#include "link/Response.h"
+#include "link/qt/UartController.h"
+#include "maintenance/qt/SystemPage.h"
+#include "support/DevSim.h"
+#include "support/FirmwareFiles.h"
+#include "support/RecordingDialogs.h"
+
+namespace system_devsim_test {
+
+using namespace tavo;
+using tavo::test::FirmwareBytes;
+using tavo::test::PaddedToBlocks;
+using tavo::test::WriteFile;
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The simulated device, with room for the files a test hands it.
+struct Sim : tavo::testing::DevSim {
+    using DevSim::DevSim;
+    QString file(const QString& name) const { return dir.filePath(name); }
+};
+
+// The real window, searched and with the device's row selected.
+struct Window {
+    test::RecordingDialogs dialogs;
+    test::ScopedDialogs installed{&dialogs};
+    AppState state;
+    TForm1 form{state};
+    QStringList shown; // Label1 texts from the page, failures with a leading '!'
+
+    explicit Window(const Sim& sim) {
+        qputenv("TAVO_SERIAL_PORTS", sim.path.toLocal8Bit());
+        QObject::connect(
+            form.System, &SystemPage::progressShown,
+            [this](const QString& text, bool failure) { shown << (failure ? "!" : "") + text; });
+        form.BitBtn_Search->click();
+        form.Discovery->StringGrid1SelectCell(0, 1);
+    }
+    template <class T = QWidget> T* find(const char* name) { return form.Find<T>(name); }
+    void click(const char* button) { find<QAbstractButton>(button)->click(); }
+    void open(const QString& path) {
+        dialogs.openAnswer = path;
+        click("SpeedButton_OpenFw");
+    }
+    QString label1() { return find<QLabel>("Label1")->text(); }
+    bool label1Red() {
+        return find<QLabel>("Label1")->palette().color(QPalette::WindowText) == Qt::red;
+    }
+    QString label9() { return find<QLabel>("Label9")->text(); }
+    void setDescription(const QString& text) {
+        find<QLineEdit>("Edit_Product_String")->setText(text);
+    }
+    QString cell() { return form.StringGrid1->Cell(1, 3); }
+    bool tabShown(QWidget* sheet) {
+        return form.PageControl1->isTabVisible(form.PageControl1->indexOf(sheet));
+    }
+};
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run Cli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(TAVO_BINARY_DIR "/tools/tavo-cli/tavo-cli"), args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+class SystemDevsimTest : public QObject {
+    Q_OBJECT
+private slots:
+    void anIspDeviceReceivesTheImageByteForByte() {
+        QTemporaryDir out;
+        const QString received = out.filePath("received.bin");
+        Sim sim({"--isp", "--isp-banner", "Loader 3.2", "--fw-out", received});
+        QVERIFY(sim.path.startsWith("/dev/"));
+        Window w(sim);
+        QVERIFY(w.form.Uart->session().isConnected());
+        QCOMPARE(w.form.StringGrid1->Cell(1, 2), QString("Loader 3.2"));
+        QCOMPARE(w.form.StringGrid1->Cell(1, 3), QString("ISP Mode"));
+        // the System page alone, without its "Configuration" group
+        for (QWidget* sheet :
+             {w.form.TabSheet10, w.form.TabSheet1, w.form.TabSheet3, w.form.TabSheet4})
+            QVERIFY(!w.tabShown(sheet));
+        QVERIFY(w.tabShown(w.form.TabSheet2));
+        QCOMPARE(w.form.PageControl1->currentWidget(), w.form.TabSheet2);
+        QVERIFY(w.form.GroupBox11->isHidden());
+        QCOMPARE(w.form.GroupBox4->height(), 155);
+        QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(), QString("Target :"));
+        QVERIFY(w.form.Form3->isVisible());
+
+        const QByteArray image = FirmwareBytes(1000, true, "3.2.1");
+        QVERIFY(WriteFile(sim.file("fw.bin"), image));
+        w.open(sim.file("fw.bin"));
+        QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(),
+                 QString("Target :   VID-5441     PID-0401     Version-3.2.1"));
+        w.click("SpeedButton_UpdateFw");
+        QCOMPARE(w.label1(), QString("100%"));
+        QVERIFY(!w.label1Red());
+        QCOMPARE(w.shown.size(), 1 + 16); // "0%" when opened, then one label per block
+        QCOMPARE(w.find<QProgressBar>("ProgressBar_Fw")->value(), 100);
+        QTRY_VERIFY(QFile::exists(received));
+        QCOMPARE(ReadAll(received), PaddedToBlocks(image));
+        const QString log = sim.Log();
+        QCOMPARE(log.count("FW_ADDR"), 16);
+        QCOMPARE(log.count("FW_DATA"), 16);
+        QCOMPARE(log.count("$SET FW_END"), 1);
+        QVERIFY(!log.contains("\tbad")); // every request was well formed
+    }
+
+    void aDeviceThatHangsUpMidTransferFailsTheUpdate() {
+        QTemporaryDir out;
+        const QString received = out.filePath("received.bin");
+        // the handshake, four blocks, then the 10th request (block 5's address) hangs up
+        Sim sim({"--isp", "--fw-out", received, "--hangup-after", "10"});
+        Window w(sim);
+        QVERIFY(WriteFile(sim.file("fw.bin"), FirmwareBytes(64 * 30)));
+        w.open(sim.file("fw.bin"));
+        w.shown.clear();
+        w.click("SpeedButton_UpdateFw");
+        QCOMPARE(w.label1(), QString("Update Fw Failed."));
+        QVERIFY(w.label1Red());
+        QVERIFY(!w.shown.contains("100%"));
+        QVERIFY(w.shown.size() <= 6); // it ended at the hang-up, not 25 blocks later
+        QVERIFY(!w.form.Uart->session().isConnected());
+        QVERIFY(!QFile::exists(received));
+        QVERIFY(w.form.System->Transfer().commandsSent() <= 10);
+    }
+
+    void refusedImagesNeverReachTheDevice() {
+        QTemporaryDir out;
+        const QString received = out.filePath("received.bin");
+        Sim sim({"--isp", "--fw-out", received});
+        Window w(sim);
+        QVERIFY(WriteFile(sim.file("big.bin"), FirmwareBytes(65536 + 64)));
+        w.open(sim.file("big.bin"));
+        QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(), QString("Target :"));
+        QCOMPARE(w.label1(), QString("FW Too Large."));
+        QVERIFY(w.label1Red());
+        w.click("SpeedButton_UpdateFw");
+        QCOMPARE(w.label1(), QString("Illegal FW."));
+
+        QVERIFY(WriteFile(sim.file("fw.bin"), FirmwareBytes(2000)));
+        w.open(sim.file("fw.bin"));
+        QCOMPARE(w.label1(), QString("0%"));
+        QVERIFY(WriteFile(sim.file("fw.bin"), FirmwareBytes(2000, false))); // replaced
+        w.click("SpeedButton_UpdateFw");
+        QCOMPARE(w.dialogs.confirmations.size(), 1);
+        QCOMPARE(w.label1(), QString("Illegal FW."));
+        QVERIFY(w.label1Red());
+        QVERIFY(!sim.Log().contains("FW_"));
+        QVERIFY(!QFile::exists(received));
+    }
+
+    void aNormalDeviceIsNotUpdated() {
+        Sim sim;
+        Window w(sim);
+        QVERIFY(!w.form.GroupBox11->isHidden());
+        QCOMPARE(w.form.GroupBox4->height(), 48);
+        QVERIFY(WriteFile(sim.file("fw.bin"), FirmwareBytes(1000)));
+        w.open(sim.file("fw.bin"));
+        w.state.deviceTable.Current().firmwareFileFlag = 1; // even with an accepted file
+        w.click("SpeedButton_UpdateFw");
+        QCOMPARE(w.label1(), QString("Not ISP Mode."));
+        QVERIFY(w.label1Red());
+        QVERIFY(!sim.Log().contains("FW_"));
+    }
+
+    void theDescriptionIsSentAndShown() {
+        QTemporaryDir state;
+        Sim sim({"--description", "Rack 2", "--state-dir", state.path()});
+        const QString stored = state.filePath("description");
+        Window w(sim);
+        QCOMPARE(w.find<QLineEdit>("Edit_Product_String")->text(), QString("Rack 2"));
+        QCOMPARE(w.cell(), QString(" Rack 2 "));
+
+        const QString t31 = "Thirty-one letters, exactly 31.";
+        QCOMPARE(t31.size(), 31);
+        const QString t32 = t31 + "!";
+        struct Case {
+            QString text, status, sent, cell;
+        } cases[] = {
+            {t31, "", t31, " " + t31 + " "},
+            {t32, "31 Letters Limited!", t31, " " + t32 + " "}, // the record keeps all 32
+            {"", "", " ", "  "},                                // a blank for an empty text
+        };
+        for (const Case& c : cases) {
+            w.setDescription(c.text);
+            QCOMPARE(w.label9(), c.status);
+            const bool red =
+                w.find<QLabel>("Label9")->palette().color(QPalette::WindowText) == Qt::red;
+            QCOMPARE(red, !c.status.isEmpty());
+            QString during;
+            QTimer::singleShot(300, &w.form, [&] { during = w.label9(); });
+            w.click("SpeedButton_SysConfig");
+            QCOMPARE(during, QString("Ok."));
+            QCOMPARE(w.label9(), QString());
+            QCOMPARE(QString::fromLatin1(ReadAll(stored)), c.sent);
+            QCOMPARE(QString::fromStdString(w.state.deviceTable.Current().description), c.text);
+            QCOMPARE(w.cell(), c.cell);
+        }
+        // unchanged: nothing sent
+        const int sent = sim.Log().count("SYS_STR");
+        QCOMPARE(sent, 3);
+        w.click("SpeedButton_SysConfig");
+        QCOMPARE(w.label9(), QString("No Changed."));
+        QCOMPARE(sim.Log().count("SYS_STR"), sent);
+    }
+
+    void defaultsAreRestoredAfterAConfirmation() {
+        QTemporaryDir state;
+        Sim sim({"--description", "Rack 2", "--state-dir", state.path()});
+        Window w(sim);
+        w.setDescription("Changed");
+        w.click("SpeedButton_SysConfig");
+        QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Changed"));
+
+        w.dialogs.confirmAnswer = false;
+        w.click("SpeedButton_SysDefault");
+        QCOMPARE(w.dialogs.confirmations.size(), 1);
+        QVERIFY(!sim.Log().contains("SYS_DEF"));
+        QCOMPARE(w.cell(), QString(" Changed "));
+
+        w.dialogs.confirmAnswer = true;
+        w.click("SpeedButton_SysDefault");
+        const DialogMessage& ask = w.dialogs.confirmations.last();
+        QCOMPARE(ask.text, QString("Warning!\r\nReset system to default."));
+        QCOMPARE(ask.topLeft, std::optional<QPoint>(w.form.Form3->pos() + QPoint(115, 130)));
+        QCOMPARE(sim.Log().count("$SET SYS_DEF 55"), 1);
+        QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Rack 2"));
+        QCOMPARE(w.find<QLineEdit>("Edit_Product_String")->text(), QString("Rack 2"));
+        QCOMPARE(w.cell(), QString(" Rack 2 "));
+    }
+
+    void theCommandLineToolDoesTheSame() {
+        QTemporaryDir state;
+        {
+            Sim sim({"--description", "Rack 2", "--state-dir", state.path()});
+            Run r = Cli({"device", "description", "--port", sim.path});
+            QCOMPARE(r.code, 0);
+            QCOMPARE(r.out, QString("Rack 2\n"));
+            r = Cli({"device", "description", "Lobby screen 4", "--port", sim.path});
+            QCOMPARE(r.code, 0);
+            QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Lobby screen 4"));
+            r = Cli({"device", "defaults", "--port", sim.path});
+            QCOMPARE(r.code, 2); // not without --yes
+            QVERIFY(!sim.Log().contains("SYS_DEF"));
+            r = Cli({"device", "defaults", "--yes", "--port", sim.path});
+            QCOMPARE(r.code, 0);
+            QCOMPARE(r.out, QString("description: Rack 2\n"));
+            QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Rack 2"));
+            r = Cli({"device", "firmware", state.filePath("description"), "--port", sim.path});
+            QCOMPARE(r.code, 1);
+            QVERIFY(r.err.contains("Illegal FW."));
+        }
+        const QString received = state.filePath("received.bin");
+        Sim sim({"--isp", "--fw-out", received});
+        const QByteArray image = FirmwareBytes(777);
+        QVERIFY(WriteFile(state.filePath("fw.bin"), image));
+        Run r = Cli({"device", "firmware", state.filePath("fw.bin"), "--port", sim.path});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains("100%"));
+        QTRY_VERIFY(QFile::exists(received));
+        QCOMPARE(ReadAll(received), PaddedToBlocks(image));
+        QVERIFY(WriteFile(state.filePath("big.bin"), FirmwareBytes(70000)));
+        r = Cli({"device", "firmware", state.filePath("big.bin"), "--port", sim.path});
+        QCOMPARE(r.code, 1);
+        QVERIFY(r.err.contains("FW Too Large."));
+    }
+};
+
+} // namespace system_devsim_test
+
+QTEST_MAIN(system_devsim_test::SystemDevsimTest)
+#include "system_devsim_test.moc"

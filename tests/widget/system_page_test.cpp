@@ -1,0 +1,302 @@
+// The "System" page's firmware update on the real main window over an in-memory link: the block
+// sequence and labels, a link lost mid-transfer, a second click, files refused at open and at
+// update time, and the open dialog's cancel.
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "app/qt/AppState.h"
+#include "app/qt/User_interface.h"
+#include "discovery/qt/DeviceGrid.h"
+#include "link/Frame.h"
+#include "link/Response.h"
+#include "link/qt/MemoryTransport.h"
+#include "link/qt/UartController.h"
+#include "maintenance/qt/SystemPage.h"
+#include "support/FirmwareFiles.h"
+#include "support/RecordingDialogs.h"
+
+namespace system_page_test {
+
+using namespace tavo;
+using tavo::test::FirmwareBytes;
+using tavo::test::WriteFile;
+
+// A device waiting in ISP mode (or running normally) behind a MemoryTransport: answers the
+// handshake, acknowledges everything else, and keeps every complete request line.
+struct FakeDevice {
+    MemoryTransport* t = new MemoryTransport;
+    std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
+    // called with each complete request line (after it was recorded)
+    std::function<void(const QByteArray&)> onLine;
+
+    explicit FakeDevice(bool isp) {
+        t->present = {"/dev/fake-loader"};
+        auto pending = std::make_shared<QByteArray>();
+        t->onWrite = [this, isp, pending](const QByteArray& b) {
+            *pending += b;
+            if (!pending->endsWith("\r\n")) return;
+            const QByteArray line = std::exchange(*pending, {}).trimmed();
+            lines->append(line);
+            if (line.contains("$ENTRANCE"))
+                t->deliver(QByteArray::fromStdString(
+                    MakeResponseLine(isp ? "$ISP029Loader 1.0" : "$ACCEPT")));
+            else if (line.contains("SYS_DSCPT"))
+                t->deliver(QByteArray::fromStdString(
+                    MakeResponseLine("5441\f0401\fMatrix\fHall\f-\f1.0\fT\f1\f1\f2\f8\f")));
+            else if (line.contains("ND_DSCPT"))
+                t->deliver(QByteArray::fromStdString(MakeResponseLine("0\f0\f0\fF\fT\fT\fF\fF\f")));
+            else
+                t->deliver(QByteArray::fromStdString(MakeResponseLine("OK\f")));
+            if (onLine) onLine(line);
+        };
+    }
+    int count(const char* command) const {
+        int n = 0;
+        for (const QByteArray& l : *lines)
+            n += l.contains(command) ? 1 : 0;
+        return n;
+    }
+};
+
+// The request line the tool sends for a SET with `payload`.
+QByteArray SetLine(std::uint16_t command, const QByteArray& payload) {
+    const auto steps = Uart_FrameWrites(kModeSet, command, std::uint16_t(payload.size()),
+                                        reinterpret_cast<const std::uint8_t*>(payload.constData()));
+    return QByteArray::fromStdString(FrameBytes(steps)).trimmed();
+}
+
+struct Rig {
+    test::RecordingDialogs dialogs;
+    test::ScopedDialogs installed{&dialogs};
+    QTemporaryDir dir;
+    AppState state;
+    FakeDevice device;
+    TForm1 form;
+    QStringList shown; // every Label1 text from the page, failures marked with a leading '!'
+
+    explicit Rig(bool isp = true) : device(isp), form(state, nullptr, device.t) {
+        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-loader");
+        QObject::connect(
+            form.System, &SystemPage::progressShown,
+            [this](const QString& text, bool failure) { shown << (failure ? "!" : "") + text; });
+        form.BitBtn_Search->click();
+        form.Discovery->StringGrid1SelectCell(0, 1);
+    }
+    QString file(const QString& name) const { return dir.filePath(name); }
+    // Chooses `path` in the open dialog (empty: the operator cancels).
+    void open(const QString& path) {
+        dialogs.openAnswer = path;
+        form.Find<QAbstractButton>("SpeedButton_OpenFw")->click();
+    }
+    void update() { form.Find<QAbstractButton>("SpeedButton_UpdateFw")->click(); }
+    QLabel* label1() const { return form.Find<QLabel>("Label1"); }
+    bool label1Red() const { return label1()->palette().color(QPalette::WindowText) == Qt::red; }
+    QString version() const { return form.Find<QLabel>("Label_FW_Version")->text(); }
+    int firmwareCommands() const {
+        return device.count("FW_ADDR") + device.count("FW_DATA") + device.count("FW_END");
+    }
+};
+
+class SystemPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void sixHundredBytesGoOutAsTenBlocksWithTheirLabels() {
+        Rig rig;
+        const QByteArray image = FirmwareBytes(600);
+        QVERIFY(WriteFile(rig.file("fw.bin"), image));
+        rig.open(rig.file("fw.bin"));
+        QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin)"});
+        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
+        QCOMPARE(rig.form.Memo_Debug->toPlainText(), QString("Fw Open OK.\n"));
+        QCOMPARE(rig.version(), QString("Target :   VID-5441     PID-0401     Version-2.10"));
+        QCOMPARE(rig.label1()->text(), QString("0%"));
+
+        rig.shown.clear();
+        rig.update();
+        QCOMPARE(rig.dialogs.confirmations.size(), 1);
+        const DialogMessage& ask = rig.dialogs.confirmations.front();
+        QCOMPARE(ask.text, QString("Warning!\r\nUpdate system firmware."));
+        QCOMPARE(ask.topLeft, std::optional<QPoint>(rig.form.Form3->pos() + QPoint(115, 130)));
+
+        QCOMPARE(rig.shown, (QStringList{"10%", "21%", "32%", "42%", "53%", "64%", "74%", "85%",
+                                         "96%", "100%"}));
+        QCOMPARE(rig.form.Find<QProgressBar>("ProgressBar_Fw")->value(), 100);
+        QVERIFY(!rig.label1Red());
+        // ten address/data pairs in order, then FW_END; the last block padded with 0xFF
+        QList<QByteArray> fw;
+        for (const QByteArray& l : *rig.device.lines)
+            if (l.contains("FW_")) fw << l;
+        QCOMPARE(fw.size(), 21);
+        for (int i = 0; i < 10; ++i) {
+            QCOMPARE(fw[2 * i],
+                     SetLine(FW_ADDR, QByteArray::fromHex(
+                                          QByteArray::number(64 * i, 16).rightJustified(4, '0'))));
+            QByteArray block = image.mid(64 * i, 64);
+            block.append(QByteArray(64 - block.size(), char(0xFF)));
+            QCOMPARE(fw[2 * i + 1], SetLine(FW_DATA, block));
+        }
+        QCOMPARE(fw[20], SetLine(FW_END, {}));
+        // the receive tick stays off after the transfer
+        QVERIFY(!rig.form.Uart->session().rxTimer().isActive());
+    }
+
+    void aLostLinkEndsTheTransferAtOnce() {
+        Rig rig;
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 20)));
+        rig.open(rig.file("fw.bin"));
+        int writesAtLoss = -1;
+        rig.device.onLine = [&](const QByteArray& line) {
+            if (writesAtLoss < 0 && line.contains("FW_DATA") && rig.device.count("FW_DATA") == 5) {
+                writesAtLoss = int(rig.device.t->writes.size());
+                rig.device.t->fail(3); // the port dies
+            }
+        };
+        rig.shown.clear();
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
+        QVERIFY(rig.label1Red());
+        QVERIFY(!rig.shown.contains("100%"));
+        QCOMPARE(rig.shown.last(), QString("!Update Fw Failed."));
+        QCOMPARE(rig.device.count("FW_DATA"), 5);
+        QCOMPARE(rig.device.count("FW_ADDR"), 5);
+        QCOMPARE(rig.device.count("FW_END"), 0);
+        QCOMPARE(int(rig.device.t->writes.size()), writesAtLoss); // nothing written after it
+        QCOMPARE(rig.device.t->writesWhileClosed, 0);
+        QVERIFY(!rig.form.Uart->session().isConnected());
+        QVERIFY(!rig.form.System->Updating());
+    }
+
+    void theOperatorDisconnectingEndsTheTransfer() {
+        Rig rig;
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 20)));
+        rig.open(rig.file("fw.bin"));
+        QTimer::singleShot(400, &rig.form, [&] { rig.form.BitBtn_Disconnect->click(); });
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
+        QVERIFY(rig.device.count("FW_DATA") < 20);
+        QCOMPARE(rig.device.count("FW_END"), 0);
+        QCOMPARE(rig.device.t->writesWhileClosed, 0);
+    }
+
+    void aSecondClickDuringTheTransferDoesNothing() {
+        Rig rig;
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 10)));
+        rig.open(rig.file("fw.bin"));
+        int clicks = 0;
+        QTimer::singleShot(300, &rig.form, [&] {
+            QVERIFY(rig.form.System->Updating());
+            rig.update();
+            rig.update();
+            ++clicks;
+        });
+        rig.update();
+        QCOMPARE(clicks, 1);
+        QCOMPARE(rig.dialogs.confirmations.size(), 1);
+        QCOMPARE(rig.device.count("FW_ADDR"), 10);
+        QCOMPARE(rig.device.count("FW_END"), 1);
+        QCOMPARE(rig.label1()->text(), QString("100%"));
+    }
+
+    void refusedFilesSendNothing() {
+        Rig rig;
+        // too large for 16-bit addresses: refused when opened, never sent
+        QVERIFY(WriteFile(rig.file("big.bin"), FirmwareBytes(65537)));
+        rig.open(rig.file("big.bin"));
+        QCOMPARE(rig.version(), QString("Target :"));
+        QCOMPARE(rig.label1()->text(), QString("FW Too Large."));
+        QVERIFY(rig.label1Red());
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+        QCOMPARE(rig.dialogs.confirmations.size(), 0);
+
+        // 65,536 bytes is the most that can be addressed, and is accepted
+        QVERIFY(WriteFile(rig.file("full.bin"), FirmwareBytes(65536)));
+        rig.open(rig.file("full.bin"));
+        QVERIFY(rig.version().startsWith("Target :   VID-"));
+        QCOMPARE(rig.label1()->text(), QString("0%"));
+
+        // shorter than the mark, and a mark that is not there
+        for (const QByteArray& bytes : {FirmwareBytes(518), FirmwareBytes(4096, false)}) {
+            QVERIFY(WriteFile(rig.file("bad.bin"), bytes));
+            rig.open(rig.file("bad.bin"));
+            QCOMPARE(rig.version(), QString("Target :"));
+            rig.update();
+            QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+            QVERIFY(rig.label1Red());
+        }
+
+        // accepted when opened, replaced before the update: refused after the confirmation
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(1000)));
+        rig.open(rig.file("fw.bin"));
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(1000, false)));
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+        QVERIFY(rig.label1Red());
+        QCOMPARE(rig.version(), QString("Target :"));
+        // ... or grown too large since
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(1000)));
+        rig.open(rig.file("fw.bin"));
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(70000)));
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("FW Too Large."));
+        // ... or gone
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(1000)));
+        rig.open(rig.file("fw.bin"));
+        QVERIFY(QFile::remove(rig.file("fw.bin")));
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
+        QVERIFY(rig.form.Memo_Debug->toPlainText().endsWith("Fw Open Fail.\n"));
+
+        QCOMPARE(rig.firmwareCommands(), 0);
+    }
+
+    void cancellingTheDialogChecksTheEarlierFileAgain() {
+        Rig rig;
+        rig.open(QString()); // nothing chosen yet: nothing to check
+        QCOMPARE(rig.version(), QString("Target :"));
+        QCOMPARE(rig.label1()->text(), QString("0%"));
+
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(700, true, "ABCDEFGHIJ")));
+        rig.open(rig.file("fw.bin"));
+        // no zero within the eight version bytes: eight characters
+        QCOMPARE(rig.version(), QString("Target :   VID-5441     PID-0401     Version-ABCDEFGH"));
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(700, false)));
+        rig.open(QString());
+        QCOMPARE(rig.version(), QString("Target :"));
+        QCOMPARE(rig.form.System->ChosenFirmware(), rig.file("fw.bin"));
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+
+        // a file that cannot be opened
+        rig.open(rig.file("missing.bin"));
+        QCOMPARE(rig.form.Memo_Debug->toPlainText(), QString("Fw Open Fail.\n"));
+        QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
+        QVERIFY(rig.label1Red());
+    }
+
+    void aNormalDeviceIsNotUpdated() {
+        Rig rig(false);
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
+        rig.open(rig.file("fw.bin"));
+        // the header of a file is examined only for an ISP device
+        QVERIFY(rig.version().startsWith("Current :"));
+        rig.state.deviceTable.Current().firmwareFileFlag = 1;
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Not ISP Mode."));
+        QVERIFY(rig.label1Red());
+        QCOMPARE(rig.dialogs.confirmations.size(), 0);
+        QCOMPARE(rig.firmwareCommands(), 0);
+    }
+};
+
+} // namespace system_page_test
+
+QTEST_MAIN(system_page_test::SystemPageTest)
+#include "system_page_test.moc"

@@ -1,0 +1,231 @@
+// tavo-cli device description|defaults|firmware: what the "System" page does, over the same link
+// and the same command sequences (src/maintenance/qt), headless.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+#include "../Command.h"
+#include "link/Response.h"
+#include "link/qt/UartSession.h"
+#include "maintenance/Firmware.h"
+#include "maintenance/qt/FirmwareTransfer.h"
+#include "maintenance/qt/SystemConfig.h"
+
+namespace tavo::cli {
+namespace {
+
+struct Options {
+    std::vector<std::string> positional;
+    std::string port;
+    bool yes = false;
+    bool verbose = false;
+};
+
+bool Parse(const Args& args, Options& o) {
+    bool onlyPositional = false; // after "--" everything is a positional argument
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        if (onlyPositional || a.empty() || a[0] != '-') {
+            o.positional.emplace_back(a);
+        } else if (a == "--") {
+            onlyPositional = true;
+        } else if (a == "--port" && i + 1 < args.size()) {
+            o.port = args[++i];
+        } else if (a.substr(0, 7) == "--port=") {
+            o.port = a.substr(7);
+        } else if (a == "--yes" || a == "-y") {
+            o.yes = true;
+        } else if (a == "--verbose" || a == "-v") {
+            o.verbose = true;
+        } else {
+            return false;
+        }
+    }
+    return o.port.find(':') == std::string::npos;
+}
+
+// The link runs on an event loop: timers, the port's notifier, the waits. Each command makes one
+// for its run.
+int gArgc = 1;
+char gName[] = "tavo-cli";
+char* gArgv[] = {gName, nullptr};
+
+void UsePort(const Options& o) {
+    if (!o.port.empty()) qputenv("TAVO_SERIAL_PORTS", QByteArray::fromStdString(o.port));
+}
+
+// One connected device, found as "Search" finds it.
+struct Device {
+    DeviceTable devices;
+    EdidImage transfer{};
+    UartSession session{devices, transfer};
+    UartSession::Found found = UartSession::Found::None;
+    bool descriptorRead = false;
+
+    explicit Device(const Options& o) {
+        if (o.verbose)
+            QObject::connect(&session, &UartSession::logText,
+                             [](const QString& t) { std::cerr << t.toStdString(); });
+        QObject::connect(&session, &UartSession::responseHandled, [this](int command, int outcome) {
+            if (command == SYS_DSCPT && outcome == static_cast<int>(ResponseOutcome::Handled))
+                descriptorRead = true;
+        });
+        found = session.Uart_Search();
+        if (found == UartSession::Found::None) {
+            const QStringList ports = UartSession::Uart_ListSerialPorts();
+            PrintError(ports.isEmpty()
+                           ? "no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)"
+                           : "no device answered on " +
+                                 ports.join(QStringLiteral(", ")).toStdString());
+        }
+    }
+    ~Device() { session.Uart_Disconnect(); }
+    DeviceRecord& record() { return devices.Current(); }
+
+    // A normally running device whose descriptor was read.
+    bool normal() {
+        if (found == UartSession::Found::None) return false;
+        if (found == UartSession::Found::Isp) {
+            PrintError("the device on " + session.portName().toStdString() +
+                       " waits in ISP mode (only `device firmware` works now)");
+            return false;
+        }
+        if (!descriptorRead) {
+            PrintError("the device did not give its system descriptor");
+            return false;
+        }
+        return true;
+    }
+};
+
+int Description(const Args& args) {
+    Options o;
+    if (!Parse(args, o) || o.positional.size() > 1) return UsageError("device description");
+    QCoreApplication app(gArgc, gArgv);
+    UsePort(o);
+    Device d(o);
+    if (!d.normal()) return kExitFailed;
+    if (o.positional.empty()) {
+        std::cout << d.record().description << '\n';
+        return kExitOk;
+    }
+    const std::string& text = o.positional.front();
+    if (DescriptionTooLong(text))
+        std::cerr << "31 Letters Limited! (the device takes the first 31 characters)\n";
+    if (text == d.record().description) {
+        std::cout << "No Changed.\n";
+        return kExitOk;
+    }
+    SendDescription(d.session, text);
+    // what the device reports now must be what was sent
+    const std::vector<std::uint8_t> payload = DescriptionPayload(text);
+    const std::string sent(payload.begin(), payload.end());
+    if (!ReadSystemDescriptor(d.session)) {
+        PrintError("the device did not report its description after the change");
+        return kExitFailed;
+    }
+    const std::string& reported = d.record().description;
+    std::cout << "description: " << reported << '\n';
+    if (reported != sent) {
+        PrintError("the device reports \"" + reported + "\", not \"" + sent + "\"");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int Defaults(const Args& args) {
+    Options o;
+    if (!Parse(args, o) || !o.positional.empty()) return UsageError("device defaults");
+    if (!o.yes) {
+        PrintError("restoring the device's defaults needs --yes");
+        return kExitError;
+    }
+    QCoreApplication app(gArgc, gArgv);
+    UsePort(o);
+    Device d(o);
+    if (!d.normal()) return kExitFailed;
+    if (!RestoreDefaults(d.session)) {
+        PrintError("the device did not report its descriptor after SYS_DEF");
+        return kExitFailed;
+    }
+    std::cout << "description: " << d.record().description << '\n';
+    return kExitOk;
+}
+
+int Firmware(const Args& args) {
+    Options o;
+    if (!Parse(args, o) || o.positional.size() != 1) return UsageError("device firmware");
+    const QString path = QString::fromStdString(o.positional.front());
+    QCoreApplication app(gArgc, gArgv);
+    UsePort(o);
+    // the file first: a file that is no image never gets as far as the device
+    const FirmwareImage image = ReadFirmwareImage(path);
+    if (!image.opened) {
+        PrintError("cannot read " + o.positional.front());
+        return kExitError;
+    }
+    std::cout << TargetLine(image.header) << '\n';
+    if (!image.header.accepted) {
+        PrintError(FirmwareResultText(image.header.tooLarge ? FirmwareResult::TooLarge
+                                                            : FirmwareResult::Illegal)
+                       .toStdString());
+        return kExitFailed;
+    }
+    Device d(o);
+    if (d.found == UartSession::Found::None) return kExitFailed;
+    if (d.found != UartSession::Found::Isp) {
+        PrintError("Not ISP Mode.");
+        return kExitFailed;
+    }
+    const bool terminal = isatty(STDERR_FILENO) == 1;
+    // --verbose: how long it took, and the longest the event loop was held up (10 ms ticks)
+    QElapsedTimer clock;
+    QTimer tick;
+    qint64 lastTick = 0, longestGap = 0;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    clock.start();
+    if (o.verbose) tick.start(10);
+    FirmwareTransfer transfer(d.session);
+    const FirmwareResult result = transfer.Run(path, [&](const QString& label, int) {
+        if (terminal) std::cerr << '\r' << label.toStdString() << std::flush;
+    });
+    if (terminal) std::cerr << '\n';
+    if (o.verbose)
+        std::cerr << "transfer took " << clock.elapsed() << " ms, longest event-loop gap "
+                  << longestGap << " ms\n";
+    if (result != FirmwareResult::Sent) {
+        PrintError(FirmwareResultText(result).toStdString());
+        return kExitFailed;
+    }
+    std::cout << "100%\nsent " << image.bytes.size() << " bytes in "
+              << (image.bytes.size() + qsizetype(kFwBlock) - 1) / qsizetype(kFwBlock)
+              << " blocks\n";
+    return kExitOk;
+}
+
+const CommandRegistration description{
+    {"device description", "device description [TEXT] [--port PATH] [--verbose]",
+     "print the device's description text, or send TEXT (at most 31 characters are sent; an "
+     "empty TEXT sends a blank)",
+     &Description}};
+const CommandRegistration defaults{{"device defaults", "device defaults --yes [--port PATH]",
+                                    "restore the device's defaults (SYS_DEF) and print the "
+                                    "description it reports afterwards",
+                                    &Defaults}};
+const CommandRegistration firmware{
+    {"device firmware", "device firmware FILE [--port PATH] [--verbose]",
+     "send a firmware image (\"FW VER:\" at 512, at most 65,536 bytes) to a device waiting in "
+     "ISP mode; a progress line on a terminal",
+     &Firmware}};
+
+} // namespace
+} // namespace tavo::cli
