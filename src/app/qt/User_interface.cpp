@@ -25,6 +25,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/Thread_uart_api.h"
+#include "workspace/qt/EdidControllerPage.h"
 
 namespace tavo {
 
@@ -116,6 +117,9 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     Discovery->setCommanderShower([this] { ShowCommander(); });
     Discovery->attach(this, Udp);
     Discovery->ConnectLink(*Uart);
+    EdidController = new EdidControllerPage(state_.deviceTable, state_.edidTransfer, *Uart, this);
+    EdidController->setAnalyzerShower([this] { ShowAnalyzer(); });
+    EdidController->attach(this);
 }
 
 TForm1::~TForm1() = default;

@@ -20,6 +20,7 @@ class QTabWidget;
 namespace tavo {
 
 class DeviceGrid;
+class EdidControllerPage;
 class SingleInstanceGuard;
 class StringGrid;
 class TThread_Uart_Api;
@@ -148,6 +149,8 @@ public:
     DeviceGrid* Discovery = nullptr;
     // The serial link: search, disconnect, every command sent to the device and its answers.
     UartController* Uart = nullptr;
+    // "EDID Controller" and the "EDID Analyzer" window: slot transfers, modes, the analysis.
+    EdidControllerPage* EdidController = nullptr;
 
 signals:
     void closed();
