@@ -28,6 +28,7 @@ class MemoryDevice {
 public:
     unsigned inputs = 1, outputs = 1, users = 2, internals = 8;
     bool modesSelectable = true, copyPanel = true, modePoll = false;
+    bool refuseMode = false;                   // SET RXEDMD answers NG and changes nothing
     std::map<std::uint16_t, EdidImage> images; // by selector value
     std::optional<std::uint16_t> selected = 0;
     int mode = 0;
@@ -134,7 +135,8 @@ private:
             if (ok)
                 std::copy(r.payload.begin(), r.payload.end(), Slot(*selected).begin() + 64 * chunk);
         } else if (r.name == "RXEDMD" && r.payload.size() == 1) {
-            mode = std::uint8_t(r.payload[0]);
+            ok = !refuseMode;
+            if (ok) mode = std::uint8_t(r.payload[0]);
         }
         answer(r.name, ok ? "OK\f" : "NG\f");
     }

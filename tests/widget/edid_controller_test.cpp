@@ -348,6 +348,23 @@ private slots:
         QCOMPARE(rig.Sent(), QList<QByteArray>{});
     }
 
+    // A mode the device does not take: the next poll checks the device's own mode again.
+    void aRefusedModeIsUndoneByThePoll() {
+        Rig rig;
+        rig.device.modePoll = true;
+        rig.device.mode = 3;
+        rig.Connect();
+        auto* internal4 = rig.form->Find<QRadioButton>("RadioButton_Set_IntEdid4");
+        QTRY_VERIFY_WITH_TIMEOUT(internal4->isChecked(), 5000);
+        rig.device.refuseMode = true;
+        auto* user1 = rig.form->Find<QRadioButton>("RadioButton_Set_UserEdid1");
+        QTest::mouseClick(user1, Qt::LeftButton);
+        QVERIFY(user1->isChecked());
+        QCOMPARE(rig.device.mode, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(internal4->isChecked(), 5000);
+        QVERIFY(!user1->isChecked());
+    }
+
     void copyReadsTheSourceAndWritesTheDestination() {
         Rig rig;
         rig.device.Slot(0x3001) = Sample("6311a3e944772acc");

@@ -335,7 +335,11 @@ void EdidControllerPage::RadioButton_Set_MouseDown(const ModeButton& button) {
                 root_->findChild<QAbstractButton*>(QString::fromStdString(ModeButtonName(button))))
             b->setChecked(true);
     slots_->Start();
-    slots_->SetMode(ModeByte(button));
+    if (!slots_->SetMode(ModeByte(button)) && connected()) {
+        // the device did not take the mode: forget the mode shown, so the next status poll
+        // checks the button of the mode the device really has
+        devices_.Current().inputs[0].currentMode = kModeUnknown;
+    }
 }
 
 // ---- analysis ----------------------------------------------------------------------------------
