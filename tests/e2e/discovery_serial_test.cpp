@@ -11,6 +11,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "support/DevSim.h"
 #include <memory>
 
 #include "app/qt/AppState.h"
@@ -26,32 +28,7 @@ namespace discovery_serial_test {
 
 using namespace tavo;
 
-struct Sim {
-    QTemporaryDir dir;
-    QProcess process;
-    QString path, logPath;
-
-    explicit Sim(const QStringList& args) {
-        logPath = dir.filePath("devsim.log");
-        process.setProgram(QStringLiteral(TAVO_BINARY_DIR "/tools/devsim/tavo-devsim"));
-        process.setArguments(args + QStringList{"--log", logPath});
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start();
-        if (!process.waitForStarted(5000)) return;
-        while (!process.canReadLine() && process.waitForReadyRead(5000)) {
-        }
-        path = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~Sim() {
-        process.terminate();
-        if (!process.waitForFinished(3000)) process.kill();
-        process.waitForFinished(1000);
-    }
-    QString Log() const {
-        QFile f(logPath);
-        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
-    }
-};
+using Sim = tavo::testing::DevSim;
 
 class DiscoverySerialTest : public QObject {
     Q_OBJECT

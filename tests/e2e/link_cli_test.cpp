@@ -3,23 +3,11 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "support/DevSim.h"
+
 namespace link_cli_test {
 
-struct Sim {
-    QProcess process;
-    QString path;
-    explicit Sim(const QStringList& args = {}) {
-        process.start(QStringLiteral(TAVO_BINARY_DIR "/tools/devsim/tavo-devsim"), args);
-        if (!process.waitForStarted(5000)) return;
-        while (!process.canReadLine() && process.waitForReadyRead(5000)) {
-        }
-        path = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~Sim() {
-        process.terminate();
-        if (!process.waitForFinished(3000)) process.kill();
-    }
-};
+using Sim = tavo::testing::DevSim;
 
 struct Run {
     int code = -1;

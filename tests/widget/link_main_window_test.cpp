@@ -11,6 +11,8 @@
 #include "app/qt/Glyphs.h"
 #include "app/qt/StringGrid.h"
 #include "app/qt/User_interface.h"
+#include "discovery/Discovery.h"
+#include "discovery/qt/DeviceGrid.h"
 #include "edid/EdidImage.h"
 #include "link/Response.h"
 #include "link/qt/MemoryTransport.h"
@@ -97,6 +99,40 @@ private slots:
         QVERIFY(!form.Find<QRadioButton>("RadioButton_Set_IntEdid8")->isEnabled());
         QVERIFY(!form.Form3->isVisible());
         QVERIFY(form.BitBtn_Search->isEnabled());
+    }
+
+    // A networked device announcing itself while the serial device's descriptors are being read
+    // takes the next row; neither overwrites the other's record or grid row.
+    void announcementDuringTheDescriptorWaitsTakesTheNextRow() {
+        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
+        AppState state;
+        auto* transport = new MemoryTransport;
+        transport->present = {"/dev/fake-matrix"};
+        Script(transport);
+        TForm1 form(state, nullptr, transport);
+        const auto serialAnswer = transport->onWrite;
+        NetDeviceRecord net;
+        net.mac = {2, 0, 0, 0, 0, 7};
+        net.productName = "Net Box";
+        net.ip = "10.0.0.7";
+        const auto announcement = BuildAnnouncement(net);
+        transport->onWrite = [&](const QByteArray& b) {
+            if (b.contains("SYS_DSCPT"))
+                form.Discovery->IdIPMCastClient1IPMCastRead(
+                    QByteArray(reinterpret_cast<const char*>(announcement.data()),
+                               static_cast<qsizetype>(announcement.size())));
+            serialAnswer(b);
+        };
+        form.BitBtn_Search->click();
+        QCOMPARE(state.deviceTable.count, 2);
+        QCOMPARE(form.StringGrid1->Cell(1, 2), QString("Wall Matrix"));
+        QCOMPARE(form.StringGrid1->Cell(2, 1), QString("ETHERNET"));
+        QCOMPARE(form.StringGrid1->Cell(2, 2), QString("Net Box"));
+        QCOMPARE(state.deviceTable.records[0].serialDevice, 1);
+        QCOMPARE(state.deviceTable.records[0].product, std::string("Wall Matrix"));
+        QCOMPARE(state.deviceTable.records[1].serialDevice, 0);
+        QCOMPARE(state.netDeviceTable.records[1].productName, std::string("Net Box"));
+        QCOMPARE(form.StringGrid1->RowCount(), 3);
     }
 };
 

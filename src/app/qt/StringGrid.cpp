@@ -54,6 +54,8 @@ void StringGrid::SetFixedColor(const QColor& colour) {
 }
 
 void StringGrid::SetColumnWidths(const QList<int>& widths) {
+    // the header's own minimum follows the font and the style; the designed widths go below it
+    horizontalHeader()->setMinimumSectionSize(1);
     for (int c = 0; c < widths.size() && c < columnCount(); ++c)
         setColumnWidth(c, widths[c]);
 }

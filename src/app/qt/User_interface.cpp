@@ -177,6 +177,8 @@ void TForm1::BuildWindow() {
     Memo_Debug->setGeometry(kMemoLeft, kMemoTop, kMemoWidth, kMemoHeight);
     Memo_Debug->setReadOnly(true);
     Memo_Debug->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // the status poll adds a line every two seconds: keep the newest lines, not a day of them
+    Memo_Debug->setMaximumBlockCount(20000);
     Memo_Debug->hide();
 
     Button_debug_clear = new QPushButton("Clear", client);

@@ -191,7 +191,8 @@ void UartController::onBusy(bool on) {
 
 void UartController::onDeviceRow(int row, const QString& port, const QString& product,
                                  const QString& description) {
-    setGridRowCount(row + 1);
+    // device count + 1 rows: networked devices may have taken the rows after this one meanwhile
+    setGridRowCount(std::max(row, static_cast<int>(session_.devices().count)) + 1);
     setCell(row, 0, QString::number(row));
     setCell(row, 1, port);
     setCell(row, 2, product);

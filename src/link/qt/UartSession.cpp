@@ -6,6 +6,7 @@
 
 #include "link/Frame.h"
 #include "link/Receive.h"
+#include "link/Response.h"
 #include "link/qt/LinkTransport.h"
 #include "link/qt/SerialTransport.h"
 
@@ -153,6 +154,19 @@ QStringList UartSession::Uart_ListSerialPorts() {
     return ports;
 }
 
+// The loader's banner: the text after "$ISP029" up to the end of the reply, without the line's
+// CRC and line end when the reply is a well-formed answer line.
+static QString IspBanner(const QString& reply, qsizetype from) {
+    QString line = reply;
+    if (line.endsWith(QLatin1Char('\n'))) {
+        const std::string text = line.toLatin1().toStdString();
+        if (CheckResponseLine(text).crcOk) line.chop(5);
+    }
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line.mid(from);
+}
+
 UartSession::Found UartSession::Uart_Search() {
     if (searching_) return Found::None;
     searching_ = true;
@@ -193,7 +207,7 @@ UartSession::Found UartSession::Uart_Search() {
         log(QStringLiteral("No Device Detected.\r\n"));
         const qsizetype isp = reply.indexOf(QLatin1String("$ISP029"));
         if (portOpen() && isp >= 0) {
-            found = foundIspDevice(reply.mid(isp + 7));
+            found = foundIspDevice(IspBanner(reply, isp + 7));
             break;
         }
         rxTimer_.stop();
@@ -209,7 +223,12 @@ UartSession::Found UartSession::foundDevice() {
     log(QStringLiteral("Got One Device!\r\n"));
     connected_ = true;
     emit deviceFound(false);
-    devices_.current = DeviceTable::ClampIndex(devices_.count);
+    // The row is reserved before the descriptors are read: announcements of networked devices
+    // handled during the waits below take the rows after it instead of sharing its index.
+    const int index = DeviceTable::ClampIndex(devices_.count);
+    devices_.current = index;
+    devices_.count = index + 1;
+    devices_.records[index] = DeviceRecord{};
     Uart_SendCommand(kModeGet, SYS_DSCPT);
     if (!connected_) return Found::None; // lost on the way
     devices_.Current().selected = SlotSelector{0};
@@ -220,9 +239,8 @@ UartSession::Found UartSession::foundDevice() {
     if (!connected_) return Found::None;
     DeviceRecord& record = devices_.Current();
     if (record.inputs[0].modesSelectable == 1) emit enableModeButtons();
-    devices_.count = std::min(devices_.count + 1, static_cast<std::int32_t>(kMaxDevices));
     record.serialDevice = 1;
-    emit deviceRow(devices_.count, portName_, QString::fromStdString(record.product),
+    emit deviceRow(index + 1, portName_, QString::fromStdString(record.product),
                    QStringLiteral(" ") + QString::fromStdString(record.description) +
                        QStringLiteral(" "));
     record.inputs[0].currentMode = kModeUnknown;
@@ -234,9 +252,13 @@ UartSession::Found UartSession::foundIspDevice(const QString& banner) {
     link_.ispFlag = 1;
     connected_ = true;
     emit deviceFound(true);
-    devices_.count = std::min(devices_.count + 1, static_cast<std::int32_t>(kMaxDevices));
-    devices_.Current().serialDevice = 1;
-    emit deviceRow(devices_.count, portName_, banner, QStringLiteral("ISP Mode"));
+    // the record of this row, not record 0: networked devices may already hold the first rows
+    const int index = DeviceTable::ClampIndex(devices_.count);
+    devices_.current = index;
+    devices_.count = index + 1;
+    devices_.records[index] = DeviceRecord{};
+    devices_.records[index].serialDevice = 1;
+    emit deviceRow(index + 1, portName_, banner, QStringLiteral("ISP Mode"));
     return Found::Isp;
 }
 
