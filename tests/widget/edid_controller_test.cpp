@@ -405,6 +405,9 @@ private slots:
         for (int i = 0; i < ids.size(); ++i)
             rig.device.Slot(0x3000 + i) = Sample(ids[i]);
         rig.Connect();
+        // "EDID Analyzer" goes beside "Commander" when it stands too far from it
+        rig.form->Form3->move(100, 100);
+        QCOMPARE(rig.form->Form2->pos(), QPoint(889, 154));
         for (int i = 0; i < ids.size(); ++i) {
             rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7 + i);
             rig.Mark();
@@ -422,6 +425,10 @@ private slots:
             QVERIFY(rig.form->Form2->isVisible());
             QCOMPARE(rig.form->GroupBox5->window(), rig.form->Form2);
         }
+        QCOMPARE(rig.form->Form2->pos(), QPoint(100 + 465, 100));
+        rig.form->Form2->move(300, 350); // near enough: it stays where the operator put it
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QCOMPARE(rig.form->Form2->pos(), QPoint(300, 350));
         // the wrapped audio row of the first sample
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->SpeedButton_AnalysisEdid->click();
