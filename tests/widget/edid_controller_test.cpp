@@ -501,6 +501,27 @@ private slots:
         QVERIFY(QFile::exists(rig.Path("a.bin")));
     }
 
+    // Another handler sends during a save's waits (a grid row selected: ND_SEL, ND_DSCPT): the
+    // later chunks may come from another slot, so the read is not used.
+    void aForeignCommandSpoilsTheRead() {
+        Rig rig;
+        rig.device.Slot(0x1000) = Sample("6311a3e944772acc");
+        rig.Connect();
+        rig.dialogs.saveAnswer = rig.Path("mixed.bin");
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(2); // output 1
+        bool once = false;
+        rig.device.onRequest = [&](const tavo::test::Request& r) {
+            if (r.name != "ND_ED0B" || std::exchange(once, true)) return;
+            // after the chunk's answer is handled, before its wait ends
+            QTimer::singleShot(35, [&] { rig.form->Discovery->StringGrid1SelectCell(0, 1); });
+        };
+        StatusRecorder status(rig.Label2());
+        rig.form->SpeedButton_SaveEdid->click();
+        QVERIFY(rig.device.Names().contains("GET ND_DSCPT"));
+        QVERIFY(!QFile::exists(rig.Path("mixed.bin")));
+        QVERIFY(status.seen.contains("Save Edid Failed. [red]"));
+    }
+
     // The port dies in the middle of a save: nothing more is written, no file appears.
     void aLostPortEndsTheOperation() {
         Rig rig;

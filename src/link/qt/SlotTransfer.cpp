@@ -9,6 +9,13 @@ SlotTransfer::SlotTransfer(UartSession& session, QObject* parent)
     : QObject(parent), session_(session) {
     connect(&session_, &UartSession::disconnected, this, [this] { lost_ = true; });
     connect(&session_, &UartSession::responseHandled, this, &SlotTransfer::onResponse);
+    connect(&session_, &UartSession::commandSending, this, [this](int) {
+        // the sequence's own send announces itself first; anything else is foreign
+        if (sending_)
+            sending_ = false;
+        else
+            interrupted_ = true;
+    });
 }
 
 bool SlotTransfer::connected() const {
@@ -34,7 +41,9 @@ bool SlotTransfer::send(std::uint8_t mode, std::uint16_t command, std::uint16_t 
     }
     awaited_ = command;
     answered_ = answerOk_ = answerNg_ = false;
+    sending_ = true;
     session_.Uart_SendCommand(mode, command, length, data);
+    sending_ = false;
     awaited_ = -1;
     if (!session_.isConnected()) lost_ = true;
     return !lost_;
@@ -57,6 +66,7 @@ bool SlotTransfer::Select(SlotSelector slot) {
 
 SlotRead SlotTransfer::Read(SlotSelector slot) {
     SlotRead r;
+    interrupted_ = false; // what ran before (a poll during a dialog) does not matter here
     if (!Select(slot)) {
         r.lost = true;
         return r;
@@ -66,12 +76,14 @@ SlotRead SlotTransfer::Read(SlotSelector slot) {
         r.arrived[i] = answerOk_;
     }
     r.lost = lost_;
+    r.interrupted = interrupted_;
     r.image = session_.transfer();
     return r;
 }
 
 SlotWrite SlotTransfer::Write(SlotSelector slot, const EdidImage& image) {
     SlotWrite w;
+    interrupted_ = false;
     if (!Select(slot)) {
         w.lost = true;
         return w;
@@ -83,6 +95,7 @@ SlotWrite SlotTransfer::Write(SlotSelector slot, const EdidImage& image) {
         w.refused = w.refused || answerNg_;
     }
     w.lost = lost_;
+    w.interrupted = interrupted_;
     return w;
 }
 

@@ -31,17 +31,22 @@ struct SlotRead {
     std::array<bool, 4> arrived{}; // chunk i answered with a good CRC during its own GET
     EdidImage image{};             // the transfer image after the four GETs
     bool lost = false;             // the port closed on the way
-    bool complete() const { return !lost && arrived[0] && arrived[1] && arrived[2] && arrived[3]; }
-    int arrivedCount() const { return arrived[0] + arrived[1] + arrived[2] + arrived[3]; }
+    // another command went out in the middle (another slot may have been selected): the chunks
+    // may not belong together
+    bool interrupted = false;
+    bool complete() const {
+        return !lost && !interrupted && arrived[0] && arrived[1] && arrived[2] && arrived[3];
+    }
 };
 
 struct SlotWrite {
     std::array<bool, 4> acknowledged{}; // chunk i answered "OK"
     bool refused = false;               // a chunk was answered "NG"
     bool lost = false;                  // the port closed on the way
+    bool interrupted = false;           // another command went out in the middle
     bool acknowledgedAll() const {
-        return !lost && !refused && acknowledged[0] && acknowledged[1] && acknowledged[2] &&
-               acknowledged[3];
+        return !lost && !refused && !interrupted && acknowledged[0] && acknowledged[1] &&
+               acknowledged[2] && acknowledged[3];
     }
 };
 
@@ -54,9 +59,15 @@ public:
     bool connected() const;
     // True once the port closed after the last Start.
     bool lost() const { return lost_; }
+    // True once a command that is not part of the sequence went out during the last Read or
+    // Write (a handler that ran during one of the sequence's waits).
+    bool interrupted() const { return interrupted_; }
 
     // A sequence starts: from here on, a closed port ends it (nothing more is sent).
-    void Start() { lost_ = !connected(); }
+    void Start() {
+        lost_ = !connected();
+        interrupted_ = false;
+    }
     // Start, then SET SYS_STM: an EDID dialog or transfer starts.
     void Begin();
     // SET SYS_CTM: it has ended (not sent once the port is gone).
@@ -77,6 +88,8 @@ private:
 
     UartSession& session_;
     bool lost_ = true;
+    bool interrupted_ = false;
+    bool sending_ = false; // inside the sequence's own Uart_SendCommand, before its write
     // the command whose answer is awaited by the running send, and what it brought
     int awaited_ = -1;
     bool answered_ = false;

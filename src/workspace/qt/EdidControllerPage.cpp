@@ -238,7 +238,7 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     setPollOn(false);
     const SlotWrite w = slots_->Write(*slot, transfer_.image);
     setPollOn(true);
-    if (w.lost || w.refused)
+    if (w.lost || w.refused || w.interrupted)
         showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
     else
         showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
@@ -305,7 +305,7 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
             failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
         } else {
             const SlotWrite w = slots_->Write(*dest, r.image);
-            ok = !w.lost && !w.refused;
+            ok = !w.lost && !w.refused && !w.interrupted;
         }
     }
     slots_->End();
