@@ -73,7 +73,7 @@ struct Connection {
             return true;
         PrintError("the device has no " + SlotName(slot) + " (inputs " +
                    std::to_string(r.inputCount) + ", outputs " + std::to_string(r.outputCount) +
-                   ", user transfers " + std::to_string(r.userCount) + ", internal transfers " +
+                   ", user slots " + std::to_string(r.userCount) + ", internal slots " +
                    std::to_string(r.internalCount) + ")");
         return false;
     }
@@ -133,7 +133,7 @@ int Write(const SlotOptions& o) {
     if (!slot) return kExitError;
     if (!IsWritableSlot(*slot)) {
         PrintError(SlotName(*slot) +
-                   " is read only: only input and user transfers take an EDID; nothing sent");
+                   " is read only: only input and user slots take an EDID; nothing sent");
         return kExitFailed;
     }
     EdidImage image{};
