@@ -25,6 +25,7 @@
 #include "edid/NewEdidTemplate.h"
 #include "link/SlotName.h"
 #include "link/qt/UartController.h"
+#include "support/DevSim.h"
 #include "support/RecordingDialogs.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/qt/EdidControllerPage.h"
@@ -49,39 +50,20 @@ const QString kA = "6311a3e944772acc", kB = "002d10c53aa9561f", kC = "003e3a8684
 // The simulator: I=2 O=1 U=3 N=2, output1, user3 and internal2 preloaded; its state in a
 // directory of its own.
 struct Sim {
-    QTemporaryDir dir;
-    QProcess process;
-    QString path;
-    explicit Sim(const QStringList& extra = {}) {
-        QDir().mkpath(State());
-        process.setProgram(QStringLiteral(TAVO_BINARY_DIR "/tools/devsim/tavo-devsim"));
-        process.setArguments(QStringList{"--mode-poll", "0",
-                                         "--inputs",    "2",
-                                         "--outputs",   "1",
-                                         "--users",     "3",
-                                         "--internals", "2",
-                                         "--slot",      "output1=" + SamplePath(kA),
-                                         "--slot",      "user3=" + SamplePath(kB),
-                                         "--slot",      "internal2=" + SamplePath(kC),
-                                         "--state-dir", State(),
-                                         "--log",       dir.filePath("devsim.log")} +
-                             extra);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start();
-        if (!process.waitForStarted(5000)) return;
-        while (!process.canReadLine() && process.waitForReadyRead(5000)) {
-        }
-        path = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~Sim() {
-        process.terminate();
-        if (!process.waitForFinished(3000)) process.kill();
-        process.waitForFinished(1000);
-    }
-    QString State() const { return dir.filePath("state"); }
+    QTemporaryDir stateDir; // made before the simulator, which loads and writes it
+    tavo::testing::DevSim sim;
+    const QString& path = sim.path;
+
+    explicit Sim(const QStringList& extra = {})
+        : sim(QStringList{"--mode-poll", "0", "--inputs", "2", "--outputs", "1", "--users", "3",
+                          "--internals", "2", "--slot", "output1=" + SamplePath(kA), "--slot",
+                          "user3=" + SamplePath(kB), "--slot", "internal2=" + SamplePath(kC),
+                          "--state-dir", stateDir.path()} +
+              extra) {}
+    QString State() const { return stateDir.path(); }
     QByteArray Slot(const QString& name) const { return ReadAll(State() + "/" + name + ".bin"); }
     QString Mode() const { return QString::fromLatin1(ReadAll(State() + "/mode")).trimmed(); }
-    QString Log() const { return QString::fromLatin1(ReadAll(dir.filePath("devsim.log"))); }
+    QString Log() const { return sim.Log(); }
     // Requests logged so far (the lines that are not events).
     QStringList Requests() const {
         QStringList out;
