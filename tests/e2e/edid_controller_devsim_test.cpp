@@ -257,6 +257,11 @@ private slots:
                      reinterpret_cast<const char*>(w.form->EdidController->AnalysedImage()->data()),
                      256),
                  ReadAll(SamplePath(kA)));
+        // and "open in the creator" opens the analysed EDID, not what the save left behind
+        w.form->SpeedButton_OpenEdid_Analysis->click();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.state.creatorRecord.image.data()), 256),
+                 ReadAll(SamplePath(kA)));
+        QVERIFY(!w.form->Form2->isVisible());
     }
 
     // Answers dropped, corrupted or late: no file, no analysis, no copy.

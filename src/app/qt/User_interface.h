@@ -21,6 +21,7 @@ namespace tavo {
 
 class DeviceGrid;
 class EdidControllerPage;
+class EdidCreatorPage;
 class SingleInstanceGuard;
 class StringGrid;
 class TThread_Uart_Api;
@@ -151,6 +152,8 @@ public:
     UartController* Uart = nullptr;
     // "EDID Controller" and the "EDID Analyzer" window: slot transfers, modes, the analysis.
     EdidControllerPage* EdidController = nullptr;
+    // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
+    EdidCreatorPage* Creator = nullptr;
 
 signals:
     void closed();

@@ -1,0 +1,442 @@
+#include "workspace/qt/EdidCreatorPage.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QWheelEvent>
+
+#include "app/qt/Dialogs.h"
+#include "edid/EdidImage.h"
+#include "link/DeviceModel.h"
+#include "link/qt/UartController.h"
+#include "workspace/CreatorBuild.h"
+#include "workspace/CreatorRules.h"
+#include "workspace/CreatorTables.h"
+
+namespace tavo {
+
+namespace {
+
+using namespace tavo::creator;
+
+const QString kEdidFilter = QStringLiteral("EDID (*.bin)");
+const QString kCreatedName = QStringLiteral("Created EDID.bin");
+const QString kOpenOk = QStringLiteral("Edid Open OK.\r\n");
+const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
+const QString kOk = QStringLiteral("Ok.");
+constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
+
+QString FromLatin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+QString FromLatin1(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QColor ColourOf(FontColour c) {
+    return c == FontColour::Red ? kCreatorRed : QColor(Qt::black);
+}
+
+// The font colour of a label, check box or edit.
+void SetFontColour(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    if (p.color(QPalette::WindowText) == colour && p.color(QPalette::Text) == colour) return;
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Text, colour);
+    p.setColor(QPalette::ButtonText, colour);
+    w->setPalette(p);
+}
+
+bool IsRadio(const QAbstractButton* b) {
+    return b->autoExclusive();
+}
+
+} // namespace
+
+EdidCreatorPage::EdidCreatorPage(EdidRecord& record, UartController* uart, QObject* parent)
+    : QObject(parent), record_(record), uart_(uart) {}
+
+template <class T> T* EdidCreatorPage::find(const QString& name) const {
+    if (root_) {
+        if (T* w = root_->findChild<T*>(name)) return w;
+    }
+    // the pages may live in a window of their own ("Commander")
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top == root_) continue;
+            if (top->objectName() == name)
+                if (auto* self = qobject_cast<T*>(top)) return self;
+            if (T* w = top->findChild<T*>(name)) return w;
+        }
+    }
+    return nullptr;
+}
+
+void EdidCreatorPage::attach(QWidget* root) {
+    root_ = root;
+    const auto& checkNames = CreatorPage::CheckNames();
+    const auto& editNames = CreatorPage::EditNames();
+    checks_.assign(checkNames.size(), nullptr);
+    edits_.assign(editNames.size(), nullptr);
+    for (std::size_t i = 0; i < checkNames.size(); ++i) {
+        auto* b = find<QAbstractButton>(FromLatin1(checkNames[i]));
+        checks_[i] = b;
+        if (!b) continue;
+        const int index = static_cast<int>(i);
+        connect(b, &QAbstractButton::toggled, this,
+                [this, index](bool on) { onCheckToggled(index, on); });
+    }
+    for (std::size_t i = 0; i < editNames.size(); ++i) {
+        auto* e = find<QLineEdit>(FromLatin1(editNames[i]));
+        edits_[i] = e;
+        if (!e) continue;
+        const int index = static_cast<int>(i);
+        connect(e, &QLineEdit::textChanged, this,
+                [this, index](const QString& text) { onTextChanged(index, text); });
+    }
+    audioPanels_.clear();
+    for (const auto& panel : kAudioPanels)
+        audioPanels_.emplace_back(find<QFrame>(FromLatin1(panel.panel)));
+    hdrPanel_ = find<QFrame>(FromLatin1(kHdrPanel));
+    warning_ = find<QLabel>(FromLatin1(kWarningLine));
+    label3_ = find<QLabel>(QStringLiteral("Label3"));
+    upload_ = find<QAbstractButton>(QStringLiteral("SpeedButton_CopyEdid_Creator"));
+    uploadSlot_ = find<QComboBox>(QStringLiteral("ComboBox_EdidSel_Upload"));
+    scrollBox_ = find<QScrollArea>(QStringLiteral("ScrollBox1"));
+    pageControl2_ = find<QTabWidget>(QStringLiteral("PageControl2"));
+
+    const struct {
+        const char* name;
+        void (EdidCreatorPage::*handler)();
+    } buttons[] = {
+        {"SpeedButton_OpenEdid_New", &EdidCreatorPage::SpeedButton_OpenEdid_NewClick},
+        {"SpeedButton_OpenEdid_Creator", &EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick},
+        {"SpeedButton_OpenEdid_Analysis", &EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick},
+        {"SpeedButton_SaveEdid_Creator", &EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick},
+        {"SpeedButton_CopyEdid_Creator", &EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick},
+    };
+    for (const auto& b : buttons)
+        if (auto* w = find<QAbstractButton>(QLatin1String(b.name)))
+            connect(w, &QAbstractButton::clicked, this, b.handler, Qt::UniqueConnection);
+
+    if (scrollBox_) {
+        scrollBox_->installEventFilter(this);
+        scrollBox_->viewport()->installEventFilter(this);
+    }
+    // "Audio2" hands the keyboard to its scroll box whenever it is shown
+    audio2_ = find<QWidget>(QStringLiteral("TabSheet11"));
+    if (audio2_) audio2_->installEventFilter(this);
+
+    setWarningColour(kCreatorRed);
+    refresh();
+}
+
+// ---- binding
+
+void EdidCreatorPage::onCheckToggled(int index, bool checked) {
+    if (syncing_) return;
+    QAbstractButton* b = checks_[static_cast<std::size_t>(index)];
+    // of a radio pair only the button that becomes checked speaks; the page unchecks the other
+    if (b && IsRadio(b) && !checked) return;
+    ChangeCheck(page_, record_.status, CreatorPage::CheckNames()[static_cast<std::size_t>(index)],
+                checked);
+    refresh();
+}
+
+void EdidCreatorPage::onTextChanged(int index, const QString& text) {
+    if (syncing_) return;
+    ChangeText(page_, record_.status, CreatorPage::EditNames()[static_cast<std::size_t>(index)],
+               text.toLatin1().toStdString());
+    refresh();
+}
+
+void EdidCreatorPage::refresh() {
+    syncing_ = true;
+    const auto& checkNames = CreatorPage::CheckNames();
+    for (std::size_t i = 0; i < checks_.size(); ++i) {
+        QAbstractButton* b = checks_[i];
+        if (!b) continue;
+        const bool want = page_.Checked(checkNames[i]);
+        // a radio button is unchecked by checking its partner
+        if (b->isChecked() != want && (want || !IsRadio(b))) b->setChecked(want);
+        SetFontColour(b, ColourOf(page_.Colour(checkNames[i])));
+    }
+    const auto& editNames = CreatorPage::EditNames();
+    for (std::size_t i = 0; i < edits_.size(); ++i) {
+        QLineEdit* e = edits_[i];
+        if (!e) continue;
+        const QString want = FromLatin1(page_.Text(editNames[i]));
+        if (e->text() != want) e->setText(want);
+        SetFontColour(e, ColourOf(page_.Colour(editNames[i])));
+    }
+    if (warning_) warning_->setText(FromLatin1(page_.Warning()));
+    for (std::size_t i = 0; i < audioPanels_.size(); ++i)
+        if (QFrame* panel = audioPanels_[i])
+            panel->setFixedHeight(AudioPanelHeight(page_, static_cast<int>(i)));
+    if (hdrPanel_) hdrPanel_->setFixedHeight(HdrPanelHeight(page_));
+    syncing_ = false;
+}
+
+void EdidCreatorPage::setLabel(QLabel* label, const QString& text, const QColor& colour) {
+    if (!label) return;
+    SetFontColour(label, colour);
+    label->setText(text);
+}
+
+void EdidCreatorPage::setWarningColour(const QColor& colour) {
+    warningColour_ = colour;
+    if (warning_) SetFontColour(warning_, colour);
+}
+
+// ---- shared pieces of the buttons
+
+creator::CalendarDate EdidCreatorPage::today() const {
+    return today_ ? today_() : creator::Today();
+}
+
+bool EdidCreatorPage::connected() const {
+    return uart_ && uart_->session().isConnected();
+}
+
+void EdidCreatorPage::send(std::uint16_t command, std::uint16_t length, const std::uint8_t* data) {
+    if (connected()) uart_->Uart_SendCommand(kModeSet, command, length, data);
+}
+
+void EdidCreatorPage::setDebugText(const QString& text) {
+    if (auto* memo = find<QPlainTextEdit>(QStringLiteral("Memo_Debug"))) memo->setPlainText(text);
+}
+
+// Nothing loaded yet: ask for New or Open for a while, then take it back.
+void EdidCreatorPage::showNoTemplate() {
+    QPointer<EdidCreatorPage> self(this);
+    const QString noTemplate = FromLatin1(kNoTemplateWarning);
+    page_.SetWarning(std::string(kNoTemplateWarning));
+    setWarningColour(kCreatorNavy);
+    refresh();
+    setLabel(label3_, FromLatin1(kCreateError), kCreatorRed);
+    UartController::Uart_Wait(kNoTemplateWaitMs);
+    if (!self) return;
+    setWarningColour(kCreatorRed);
+    // a rule that spoke meanwhile keeps its own words
+    if (page_.Warning() == kNoTemplateWarning) page_.SetWarning({});
+    refresh();
+    if (label3_ && label3_->text() == FromLatin1(kCreateError)) label3_->clear();
+}
+
+// "Create Error!" on the status line for a second.
+void EdidCreatorPage::showCreateError() {
+    QPointer<EdidCreatorPage> self(this);
+    setLabel(label3_, FromLatin1(kCreateError), kCreatorRed);
+    UartController::Uart_Wait(kCreateErrorWaitMs);
+    if (!self) return;
+    if (label3_ && label3_->text() == FromLatin1(kCreateError)) label3_->clear();
+}
+
+// The page could not be built ("... Not A Number!", "Edid Over Size."): the reason on the warning
+// line, nothing is saved or uploaded.
+void EdidCreatorPage::showBuildFailure(const std::string& message) {
+    page_.SetWarning(message);
+    setWarningColour(kCreatorRed);
+    refresh();
+    showCreateError();
+}
+
+void EdidCreatorPage::loadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setDebugText(kOpenFail);
+        return;
+    }
+    setDebugText(kOpenOk);
+    const QByteArray bytes = file.read(static_cast<qint64>(kEdidSize));
+    const EdidImage image =
+        ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                       static_cast<std::size_t>(std::max<qsizetype>(bytes.size(), 0)));
+    OpenImage(record_, page_, image, today());
+    refresh();
+}
+
+// ---- the buttons
+
+void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
+    OpenNew(record_, page_, today());
+    refresh();
+}
+
+void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
+    if (busy_) return;
+    QPointer<EdidCreatorPage> self(this);
+    busy_ = true;
+    send(SYS_STM);
+    const QString path = Dialogs::Current().OpenFile(root_, kEdidFilter);
+    if (!self) return;
+    if (!path.isEmpty()) loadFile(path);
+    send(SYS_CTM);
+    if (!self) return;
+    busy_ = false;
+}
+
+void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
+    const std::optional<EdidImage> image = analysedImage_ ? analysedImage_() : std::nullopt;
+    if (!image) return;
+    std::uint16_t status = 0;
+    if (!ValidateImage(*image, status)) return; // an invalid analysis opens nothing
+    OpenImage(record_, page_, *image, today());
+    refresh();
+    if (auto* analyzer = find<QWidget>(QStringLiteral("Form2")); analyzer && analyzer->isWindow())
+        analyzer->close();
+    if (auto* pages = find<QTabWidget>(QStringLiteral("PageControl1")))
+        if (auto* sheet = find<QWidget>(QStringLiteral("TabSheet4")))
+            pages->setCurrentWidget(sheet);
+    if (pageControl2_)
+        if (auto* sheet = find<QWidget>(QStringLiteral("TabSheet5")))
+            pageControl2_->setCurrentWidget(sheet);
+}
+
+void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
+    if (busy_) return;
+    if (SaveGate(record_.status) == Gate::NoTemplate) {
+        showNoTemplate();
+        return;
+    }
+    if (const BuildResult built = Build(page_, record_); !built) {
+        showBuildFailure(built.message);
+        return;
+    }
+    const EdidImage image = record_.image; // what this save writes, whatever runs meanwhile
+    QPointer<EdidCreatorPage> self(this);
+    busy_ = true;
+    send(SYS_STM);
+    const QString path = Dialogs::Current().SaveFile(root_, kEdidFilter, kCreatedName);
+    if (!self) return;
+    if (!path.isEmpty()) {
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly)) {
+            setDebugText(kOpenOk);
+            file.write(reinterpret_cast<const char*>(image.data()),
+                       static_cast<qint64>(image.size()));
+            if (!file.commit()) setDebugText(kOpenFail);
+        } else {
+            setDebugText(kOpenFail);
+        }
+    }
+    send(SYS_CTM);
+    if (!self) return;
+    busy_ = false;
+}
+
+void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
+    if (busy_) return; // a second click while an upload runs
+    if (!connected()) return;
+    switch (UploadGate(record_.status)) {
+    case Gate::InputError:
+        showCreateError();
+        return;
+    case Gate::NoTemplate:
+        showNoTemplate();
+        return;
+    case Gate::Build:
+        break;
+    }
+    QPointer<EdidCreatorPage> self(this);
+    busy_ = true;
+    const BuildResult built = Build(page_, record_);
+    if (upload_) upload_->setEnabled(false);
+
+    SlotSelector slot{};
+    bool haveSlot = false;
+    if (uploadSlot_ && uart_) {
+        const DeviceRecord& r = uart_->session().devices().Current();
+        const auto at = SlotAtPosition(SlotList::Upload, uploadSlot_->currentIndex(), r.inputCount,
+                                       r.outputCount, r.userCount, r.internalCount);
+        // only input and user slots take an EDID
+        if (at && (at->kind() == SlotKind::Input || at->kind() == SlotKind::User)) {
+            slot = *at;
+            haveSlot = true;
+        }
+    }
+
+    if (!built) {
+        showBuildFailure(built.message);
+    } else if (!ValidateImage(record_.image, record_.status)) {
+        setLabel(label3_, FromLatin1(ValidationMessage(record_.status)), kCreatorRed);
+    } else if (!haveSlot) {
+        showCreateError(); // no slot chosen (an empty list, the separator)
+    } else {
+        const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
+        setLabel(label3_, kOk, Qt::black);
+        uart_->session().pollTimer().stop();
+        uart_->session().devices().Current().selected = slot;
+        const auto selector = slot.bytes();
+        send(ND_SEL, static_cast<std::uint16_t>(selector.size()), selector.data());
+        constexpr std::uint16_t kChunks[] = {ND_ED0A, ND_ED0B, ND_ED1A, ND_ED1B};
+        constexpr std::size_t kChunkSize = kEdidSize / 4;
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (!self || !connected()) break; // a disconnect ends the upload
+            send(kChunks[i], static_cast<std::uint16_t>(kChunkSize), image.data() + i * kChunkSize);
+        }
+        if (!self) return;
+        UartController::Uart_Wait(kUploadSettleWaitMs);
+        if (!self) return;
+        if (label3_) label3_->clear();
+        if (connected()) uart_->session().pollTimer().start();
+    }
+    if (!self) return;
+    UartController::Uart_Wait(kUploadButtonWaitMs);
+    if (!self) return;
+    if (upload_) upload_->setEnabled(true);
+    busy_ = false;
+    emit uploadFinished();
+}
+
+// ---- "Audio2" scrolling
+
+void EdidCreatorPage::ScrollBox1MouseWheelDown() {
+    if (scrollBox_)
+        scrollBox_->verticalScrollBar()->setValue(scrollBox_->verticalScrollBar()->value() +
+                                                  kScrollBoxWheelStep);
+}
+
+void EdidCreatorPage::ScrollBox1MouseWheelUp() {
+    if (scrollBox_)
+        scrollBox_->verticalScrollBar()->setValue(scrollBox_->verticalScrollBar()->value() -
+                                                  kScrollBoxWheelStep);
+}
+
+void EdidCreatorPage::TabSheet11Show() {
+    if (scrollBox_) scrollBox_->setFocus(Qt::OtherFocusReason);
+}
+
+bool EdidCreatorPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && audio2_ && watched == audio2_) {
+        TabSheet11Show();
+        return false;
+    }
+    if (event->type() == QEvent::Wheel && scrollBox_ &&
+        (watched == scrollBox_ || watched == scrollBox_->viewport())) {
+        // one step per notch of the wheel; finer wheels add up to a notch first
+        wheelRemainder_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
+        while (wheelRemainder_ <= -kWheelNotch) {
+            ScrollBox1MouseWheelDown();
+            wheelRemainder_ += kWheelNotch;
+        }
+        while (wheelRemainder_ >= kWheelNotch) {
+            ScrollBox1MouseWheelUp();
+            wheelRemainder_ -= kWheelNotch;
+        }
+        event->accept();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace tavo

@@ -1,0 +1,128 @@
+#pragma once
+// The "EDID Creator" pages on the main window: binds the page's controls (found by object name)
+// to a CreatorPage value and the creator's EdidRecord, and does the page's device and file work.
+//
+// Every change of a control runs the creator's rules on the value (ChangeText / ChangeCheck) and
+// the controls are then refreshed from it: check states, texts, font colours, the warning line
+// and the heights of the folding panels. Loading an EDID (New, Open, Open from the analyzer) sets
+// the value the same way, so the rules run as they do for the operator's input.
+//
+//   auto* creator = new tavo::EdidCreatorPage(state.creatorRecord, form->Uart, form);
+//   creator->setAnalysedImage([...] { return the analysed EDID, or nullopt; });
+//   creator->attach(form);
+#include <QColor>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "edid/EdidRecord.h"
+#include "workspace/CreatorLoad.h"
+#include "workspace/CreatorPage.h"
+
+class QAbstractButton;
+class QComboBox;
+class QEvent;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QScrollArea;
+class QTabWidget;
+class QWidget;
+
+namespace tavo {
+
+class UartController;
+
+// Fixed waits of the creator's buttons, in milliseconds.
+inline constexpr unsigned kNoTemplateWaitMs = 2000;
+inline constexpr unsigned kCreateErrorWaitMs = 1000;
+inline constexpr unsigned kUploadSettleWaitMs = 800;
+inline constexpr unsigned kUploadButtonWaitMs = 150;
+inline constexpr int kScrollBoxWheelStep = 15;
+
+// The warning line's colours: red for a broken rule, navy blue when asking for a template.
+inline const QColor kCreatorRed(0xFF, 0x00, 0x00);
+inline const QColor kCreatorNavy(0x00, 0x00, 0x80);
+
+class EdidCreatorPage : public QObject {
+    Q_OBJECT
+public:
+    // The analysed EDID that "Open from the analyzer" opens; nullopt when the last analysis has
+    // no valid EDID.
+    using AnalysedImage = std::function<std::optional<EdidImage>()>;
+
+    EdidCreatorPage(EdidRecord& record, UartController* uart, QObject* parent = nullptr);
+
+    // Finds the controls under `root` (and in the windows the pages may move to) and connects
+    // them. Shows the page value's start state.
+    void attach(QWidget* root);
+    void setAnalysedImage(AnalysedImage source) { analysedImage_ = std::move(source); }
+    // The date a New EDID takes its year and week from (today by default).
+    void setToday(std::function<creator::CalendarDate()> today) { today_ = std::move(today); }
+
+    const creator::CreatorPage& page() const { return page_; }
+    EdidRecord& record() { return record_; }
+    // A file dialog, a save or an upload is in progress (its waits let other handlers run).
+    bool busy() const { return busy_; }
+
+    // ---- the handlers
+    void SpeedButton_OpenEdid_NewClick();
+    void SpeedButton_OpenEdid_CreatorClick();
+    void SpeedButton_OpenEdid_AnalysisClick();
+    void SpeedButton_SaveEdid_CreatorClick();
+    void SpeedButton_CopyEdid_CreatorClick();
+    void ScrollBox1MouseWheelDown();
+    void ScrollBox1MouseWheelUp();
+    void TabSheet11Show();
+
+signals:
+    // An upload ended (sent, refused or cut short by a disconnect) and its button is back.
+    void uploadFinished();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    template <class T> T* find(const QString& name) const;
+    void onCheckToggled(int index, bool checked);
+    void onTextChanged(int index, const QString& text);
+    // Shows the page value: every control that differs, the warning line, the panels' heights.
+    void refresh();
+    void setLabel(QLabel* label, const QString& text, const QColor& colour);
+    void setWarningColour(const QColor& colour);
+    void showNoTemplate();
+    void showCreateError();
+    void showBuildFailure(const std::string& message);
+    bool connected() const;
+    void send(std::uint16_t command, std::uint16_t length = 0, const std::uint8_t* data = nullptr);
+    void setDebugText(const QString& text);
+    creator::CalendarDate today() const;
+    void loadFile(const QString& path);
+
+    EdidRecord& record_;
+    QPointer<UartController> uart_;
+    creator::CreatorPage page_;
+    AnalysedImage analysedImage_;
+    std::function<creator::CalendarDate()> today_;
+
+    QPointer<QWidget> root_;
+    std::vector<QPointer<QAbstractButton>> checks_; // by CreatorPage::IndexOf
+    std::vector<QPointer<QLineEdit>> edits_;        // by IndexOf - number of checks
+    std::vector<QPointer<QFrame>> audioPanels_;     // by kAudioPanels index
+    QPointer<QFrame> hdrPanel_;
+    QPointer<QLabel> warning_, label3_;
+    QPointer<QAbstractButton> upload_;
+    QPointer<QComboBox> uploadSlot_;
+    QPointer<QScrollArea> scrollBox_;
+    QPointer<QTabWidget> pageControl2_;
+    QPointer<QWidget> audio2_; // TabSheet11
+    QColor warningColour_ = kCreatorRed;
+    int wheelRemainder_ = 0;
+    bool syncing_ = false;
+    bool busy_ = false;
+};
+
+} // namespace tavo

@@ -1,0 +1,714 @@
+// The "EDID Creator" pages on the real main window: every control of the page value exists under
+// its name with its caption, typed texts and clicks reach the rules (warning line, colours, twins,
+// folding panels), the loaders fill the widgets, and Save and Upload do their file and device
+// work (an in-memory device here; the simulator in the end-to-end tests).
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QtTest>
+#include <memory>
+#include <set>
+
+#include "app/qt/AppState.h"
+#include "app/qt/User_interface.h"
+#include "edid/EdidImage.h"
+#include "edid/NewEdidTemplate.h"
+#include "link/Response.h"
+#include "link/qt/MemoryTransport.h"
+#include "link/qt/UartController.h"
+#include "support/RecordingDialogs.h"
+#include "workspace/CreatorBuild.h"
+#include "workspace/CreatorRules.h"
+#include "workspace/CreatorTables.h"
+#include "workspace/qt/EdidCreatorPage.h"
+
+namespace creator_page_test {
+
+using namespace tavo;
+using namespace tavo::creator;
+using tavo::test::RecordingDialogs;
+using tavo::test::ScopedDialogs;
+
+QString Q(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+constexpr CalendarDate kFixedDay{2015, 4, 8}; // week 15 of 2015
+
+// A device on an in-memory port: answers the search and acknowledges every SET; keeps every
+// request line it received.
+struct Device {
+    MemoryTransport* transport = new MemoryTransport;
+    std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
+
+    Device() {
+        transport->present = {"/dev/fake-matrix"};
+        auto pending = std::make_shared<QByteArray>();
+        auto* t = transport;
+        auto log = lines;
+        t->onWrite = [t, pending, log](const QByteArray& b) {
+            *pending += b;
+            if (!pending->endsWith("\r\n")) return;
+            const QByteArray line = std::exchange(*pending, {});
+            log->append(line);
+            auto answer = [t](const std::string& body) {
+                t->deliver(QByteArray::fromStdString(MakeResponseLine(body)));
+            };
+            if (line.contains("$ENTRANCE"))
+                answer("$ACCEPT");
+            else if (line.contains("SYS_DSCPT")) // 2 inputs, 1 output, 2 user, 3 internal
+                answer("V\fP\fWall Matrix\fHall\f-\f1.0\fT\f2\f1\f2\f3\f");
+            else if (line.contains("ND_DSCPT"))
+                answer("0\f0\f0\fF\fT\fT\fF\fF\f");
+            else
+                answer("OK\f");
+        };
+    }
+    int Count(const char* command) const {
+        int n = 0;
+        for (const QByteArray& l : *lines)
+            if (l.contains(command)) ++n;
+        return n;
+    }
+    // The payload hex of the last request with this command.
+    QByteArray Payload(const char* command) const {
+        for (auto it = lines->crbegin(); it != lines->crend(); ++it) {
+            if (!it->contains(command)) continue;
+            const QByteArray body = it->mid(it->indexOf(command) + int(strlen(command)) + 1);
+            return body.left(body.size() - 6); // the CRC and CR LF
+        }
+        return {};
+    }
+};
+
+struct Rig {
+    RecordingDialogs dialogs;
+    ScopedDialogs installed{&dialogs};
+    AppState state;
+    Device device;
+    std::unique_ptr<TForm1> form;
+    EdidCreatorPage* creator = nullptr;
+
+    Rig() {
+        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
+        form = std::make_unique<TForm1>(state, nullptr, device.transport);
+        creator = form->Creator;
+        creator->setToday([] { return kFixedDay; });
+    }
+    template <class T = QAbstractButton> T* w(std::string_view name) {
+        return form->Find<T>(Q(name));
+    }
+    QLineEdit* edit(std::string_view name) { return w<QLineEdit>(name); }
+    QAbstractButton* box(std::string_view name) { return w<QAbstractButton>(name); }
+    QLabel* warning() { return w<QLabel>(kWarningLine); }
+    QLabel* label3() { return w<QLabel>("Label3"); }
+    void Connect() {
+        form->BitBtn_Search->click();
+        QVERIFY(form->Uart->session().isConnected());
+        form->Uart->session().pollTimer().stop(); // no mode polls among the checked requests
+    }
+    void New() { form->SpeedButton_OpenEdid_New->click(); }
+    // Replaces an edit's text by typing it, key by key.
+    void Type(std::string_view name, const QString& text) {
+        QLineEdit* e = edit(name);
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Delete);
+        QTest::keyClicks(e, text);
+    }
+    std::uint16_t status() const { return state.creatorRecord.status; }
+};
+
+// The debug log holds exactly one line (its text is replaced, not appended to).
+QString Memo(Rig& rig) {
+    const QString text = rig.form->Memo_Debug->toPlainText();
+    return text.endsWith('\n') && text.count('\n') == 1 ? text.chopped(1) : "unexpected: " + text;
+}
+
+QColor Colour(const QWidget* w) {
+    return w->palette().color(QPalette::WindowText);
+}
+const QColor kRed(255, 0, 0);
+const QColor kBlack(0, 0, 0);
+
+class CreatorPageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyControlOfThePageExistsOnItsSheet() {
+        Rig rig;
+        QWidget* creatorTab = rig.form->TabSheet4;
+        for (const std::string& name : CreatorPage::CheckNames()) {
+            QAbstractButton* b = rig.box(name);
+            QVERIFY2(b && creatorTab->isAncestorOf(b), name.c_str());
+        }
+        for (const std::string& name : CreatorPage::EditNames()) {
+            QLineEdit* e = rig.edit(name);
+            QVERIFY2(e && creatorTab->isAncestorOf(e), name.c_str());
+        }
+        QVERIFY(rig.box(kHiddenLpcmFormat)->isHidden());
+        QVERIFY(qobject_cast<QRadioButton*>(rig.box(kFormatHdmi)));
+        QVERIFY(qobject_cast<QRadioButton*>(rig.box(kFormatDvi)));
+        QVERIFY(rig.warning() && creatorTab->isAncestorOf(rig.warning()));
+        auto* select = rig.w<QGroupBox>("GroupBox9");
+        QCOMPARE(select->title(), QString("Select"));
+        for (const char* name : {"SpeedButton_OpenEdid_Creator", "SpeedButton_OpenEdid_New",
+                                 "SpeedButton_SaveEdid_Creator", "SpeedButton_CopyEdid_Creator",
+                                 "ComboBox_EdidSel_Upload", "Label3"})
+            QVERIFY2(select->isAncestorOf(rig.w<QWidget>(name)), name);
+        QCOMPARE(rig.w<QGroupBox>("GroupBox6")->title(), QString("Speaker Placement"));
+        QCOMPARE(rig.w<QGroupBox>("GroupBox7")->title(), QString("L-PCM"));
+        QVERIFY(rig.w<QScrollArea>("ScrollBox1"));
+    }
+
+    void captionsComeFromTheTables() {
+        Rig rig;
+        auto caption = [&](std::string_view name) { return rig.box(name)->text(); };
+        std::set<QString> panels; // every row panel text shown on the pages
+        for (QLabel* l : rig.form->PageControl2->findChildren<QLabel*>())
+            panels.insert(l->text());
+        for (const auto& b : kEstablishedTimings) {
+            QCOMPARE(caption(ControlName(kEstablishedTimingPrefix, b.number)), Q(b.caption));
+            QVERIFY(panels.count(Q(b.panel)));
+        }
+        for (const auto& b : kStandardTimings)
+            QCOMPARE(caption(ControlName(kStandardTimingPrefix, b.number)), Q(b.caption));
+        for (const auto& b : kVideoBoxes) {
+            QCOMPARE(caption(ControlName(kVideoCodePrefix, b.vic)), Q(b.caption));
+            QVERIFY(panels.count(Q(b.panel)));
+        }
+        for (const auto& b : kYuv420Boxes)
+            QCOMPARE(caption(ControlName(kYuv420Prefix, b.vic)), Q(b.caption));
+        for (const auto& b : kSpeakers) {
+            QCOMPARE(caption(SpeakerName(b)), Q(b.caption));
+            if (!b.twinCaption.empty()) QCOMPARE(caption(SpeakerTwinName(b)), Q(b.twinCaption));
+        }
+        for (const auto& p : kAudioPanels) {
+            auto* panel = rig.w<QFrame>(p.panel);
+            QVERIFY(panel);
+            QCOMPARE(caption(AudioFormatBoxName(p)), QString("Yes"));
+            QCOMPARE(caption(AudioDetailName(p)), QString("For Detial"));
+            QVERIFY(panel->isAncestorOf(rig.edit(AudioMaxChannelsName(p))));
+            QVERIFY(panels.count(Q(p.caption)));
+            for (const auto& r : kAudioRates)
+                QCOMPARE(caption(AudioRateName(p, r.number)), Q(r.caption));
+        }
+        for (const auto& r : kAudioRates)
+            QCOMPARE(caption(ControlName(kLpcmRatePrefix, r.number)), Q(r.caption));
+        for (const auto& s : kLpcmSampleSizes)
+            QCOMPARE(caption(ControlName(kLpcmSampleSizePrefix, s.number)), Q(s.caption));
+        QCOMPARE(caption(kBasicAudio), QString("Basic"));
+        const struct {
+            std::string_view prefix;
+            const FlagBox* boxes;
+            std::size_t count;
+        } flags[] = {{kColorSpacePrefix, kColorSpaces.data(), kColorSpaces.size()},
+                     {kColorDepthPrefix, kColorDepths.data(), kColorDepths.size()},
+                     {kColorimetryPrefix, kColorimetries.data(), kColorimetries.size()},
+                     {kHdrDeepColourPrefix, kHdrDeepColours.data(), kHdrDeepColours.size()},
+                     {kHdrEotfPrefix, kHdrEotfs.data(), kHdrEotfs.size()}};
+        for (const auto& f : flags)
+            for (std::size_t i = 0; i < f.count; ++i)
+                QCOMPARE(caption(ControlName(f.prefix, f.boxes[i].number)), Q(f.boxes[i].caption));
+        QVERIFY(panels.count(Q(kBt2020Panel)));
+        QCOMPARE(caption(kHdrDetail), QString("For Detial"));
+        QCOMPARE(caption(kHdrDescriptorType1), QString("Type 1"));
+        QCOMPARE(caption(k3DPresent), QString("Yes"));
+        QCOMPARE(caption(kFormatHdmi), QString("HDMI"));
+        QCOMPARE(caption(kFormatDvi), QString("DVI"));
+        for (auto label : kHdrLuminanceLabels)
+            QVERIFY(panels.count(Q(label)));
+    }
+
+    void startStateOfTheWidgets() {
+        Rig rig;
+        QCOMPARE(rig.edit(kLpcmMaxChannels)->text(), QString("0"));
+        QCOMPARE(rig.edit("Edit_AudioAC3_BitRate")->text(), QString("     0"));
+        QCOMPARE(rig.edit("Edit_HDR_DCLD_1")->text(), QString("    0"));
+        QCOMPARE(rig.edit(kCecAddress)->text(), QString("0000"));
+        QVERIFY(rig.box(kFormatHdmi)->isChecked());
+        for (const auto& p : kAudioPanels)
+            QCOMPARE(rig.w<QFrame>(p.panel)->maximumHeight(), kFoldedPanelHeight);
+        QCOMPARE(rig.w<QFrame>(kHdrPanel)->height(), kFoldedPanelHeight);
+        QCOMPARE(rig.warning()->text(), QString());
+    }
+
+    void newFillsTheWidgets() {
+        Rig rig;
+        rig.New();
+        const struct {
+            std::string_view edit;
+            const char* text;
+        } texts[] = {{kManufacturerName, "NEW"}, {kMonitorName, "BrandNewEdid"},
+                     {kProductCode, "0"},        {kSerialNumber, "0"},
+                     {kManufactureYear, "2015"}, {kManufactureWeek, "15"},
+                     {kLpcmMaxChannels, "2"},    {kCecAddress, "1000"}};
+        for (const auto& t : texts)
+            QCOMPARE(rig.edit(t.edit)->text(), QString(t.text));
+        const std::set<std::string> ticked = {
+            "CheckBox_EstablishTiming_3",  "CheckBox_EstablishTiming_8",
+            "CheckBox_ColorSpace_1",       "CheckBox_ColorSpace_2",
+            "CheckBox_VideoIdCode_16",     "CheckBox_AudioFormat_1",
+            "CheckBox_AudioLPCM_Freq_5",   "CheckBox_AudioLPCM_Freq_6",
+            "CheckBox_AudioLPCM_Freq_7",   "CheckBox_AudioLPCM_SamBit_2",
+            "CheckBox_AudioLPCM_SamBit_3", std::string(kFormatHdmi)};
+        for (const std::string& name : CreatorPage::CheckNames())
+            QVERIFY2(rig.box(name)->isChecked() == (ticked.count(name) == 1), name.c_str());
+        QCOMPARE(rig.warning()->text(), QString());
+        QCOMPARE(rig.status() & (kStatusNewTemplate | kStatusHoldsEdid),
+                 kStatusNewTemplate | kStatusHoldsEdid);
+    }
+
+    void typedTextsReachTheirRules_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("warning"); // empty: the rule is kept
+        QTest::newRow("fourth letter") << "Edit_Creator_Manufac_Name"
+                                       << "NEWX"
+                                       << "3 Letters Limited!";
+        QTest::newRow("three letters") << "Edit_Creator_Manufac_Name"
+                                       << "ABC"
+                                       << "";
+        QTest::newRow("long monitor name") << "Edit_Creator_Monitor_Name"
+                                           << "ABCDEFGHIJKLMN"
+                                           << "13 Letters Limited!";
+        QTest::newRow("product code") << "Edit_Creator_Product_Code"
+                                      << "65536"
+                                      << "65535 Limited!";
+        QTest::newRow("serial 429496") << "Edit_Creator_Serial_Number"
+                                       << "4294960000"
+                                       << "4 Billion Limited!";
+        QTest::newRow("serial 429495") << "Edit_Creator_Serial_Number"
+                                       << "4294959999"
+                                       << "";
+        QTest::newRow("serial eleven") << "Edit_Creator_Serial_Number"
+                                       << "12345678901"
+                                       << "4 Billion Limited!";
+        QTest::newRow("year 1989") << "Edit_Creator_Manufac_Year"
+                                   << "1989"
+                                   << "1990~2245 Limited!";
+        QTest::newRow("year 2245") << "Edit_Creator_Manufac_Year"
+                                   << "2245"
+                                   << "";
+        QTest::newRow("week 54") << "Edit_Creator_Manufac_Week"
+                                 << "54"
+                                 << "53 Limited!";
+        QTest::newRow("week 53") << "Edit_Creator_Manufac_Week"
+                                 << "53"
+                                 << "";
+        QTest::newRow("luminance 256") << "Edit_HDR_DCLD_2"
+                                       << "256"
+                                       << "255 Limited!";
+        QTest::newRow("channels 9") << "Edit_AudioAC3_MaxCh"
+                                    << "9"
+                                    << "8 MaxCH Limited!";
+        QTest::newRow("channels 10") << "Edit_AudioLPCM_MaxCh"
+                                     << "10"
+                                     << "8 MaxCH Limited!";
+        QTest::newRow("channels 8") << "Edit_AudioOBA_MaxCh"
+                                    << "8"
+                                    << "";
+    }
+    void typedTextsReachTheirRules() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, warning);
+        Rig rig;
+        rig.New();
+        const std::string name = field.toStdString();
+        rig.Type(name, typed);
+        QCOMPARE(rig.edit(name)->text(), typed);
+        QCOMPARE(rig.warning()->text(), warning);
+        QCOMPARE(Colour(rig.warning()), kRed);
+        QCOMPARE(Colour(rig.edit(name)), warning.isEmpty() ? kBlack : kRed);
+        QCOMPARE(rig.status() & kStatusInputError, warning.isEmpty() ? 0 : kStatusInputError);
+        // the page value holds what the widget shows
+        QCOMPARE(rig.creator->page().Text(name), typed.toStdString());
+    }
+
+    void deletingTheFourthLetterClearsTheWarning() {
+        Rig rig;
+        rig.New();
+        QLineEdit* e = rig.edit(kManufacturerName);
+        e->end(false);
+        QTest::keyClicks(e, "X");
+        QCOMPARE(rig.warning()->text(), QString("3 Letters Limited!"));
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QCOMPARE(e->text(), QString("NEW"));
+        QCOMPARE(rig.warning()->text(), QString());
+        QCOMPARE(Colour(e), kBlack);
+    }
+
+    void cecAddressRunsTheManufacturerRule() {
+        Rig rig;
+        rig.New();
+        rig.Type(kManufactureYear, "1989");
+        QVERIFY(rig.status() & kStatusInputError);
+        rig.Type(kCecAddress, "2000");
+        QCOMPARE(rig.warning()->text(), QString());
+        QCOMPARE(rig.status() & kStatusInputError, 0);
+        QCOMPARE(Colour(rig.edit(kManufactureYear)), kRed); // its own colour stays
+    }
+
+    void hdrNeedsA4KFormat() {
+        Rig rig;
+        rig.New();
+        QAbstractButton* hdr = rig.box("CheckBox_HDR_2");
+        hdr->click();
+        QVERIFY(hdr->isChecked());
+        QCOMPARE(rig.warning()->text(), Q(kHdrNeeds4K));
+        QCOMPARE(Colour(hdr), kRed);
+        rig.box("CheckBox_VideoIdCode_97")->click();
+        QCOMPARE(rig.warning()->text(), QString());
+        QCOMPARE(Colour(hdr), kBlack);
+        rig.box("CheckBox_VideoIdCode_97")->click(); // the last 4K box cleared again
+        QCOMPARE(rig.warning()->text(), Q(kHdrNeeds4K));
+        QCOMPARE(Colour(hdr), kRed);
+        hdr->click();
+        QCOMPARE(rig.warning()->text(), QString());
+        QCOMPARE(Colour(hdr), kBlack);
+    }
+
+    void speakerPairsMoveTogether() {
+        Rig rig;
+        for (const auto& s : kSpeakers) {
+            QAbstractButton* left = rig.box(SpeakerName(s));
+            if (s.twinCaption.empty()) {
+                left->click();
+                QVERIFY(left->isChecked()); // a box without a twin just ticks
+                continue;
+            }
+            QAbstractButton* right = rig.box(SpeakerTwinName(s));
+            left->click();
+            QVERIFY2(right->isChecked(), SpeakerTwinName(s).c_str());
+            right->click();
+            QVERIFY2(!left->isChecked(), SpeakerName(s).c_str());
+        }
+    }
+
+    void detailBoxesFoldTheirPanels() {
+        Rig rig;
+        for (const auto& p : kAudioPanels) {
+            auto* panel = rig.w<QFrame>(p.panel);
+            QAbstractButton* yes = rig.box(AudioFormatBoxName(p));
+            QAbstractButton* detail = rig.box(AudioDetailName(p));
+            detail->click();
+            QCOMPARE(panel->maximumHeight(), kAudioPanelOpenHeight);
+            yes->click();
+            QVERIFY(detail->isChecked());
+            yes->click(); // clearing "Yes" folds the panel
+            QVERIFY(!detail->isChecked());
+            QCOMPARE(panel->maximumHeight(), kFoldedPanelHeight);
+        }
+        auto* hdr = rig.w<QFrame>(kHdrPanel);
+        rig.box(kHdrDetail)->click();
+        QCOMPARE(hdr->height(), kHdrPanelOpenHeight);
+        rig.box(kHdrDetail)->click();
+        QCOMPARE(hdr->height(), kFoldedPanelHeight);
+    }
+
+    void scrollBoxTakesWheelStepsAndFocus() {
+        Rig rig;
+        rig.form->ShowCommander();
+        rig.form->PageControl1->setCurrentWidget(rig.form->TabSheet4);
+        rig.form->PageControl2->setCurrentWidget(rig.w<QWidget>("TabSheet11"));
+        auto* scroll = rig.w<QScrollArea>("ScrollBox1");
+        QCOMPARE(rig.form->Form3->focusWidget(), static_cast<QWidget*>(scroll));
+        for (const auto& p : kAudioPanels)
+            rig.box(AudioDetailName(p))->click(); // 7 x 110 pixels: far more than the view
+        QTRY_VERIFY(scroll->verticalScrollBar()->maximum() > 3 * kScrollBoxWheelStep);
+        auto wheel = [&](int delta) {
+            QWheelEvent e(QPointF(50, 50), scroll->viewport()->mapToGlobal(QPointF(50, 50)),
+                          QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(scroll->viewport(), &e);
+        };
+        QScrollBar* bar = scroll->verticalScrollBar();
+        bar->setValue(0);
+        wheel(-120);
+        QCOMPARE(bar->value(), 15);
+        wheel(-240); // two notches at once
+        QCOMPARE(bar->value(), 45);
+        wheel(120);
+        QCOMPARE(bar->value(), 30);
+        wheel(60); // half a notch waits for the other half
+        QCOMPARE(bar->value(), 30);
+        wheel(60);
+        QCOMPARE(bar->value(), 15);
+    }
+
+    void saveWithoutTemplateAsksForOne() {
+        Rig rig;
+        QString during, label3During;
+        QColor warningColour, label3Colour;
+        QTimer::singleShot(300, [&] {
+            during = rig.warning()->text();
+            warningColour = Colour(rig.warning());
+            label3During = rig.label3()->text();
+            label3Colour = Colour(rig.label3());
+        });
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(during, QString("Please select \"NEW\" or \"OPEN\""));
+        QCOMPARE(warningColour, kCreatorNavy);
+        QCOMPARE(label3During, QString("Create Error!"));
+        QCOMPARE(label3Colour, kRed);
+        QCOMPARE(rig.warning()->text(), QString());
+        QCOMPARE(rig.label3()->text(), QString());
+        QCOMPARE(Colour(rig.warning()), kRed);
+        QVERIFY(rig.dialogs.saveFilters.isEmpty());
+    }
+
+    void saveWritesTheBuiltImage() {
+        Rig rig;
+        QTemporaryDir dir;
+        rig.New();
+        rig.box("CheckBox_VideoIdCode_97")->click();
+        rig.box("CheckBox_AudioFormat_3")->click();
+        rig.Type(kMonitorName, "Bench Panel");
+        // the same page and record built apart from the widgets
+        EdidRecord expected = rig.state.creatorRecord;
+        QVERIFY(Build(rig.creator->page(), expected));
+
+        rig.dialogs.saveAnswer = dir.filePath("out.bin");
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(rig.dialogs.proposedNames, QStringList{"Created EDID.bin"});
+        QCOMPARE(rig.dialogs.saveFilters, QStringList{"EDID (*.bin)"});
+        QFile f(rig.dialogs.saveAnswer);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QCOMPARE(bytes, QByteArray(reinterpret_cast<const char*>(expected.image.data()), 256));
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        std::uint16_t st = 0;
+        QVERIFY(ValidateImage(expected.image, st));
+
+        // cancelled: nothing is written
+        rig.dialogs.saveAnswer.clear();
+        QVERIFY(f.remove());
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QVERIFY(!QFile::exists(dir.filePath("out.bin")));
+
+        // a folder that cannot take the file
+        rig.dialogs.saveAnswer = dir.filePath("missing/out.bin");
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+    }
+
+    void aPageThatCannotBeBuiltIsNotSaved() {
+        Rig rig;
+        QTemporaryDir dir;
+        rig.New();
+        rig.Type(kProductCode, ""); // an empty number is ignored by its rule...
+        QCOMPARE(rig.warning()->text(), QString());
+        const EdidImage before = rig.state.creatorRecord.image;
+        rig.dialogs.saveAnswer = dir.filePath("out.bin");
+        rig.form->SpeedButton_SaveEdid_Creator->click(); // ...but stops the build
+        QVERIFY(rig.dialogs.saveFilters.isEmpty());
+        QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
+        QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
+        QVERIFY(rig.state.creatorRecord.image == before);
+    }
+
+    void openReadsAFile() {
+        Rig rig;
+        QTemporaryDir dir;
+        // a short file is padded with 0xFF and fails its checksum: the reset page
+        QFile shortFile(dir.filePath("short.bin"));
+        QVERIFY(shortFile.open(QIODevice::WriteOnly));
+        const EdidImage tmpl = NewEdidTemplate();
+        shortFile.write(reinterpret_cast<const char*>(tmpl.data()), 100);
+        shortFile.close();
+        rig.dialogs.openAnswer = shortFile.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin)"});
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QCOMPARE(rig.edit(kManufacturerName)->text(), QString("Error."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
+        QCOMPARE(rig.edit(kProductCode)->text(), QString("0"));
+        QCOMPARE(rig.edit("Edit_AudioDTS_BitRate")->text(), QString("     0"));
+        QVERIFY(rig.state.creatorRecord.image[100] == 0xFF);
+        // "Error." is six letters: the manufacturer rule turns the field red, as it does for
+        // typing (the rules that run after it leave the warning line as the page value has it)
+        QCOMPARE(Colour(rig.edit(kManufacturerName)), kRed);
+        QCOMPARE(rig.warning()->text(), Q(rig.creator->page().Warning()));
+
+        // the template as a file: its page, not a new EDID's date
+        QFile full(dir.filePath("full.bin"));
+        QVERIFY(full.open(QIODevice::WriteOnly));
+        full.write(reinterpret_cast<const char*>(tmpl.data()), 256);
+        full.close();
+        rig.dialogs.openAnswer = full.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
+        QCOMPARE(rig.edit(kManufactureWeek)->text(), QString("15"));
+        QCOMPARE(rig.warning()->text(), QString());
+        QCOMPARE(rig.status() & (kStatusNewTemplate | kStatusHoldsEdid), kStatusHoldsEdid);
+
+        // a file that cannot be opened changes nothing
+        rig.dialogs.openAnswer = dir.filePath("absent.bin");
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
+        // cancelled: nothing at all
+        rig.dialogs.openAnswer.clear();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+    }
+
+    void openFromTheAnalyzer() {
+        Rig rig;
+        EdidImage analysed = NewEdidTemplate();
+        std::optional<EdidImage> source;
+        rig.creator->setAnalysedImage([&] { return source; });
+        rig.form->ShowAnalyzer();
+        rig.form->PageControl2->setCurrentWidget(rig.w<QWidget>("TabSheet9"));
+        rig.form->PageControl1->setCurrentWidget(rig.form->TabSheet1);
+
+        rig.form->SpeedButton_OpenEdid_Analysis->click(); // no valid analysis: nothing
+        QCOMPARE(rig.edit(kManufacturerName)->text(), QString());
+        QVERIFY(rig.form->Form2->isVisible());
+
+        analysed[127] ^= 1; // a broken checksum opens nothing either
+        source = analysed;
+        rig.form->SpeedButton_OpenEdid_Analysis->click();
+        QCOMPARE(rig.edit(kManufacturerName)->text(), QString());
+
+        analysed[127] ^= 1;
+        source = analysed;
+        rig.form->SpeedButton_OpenEdid_Analysis->click();
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
+        QCOMPARE(rig.edit(kManufactureYear)->text(), QString("2015")); // not a new EDID
+        QVERIFY(!rig.form->Form2->isVisible());
+        QCOMPARE(rig.form->PageControl1->currentWidget(), rig.form->TabSheet4);
+        QCOMPARE(rig.form->PageControl2->currentWidget()->objectName(), QString("TabSheet5"));
+        QCOMPARE(rig.status() & (kStatusNewTemplate | kStatusHoldsEdid), kStatusHoldsEdid);
+    }
+
+    void uploadSendsTheBuiltImageToTheChosenSlot() {
+        Rig rig;
+        rig.Connect();
+        rig.New();
+        rig.box("CheckBox_VideoIdCode_93")->click();
+        EdidRecord expected = rig.state.creatorRecord;
+        QVERIFY(Build(rig.creator->page(), expected));
+        QComboBox* slotList = rig.w<QComboBox>("ComboBox_EdidSel_Upload");
+        QCOMPARE(slotList->count(), 5); // Input 1, Input 2, separator, User 1, User 2
+        slotList->setCurrentIndex(4);   // User 2
+        rig.device.lines->clear();
+
+        bool disabledDuring = false;
+        QString label3During;
+        QTimer::singleShot(400, [&] {
+            disabledDuring = !rig.form->SpeedButton_CopyEdid_Creator->isEnabled();
+            label3During = rig.label3()->text();
+            rig.creator->SpeedButton_CopyEdid_CreatorClick(); // a second click does nothing
+        });
+        QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(disabledDuring);
+        QCOMPARE(label3During, QString("Ok."));
+        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QCOMPARE(rig.label3()->text(), QString());
+        QVERIFY(rig.form->Uart->session().pollTimer().isActive());
+
+        QCOMPARE(rig.device.Count("ND_SEL"), 1);
+        QCOMPARE(rig.device.Payload("SET ND_SEL"), QByteArray("2001"));
+        QCOMPARE(rig.state.deviceTable.Current().selected.value, 0x2001);
+        const char* chunks[] = {"SET ND_ED0A", "SET ND_ED0B", "SET ND_ED1A", "SET ND_ED1B"};
+        for (int i = 0; i < 4; ++i) {
+            const QByteArray bytes(reinterpret_cast<const char*>(expected.image.data()) + 64 * i,
+                                   64);
+            QCOMPARE(rig.device.Payload(chunks[i]), bytes.toHex().toUpper());
+        }
+        QCOMPARE(rig.device.lines->size(), 5);
+    }
+
+    void uploadRefusals() {
+        Rig rig;
+        // not connected: nothing at all
+        rig.New();
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(rig.label3()->text(), QString());
+
+        rig.Connect();
+        rig.device.lines->clear();
+        // a broken rule: "Create Error!" for a second
+        rig.Type(kManufactureWeek, "54");
+        QString during;
+        QTimer::singleShot(300, [&] { during = rig.label3()->text(); });
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(during, QString("Create Error!"));
+        QCOMPARE(rig.label3()->text(), QString());
+        QVERIFY(rig.device.lines->isEmpty());
+
+        // a field that is no number
+        rig.Type(kManufactureWeek, "5");
+        rig.Type(kProductCode, ""); // ignored by its rule, refused by the build
+        QCOMPARE(rig.status() & kStatusInputError, 0);
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
+        QVERIFY(rig.device.lines->isEmpty());
+        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+
+        // an image whose header is broken: its validation message, nothing sent
+        QTemporaryDir dir;
+        EdidImage bad = NewEdidTemplate();
+        bad[1] = 0x00;
+        QFile f(dir.filePath("bad.bin"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(bad.data()), 256);
+        f.close();
+        rig.dialogs.openAnswer = f.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.device.lines->clear();
+        rig.Type(kManufacturerName, "ABC"); // the reset page's "Error." breaks the rule
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(rig.label3()->text(), QString("Illegal Edid Header."));
+        QCOMPARE(Colour(rig.label3()), kRed);
+        QVERIFY(rig.device.lines->isEmpty());
+    }
+
+    void aDisconnectEndsTheUpload() {
+        Rig rig;
+        rig.Connect();
+        rig.New();
+        rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(3); // User 1
+        rig.device.lines->clear();
+        // the disconnect comes while the first chunk is on its way
+        auto* t = rig.device.transport;
+        auto previous = t->onWrite;
+        bool cut = false;
+        t->onWrite = [&, previous](const QByteArray& b) {
+            previous(b);
+            if (!cut && rig.device.Count("ND_ED0A") == 1) {
+                cut = true;
+                QTimer::singleShot(0, [&] { rig.form->BitBtn_Disconnect->click(); });
+            }
+        };
+        QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!rig.form->Uart->session().isConnected());
+        QCOMPARE(t->writesWhileClosed, 0);
+        QCOMPARE(rig.device.Count("ND_ED0B"), 0);
+        QVERIFY(!rig.form->Uart->session().pollTimer().isActive());
+        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(!rig.creator->busy());
+    }
+};
+
+} // namespace creator_page_test
+
+QTEST_MAIN(creator_page_test::CreatorPageTest)
+#include "creator_page_test.moc"
