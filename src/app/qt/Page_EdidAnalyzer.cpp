@@ -2,16 +2,53 @@
 // window; the page's own tab is never shown.
 #include "app/qt/Pages.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QVBoxLayout>
 
+#include "workspace/AnalyzerSummary.h"
+
 namespace tavo::pages {
+
+namespace {
+
+constexpr int kValueLeft = 190; // where the value labels start inside their rows
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
 
 void BuildEdidAnalyzer(QWidget* page) {
     auto* group = new QGroupBox("EDID Information", page);
     group->setObjectName("GroupBox5");
     group->setGeometry(8, 8, 422, 420);
-    MakeSpeedButton(group, "SpeedButton_OpenEdid_Analysis", "Modify", 360, 360);
+    auto* rows = new QVBoxLayout(group);
+    rows->setSpacing(0);
+    rows->setContentsMargins(4, 4, 4, 4);
+    // one panel per row, top-aligned: the caption is the row title, the label inside the value
+    for (int i = 0; i < kSummaryRowCount; ++i) {
+        auto* panel = new QLabel(Latin1(kSummaryCaptions[i]), group);
+        if (i == static_cast<int>(SummaryRow::AudioFormats)) panel->setObjectName("Panel10");
+        panel->setTextFormat(Qt::PlainText);
+        panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        panel->setFrameShape(QFrame::NoFrame);
+        panel->setFixedHeight(kAudioPanelHeight);
+        auto* row = new QHBoxLayout(panel);
+        row->setContentsMargins(kValueLeft, 0, 0, 0);
+        auto* value = new QLabel(panel);
+        value->setObjectName(Latin1(kSummaryLabelNames[i]));
+        value->setTextFormat(Qt::PlainText);
+        value->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        row->addWidget(value);
+        rows->addWidget(panel);
+    }
+    rows->addStretch(1);
+    auto* open = MakeSpeedButton(group, "SpeedButton_OpenEdid_Analysis", "Modify", 360, 360);
+    rows->addWidget(open, 0, Qt::AlignRight);
 }
 
 } // namespace tavo::pages

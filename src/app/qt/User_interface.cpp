@@ -26,6 +26,7 @@
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/Thread_uart_api.h"
 #include "maintenance/qt/SystemPage.h"
+#include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
 namespace tavo {
@@ -120,10 +121,16 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     Discovery->ConnectLink(*Uart);
     System = new SystemPage(Uart->session(), state_.deviceTable, this);
     System->attach(this);
+    EdidController = new EdidControllerPage(state_.deviceTable, state_.edidTransfer, *Uart, this);
+    EdidController->setAnalyzerShower([this] { ShowAnalyzer(); });
+    EdidController->attach(this);
     Creator = new EdidCreatorPage(state_.creatorRecord, Uart, this);
     Creator->setAnalysedImage([this]() -> std::optional<EdidImage> {
-        if (state_.edidTransfer.status & kStatusValidationMask) return std::nullopt;
-        return state_.edidTransfer.image; // the EDID the analyzer decoded last
+        // the EDID the analyzer window shows, kept apart from the transfer buffer that later
+        // saves and uploads reuse; none before an analysis or after an invalid or incomplete one
+        const auto& analysed = EdidController->AnalysedRecord();
+        if (!analysed || (analysed->status & kStatusValidationMask)) return std::nullopt;
+        return analysed->image;
     });
     Creator->attach(this);
 }

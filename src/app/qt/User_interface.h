@@ -20,6 +20,7 @@ class QTabWidget;
 namespace tavo {
 
 class DeviceGrid;
+class EdidControllerPage;
 class EdidCreatorPage;
 class SingleInstanceGuard;
 class StringGrid;
@@ -152,6 +153,8 @@ public:
     UartController* Uart = nullptr;
     // The "System" page: description, defaults and the firmware update.
     SystemPage* System = nullptr;
+    // "EDID Controller" and the "EDID Analyzer" window: slot transfers, modes, the analysis.
+    EdidControllerPage* EdidController = nullptr;
     // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
     EdidCreatorPage* Creator = nullptr;
 

@@ -73,6 +73,7 @@ void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std
     pollTimer_.stop();
     link_.ResetForSend(mode, command);
     if (!portOpen()) return; // a closed port takes no writes and is not worth waiting for
+    emit commandSending(command);
     // whatever the device sent before this point is discarded, also what has not been read yet
     // (a late answer to the previous command would otherwise run into this one's answer)
     transport_->clearInput();

@@ -90,7 +90,8 @@ signals:
     // (empty for none).
     void modeButtons(const QString& disable, const QString& enableAndCheck);
     void responseHandled(int command, int outcome); // a ResponseOutcome after a looked-at line
-    void disconnected(); // the port was closed: the window resets its controls
+    void commandSending(int command); // a command is about to be written to the open port
+    void disconnected();              // the port was closed: the window resets its controls
     void resumedChanged(bool resumed);
     void deviceLost(); // the open port failed and was closed
 

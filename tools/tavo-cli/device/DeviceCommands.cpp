@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../Command.h"
+#include "SlotCommands.h"
 #include "link/qt/LinkTransport.h"
 #include "link/qt/UartSession.h"
 
@@ -153,12 +154,16 @@ int RunDevice(const Args& args) {
     for (const Command& c : Commands())
         if (!args.empty() && c.name.substr(0, 7) == "device " && c.name.substr(7) == args[0])
             return c.run(Args(args.begin() + 1, args.end()));
-    DeviceOptions o;
-    if (!ParseOptions(args, o)) return UsageError("device");
     // the link runs on an event loop: timers, the port's notifier, the waits
     static int argc = 1;
     static char name[] = "tavo-cli";
     static char* argv[] = {name, nullptr};
+    if (!args.empty() && IsSlotAction(args[0])) {
+        QCoreApplication app(argc, argv);
+        return RunSlotAction(args);
+    }
+    DeviceOptions o;
+    if (!ParseOptions(args, o)) return UsageError("device");
     QCoreApplication app(argc, argv);
     if (!o.port.empty()) qputenv("TAVO_SERIAL_PORTS", QByteArray::fromStdString(o.port));
     if (o.action == "info") return Info(o);
@@ -167,9 +172,14 @@ int RunDevice(const Args& args) {
 }
 
 const CommandRegistration reg{
-    {"device", "device info|watch [--port PATH] [--seconds N] [--verbose]",
+    {"device",
+     "device info|watch [--port PATH] [--seconds N] [--verbose]\n"
+     "       tavo-cli device read SLOT OUT | write SLOT IN | mode [INDEX] [--port PATH] "
+     "[--verbose]",
      "search the serial ports (or only PATH) like \"Search\"; info: print the device's "
-     "descriptors; watch: stay connected, print the EDID mode as the poll reports it",
+     "descriptors; watch: stay connected, print the EDID mode as the poll reports it; read: a "
+     "slot's EDID into a file (SLOT: input1, output1, user3, internal2, ...); write: a validated "
+     "EDID file into an input or user slot; mode: print the EDID mode, or set it to INDEX",
      &RunDevice}};
 
 } // namespace

@@ -1,0 +1,100 @@
+#pragma once
+// The command sequences that move EDIDs between the device's slots and the tool, over a
+// UartSession and without widgets: the "EDID Controller" page and `tavo-cli device` both use them,
+// so the buttons and the command line send the same commands with the same waits.
+//
+//   SlotTransfer t(session);
+//   t.Begin();                              // SET SYS_STM
+//   const SlotRead r = t.Read(slot);        // SET ND_SEL, GET ND_ED0A .. ND_ED1B
+//   if (r.complete()) ... r.image ...
+//   t.End();                                // SET SYS_CTM
+//
+// A read tells which of its four chunks arrived with a good CRC during the wait of their own
+// GET; the chunks also land in the session's transfer image, as every answer does. Once the port
+// closes (a disconnect, a lost device) the sequence stops: nothing more is sent and the result
+// says so.
+#include <QObject>
+#include <array>
+#include <cstdint>
+
+#include "edid/EdidImage.h"
+#include "link/DeviceCommand.h"
+
+namespace tavo {
+
+class UartSession;
+
+inline constexpr std::array<std::uint16_t, 4> kEdidChunkCommands = {ND_ED0A, ND_ED0B, ND_ED1A,
+                                                                    ND_ED1B};
+
+struct SlotRead {
+    std::array<bool, 4> arrived{}; // chunk i answered with a good CRC during its own GET
+    EdidImage image{};             // the transfer image after the four GETs
+    bool lost = false;             // the port closed on the way
+    // another command went out in the middle (another slot may have been selected): the chunks
+    // may not belong together
+    bool interrupted = false;
+    bool complete() const {
+        return !lost && !interrupted && arrived[0] && arrived[1] && arrived[2] && arrived[3];
+    }
+};
+
+struct SlotWrite {
+    std::array<bool, 4> acknowledged{}; // chunk i answered "OK"
+    bool refused = false;               // a chunk was answered "NG"
+    bool lost = false;                  // the port closed on the way
+    bool interrupted = false;           // another command went out in the middle
+    bool acknowledgedAll() const {
+        return !lost && !refused && !interrupted && acknowledged[0] && acknowledged[1] &&
+               acknowledged[2] && acknowledged[3];
+    }
+};
+
+class SlotTransfer : public QObject {
+    Q_OBJECT
+public:
+    explicit SlotTransfer(UartSession& session, QObject* parent = nullptr);
+
+    UartSession& session() { return session_; }
+    bool connected() const;
+    // True once the port closed after the last Start.
+    bool lost() const { return lost_; }
+    // True once a command that is not part of the sequence went out during the last Read or
+    // Write (a handler that ran during one of the sequence's waits).
+    bool interrupted() const { return interrupted_; }
+
+    // A sequence starts: from here on, a closed port ends it (nothing more is sent).
+    void Start() {
+        lost_ = !connected();
+        interrupted_ = false;
+    }
+    // Start, then SET SYS_STM: an EDID dialog or transfer starts.
+    void Begin();
+    // SET SYS_CTM: it has ended (not sent once the port is gone).
+    void End();
+    // SET ND_SEL with the slot, stored first as the current device's selected slot.
+    bool Select(SlotSelector slot);
+    SlotRead Read(SlotSelector slot);
+    SlotWrite Write(SlotSelector slot, const EdidImage& image);
+    // The output EDID mode: input 1 selected (ND_SEL 0x00 0x00), then SET RXEDMD with the mode.
+    bool SetMode(std::uint8_t mode);
+    // GET RXEDMD: the mode the device reports, -1 without an answer.
+    int QueryMode();
+
+private:
+    bool send(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
+              const std::uint8_t* data = nullptr);
+    void onResponse(int command, int outcome);
+
+    UartSession& session_;
+    bool lost_ = true;
+    bool interrupted_ = false;
+    bool sending_ = false; // inside the sequence's own Uart_SendCommand, before its write
+    // the command whose answer is awaited by the running send, and what it brought
+    int awaited_ = -1;
+    bool answered_ = false;
+    bool answerOk_ = false;
+    bool answerNg_ = false;
+};
+
+} // namespace tavo

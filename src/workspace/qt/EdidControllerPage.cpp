@@ -1,0 +1,397 @@
+#include "workspace/qt/EdidControllerPage.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+
+#include "app/qt/Dialogs.h"
+#include "app/qt/Glyphs.h"
+#include "edid/Decoder.h"
+#include "link/SlotName.h"
+#include "link/qt/SlotTransfer.h"
+#include "link/qt/UartController.h"
+
+namespace tavo {
+namespace {
+
+// One operation at a time; the flag drops when the handler returns, however it returns.
+class BusyScope {
+public:
+    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~BusyScope() { flag_ = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const char* const kModeButtonProperty = "tavoModeButton";
+
+} // namespace
+
+EdidControllerPage::EdidControllerPage(DeviceTable& devices, EdidRecord& transfer,
+                                       UartController& uart, QObject* parent)
+    : QObject(parent), devices_(devices), transfer_(transfer), uart_(uart),
+      slots_(new SlotTransfer(uart.session(), this)) {
+    setObjectName(QStringLiteral("EdidControllerPage"));
+}
+
+EdidControllerPage::~EdidControllerPage() = default;
+
+void EdidControllerPage::attach(QWidget* root) {
+    root_ = root;
+    auto find = [root](const char* name) { return root->findChild<QWidget*>(name); };
+    all_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_All"));
+    src_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_Src"));
+    dest_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_Dest"));
+    upload_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_Upload"));
+    open_ = qobject_cast<QAbstractButton*>(find("SpeedButton_OpenEdid"));
+    save_ = qobject_cast<QAbstractButton*>(find("SpeedButton_SaveEdid"));
+    copy_ = qobject_cast<QAbstractButton*>(find("SpeedButton_CopyEdid_Src2Dest"));
+    analysis_ = qobject_cast<QAbstractButton*>(find("SpeedButton_AnalysisEdid"));
+    openAnalysis_ = qobject_cast<QAbstractButton*>(find("SpeedButton_OpenEdid_Analysis"));
+    search_ = qobject_cast<QAbstractButton*>(find("BitBtn_Search"));
+    label2_ = qobject_cast<QLabel*>(find("Label2"));
+    path_ = qobject_cast<QLineEdit*>(find("Edit_Edid_Path"));
+    memo_ = qobject_cast<QPlainTextEdit*>(find("Memo_Debug"));
+    panel10_ = find("Panel10");
+
+    if (all_)
+        connect(all_, &QComboBox::currentIndexChanged, this,
+                &EdidControllerPage::ComboBox_EdidSel_AllChange);
+    if (src_)
+        connect(src_, &QComboBox::currentIndexChanged, this,
+                &EdidControllerPage::ComboBox_EdidSel_SrcChange);
+    if (dest_)
+        connect(dest_, &QComboBox::currentIndexChanged, this,
+                &EdidControllerPage::ComboBox_EdidSel_DestChange);
+    if (upload_)
+        connect(upload_, &QComboBox::currentIndexChanged, this,
+                &EdidControllerPage::ComboBox_EdidSel_UploadChange);
+    if (open_)
+        connect(open_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::SpeedButton_OpenEdidClick);
+    if (save_)
+        connect(save_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::SpeedButton_SaveEdidClick);
+    if (copy_)
+        connect(copy_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick);
+    if (analysis_)
+        connect(analysis_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::SpeedButton_AnalysisEdidClick);
+    for (ModeButtonKind kind :
+         {ModeButtonKind::Internal, ModeButtonKind::External, ModeButtonKind::User}) {
+        for (int n = 1; n <= ModeButtonCount(kind); ++n) {
+            const ModeButton b{kind, n};
+            QWidget* w = find(ModeButtonName(b).c_str());
+            if (!w) continue;
+            w->setProperty(kModeButtonProperty,
+                           static_cast<int>(kind) * 100 + n); // kind and number, for the filter
+            w->installEventFilter(this);
+        }
+    }
+}
+
+bool EdidControllerPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        const QVariant tag = watched->property(kModeButtonProperty);
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (tag.isValid() && w && w->isEnabled()) {
+            const int v = tag.toInt();
+            RadioButton_Set_MouseDown({static_cast<ModeButtonKind>(v / 100), v % 100});
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// ---- helpers -----------------------------------------------------------------------------------
+
+bool EdidControllerPage::connected() const {
+    // no device while "Search" is enabled
+    if (search_ && search_->isEnabled()) return false;
+    return uart_.session().isConnected();
+}
+
+std::optional<SlotSelector> EdidControllerPage::slotAt(SlotList list, QComboBox* combo) const {
+    if (!combo) return std::nullopt;
+    const DeviceRecord& r = device();
+    return SlotAtPosition(list, combo->currentIndex(), r.inputCount, r.outputCount, r.userCount,
+                          r.internalCount);
+}
+
+void EdidControllerPage::setStatus(const QString& text, const QColor& colour) {
+    if (!label2_) return;
+    QPalette p = label2_->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label2_->setPalette(p);
+    label2_->setText(text);
+}
+
+void EdidControllerPage::showStatusFor(const QString& text, const QColor& colour, unsigned ms) {
+    setStatus(text, colour);
+    UartSession::Uart_Wait(ms);
+    setStatus(QString(), kStatusBlack);
+}
+
+void EdidControllerPage::setDebugText(const QString& text) {
+    if (memo_) memo_->setPlainText(text);
+}
+
+void EdidControllerPage::setPollOn(bool on) {
+    QTimer& poll = uart_.session().pollTimer();
+    if (on && uart_.session().isConnected())
+        poll.start();
+    else
+        poll.stop();
+}
+
+std::uint8_t EdidControllerPage::ModeByte(const ModeButton& button) const {
+    return static_cast<std::uint8_t>(
+        ButtonToMode(button, device().internalCount, device().outputCount));
+}
+
+std::optional<EdidImage> EdidControllerPage::AnalysedImage() const {
+    if (!analysed_) return std::nullopt;
+    return analysed_->image;
+}
+
+// ---- slot lists --------------------------------------------------------------------------------
+
+void EdidControllerPage::separatorRule(SlotList, QComboBox* combo) {
+    if (!combo) return;
+    const int p = combo->currentIndex();
+    if (p >= 0 && combo->itemText(p) == QLatin1String(kSeparatorItem))
+        combo->setCurrentIndex(p - 1); // runs the change handler again for the item above
+}
+
+void EdidControllerPage::ComboBox_EdidSel_AllChange() {
+    if (!all_) return;
+    const int p = all_->currentIndex();
+    if (p >= 0 && all_->itemText(p) == QLatin1String(kSeparatorItem)) {
+        all_->setCurrentIndex(p - 1);
+        return;
+    }
+    const auto slot = slotAt(SlotList::All, all_);
+    if (open_) SetGlyph(open_, slot && IsWritableSlot(*slot) ? "OpenColor" : "OpenGray");
+}
+
+void EdidControllerPage::ComboBox_EdidSel_SrcChange() {
+    separatorRule(SlotList::Src, src_);
+}
+void EdidControllerPage::ComboBox_EdidSel_DestChange() {
+    separatorRule(SlotList::Dest, dest_);
+}
+void EdidControllerPage::ComboBox_EdidSel_UploadChange() {
+    separatorRule(SlotList::Upload, upload_);
+}
+
+// ---- file to slot ------------------------------------------------------------------------------
+
+void EdidControllerPage::SpeedButton_OpenEdidClick() {
+    if (busy_ || !connected()) return;
+    BusyScope busy(busy_);
+    const auto slot = slotAt(SlotList::All, all_);
+    if (!slot) return;
+    if (!IsWritableSlot(*slot)) {
+        // outputs and internal slots are read only: say so instead of silently doing nothing
+        showStatusFor(kTextReadOnlySlot, kStatusRed, kStatusFailMs);
+        return;
+    }
+    devices_.Current().selected = *slot;
+    slots_->Begin();
+
+    // a cancel is a cancel: no file name is left over from an earlier dialog
+    const QString name = Dialogs::Current().OpenFile(root_, kEdidFilter);
+    if (!name.isEmpty() && path_) path_->setText(name);
+    QFile file(name);
+    if (name.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
+        showStatusFor(kTextUploadCanceled, kStatusRed, kStatusFailMs);
+        slots_->End();
+        return;
+    }
+    setDebugText(QStringLiteral("Edid Open OK.\r\n"));
+    setStatus(QString(), kStatusBlack);
+    const QByteArray bytes = file.read(static_cast<qint64>(kEdidSize));
+    file.close();
+    transfer_.image = ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                     static_cast<std::size_t>(bytes.size()));
+    if (!ValidateImage(transfer_.image, transfer_.status)) {
+        showStatusFor(Latin1(ValidationMessage(transfer_.status)), kStatusRed, kStatusFailMs);
+        slots_->End();
+        return;
+    }
+    setStatus(kTextOk, kStatusBlack);
+    setPollOn(false);
+    const SlotWrite w = slots_->Write(*slot, transfer_.image);
+    setPollOn(true);
+    if (w.lost || w.refused || w.interrupted)
+        showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
+    else
+        showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
+    slots_->End();
+}
+
+// ---- slot to file ------------------------------------------------------------------------------
+
+void EdidControllerPage::SpeedButton_SaveEdidClick() {
+    if (busy_ || !connected()) return;
+    BusyScope busy(busy_);
+    const auto slot = slotAt(SlotList::All, all_);
+    if (!slot) return;
+    setPollOn(false);
+    devices_.Current().selected = *slot;
+    slots_->Begin();
+
+    const QString name = Dialogs::Current().SaveFile(
+        root_, kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
+    if (!name.isEmpty()) {
+        // the file appears only complete, through a temporary file and a rename
+        QSaveFile file(name);
+        if (!file.open(QIODevice::WriteOnly)) {
+            setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
+        } else {
+            setDebugText(QStringLiteral("Edid Open OK.\r\n"));
+            setStatus(kTextOk, kStatusBlack);
+            const SlotRead r = slots_->Read(*slot);
+            bool written = false;
+            if (r.complete()) {
+                file.write(reinterpret_cast<const char*>(r.image.data()),
+                           static_cast<qint64>(r.image.size()));
+                written = file.commit();
+            } else {
+                file.cancelWriting();
+            }
+            if (written)
+                showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
+            else
+                showStatusFor(kTextSaveFailed, kStatusRed, kStatusFailMs);
+        }
+    }
+    slots_->End();
+    setPollOn(true);
+}
+
+// ---- slot to slot ------------------------------------------------------------------------------
+
+void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
+    if (busy_ || !connected()) return;
+    BusyScope busy(busy_);
+    const auto source = slotAt(SlotList::Src, src_);
+    const auto dest = slotAt(SlotList::Dest, dest_);
+    if (!source || !dest) return;
+    if (copy_) copy_->setEnabled(false);
+    setPollOn(false);
+    slots_->Begin();
+    const SlotRead r = slots_->Read(*source);
+    bool ok = false;
+    QString failure = kTextCopyFailed;
+    if (r.complete()) {
+        std::uint16_t status = 0;
+        if (!ValidateImage(r.image, status)) {
+            failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
+        } else {
+            const SlotWrite w = slots_->Write(*dest, r.image);
+            ok = !w.lost && !w.refused && !w.interrupted;
+        }
+    }
+    slots_->End();
+    setPollOn(true);
+    if (ok) {
+        setStatus(kTextOk, kStatusBlack);
+        UartSession::Uart_Wait(kCopyDoneMs);
+        setStatus(QString(), kStatusBlack);
+    } else {
+        setStatus(failure, kStatusRed);
+        UartSession::Uart_Wait(kCopyDoneMs);
+    }
+    if (copy_) copy_->setEnabled(true);
+    if (!ok) {
+        UartSession::Uart_Wait(kStatusFailMs - kCopyDoneMs);
+        setStatus(QString(), kStatusBlack);
+    }
+}
+
+// ---- output EDID mode --------------------------------------------------------------------------
+
+void EdidControllerPage::RadioButton_Set_MouseDown(const ModeButton& button) {
+    if (busy_ || !connected()) return;
+    BusyScope busy(busy_);
+    if (root_)
+        if (auto* b =
+                root_->findChild<QAbstractButton*>(QString::fromStdString(ModeButtonName(button))))
+            b->setChecked(true);
+    slots_->Start();
+    if (!slots_->SetMode(ModeByte(button)) && connected()) {
+        // the device did not take the mode: forget the mode shown, so the next status poll
+        // checks the button of the mode the device really has
+        devices_.Current().inputs[0].currentMode = kModeUnknown;
+    }
+}
+
+// ---- analysis ----------------------------------------------------------------------------------
+
+AnalyzerSummary EdidControllerPage::noAnswerSummary() const {
+    AnalyzerSummary s;
+    for (SummaryText& row : s.rows)
+        row.Assign("-");
+    s.rows[static_cast<int>(SummaryRow::Header)].Assign(kTextNoAnswer);
+    s.audioPanelHeight = summary_.audioPanelHeight;
+    s.valid = false;
+    return s;
+}
+
+void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
+    if (busy_ || !connected()) return;
+    BusyScope busy(busy_);
+    const auto slot = slotAt(SlotList::All, all_);
+    if (!slot) return; // nothing selected: nothing to analyse
+    slots_->Start();
+    setPollOn(false);
+    const SlotRead r = slots_->Read(*slot);
+    setPollOn(true);
+    EdidRecord record;
+    if (r.complete()) {
+        transfer_.image = r.image;
+        const int height = panel10_ ? panel10_->height() : kAudioPanelHeight;
+        summary_ = ShowAnalysis(transfer_, height);
+        record = transfer_;
+    } else {
+        // an incomplete read is not analysed: the buffer holds parts of other EDIDs
+        summary_ = noAnswerSummary();
+        record.image.fill(0);
+        ValidateImage(record.image, record.status); // refused by the creator
+    }
+    analysed_ = record;
+    showSummary(summary_);
+    emit analysed(*analysed_);
+    if (showAnalyzer_) showAnalyzer_();
+}
+
+void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {
+    if (!root_) return;
+    for (int i = 0; i < kSummaryRowCount; ++i) {
+        auto* label = root_->findChild<QLabel*>(Latin1(kSummaryLabelNames[i]));
+        if (!label) continue;
+        QString text = Latin1(summary.rows[i].View());
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        label->setText(text);
+    }
+    if (panel10_) panel10_->setFixedHeight(summary.audioPanelHeight);
+    if (openAnalysis_) SetGlyph(openAnalysis_, Latin1(summary.Glyph()));
+}
+
+} // namespace tavo

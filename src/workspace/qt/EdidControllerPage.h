@@ -1,0 +1,132 @@
+#pragma once
+// The "EDID Controller" page and the "EDID Analyzer" window: the four slot lists (a separator
+// can never stay selected), file to slot and slot to file, the slot to slot copy, the output EDID
+// mode, and the analysis of a slot with its fifteen summary rows.
+//
+// Attaches to the main window's controls by object name, like the serial link's controller:
+//
+//   auto* page = new tavo::EdidControllerPage(state.deviceTable, state.edidTransfer, *form->Uart,
+//                                             form);
+//   page->setAnalyzerShower([form] { form->ShowAnalyzer(); });
+//   page->attach(form);
+//
+// Every transfer goes through SlotTransfer (the command sequences `tavo-cli device` uses too).
+// One operation runs at a time: a click while one runs (its waits let clicks through) does
+// nothing. A save or an analysis uses a read only when all four chunks of that read arrived with
+// a good CRC.
+#include <QColor>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "edid/EdidRecord.h"
+#include "link/DeviceModel.h"
+#include "workspace/AnalyzerSummary.h"
+
+class QAbstractButton;
+class QComboBox;
+class QEvent;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
+
+namespace tavo {
+
+class SlotTransfer;
+class UartController;
+
+// How long the page's status texts stay.
+inline constexpr unsigned kStatusOkMs = 1000;
+inline constexpr unsigned kStatusFailMs = 1500;
+inline constexpr unsigned kCopyDoneMs = 150;
+inline constexpr const char* kEdidFilter = "EDID (*.bin)";
+
+// Status texts of `Label2`.
+inline constexpr const char* kTextOk = "Ok.";
+inline constexpr const char* kTextUploadCanceled = "Upload Edid Canceled.";
+inline constexpr const char* kTextSaveFailed = "Save Edid Failed.";
+inline constexpr const char* kTextReadOnlySlot = "Read Only Slot, Upload Refused.";
+inline constexpr const char* kTextUploadFailed = "Upload Edid Failed.";
+inline constexpr const char* kTextCopyFailed = "Copy Edid Failed.";
+inline constexpr const char* kTextNoAnswer = "No Answer";
+inline const QColor kStatusBlack(0, 0, 0);
+inline const QColor kStatusRed(255, 0, 0);
+
+class EdidControllerPage : public QObject {
+    Q_OBJECT
+public:
+    EdidControllerPage(DeviceTable& devices, EdidRecord& transfer, UartController& uart,
+                       QObject* parent = nullptr);
+    ~EdidControllerPage() override;
+
+    // Finds the controls under `root` and connects them.
+    void attach(QWidget* root);
+    // Places and shows "EDID Analyzer" with the summary group.
+    void setAnalyzerShower(std::function<void()> show) { showAnalyzer_ = std::move(show); }
+
+    // ---- the handlers
+    void ComboBox_EdidSel_AllChange();
+    void ComboBox_EdidSel_SrcChange();
+    void ComboBox_EdidSel_DestChange();
+    void ComboBox_EdidSel_UploadChange();
+    void SpeedButton_OpenEdidClick();
+    void SpeedButton_SaveEdidClick();
+    void SpeedButton_CopyEdid_Src2DestClick();
+    void SpeedButton_AnalysisEdidClick();
+    // The seventeen mouse-down handlers of "Mode Select" (RadioButton_Set_IntEdid1MouseDown ..
+    // RadioButton_Set_UserEdid8MouseDown): one family that differs only in the button.
+    void RadioButton_Set_MouseDown(const ModeButton& button);
+    // The mode byte a Mode Select button sends for the current device.
+    std::uint8_t ModeByte(const ModeButton& button) const;
+
+    // The EDID the analyzer window shows (decoded), kept apart from the transfer image so later
+    // transfers do not change it. Its status carries a validation bit when the last analysis had
+    // no complete read or an invalid image; nullopt before the first analysis.
+    const std::optional<EdidRecord>& AnalysedRecord() const { return analysed_; }
+    std::optional<EdidImage> AnalysedImage() const;
+    // The last summary shown.
+    const AnalyzerSummary& Summary() const { return summary_; }
+
+    // An operation (open, save, copy, analysis, mode) is running.
+    bool Busy() const { return busy_; }
+
+signals:
+    // A new analysis is shown (valid or not).
+    void analysed(const tavo::EdidRecord& record);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool connected() const;
+    const DeviceRecord& device() const { return devices_.Current(); }
+    std::optional<SlotSelector> slotAt(SlotList list, QComboBox* combo) const;
+    void separatorRule(SlotList list, QComboBox* combo);
+    void setStatus(const QString& text, const QColor& colour);
+    void showStatusFor(const QString& text, const QColor& colour, unsigned ms);
+    void setDebugText(const QString& text);
+    void showSummary(const AnalyzerSummary& summary);
+    AnalyzerSummary noAnswerSummary() const;
+    void setPollOn(bool on);
+
+    DeviceTable& devices_;
+    EdidRecord& transfer_;
+    UartController& uart_;
+    SlotTransfer* slots_ = nullptr;
+    std::function<void()> showAnalyzer_;
+    bool busy_ = false;
+    std::optional<EdidRecord> analysed_;
+    AnalyzerSummary summary_;
+
+    QPointer<QComboBox> all_, src_, dest_, upload_;
+    QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, search_;
+    QPointer<QLabel> label2_;
+    QPointer<QLineEdit> path_;
+    QPointer<QPlainTextEdit> memo_;
+    QPointer<QWidget> root_, panel10_;
+};
+
+} // namespace tavo

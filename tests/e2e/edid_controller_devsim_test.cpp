@@ -1,0 +1,398 @@
+// "EDID Controller" and the analyzer through the real main window against the simulated device,
+// and the same flows through `tavo-cli device read|write|mode`: every kind of slot saved and
+// compared with the device's state, uploads into input and user slots, refusals, Mode Select and
+// the poll, the copy, the analysis of a known EDID, and answers dropped, corrupted or late.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "app/qt/AppState.h"
+#include "app/qt/Glyphs.h"
+#include "app/qt/User_interface.h"
+#include "discovery/qt/DeviceGrid.h"
+#include "edid/NewEdidTemplate.h"
+#include "link/SlotName.h"
+#include "link/qt/UartController.h"
+#include "support/DevSim.h"
+#include "support/RecordingDialogs.h"
+#include "workspace/AnalyzerSummary.h"
+#include "workspace/qt/EdidControllerPage.h"
+
+namespace edid_controller_devsim_test {
+
+using namespace tavo;
+
+QString SamplePath(const QString& id) {
+    return QStringLiteral(TAVO_TEST_DATA "/edid/") + id + ".bin";
+}
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+QByteArray Template() {
+    return QByteArray(reinterpret_cast<const char*>(NewEdidTemplate().data()), kEdidSize);
+}
+
+const QString kA = "6311a3e944772acc", kB = "002d10c53aa9561f", kC = "003e3a86840230ba";
+
+// The simulator: I=2 O=1 U=3 N=2, output1, user3 and internal2 preloaded; its state in a
+// directory of its own.
+struct Sim {
+    QTemporaryDir stateDir; // made before the simulator, which loads and writes it
+    tavo::testing::DevSim sim;
+    const QString& path = sim.path;
+
+    explicit Sim(const QStringList& extra = {})
+        : sim(QStringList{"--mode-poll", "0", "--inputs", "2", "--outputs", "1", "--users", "3",
+                          "--internals", "2", "--slot", "output1=" + SamplePath(kA), "--slot",
+                          "user3=" + SamplePath(kB), "--slot", "internal2=" + SamplePath(kC),
+                          "--state-dir", stateDir.path()} +
+              extra) {}
+    QString State() const { return stateDir.path(); }
+    QByteArray Slot(const QString& name) const { return ReadAll(State() + "/" + name + ".bin"); }
+    QString Mode() const { return QString::fromLatin1(ReadAll(State() + "/mode")).trimmed(); }
+    QString Log() const { return sim.Log(); }
+    // Requests logged so far (the lines that are not events).
+    QStringList Requests() const {
+        QStringList out;
+        for (const QString& l : Log().split('\n', Qt::SkipEmptyParts))
+            if (!l.startsWith('#')) out << l.section('\t', 1, 1);
+        return out;
+    }
+};
+
+// The real main window on the simulator, connected, with the device pages in "Commander".
+struct Window {
+    AppState state;
+    tavo::test::RecordingDialogs dialogs;
+    tavo::test::ScopedDialogs scoped{&dialogs};
+    std::unique_ptr<TForm1> form;
+    QTemporaryDir files;
+
+    explicit Window(const Sim& sim) {
+        qputenv("TAVO_SERIAL_PORTS", sim.path.toLocal8Bit());
+        form = std::make_unique<TForm1>(state);
+        form->BitBtn_Search->click();
+        form->Discovery->StringGrid1SelectCell(0, 1);
+    }
+    bool Connected() { return form->Uart->session().isConnected(); }
+    QComboBox* All() { return form->Find<QComboBox>("ComboBox_EdidSel_All"); }
+    int Position(const QString& item) { return All()->findText(item); }
+    QString Label2() { return form->Find<QLabel>("Label2")->text(); }
+    QString Row(std::string_view name) {
+        return form->Find<QLabel>(QString::fromLatin1(name.data(), qsizetype(name.size())))->text();
+    }
+    QString File(const QString& name) { return files.filePath(name); }
+    QString Write(const QString& name, const QByteArray& bytes) {
+        QFile f(File(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+    // Saves the slot shown as `item` to a file; returns the file's contents (empty: none).
+    QByteArray Save(const QString& item, const QString& name) {
+        All()->setCurrentIndex(Position(item));
+        dialogs.saveAnswer = File(name);
+        form->SpeedButton_SaveEdid->click();
+        return ReadAll(File(name));
+    }
+    void Open(const QString& item, const QString& file) {
+        All()->setCurrentIndex(Position(item));
+        dialogs.openAnswer = file;
+        form->SpeedButton_OpenEdid->click();
+    }
+    void Analyse(const QString& item) {
+        All()->setCurrentIndex(Position(item));
+        form->SpeedButton_AnalysisEdid->click();
+    }
+};
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+Run Cli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(TAVO_BINARY_DIR "/tools/tavo-cli/tavo-cli"), args);
+    p.waitForFinished(30000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+class EdidControllerDevsimTest : public QObject {
+    Q_OBJECT
+private slots:
+    void saveEveryKindOfSlot() {
+        Sim sim;
+        QVERIFY(sim.path.startsWith("/dev/"));
+        Window w(sim);
+        QVERIFY(w.Connected());
+        const struct {
+            const char* item;
+            const char* state;
+        } kinds[] = {{"Input 1", "input1"},      {"Input 2", "input2"}, {"Output 1", "output1"},
+                     {"User 1", "user1"},        {"User 3", "user3"},   {"Internal 1", "internal1"},
+                     {"Internal 2", "internal2"}};
+        for (const auto& s : kinds) {
+            const QByteArray saved = w.Save(s.item, QString(s.state) + ".bin");
+            QVERIFY2(saved.size() == 256, s.item);
+            QCOMPARE(saved, sim.Slot(s.state));
+            QCOMPARE(w.dialogs.proposedNames.last(),
+                     QString::fromStdString(ProposedEdidFileName(*ParseSlotName(s.state))));
+        }
+        QCOMPARE(w.Save("Output 1", "o.bin"), ReadAll(SamplePath(kA)));
+        QCOMPARE(w.Save("Internal 2", "i.bin"), ReadAll(SamplePath(kC)));
+    }
+
+    void openIntoInputsAndUserSlotsOnly() {
+        Sim sim;
+        Window w(sim);
+        const QString a = SamplePath(kA);
+        w.Open("Input 2", a);
+        QCOMPARE(sim.Slot("input2"), ReadAll(a));
+        w.Open("User 2", SamplePath(kC));
+        QCOMPARE(sim.Slot("user2"), ReadAll(SamplePath(kC)));
+        QCOMPARE(w.Label2(), QString());
+
+        // outputs and internal slots: refused, nothing sent
+        for (const char* item : {"Output 1", "Internal 1"}) {
+            const int before = sim.Requests().size();
+            w.Open(item, a);
+            QCOMPARE(sim.Requests().size(), before);
+        }
+        QCOMPARE(sim.Slot("internal1"), Template());
+
+        // an invalid file: its message, and only SYS_STM / SYS_CTM go out
+        QByteArray bad = ReadAll(a);
+        bad[0] = 0x7F;
+        const int before = sim.Requests().size();
+        QString shown;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            if (!w.Label2().isEmpty()) shown = w.Label2();
+        });
+        probe.start(10);
+        w.Open("Input 1", w.Write("bad.bin", bad));
+        QCOMPARE(shown, QString("Illegal Edid Header."));
+        const QStringList sent = sim.Requests().mid(before);
+        QCOMPARE(sent.size(), 2);
+        QVERIFY(sent[0].startsWith("$SET SYS_STM") && sent[1].startsWith("$SET SYS_CTM"));
+        QCOMPARE(sim.Slot("input1"), Template());
+
+        // a cancelled dialog after a good open uploads nothing
+        w.Open("Input 1", a);
+        QCOMPARE(sim.Slot("input1"), ReadAll(a));
+        w.Open("User 1", QString());
+        QCOMPARE(sim.Slot("user1"), Template());
+    }
+
+    void modeSelectAndThePoll() {
+        Sim sim({"--mode", "2", "--mode-poll", "1"});
+        Window w(sim);
+        // the device starts in mode 2 (Internal 3)
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 2, 5000);
+        // N=2 O=1 U=3: "User 2" is mode 4
+        auto* user2 = w.form->Find<QRadioButton>("RadioButton_Set_UserEdid2");
+        QTest::mousePress(user2, Qt::LeftButton);
+        QTest::mouseRelease(user2, Qt::LeftButton);
+        QCOMPARE(sim.Mode(), QString("4"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 4, 5000);
+        QVERIFY(user2->isChecked());
+        auto* external = w.form->Find<QRadioButton>("RadioButton_Set_ExtEdid1");
+        QTest::mousePress(external, Qt::LeftButton);
+        QCOMPARE(sim.Mode(), QString("2"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 2, 5000);
+        QVERIFY(external->isChecked());
+    }
+
+    void copyFromSourceToDestination() {
+        Sim sim;
+        Window w(sim);
+        QVERIFY(!w.form->Panel52->isHidden());
+        auto* src = w.form->Find<QComboBox>("ComboBox_EdidSel_Src");
+        auto* dest = w.form->Find<QComboBox>("ComboBox_EdidSel_Dest");
+        src->setCurrentIndex(src->findText("Internal 2"));
+        dest->setCurrentIndex(dest->findText("User 1"));
+        w.form->SpeedButton_CopyEdid_Src2Dest->click();
+        QCOMPARE(sim.Slot("user1"), ReadAll(SamplePath(kC)));
+        src->setCurrentIndex(src->findText("Output 1"));
+        dest->setCurrentIndex(dest->findText("Input 2"));
+        w.form->SpeedButton_CopyEdid_Src2Dest->click();
+        QCOMPARE(sim.Slot("input2"), ReadAll(SamplePath(kA)));
+        QVERIFY(w.form->SpeedButton_CopyEdid_Src2Dest->isEnabled());
+    }
+
+    void analysisOfAKnownEdid() {
+        Sim sim;
+        Window w(sim);
+        w.Analyse("Output 1");
+        QFile f(QStringLiteral(TAVO_TEST_DATA "/edid/") + kA + ".json");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject golden = QJsonDocument::fromJson(f.readAll()).object();
+        for (int row = 0; row < kSummaryRowCount; ++row) {
+            QString shown = w.Row(kSummaryLabelNames[row]);
+            shown.remove('\n');
+            const QString key = QString::fromLatin1(kSummaryLabels[row].data(),
+                                                    qsizetype(kSummaryLabels[row].size()));
+            QCOMPARE(shown, golden.value(key).toString());
+        }
+        QVERIFY(w.form->Form2->isVisible());
+        QCOMPARE(GlyphOf(w.form->SpeedButton_OpenEdid_Analysis), QString("ModifyColor"));
+        // a later save reuses the transfer buffer; the analysed EDID stays
+        w.Save("User 3", "u3.bin");
+        QCOMPARE(QByteArray(
+                     reinterpret_cast<const char*>(w.form->EdidController->AnalysedImage()->data()),
+                     256),
+                 ReadAll(SamplePath(kA)));
+        // and "open in the creator" opens the analysed EDID, not what the save left behind
+        w.form->SpeedButton_OpenEdid_Analysis->click();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.state.creatorRecord.image.data()), 256),
+                 ReadAll(SamplePath(kA)));
+        QVERIFY(!w.form->Form2->isVisible());
+    }
+
+    // Answers dropped, corrupted or late: no file, no analysis, no copy.
+    void faultyAnswersAreNeverUsed() {
+        const QStringList faults = {"drop:ND_ED1A:count=1", "badcrc:ND_ED0B:count=1",
+                                    "split:ND_ED0B:ms=40,count=1", "late:ND_ED0A:ms=80,count=1"};
+        for (const QString& fault : faults) {
+            Sim sim({"--fault", fault});
+            Window w(sim);
+            QVERIFY2(w.Connected(), qPrintable(fault));
+            QString shown;
+            QTimer probe;
+            QObject::connect(&probe, &QTimer::timeout, [&] {
+                if (!w.Label2().isEmpty()) shown = w.Label2();
+            });
+            probe.start(10);
+            QVERIFY2(w.Save("Output 1", "faulty.bin").isEmpty(), qPrintable(fault));
+            QVERIFY(!QFile::exists(w.File("faulty.bin")));
+            QCOMPARE(shown, QString("Save Edid Failed."));
+            // the fault is spent: the next save is whole
+            QCOMPARE(w.Save("Output 1", "whole.bin"), ReadAll(SamplePath(kA)));
+        }
+        Sim sim({"--fault", "badcrc:ND_ED1A:count=1"});
+        Window w(sim);
+        w.Analyse("Output 1");
+        QCOMPARE(w.Row("Label_Edid_Header"), QString("No Answer"));
+        QCOMPARE(w.Row("Label_CEC_Address"), QString("-"));
+        QCOMPARE(GlyphOf(w.form->SpeedButton_OpenEdid_Analysis), QString("ModifyGray"));
+        QVERIFY(w.form->EdidController->AnalysedRecord()->status & kStatusValidationMask);
+    }
+
+    // The device hangs up in the middle of a save: nothing is written, nothing more is sent.
+    void hangUpDuringASave() {
+        // search: ENTRANCE, SYS_DSCPT, ND_SEL, ND_DSCPT; row selection: 3 x (ND_SEL, ND_DSCPT)
+        // save: SYS_STM, ND_SEL, ND_ED0A, ND_ED0B <- hang-up
+        Sim sim({"--hangup-after", "14", "--mode-poll", "0"});
+        Window w(sim);
+        QVERIFY(w.Connected());
+        QVERIFY(w.Save("Input 1", "cut.bin").isEmpty());
+        QVERIFY(!QFile::exists(w.File("cut.bin")));
+        QVERIFY(!w.Connected());
+        QVERIFY(w.form->BitBtn_Search->isEnabled());
+        QVERIFY(!w.form->EdidController->Busy());
+    }
+
+    void theSameThroughTheCommandLine() {
+        Sim sim;
+        QTemporaryDir out;
+        for (const char* slot : {"input1", "output1", "user3", "internal2"}) {
+            const QString file = out.filePath(QString(slot) + ".bin");
+            const Run r = Cli({"device", "read", slot, file, "--port", sim.path});
+            QVERIFY2(r.code == 0, qPrintable(r.err));
+            QCOMPARE(ReadAll(file), sim.Slot(slot));
+        }
+        Run r = Cli({"device", "write", "user2", SamplePath(kA), "--port", sim.path});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(sim.Slot("user2"), ReadAll(SamplePath(kA)));
+        r = Cli({"device", "write", "input2", SamplePath(kC), "--port", sim.path});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(sim.Slot("input2"), ReadAll(SamplePath(kC)));
+
+        // refused before anything is sent
+        const int before = sim.Requests().size();
+        for (const char* slot : {"output1", "internal1"}) {
+            r = Cli({"device", "write", slot, SamplePath(kA), "--port", sim.path});
+            QCOMPARE(r.code, 1);
+            QVERIFY(r.err.contains("read only"));
+        }
+        QFile bad(out.filePath("bad.bin"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(ReadAll(SamplePath(kA)).left(128) + QByteArray(128, '\x01'));
+        bad.close();
+        r = Cli({"device", "write", "input1", bad.fileName(), "--port", sim.path});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Illegal Edid CheckSum1."), qPrintable(r.err));
+        QCOMPARE(sim.Requests().size(), before);
+        r = Cli({"device", "read", "input3", out.filePath("x.bin"), "--port", sim.path});
+        QCOMPARE(r.code, 1); // the device has two inputs
+        r = Cli({"device", "read", "speaker1", out.filePath("x.bin"), "--port", sim.path});
+        QCOMPARE(r.code, 2);
+
+        r = Cli({"device", "mode", "5", "--port", sim.path}); // user 3
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QString("mode: 5 (User 3)\n"));
+        QCOMPARE(sim.Mode(), QString("5"));
+        r = Cli({"device", "mode", "--port", sim.path});
+        QCOMPARE(r.out, QString("mode: 5 (User 3)\n"));
+        r = Cli({"device", "mode", "6", "--port", sim.path});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(sim.Mode(), QString("5"));
+    }
+
+    void commandLineReadWritesNothingWithoutAllChunks() {
+        Sim sim({"--fault", "drop:ND_ED1B"});
+        QTemporaryDir out;
+        const QString file = out.filePath("o.bin");
+        const Run r = Cli({"device", "read", "output1", file, "--port", sim.path});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("chunk(s) 4"), qPrintable(r.err));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{});
+    }
+
+    // Not a check: prints how long the reads take next to the floor of their fixed waits
+    // (bench/slot_read_bench.sh collects it).
+    void timing() {
+        if (qEnvironmentVariableIsEmpty("TAVO_MEASURE")) QSKIP("set TAVO_MEASURE=1 to measure");
+        Sim sim({"--mode-poll", "0"});
+        Window w(sim);
+        const SlotSelector output{0x1000};
+        // save: SYS_STM, the read, the "Ok." second, SYS_CTM
+        const unsigned saveFloor = 20 + SlotReadFloorMs(output) + kStatusOkMs + 20;
+        const unsigned analysisFloor = SlotReadFloorMs(output);
+        const int rounds = 5;
+        qint64 save = 0, analysis = 0;
+        for (int i = 0; i < rounds; ++i) {
+            QElapsedTimer t;
+            t.start();
+            w.Save("Output 1", QString("t%1.bin").arg(i));
+            save += t.restart();
+            w.Analyse("Output 1");
+            analysis += t.elapsed();
+        }
+        qInfo("MEASURE save %.1f ms floor %u ms ratio %.3f", double(save) / rounds, saveFloor,
+              double(save) / rounds / saveFloor);
+        qInfo("MEASURE analysis %.1f ms floor %u ms ratio %.3f", double(analysis) / rounds,
+              analysisFloor, double(analysis) / rounds / analysisFloor);
+    }
+};
+
+} // namespace edid_controller_devsim_test
+
+QTEST_MAIN(edid_controller_devsim_test::EdidControllerDevsimTest)
+#include "edid_controller_devsim_test.moc"

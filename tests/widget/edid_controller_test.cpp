@@ -1,0 +1,567 @@
+// "EDID Controller" and the "EDID Analyzer" window on the real main window, against an in-memory
+// device: the slot lists' rules, open, save, copy, Mode Select, the analysis, and what happens
+// when answers go missing, the port is lost or an operator clicks twice.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <memory>
+
+#include "app/qt/AppState.h"
+#include "app/qt/Glyphs.h"
+#include "app/qt/User_interface.h"
+#include "discovery/qt/DeviceGrid.h"
+#include "edid/NewEdidTemplate.h"
+#include "link/qt/UartController.h"
+#include "support/MemoryDevice.h"
+#include "support/RecordingDialogs.h"
+#include "workspace/AnalyzerSummary.h"
+#include "workspace/qt/EdidControllerPage.h"
+
+namespace edid_controller_test {
+
+using namespace tavo;
+using tavo::test::MemoryDevice;
+
+// Samples with their summaries (tests/data/edid).
+QByteArray SampleBytes(const QString& id) {
+    QFile f(QStringLiteral(TAVO_TEST_DATA "/edid/") + id + ".bin");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+EdidImage Sample(const QString& id) {
+    const QByteArray b = SampleBytes(id);
+    return ImageFromBytes(reinterpret_cast<const std::uint8_t*>(b.constData()),
+                          static_cast<std::size_t>(b.size()));
+}
+QJsonObject Golden(const QString& id) {
+    QFile f(QStringLiteral(TAVO_TEST_DATA "/edid/") + id + ".json");
+    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
+                                       : QJsonObject();
+}
+QByteArray Bytes(const EdidImage& image) {
+    return QByteArray(reinterpret_cast<const char*>(image.data()), kEdidSize);
+}
+
+// Every distinct (text, colour) the status label shows while an operation runs.
+struct StatusRecorder {
+    QLabel* label;
+    QTimer timer;
+    QStringList seen;
+    explicit StatusRecorder(QLabel* l) : label(l) {
+        QObject::connect(&timer, &QTimer::timeout, [this] { sample(); });
+        timer.start(5);
+    }
+    void sample() {
+        const QColor c = label->palette().color(QPalette::WindowText);
+        const QString s = label->text().isEmpty()
+                              ? QString()
+                              : label->text() + (c == QColor(255, 0, 0) ? " [red]" : " [black]");
+        if (!s.isEmpty() && (seen.isEmpty() || seen.last() != s)) seen << s;
+    }
+};
+
+struct Rig {
+    AppState state;
+    MemoryDevice device;
+    tavo::test::RecordingDialogs dialogs;
+    tavo::test::ScopedDialogs scoped{&dialogs};
+    std::unique_ptr<TForm1> form;
+    QTemporaryDir dir;
+    int baseline = 0;
+
+    Rig() {
+        for (std::uint16_t s : {0x0000, 0x1000, 0x2000, 0x2001, 0x3000, 0x3007})
+            device.Slot(s) = NewEdidTemplate();
+    }
+    void Connect() {
+        qputenv("TAVO_SERIAL_PORTS", "/dev/memory-device");
+        form = std::make_unique<TForm1>(state, nullptr, device.transport);
+        form->BitBtn_Search->click();
+        form->Discovery->StringGrid1SelectCell(0, 1); // the device pages in "Commander"
+        baseline = device.Count();
+    }
+    EdidControllerPage& Page() { return *form->EdidController; }
+    QComboBox* Combo(const char* name) { return form->Find<QComboBox>(name); }
+    QLabel* Label2() { return form->Find<QLabel>("Label2"); }
+    QString Path(const QString& name) { return dir.filePath(name); }
+    QString WriteFile(const QString& name, const QByteArray& bytes) {
+        QFile f(Path(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+    QList<QByteArray> Sent() const { return device.NamesSince(baseline); }
+    void Mark() { baseline = device.Count(); }
+    QString Row(const char* labelName) {
+        auto* l = form->Find<QLabel>(labelName);
+        return l ? l->text() : QString("<no %1>").arg(labelName);
+    }
+};
+
+const QList<QByteArray> kReadSequence = {"SET ND_SEL", "GET ND_ED0A", "GET ND_ED0B", "GET ND_ED1A",
+                                         "GET ND_ED1B"};
+const QList<QByteArray> kWriteSequence = {"SET ND_SEL", "SET ND_ED0A", "SET ND_ED0B", "SET ND_ED1A",
+                                          "SET ND_ED1B"};
+QList<QByteArray> Bracket(const QList<QByteArray>& inner) {
+    return QList<QByteArray>{"SET SYS_STM"} + inner + QList<QByteArray>{"SET SYS_CTM"};
+}
+
+class EdidControllerTest : public QObject {
+    Q_OBJECT
+private slots:
+    // I=1 O=1 U=2 N=8: Input 1 | sep | Output 1 | sep | User 1, User 2 | sep | Internal 1..8
+    void separatorMovesUpAndGlyphMarksWritableSlots() {
+        Rig rig;
+        rig.Connect();
+        QComboBox* all = rig.Combo("ComboBox_EdidSel_All");
+        QCOMPARE(all->count(), 15);
+        const struct {
+            int pick, lands;
+            const char* glyph;
+        } rows[] = {{0, 0, "OpenColor"}, {1, 0, "OpenColor"}, {2, 2, "OpenGray"},
+                    {3, 2, "OpenGray"},  {4, 4, "OpenColor"}, {5, 5, "OpenColor"},
+                    {6, 5, "OpenColor"}, {7, 7, "OpenGray"},  {14, 14, "OpenGray"}};
+        for (const auto& r : rows) {
+            all->setCurrentIndex(r.pick);
+            QCOMPARE(all->currentIndex(), r.lands);
+            QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid), QString(r.glyph));
+        }
+        // the other three lists: Src as All, Dest and Upload: Input 1 | sep | User 1, User 2
+        for (const char* name :
+             {"ComboBox_EdidSel_Src", "ComboBox_EdidSel_Dest", "ComboBox_EdidSel_Upload"}) {
+            QComboBox* c = rig.Combo(name);
+            c->setCurrentIndex(1);
+            QCOMPARE(c->currentIndex(), 0);
+            c->setCurrentIndex(2);
+            QCOMPARE(c->currentIndex(), 2);
+        }
+        QCOMPARE(rig.Combo("ComboBox_EdidSel_Src")->itemText(3), QString(kSeparatorItem));
+        rig.Combo("ComboBox_EdidSel_Src")->setCurrentIndex(3);
+        QCOMPARE(rig.Combo("ComboBox_EdidSel_Src")->currentIndex(), 2);
+    }
+
+    void saveProposesTheSlotsNameAndWritesItsEdid() {
+        Rig rig;
+        rig.device.Slot(0x1000) = Sample("6311a3e944772acc");
+        rig.device.Slot(0x2001) = Sample("002d10c53aa9561f");
+        rig.device.Slot(0x3007) = Sample("003e3a86840230ba");
+        rig.Connect();
+        const struct {
+            int position;
+            const char* proposed;
+            std::uint16_t selector;
+        } rows[] = {{0, "Input1 EDID.bin", 0x0000},
+                    {2, "Output1 EDID.bin", 0x1000},
+                    {4, "User1 EDID.bin", 0x2000},
+                    {5, "User2 EDID.bin", 0x2001},
+                    {14, "Internal8 EDID.bin", 0x3007}};
+        for (const auto& r : rows) {
+            rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(r.position);
+            const QString file = rig.Path(QString("saved%1.bin").arg(r.position));
+            rig.dialogs.saveAnswer = file;
+            rig.Mark();
+            StatusRecorder status(rig.Label2());
+            rig.form->SpeedButton_SaveEdid->click();
+            QCOMPARE(rig.dialogs.proposedNames.last(), QString(r.proposed));
+            QCOMPARE(rig.dialogs.saveFilters.last(), QString(kEdidFilter));
+            QCOMPARE(rig.Sent(), Bracket(kReadSequence));
+            QCOMPARE(
+                rig.device.requests[rig.baseline + 1].payload,
+                QByteArray::fromHex(QByteArray::number(r.selector, 16).rightJustified(4, '0')));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), Bytes(rig.device.Slot(r.selector)));
+            QCOMPARE(status.seen, QStringList{"Ok. [black]"});
+            QCOMPARE(rig.Label2()->text(), QString());
+            QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open OK.\n"));
+            QCOMPARE(rig.state.deviceTable.Current().selected.value, r.selector);
+        }
+        // a cancelled save dialog sends only the bracket and writes nothing
+        rig.dialogs.saveAnswer.clear();
+        rig.Mark();
+        rig.form->SpeedButton_SaveEdid->click();
+        QCOMPARE(rig.Sent(), Bracket({}));
+    }
+
+    // A save writes only a complete read: a missing or corrupted chunk writes nothing, keeps an
+    // older file as it was and says "Save Edid Failed." in red.
+    void saveWritesNothingWithoutAllFourChunks() {
+        const QByteArray faults[] = {"drop", "corrupt"};
+        for (const char* command : {"ND_ED0A", "ND_ED1B"}) {
+            for (const QByteArray& fault : faults) {
+                Rig rig;
+                rig.Connect();
+                (fault == "drop" ? rig.device.drop : rig.device.corrupt).insert(command);
+                const QString file = rig.WriteFile("old.bin", "older contents");
+                rig.dialogs.saveAnswer = file;
+                StatusRecorder status(rig.Label2());
+                rig.form->SpeedButton_SaveEdid->click();
+                QCOMPARE(status.seen, (QStringList{"Ok. [black]", "Save Edid Failed. [red]"}));
+                QFile f(file);
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                QCOMPARE(f.readAll(), QByteArray("older contents"));
+                QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"old.bin"});
+                QCOMPARE(rig.Sent().last(), QByteArray("SET SYS_CTM"));
+            }
+        }
+    }
+
+    void openUploadsAValidFileIntoInputsAndUserSlots() {
+        Rig rig;
+        rig.Connect();
+        const EdidImage sample = Sample("6311a3e944772acc");
+        rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(sample));
+        for (int position : {0, 5}) {
+            const std::uint16_t selector = position == 0 ? 0x0000 : 0x2001;
+            rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(position);
+            rig.Mark();
+            StatusRecorder status(rig.Label2());
+            rig.form->SpeedButton_OpenEdid->click();
+            QCOMPARE(rig.Sent(), Bracket(kWriteSequence));
+            QCOMPARE(Bytes(rig.device.Slot(selector)), Bytes(sample));
+            QCOMPARE(status.seen, QStringList{"Ok. [black]"});
+            QCOMPARE(rig.form->Find<QLineEdit>("Edit_Edid_Path")->text(), rig.dialogs.openAnswer);
+            QCOMPARE(rig.dialogs.openFilters.last(), QString(kEdidFilter));
+        }
+        // a file longer than 256 bytes: only the first 256 go
+        rig.dialogs.openAnswer = rig.WriteFile("long.bin", Bytes(sample) + QByteArray(50, 'x'));
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(4);
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(Bytes(rig.device.Slot(0x2000)), Bytes(sample));
+    }
+
+    void openRefusesReadOnlySlotsAndInvalidFiles() {
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(NewEdidTemplate()));
+        for (int position : {2, 7, 14}) { // output 1, internal 1, internal 8
+            rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(position);
+            rig.Mark();
+            StatusRecorder status(rig.Label2());
+            rig.form->SpeedButton_OpenEdid->click();
+            QCOMPARE(rig.Sent(), QList<QByteArray>{});
+            QCOMPARE(status.seen, QStringList{QString(kTextReadOnlySlot) + " [red]"});
+            QCOMPARE(rig.dialogs.openFilters.size(), 0);
+        }
+        QByteArray good = Bytes(NewEdidTemplate());
+        QByteArray badHeader = good;
+        badHeader[0] = 0x11;
+        badHeader[127] = char(badHeader[127] + 3); // bad checksum too: the header is reported
+        QByteArray badSum0 = good;
+        badSum0[20] = char(badSum0[20] + 1);
+        QByteArray badSum1 = good;
+        badSum1[200] = char(badSum1[200] + 1);
+        QByteArray banks = good;
+        banks[126] = 2;
+        banks[127] = char(banks[127] - 1);
+        const struct {
+            QByteArray bytes;
+            const char* message;
+        } files[] = {{badHeader, "Illegal Edid Header."},
+                     {badSum0, "Illegal Edid CheckSum0."},
+                     {badSum1, "Illegal Edid CheckSum1."},
+                     {banks, "Edid Over Banks."},
+                     {good.left(100), "Illegal Edid CheckSum0."}};
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(0);
+        const QByteArray before = Bytes(rig.device.Slot(0));
+        for (const auto& f : files) {
+            rig.dialogs.openAnswer = rig.WriteFile("bad.bin", f.bytes);
+            rig.Mark();
+            StatusRecorder status(rig.Label2());
+            rig.form->SpeedButton_OpenEdid->click();
+            QCOMPARE(rig.Sent(), Bracket({}));
+            QCOMPARE(status.seen, QStringList{QString(f.message) + " [red]"});
+            QCOMPARE(rig.Label2()->text(), QString());
+        }
+        QCOMPARE(Bytes(rig.device.Slot(0)), before);
+        // a valid file after the invalid ones goes up
+        QByteArray other = good;
+        other[16] = char(other[16] + 1); // another week
+        other[127] = char(other[127] - 1);
+        rig.dialogs.openAnswer = rig.WriteFile("good.bin", other);
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(Bytes(rig.device.Slot(0)), other);
+    }
+
+    // A cancel never opens the file an earlier dialog left behind.
+    void cancelledOpenUploadsNothing() {
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(Sample("6311a3e944772acc")));
+        rig.form->SpeedButton_OpenEdid->click();
+        rig.device.Slot(0) = NewEdidTemplate();
+        rig.dialogs.openAnswer.clear();
+        rig.Mark();
+        StatusRecorder status(rig.Label2());
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(rig.Sent(), Bracket({}));
+        QCOMPARE(status.seen, QStringList{"Upload Edid Canceled. [red]"});
+        QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open Fail.\n"));
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(NewEdidTemplate()));
+        // a name that cannot be opened takes the same way
+        rig.dialogs.openAnswer = rig.Path("missing.bin");
+        rig.Mark();
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(rig.Sent(), Bracket({}));
+    }
+
+    void modeSelectSendsTheModeByteOfEachButton() {
+        Rig rig;
+        rig.device.internals = 8;
+        rig.device.outputs = 1;
+        rig.device.users = 2;
+        rig.Connect();
+        const DeviceRecord& d = rig.state.deviceTable.Current();
+        for (const ModeButton& b : ModeButtonsInUse(d.internalCount, d.outputCount, d.userCount)) {
+            const QString name = QString::fromStdString(ModeButtonName(b));
+            auto* button = rig.form->Find<QRadioButton>(name);
+            QVERIFY2(button && button->isEnabled(), qPrintable(name));
+            rig.Mark();
+            QTest::mousePress(button, Qt::LeftButton);
+            QTest::mouseRelease(button, Qt::LeftButton);
+            const int expected = b.kind == ModeButtonKind::Internal   ? b.number - 1
+                                 : b.kind == ModeButtonKind::External ? 8
+                                                                      : 8 + 1 + b.number - 1;
+            QCOMPARE(rig.Sent(), (QList<QByteArray>{"SET ND_SEL", "SET RXEDMD"}));
+            QCOMPARE(rig.device.requests[rig.baseline].payload, QByteArray(2, '\0'));
+            QCOMPARE(rig.device.requests[rig.baseline + 1].payload, QByteArray(1, char(expected)));
+            QCOMPARE(rig.device.mode, expected);
+            QVERIFY(button->isChecked());
+            QCOMPARE(rig.state.deviceTable.Current().inputs[0].currentMode, kModeUnknown);
+        }
+        // "Internal 3" sends 2 whatever the counts; a disabled button sends nothing
+        QCOMPARE(rig.Page().ModeByte({ModeButtonKind::Internal, 3}), 2);
+        auto* user8 = rig.form->Find<QRadioButton>("RadioButton_Set_UserEdid8");
+        QVERIFY(!user8->isEnabled());
+        rig.Mark();
+        QTest::mousePress(user8, Qt::LeftButton);
+        QCOMPARE(rig.Sent(), QList<QByteArray>{});
+    }
+
+    // A mode the device does not take: the next poll checks the device's own mode again.
+    void aRefusedModeIsUndoneByThePoll() {
+        Rig rig;
+        rig.device.modePoll = true;
+        rig.device.mode = 3;
+        rig.Connect();
+        auto* internal4 = rig.form->Find<QRadioButton>("RadioButton_Set_IntEdid4");
+        QTRY_VERIFY_WITH_TIMEOUT(internal4->isChecked(), 5000);
+        rig.device.refuseMode = true;
+        auto* user1 = rig.form->Find<QRadioButton>("RadioButton_Set_UserEdid1");
+        QTest::mouseClick(user1, Qt::LeftButton);
+        QVERIFY(user1->isChecked());
+        QCOMPARE(rig.device.mode, 3);
+        QTRY_VERIFY_WITH_TIMEOUT(internal4->isChecked(), 5000);
+        QVERIFY(!user1->isChecked());
+    }
+
+    void copyReadsTheSourceAndWritesTheDestination() {
+        Rig rig;
+        rig.device.Slot(0x3001) = Sample("6311a3e944772acc");
+        rig.Connect();
+        QVERIFY(!rig.form->Panel52->isHidden());
+        rig.Combo("ComboBox_EdidSel_Src")->setCurrentIndex(8);  // internal 2
+        rig.Combo("ComboBox_EdidSel_Dest")->setCurrentIndex(3); // user 2
+        QAbstractButton* copy = rig.form->SpeedButton_CopyEdid_Src2Dest;
+        bool disabledMeanwhile = false;
+        rig.device.onRequest = [&](const tavo::test::Request&) {
+            disabledMeanwhile = disabledMeanwhile || !copy->isEnabled();
+        };
+        rig.Mark();
+        copy->click();
+        QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence));
+        QCOMPARE(rig.device.requests[rig.baseline + 1].payload, QByteArray("\x30\x01", 2));
+        QCOMPARE(rig.device.requests[rig.baseline + 6].payload, QByteArray("\x20\x01", 2));
+        QCOMPARE(Bytes(rig.device.Slot(0x2001)), Bytes(Sample("6311a3e944772acc")));
+        QVERIFY(disabledMeanwhile);
+        QVERIFY(copy->isEnabled());
+
+        // a lost chunk: nothing is written to the destination
+        rig.device.Slot(0x2001) = NewEdidTemplate();
+        rig.device.drop.insert("ND_ED0B");
+        rig.Mark();
+        StatusRecorder status(rig.Label2());
+        copy->click();
+        QCOMPARE(rig.Sent(), Bracket(kReadSequence));
+        QCOMPARE(status.seen, QStringList{QString(kTextCopyFailed) + " [red]"});
+        QCOMPARE(Bytes(rig.device.Slot(0x2001)), Bytes(NewEdidTemplate()));
+        QVERIFY(copy->isEnabled());
+    }
+
+    void analysisShowsTheRowsOfSampleEdids() {
+        const QStringList ids = {"6311a3e944772acc", "002d10c53aa9561f", "003e3a86840230ba",
+                                 "01aa34e9952b6374"};
+        Rig rig;
+        for (int i = 0; i < ids.size(); ++i)
+            rig.device.Slot(0x3000 + i) = Sample(ids[i]);
+        rig.Connect();
+        // "EDID Analyzer" goes beside "Commander" when it stands too far from it
+        rig.form->Form3->move(100, 100);
+        QCOMPARE(rig.form->Form2->pos(), QPoint(889, 154));
+        for (int i = 0; i < ids.size(); ++i) {
+            rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7 + i);
+            rig.Mark();
+            rig.form->SpeedButton_AnalysisEdid->click();
+            QCOMPARE(rig.Sent(), kReadSequence);
+            const QJsonObject golden = Golden(ids[i]);
+            for (int row = 0; row < kSummaryRowCount; ++row) {
+                const QString key =
+                    QString::fromLatin1(kSummaryLabels[row].data(), kSummaryLabels[row].size());
+                QString shown = rig.Row(kSummaryLabelNames[row].data());
+                shown.remove('\n');
+                QCOMPARE(shown, golden.value(key).toString());
+            }
+            QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid_Analysis), QString("ModifyColor"));
+            QVERIFY(rig.form->Form2->isVisible());
+            QCOMPARE(rig.form->GroupBox5->window(), rig.form->Form2);
+        }
+        QCOMPARE(rig.form->Form2->pos(), QPoint(100 + 465, 100));
+        rig.form->Form2->move(300, 350); // near enough: it stays where the operator put it
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QCOMPARE(rig.form->Form2->pos(), QPoint(300, 350));
+        // the wrapped audio row of the first sample
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QCOMPARE(rig.Row("Label_Audio_Formats"),
+                 QString("2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,\nDTS,DTSHD,OBA,"));
+        QCOMPARE(rig.form->Find<QWidget>("Panel10")->height(), 38);
+        // an invalid EDID: "Illegal", "-", the grey glyph
+        EdidImage bad = Sample(ids[0]);
+        bad[200] ^= 1;
+        rig.device.Slot(0x3000) = bad;
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QCOMPARE(rig.Row("Label_Edid_Header"), QString("Illegal"));
+        QCOMPARE(rig.Row("Label_Edid_Checksum"), QString("-"));
+        QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid_Analysis), QString("ModifyGray"));
+    }
+
+    // The analysis uses only a complete fresh read; the analysed EDID stays what the window
+    // shows whatever later transfers put into the transfer buffer.
+    void analysisNeedsACompleteReadAndKeepsItsEdid() {
+        Rig rig;
+        const EdidImage shown = Sample("6311a3e944772acc");
+        rig.device.Slot(0x3000) = shown;
+        rig.device.Slot(0x3001) = Sample("002d10c53aa9561f");
+        rig.Connect();
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QVERIFY(rig.Page().AnalysedImage());
+        QCOMPARE(Bytes(*rig.Page().AnalysedImage()), Bytes(shown));
+
+        // a later save of another slot reuses the transfer buffer
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);
+        rig.dialogs.saveAnswer = rig.Path("other.bin");
+        rig.form->SpeedButton_SaveEdid->click();
+        QCOMPARE(Bytes(rig.state.edidTransfer.image), Bytes(Sample("002d10c53aa9561f")));
+        QCOMPARE(Bytes(rig.Page().AnalysedRecord()->image), Bytes(shown));
+        QCOMPARE(rig.Page().AnalysedRecord()->status & kStatusValidationMask, 0);
+
+        // a read with a corrupted chunk: "No Answer", "-" rows, grey glyph, nothing to open
+        rig.device.corrupt.insert("ND_ED1A");
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QCOMPARE(rig.Row("Label_Edid_Header"), QString(kTextNoAnswer));
+        for (int row = 1; row < kSummaryRowCount; ++row)
+            QCOMPARE(rig.Row(kSummaryLabelNames[row].data()), QString("-"));
+        QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid_Analysis), QString("ModifyGray"));
+        QVERIFY(rig.Page().AnalysedRecord()->status & kStatusValidationMask);
+    }
+
+    // A second click while an operation runs does nothing.
+    void clicksDuringAnOperationAreIgnored() {
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.saveAnswer = rig.Path("a.bin");
+        rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(NewEdidTemplate()));
+        int nested = 0;
+        rig.device.onRequest = [&](const tavo::test::Request& r) {
+            if (r.name != "ND_ED0B" || nested++) return;
+            QTimer::singleShot(0, [&] {
+                rig.form->SpeedButton_SaveEdid->click();
+                rig.form->SpeedButton_OpenEdid->click();
+                rig.form->SpeedButton_AnalysisEdid->click();
+                rig.form->SpeedButton_CopyEdid_Src2Dest->click();
+                QTest::mousePress(rig.form->Find<QRadioButton>("RadioButton_Set_IntEdid2"),
+                                  Qt::LeftButton);
+            });
+        };
+        rig.Mark();
+        rig.form->SpeedButton_SaveEdid->click();
+        QCOMPARE(rig.Sent(), Bracket(kReadSequence));
+        QCOMPARE(rig.dialogs.saveFilters.size(), 1);
+        QVERIFY(QFile::exists(rig.Path("a.bin")));
+    }
+
+    // Another handler sends during a save's waits (a grid row selected: ND_SEL, ND_DSCPT): the
+    // later chunks may come from another slot, so the read is not used.
+    void aForeignCommandSpoilsTheRead() {
+        Rig rig;
+        rig.device.Slot(0x1000) = Sample("6311a3e944772acc");
+        rig.Connect();
+        rig.dialogs.saveAnswer = rig.Path("mixed.bin");
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(2); // output 1
+        bool once = false;
+        rig.device.onRequest = [&](const tavo::test::Request& r) {
+            if (r.name != "ND_ED0B" || std::exchange(once, true)) return;
+            // after the chunk's answer is handled, before its wait ends
+            QTimer::singleShot(35, [&] { rig.form->Discovery->StringGrid1SelectCell(0, 1); });
+        };
+        StatusRecorder status(rig.Label2());
+        rig.form->SpeedButton_SaveEdid->click();
+        QVERIFY(rig.device.Names().contains("GET ND_DSCPT"));
+        QVERIFY(!QFile::exists(rig.Path("mixed.bin")));
+        QVERIFY(status.seen.contains("Save Edid Failed. [red]"));
+    }
+
+    // The port dies in the middle of a save: nothing more is written, no file appears.
+    void aLostPortEndsTheOperation() {
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.saveAnswer = rig.Path("lost.bin");
+        rig.device.onRequest = [&](const tavo::test::Request& r) {
+            if (r.name == "ND_ED0B") rig.device.transport->fail();
+        };
+        rig.form->SpeedButton_SaveEdid->click();
+        QVERIFY(!QFile::exists(rig.Path("lost.bin")));
+        QCOMPARE(rig.device.transport->writesWhileClosed, 0);
+        QVERIFY(rig.form->BitBtn_Search->isEnabled());
+        QVERIFY(!rig.Page().Busy());
+        // the same for an upload: it stops after the chunk during which the port was lost
+        Rig up;
+        up.Connect();
+        up.dialogs.openAnswer = up.WriteFile("in.bin", Bytes(Sample("6311a3e944772acc")));
+        up.device.onRequest = [&](const tavo::test::Request& r) {
+            if (r.name == "ND_ED0A") up.device.transport->fail();
+        };
+        up.Mark();
+        up.form->SpeedButton_OpenEdid->click();
+        QVERIFY(!up.Sent().contains("SET ND_ED1B"));
+        QCOMPARE(up.device.transport->writesWhileClosed, 0);
+    }
+
+    void nothingHappensWithoutADevice() {
+        Rig rig;
+        qputenv("TAVO_SERIAL_PORTS", "/dev/memory-device");
+        rig.form = std::make_unique<TForm1>(rig.state, nullptr, rig.device.transport);
+        rig.form->SpeedButton_SaveEdid->click();
+        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QCOMPARE(rig.device.Count(), 0);
+        QVERIFY(rig.dialogs.saveFilters.isEmpty() && rig.dialogs.openFilters.isEmpty());
+        QVERIFY(!rig.form->Form2->isVisible());
+    }
+};
+
+} // namespace edid_controller_test
+
+QTEST_MAIN(edid_controller_test::EdidControllerTest)
+#include "edid_controller_test.moc"
