@@ -47,8 +47,8 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
         PrintError(path + ": " + std::to_string(size) + " bytes, only the first " +
                    std::to_string(kEdidSize) + " are read");
     else if (size != kEdidSize && size != kEdidSize / 2)
-        PrintError(path + ": " + std::to_string(size) +
-                   " bytes, not a whole EDID block; the missing bytes read as FF");
+        PrintError(path + ": " + std::to_string(size) + (size == 1 ? " byte" : " bytes") +
+                   ", not a whole EDID block; the missing bytes read as FF");
     image = ImageFromBytes(buffer, n);
     return true;
 }

@@ -1,0 +1,100 @@
+#!/bin/bash
+# Bad files at the file inputs of the device commands, against the simulated device:
+# `device write SLOT IN` and `device firmware FILE` refuse an empty, cut, oversized, random or
+# unreadable file and a directory with a message naming it, before anything reaches the device
+# (its request log stays empty, the slot keeps its EDID); a name with spaces and non-ASCII letters
+# works. `device read SLOT OUT` into a directory writes nothing.
+# usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
+set -u
+cli=$1
+sim=$2
+tmp=$(mktemp -d) || exit 2
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    chmod -R u+rwx "$tmp" 2>/dev/null
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+run() {
+    "$@" >"$tmp/out" 2>"$tmp/err"
+    rc=$?
+    [ "$rc" -le 2 ] || fail "'$*' exited $rc; stderr: $(cat "$tmp/err")"
+}
+# start NAME ARGS...: a simulator with its log in $tmp/NAME.log; its terminal in $port
+start() {
+    local name=$1
+    shift
+    "$sim" --log "$tmp/$name.log" "$@" >"$tmp/$name.out" 2>"$tmp/$name.err" &
+    pids+=($!)
+    for _ in $(seq 50); do [ -s "$tmp/$name.out" ] && break; sleep 0.1; done
+    port=$(head -n 1 "$tmp/$name.out")
+    [ -n "$port" ] || { echo "the simulator did not start: $(cat "$tmp/$name.err")" >&2; exit 2; }
+}
+requests() { grep -vc '^#' "$1" 2>/dev/null; }
+
+in=$tmp/in
+mkdir "$in" "$tmp/state"
+"$cli" new "$tmp/good.bin" || exit 2
+: >"$in/empty.bin"
+for n in 1 127 255; do head -c "$n" "$tmp/good.bin" >"$in/b$n.bin"; done
+head -c $((10 * 1024 * 1024)) /dev/urandom >"$in/big.bin"
+mkdir "$in/a directory.bin"
+{ cat "$tmp/good.bin"; printf 'x'; } >"$in/b257.bin"
+spaced="$in/Écran du salon — ü ß 显示器.bin"
+cp "$tmp/good.bin" "$spaced"
+
+# ---- device write: a bad file never reaches the device
+start write --state-dir "$tmp/state"
+sleep 0.2
+cp "$tmp/state/input1.bin" "$tmp/input1.before" 2>/dev/null || fail "no state file for input 1"
+for f in empty.bin b1.bin b127.bin b255.bin big.bin "a directory.bin" missing.bin; do
+    run "$cli" device write input1 "$in/$f" --port "$port"
+    [ "$rc" -ne 0 ] || fail "device write $f: exit 0"
+    grep -qF "$f" "$tmp/err" || fail "device write $f: message does not name the file: $(cat "$tmp/err")"
+done
+[ "$(requests "$tmp/write.log")" -eq 0 ] ||
+    fail "bad files reached the device: $(grep -v '^#' "$tmp/write.log" | head -n 3)"
+cmp -s "$tmp/state/input1.bin" "$tmp/input1.before" || fail "input 1 changed"
+# positive controls: a long file's first 256 bytes (with the note), a non-ASCII name
+run "$cli" device write user2 "$in/b257.bin" --port "$port"
+[ "$rc" -eq 0 ] || fail "device write of a 257-byte file: exit $rc, $(cat "$tmp/err")"
+grep -q "only the first 256 are read" "$tmp/err" || fail "device write 257 bytes: no note"
+cmp -s "$tmp/state/user2.bin" "$tmp/good.bin" || fail "user 2 does not hold the file's EDID"
+run "$cli" device write input2 "$spaced" --port "$port"
+[ "$rc" -eq 0 ] && cmp -s "$tmp/state/input2.bin" "$tmp/good.bin" ||
+    fail "device write from a non-ASCII name: exit $rc, $(cat "$tmp/err")"
+# device read into a directory: refused, nothing in it
+run "$cli" device read input1 "$in/a directory.bin" --port "$port"
+[ "$rc" -ne 0 ] && [ -z "$(ls -A "$in/a directory.bin")" ] || fail "device read into a directory: exit $rc"
+run "$cli" device read input1 "$in/Sortie — 出力.bin" --port "$port"
+[ "$rc" -eq 0 ] && cmp -s "$in/Sortie — 出力.bin" "$tmp/input1.before" ||
+    fail "device read into a non-ASCII name: exit $rc, $(cat "$tmp/err")"
+
+# ---- device firmware: a file that is no image never reaches the device
+start isp --isp --fw-out "$tmp/fw-out.bin"
+# (an EDID is no firmware image either)
+for f in "$in/empty.bin" "$in/b1.bin" "$in/big.bin" "$tmp/good.bin" "$in/a directory.bin" \
+    "$in/missing.bin"; do
+    run "$cli" device firmware "$f" --port "$port"
+    [ "$rc" -ne 0 ] || fail "device firmware $f: exit 0"
+    [ -s "$tmp/err" ] || fail "device firmware $f: no message"
+done
+[ "$(requests "$tmp/isp.log")" -eq 0 ] ||
+    fail "bad firmware files reached the device: $(grep -v '^#' "$tmp/isp.log" | head -n 3)"
+[ -e "$tmp/fw-out.bin" ] && fail "the device stored firmware from a bad file"
+# a small image (the mark at 512, 640 bytes: 10 blocks) under a non-ASCII name goes through
+{
+    head -c 512 /dev/zero
+    printf 'FW VER:'; printf '\0'; printf '2.10'; printf '\0\0\0\0'; printf 'TAVO0401'
+    head -c 104 /dev/zero
+} >"$in/Micrologiciel — ü 固件.bin"
+run "$cli" device firmware "$in/Micrologiciel — ü 固件.bin" --port "$port"
+[ "$rc" -eq 0 ] || fail "device firmware from a non-ASCII name: exit $rc, $(cat "$tmp/err")"
+[ "$(wc -c <"$tmp/fw-out.bin" 2>/dev/null || echo 0)" -eq 640 ] || fail "the device did not store 640 bytes"
+
+[ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
+echo "tavo-cli device file checks passed"
