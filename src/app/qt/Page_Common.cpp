@@ -1,6 +1,7 @@
 #include "app/qt/Pages.h"
 
 #include <QToolButton>
+#include <algorithm>
 
 namespace tavo::pages {
 
@@ -13,7 +14,9 @@ QAbstractButton* MakeSpeedButton(QWidget* parent, const QString& name, const QSt
     b->setAutoRaise(true);
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setIconSize(QSize(32, 32));
-    b->setGeometry(x, y, 52, 52);
+    // wide enough for its caption under the glyph
+    const int width = std::max(52, b->fontMetrics().horizontalAdvance(text) + 12);
+    b->setGeometry(x, y, width, 52);
     return b;
 }
 

@@ -1,6 +1,7 @@
 // "IP Configure": the network settings of a discovered device. Filled when a network row of the
 // device grid is selected; its "Select" group opens the device's web page or sends the edited
 // settings back to the device.
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -92,8 +93,8 @@ void BuildIpConfigure(QWidget* page) {
     auto* select = new QGroupBox("Select", page);
     select->setObjectName("GroupBox_Select");
     select->setGeometry(8, info->geometry().bottom() + 6, 428, 78);
-    MakeSpeedButton(select, "SpeedButton1", "Web Page", 12, 18);
-    MakeSpeedButton(select, "SpeedButton2", "Apply", 74, 18);
+    const QAbstractButton* web = MakeSpeedButton(select, "SpeedButton1", "Web Page", 12, 18);
+    MakeSpeedButton(select, "SpeedButton2", "Apply", web->geometry().right() + 10, 18);
     // What went wrong with the last send (red), cleared again after a while.
     auto* status = PlainLabel(select, "Label_IpConfig_Status", QString());
     status->setGeometry(136, 18, 284, 52);
