@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -258,6 +259,32 @@ private slots:
         QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Rack 2"));
         QCOMPARE(w.find<QLineEdit>("Edit_Product_String")->text(), QString("Rack 2"));
         QCOMPARE(w.cell(), QString(" Rack 2 "));
+    }
+
+    // A device whose answers go wrong during description and defaults: nothing crashes, the
+    // corrupted descriptor is not taken, and a new search connects again.
+    void faultsDuringDescriptionAndDefaultsLeaveTheToolUsable() {
+        QTemporaryDir state;
+        // the descriptor after the defaults comes back corrupted, every SYS_STR answer is dropped
+        Sim sim({"--description", "Rack 2", "--state-dir", state.path(), "--fault",
+                 "badcrc:SYS_DSCPT:skip=1,count=1", "--fault", "drop:SYS_STR"});
+        Window w(sim);
+        w.setDescription("Changed");
+        w.click("SpeedButton_SysConfig"); // no answer is awaited: the device still applies it
+        QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Changed"));
+        w.dialogs.confirmAnswer = true;
+        w.click("SpeedButton_SysDefault");
+        QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Rack 2"));
+        QVERIFY(w.form.Memo_Debug->toPlainText().contains("CRC Error!"));
+        // the corrupted descriptor was not used: the record still holds what this tool sent
+        QCOMPARE(w.find<QLineEdit>("Edit_Product_String")->text(), QString("Changed"));
+        QCOMPARE(w.cell(), QString(" Changed "));
+        // usable afterwards: disconnect, search again, the device's real description shows
+        w.form.BitBtn_Disconnect->click();
+        QVERIFY(w.form.BitBtn_Search->isEnabled());
+        w.form.BitBtn_Search->click();
+        QVERIFY(w.form.Uart->session().isConnected());
+        QCOMPARE(w.form.StringGrid1->Cell(1, 3), QString(" Rack 2 "));
     }
 
     void theCommandLineToolDoesTheSame() {
