@@ -1,5 +1,6 @@
 #include "link/qt/UartController.h"
 
+#include "link/qt/FindControl.h"
 #include "link/qt/Thread_uart_api.h"
 
 #include <QAbstractButton>
@@ -86,21 +87,7 @@ void UartController::connectSession() {
 }
 
 template <class T> T* UartController::find(const QString& name) const {
-    if (root_) {
-        if (root_->objectName() == name)
-            if (auto* self = qobject_cast<T*>(root_.data())) return self;
-        if (T* w = root_->findChild<T*>(name)) return w;
-    }
-    // the device pages move into the "Commander" window when a grid row is selected
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (top == root_) continue;
-            if (top->objectName() == name)
-                if (auto* self = qobject_cast<T*>(top)) return self;
-            if (T* w = top->findChild<T*>(name)) return w;
-        }
-    }
-    return nullptr;
+    return FindControl<T>(root_.data(), name);
 }
 
 void UartController::attach(QWidget* root) {

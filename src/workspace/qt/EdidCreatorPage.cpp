@@ -17,6 +17,7 @@
 #include "app/qt/Dialogs.h"
 #include "edid/EdidImage.h"
 #include "link/DeviceModel.h"
+#include "link/qt/FindControl.h"
 #include "link/qt/UartController.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorRules.h"
@@ -66,19 +67,7 @@ EdidCreatorPage::EdidCreatorPage(EdidRecord& record, UartController* uart, QObje
     : QObject(parent), record_(record), uart_(uart) {}
 
 template <class T> T* EdidCreatorPage::find(const QString& name) const {
-    if (root_) {
-        if (T* w = root_->findChild<T*>(name)) return w;
-    }
-    // the pages may live in a window of their own ("Commander")
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (top == root_) continue;
-            if (top->objectName() == name)
-                if (auto* self = qobject_cast<T*>(top)) return self;
-            if (T* w = top->findChild<T*>(name)) return w;
-        }
-    }
-    return nullptr;
+    return FindControl<T>(root_, name);
 }
 
 void EdidCreatorPage::attach(QWidget* root) {
