@@ -25,6 +25,7 @@
 #include "edid/NewEdidTemplate.h"
 #include "link/SlotName.h"
 #include "link/qt/UartController.h"
+#include "support/Cli.h"
 #include "support/DevSim.h"
 #include "support/RecordingDialogs.h"
 #include "workspace/AnalyzerSummary.h"
@@ -119,17 +120,9 @@ struct Window {
     }
 };
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-Run Cli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(TAVO_BINARY_DIR "/tools/tavo-cli/tavo-cli"), args);
-    p.waitForFinished(30000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
+using Run = tavo::testing::CliRun;
+inline Run Cli(const QStringList& args) {
+    return tavo::testing::RunCli(args);
 }
 
 class EdidControllerDevsimTest : public QObject {

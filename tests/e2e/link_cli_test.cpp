@@ -3,27 +3,16 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "support/Cli.h"
 #include "support/DevSim.h"
 
 namespace link_cli_test {
 
 using Sim = tavo::testing::DevSim;
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-Run Cli(const QStringList& args, const QString& ports) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TAVO_SERIAL_PORTS", ports);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TAVO_BINARY_DIR "/tools/tavo-cli/tavo-cli"), args);
-    p.waitForFinished(20000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
+using Run = tavo::testing::CliRun;
+inline Run Cli(const QStringList& args, const QString& ports) {
+    return tavo::testing::RunCli(args, ports);
 }
 
 class LinkCliTest : public QObject {

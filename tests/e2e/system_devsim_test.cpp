@@ -23,6 +23,7 @@
 #include "link/Response.h"
 #include "link/qt/UartController.h"
 #include "maintenance/qt/SystemPage.h"
+#include "support/Cli.h"
 #include "support/DevSim.h"
 #include "support/FirmwareFiles.h"
 #include "support/RecordingDialogs.h"
@@ -81,18 +82,9 @@ struct Window {
     }
 };
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-Run Cli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(TAVO_BINARY_DIR "/tools/tavo-cli/tavo-cli"), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
+using Run = tavo::testing::CliRun;
+inline Run Cli(const QStringList& args) {
+    return tavo::testing::RunCli(args);
 }
 
 class SystemDevsimTest : public QObject {
