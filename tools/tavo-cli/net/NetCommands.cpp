@@ -29,9 +29,10 @@ std::optional<long> Number(std::string_view s, long min, long max) {
     return v;
 }
 
-// A text item shown as a quoted string: each byte one character, quotes, backslashes and
-// anything outside printable ASCII escaped.
-std::string Quoted(const std::string& bytes) {
+// A text item as a quoted string: each byte one character; quotes and backslashes escaped, bytes
+// outside printable ASCII written with `format` (\xHH in lines, \u00HH in JSON, where
+// the byte is the Latin-1 character of that code).
+std::string Escaped(const std::string& bytes, const char* format) {
     std::string out = "\"";
     for (unsigned char c : bytes) {
         if (c == '"' || c == '\\') {
@@ -41,29 +42,17 @@ std::string Quoted(const std::string& bytes) {
             out += static_cast<char>(c);
         } else {
             char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
+            std::snprintf(buf, sizeof buf, format, c);
             out += buf;
         }
     }
     return out + "\"";
 }
-
-// The same as a JSON string: every byte is the character of that code (Latin-1).
+std::string Quoted(const std::string& bytes) {
+    return Escaped(bytes, "\\x%02X");
+}
 std::string JsonString(const std::string& bytes) {
-    std::string out = "\"";
-    for (unsigned char c : bytes) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04X", c);
-            out += buf;
-        }
-    }
-    return out + "\"";
+    return Escaped(bytes, "\\u%04X");
 }
 
 std::string Line(const NetDeviceRecord& r) {
