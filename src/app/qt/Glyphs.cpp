@@ -21,9 +21,11 @@ class GlyphStore : public QObject {
 public:
     explicit GlyphStore(QObject* parent) : QObject(parent) {
         InitGlyphResources();
+        // the resources carry no file suffix: naming the format spares probing (and loading)
+        // every image plugin on the system at start-up
         for (const QString& name : GlyphNames())
-            pixmaps.insert(name, QPixmap(":/glyphs/" + name));
-        logo = QPixmap(":/glyphs/Logo");
+            pixmaps.insert(name, QPixmap(":/glyphs/" + name, "PNG"));
+        logo = QPixmap(":/glyphs/Logo", "PNG");
     }
     QHash<QString, QPixmap> pixmaps;
     QPixmap logo;

@@ -241,6 +241,11 @@ void TForm1::BuildWindow() {
     ComboBox_EdidSel_Dest = Find<QComboBox>("ComboBox_EdidSel_Dest");
     ComboBox_EdidSel_Upload = Find<QComboBox>("ComboBox_EdidSel_Upload");
 
+    // The pages live in "Commander", which shows them when it takes them; left visible here,
+    // the hundreds of controls beyond the main window's right edge would be polished and laid
+    // out before its first frame for nothing.
+    PageControl1->hide();
+
     // A single fixed border: the operator cannot resize the window; only the code changes its
     // width (start-up, debug pane).
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());

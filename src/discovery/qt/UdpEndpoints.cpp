@@ -1,5 +1,6 @@
 #include "discovery/qt/UdpEndpoints.h"
 
+#include <QNetworkProxy>
 #include <QVariant>
 
 namespace tavo {
@@ -21,6 +22,10 @@ UdpEndpoints::UdpEndpoints(QObject* parent) : QObject(parent) {
     multicastSender_.setObjectName("IdIPMCastServer1");
     multicastSender_.setProperty("group", QString::fromLatin1(kDiscoveryGroup));
     multicastSender_.setProperty("port", int(kDiscoveryOutPort));
+    // The discovery talks to the local network only. Without this, Qt asks the system's proxy
+    // configuration (a helper thread, several milliseconds) at the first bind or send.
+    for (QUdpSocket* socket : {&listener_, &sender_, &receiver_, &multicastSender_})
+        socket->setProxy(QNetworkProxy::NoProxy);
     connect(&receiver_, &QUdpSocket::readyRead, this, &UdpEndpoints::ReadPending);
 }
 
