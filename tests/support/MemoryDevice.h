@@ -28,7 +28,8 @@ class MemoryDevice {
 public:
     unsigned inputs = 1, outputs = 1, users = 2, internals = 8;
     bool modesSelectable = true, copyPanel = true, modePoll = false;
-    bool refuseMode = false;                   // SET RXEDMD answers NG and changes nothing
+    bool refuseMode = false; // SET RXEDMD answers NG and changes nothing
+    bool isp = false;        // waits in ISP mode: the handshake gets the loader's banner
     std::map<std::uint16_t, EdidImage> images; // by selector value
     std::optional<std::uint16_t> selected = 0;
     int mode = 0;
@@ -101,7 +102,7 @@ private:
         requests << r;
         if (onRequest) onRequest(r);
         if (!transport->isOpen()) return;
-        if (r.verb == "ENTRANCE") return answer("ENTRANCE", "$ACCEPT");
+        if (r.verb == "ENTRANCE") return answer("ENTRANCE", isp ? "$ISP029Loader 1.0" : "$ACCEPT");
         auto n = [](unsigned v) { return std::to_string(v) + "\f"; };
         auto flag = [](bool v) { return std::string(v ? "T\f" : "F\f"); };
         if (r.verb == "GET" && r.name == "SYS_DSCPT")

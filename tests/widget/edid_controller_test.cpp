@@ -501,8 +501,9 @@ private slots:
         QVERIFY(QFile::exists(rig.Path("a.bin")));
     }
 
-    // Another handler sends during a save's waits (a grid row selected: ND_SEL, ND_DSCPT): the
-    // later chunks may come from another slot, so the read is not used.
+    // Something else sends during a save's waits (no other button can: they wait for the running
+    // operation; a command sent past them all): the later chunks may come from another slot, so
+    // the read is not used.
     void aForeignCommandSpoilsTheRead() {
         Rig rig;
         rig.device.Slot(0x1000) = Sample("6311a3e944772acc");
@@ -513,7 +514,11 @@ private slots:
         rig.device.onRequest = [&](const tavo::test::Request& r) {
             if (r.name != "ND_ED0B" || std::exchange(once, true)) return;
             // after the chunk's answer is handled, before its wait ends
-            QTimer::singleShot(35, [&] { rig.form->Discovery->StringGrid1SelectCell(0, 1); });
+            QTimer::singleShot(35, [&] {
+                const auto input1 = SlotSelector{0}.bytes();
+                rig.form->Uart->Uart_SendCommand(kModeSet, ND_SEL, 2, input1.data());
+                rig.form->Uart->Uart_SendCommand(kModeGet, ND_DSCPT);
+            });
         };
         StatusRecorder status(rig.Label2());
         rig.form->SpeedButton_SaveEdid->click();

@@ -142,6 +142,7 @@ bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void DeviceGrid::ConnectLink(UartController& link) {
+    link_ = &link;
     QPointer<UartController> l(&link);
     serialSender_ = [l](std::uint8_t mode, std::uint16_t command, std::uint16_t length,
                         const std::uint8_t* data) {
@@ -231,6 +232,9 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
     // A selection sends serial commands and processes window messages while it waits; a second
     // selection in that time waits for the operator to choose again.
     if (selecting_) return;
+    // So does a selection while another device operation holds the serial link.
+    const DeviceOperation operation(link_ ? &link_->session() : nullptr);
+    if (!operation) return;
     selecting_ = true;
 
     devices_.current = row - 1;

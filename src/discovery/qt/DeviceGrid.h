@@ -48,7 +48,8 @@ public:
     // descriptors are not refreshed.
     void setSerialSender(SerialSender sender) { serialSender_ = std::move(sender); }
     void setIspQuery(std::function<bool()> isp) { ispQuery_ = std::move(isp); }
-    // Both of the above from the serial link's controller (its sender and its link flags).
+    // Both of the above from the serial link's controller (its sender and its link flags); a row
+    // selection then also waits for the link's running operation like the device buttons do.
     void ConnectLink(UartController& link);
     // Places and shows "Commander" with the device pages.
     void setCommanderShower(std::function<void()> show) { showCommander_ = std::move(show); }
@@ -97,6 +98,7 @@ private:
     QPointer<QWidget> root_;
     QPointer<StringGrid> grid_;
     UdpEndpoints* udp_ = nullptr;
+    QPointer<UartController> link_; // its operations and a row selection run one at a time
     SerialSender serialSender_;
     std::function<bool()> ispQuery_;
     std::function<void()> showCommander_;

@@ -170,6 +170,9 @@ static QString IspBanner(const QString& reply, qsizetype from) {
 
 UartSession::Found UartSession::Uart_Search() {
     if (searching_) return Found::None;
+    // the device found is read during the search's waits: no other operation may send meanwhile
+    const DeviceOperation operation(this);
+    if (!operation) return Found::None;
     searching_ = true;
     devices_.count = 0;
     devices_.current = 0;

@@ -4,6 +4,7 @@
 // SerialPort only; what the window shows is left to whoever listens to the signals (the
 // UartController on the main window, nobody in the command-line tool).
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
@@ -44,6 +45,8 @@ public:
 
     // A device (normal or ISP mode) answered and its port is open.
     bool isConnected() const { return connected_; }
+    // A DeviceOperation holds the link (see below).
+    bool operationRunning() const { return operationRunning_; }
     QString portName() const { return portName_; }
 
     // While resumed, the response handler runs right after every receive tick (on this thread).
@@ -118,6 +121,37 @@ private:
     bool resumed_ = false;
     bool connected_ = false;
     bool searching_ = false;
+    bool operationRunning_ = false;
+    friend class DeviceOperation;
+};
+
+// One device operation at a time on a link, whichever page starts it: every handler that talks to
+// the device (a search, a transfer, a mode, the description, the defaults, a firmware update, a
+// grid row) holds one of these for as long as it runs. Its waits let the window's events through,
+// so other buttons can be clicked meanwhile; their handlers find the link held and do nothing.
+//
+//   const DeviceOperation operation(session);
+//   if (!operation) return; // another operation runs
+class DeviceOperation {
+public:
+    // Without a session there is nothing to share: the operation always runs.
+    explicit DeviceOperation(UartSession* session) : session_(session) {
+        acquired_ = !session || !session->operationRunning_;
+        if (session && acquired_) session->operationRunning_ = true;
+    }
+    explicit DeviceOperation(UartSession& session) : DeviceOperation(&session) {}
+    ~DeviceOperation() {
+        // the window (and its session) may have gone during the operation's waits
+        if (acquired_ && session_) session_->operationRunning_ = false;
+    }
+    DeviceOperation(const DeviceOperation&) = delete;
+    DeviceOperation& operator=(const DeviceOperation&) = delete;
+
+    explicit operator bool() const { return acquired_; }
+
+private:
+    QPointer<UartSession> session_;
+    bool acquired_ = false;
 };
 
 } // namespace tavo

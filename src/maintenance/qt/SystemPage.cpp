@@ -136,6 +136,8 @@ void SystemPage::Edit_Product_StringChange() {
 
 void SystemPage::SpeedButton_SysConfigClick() {
     if (!description_) return;
+    const DeviceOperation operation(session_);
+    if (!operation) return;
     const int index = DeviceTable::ClampIndex(devices_.current);
     DeviceRecord& record = devices_.records[std::size_t(index)];
     // a network row: whatever the serial link reaches, it is not this device
@@ -155,6 +157,8 @@ void SystemPage::SpeedButton_SysConfigClick() {
 
 void SystemPage::SpeedButton_SysDefaultClick() {
     if (restoring_) return;
+    const DeviceOperation operation(session_);
+    if (!operation) return; // not even the confirmation while another operation runs
     const int index = DeviceTable::ClampIndex(devices_.current);
     if (devices_.records[std::size_t(index)].serialDevice != 1) return;
     if (!confirm(QStringLiteral("Warning!\r\nReset system to default."))) return;
@@ -198,6 +202,8 @@ void SystemPage::SpeedButton_OpenFwClick() {
 void SystemPage::SpeedButton_UpdateFwClick() {
     // one update at a time: the loop lets the window run, so the button can be clicked again
     if (updating_ || transfer_.running()) return;
+    const DeviceOperation operation(session_);
+    if (!operation) return;
     if ((session_.link().flags & kLinkIspDevice) == 0) {
         showProgress(QStringLiteral("Not ISP Mode."), true);
         return;

@@ -110,6 +110,9 @@ bool EdidControllerPage::eventFilter(QObject* watched, QEvent* event) {
         const QVariant tag = watched->property(kModeButtonProperty);
         auto* w = qobject_cast<QWidget*>(watched);
         if (tag.isValid() && w && w->isEnabled()) {
+            // while an operation runs the press is swallowed: the button must not show a mode
+            // that is never sent
+            if (busy_ || uart_.session().operationRunning()) return true;
             const int v = tag.toInt();
             RadioButton_Set_MouseDown({static_cast<ModeButtonKind>(v / 100), v % 100});
         }
@@ -202,6 +205,8 @@ void EdidControllerPage::ComboBox_EdidSel_UploadChange() {
 
 void EdidControllerPage::SpeedButton_OpenEdidClick() {
     if (busy_ || !connected()) return;
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return;
     BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
@@ -249,6 +254,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
 
 void EdidControllerPage::SpeedButton_SaveEdidClick() {
     if (busy_ || !connected()) return;
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return;
     BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
@@ -289,6 +296,8 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
 
 void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
     if (busy_ || !connected()) return;
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return;
     BusyScope busy(busy_);
     const auto source = slotAt(SlotList::Src, src_);
     const auto dest = slotAt(SlotList::Dest, dest_);
@@ -329,6 +338,8 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
 
 void EdidControllerPage::RadioButton_Set_MouseDown(const ModeButton& button) {
     if (busy_ || !connected()) return;
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return;
     BusyScope busy(busy_);
     if (root_)
         if (auto* b =
@@ -356,6 +367,8 @@ AnalyzerSummary EdidControllerPage::noAnswerSummary() const {
 
 void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     if (busy_ || !connected()) return;
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return;
     BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return; // nothing selected: nothing to analyse

@@ -11,9 +11,9 @@
 //   page->attach(form);
 //
 // Every transfer goes through SlotTransfer (the command sequences `tavo-cli device` uses too).
-// One operation runs at a time: a click while one runs (its waits let clicks through) does
-// nothing. A save or an analysis uses a read only when all four chunks of that read arrived with
-// a good CRC.
+// One operation runs at a time, also across the pages (a DeviceOperation on the link): a click
+// while one runs (its waits let clicks through) does nothing. A save or an analysis uses a read
+// only when all four chunks of that read arrived with a good CRC.
 #include <QColor>
 #include <QObject>
 #include <QPointer>

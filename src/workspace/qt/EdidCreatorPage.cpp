@@ -263,6 +263,8 @@ void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
 
 void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     if (busy_) return;
+    const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
+    if (!operation) return;
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
@@ -302,6 +304,8 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         return;
     }
     const EdidImage image = record_.image; // what this save writes, whatever runs meanwhile
+    const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
+    if (!operation) return; // another operation holds the link
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
@@ -336,6 +340,8 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
     case Gate::Build:
         break;
     }
+    const DeviceOperation operation(&uart_->session());
+    if (!operation) return; // another operation holds the link
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     const BuildResult built = Build(page_, record_);
