@@ -257,12 +257,19 @@ private slots:
             rig.device.mode = 12;
             rig.controller.BitBtn_SearchClick();
             rig.device.requests.clear();
-            rig.controller.Timer_Poll_StatusTimer();
             if (QByteArray(poll) == "T") {
+                {
+                    // while another operation holds the link, the tick sends nothing
+                    const DeviceOperation operation(rig.s());
+                    rig.controller.Timer_Poll_StatusTimer();
+                    QCOMPARE(rig.device.requests, QStringList{});
+                }
+                rig.controller.Timer_Poll_StatusTimer();
                 QCOMPARE(rig.device.requests, QStringList{"$GET RXEDMD "});
                 QTRY_COMPARE(rig.form.checkedModeButton(), QString("RadioButton_Set_UserEdid4"));
                 QCOMPARE(int(rig.devices.records[0].inputs[0].currentMode), 12);
             } else {
+                rig.controller.Timer_Poll_StatusTimer();
                 QCOMPARE(rig.device.requests, QStringList{});
             }
         }

@@ -134,6 +134,8 @@ void UartSession::Uart_ShowEdidMode(std::uint8_t mode) {
 }
 
 void UartSession::Timer_Poll_StatusTimer() {
+    // an operation's sequence is never split by a poll; the next tick asks again
+    if (operationRunning_) return;
     const int count = std::min(devices_.count, static_cast<std::int32_t>(kMaxDevices));
     for (int i = 0; i < count; ++i) {
         DeviceRecord& record = devices_.records[static_cast<std::size_t>(i)];
