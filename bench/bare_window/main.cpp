@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/qt/ExitAfterShow.h"
+#include "ui/qt/ExitAfterShow.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -1,8 +1,8 @@
 // The GUI's entry: the application, the main window and the two pop-ups.
 #include <QApplication>
 
-#include "app/qt/ExitAfterShow.h"
 #include "app/qt/User_interface.h"
+#include "ui/qt/ExitAfterShow.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -13,11 +13,11 @@
 #include <memory>
 
 #include "app/qt/AppState.h"
-#include "app/qt/StringGrid.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/StringGrid.h"
 
 namespace discovery_devsim_test {
 

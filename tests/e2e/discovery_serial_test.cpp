@@ -16,13 +16,13 @@
 #include <memory>
 
 #include "app/qt/AppState.h"
-#include "app/qt/StringGrid.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "edid/EdidImage.h"
 #include "link/qt/UartController.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/StringGrid.h"
 
 namespace discovery_serial_test {
 

@@ -19,7 +19,6 @@
 #include <memory>
 
 #include "app/qt/AppState.h"
-#include "app/qt/Glyphs.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/NewEdidTemplate.h"
@@ -28,6 +27,7 @@
 #include "support/Cli.h"
 #include "support/DevSim.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/Glyphs.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/qt/EdidControllerPage.h"
 

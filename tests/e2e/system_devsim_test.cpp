@@ -17,7 +17,6 @@
 #include <QtTest>
 
 #include "app/qt/AppState.h"
-#include "app/qt/StringGrid.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "link/Response.h"
@@ -27,6 +26,7 @@
 #include "support/DevSim.h"
 #include "support/FirmwareFiles.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/StringGrid.h"
 
 namespace system_devsim_test {
 

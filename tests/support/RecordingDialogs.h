@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/qt/Dialogs.h"
+#include "ui/qt/Dialogs.h"
 
 namespace tavo::test {
 

@@ -13,10 +13,10 @@
 #include <memory>
 
 #include "app/qt/AppState.h"
-#include "app/qt/StringGrid.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/StringGrid.h"
 
 using namespace tavo;
 using tavo::test::RecordingDialogs;

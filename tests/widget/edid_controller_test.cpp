@@ -18,13 +18,13 @@
 #include <memory>
 
 #include "app/qt/AppState.h"
-#include "app/qt/Glyphs.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/NewEdidTemplate.h"
 #include "link/qt/UartController.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/Glyphs.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/qt/EdidControllerPage.h"
 

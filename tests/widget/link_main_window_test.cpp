@@ -8,8 +8,6 @@
 #include <QtTest>
 
 #include "app/qt/AppState.h"
-#include "app/qt/Glyphs.h"
-#include "app/qt/StringGrid.h"
 #include "app/qt/User_interface.h"
 #include "discovery/Discovery.h"
 #include "discovery/qt/DeviceGrid.h"
@@ -18,6 +16,8 @@
 #include "link/qt/MemoryTransport.h"
 #include "link/qt/Thread_uart_api.h"
 #include "link/qt/UartController.h"
+#include "ui/qt/Glyphs.h"
+#include "ui/qt/StringGrid.h"
 
 namespace link_main_window_test {
 

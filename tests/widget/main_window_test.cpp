@@ -24,14 +24,14 @@
 #include <memory>
 
 #include "app/qt/AppState.h"
-#include "app/qt/Glyphs.h"
 #include "app/qt/SingleInstance.h"
-#include "app/qt/StringGrid.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/DeviceModel.h"
 #include "link/qt/Thread_uart_api.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/Glyphs.h"
+#include "ui/qt/StringGrid.h"
 
 using namespace tavo;
 using tavo::test::RecordingDialogs;

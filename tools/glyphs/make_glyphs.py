@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the button glyphs and the logo of the main window as PNG files.
 
-    tools/glyphs/make_glyphs.py [OUTPUT_DIR]      (default: src/app/qt/glyphs)
+    tools/glyphs/make_glyphs.py [OUTPUT_DIR]      (default: src/ui/qt/glyphs)
 
 Standard library only: a tiny RGBA canvas, a few shapes, and a PNG writer (zlib + struct).
 Every action comes as a colour picture and a grey one; the grey one is the colour picture turned
@@ -235,7 +235,7 @@ GLYPHS = {
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "src", "app", "qt",
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "src", "ui", "qt",
                                                              "glyphs")
     os.makedirs(out, exist_ok=True)
     files = {}

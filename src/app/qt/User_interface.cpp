@@ -17,16 +17,20 @@
 #include <exception>
 #include <memory>
 
-#include "app/qt/Dialogs.h"
-#include "app/qt/Glyphs.h"
-#include "app/qt/Pages.h"
 #include "app/qt/SingleInstance.h"
-#include "app/qt/StringGrid.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "discovery/qt/IpConfigureLayout.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/Thread_uart_api.h"
+#include "maintenance/qt/SystemLayout.h"
 #include "maintenance/qt/SystemPage.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/Glyphs.h"
+#include "ui/qt/StringGrid.h"
+#include "workspace/qt/EdidAnalyzerLayout.h"
+#include "workspace/qt/EdidControllerLayout.h"
 #include "workspace/qt/EdidControllerPage.h"
+#include "workspace/qt/EdidCreatorLayout.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
 namespace tavo {

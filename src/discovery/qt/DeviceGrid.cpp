@@ -19,10 +19,10 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/qt/StringGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/UartController.h"
 #include "maintenance/Firmware.h"
+#include "ui/qt/StringGrid.h"
 
 namespace tavo {
 

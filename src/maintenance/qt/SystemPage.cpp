@@ -9,11 +9,11 @@
 #include <QProgressBar>
 #include <QTextCursor>
 
-#include "app/qt/Dialogs.h"
-#include "app/qt/StringGrid.h"
 #include "link/DeviceModel.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/SystemConfig.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/StringGrid.h"
 
 namespace tavo {
 namespace {

@@ -11,12 +11,12 @@
 #include <QPlainTextEdit>
 #include <QSaveFile>
 
-#include "app/qt/Dialogs.h"
-#include "app/qt/Glyphs.h"
 #include "edid/Decoder.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/Glyphs.h"
 
 namespace tavo {
 namespace {

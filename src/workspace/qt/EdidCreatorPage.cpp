@@ -14,11 +14,11 @@
 #include <QTabWidget>
 #include <QWheelEvent>
 
-#include "app/qt/Dialogs.h"
 #include "edid/EdidImage.h"
 #include "link/DeviceModel.h"
 #include "link/qt/FindControl.h"
 #include "link/qt/UartController.h"
+#include "ui/qt/Dialogs.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"

@@ -1,4 +1,4 @@
-#include "app/qt/Glyphs.h"
+#include "ui/qt/Glyphs.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

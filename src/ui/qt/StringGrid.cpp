@@ -1,4 +1,4 @@
-#include "app/qt/StringGrid.h"
+#include "ui/qt/StringGrid.h"
 
 #include <QHeaderView>
 

@@ -1,4 +1,4 @@
-#include "app/qt/Pages.h"
+#include "ui/qt/SpeedButton.h"
 
 #include <QToolButton>
 #include <algorithm>

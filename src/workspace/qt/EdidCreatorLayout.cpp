@@ -1,7 +1,7 @@
 // "EDID Creator": the template buttons, the upload slot and the seven pages of EDID settings.
 // Every numbered family is laid out from the creator's tables, so a box's object name, caption
 // and row come from the same entry the load and the build read.
-#include "app/qt/Pages.h"
+#include "workspace/qt/EdidCreatorLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/qt/SpeedButton.h"
 #include "workspace/CreatorTables.h"
 
 namespace tavo::pages {

@@ -1,6 +1,6 @@
 // "EDID Analyzer": holds the "EDID Information" group, which is shown inside the "EDID Analyzer"
 // window; the page's own tab is never shown.
-#include "app/qt/Pages.h"
+#include "workspace/qt/EdidAnalyzerLayout.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "ui/qt/SpeedButton.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo::pages {

@@ -1,4 +1,4 @@
-#include "app/qt/Dialogs.h"
+#include "ui/qt/Dialogs.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

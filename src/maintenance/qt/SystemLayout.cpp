@@ -1,12 +1,14 @@
 // "System": the device's description and defaults ("Configuration") and the firmware update
 // ("Firmware").
-#include "app/qt/Pages.h"
+#include "maintenance/qt/SystemLayout.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+
+#include "ui/qt/SpeedButton.h"
 
 namespace tavo::pages {
 

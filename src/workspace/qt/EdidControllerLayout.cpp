@@ -1,6 +1,6 @@
 // "EDID Controller": slot choice, file to slot and slot to file, slot to slot copy, the analysis
 // button and the device's EDID mode.
-#include "app/qt/Pages.h"
+#include "workspace/qt/EdidControllerLayout.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,6 +11,7 @@
 #include <QRadioButton>
 
 #include "link/DeviceModel.h"
+#include "ui/qt/SpeedButton.h"
 
 namespace tavo::pages {
 

@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "app/qt/Pages.h"
+#include "discovery/qt/IpConfigureLayout.h"
+
+#include "ui/qt/SpeedButton.h"
 
 namespace tavo::pages {
 
