@@ -244,7 +244,9 @@ void MapCtaExtension(const EdidImage& b, BlockMap& map) {
     Add(map, 255, 1, PartKind::Checksum, "Checksum");
 }
 
-void AppendJsonString(std::string& out, std::string_view text) {
+} // namespace
+
+void AppendJsonText(std::string& out, std::string_view text) {
     constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
     for (char ch : text) {
@@ -262,8 +264,6 @@ void AppendJsonString(std::string& out, std::string_view text) {
     }
     out.push_back('"');
 }
-
-} // namespace
 
 std::string_view PartKindName(PartKind kind) {
     switch (kind) {
@@ -349,7 +349,7 @@ std::string BlockMapJson(std::string_view file, const BlockMap& map) {
     std::string out;
     out.reserve(64 + map.size() * 96);
     out += "{\"file\": ";
-    AppendJsonString(out, file);
+    AppendJsonText(out, file);
     out += ", \"parts\": [";
     bool first = true;
     for (const auto& p : map) {
@@ -357,9 +357,9 @@ std::string BlockMapJson(std::string_view file, const BlockMap& map) {
         first = false;
         out += "{\"offset\": " + std::to_string(p.offset) +
                ", \"length\": " + std::to_string(p.length) + ", \"kind\": ";
-        AppendJsonString(out, PartKindName(p.kind));
+        AppendJsonText(out, PartKindName(p.kind));
         out += ", \"name\": ";
-        AppendJsonString(out, p.name);
+        AppendJsonText(out, p.name);
         if (p.IsDataBlock()) {
             out += ", \"tag\": " + std::to_string(p.tag) + ", \"extended_tag\": " +
                    (p.extendedTag < 0 ? std::string("null") : std::to_string(p.extendedTag));

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "edid/BlockMap.h"
+#include "edid/EdidDiff.h"
 
 using namespace tavo;
 namespace fs = std::filesystem;
@@ -221,4 +222,105 @@ TEST(BlockMap, SamplesAndRandomBytesAreCovered) {
         for (const auto& p : map)
             PartFields(img, p);
     }
+}
+
+namespace {
+
+std::string DiffText(const EdidImage& a, const EdidImage& b) {
+    std::string out;
+    for (const auto& line : DifferenceTexts(DiffImages(a, b)))
+        out += (out.empty() ? "" : "\n") + line;
+    return out;
+}
+
+// video 16* 4 102, audio E-AC-3 8 ch, HDMI 4.1.0.0 340 MHz, 4:2:0 capability map
+const std::vector<std::uint8_t> kBlocks = {0x43, 0x90, 0x04, 0x66, 0x23, 0x57, 0x06,
+                                           0x01, 0x67, 0x03, 0x0C, 0x00, 0x41, 0x00,
+                                           0x00, 0x44, 0xE2, 0x0F, 0x01};
+
+std::vector<std::uint8_t> Without(std::vector<std::uint8_t> v, std::size_t at, std::size_t n) {
+    v.erase(v.begin() + static_cast<long>(at), v.begin() + static_cast<long>(at + n));
+    return v;
+}
+
+// `v` with its first bytes replaced by `front`.
+std::vector<std::uint8_t> Replaced(std::vector<std::uint8_t> v, std::vector<std::uint8_t> front) {
+    std::copy(front.begin(), front.end(), v.begin());
+    return v;
+}
+
+} // namespace
+
+TEST(EdidDiff, NamesEachDifferenceInBlockMapTerms) {
+    const EdidImage base = WithBlocks(kBlocks);
+    auto changed = [&](std::size_t at, std::uint8_t v) {
+        auto blocks = kBlocks;
+        blocks[at] = v;
+        return WithBlocks(blocks);
+    };
+    std::vector<std::uint8_t> twoVideo = kBlocks;
+    twoVideo.insert(twoVideo.begin(), {0x41, 0x05});
+    EdidImage renamed = base;
+    renamed[77] = 'P', renamed[78] = 'C';
+    FixChecksum(renamed, 0);
+    EdidImage checksumOnly = base;
+    checksumOnly[255] ^= 0xFF;
+    EdidImage dummy = base;
+    dummy[75] = 0x10;
+    FixChecksum(dummy, 0);
+    struct Case {
+        const char* what;
+        EdidImage b;
+        const char* expected;
+    } cases[] = {
+        {"identical", base, ""},
+        {"a block removed", WithBlocks(Without(kBlocks, 16, 3)),
+         "YCbCr 4:2:0 Capability Map Data Block: removed"},
+        {"a field changed", changed(15, 0x2D),
+         "HDMI Vendor-Specific Data Block: maximum TMDS clock 340 → 225 MHz"},
+        {"an audio byte", changed(7, 0x00),
+         "Audio Data Block: E-AC-3 descriptor, byte 3: 0x01 → 0x00"},
+        {"audio format replaced", changed(5, 0x0F),
+         "Audio Data Block: E-AC-3 descriptor removed\nAudio Data Block: L-PCM descriptor added"},
+        {"video codes and native flags", WithBlocks(Replaced(kBlocks, {0x43, 0x10, 0x84, 0x05})),
+         "Video Data Block: native flags removed: 16\nVideo Data Block: native flags added: "
+         "4\nVideo Data Block: video codes removed: 102\nVideo Data Block: video codes added: 5"},
+        {"video codes reordered", WithBlocks(Replaced(kBlocks, {0x43, 0x04, 0x90, 0x66})),
+         "Video Data Block: order of video codes changed"},
+        {"a repeated block is numbered", WithBlocks(twoVideo),
+         "Video Data Block 1: video codes removed: 16, 4, 102\nVideo Data Block 1: video codes "
+         "added: 5\nVideo Data Block 2: added"},
+        {"monitor name", renamed, "Descriptor 2: name: TV → PC"},
+        {"descriptor kind", dummy, "Descriptor 2: Display Product Name → Dummy Descriptor"},
+        {"only a checksum", checksumOnly, "Extension Checksum: 0x"},
+    };
+    for (const auto& c : cases) {
+        const std::string got = DiffText(base, c.b);
+        if (std::string_view(c.what) == "only a checksum")
+            EXPECT_EQ(got.rfind(c.expected, 0), 0u) << got;
+        else
+            EXPECT_EQ(got, c.expected) << c.what;
+        EXPECT_EQ(got.empty(), base == c.b) << c.what;
+    }
+}
+
+TEST(EdidDiff, StructuralChangesOnlyWhenNothingElse) {
+    // a zero byte dropped from the end of a block moves the timings and the checksum: named,
+    // but as structural differences, which are no loss
+    std::vector<std::uint8_t> longer = kBlocks;
+    longer[8] = 0x68;
+    longer.insert(longer.begin() + 16, 0x00);
+    const auto d = DiffImages(WithBlocks(longer), WithBlocks(kBlocks));
+    ASSERT_FALSE(d.empty());
+    for (const auto& x : d)
+        EXPECT_TRUE(x.structural) << x.part << ": " << x.what;
+    const auto mixed = DiffImages(WithBlocks(longer), WithBlocks(Without(kBlocks, 16, 3)));
+    ASSERT_EQ(DifferenceTexts(mixed).size(), 1u);
+    EXPECT_EQ(DifferenceTexts(mixed)[0], "YCbCr 4:2:0 Capability Map Data Block: removed");
+}
+
+TEST(EdidDiff, JsonShape) {
+    EXPECT_EQ(DiffJson("a.bin", "b\\.bin", {"X: removed", "Y: \"q\""}),
+              "{\"a\": \"a.bin\", \"b\": \"b\\\\.bin\", \"differences\": [\"X: removed\", \"Y: "
+              "\\\"q\\\"\"]}");
 }
