@@ -1,5 +1,6 @@
 #!/bin/sh
-# The EDID file subcommands of tavo-cli: new, validate, analyze, and their error handling.
+# The EDID file subcommands of tavo-cli: new, validate, analyze, blocks, diff, and their error
+# handling; the block maps pinned in tests/data/blocks.
 # usage: check-cli-edid.sh TAVO_CLI
 set -u
 cli=$1
@@ -68,6 +69,38 @@ expect 2 "$cli" analyze --json "$tmp/missing.bin" "$tmp/new.bin" "$tmp"
 [ "$(wc -l <"$tmp/out")" -eq 1 ] || fail "analyze: other files not processed"
 [ "$(wc -l <"$tmp/err")" -eq 2 ] || fail "analyze: want one error line per bad path"
 expect 2 "$cli" analyze --json
+
+# blocks: one line per part; the pinned block maps of tests/data/blocks (the line `blocks --json
+# NAME.bin` prints inside tests/data/edid)
+expect 0 "$cli" blocks "$tmp/new.bin"
+[ "$(sed -n 2p "$tmp/out")" = "  0   8  Header" ] || fail "blocks: first part: $(sed -n 2p "$tmp/out")"
+grep -qx "1[0-9][0-9]  *[0-9]*  HDMI Vendor-Specific Data Block" "$tmp/out" || fail "blocks: HDMI block"
+[ "$(tail -n 1 "$tmp/out")" = "255   1  Checksum" ] || fail "blocks: last part"
+data=$(cd "$(dirname "$0")/data" && pwd)
+for golden in "$data"/blocks/*.json; do
+    name=$(basename "$golden" .json)
+    got=$(cd "$data/edid" && "$cli" blocks --json "$name.bin")
+    [ "$got" = "$(cat "$golden")" ] || fail "blocks --json $name.bin differs from $golden: $got"
+done
+expect 2 "$cli" blocks --json "$tmp/missing.bin" "$tmp/new.bin"
+[ "$(wc -l <"$tmp/out")" -eq 1 ] || fail "blocks: other files not processed"
+expect 2 "$cli" blocks
+
+# diff: 0 identical, 1 different (one line per difference), 2 on errors
+expect 0 "$cli" diff "$tmp/new.bin" "$tmp/new.bin"
+[ -s "$tmp/out" ] && fail "diff of equal files printed: $(cat "$tmp/out")"
+expect 1 "$cli" diff "$data/edid/d0807abe7120c13f.bin" "$data/edid/05a56ba71e1ddc67.bin"
+grep -qx "Vendor-Specific Audio Data Block (Dolby): removed" "$tmp/out" ||
+    fail "diff: removed block: $(cat "$tmp/out")"
+grep -q "^HDMI Vendor-Specific Data Block: source physical address: 4.1.0.0 .* 2.2.0.0$" \
+    "$tmp/out" || fail "diff: physical address: $(cat "$tmp/out")"
+expect 1 "$cli" diff --json "$tmp/new.bin" "$tmp/sum1.bin"
+case "$(cat "$tmp/out")" in
+'{"a": "'"$tmp"'/new.bin", "b": "'"$tmp"'/sum1.bin", "differences": ["'*'"]}') ;;
+*) fail "diff --json: $(cat "$tmp/out")" ;;
+esac
+expect 2 "$cli" diff "$tmp/new.bin" "$tmp/missing.bin"
+expect 2 "$cli" diff "$tmp/new.bin"
 expect 2 "$cli" frobnicate
 expect 2 "$cli"
 expect 0 "$cli" help

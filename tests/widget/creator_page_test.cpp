@@ -504,6 +504,36 @@ private slots:
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
     }
 
+    // a saved EDID that was opened: what the build drops is asked about first
+    void saveAsksBeforeAnOpenedEdidLosesParts() {
+        Rig rig;
+        QTemporaryDir dir;
+        QFile in(QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin");
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray original = in.readAll();
+        rig.dialogs.openAnswer = in.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.dialogs.saveAnswer = dir.filePath("out.bin");
+        rig.dialogs.confirmAnswer = false; // Cancel: nothing written
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(rig.dialogs.confirmations.size(), 1);
+        const DialogMessage asked = rig.dialogs.confirmations.front();
+        QVERIFY(asked.text.startsWith("This EDID will lose:\n"));
+        QVERIFY(asked.text.contains("YCbCr 4:2:0 Capability Map Data Block: removed"));
+        QCOMPARE(asked.acceptText, QString("Continue"));
+        QCOMPARE(asked.rejectText, QString("Cancel"));
+        QVERIFY(rig.dialogs.saveFilters.isEmpty());
+        QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
+        rig.dialogs.confirmAnswer = true; // Continue
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QVERIFY(QFile::exists(rig.dialogs.saveAnswer));
+        // a New EDID has nothing to lose: no question
+        rig.New();
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(rig.dialogs.confirmations.size(), 2);
+        QVERIFY(original.size() == 256);
+    }
+
     void aPageThatCannotBeBuiltIsNotSaved() {
         Rig rig;
         QTemporaryDir dir;

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tavo {
 
@@ -26,6 +27,10 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 int RunBox(QWidget* parent, const DialogMessage& message, QMessageBox::StandardButtons buttons) {
     QMessageBox box(IconOf(message.kind), message.caption, message.text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    if (!message.acceptText.isEmpty())
+        if (auto* ok = box.button(QMessageBox::Ok)) ok->setText(message.acceptText);
+    if (!message.rejectText.isEmpty())
+        if (auto* cancel = box.button(QMessageBox::Cancel)) cancel->setText(message.rejectText);
     if (message.topLeft) {
         // A moved dialog keeps its place instead of being centred over its parent.
         box.adjustSize();

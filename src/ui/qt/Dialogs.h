@@ -17,6 +17,9 @@ struct DialogMessage {
     QString caption;               // window title
     QString text;                  // body, plain text
     std::optional<QPoint> topLeft; // screen position of the box's top-left corner
+    // Confirm only: the texts of the two buttons instead of OK and Cancel ("Continue").
+    QString acceptText = {};
+    QString rejectText = {};
 };
 
 class Dialogs {

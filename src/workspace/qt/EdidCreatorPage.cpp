@@ -20,6 +20,7 @@
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "workspace/CreatorBuild.h"
+#include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
 
@@ -251,13 +252,29 @@ void EdidCreatorPage::loadFile(const QString& path) {
         ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                        static_cast<std::size_t>(std::max<qsizetype>(bytes.size(), 0)));
     OpenImage(record_, page_, image, today());
+    opened_ = image;
     refresh();
+}
+
+// What the build in the record drops of the opened EDID, asked about; true to go on.
+bool EdidCreatorPage::confirmLoss() {
+    if (!opened_) return true;
+    const auto lost = LostParts(*opened_, record_.image, today());
+    if (lost.empty()) return true;
+    DialogMessage message{DialogKind::Confirmation,
+                          QStringLiteral("EDID Creator"),
+                          QString::fromStdString(LossQuestion(lost)),
+                          std::nullopt,
+                          QStringLiteral("Continue"),
+                          QStringLiteral("Cancel")};
+    return Dialogs::Current().Confirm(root_, message);
 }
 
 // ---- the buttons
 
 void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
     OpenNew(record_, page_, today());
+    opened_.reset();
     refresh();
 }
 
@@ -282,6 +299,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
     std::uint16_t status = 0;
     if (!ValidateImage(*image, status)) return; // an invalid analysis opens nothing
     OpenImage(record_, page_, *image, today());
+    opened_ = *image;
     refresh();
     if (auto* analyzer = find<QWidget>(QStringLiteral("Form2")); analyzer && analyzer->isWindow())
         analyzer->close();
@@ -303,6 +321,7 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         showBuildFailure(built.message);
         return;
     }
+    if (!confirmLoss()) return;
     const EdidImage image = record_.image; // what this save writes, whatever runs meanwhile
     const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
     if (!operation) return; // another operation holds the link
@@ -366,6 +385,8 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
         setLabel(label3_, FromLatin1(ValidationMessage(record_.status)), kCreatorRed);
     } else if (!haveSlot) {
         showCreateError(); // no slot chosen (an empty list, the separator)
+    } else if (!confirmLoss()) {
+        // the operator keeps the EDID on the device as it is
     } else {
         const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
         setLabel(label3_, kOk, Qt::black);

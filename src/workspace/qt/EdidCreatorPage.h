@@ -123,6 +123,10 @@ private:
     int wheelRemainder_ = 0;
     bool syncing_ = false;
     bool busy_ = false;
+    // The image last opened from a file or the analyzer (none after New): what a save or an
+    // upload compares its build with before it asks "This EDID will lose: ...".
+    std::optional<EdidImage> opened_;
+    bool confirmLoss();
 };
 
 } // namespace tavo
