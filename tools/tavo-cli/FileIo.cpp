@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "edid/EdidSource.h"
+#include "workspace/LocalDisplays.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -17,7 +18,11 @@ namespace tavo::cli {
 
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
     EdidSource source;
-    if (!ReadEdidPath(path, source, error)) return false;
+    const bool display = path.rfind(kDisplayPrefix, 0) == 0;
+    if (display
+            ? !ReadDisplayEdid(std::string_view(path).substr(kDisplayPrefix.size()), source, error)
+            : !ReadEdidPath(path, source, error))
+        return false;
     const std::size_t size = source.size;
     if (source.form == EdidForm::HexText) {
         if (size != kEdidSize && size != kEdidSize / 2)

@@ -13,6 +13,7 @@ namespace tavo::cli {
 // missing, unreadable, empty or directory path and for hex text of more than 256 bytes. An EDID
 // that is neither 128 nor 256 bytes long is read all the same, with a note about it on stderr
 // (longer: only the first 256 bytes count; shorter: the rest reads as FF).
+// "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
 
 // Writes `size` bytes to `path` through a temporary file in the same directory and a rename,
