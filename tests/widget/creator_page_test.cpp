@@ -584,11 +584,29 @@ private slots:
         QCOMPARE(rig.warning()->text(), QString());
         QCOMPARE(rig.status() & (kStatusNewTemplate | kStatusHoldsEdid), kStatusHoldsEdid);
 
+        // hex text as xrandr prints it, a header line and 32 digits a line
+        QFile hex(dir.filePath("xrandr.txt"));
+        QVERIFY(hex.open(QIODevice::WriteOnly));
+        QByteArray renamed(reinterpret_cast<const char*>(tmpl.data()), 256);
+        renamed.replace("BrandNewEdid", "HexTextEdid\n");
+        int sum = 0;
+        for (int i = 0; i < 127; ++i)
+            sum += static_cast<unsigned char>(renamed[i]);
+        renamed[127] = char((256 - (sum & 0xFF)) & 0xFF);
+        hex.write("\tEDID:\n");
+        for (int i = 0; i < 256; i += 16)
+            hex.write("\t\t" + renamed.mid(i, 16).toHex() + "\n");
+        hex.close();
+        rig.dialogs.openAnswer = hex.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
+
         // a file that cannot be opened changes nothing
         rig.dialogs.openAnswer = dir.filePath("absent.bin");
         rig.form->SpeedButton_OpenEdid_Creator->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
-        QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
         // cancelled: nothing at all
         rig.dialogs.openAnswer.clear();
         rig.form->SpeedButton_OpenEdid_Creator->click();

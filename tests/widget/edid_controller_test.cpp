@@ -271,7 +271,10 @@ private slots:
                      {badSum0, "Illegal Edid CheckSum0."},
                      {badSum1, "Illegal Edid CheckSum1."},
                      {banks, "Edid Over Banks."},
-                     {good.left(100), "Illegal Edid CheckSum0."}};
+                     {good.left(100), "Illegal Edid CheckSum0."},
+                     // hex text is read as a binary file is; more than 256 bytes of it is not
+                     {"EDID:\n" + badSum1.toHex(' '), "Illegal Edid CheckSum1."},
+                     {good.toHex(' ') + " 00", kTextUploadCanceled}};
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(0);
         const QByteArray before = Bytes(rig.device.Slot(0));
         for (const auto& f : files) {
@@ -288,7 +291,8 @@ private slots:
         QByteArray other = good;
         other[16] = char(other[16] + 1); // another week
         other[127] = char(other[127] - 1);
-        rig.dialogs.openAnswer = rig.WriteFile("good.bin", other);
+        rig.dialogs.openAnswer =
+            rig.WriteFile("good.txt", "edid-decode (hex):\n\n" + other.toHex(' ') + "\n");
         rig.form->SpeedButton_OpenEdid->click();
         QCOMPARE(Bytes(rig.device.Slot(0)), other);
     }
