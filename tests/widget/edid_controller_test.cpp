@@ -2,6 +2,7 @@
 // device: the slot lists' rules, open, save, copy, Mode Select, the analysis, and what happens
 // when answers go missing, the port is lost or an operator clicks twice.
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -22,6 +23,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/NewEdidTemplate.h"
 #include "link/qt/UartController.h"
+#include "support/DrmTree.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/Glyphs.h"
@@ -297,6 +299,30 @@ private slots:
         QCOMPARE(Bytes(rig.device.Slot(0)), other);
     }
 
+    // "From a connected display…": the chosen display's EDID goes up as a file's would.
+    void uploadFromADisplay() {
+        test::DrmTree tree;
+        const EdidImage sample = Sample("6311a3e944772acc");
+        tree.Add("card1-DP-3", "connected", {sample.begin(), sample.end()});
+        qputenv("TAVO_DRM_ROOT", QByteArray::fromStdString(tree.root()));
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.openAnswer = "display:card1-DP-3";
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(rig.dialogs.offeredDisplays.size(), 1);
+        QCOMPARE(rig.dialogs.offeredDisplays[0].connector, QString("card1-DP-3"));
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(sample));
+        // a display that has gone: nothing goes up
+        rig.device.Slot(0) = NewEdidTemplate();
+        rig.dialogs.openAnswer = "display:card1-DP-4";
+        rig.Mark();
+        StatusRecorder status(rig.Label2());
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(rig.Sent(), Bracket({}));
+        QCOMPARE(status.seen, QStringList{"Upload Edid Canceled. [red]"});
+        qunsetenv("TAVO_DRM_ROOT");
+    }
+
     // A cancel never opens the file an earlier dialog left behind.
     void cancelledOpenUploadsNothing() {
         Rig rig;
@@ -461,6 +487,12 @@ private slots:
         rig.form->SpeedButton_AnalysisEdid->click();
         QVERIFY(rig.Page().AnalysedImage());
         QCOMPARE(Bytes(*rig.Page().AnalysedImage()), Bytes(shown));
+        // Edit > "Copy EDID as hex": the analysed EDID as text that reads back byte for byte
+        QCOMPARE(rig.form->CopyEdidHex->text(), QString("Copy EDID as hex"));
+        rig.form->CopyEdidHex->trigger();
+        const QString copied = QGuiApplication::clipboard()->text();
+        QCOMPARE(copied.count('\n'), 16);
+        QCOMPARE(QByteArray::fromHex(copied.toLatin1()), Bytes(shown));
 
         // a later save of another slot reuses the transfer buffer
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);

@@ -219,7 +219,7 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name = Dialogs::Current().OpenFile(root_, kEdidFilter);
+    const QString name = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     if (!ReadEdidFile(name, image)) {

@@ -252,6 +252,19 @@ void EdidCreatorPage::loadFile(const QString& path) {
     refresh();
 }
 
+void EdidCreatorPage::openPasted(const QByteArray& text) {
+    if (busy_) return;
+    EdidImage image{};
+    if (!ReadEdidText(text, image)) {
+        setDebugText(kOpenFail);
+        return;
+    }
+    setDebugText(kOpenOk);
+    OpenImage(record_, page_, image, today());
+    opened_ = image;
+    refresh();
+}
+
 // What the build in the record drops of the opened EDID, asked about; true to go on.
 bool EdidCreatorPage::confirmLoss() {
     if (!opened_) return true;
@@ -281,7 +294,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenFile(root_, kEdidFilter);
+    const QString path = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
     if (!self) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
