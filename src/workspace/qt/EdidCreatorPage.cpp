@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,6 +22,7 @@
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
+#include "workspace/qt/EdidFile.h"
 
 namespace tavo {
 
@@ -241,16 +241,25 @@ void EdidCreatorPage::showBuildFailure(const std::string& message) {
 }
 
 void EdidCreatorPage::loadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    EdidImage image{};
+    if (!ReadEdidFile(path, image)) {
         setDebugText(kOpenFail);
         return;
     }
     setDebugText(kOpenOk);
-    const QByteArray bytes = file.read(static_cast<qint64>(kEdidSize));
-    const EdidImage image =
-        ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<std::size_t>(std::max<qsizetype>(bytes.size(), 0)));
+    OpenImage(record_, page_, image, today());
+    opened_ = image;
+    refresh();
+}
+
+void EdidCreatorPage::openPasted(const QByteArray& text) {
+    if (busy_) return;
+    EdidImage image{};
+    if (!ReadEdidText(text, image)) {
+        setDebugText(kOpenFail);
+        return;
+    }
+    setDebugText(kOpenOk);
     OpenImage(record_, page_, image, today());
     opened_ = image;
     refresh();
@@ -285,7 +294,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenFile(root_, kEdidFilter);
+    const QString path = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
     if (!self) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);

@@ -72,6 +72,9 @@ public:
     void SpeedButton_OpenEdid_NewClick();
     void SpeedButton_OpenEdid_CreatorClick();
     void SpeedButton_OpenEdid_AnalysisClick();
+    // "Paste EDID": `text` (hex text, or the bytes of a binary image) opened as Open opens a
+    // file; "Edid Open Fail." when it is no EDID that the reader takes.
+    void openPasted(const QByteArray& text);
     void SpeedButton_SaveEdid_CreatorClick();
     void SpeedButton_CopyEdid_CreatorClick();
     void ScrollBox1MouseWheelDown();
