@@ -201,31 +201,29 @@ void HexView::SelectPart(int index) {
 // Beside `near` when the window was hidden; on the screen in any case.
 void HexView::place(QWidget* near) {
     if (!window_) return;
-    const bool wasHidden = !window_->isVisible();
-    if (wasHidden) window_->adjustSize();
-    QPoint at = window_->pos();
-    QScreen* screen = window_->screen();
-    if (wasHidden && near) {
+    QScreen* screen = nullptr;
+    if (!window_->isVisible() && near) {
         const QRect beside = near->window()->frameGeometry();
-        at = QPoint(beside.right() + 8, beside.top());
-        if (QScreen* s = near->window()->screen()) screen = s;
+        window_->move(beside.right() + 8, beside.top());
+        screen = near->window()->screen();
     }
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->availableGeometry();
-        // the frame the window manager adds, as far as it is known yet
-        const QSize frame = window_->frameGeometry().size() - window_->geometry().size();
-        const QSize size = window_->size().boundedTo(area.size() - frame);
-        if (size != window_->size()) window_->resize(size);
-        const int width = size.width() + frame.width();
-        const int height = size.height() + frame.height();
-        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - width)));
-        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height)));
-    }
-    window_->move(at);
     window_->show();
     window_->raise();
     window_->activateWindow();
+    if (!screen) screen = window_->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    // shown, the window knows its frame: the whole frame goes on the screen, shrunk if need be
+    const QRect area = screen->availableGeometry();
+    const QSize frame = window_->frameGeometry().size() - window_->size();
+    const QSize size = window_->size().boundedTo(area.size() - frame);
+    if (size != window_->size()) window_->resize(size);
+    const QSize outer = size + frame;
+    const QPoint at = window_->pos();
+    const QPoint kept(
+        std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())),
+        std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
+    if (kept != at) window_->move(kept);
 }
 
 void HexView::Button_FullReportClick() {

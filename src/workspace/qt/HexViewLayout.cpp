@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -41,6 +42,10 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name) {
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->setDefaultSectionSize(kCellHeight);
     grid->verticalHeader()->setMinimumSectionSize(kCellHeight);
+    for (int i = 0; i < 16; ++i) {
+        grid->setColumnWidth(i, kCellWidth);
+        grid->setRowHeight(i, kCellHeight);
+    }
     for (int r = 0; r < 16; ++r)
         for (int c = 0; c < 16; ++c) {
             auto* item = new QTableWidgetItem;
@@ -48,10 +53,12 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name) {
             grid->setItem(r, c, item);
         }
     // exactly the 256 cells and the headers
-    const int width =
-        grid->verticalHeader()->sizeHint().width() + 16 * kCellWidth + 2 * grid->frameWidth() + 2;
-    const int height = grid->horizontalHeader()->sizeHint().height() + 16 * kCellHeight +
-                       2 * grid->frameWidth() + 2;
+    const int rowHeader = grid->fontMetrics().horizontalAdvance(QStringLiteral("F0")) + 16;
+    const int columnHeader = grid->fontMetrics().height() + 6;
+    grid->verticalHeader()->setFixedWidth(rowHeader);
+    grid->horizontalHeader()->setFixedHeight(columnHeader);
+    const int width = rowHeader + 16 * kCellWidth + 2 * grid->frameWidth();
+    const int height = columnHeader + 16 * kCellHeight + 2 * grid->frameWidth();
     grid->setFixedSize(width, height);
     return grid;
 }
@@ -74,8 +81,18 @@ QPlainTextEdit* MakeText(QWidget* parent, const char* name) {
 
 } // namespace
 
-void BuildHexView(QWidget* window) {
-    window->setWindowTitle(QStringLiteral("Hex View"));
+void BuildHexView(QWidget* outer) {
+    outer->setWindowTitle(QStringLiteral("Hex View"));
+    // on a small screen the window shrinks to fit and its content scrolls
+    auto* fill = new QVBoxLayout(outer);
+    fill->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(outer);
+    scroll->setObjectName("ScrollArea_HexView");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    fill->addWidget(scroll);
+    auto* window = new QWidget;
+    window->setObjectName("Panel_HexView");
     auto* columns = new QHBoxLayout(window);
 
     // the image shown (the creator's build) ...
@@ -116,6 +133,10 @@ void BuildHexView(QWidget* window) {
     buttons->addWidget(report);
     side->addLayout(buttons);
     columns->addLayout(side, 1);
+    scroll->setWidget(window);
+    // as large as the content wants; HexView keeps it on the screen
+    const QSize content = window->sizeHint();
+    outer->resize(content.width() + 4, content.height() + 4);
 }
 
 } // namespace tavo::pages
