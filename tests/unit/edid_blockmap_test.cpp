@@ -9,6 +9,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/EdidDiff.h"
+#include "workspace/HexGrid.h"
 
 using namespace tavo;
 namespace fs = std::filesystem;
@@ -323,4 +324,61 @@ TEST(EdidDiff, JsonShape) {
     EXPECT_EQ(DiffJson("a.bin", "b\\.bin", {"X: removed", "Y: \"q\""}),
               "{\"a\": \"a.bin\", \"b\": \"b\\\\.bin\", \"differences\": [\"X: removed\", \"Y: "
               "\\\"q\\\"\"]}");
+}
+
+// The hex view's grid: each byte in its part's colour, neighbours never alike, the changed bytes.
+TEST(HexGrid, PartsColoursAndChangedBytes) {
+    const EdidImage img = WithBlocks({0x42, 0x10, 0x04, 0x2F, 0x09, 0x07}, 10);
+    const HexGrid grid = MakeHexGrid(img);
+    ASSERT_EQ(grid.parts.size(), grid.partColour.size());
+    for (std::size_t i = 0; i < grid.parts.size(); ++i) {
+        const BlockPart& p = grid.parts[i];
+        for (int b = p.offset; b < p.end(); ++b) {
+            ASSERT_EQ(grid.partOf[static_cast<std::size_t>(b)], static_cast<int>(i)) << b;
+            ASSERT_EQ(grid.colourOf[static_cast<std::size_t>(b)], grid.partColour[i]) << b;
+        }
+        if (p.kind == PartKind::BrokenDataBlock) {
+            EXPECT_EQ(grid.partColour[i], kBrokenColour);
+        } else if (p.kind == PartKind::Padding) {
+            EXPECT_EQ(grid.partColour[i], kQuietColour);
+        } else {
+            EXPECT_GE(grid.partColour[i], 0) << p.name;
+            EXPECT_LT(grid.partColour[i], kPartColourCount) << p.name;
+        }
+        if (i > 0) {
+            EXPECT_NE(grid.partColour[i], grid.partColour[i - 1]) << p.name;
+        }
+    }
+    EXPECT_EQ(grid.changedCount, 0);
+    EXPECT_EQ(std::count(grid.changed.begin(), grid.changed.end(), true), 0);
+
+    EdidImage other = img;
+    other[10] ^= 0x40, other[255] ^= 1;
+    const HexGrid marked = MakeHexGrid(img, &other);
+    EXPECT_EQ(marked.changedCount, 2);
+    for (std::size_t b = 0; b < kEdidSize; ++b)
+        EXPECT_EQ(marked.changed[b], b == 10 || b == 255) << b;
+    // unannounced bytes are one quiet part
+    EdidImage base = img;
+    base[126] = 0;
+    EXPECT_EQ(MakeHexGrid(base).colourOf[200], kQuietColour);
+}
+
+TEST(HexGrid, PartLinesAndFieldTexts) {
+    const EdidImage img = WithBlocks({0x42, 0x10, 0x04});
+    const BlockMap map = MapBlocks(img);
+    EXPECT_EQ(PartLine(map.front()), "0x00    8  Header");
+    const auto video =
+        std::find_if(map.begin(), map.end(), [](const BlockPart& p) { return p.offset == 132; });
+    ASSERT_NE(video, map.end());
+    EXPECT_EQ(PartLine(*video), "0x84    3  Video Data Block");
+    const auto name = std::find_if(
+        map.begin(), map.end(), [](const BlockPart& p) { return p.kind == PartKind::MonitorName; });
+    ASSERT_NE(name, map.end());
+    const std::string text = FieldsText(img, *name);
+    // the part's line, its 18 bytes 16 to a line, its fields
+    EXPECT_EQ(text.substr(0, text.find("\n\n")),
+              "0x48   18  Display Product Name\n00 00 00 FC 00 54 56 0A 00 00 00 00 00 00 00 00\n"
+              "00 00");
+    EXPECT_NE(text.find("\nname: TV\n"), std::string::npos) << text;
 }

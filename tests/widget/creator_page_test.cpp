@@ -10,12 +10,15 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
@@ -33,6 +36,7 @@
 #include "link/qt/MemoryTransport.h"
 #include "link/qt/UartController.h"
 #include "support/DrmTree.h"
+#include "support/HexViewChecks.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/DisplayChooser.h"
 #include "workspace/CreatorBuild.h"
@@ -539,6 +543,59 @@ private slots:
         QVERIFY(original.size() == 256);
     }
 
+    // "Hex View..." shows the build; beside it the EDID that was opened, the bytes that differ
+    // marked in both
+    void hexViewShowsTheBuildBesideTheOpenedEdid() {
+        Rig rig;
+        QFile in(QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin");
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray original = in.readAll();
+        rig.dialogs.openAnswer = in.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.box("CheckBox_VideoIdCode_93")->click(); // an edit of the operator's, among the losses
+        auto* button = rig.w("Button_HexView_Creator");
+        QVERIFY(button);
+        button->click();
+        QWidget* window = rig.form->Find<QWidget>("Form_HexView");
+        const EdidImage built = rig.state.creatorRecord.image;
+        EdidRecord expected = rig.state.creatorRecord;
+        QVERIFY(Build(rig.creator->page(), expected)); // the build of the page as it stands
+        QVERIFY(expected.image == built);
+        tavo::test::CheckHexView(window, built);
+        auto* hex = window->findChild<QTableWidget*>("TableWidget_Hex");
+        auto* opened = window->findChild<QTableWidget*>("TableWidget_Opened");
+        QVERIFY(window->findChild<QWidget*>("Panel_HexOpened")->isVisible());
+        // two grids and the list are wider than the test screen: the window shrinks onto it
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+        QCOMPARE(tavo::test::GridBytes(opened), original);
+        QList<int> differ;
+        for (int b = 0; b < 256; ++b)
+            if (static_cast<char>(built[b]) != original[b]) differ << b;
+        QVERIFY(!differ.isEmpty());
+        QCOMPARE(tavo::test::MarkedBytes(hex), differ);
+        QCOMPARE(tavo::test::MarkedBytes(opened), differ);
+        QCOMPARE(window->findChild<QLabel*>("Label_HexChanged")->text(),
+                 QString("%1 bytes changed (red)").arg(differ.size()));
+        // a part chosen selects the same bytes in the opened EDID
+        auto* parts = window->findChild<QListWidget*>("ListWidget_Parts");
+        const BlockMap map = MapBlocks(built);
+        parts->setCurrentRow(static_cast<int>(map.size()) - 3);
+        QCOMPARE(tavo::test::SelectedBytes(opened), tavo::test::BytesOf(map[map.size() - 3]));
+
+        // a New EDID: the build alone
+        rig.New();
+        button->click();
+        tavo::test::CheckHexView(window, rig.state.creatorRecord.image);
+        QVERIFY(!window->findChild<QWidget*>("Panel_HexOpened")->isVisible());
+        QCOMPARE(tavo::test::MarkedBytes(hex), QList<int>{});
+        // a page that cannot be built shows nothing new
+        rig.Type(kProductCode, "");
+        window->close();
+        button->click();
+        QVERIFY(!window->isVisible());
+        QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
+    }
+
     void aPageThatCannotBeBuiltIsNotSaved() {
         Rig rig;
         QTemporaryDir dir;
@@ -740,6 +797,34 @@ private slots:
             QCOMPARE(rig.device.Payload(chunks[i]), bytes.toHex().toUpper());
         }
         QCOMPARE(rig.device.lines->size(), 5);
+    }
+
+    // an uploaded EDID that was opened: what the build drops is asked about first; Cancel sends
+    // nothing
+    void uploadAsksBeforeAnOpenedEdidLosesParts() {
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.openAnswer = QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin";
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(0); // Input 1
+        rig.device.lines->clear();
+        rig.dialogs.confirmAnswer = false; // Cancel
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(rig.dialogs.confirmations.size(), 1);
+        const DialogMessage asked = rig.dialogs.confirmations.front();
+        QVERIFY(asked.text.startsWith("This EDID will lose:\n"));
+        QVERIFY(asked.text.contains("YCbCr 4:2:0 Capability Map Data Block: removed"));
+        QCOMPARE(asked.acceptText, QString("Continue"));
+        QCOMPARE(asked.rejectText, QString("Cancel"));
+        QVERIFY(rig.device.lines->isEmpty());
+        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        rig.dialogs.confirmAnswer = true; // Continue: the build goes to the slot
+        rig.form->SpeedButton_CopyEdid_Creator->click();
+        QCOMPARE(rig.dialogs.confirmations.size(), 2);
+        QCOMPARE(rig.device.Payload("SET ND_SEL"), QByteArray("0000"));
+        const QByteArray built(
+            reinterpret_cast<const char*>(rig.state.creatorRecord.image.data()) + 192, 64);
+        QCOMPARE(rig.device.Payload("SET ND_ED1B"), built.toHex().toUpper());
     }
 
     void uploadRefusals() {

@@ -10,9 +10,13 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -24,6 +28,7 @@
 #include "edid/NewEdidTemplate.h"
 #include "link/qt/UartController.h"
 #include "support/DrmTree.h"
+#include "support/HexViewChecks.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/Glyphs.h"
@@ -510,6 +515,124 @@ private slots:
             QCOMPARE(rig.Row(kSummaryLabelNames[row].data()), QString("-"));
         QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid_Analysis), QString("ModifyGray"));
         QVERIFY(rig.Page().AnalysedRecord()->status & kStatusValidationMask);
+    }
+
+    // "Hex View..." shows the analysed bytes coloured by their parts; a part chosen in the list
+    // or by a click on one of its bytes is selected with its fields; the window stays on the
+    // screen wherever the analyzer stands.
+    void hexViewShowsTheAnalysedBytes() {
+        Rig rig;
+        const EdidImage shown = Sample("6311a3e944772acc");
+        rig.device.Slot(0x3000) = shown;
+        rig.Connect();
+        auto* hexButton = rig.form->Find<QAbstractButton>("Button_HexView_Analyzer");
+        QVERIFY(hexButton);
+        QVERIFY(!hexButton->isEnabled()); // nothing analysed yet
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QVERIFY(hexButton->isEnabled());
+        QCOMPARE(hexButton->window(), rig.form->Form2);
+        const QRect area = rig.form->Form2->screen()->availableGeometry();
+        rig.form->Form2->move(area.right() - 100, area.bottom() - 100); // beside it is off-screen
+        hexButton->click();
+        QWidget* window = rig.form->Find<QWidget>("Form_HexView");
+        tavo::test::CheckHexView(window, shown);
+        QVERIFY(area.contains(window->frameGeometry()));
+        QVERIFY(!window->findChild<QWidget*>("Panel_HexOpened")->isVisible());
+        QCOMPARE(tavo::test::MarkedBytes(window->findChild<QTableWidget*>("TableWidget_Hex")),
+                 QList<int>{});
+
+        // a click on a byte selects the part it belongs to
+        auto* hex = window->findChild<QTableWidget*>("TableWidget_Hex");
+        auto* parts = window->findChild<QListWidget*>("ListWidget_Parts");
+        const BlockMap map = MapBlocks(shown);
+        for (int b : {9, 80, 127, 133, 255}) {
+            const auto part = std::find_if(map.begin(), map.end(), [b](const BlockPart& p) {
+                return p.offset <= b && b < p.end();
+            });
+            QTest::mouseClick(hex->viewport(), Qt::LeftButton, {},
+                              hex->visualItemRect(hex->item(b / 16, b % 16)).center());
+            QCOMPARE(parts->currentRow(), static_cast<int>(part - map.begin()));
+            QCOMPARE(tavo::test::SelectedBytes(hex), tavo::test::BytesOf(*part));
+        }
+
+        // an incomplete read has no bytes to show
+        rig.device.corrupt.insert("ND_ED1A");
+        rig.form->SpeedButton_AnalysisEdid->click();
+        QVERIFY(!hexButton->isEnabled());
+        window->close();
+        rig.Page().Button_HexView_AnalyzerClick();
+        QVERIFY(!window->isVisible());
+    }
+
+    // "Full report" runs edid-decode on the bytes shown (on its standard input) and shows what it
+    // prints; it is hidden without the program and stops one that takes too long.
+    void fullReportRunsEdidDecode() {
+        Rig rig;
+        const EdidImage shown = Sample("002d10c53aa9561f");
+        rig.device.Slot(0x3000) = shown;
+        rig.Connect();
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
+        rig.form->SpeedButton_AnalysisEdid->click();
+        auto* hexButton = rig.form->Find<QAbstractButton>("Button_HexView_Analyzer");
+        const QByteArray saved = qgetenv("TAVO_EDID_DECODE");
+        const bool wasSet = qEnvironmentVariableIsSet("TAVO_EDID_DECODE");
+        auto restore = qScopeGuard([&] {
+            if (wasSet)
+                qputenv("TAVO_EDID_DECODE", saved);
+            else
+                qunsetenv("TAVO_EDID_DECODE");
+        });
+        auto script = [&](const QString& name, const QByteArray& body) {
+            const QString path = rig.WriteFile(name, "#!/bin/sh\n" + body);
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            return path;
+        };
+
+        qputenv("TAVO_EDID_DECODE", rig.Path("no-such-program").toLocal8Bit());
+        hexButton->click();
+        QWidget* window = rig.form->Find<QWidget>("Form_HexView");
+        QVERIFY(window && window->isVisible());
+        auto* report = window->findChild<QAbstractButton*>("Button_FullReport");
+        auto* text = window->findChild<QPlainTextEdit*>("PlainTextEdit_Report");
+        QVERIFY(report && text);
+        QVERIFY(!report->isVisible());
+
+        const QString stdinCopy = rig.Path("stdin.bin");
+        qputenv("TAVO_EDID_DECODE",
+                script("fake-decode", "cat > '" + stdinCopy.toLocal8Bit() +
+                                          "'\necho 'Block 0, Base EDID:'\necho '<b>x</b>'\n")
+                    .toLocal8Bit());
+        hexButton->click();
+        QVERIFY(report->isVisible());
+        report->click();
+        QCOMPARE(text->toPlainText(), QString("Block 0, Base EDID:\n<b>x</b>\n"));
+        QFile copy(stdinCopy);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), Bytes(shown));
+        QVERIFY(report->isEnabled());
+
+        // one that never ends is stopped at the time limit, and says so
+        qputenv("TAVO_EDID_DECODE", script("slow-decode", "exec sleep 30\n").toLocal8Bit());
+        window->findChild<HexView*>()->setReportLimit(300);
+        QElapsedTimer clock;
+        clock.start();
+        report->click();
+        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY2(text->toPlainText().startsWith(
+                     "edid-decode did not finish within 0.3 s and was stopped."),
+                 qPrintable(text->toPlainText()));
+        QVERIFY(report->isEnabled());
+
+        // the real one where it is installed
+        qunsetenv("TAVO_EDID_DECODE");
+        if (!HexView::EdidDecodePath().isEmpty()) {
+            window->findChild<HexView*>()->setReportLimit(kFullReportLimitMs);
+            hexButton->click();
+            report->click();
+            QVERIFY2(text->toPlainText().contains("Block 0, Base EDID:"),
+                     qPrintable(text->toPlainText()));
+        }
     }
 
     // A second click while an operation runs does nothing.

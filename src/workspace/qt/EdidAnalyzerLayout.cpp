@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "ui/qt/SpeedButton.h"
@@ -49,7 +50,13 @@ void BuildEdidAnalyzer(QWidget* page) {
     }
     rows->addStretch(1);
     auto* open = MakeSpeedButton(group, "SpeedButton_OpenEdid_Analysis", "Modify", 360, 360);
-    rows->addWidget(open, 0, Qt::AlignRight);
+    auto* buttons = new QHBoxLayout;
+    auto* hex = new QPushButton(QStringLiteral("Hex View\u2026"), group);
+    hex->setObjectName("Button_HexView_Analyzer");
+    buttons->addWidget(hex, 0, Qt::AlignBottom);
+    buttons->addStretch(1);
+    buttons->addWidget(open);
+    rows->addLayout(buttons);
 }
 
 } // namespace tavo::pages

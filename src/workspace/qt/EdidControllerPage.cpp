@@ -17,6 +17,7 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
 #include "workspace/qt/EdidFile.h"
+#include "workspace/qt/HexView.h"
 
 namespace tavo {
 namespace {
@@ -63,6 +64,7 @@ void EdidControllerPage::attach(QWidget* root) {
     analysis_ = qobject_cast<QAbstractButton*>(find("SpeedButton_AnalysisEdid"));
     openAnalysis_ = qobject_cast<QAbstractButton*>(find("SpeedButton_OpenEdid_Analysis"));
     search_ = qobject_cast<QAbstractButton*>(find("BitBtn_Search"));
+    hexView_ = qobject_cast<QAbstractButton*>(find("Button_HexView_Analyzer"));
     label2_ = qobject_cast<QLabel*>(find("Label2"));
     path_ = qobject_cast<QLineEdit*>(find("Edit_Edid_Path"));
     memo_ = qobject_cast<QPlainTextEdit*>(find("Memo_Debug"));
@@ -92,6 +94,10 @@ void EdidControllerPage::attach(QWidget* root) {
     if (analysis_)
         connect(analysis_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::SpeedButton_AnalysisEdidClick);
+    if (hexView_) hexView_->setEnabled(false); // until an analysis has bytes to show
+    if (hexView_)
+        connect(hexView_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::Button_HexView_AnalyzerClick);
     for (ModeButtonKind kind :
          {ModeButtonKind::Internal, ModeButtonKind::External, ModeButtonKind::User}) {
         for (int n = 1; n <= ModeButtonCount(kind); ++n) {
@@ -386,9 +392,17 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
         ValidateImage(record.image, record.status); // refused by the creator
     }
     analysed_ = record;
+    analysedRead_ = r.complete();
+    if (hexView_) hexView_->setEnabled(analysedRead_);
     showSummary(summary_);
     emit analysed(*analysed_);
     if (showAnalyzer_) showAnalyzer_();
+}
+
+void EdidControllerPage::Button_HexView_AnalyzerClick() {
+    if (!analysed_ || !analysedRead_) return; // an incomplete read has no bytes to show
+    HexView::Of(root_)->Show(analysed_->image, std::nullopt,
+                             hexView_ ? hexView_->window() : root_.data());
 }
 
 void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {

@@ -76,6 +76,8 @@ public:
     void SpeedButton_SaveEdidClick();
     void SpeedButton_CopyEdid_Src2DestClick();
     void SpeedButton_AnalysisEdidClick();
+    // "Hex View...": the analysed EDID's bytes in "Hex View" (nothing without a complete read).
+    void Button_HexView_AnalyzerClick();
     // The seventeen mouse-down handlers of "Mode Select" (RadioButton_Set_IntEdid1MouseDown ..
     // RadioButton_Set_UserEdid8MouseDown): one family that differs only in the button.
     void RadioButton_Set_MouseDown(const ModeButton& button);
@@ -119,10 +121,11 @@ private:
     std::function<void()> showAnalyzer_;
     bool busy_ = false;
     std::optional<EdidRecord> analysed_;
+    bool analysedRead_ = false; // the analysed EDID came from a complete read
     AnalyzerSummary summary_;
 
     QPointer<QComboBox> all_, src_, dest_, upload_;
-    QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, search_;
+    QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, search_, hexView_;
     QPointer<QLabel> label2_;
     QPointer<QLineEdit> path_;
     QPointer<QPlainTextEdit> memo_;

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -339,7 +340,10 @@ void BuildEdidCreator(QWidget* page) {
     MakeSpeedButton(select, "SpeedButton_CopyEdid_Creator", "Upload", 170, 18);
     auto* upload = new QComboBox(select);
     upload->setObjectName("ComboBox_EdidSel_Upload");
-    upload->setGeometry(232, 24, 180, 24);
+    upload->setGeometry(232, 24, 104, 24);
+    auto* hex = new QPushButton(QStringLiteral("Hex View\u2026"), select);
+    hex->setObjectName("Button_HexView_Creator");
+    hex->setGeometry(340, 24, 80, 24);
     auto* status = new QLabel(select);
     status->setObjectName("Label3");
     status->setTextFormat(Qt::PlainText);

@@ -23,6 +23,7 @@
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
 #include "workspace/qt/EdidFile.h"
+#include "workspace/qt/HexView.h"
 
 namespace tavo {
 
@@ -113,6 +114,7 @@ void EdidCreatorPage::attach(QWidget* root) {
         {"SpeedButton_OpenEdid_Analysis", &EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick},
         {"SpeedButton_SaveEdid_Creator", &EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick},
         {"SpeedButton_CopyEdid_Creator", &EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick},
+        {"Button_HexView_Creator", &EdidCreatorPage::Button_HexView_CreatorClick},
     };
     for (const auto& b : buttons)
         if (auto* w = find<QAbstractButton>(QLatin1String(b.name)))
@@ -421,6 +423,20 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
     if (upload_) upload_->setEnabled(true);
     busy_ = false;
     emit uploadFinished();
+}
+
+void EdidCreatorPage::Button_HexView_CreatorClick() {
+    if (busy_) return;
+    if (SaveGate(record_.status) == Gate::NoTemplate) {
+        showNoTemplate();
+        return;
+    }
+    if (const BuildResult built = Build(page_, record_); !built) {
+        showBuildFailure(built.message);
+        return;
+    }
+    auto* button = find<QWidget>(QStringLiteral("Button_HexView_Creator"));
+    HexView::Of(root_)->Show(record_.image, opened_, button ? button->window() : root_.data());
 }
 
 // ---- "Audio2" scrolling

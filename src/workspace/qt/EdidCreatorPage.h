@@ -77,6 +77,8 @@ public:
     void openPasted(const QByteArray& text);
     void SpeedButton_SaveEdid_CreatorClick();
     void SpeedButton_CopyEdid_CreatorClick();
+    // "Hex View...": the build in "Hex View", beside the EDID that was opened (if any).
+    void Button_HexView_CreatorClick();
     void ScrollBox1MouseWheelDown();
     void ScrollBox1MouseWheelUp();
     void TabSheet11Show();

@@ -1,0 +1,82 @@
+#pragma once
+// The behaviour of "Hex View" (layout: HexViewLayout.{h,cpp}): fills the hex grid with an image's
+// bytes in the colours of its parts, lists the parts, selects a part (from the list or by a click
+// on one of its bytes) and shows its decoded fields, marks the bytes that differ from the image
+// shown beside (the creator's build and the EDID it opened), and runs edid-decode on the same
+// bytes for "Full report".
+//
+// One window for the whole program, owned by the main window; the analyzer and the creator both
+// show their EDID in it:
+//
+//   HexView::Of(root)->Show(image, std::nullopt, button->window());
+#include <QObject>
+#include <QPointer>
+#include <optional>
+
+#include "edid/EdidImage.h"
+#include "workspace/HexGrid.h"
+
+class QAbstractButton;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QTabWidget;
+class QTableWidget;
+class QWidget;
+
+namespace tavo {
+
+// How long edid-decode may take before it is stopped, in milliseconds.
+inline constexpr int kFullReportLimitMs = 5000;
+
+class HexView : public QObject {
+    Q_OBJECT
+public:
+    // The hex view of the main window `root` belongs to: the one already made, or a new one.
+    static HexView* Of(QWidget* root);
+    // Where edid-decode is: TAVO_EDID_DECODE when set (empty when that is no program), else the
+    // program on the PATH; empty when there is none.
+    static QString EdidDecodePath();
+
+    // Attaches to the controls of `window` (built by BuildHexView).
+    explicit HexView(QWidget* window);
+
+    // Shows `image`; with `opened`, that image beside it and the bytes that differ marked in
+    // both. The window is placed beside `near` when it was hidden, and kept on the screen.
+    void Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near);
+    // Selects part `index` of the block map: its bytes, its line in the list, its fields.
+    void SelectPart(int index);
+    // Runs edid-decode on the bytes shown and shows what it prints.
+    void Button_FullReportClick();
+
+    void setReportLimit(int ms) { reportLimitMs_ = ms; }
+    QWidget* window() const { return window_; }
+    const HexGrid& grid() const { return grid_; }
+    const EdidImage& image() const { return image_; }
+    int selectedPart() const { return selected_; }
+
+private:
+    void fillGrid(QTableWidget* table, const EdidImage& image, const HexGrid& grid,
+                  const EdidImage* other);
+    void selectBytes(QTableWidget* table, const BlockPart& part);
+    void place(QWidget* near);
+
+    QPointer<QWidget> window_;
+    QPointer<QTableWidget> hex_, opened_;
+    QPointer<QWidget> openedPanel_;
+    QPointer<QLabel> shownCaption_, changedLabel_;
+    QPointer<QListWidget> parts_;
+    QPointer<QPlainTextEdit> fields_, report_;
+    QPointer<QTabWidget> details_;
+    QPointer<QAbstractButton> fullReport_;
+
+    EdidImage image_{};
+    std::optional<EdidImage> openedImage_;
+    HexGrid grid_;
+    int selected_ = -1;
+    int reportLimitMs_ = kFullReportLimitMs;
+    bool reportRunning_ = false;
+    unsigned shown_ = 0; // counts Show calls: a report of bytes no longer shown is dropped
+};
+
+} // namespace tavo
