@@ -69,10 +69,24 @@ std::vector<FirmwareStep> FirmwarePlan(const std::uint8_t* data, std::size_t siz
     return plan;
 }
 
+std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    // the byte after the cut continues a character: the cut moves back to that character's
+    // first byte (a UTF-8 character has at most three continuation bytes)
+    std::size_t n = limit;
+    const auto continuation = [&](std::size_t i) {
+        return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    };
+    while (n > 0 && limit - n < 3 && continuation(n))
+        --n;
+    if (continuation(n)) return text.substr(0, limit); // not UTF-8: bytes are characters
+    return text.substr(0, n);
+}
+
 std::vector<std::uint8_t> DescriptionPayload(const std::string& text) {
     if (text.empty()) return {0x20};
-    const std::size_t n = std::min(text.size(), kDescriptionLimit);
-    return std::vector<std::uint8_t>(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::string_view cut = CutAtCharacter(text, kDescriptionLimit);
+    return std::vector<std::uint8_t>(cut.begin(), cut.end());
 }
 
 } // namespace tavo

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavo {
@@ -52,7 +53,11 @@ inline constexpr std::size_t kDescriptionLimit = 31;
 inline bool DescriptionTooLong(const std::string& text) {
     return text.size() > kDescriptionLimit;
 }
-// What SYS_STR carries: a blank for an empty text, otherwise at most 31 characters.
+// The longest start of a UTF-8 text of at most `limit` bytes that ends between two characters.
+// A text that is not UTF-8 at the cut is cut at `limit`.
+std::string_view CutAtCharacter(std::string_view text, std::size_t limit);
+// What SYS_STR carries: a blank for an empty text, otherwise the text cut to at most 31 bytes at
+// a character boundary.
 std::vector<std::uint8_t> DescriptionPayload(const std::string& text);
 
 } // namespace tavo

@@ -281,6 +281,18 @@ private slots:
         QVERIFY(rig.label1Red());
     }
 
+    void aDescriptionIsCutBetweenCharacters() {
+        Rig rig(false);
+        // 33 bytes in UTF-8: the two-byte letter would straddle the 31-byte limit
+        const QString text = QString(30, 'a') + QChar(0xE9) + "b";
+        rig.form.Find<QLineEdit>("Edit_Product_String")->setText(text);
+        QCOMPARE(rig.form.Find<QLabel>("Label9")->text(), QString("31 Letters Limited!"));
+        rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        QCOMPARE(rig.device.count("SYS_STR"), 1);
+        QVERIFY(rig.device.lines->contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
+        QCOMPARE(QString::fromStdString(rig.state.deviceTable.Current().description), text);
+    }
+
     void aNormalDeviceIsNotUpdated() {
         Rig rig(false);
         QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));

@@ -264,7 +264,7 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
         progress->setPalette(p);
     }
     if (auto* product = find<QLineEdit>("Edit_Product_String"))
-        product->setText(QString::fromLatin1(record.description.c_str()));
+        product->setText(QString::fromStdString(record.description));
     selecting_ = false;
     if (showCommander_) showCommander_();
 }

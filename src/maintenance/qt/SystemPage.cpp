@@ -27,13 +27,13 @@ void SetTextColour(QLabel* label, bool failure) {
     label->setPalette(p);
 }
 
-// Device texts are 8-bit characters.
+// The description travels as UTF-8, as the search shows it in the grid and tavo-cli sends it.
 QString DeviceText(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+    return QString::fromStdString(s);
 }
 
 std::string FieldText(const QString& s) {
-    return s.toLatin1().toStdString();
+    return s.toStdString();
 }
 
 } // namespace
