@@ -40,23 +40,59 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
     return true;
 }
 
+namespace {
+
+// The file a path names after following its symbolic links (a dangling one names the file it
+// would create). False with a reason for a loop of links.
+bool FollowLinks(const std::string& path, std::string& target, std::string& error) {
+    namespace fs = std::filesystem;
+    fs::path p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) {
+            target = p.string();
+            return true;
+        }
+        const fs::path next = fs::read_symlink(p, ec);
+        if (ec) {
+            error = path + ": " + ec.message();
+            return false;
+        }
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    error = path + ": " + std::strerror(ELOOP);
+    return false;
+}
+
+} // namespace
+
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string& error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    // a symbolic link is written through: its target gets the new file, the link stays
+    std::string target;
+    if (!FollowLinks(path, target, error)) return false;
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
         error = path + ": is a directory";
         return false;
     }
-    std::string temp = path + ".XXXXXX";
+    if (exists && !S_ISREG(existing.st_mode)) {
+        // a device node, a pipe or a socket would be replaced by a plain file
+        error = path + ": not a regular file (a device, pipe or socket); nothing written";
+        return false;
+    }
+    std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    // mkstemp makes the file private; give it the usual mode of a new file.
+    // mkstemp makes the file private; give it the mode of the file it replaces, or the usual
+    // mode of a new file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, exists ? (existing.st_mode & 07777) : (0666 & ~mask));
 
     auto fail = [&](int err) {
         ::close(fd);
@@ -80,7 +116,7 @@ bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std:
         error = path + ": " + std::strerror(err);
         return false;
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (std::rename(temp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
         error = path + ": " + std::strerror(err);
