@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "edid/EdidSource.h"
 #include "workspace/LocalDisplays.h"
+#include "workspace/OutputFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,48 +41,15 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
     return true;
 }
 
-namespace {
-
-// The file a path names after following its symbolic links (a dangling one names the file it
-// would create). False with a reason for a loop of links.
-bool FollowLinks(const std::string& path, std::string& target, std::string& error) {
-    namespace fs = std::filesystem;
-    fs::path p = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(p, ec))) {
-            target = p.string();
-            return true;
-        }
-        const fs::path next = fs::read_symlink(p, ec);
-        if (ec) {
-            error = path + ": " + ec.message();
-            return false;
-        }
-        p = next.is_absolute() ? next : p.parent_path() / next;
-    }
-    error = path + ": " + std::strerror(ELOOP);
-    return false;
-}
-
-} // namespace
-
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string& error) {
     // a symbolic link is written through: its target gets the new file, the link stays
-    std::string target;
-    if (!FollowLinks(path, target, error)) return false;
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        error = path + ": is a directory";
+    const OutputTarget out = ResolveOutputPath(path);
+    if (!out) {
+        error = path + ": " + out.problem;
         return false;
     }
-    if (exists && !S_ISREG(existing.st_mode)) {
-        // a device node, a pipe or a socket would be replaced by a plain file
-        error = path + ": not a regular file (a device, pipe or socket); nothing written";
-        return false;
-    }
+    const std::string& target = out.path;
     std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
@@ -92,7 +60,7 @@ bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std:
     // mode of a new file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, exists ? (existing.st_mode & 07777) : (0666 & ~mask));
+    ::fchmod(fd, out.exists ? static_cast<mode_t>(out.mode) : (0666 & ~mask));
 
     auto fail = [&](int err) {
         ::close(fd);
