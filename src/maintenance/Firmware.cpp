@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/Response.h"
+
 namespace tavo {
 namespace {
 
@@ -67,6 +69,22 @@ std::vector<FirmwareStep> FirmwarePlan(const std::uint8_t* data, std::size_t siz
     }
     plan.push_back(FirmwareStep{FirmwareStep::End, 0, {}, {}});
     return plan;
+}
+
+std::optional<std::string> FirmwareRefusal(std::string_view received) {
+    while (!received.empty()) {
+        const std::size_t end = received.find('\n');
+        if (end == std::string_view::npos) break; // a line still on its way says nothing yet
+        const std::string_view line = received.substr(0, end + 1);
+        received.remove_prefix(end + 1);
+        const LineVerdict verdict = CheckResponseLine(line);
+        std::string_view body = verdict.crcOk ? verdict.body : line.substr(0, end);
+        while (!body.empty() && (body.back() == '\r' || body.back() == ' '))
+            body.remove_suffix(1);
+        body = body.substr(0, body.find(kFieldSeparator));
+        if (body == "NG" || body == "ERR") return std::string(body);
+    }
+    return std::nullopt;
 }
 
 std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,11 @@ std::vector<FirmwareStep> FirmwarePlan(const std::uint8_t* data, std::size_t siz
 inline std::array<std::uint8_t, 2> AddressBytes(std::uint16_t a) {
     return {static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a & 0xFF)};
 }
+
+// What a loader said to the steps of a transfer. Its answers are not fixed and may be absent, so
+// silence and anything unknown are no refusal; a line whose first field is "NG" or "ERR" is (its
+// CRC checked when it carries a valid one, the bare word taken as it is). Returns the word.
+std::optional<std::string> FirmwareRefusal(std::string_view received);
 
 // ---- description text -------------------------------------------------------------------------
 inline constexpr std::size_t kDescriptionLimit = 31;

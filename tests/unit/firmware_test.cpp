@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "link/Response.h"
 #include "maintenance/Firmware.h"
 
 using namespace tavo;
@@ -90,6 +91,24 @@ TEST(FirmwarePlan, FullSixtyFourKiB) {
     ASSERT_EQ(plan.size(), 2049u);
     EXPECT_EQ(plan[2046].address, 65472); // the last block's address still fits in 16 bits
     EXPECT_EQ(plan[2047].label, "100%");
+}
+
+TEST(Firmware, OnlyAnExplicitRefusalCounts) {
+    const struct {
+        std::string received;
+        std::optional<std::string> refusal;
+    } cases[] = {
+        {"", std::nullopt},
+        {MakeResponseLine("OK\f"), std::nullopt},
+        {MakeResponseLine("NG\f"), "NG"},
+        {MakeResponseLine("ERR"), "ERR"},
+        {"OK\r\nNG\r\n", "NG"},  // bare words, no CRC
+        {"NG", std::nullopt},    // not a whole line yet
+        {"NGX\n", std::nullopt}, // another word
+        {"noise\x01\n" + MakeResponseLine("ERR\f1\f"), "ERR"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FirmwareRefusal(c.received), c.refusal) << c.received;
 }
 
 TEST(Description, LimitAndPayload) {

@@ -240,6 +240,10 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         if (version_) version_->setText(QStringLiteral("Target :"));
         showProgress(FirmwareResultText(result), true);
         break;
+    case FirmwareResult::Refused:
+        appendLog(transfer_.refusal() + QStringLiteral("\r\n"));
+        showProgress(FirmwareResultText(result), true);
+        break;
     case FirmwareResult::Lost:
     case FirmwareResult::Aborted:
         showProgress(FirmwareResultText(result), true);

@@ -205,6 +205,7 @@ int Firmware(const Args& args) {
                   << longestGap << " ms\n";
     if (result != FirmwareResult::Sent) {
         PrintError(FirmwareResultText(result).toStdString());
+        if (result == FirmwareResult::Refused) PrintError(transfer.refusal().toStdString());
         return kExitFailed;
     }
     std::cout << "100%\nsent " << image.bytes.size() << " bytes in "
