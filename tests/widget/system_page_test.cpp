@@ -299,6 +299,21 @@ private slots:
         QCOMPARE(rig.firmwareCommands(), 0);
     }
 
+    void reselectingTheRowForgetsTheImage() {
+        Rig rig;
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
+        rig.open(rig.file("fw.bin"));
+        QCOMPARE(rig.label1()->text(), QString("0%"));
+        rig.form.Discovery->StringGrid1SelectCell(0, 1); // empties the path
+        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+        QCOMPARE(rig.firmwareCommands(), 0);
+        rig.open(QString()); // a cancelled dialog has no earlier choice to check again
+        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        QCOMPARE(rig.version(), QString("Target :"));
+    }
+
     void cancellingTheDialogChecksTheEarlierFileAgain() {
         Rig rig;
         rig.open(QString()); // nothing chosen yet: nothing to check

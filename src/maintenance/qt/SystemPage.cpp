@@ -65,10 +65,14 @@ void SystemPage::attach(QWidget* root) {
     if (description_)
         connect(description_, &QLineEdit::textChanged, this, &SystemPage::Edit_Product_StringChange,
                 Qt::UniqueConnection);
-    // Selecting a serial row empties the path and puts "0%" into Label1: the bar follows.
+    // Selecting a serial row empties the path and puts "0%" into Label1: the bar follows, and the
+    // image accepted before is forgotten, so that Update never sends a file shown nowhere.
     if (path_)
         connect(path_, &QLineEdit::textChanged, this, [this](const QString& text) {
-            if (text.isEmpty() && bar_ && !updating_) bar_->setValue(0);
+            if (!text.isEmpty()) return;
+            if (bar_ && !updating_) bar_->setValue(0);
+            chosenPath_.clear();
+            devices_.Current().firmwareFileFlag = 0;
         });
     if (root_) root_->installEventFilter(this);
 }
