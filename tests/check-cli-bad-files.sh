@@ -1,7 +1,8 @@
 #!/bin/bash
 # Bad files at every file input of tavo-cli (analyze, validate, rebuild IN and OUT): empty, 1, 127,
 # 255 and 257 bytes, 10 MB, a directory, a file without read permission, a name with spaces and
-# non-ASCII letters. Each gets a one-line message naming the file, an exit status of 0, 1 or 2
+# non-ASCII letters; OUT a symbolic link (written through), a pipe or a device node (refused). Each
+# gets a one-line message naming the file, an exit status of 0, 1 or 2
 # (never a crash), no output file when the command fails, an existing output left as it was, and
 # no temporary file left behind.
 # usage: check-cli-bad-files.sh TAVO_CLI
@@ -107,6 +108,39 @@ run "$cli" rebuild "$tmp/good.bin" "$in/a directory.bin"
     fail "rebuild into a directory: exit $rc"
 run "$cli" new "$in/a directory.bin"
 [ "$rc" -eq 2 ] && [ -d "$in/a directory.bin" ] || fail "new into a directory: exit $rc"
+# OUT a symbolic link: the file it points to is written, the link stays (relative, absolute and
+# dangling links)
+mkdir "$tmp/real"
+cp "$tmp/good.bin" "$tmp/real/target.bin"
+chmod 640 "$tmp/real/target.bin"
+ln -s ../real/target.bin "$in/relative-link.bin"
+ln -s "$tmp/real/absolute.bin" "$in/absolute-link.bin"
+cp "$tmp/good.bin" "$tmp/real/absolute.bin"
+ln -s "$tmp/real/not-yet.bin" "$in/dangling-link.bin"
+for link in relative-link.bin absolute-link.bin dangling-link.bin; do
+    run "$cli" rebuild "$tmp/good.bin" "$in/$link"
+    [ "$rc" -eq 0 ] && [ -L "$in/$link" ] && cmp -s "$in/$link" "$tmp/rebuilt.bin" ||
+        fail "rebuild through the link $link: exit $rc, link kept: $([ -L "$in/$link" ] && echo yes || echo no), $(cat "$tmp/err")"
+done
+[ "$(stat -c %a "$tmp/real/target.bin")" = 640 ] || fail "the link's target lost its mode"
+run "$cli" new "$in/relative-link.bin"
+[ "$rc" -eq 0 ] && [ -L "$in/relative-link.bin" ] && cmp -s "$tmp/real/target.bin" "$tmp/good.bin" ||
+    fail "new through a link: exit $rc"
+# OUT a pipe, a link to one, a device node (when this user may make one): refused, left as it was
+mkfifo "$in/pipe.bin"
+ln -s pipe.bin "$in/pipe-link.bin"
+outs=(pipe.bin pipe-link.bin)
+mknod "$in/null.bin" c 1 3 2>/dev/null && outs+=(null.bin)
+for f in "${outs[@]}"; do
+    for cmd in "new" "rebuild $tmp/good.bin"; do
+        run "$cli" $cmd "$in/$f"
+        [ "$rc" -eq 2 ] && grep -q "$f: not a regular file" "$tmp/err" ||
+            fail "$cmd into $f: exit $rc, $(cat "$tmp/err")"
+    done
+done
+[ -p "$in/pipe.bin" ] && [ -L "$in/pipe-link.bin" ] || fail "the pipe or its link was replaced"
+[ ! -e "$in/null.bin" ] || [ -c "$in/null.bin" ] || fail "the device node was replaced"
+rm -f "$in/pipe.bin" "$in/pipe-link.bin" "$in/null.bin"
 
 # ---- no permission. As root the permission bits do not stop reads or writes: say so and skip.
 chmod 000 "$in/b257.bin"

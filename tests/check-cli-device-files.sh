@@ -3,7 +3,9 @@
 # `device write SLOT IN` and `device firmware FILE` refuse an empty, cut, oversized, random or
 # unreadable file and a directory with a message naming it, before anything reaches the device
 # (its request log stays empty, the slot keeps its EDID); a name with spaces and non-ASCII letters
-# works. `device read SLOT OUT` into a directory writes nothing.
+# works. `device read SLOT OUT` into a directory writes nothing. A firmware update whose block the
+# loader refuses ("NG") stops there and exits 1; a long UTF-8 description is cut between
+# characters.
 # usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
 set -u
 cli=$1
@@ -95,6 +97,24 @@ done
 run "$cli" device firmware "$in/Micrologiciel — ü 固件.bin" --port "$port"
 [ "$rc" -eq 0 ] || fail "device firmware from a non-ASCII name: exit $rc, $(cat "$tmp/err")"
 [ "$(wc -c <"$tmp/fw-out.bin" 2>/dev/null || echo 0)" -eq 640 ] || fail "the device did not store 640 bytes"
+
+# ---- device firmware: the loader refusing the fourth block ends the update there, exit 1
+start refuse --isp --fw-out "$tmp/fw-refused.bin" --fault ng:FW_DATA:skip=3,count=1
+run "$cli" device firmware "$in/Micrologiciel — ü 固件.bin" --port "$port"
+[ "$rc" -eq 1 ] || fail "device firmware refused by the loader: exit $rc"
+grep -q "Update Fw Failed." "$tmp/err" && grep -q "Block 4 of 10 (address 0x00c0) refused: NG" "$tmp/err" ||
+    fail "device firmware refused: $(cat "$tmp/err")"
+[ "$(grep -c 'FW_DATA' "$tmp/refuse.log")" -eq 4 ] && ! grep -q FW_END "$tmp/refuse.log" ||
+    fail "blocks went on after the refusal: $(grep -c FW_ "$tmp/refuse.log") firmware requests"
+[ -e "$tmp/fw-refused.bin" ] && fail "the device stored firmware from a refused update"
+
+# ---- device description: cut to 31 bytes between UTF-8 characters
+start described
+run "$cli" device description "$(printf 'a%.0s' $(seq 30))éb" --port "$port"
+[ "$rc" -eq 0 ] || fail "device description with a long UTF-8 text: exit $rc, $(cat "$tmp/err")"
+run "$cli" device description --port "$port"
+[ "$(cat "$tmp/out")" = "$(printf 'a%.0s' $(seq 30))" ] ||
+    fail "the device holds '$(cat "$tmp/out")' instead of the 30 letters before the é"
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "tavo-cli device file checks passed"

@@ -186,7 +186,8 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
 
     add(TagMac, std::vector<std::uint8_t>(rec.mac.begin(), rec.mac.end()));
 
-    const int mode = edits.ipModeIndex == 1 ? 1 : 0;
+    const bool chosen = edits.ipModeIndex == 0 || edits.ipModeIndex == 1;
+    const int mode = chosen ? edits.ipModeIndex : rec.ipMode;
     if (mode != rec.ipMode) {
         add(TagIpMode, {static_cast<std::uint8_t>(mode)});
         rec.ipMode = mode;
@@ -202,7 +203,11 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
     auto address = [&](const Field& f) -> bool {
         if (f.text == rec.*(f.stored)) return true;
         const auto parts = NonEmptyParts(f.text);
-        if (parts.size() != 4) return true; // left out, the record keeps its text
+        if (parts.size() != 4) {
+            r.error =
+                std::string(f.name) + ": \"" + f.text + "\" is not four numbers separated by dots.";
+            return false;
+        }
         std::vector<std::uint8_t> bytes;
         for (const auto& part : parts) {
             const auto v = Decimal(part);
@@ -216,7 +221,7 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
         rec.*(f.stored) = f.text;
         return true;
     };
-    if (mode == 0) {
+    if (mode != 1) {
         if (!address({"IP Address", TagIp, edits.ip, &NetDeviceRecord::ip})) return r;
         if (!address({"SubNet Mask", TagMask, edits.mask, &NetDeviceRecord::mask})) return r;
         if (!address({"GateWay IP", TagGateway, edits.gateway, &NetDeviceRecord::gateway}))

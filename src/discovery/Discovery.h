@@ -82,7 +82,7 @@ AnnouncementVerdict ParseAnnouncement(const std::uint8_t* data, std::size_t size
 
 // What "IP Configure" holds when the configuration is sent.
 struct NetConfigEdits {
-    int ipModeIndex = 0; // 0 STATIC, 1 DHCP
+    int ipModeIndex = 0; // 0 STATIC, 1 DHCP, anything else: none chosen (the mode stays)
     std::string ip, mask, gateway, dns;
     std::string webPort, telnetPort;
 };
@@ -95,9 +95,11 @@ struct NetConfigResult {
 };
 
 // Builds the configuration datagram for the edits against the record: the MAC item always; the IP
-// mode when it changed (DHCP clears IP, mask and gateway to "0.0.0.0"); in static mode IP, mask and
-// gateway that changed and have four dot-separated parts; DNS likewise in either mode; the ports
-// when their value changed. A part or port that is not a decimal number (or out of range) stops it.
+// mode when one was chosen and it changed (DHCP clears IP, mask and gateway to "0.0.0.0"; with
+// none chosen a mode the device reported, known or not, is kept); unless in DHCP mode IP, mask and
+// gateway that changed; DNS likewise in either mode; the ports when their value changed. A changed
+// address that is not four dot-separated decimal numbers from 0 to 255, or a port that is no
+// number from 0 to 65535, stops it with a message.
 NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfigEdits& edits);
 
 // The four bytes of an address text as the configuration sends it: exactly four non-empty parts

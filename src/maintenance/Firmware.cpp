@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/Response.h"
+
 namespace tavo {
 namespace {
 
@@ -69,10 +71,40 @@ std::vector<FirmwareStep> FirmwarePlan(const std::uint8_t* data, std::size_t siz
     return plan;
 }
 
+std::optional<std::string> FirmwareRefusal(std::string_view received) {
+    while (!received.empty()) {
+        const std::size_t end = received.find('\n');
+        if (end == std::string_view::npos) break; // a line still on its way says nothing yet
+        const std::string_view line = received.substr(0, end + 1);
+        received.remove_prefix(end + 1);
+        const LineVerdict verdict = CheckResponseLine(line);
+        std::string_view body = verdict.crcOk ? verdict.body : line.substr(0, end);
+        while (!body.empty() && (body.back() == '\r' || body.back() == ' '))
+            body.remove_suffix(1);
+        body = body.substr(0, body.find(kFieldSeparator));
+        if (body == "NG" || body == "ERR") return std::string(body);
+    }
+    return std::nullopt;
+}
+
+std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    // the byte after the cut continues a character: the cut moves back to that character's
+    // first byte (a UTF-8 character has at most three continuation bytes)
+    std::size_t n = limit;
+    const auto continuation = [&](std::size_t i) {
+        return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    };
+    while (n > 0 && limit - n < 3 && continuation(n))
+        --n;
+    if (continuation(n)) return text.substr(0, limit); // not UTF-8: bytes are characters
+    return text.substr(0, n);
+}
+
 std::vector<std::uint8_t> DescriptionPayload(const std::string& text) {
     if (text.empty()) return {0x20};
-    const std::size_t n = std::min(text.size(), kDescriptionLimit);
-    return std::vector<std::uint8_t>(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::string_view cut = CutAtCharacter(text, kDescriptionLimit);
+    return std::vector<std::uint8_t>(cut.begin(), cut.end());
 }
 
 } // namespace tavo

@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavo {
@@ -46,13 +48,22 @@ inline std::array<std::uint8_t, 2> AddressBytes(std::uint16_t a) {
     return {static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a & 0xFF)};
 }
 
+// What a loader said to the steps of a transfer. Its answers are not fixed and may be absent, so
+// silence and anything unknown are no refusal; a line whose first field is "NG" or "ERR" is (its
+// CRC checked when it carries a valid one, the bare word taken as it is). Returns the word.
+std::optional<std::string> FirmwareRefusal(std::string_view received);
+
 // ---- description text -------------------------------------------------------------------------
 inline constexpr std::size_t kDescriptionLimit = 31;
 // True when the text is longer than the device takes ("31 Letters Limited!").
 inline bool DescriptionTooLong(const std::string& text) {
     return text.size() > kDescriptionLimit;
 }
-// What SYS_STR carries: a blank for an empty text, otherwise at most 31 characters.
+// The longest start of a UTF-8 text of at most `limit` bytes that ends between two characters.
+// A text that is not UTF-8 at the cut is cut at `limit`.
+std::string_view CutAtCharacter(std::string_view text, std::size_t limit);
+// What SYS_STR carries: a blank for an empty text, otherwise the text cut to at most 31 bytes at
+// a character boundary.
 std::vector<std::uint8_t> DescriptionPayload(const std::string& text);
 
 } // namespace tavo

@@ -147,11 +147,21 @@ void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord&
     const std::int64_t lpcm = numbers.lpcmChannels;
     const auto boxes = YesBoxes();
 
+    // Additions that found the list full wait for the removals below, so that a format ticked
+    // together with another one cleared is in the first build, not the next.
+    std::array<std::uint8_t, 9> waiting{}; // the eight boxes and multichannel L-PCM
+    std::size_t waitingCount = 0;
+    const auto add = [&](std::uint8_t firstByte) {
+        if (auto* slot = FirstEmptySlot(r))
+            (*slot)[0] = firstByte;
+        else
+            waiting[waitingCount++] = firstByte;
+    };
+
     // 1. multichannel L-PCM added (the bit records it even when the list is full)
     if (lpcm > 2 && !(r.audioFormatsPresent & kAudioLpcmMulti)) {
         r.audioFormatsPresent |= kAudioLpcmMulti;
-        if (auto* slot = FirstEmptySlot(r))
-            (*slot)[0] = static_cast<std::uint8_t>((kLpcmCode << 3) | ChannelBits(lpcm));
+        add(static_cast<std::uint8_t>((kLpcmCode << 3) | ChannelBits(lpcm)));
     }
     // 2. formats added
     for (const auto& box : boxes) {
@@ -159,7 +169,7 @@ void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord&
             (r.audioFormatsPresent & PresentBit(box.n)))
             continue;
         r.audioFormatsPresent |= PresentBit(box.n);
-        if (auto* slot = FirstEmptySlot(r)) (*slot)[0] = box.firstByte;
+        add(box.firstByte);
     }
     // 3. multichannel L-PCM removed: the first one only
     if (lpcm <= 2 && (r.audioFormatsPresent & kAudioLpcmMulti)) {
@@ -185,6 +195,9 @@ void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord&
             if (match) sad[0] = 0;
         }
     }
+    // the additions that waited for room; still no room: dropped, their bits stay set
+    for (std::size_t i = 0; i < waitingCount; ++i)
+        if (auto* slot = FirstEmptySlot(r)) (*slot)[0] = waiting[i];
     // 5. every descriptor of a known format rewritten from its panel
     const std::uint8_t lpcmRates = LpcmRates(page);
     std::uint8_t sampleSizes = 0;
@@ -194,14 +207,15 @@ void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord&
         if (sad[0] == 0) continue;
         const int code = (sad[0] & 0x78) >> 3;
         if (code == kLpcmCode) {
-            if ((sad[0] & 7) != 1) {
-                if (lpcm <= 0) {
-                    // no channel count left for it: the descriptor goes
-                    sad[0] = 0;
-                    continue;
-                }
-                sad[0] = static_cast<std::uint8_t>((sad[0] & ~7) | ChannelBits(lpcm));
+            const bool multichannel = (sad[0] & 7) > 1;
+            if (lpcm <= 0 && multichannel) {
+                // no channel count left for it: the descriptor goes
+                sad[0] = 0;
+                continue;
             }
+            // the two-channel descriptor keeps its count; with no count a one-channel one too
+            if ((sad[0] & 7) != 1 && lpcm > 0)
+                sad[0] = static_cast<std::uint8_t>((sad[0] & ~7) | ChannelBits(lpcm));
             sad[1] = lpcmRates;
             sad[2] = sampleSizes;
             continue;
@@ -282,11 +296,14 @@ BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
     for (const auto& box : kColorimetries)
         if (IsChecked(page, kColorimetryPrefix, box.number)) r.colorimetry |= box.bit;
 
-    // 6., 7. video codes and 4:2:0 video codes, edited in place
-    for (const auto& box : kVideoBoxes)
-        EditCodes(r.videoCodes, box.vic, IsChecked(page, kVideoCodePrefix, box.vic));
-    for (const auto& box : kYuv420Boxes)
-        EditCodes(r.yuv420VideoCodes, box.vic, IsChecked(page, kYuv420Prefix, box.vic));
+    // 6., 7. video codes and 4:2:0 video codes, edited in place; the second pass adds the codes
+    // that found the list full before the removals (with room it changes nothing)
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& box : kVideoBoxes)
+            EditCodes(r.videoCodes, box.vic, IsChecked(page, kVideoCodePrefix, box.vic));
+        for (const auto& box : kYuv420Boxes)
+            EditCodes(r.yuv420VideoCodes, box.vic, IsChecked(page, kYuv420Prefix, box.vic));
+    }
 
     // 8. HDMI VICs
     r.hdmiVics.fill(0);

@@ -36,8 +36,10 @@ BuildResult ReadNumbers(const CreatorPage& page, PageNumbers& numbers);
 
 // The audio part of the build: short audio descriptors (adding the newly ticked formats,
 // removing the cleared ones, rewriting every known descriptor from its panel) and the speaker
-// allocation. Channel counts above 8 are written as 8, the most a descriptor holds; an L-PCM
-// number of 0 or less removes the multichannel L-PCM descriptors still in the list.
+// allocation. A format added while the list is full takes a slot that the removals free in the
+// same build. Channel counts above 8 are written as 8, the most a descriptor holds; an L-PCM
+// number of 0 or less removes the multichannel L-PCM descriptors still in the list and leaves the
+// one- and two-channel ones as they are.
 void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& record);
 
 // Reads the whole page into the record (the encoder is not run). The record is changed only

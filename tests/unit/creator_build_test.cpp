@@ -223,6 +223,16 @@ TEST(CreatorBuild, TimingsAndVideoCodesAreEditedInPlace) {
     ASSERT_TRUE(ReadPage(c.page, c.record));
     for (auto v : c.record.videoCodes)
         EXPECT_EQ(v, 63);
+
+    // a full list where a box earlier in box order is ticked and a later one cleared: the new
+    // code takes the entry of the removed one in the same build
+    Creator swap = New(); // box 16 ticked
+    swap.record.videoCodes.fill(63);
+    swap.record.videoCodes[5] = 16;
+    swap.Tick("CheckBox_VideoIdCode_16", false);
+    swap.Tick("CheckBox_VideoIdCode_3");
+    ASSERT_TRUE(ReadPage(swap.page, swap.record));
+    EXPECT_EQ(swap.record.videoCodes[5], 3);
 }
 
 TEST(CreatorBuild, ColourFields) {
@@ -349,6 +359,12 @@ TEST(CreatorBuild, AudioAcrossBuilds) {
     keep.Type(kLpcmMaxChannels, "1");
     ASSERT_TRUE(ReadPage(keep.page, keep.record));
     EXPECT_EQ(Hex(UsedDescriptors(keep.record)), Hex({{0x09, 0x07, 0x03}, {0x08, 0x07, 0x03}}));
+    // a count of 0 removes only the multichannel ones: one and two channels stay as they are
+    Creator few = Open(WithBlocks({0x29, 0x08, 0x07, 0x03, 0x09, 0x07, 0x03, 0x0F, 0x07, 0x03, 0x65,
+                                   0x03, 0x0C, 0x00, 0x10, 0x00}));
+    few.Type(kLpcmMaxChannels, "0");
+    ASSERT_TRUE(ReadPage(few.page, few.record));
+    EXPECT_EQ(Hex(UsedDescriptors(few.record)), Hex({{0x08, 0x07, 0x03}, {0x09, 0x07, 0x03}}));
 
     // a full list silently takes no new format, but remembers it as present
     std::vector<std::uint8_t> full = {0x3E};
@@ -362,6 +378,18 @@ TEST(CreatorBuild, AudioAcrossBuilds) {
     for (const auto& sad : fullList.record.audioDescriptors)
         EXPECT_EQ(sad[0], 0x09);
     EXPECT_EQ(fullList.record.audioFormatsPresent & kAudioOneBit, kAudioOneBit);
+
+    // a full list with Dolby Digital cleared and DTS ticked: DTS takes the freed slot at once
+    std::vector<std::uint8_t> withAc3 = {0x3E, 0x09, 0x07, 0x03, 0x15, 0x07, 0x50};
+    for (int i = 0; i < 8; ++i)
+        withAc3.insert(withAc3.end(), {0x69, 0x07, 0x00}); // a format without a panel
+    withAc3.insert(withAc3.end(), {0x65, 0x03, 0x0C, 0x00, 0x10, 0x00});
+    Creator swap = Open(WithBlocks(withAc3));
+    swap.Tick("CheckBox_AudioFormat_3", false);
+    swap.Tick("CheckBox_AudioFormat_6");
+    ASSERT_TRUE(ReadPage(swap.page, swap.record));
+    EXPECT_EQ(swap.record.audioDescriptors[1], (ShortAudioDescriptor{0x3E, 0x1E, 0xC0}));
+    EXPECT_EQ(UsedDescriptors(swap.record).size(), 10u);
 }
 
 TEST(CreatorBuild, SpeakerAllocationFromTheLeftBoxes) {

@@ -176,7 +176,6 @@ TEST(Configuration, UnchangedPageSendsOnlyTheMac) {
 TEST(Configuration, StaticAddressesAndPorts) {
     auto edits = Unchanged(Known());
     edits.ip = "1..2.3.4";
-    edits.mask = "255.255.0"; // three parts: left out
     edits.webPort = "8080";
     const auto r = BuildConfiguration(Known(), edits);
     ASSERT_TRUE(r.ok) << r.error;
@@ -202,6 +201,24 @@ TEST(Configuration, SwitchToDhcp) {
     EXPECT_EQ(r.record.ipMode, 1);
 }
 
+TEST(Configuration, AnUnknownModeIsKeptUnlessOneIsChosen) {
+    NetDeviceRecord odd = Known();
+    odd.ipMode = 2;
+    auto edits = Unchanged(odd);
+    edits.ipModeIndex = -1; // the combo box shows no mode
+    edits.ip = "10.0.0.9";
+    auto r = BuildConfiguration(odd, edits);
+    ASSERT_TRUE(r.ok) << r.error;
+    Bytes items(r.datagram.begin() + 2, r.datagram.end() - 2);
+    EXPECT_EQ(items, Cat({Item(2, kMac), Item(3, {10, 0, 0, 9})}));
+    EXPECT_EQ(r.record.ipMode, 2);
+    edits.ipModeIndex = 0; // STATIC picked
+    r = BuildConfiguration(odd, edits);
+    items.assign(r.datagram.begin() + 2, r.datagram.end() - 2);
+    EXPECT_EQ(items, Cat({Item(2, kMac), Item(7, {0}), Item(3, {10, 0, 0, 9})}));
+    EXPECT_EQ(r.record.ipMode, 0);
+}
+
 TEST(Configuration, BadNumbersSendNothing) {
     const struct {
         const char* what;
@@ -214,6 +231,9 @@ TEST(Configuration, BadNumbersSendNothing) {
         {"empty web port", [](NetConfigEdits& e) { e.webPort = ""; }, "WebGUI Port"},
         {"port too big", [](NetConfigEdits& e) { e.telnetPort = "70000"; }, "Telnet Port"},
         {"port with blanks", [](NetConfigEdits& e) { e.webPort = "80 "; }, "WebGUI Port"},
+        {"three parts", [](NetConfigEdits& e) { e.mask = "255.255.0"; }, "SubNet Mask"},
+        {"five parts", [](NetConfigEdits& e) { e.ip = "10.0.0.1.2"; }, "IP Address"},
+        {"emptied", [](NetConfigEdits& e) { e.gateway = ""; }, "GateWay IP"},
     };
     for (const auto& c : cases) {
         auto edits = Unchanged(Known());

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "link/Response.h"
 #include "maintenance/Firmware.h"
 
 using namespace tavo;
@@ -92,6 +93,24 @@ TEST(FirmwarePlan, FullSixtyFourKiB) {
     EXPECT_EQ(plan[2047].label, "100%");
 }
 
+TEST(Firmware, OnlyAnExplicitRefusalCounts) {
+    const struct {
+        std::string received;
+        std::optional<std::string> refusal;
+    } cases[] = {
+        {"", std::nullopt},
+        {MakeResponseLine("OK\f"), std::nullopt},
+        {MakeResponseLine("NG\f"), "NG"},
+        {MakeResponseLine("ERR"), "ERR"},
+        {"OK\r\nNG\r\n", "NG"},  // bare words, no CRC
+        {"NG", std::nullopt},    // not a whole line yet
+        {"NGX\n", std::nullopt}, // another word
+        {"noise\x01\n" + MakeResponseLine("ERR\f1\f"), "ERR"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FirmwareRefusal(c.received), c.refusal) << c.received;
+}
+
 TEST(Description, LimitAndPayload) {
     const std::string t31(31, 'x'), t32(32, 'y');
     EXPECT_FALSE(DescriptionTooLong(t31));
@@ -99,6 +118,23 @@ TEST(Description, LimitAndPayload) {
     EXPECT_EQ(DescriptionPayload(t31).size(), 31u);
     EXPECT_EQ(DescriptionPayload(t32).size(), 31u);
     EXPECT_EQ(DescriptionPayload(""), (std::vector<std::uint8_t>{0x20}));
+    // UTF-8: the cut never splits a character (30 letters then a two-byte one, a four-byte one
+    // straddling the limit, a text that is not UTF-8 at all)
+    struct Case {
+        std::string text;
+        std::size_t sent;
+    } cases[] = {
+        {std::string(30, 'a') + "\xC3\xA9" + "b", 30},
+        {std::string(29, 'a') + "\xC3\xA9" + "b", 31},
+        {std::string(28, 'a') + "\xF0\x9F\x98\x80", 28},
+        {std::string(27, 'a') + "\xF0\x9F\x98\x80" + "b", 31},
+        {std::string(40, '\x80'), 31},
+    };
+    for (const auto& c : cases) {
+        const auto payload = DescriptionPayload(c.text);
+        EXPECT_EQ(payload.size(), c.sent) << c.text;
+        EXPECT_EQ(std::string(payload.begin(), payload.end()), c.text.substr(0, c.sent));
+    }
     EXPECT_EQ(CurrentLine("1A2B", "0001", "V1.0"),
               "Current :   VID-1A2B    PID-0001    Version-V1.0");
 }

@@ -26,6 +26,7 @@
 #include <memory>
 #include <numeric>
 #include <set>
+#include <sys/stat.h>
 
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
@@ -511,6 +512,23 @@ private slots:
         rig.dialogs.saveAnswer = dir.filePath("missing/out.bin");
         rig.form->SpeedButton_SaveEdid_Creator->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.label3()->text(), QString("Edid Open Fail."));
+        QCOMPARE(Colour(rig.label3()), kRed);
+        // a pipe is not replaced by a plain file
+        const QString pipe = dir.filePath("pipe.bin");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0644) == 0);
+        rig.label3()->clear();
+        rig.dialogs.saveAnswer = pipe;
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(rig.label3()->text(), QString("Edid Open Fail."));
+        QVERIFY(QFileInfo::exists(pipe) && !QFileInfo(pipe).isFile());
+        // a symbolic link is written through, and a save that works takes the failure away
+        QVERIFY(QFile::link(dir.filePath("real.bin"), dir.filePath("link.bin")));
+        rig.dialogs.saveAnswer = dir.filePath("link.bin");
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QVERIFY(QFileInfo(dir.filePath("link.bin")).isSymLink());
+        QCOMPARE(QFileInfo(dir.filePath("real.bin")).size(), 256);
+        QCOMPARE(rig.label3()->text(), QString());
     }
 
     // a saved EDID that was opened: what the build drops is asked about first
@@ -872,32 +890,42 @@ private slots:
         QVERIFY(rig.device.lines->isEmpty());
     }
 
+    // The operator's disconnect or a port that dies while the first chunk is on its way: the
+    // upload stops and says it failed, in red, and the failure stays.
     void aDisconnectEndsTheUpload() {
-        Rig rig;
-        rig.Connect();
-        rig.New();
-        rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(3); // User 1
-        rig.device.lines->clear();
-        // the disconnect comes while the first chunk is on its way
-        auto* t = rig.device.transport;
-        auto previous = t->onWrite;
-        bool cut = false;
-        t->onWrite = [&, previous](const QByteArray& b) {
-            previous(b);
-            if (!cut && rig.device.Count("ND_ED0A") == 1) {
-                cut = true;
-                QTimer::singleShot(0, [&] { rig.form->BitBtn_Disconnect->click(); });
-            }
-        };
-        QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
-        rig.form->SpeedButton_CopyEdid_Creator->click();
-        QCOMPARE(finished.count(), 1);
-        QVERIFY(!rig.form->Uart->session().isConnected());
-        QCOMPARE(t->writesWhileClosed, 0);
-        QCOMPARE(rig.device.Count("ND_ED0B"), 0);
-        QVERIFY(!rig.form->Uart->session().pollTimer().isActive());
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
-        QVERIFY(!rig.creator->busy());
+        for (const bool portDies : {false, true}) {
+            Rig rig;
+            rig.Connect();
+            rig.New();
+            rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(3); // User 1
+            rig.device.lines->clear();
+            auto* t = rig.device.transport;
+            auto previous = t->onWrite;
+            bool cut = false;
+            t->onWrite = [&, previous](const QByteArray& b) {
+                previous(b);
+                if (!cut && rig.device.Count("ND_ED0A") == 1) {
+                    cut = true;
+                    QTimer::singleShot(0, [&] {
+                        if (portDies)
+                            t->fail(3);
+                        else
+                            rig.form->BitBtn_Disconnect->click();
+                    });
+                }
+            };
+            QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
+            rig.form->SpeedButton_CopyEdid_Creator->click();
+            QCOMPARE(finished.count(), 1);
+            QVERIFY(!rig.form->Uart->session().isConnected());
+            QCOMPARE(t->writesWhileClosed, 0);
+            QCOMPARE(rig.device.Count("ND_ED0B"), 0);
+            QVERIFY(!rig.form->Uart->session().pollTimer().isActive());
+            QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+            QVERIFY(!rig.creator->busy());
+            QCOMPARE(rig.label3()->text(), QString("Upload Edid Failed."));
+            QCOMPARE(Colour(rig.label3()), kRed);
+        }
     }
 };
 

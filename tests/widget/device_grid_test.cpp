@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "link/qt/UartController.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/StringGrid.h"
 
@@ -355,6 +357,56 @@ private slots:
         QCOMPARE(w<QLineEdit>("Edit_GateWay_IP")->text(), QString("9.9.9.9"));
     }
 
+    // An IP mode other than STATIC (0) and DHCP (1) shows no mode and is kept: Apply sends no mode
+    // until the operator picks one.
+    void anUnknownIpModeIsKept() {
+        NetDeviceRecord odd = Device(3);
+        odd.ipMode = 5;
+        Receive(Bytes(BuildAnnouncement(odd)));
+        grid()->StringGrid1SelectCell(0, 1);
+        QCOMPARE(w<QComboBox>("ComboBox_IP_Mode")->currentIndex(), -1);
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_.size(), 1);
+        QCOMPARE(sent_[0], Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 3})));
+        QCOMPARE(state_->netDeviceTable.records[0].ipMode, 5);
+        w<QComboBox>("ComboBox_IP_Mode")->setCurrentIndex(0);
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_[1],
+                 Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 3, 7, 1, 0})));
+    }
+
+    // "IP Configure" belongs to the device whose values it shows: Apply sends to that MAC
+    // whichever row is current, and a new search, which empties the rows, closes the page.
+    void ipConfigureBelongsToTheDeviceShown() {
+        Receive(Announcement(1));
+        Receive(Announcement(2));
+        grid()->StringGrid1SelectCell(0, 1); // device 1's values
+        state_->deviceTable.current = 1;     // another row current, as a search may leave it
+        w<QLineEdit>("Edit_IP_Address")->setText("10.0.0.50");
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_.size(), 1);
+        QCOMPARE(sent_[0], Bytes(FrameDatagram(kDatagramConfiguration,
+                                               {2, 6, 2, 0, 0, 0, 0, 1, 3, 4, 10, 0, 0, 50})));
+        QCOMPARE(state_->netDeviceTable.records[0].ip, std::string("10.0.0.50"));
+        QCOMPARE(state_->netDeviceTable.records[1].ip, std::string("10.0.0.2"));
+
+        // a new search: the page closes; the devices answer again in the other order
+        qputenv("TAVO_SERIAL_PORTS", "/dev/tavo-no-such-port");
+        form_->Uart->setDiscoverySender([] {});
+        form_->BitBtn_Search->click();
+        QTabWidget* pages = form_->PageControl1;
+        QVERIFY(!pages->isTabVisible(pages->indexOf(form_->TabSheet10)));
+        Receive(Announcement(2));
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_.size(), 1); // the closed page belongs to no device: nothing sent
+        // selecting again shows the row's own values and sends to its MAC
+        grid()->StringGrid1SelectCell(0, 1);
+        QCOMPARE(w<QLineEdit>("Edit_IP_Address")->text(), QString("10.0.0.2"));
+        grid()->SpeedButton2Click();
+        QCOMPARE(sent_.size(), 2);
+        QCOMPARE(sent_[1].left(10), QByteArray::fromHex("03080206020000000002"));
+    }
+
     void badNumbersShowAMessageAndSendNothing() {
         Receive(Announcement(1));
         grid()->StringGrid1SelectCell(0, 1);
@@ -378,8 +430,12 @@ private slots:
             edit->setText(before);
         }
         QCOMPARE(state_->netDeviceTable.records[0].ip, std::string("10.0.0.1"));
-        // three parts: left out, the rest is sent
+        // three parts: a message, nothing sent
         w<QLineEdit>("Edit_IP_Address")->setText("10.0.1");
+        grid()->SpeedButton2Click();
+        QVERIFY(sent_.isEmpty());
+        QVERIFY2(status->text().contains("IP Address"), qPrintable(status->text()));
+        w<QLineEdit>("Edit_IP_Address")->setText("10.0.0.1");
         grid()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 1);
         QCOMPARE(sent_[0].size(), 12);

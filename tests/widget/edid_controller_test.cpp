@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
@@ -221,6 +222,26 @@ private slots:
                 QCOMPARE(rig.Sent().last(), QByteArray("SET SYS_CTM"));
             }
         }
+    }
+
+    // A file that cannot be made, and a pipe that a plain file would replace: "Edid Open Fail."
+    // in red on the page, nothing read from the slot, the pipe left in place.
+    void aSaveThatCannotMakeItsFileSaysSo() {
+        Rig rig;
+        rig.Connect();
+        QVERIFY(::mkfifo(QFile::encodeName(rig.Path("pipe.bin")).constData(), 0644) == 0);
+        for (const QString& name : {QString("missing/out.bin"), QString("pipe.bin")}) {
+            rig.dialogs.saveAnswer = rig.Path(name);
+            rig.Mark();
+            StatusRecorder status(rig.Label2());
+            rig.form->SpeedButton_SaveEdid->click();
+            QCOMPARE(status.seen, QStringList{"Edid Open Fail. [red]"});
+            QCOMPARE(rig.Label2()->text(), QString());
+            QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open Fail.\n"));
+            QCOMPARE(rig.Sent(), Bracket({}));
+        }
+        QVERIFY(QFileInfo(rig.Path("pipe.bin")).isFile() == false);
+        QVERIFY(QFileInfo::exists(rig.Path("pipe.bin")));
     }
 
     void openUploadsAValidFileIntoInputsAndUserSlots() {

@@ -134,6 +134,77 @@ private slots:
         QCOMPARE(state.netDeviceTable.records[1].productName, std::string("Net Box"));
         QCOMPARE(form.StringGrid1->RowCount(), 3);
     }
+
+    // Networked devices taking all 20 rows during the handshake: the serial device is refused
+    // with a log line and row 20 keeps its networked device.
+    void aSerialDeviceFindsNoRowLeft() {
+        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
+        AppState state;
+        auto* transport = new MemoryTransport;
+        transport->present = {"/dev/fake-matrix"};
+        Script(transport);
+        TForm1 form(state, nullptr, transport);
+        const auto serialAnswer = transport->onWrite;
+        transport->onWrite = [&](const QByteArray& b) {
+            if (b.contains("ENTRANCE"))
+                for (int n = 1; n <= kMaxDevices; ++n)
+                    Announce(form, n);
+            serialAnswer(b);
+        };
+        form.BitBtn_Search->click();
+        QCOMPARE(state.deviceTable.count, kMaxDevices);
+        QCOMPARE(form.StringGrid1->Cell(20, 1), QString("ETHERNET"));
+        QCOMPARE(form.StringGrid1->Cell(20, 2), QString("Net 20"));
+        QCOMPARE(state.deviceTable.records[19].serialDevice, 0);
+        QVERIFY(form.Memo_Debug->toPlainText().contains(
+            "Device List Full, /dev/fake-matrix Not Added."));
+        QVERIFY(!transport->isOpen());
+        QVERIFY(!form.Uart->session().isConnected());
+        QVERIFY(form.BitBtn_Search->isEnabled());
+    }
+
+    // A port that dies while the search only tries it is closed and skipped with a log line:
+    // no "Device Lost.", the networked row of this search stays, the pop-up stays open, and the
+    // next port is tried.
+    void aPortThatFailsWhileTriedIsSkipped() {
+        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-dead:/dev/fake-matrix");
+        AppState state;
+        auto* transport = new MemoryTransport;
+        transport->present = {"/dev/fake-dead", "/dev/fake-matrix"};
+        Script(transport);
+        TForm1 form(state, nullptr, transport);
+        const auto serialAnswer = transport->onWrite;
+        transport->onWrite = [&](const QByteArray& b) {
+            if (transport->openPath == "/dev/fake-dead") {
+                Announce(form, 7);
+                transport->fail(3);
+                return;
+            }
+            serialAnswer(b);
+        };
+        form.ShowCommander();
+        QVERIFY(form.Form3->isVisible());
+        form.BitBtn_Search->click();
+        const QString log = form.Memo_Debug->toPlainText();
+        QVERIFY2(log.contains("Check /dev/fake-dead Failed."), qPrintable(log));
+        QVERIFY2(!log.contains("Device Lost."), qPrintable(log));
+        QVERIFY(form.Form3->isVisible());
+        QCOMPARE(state.deviceTable.count, 2);
+        QCOMPARE(form.StringGrid1->Cell(1, 2), QString("Net 7"));
+        QCOMPARE(form.StringGrid1->Cell(2, 1), QString("/dev/fake-matrix"));
+        QVERIFY(form.Uart->session().isConnected());
+        QCOMPARE(transport->writesWhileClosed, 0);
+    }
+
+private:
+    static void Announce(TForm1& form, int n) {
+        NetDeviceRecord net;
+        net.mac = {2, 0, 0, 0, 0, std::uint8_t(n)};
+        net.productName = "Net " + std::to_string(n);
+        const auto a = BuildAnnouncement(net);
+        form.Discovery->IdIPMCastClient1IPMCastRead(
+            QByteArray(reinterpret_cast<const char*>(a.data()), static_cast<qsizetype>(a.size())));
+    }
 };
 
 } // namespace link_main_window_test

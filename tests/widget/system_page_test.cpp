@@ -35,6 +35,8 @@ struct FakeDevice {
     std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
     // called with each complete request line (after it was recorded)
     std::function<void(const QByteArray&)> onLine;
+    // given a request line, may set the answer's body in place of the usual one ("": silence)
+    std::function<bool(const QByteArray&, QByteArray&)> answerFor;
 
     explicit FakeDevice(bool isp) {
         t->present = {"/dev/fake-loader"};
@@ -44,7 +46,11 @@ struct FakeDevice {
             if (!pending->endsWith("\r\n")) return;
             const QByteArray line = std::exchange(*pending, {}).trimmed();
             lines->append(line);
-            if (line.contains("$ENTRANCE"))
+            QByteArray body;
+            if (answerFor && answerFor(line, body)) {
+                if (!body.isEmpty())
+                    t->deliver(QByteArray::fromStdString(MakeResponseLine(body.toStdString())));
+            } else if (line.contains("$ENTRANCE"))
                 t->deliver(QByteArray::fromStdString(
                     MakeResponseLine(isp ? "$ISP029Loader 1.0" : "$ACCEPT")));
             else if (line.contains("SYS_DSCPT"))
@@ -173,6 +179,42 @@ private slots:
         QVERIFY(!rig.form.System->Updating());
     }
 
+    // The loader's answers are not fixed: silence goes on, "NG" or "ERR" to a block ends the
+    // transfer at once and the log names the block.
+    void aRefusedBlockEndsTheTransfer() {
+        for (const QByteArray& word : {QByteArray("NG\f"), QByteArray("ERR"), QByteArray()}) {
+            Rig rig;
+            QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 20)));
+            rig.open(rig.file("fw.bin"));
+            rig.device.answerFor = [&](const QByteArray& line, QByteArray& body) {
+                if (!line.contains("FW_")) return false;
+                // silence to everything, or a refusal of the fifth block
+                body =
+                    word.isEmpty() || rig.device.count("FW_DATA") != 5 || !line.contains("FW_DATA")
+                        ? QByteArray()
+                        : word;
+                return word.isEmpty() || !body.isEmpty();
+            };
+            rig.shown.clear();
+            rig.update();
+            if (word.isEmpty()) {
+                QCOMPARE(rig.label1()->text(), QString("100%"));
+                QCOMPARE(rig.device.count("FW_END"), 1);
+                continue;
+            }
+            QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
+            QVERIFY(rig.label1Red());
+            QCOMPARE(rig.device.count("FW_DATA"), 5);
+            QCOMPARE(rig.device.count("FW_ADDR"), 5);
+            QCOMPARE(rig.device.count("FW_END"), 0);
+            QVERIFY2(
+                rig.form.Memo_Debug->toPlainText().contains(
+                    "Block 5 of 20 (address 0x0100) refused: " + word.chopped(word.endsWith('\f'))),
+                qPrintable(rig.form.Memo_Debug->toPlainText()));
+            QVERIFY(!rig.form.System->Updating());
+        }
+    }
+
     void theOperatorDisconnectingEndsTheTransfer() {
         Rig rig;
         QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 20)));
@@ -257,6 +299,21 @@ private slots:
         QCOMPARE(rig.firmwareCommands(), 0);
     }
 
+    void reselectingTheRowForgetsTheImage() {
+        Rig rig;
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
+        rig.open(rig.file("fw.bin"));
+        QCOMPARE(rig.label1()->text(), QString("0%"));
+        rig.form.Discovery->StringGrid1SelectCell(0, 1); // empties the path
+        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        rig.update();
+        QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+        QCOMPARE(rig.firmwareCommands(), 0);
+        rig.open(QString()); // a cancelled dialog has no earlier choice to check again
+        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        QCOMPARE(rig.version(), QString("Target :"));
+    }
+
     void cancellingTheDialogChecksTheEarlierFileAgain() {
         Rig rig;
         rig.open(QString()); // nothing chosen yet: nothing to check
@@ -279,6 +336,18 @@ private slots:
         QCOMPARE(rig.form.Memo_Debug->toPlainText(), QString("Fw Open Fail.\n"));
         QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
         QVERIFY(rig.label1Red());
+    }
+
+    void aDescriptionIsCutBetweenCharacters() {
+        Rig rig(false);
+        // 33 bytes in UTF-8: the two-byte letter would straddle the 31-byte limit
+        const QString text = QString(30, 'a') + QChar(0xE9) + "b";
+        rig.form.Find<QLineEdit>("Edit_Product_String")->setText(text);
+        QCOMPARE(rig.form.Find<QLabel>("Label9")->text(), QString("31 Letters Limited!"));
+        rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        QCOMPARE(rig.device.count("SYS_STR"), 1);
+        QVERIFY(rig.device.lines->contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
+        QCOMPARE(QString::fromStdString(rig.state.deviceTable.Current().description), text);
     }
 
     void aNormalDeviceIsNotUpdated() {

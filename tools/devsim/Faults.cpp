@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "link/DeviceCommand.h"
+#include "link/Response.h"
 
 namespace tavo::devsim {
 namespace {
@@ -19,9 +20,10 @@ std::optional<unsigned> Number(std::string_view s) {
 constexpr struct {
     std::string_view name;
     FaultKind kind;
-} kKinds[] = {{"drop", FaultKind::Drop},         {"badcrc", FaultKind::BadCrc},
-              {"lowercrc", FaultKind::LowerCrc}, {"split", FaultKind::Split},
-              {"late", FaultKind::Late},         {"flood", FaultKind::Flood}};
+} kKinds[] = {
+    {"drop", FaultKind::Drop},   {"badcrc", FaultKind::BadCrc}, {"lowercrc", FaultKind::LowerCrc},
+    {"split", FaultKind::Split}, {"late", FaultKind::Late},     {"flood", FaultKind::Flood},
+    {"ng", FaultKind::Ng}};
 
 // The key a bare number stands for.
 std::string_view MainKey(FaultKind kind) {
@@ -137,6 +139,9 @@ std::vector<AnswerPiece> FaultPlan::Apply(std::uint16_t command, const std::stri
         switch (rule.kind) {
         case FaultKind::Drop:
             return {};
+        case FaultKind::Ng:
+            line = MakeResponseLine("NG\x0C");
+            break;
         case FaultKind::BadCrc:
             if (hasCrc) {
                 char& last = line[line.size() - 2];

@@ -9,6 +9,7 @@
 //   split:CMD[:MS]          the answer goes out in pieces, MS apart      (default 3 pieces, 30 ms)
 //   late:CMD:MS             the answer goes out MS later
 //   flood:CMD[:BYTES]       BYTES of filler (default 2048) and the answer in one write
+//   ng:CMD[:N]              the answer is "NG" (the request was handled all the same)   (N = count)
 // Keys: count (answers affected; default every one), skip (matching answers let through first),
 // ms, pieces, bytes. CMD is a command name (ENTRANCE for the handshake) or * for every answer;
 // an omitted CMD means *.
@@ -21,7 +22,7 @@
 
 namespace tavo::devsim {
 
-enum class FaultKind : std::uint8_t { Drop, BadCrc, LowerCrc, Split, Late, Flood };
+enum class FaultKind : std::uint8_t { Drop, BadCrc, LowerCrc, Split, Late, Flood, Ng };
 
 inline constexpr int kAnyCommand = -1;
 

@@ -78,6 +78,7 @@ Faults (repeatable --fault RULE; RULE is KIND[:CMD[:ARGS]]):
   late:CMD:MS             the answer is written MS milliseconds late
   flood:CMD[:BYTES]       BYTES of filler (default 2048, must be over 1024) and the answer are
                           written at once
+  ng:CMD[:COUNT]          the answer is "NG" (a refusal; the request was handled all the same)
   Answers leave in the order of the requests: a late answer delays the ones after it.
   --hangup-after N        when the Nth well-formed request arrives (it is not answered), close
                           the terminal so the tool sees the port die, and exit 0

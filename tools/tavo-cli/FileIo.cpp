@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "edid/EdidSource.h"
 #include "workspace/LocalDisplays.h"
+#include "workspace/OutputFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -42,21 +43,24 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
 
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string& error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path + ": is a directory";
+    // a symbolic link is written through: its target gets the new file, the link stays
+    const OutputTarget out = ResolveOutputPath(path);
+    if (!out) {
+        error = path + ": " + out.problem;
         return false;
     }
-    std::string temp = path + ".XXXXXX";
+    const std::string& target = out.path;
+    std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
-    // mkstemp makes the file private; give it the usual mode of a new file.
+    // mkstemp makes the file private; give it the mode of the file it replaces, or the usual
+    // mode of a new file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, out.exists ? static_cast<mode_t>(out.mode) : (0666 & ~mask));
 
     auto fail = [&](int err) {
         ::close(fd);
@@ -80,7 +84,7 @@ bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std:
         error = path + ": " + std::strerror(err);
         return false;
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (std::rename(temp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
         error = path + ": " + std::strerror(err);

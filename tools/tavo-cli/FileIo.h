@@ -17,7 +17,9 @@ namespace tavo::cli {
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
 
 // Writes `size` bytes to `path` through a temporary file in the same directory and a rename,
-// so the target is either the old file or the complete new one. False with a reason in `error`.
+// so the target is either the old file or the complete new one. A symbolic link is followed and
+// its target replaced (the link stays); a directory, a device node, a pipe or a socket is refused.
+// A replaced file keeps its permission bits. False with a reason in `error`.
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string& error);
 

@@ -21,6 +21,7 @@
 
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/UartController.h"
+#include "link/qt/UartSession.h"
 #include "maintenance/Firmware.h"
 #include "ui/qt/StringGrid.h"
 
@@ -149,6 +150,15 @@ void DeviceGrid::ConnectLink(UartController& link) {
         if (l) l->Uart_SendCommand(mode, command, length, data);
     };
     ispQuery_ = [l] { return l && (l->session().link().flags & kLinkIspDevice) != 0; };
+    connect(&link.session(), &UartSession::searchStarted, this, &DeviceGrid::CloseIpConfigure,
+            Qt::UniqueConnection);
+}
+
+void DeviceGrid::CloseIpConfigure() {
+    shownMac_.reset();
+    auto* pages = find<QTabWidget>("PageControl1");
+    auto* sheet = find<QWidget>("TabSheet10");
+    if (pages && sheet) pages->setTabVisible(pages->indexOf(sheet), false);
 }
 
 void DeviceGrid::DebugLine(const QString& line) {
@@ -246,6 +256,7 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
 
     DeviceRecord& record = devices_.records[std::size_t(row - 1)];
     if (record.serialDevice == 1) {
+        shownMac_.reset(); // the page is hidden and belongs to no device
         PrepareSerialPages(record);
     } else {
         auto* pages = find<QTabWidget>("PageControl1");
@@ -264,7 +275,7 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
         progress->setPalette(p);
     }
     if (auto* product = find<QLineEdit>("Edit_Product_String"))
-        product->setText(QString::fromLatin1(record.description.c_str()));
+        product->setText(QString::fromStdString(record.description));
     selecting_ = false;
     if (showCommander_) showCommander_();
 }
@@ -346,6 +357,7 @@ void DeviceGrid::FillIpConfigure(const NetDeviceRecord& r) {
     auto edit = [&](const char* name, const QString& text) {
         if (auto* e = find<QLineEdit>(name)) e->setText(text);
     };
+    shownMac_ = r.mac;
     label("Label_Product_ID", NetText(r.productId));
     label("Label_Product_Name", NetText(r.productName));
     label("Label_MAC_Addr", QString::fromStdString(MacText(r.mac)));
@@ -371,6 +383,19 @@ NetDeviceRecord* DeviceGrid::SelectedNetRecord() {
     return &netDevices_.records[std::size_t(i)];
 }
 
+NetDeviceRecord* DeviceGrid::ShownNetRecord() {
+    if (!shownMac_) return nullptr;
+    // the selected row first: MACs of devices without one (all zero) may repeat
+    if (NetDeviceRecord* selected = SelectedNetRecord(); selected && selected->mac == *shownMac_)
+        return selected;
+    const int listed = std::clamp(devices_.count, 0, std::min(kMaxDevices, kMaxNetDevices));
+    for (int i = 0; i < listed; ++i)
+        if (devices_.records[std::size_t(i)].serialDevice != 1 &&
+            netDevices_.records[std::size_t(i)].mac == *shownMac_)
+            return &netDevices_.records[std::size_t(i)];
+    return nullptr;
+}
+
 void DeviceGrid::OpenWebPage() {
     const NetDeviceRecord* record = SelectedNetRecord();
     if (!record) return;
@@ -389,8 +414,13 @@ void DeviceGrid::ShowStatus(const QString& text, bool failure) {
 }
 
 void DeviceGrid::SpeedButton2Click() {
-    NetDeviceRecord* record = SelectedNetRecord();
-    if (!record) return;
+    // the values on the page go to the device they were read from, whichever row is selected
+    NetDeviceRecord* record = ShownNetRecord();
+    if (!record) {
+        if (shownMac_)
+            ShowStatus("The device shown is no longer listed: select its row again.", true);
+        return;
+    }
     auto text = [&](const char* name) {
         const auto* e = find<QLineEdit>(name);
         return e ? e->text().toLatin1().toStdString() : std::string();

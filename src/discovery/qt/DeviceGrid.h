@@ -12,8 +12,10 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "discovery/Discovery.h"
 #include "link/DeviceModel.h"
@@ -65,6 +67,8 @@ public:
     void SpeedButton1Click() { OpenWebPage(); }
     void Label_Web_LinkClick() { OpenWebPage(); }
     void SpeedButton2Click();
+    // A new search empties the rows: "IP Configure" no longer belongs to a listed row and closes.
+    void CloseIpConfigure();
 
     // Row highlighted by the last selection (0: none yet). Drawing only.
     int HighlightedRow() const { return highlighted_; }
@@ -92,6 +96,8 @@ private:
     void DebugLine(const QString& line);
     // The record behind the selected row when it is a network row; null otherwise.
     NetDeviceRecord* SelectedNetRecord();
+    // The listed network record whose values "IP Configure" shows; null when it is gone.
+    NetDeviceRecord* ShownNetRecord();
 
     DeviceTable& devices_;
     NetDeviceTable& netDevices_;
@@ -105,6 +111,7 @@ private:
     UrlOpener openUrl_;
     DatagramSender sendDatagram_;
     QTimer statusClear_;
+    std::optional<std::array<std::uint8_t, 6>> shownMac_; // whose values "IP Configure" holds
     int highlighted_ = 0;
     bool selecting_ = false;  // a selection is sending its serial commands
     bool fullLogged_ = false; // the "table full" line was written since the count last dropped

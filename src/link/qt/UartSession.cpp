@@ -206,12 +206,22 @@ UartSession::Found UartSession::Uart_Search() {
         Uart_Wait(kHandshakeExtraWaitMs);
         const QString reply =
             QString::fromLatin1(link_.Text().data(), static_cast<qsizetype>(link_.Text().size()));
-        if (portOpen() && reply.contains(QLatin1String("$ACCEPT"))) {
+        const bool accepted = portOpen() && reply.contains(QLatin1String("$ACCEPT"));
+        const qsizetype isp = reply.indexOf(QLatin1String("$ISP029"));
+        if ((accepted || (portOpen() && isp >= 0)) && devices_.count >= kMaxDevices) {
+            // networked devices took every row meanwhile: the device is not written over row 20
+            log(QStringLiteral("Device List Full, ") + name + QStringLiteral(" Not Added.\r\n"));
+            rxTimer_.stop();
+            pollTimer_.stop();
+            suspend();
+            transport_->close();
+            break;
+        }
+        if (accepted) {
             found = foundDevice();
             break;
         }
         log(QStringLiteral("No Device Detected.\r\n"));
-        const qsizetype isp = reply.indexOf(QLatin1String("$ISP029"));
         if (portOpen() && isp >= 0) {
             found = foundIspDevice(IspBanner(reply, isp + 7));
             break;
@@ -284,6 +294,14 @@ bool UartSession::Uart_Disconnect() {
 void UartSession::onTransportFailed() {
     // a vanishing port reports failure after failure: the first closes it, the rest find it closed
     if (!portOpen()) return;
+    if (searching_ && !connected_) {
+        // a port the search only tries: it is closed and the search goes on; nothing was
+        // connected, so nothing is lost
+        log(QStringLiteral("Check ") + portName_ + QStringLiteral(" Failed.\r\n"));
+        rxTimer_.stop();
+        transport_->close();
+        return;
+    }
     log(QStringLiteral("Device Lost.\r\n"));
     Uart_Disconnect();
     emit deviceLost();

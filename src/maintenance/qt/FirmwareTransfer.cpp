@@ -34,6 +34,7 @@ QString FirmwareResultText(FirmwareResult result) {
     case FirmwareResult::OpenFailed:
     case FirmwareResult::Lost:
     case FirmwareResult::Aborted:
+    case FirmwareResult::Refused:
         return QStringLiteral("Update Fw Failed.");
     case FirmwareResult::Busy:
         break;
@@ -41,20 +42,22 @@ QString FirmwareResultText(FirmwareResult result) {
     return QString();
 }
 
-void FirmwareTransfer::drainInput() {
-    // What the device says meanwhile is not examined; it is taken off the port so that it never
-    // piles up (each send clears the buffer again). A flood is cut down to 16 bytes.
+std::optional<std::string> FirmwareTransfer::drainInput() {
+    // What the device says meanwhile is taken off the port so that it never piles up (each send
+    // clears the buffer again); only an explicit refusal is looked for. A flood is cut down to 16
+    // bytes.
     LinkTransport& port = session_.transport();
-    if (!port.isOpen()) return;
+    if (!port.isOpen()) return std::nullopt;
     const ReceivePlan plan = PlanReceiveTick(static_cast<std::size_t>(port.bytesAvailable()));
-    if (plan.readCount == 0 && !plan.flood) return;
+    if (plan.readCount == 0 && !plan.flood) return std::nullopt;
     const QByteArray bytes = port.read(static_cast<qint64>(plan.readCount));
     if (plan.flood) port.clearInput();
     UartLink& link = session_.link();
     Uart_ApplyReceived(link,
                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                        plan.flood);
-    link.flags &= static_cast<std::uint8_t>(~kLinkResponseWaiting); // no answer is looked at
+    link.flags &= static_cast<std::uint8_t>(~kLinkResponseWaiting); // no answer is handled
+    return FirmwareRefusal(link.Text());
 }
 
 FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progress) {
@@ -80,8 +83,26 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
     const std::vector<FirmwareStep> plan =
         FirmwarePlan(data, static_cast<std::size_t>(image.bytes.size()));
     FirmwareResult result = FirmwareResult::Sent;
+    refusal_.clear();
+    const int blocks = static_cast<int>((plan.size() - 1) / 2);
+    int block = 0; // the block of the last step sent, from 1
+    const FirmwareStep* last = nullptr;
+    // a refusal is taken as the answer to the step sent last
+    const auto refused = [&](const std::string& word) {
+        refusal_ = last && last->kind == FirmwareStep::End
+                       ? QStringLiteral("FW_END refused: %1").arg(QString::fromStdString(word))
+                       : QStringLiteral("Block %1 of %2 (address 0x%3) refused: %4")
+                             .arg(block)
+                             .arg(blocks)
+                             .arg(last ? last->address : 0, 4, 16, QLatin1Char('0'))
+                             .arg(QString::fromStdString(word));
+        return FirmwareResult::Refused;
+    };
     for (const FirmwareStep& step : plan) {
-        drainInput();
+        if (const auto word = drainInput()) {
+            result = refused(*word);
+            break;
+        }
         if (lost_ || !session_.isConnected()) {
             result = FirmwareResult::Lost;
             break;
@@ -105,6 +126,8 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
             break;
         }
         ++commandsSent_;
+        last = &step;
+        if (step.kind == FirmwareStep::Address) ++block;
         if (lost_ || !session_.isConnected()) {
             result = FirmwareResult::Lost;
             break;
@@ -113,7 +136,14 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
         if (progress && step.kind == FirmwareStep::Data && step.label != "100%")
             progress(QString::fromStdString(step.label),
                      std::stoi(step.label.substr(0, step.label.size() - 1)));
-        if (progress && step.kind == FirmwareStep::End) progress(QStringLiteral("100%"), 100);
+        if (step.kind == FirmwareStep::End) {
+            // what the loader said to FW_END, within its wait, decides too
+            if (const auto word = drainInput()) {
+                result = refused(*word);
+                break;
+            }
+            if (progress) progress(QStringLiteral("100%"), 100);
+        }
         QCoreApplication::processEvents();
     }
 

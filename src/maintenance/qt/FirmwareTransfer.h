@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "maintenance/Firmware.h"
 
@@ -31,6 +33,7 @@ enum class FirmwareResult {
     TooLarge,   // larger than 65,536 bytes: nothing sent
     Lost,       // the link closed during the transfer: the loop ended there
     Aborted,    // abort() was called (the window closes): the loop ended there
+    Refused,    // the loader answered "NG" or "ERR": the loop ended there (refusal() says where)
     Busy,       // a transfer is already running on this object
 };
 
@@ -61,15 +64,20 @@ public:
     void abort() { abort_ = true; }
     // Commands written by the last run (FW_ADDR, FW_DATA and FW_END each count one).
     int commandsSent() const { return commandsSent_; }
+    // After Refused: which step the loader refused and its word ("Block 5 of 20 (address 0x0100)
+    // refused: NG").
+    QString refusal() const { return refusal_; }
 
 private:
-    void drainInput();
+    // Takes what the loader said off the port; returns its refusal word if it refused.
+    std::optional<std::string> drainInput();
 
     UartSession& session_;
     bool running_ = false;
     bool abort_ = false;
     bool lost_ = false;
     int commandsSent_ = 0;
+    QString refusal_;
 };
 
 } // namespace tavo

@@ -27,13 +27,13 @@ void SetTextColour(QLabel* label, bool failure) {
     label->setPalette(p);
 }
 
-// Device texts are 8-bit characters.
+// The description travels as UTF-8, as the search shows it in the grid and tavo-cli sends it.
 QString DeviceText(const std::string& s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+    return QString::fromStdString(s);
 }
 
 std::string FieldText(const QString& s) {
-    return s.toLatin1().toStdString();
+    return s.toStdString();
 }
 
 } // namespace
@@ -65,10 +65,14 @@ void SystemPage::attach(QWidget* root) {
     if (description_)
         connect(description_, &QLineEdit::textChanged, this, &SystemPage::Edit_Product_StringChange,
                 Qt::UniqueConnection);
-    // Selecting a serial row empties the path and puts "0%" into Label1: the bar follows.
+    // Selecting a serial row empties the path and puts "0%" into Label1: the bar follows, and the
+    // image accepted before is forgotten, so that Update never sends a file shown nowhere.
     if (path_)
         connect(path_, &QLineEdit::textChanged, this, [this](const QString& text) {
-            if (text.isEmpty() && bar_ && !updating_) bar_->setValue(0);
+            if (!text.isEmpty()) return;
+            if (bar_ && !updating_) bar_->setValue(0);
+            chosenPath_.clear();
+            devices_.Current().firmwareFileFlag = 0;
         });
     if (root_) root_->installEventFilter(this);
 }
@@ -238,6 +242,10 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         // the file changed since it was checked: it is no longer an accepted image
         devices_.records[std::size_t(index)].firmwareFileFlag = 0;
         if (version_) version_->setText(QStringLiteral("Target :"));
+        showProgress(FirmwareResultText(result), true);
+        break;
+    case FirmwareResult::Refused:
+        appendLog(transfer_.refusal() + QStringLiteral("\r\n"));
         showProgress(FirmwareResultText(result), true);
         break;
     case FirmwareResult::Lost:

@@ -16,6 +16,7 @@
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "workspace/OutputFile.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
 
@@ -271,8 +272,10 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     if (!name.isEmpty()) {
         // the file appears only complete, through a temporary file and a rename
         QSaveFile file(name);
-        if (!file.open(QIODevice::WriteOnly)) {
+        // a device node or a pipe is never replaced by a plain file
+        if (!ResolveOutputPath(name.toStdString()) || !file.open(QIODevice::WriteOnly)) {
             setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
+            showStatusFor(QStringLiteral("Edid Open Fail."), kStatusRed, kStatusFailMs);
         } else {
             setDebugText(QStringLiteral("Edid Open OK.\r\n"));
             setStatus(kTextOk, kStatusBlack);

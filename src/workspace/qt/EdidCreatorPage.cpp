@@ -22,6 +22,7 @@
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
+#include "workspace/OutputFile.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
 
@@ -36,6 +37,7 @@ const QString kCreatedName = QStringLiteral("Created EDID.bin");
 const QString kOpenOk = QStringLiteral("Edid Open OK.\r\n");
 const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
 const QString kOk = QStringLiteral("Ok.");
+const QString kUploadFailed = QStringLiteral("Upload Edid Failed.");
 constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
 
 QString FromLatin1(const std::string& s) {
@@ -342,14 +344,21 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     const QString path = Dialogs::Current().SaveFile(root_, kEdidFilter, kCreatedName);
     if (!self) return;
     if (!path.isEmpty()) {
+        // a device node or a pipe is never replaced by a plain file
+        const bool allowed = static_cast<bool>(ResolveOutputPath(path.toStdString()));
         QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly)) {
+        bool saved = false;
+        if (allowed && file.open(QIODevice::WriteOnly)) {
             setDebugText(kOpenOk);
             file.write(reinterpret_cast<const char*>(image.data()),
                        static_cast<qint64>(image.size()));
-            if (!file.commit()) setDebugText(kOpenFail);
-        } else {
+            saved = file.commit();
+        }
+        if (!saved) {
             setDebugText(kOpenFail);
+            setLabel(label3_, kOpenFail.trimmed(), kCreatorRed);
+        } else if (label3_ && label3_->text() == kOpenFail.trimmed()) {
+            label3_->clear();
         }
     }
     send(SYS_CTM);
@@ -412,9 +421,12 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
             send(kChunks[i], static_cast<std::uint16_t>(kChunkSize), image.data() + i * kChunkSize);
         }
         if (!self) return;
+        // the link went before every chunk had gone out with its waits: the slot is not this EDID
+        const bool lost = !connected();
+        if (lost) setLabel(label3_, kUploadFailed, kCreatorRed);
         UartController::Uart_Wait(kUploadSettleWaitMs);
         if (!self) return;
-        if (label3_) label3_->clear();
+        if (label3_ && !lost) label3_->clear();
         if (connected()) uart_->session().pollTimer().start();
     }
     if (!self) return;

@@ -54,6 +54,7 @@ TEST(FaultRules, Parsing) {
         {"late:SYS_DSCPT:300", FaultKind::Late, SYS_DSCPT, 0, 0, 300, 3, 2048},
         {"flood", FaultKind::Flood, kAnyCommand, 0, 0, 30, 3, 2048},
         {"flood:ND_DSCPT:4096", FaultKind::Flood, ND_DSCPT, 0, 0, 30, 3, 4096},
+        {"ng:FW_DATA:skip=4,count=1", FaultKind::Ng, FW_DATA, 1, 4, 30, 3, 2048},
     };
     for (const auto& g : good) {
         const FaultRule r = Rule(g.text);
@@ -119,6 +120,15 @@ TEST(FaultRules, WhatTheyDoToAnAnswer) {
         for (const auto& p : pieces)
             EXPECT_FALSE(p.bytes.empty());
         EXPECT_EQ(pieces.back().bytes.back(), '\n');
+    }
+    {
+        // a refusal in place of the answer, from the third FW_DATA on, twice
+        FaultPlan plan;
+        plan.Add(Rule("ng:FW_DATA:skip=2,count=2"));
+        const std::string ok = AnswerLine("OK\x0C");
+        for (const char* want : {"OK", "OK", "NG", "NG", "OK"})
+            EXPECT_EQ(Join(plan.Apply(FW_DATA, ok)), AnswerLine(std::string(want) + "\x0C"));
+        EXPECT_EQ(Join(plan.Apply(FW_ADDR, ok)), ok);
     }
     {
         FaultPlan plan;

@@ -127,6 +127,9 @@ TEST(NetDevices, ConfigurationForAnUnknownMacChangesNothing) {
     stranger.mac[5] = 0x99;
     NetConfigEdits edits;
     edits.ip = "1.1.1.1";
+    edits.mask = stranger.mask;
+    edits.gateway = stranger.gateway;
+    edits.dns = stranger.dns;
     edits.webPort = "1";
     edits.telnetPort = "1";
     const NetConfigResult config = BuildConfiguration(stranger, edits);

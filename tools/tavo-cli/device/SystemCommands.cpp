@@ -116,7 +116,8 @@ int Description(const Args& args) {
     }
     const std::string& text = o.positional.front();
     if (DescriptionTooLong(text))
-        std::cerr << "31 Letters Limited! (the device takes the first 31 characters)\n";
+        std::cerr << "31 Letters Limited! (the device takes the first 31 bytes, cut between "
+                     "characters)\n";
     if (text == d.record().description) {
         std::cout << "No Changed.\n";
         return kExitOk;
@@ -204,6 +205,7 @@ int Firmware(const Args& args) {
                   << longestGap << " ms\n";
     if (result != FirmwareResult::Sent) {
         PrintError(FirmwareResultText(result).toStdString());
+        if (result == FirmwareResult::Refused) PrintError(transfer.refusal().toStdString());
         return kExitFailed;
     }
     std::cout << "100%\nsent " << image.bytes.size() << " bytes in "
@@ -212,11 +214,12 @@ int Firmware(const Args& args) {
     return kExitOk;
 }
 
-const CommandRegistration description{
-    {"device description", "device description [TEXT] [--port PATH] [--verbose]",
-     "print the device's description text, or send TEXT (at most 31 characters are sent; an "
-     "empty TEXT sends a blank)",
-     &Description}};
+const CommandRegistration description{{"device description",
+                                       "device description [TEXT] [--port PATH] [--verbose]",
+                                       "print the device's description text, or send TEXT (at most "
+                                       "31 bytes are sent, cut between UTF-8 characters; an "
+                                       "empty TEXT sends a blank)",
+                                       &Description}};
 const CommandRegistration defaults{{"device defaults", "device defaults --yes [--port PATH]",
                                     "restore the device's defaults (SYS_DEF) and print the "
                                     "description it reports afterwards",

@@ -256,14 +256,14 @@ int Configure(const Args& args) {
     // What "IP Configure" holds after these edits: the device's values where nothing is given.
     const NetDeviceRecord& r = *found;
     NetConfigEdits edits;
-    edits.ipModeIndex = mode.value_or(r.ipMode == 1 ? 1 : 0);
+    edits.ipModeIndex = mode.value_or(-1); // none given: the device's mode stays, known or not
     edits.ip = ip.value_or(r.ip);
     edits.mask = mask.value_or(r.mask);
     edits.gateway = gateway.value_or(r.gateway);
     edits.dns = dns.value_or(r.dns);
     edits.webPort = webPort.value_or(std::to_string(r.webPort));
     edits.telnetPort = telnetPort.value_or(std::to_string(r.telnetPort));
-    if (edits.ipModeIndex == 1 && (ip || mask || gateway))
+    if (mode.value_or(r.ipMode) == 1 && (ip || mask || gateway))
         PrintError("note: in DHCP mode the IP address, mask and gateway are not sent");
     const NetConfigResult result = BuildConfiguration(r, edits);
     if (!result.ok) {
