@@ -112,6 +112,7 @@ public:
     QPlainTextEdit* Memo_Debug = nullptr;
     QPushButton* Button_debug_clear = nullptr;
     QAction* About2 = nullptr;
+    QAction* DebugLogAction = nullptr; // "View" > "Debug log": the debug pane, like the panel
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet10 = nullptr; // "IP Configure"
     QWidget* TabSheet1 = nullptr;  // "EDID Controller"

@@ -86,6 +86,8 @@ public:
     // transfers do not change it. Its status carries a validation bit when the last analysis had
     // no complete read or an invalid image; nullopt before the first analysis.
     const std::optional<EdidRecord>& AnalysedRecord() const { return analysed_; }
+    // The slot list's entry of the last analysis ("" before one).
+    QString AnalysedSlotName() const { return analysedSlot_; }
     std::optional<EdidImage> AnalysedImage() const;
     // The last summary shown.
     const AnalyzerSummary& Summary() const { return summary_; }
@@ -106,6 +108,7 @@ private:
     std::optional<SlotSelector> slotAt(SlotList list, QComboBox* combo) const;
     void separatorRule(SlotList list, QComboBox* combo);
     void setStatus(const QString& text, const QColor& colour);
+    void setCopyStatus(const QString& text, const QColor& colour); // the copy row's own line
     void showStatusFor(const QString& text, const QColor& colour, unsigned ms);
     void setDebugText(const QString& text);
     void showSummary(const AnalyzerSummary& summary);
@@ -119,11 +122,12 @@ private:
     std::function<void()> showAnalyzer_;
     bool busy_ = false;
     std::optional<EdidRecord> analysed_;
+    QString analysedSlot_;
     AnalyzerSummary summary_;
 
     QPointer<QComboBox> all_, src_, dest_, upload_;
     QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, search_;
-    QPointer<QLabel> label2_;
+    QPointer<QLabel> label2_, copyStatus_;
     QPointer<QLineEdit> path_;
     QPointer<QPlainTextEdit> memo_;
     QPointer<QWidget> root_, panel10_;

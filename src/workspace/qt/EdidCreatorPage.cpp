@@ -4,10 +4,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -34,6 +36,8 @@ const QString kCreatedName = QStringLiteral("Created EDID.bin");
 const QString kOpenOk = QStringLiteral("Edid Open OK.\r\n");
 const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
 const QString kOk = QStringLiteral("Ok.");
+const QString kDiscardQuestion =
+    QStringLiteral("The page holds changes that were not saved.\r\nDiscard them?");
 constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
 
 QString FromLatin1(const std::string& s) {
@@ -133,6 +137,7 @@ void EdidCreatorPage::attach(QWidget* root) {
 
 void EdidCreatorPage::onCheckToggled(int index, bool checked) {
     if (syncing_) return;
+    edited_ = true;
     QAbstractButton* b = checks_[static_cast<std::size_t>(index)];
     // of a radio pair only the button that becomes checked speaks; the page unchecks the other
     if (b && IsRadio(b) && !checked) return;
@@ -143,6 +148,7 @@ void EdidCreatorPage::onCheckToggled(int index, bool checked) {
 
 void EdidCreatorPage::onTextChanged(int index, const QString& text) {
     if (syncing_) return;
+    edited_ = true;
     ChangeText(page_, record_.status, CreatorPage::EditNames()[static_cast<std::size_t>(index)],
                text.toLatin1().toStdString());
     refresh();
@@ -239,10 +245,37 @@ void EdidCreatorPage::showBuildFailure(const std::string& message) {
     showCreateError();
 }
 
+void EdidCreatorPage::showRefusal(const QString& text) {
+    QPointer<EdidCreatorPage> self(this);
+    setLabel(label3_, text, kCreatorRed);
+    UartController::Uart_Wait(kNoTemplateWaitMs);
+    if (!self) return;
+    if (label3_ && label3_->text() == text) label3_->clear();
+}
+
+bool EdidCreatorPage::mayDiscardEdits() {
+    if (!edited_) return true;
+    return ConfirmWarning(root_, QStringLiteral("Warning"), kDiscardQuestion);
+}
+
+QString EdidCreatorPage::redField() const {
+    const auto& names = CreatorPage::EditNames();
+    for (const std::string& name : names) {
+        if (page_.Colour(name) != FontColour::Red) continue;
+        // "Edit_Creator_Monitor_Name" reads "Monitor Name"
+        QString shown = FromLatin1(name);
+        shown.remove(QRegularExpression(QStringLiteral("^Edit_(Creator_)?")));
+        shown.replace(QLatin1Char('_'), QLatin1Char(' '));
+        return shown;
+    }
+    return QString();
+}
+
 void EdidCreatorPage::loadFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         setDebugText(kOpenFail);
+        setLabel(label3_, QStringLiteral("Edid Open Fail: ") + file.errorString(), kCreatorRed);
         return;
     }
     setDebugText(kOpenOk);
@@ -251,13 +284,25 @@ void EdidCreatorPage::loadFile(const QString& path) {
         ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                        static_cast<std::size_t>(std::max<qsizetype>(bytes.size(), 0)));
     OpenImage(record_, page_, image, today());
+    edited_ = false;
     refresh();
+    // a file that holds no valid EDID fills the page with "Error.": say why
+    std::uint16_t status = 0;
+    if (!ValidateImage(image, status))
+        setLabel(label3_,
+                 QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size()) +
+                     FromLatin1(ValidationMessage(status)),
+                 kCreatorRed);
+    else if (label3_)
+        label3_->clear();
 }
 
 // ---- the buttons
 
 void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
+    if (busy_ || !mayDiscardEdits()) return;
     OpenNew(record_, page_, today());
+    edited_ = false;
     refresh();
 }
 
@@ -265,6 +310,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     if (busy_) return;
     const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
     if (!operation) return;
+    if (!mayDiscardEdits()) return;
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
@@ -281,7 +327,9 @@ void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
     if (!image) return;
     std::uint16_t status = 0;
     if (!ValidateImage(*image, status)) return; // an invalid analysis opens nothing
+    if (!mayDiscardEdits()) return;
     OpenImage(record_, page_, *image, today());
+    edited_ = false;
     refresh();
     if (auto* analyzer = find<QWidget>(QStringLiteral("Form2")); analyzer && analyzer->isWindow())
         analyzer->close();
@@ -297,6 +345,11 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     if (busy_) return;
     if (SaveGate(record_.status) == Gate::NoTemplate) {
         showNoTemplate();
+        return;
+    }
+    // a red field would be saved cut or wrong: it is named and nothing is written
+    if (const QString red = redField(); !red.isEmpty()) {
+        showRefusal(FromLatin1(kCreateError) + QStringLiteral(" Correct ") + red + ".");
         return;
     }
     if (const BuildResult built = Build(page_, record_); !built) {
@@ -317,9 +370,17 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
             setDebugText(kOpenOk);
             file.write(reinterpret_cast<const char*>(image.data()),
                        static_cast<qint64>(image.size()));
-            if (!file.commit()) setDebugText(kOpenFail);
+            if (!file.commit()) {
+                setDebugText(kOpenFail);
+                setLabel(label3_, QStringLiteral("Not saved: ") + file.errorString(), kCreatorRed);
+            } else {
+                edited_ = false;
+                setLabel(label3_, QStringLiteral("Saved to ") + QFileInfo(path).fileName() + ".",
+                         Qt::black);
+            }
         } else {
             setDebugText(kOpenFail);
+            setLabel(label3_, QStringLiteral("Not saved: ") + file.errorString(), kCreatorRed);
         }
     }
     send(SYS_CTM);
@@ -332,7 +393,10 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
     if (!connected()) return;
     switch (UploadGate(record_.status)) {
     case Gate::InputError:
-        showCreateError();
+        if (const QString red = redField(); !red.isEmpty())
+            showRefusal(FromLatin1(kCreateError) + QStringLiteral(" Correct ") + red + ".");
+        else
+            showCreateError();
         return;
     case Gate::NoTemplate:
         showNoTemplate();
