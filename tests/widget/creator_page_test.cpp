@@ -710,7 +710,7 @@ private slots:
         QString during;
         QTimer::singleShot(300, [&] { during = rig.label3()->text(); });
         rig.form->SpeedButton_CopyEdid_Creator->click();
-        QCOMPARE(during, QString("Create Error! Correct Manufac Week."));
+        QCOMPARE(during, QString("Create Error! Correct Week."));
         QCOMPARE(rig.label3()->text(), QString());
         QVERIFY(rig.device.lines->isEmpty());
 

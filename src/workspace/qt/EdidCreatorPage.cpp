@@ -262,7 +262,10 @@ QString EdidCreatorPage::redField() const {
     const auto& names = CreatorPage::EditNames();
     for (const std::string& name : names) {
         if (page_.Colour(name) != FontColour::Red) continue;
-        // "Edit_Creator_Monitor_Name" reads "Monitor Name"
+        // the name the rules' messages use; otherwise "Edit_Creator_Monitor_Name" reads
+        // "Monitor Name"
+        if (const std::string_view label = FieldLabel(name); label != name)
+            return FromLatin1(label);
         QString shown = FromLatin1(name);
         shown.remove(QRegularExpression(QStringLiteral("^Edit_(Creator_)?")));
         shown.replace(QLatin1Char('_'), QLatin1Char(' '));
