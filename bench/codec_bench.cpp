@@ -1,6 +1,7 @@
 // EDID codec throughput on the real EDIDs of tests/data/edid: decode + analyzer summary (what
 // `tavo-cli analyze` and the analyzer window do per EDID), and decode + encode (the creator's
-// load and build without the page). items_per_second is EDIDs per second on one core.
+// load and build without the page), and the semantic diff of two EDIDs (`tavo-cli diff`).
+// items_per_second is EDIDs (diffs: pairs of EDIDs) per second on one core.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "edid/Decoder.h"
+#include "edid/EdidDiff.h"
 #include "edid/Encoder.h"
 #include "workspace/AnalyzerSummary.h"
 
@@ -93,6 +95,28 @@ void BM_DecodeEncode(benchmark::State& state) {
     state.counters["refused"] = static_cast<double>(refused);
 }
 BENCHMARK(BM_DecodeEncode);
+
+// Each sample against the next one: the block maps of both, the part matching and the texts.
+void BM_Diff(benchmark::State& state) {
+    const auto& samples = Samples();
+    if (samples.size() < 2) {
+        state.SkipWithError("no samples in tests/data/edid");
+        return;
+    }
+    std::size_t i = 0;
+    std::int64_t lines = 0;
+    for (auto _ : state) {
+        const auto texts =
+            DifferenceTexts(DiffImages(samples[i], samples[(i + 1) % samples.size()]));
+        lines += static_cast<std::int64_t>(texts.size());
+        benchmark::DoNotOptimize(texts.data());
+        if (++i == samples.size()) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.counters["lines"] =
+        benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_Diff);
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #!/bin/sh
-# The EDID file subcommands of tavo-cli: new, validate, analyze, and their error handling.
+# The EDID file subcommands of tavo-cli: new, validate, analyze, blocks, diff, hex, displays, EDIDs
+# as hex text and from a display (in a DRM tree of its own), and their error handling; the block
+# maps pinned in tests/data/blocks.
 # usage: check-cli-edid.sh TAVO_CLI
 set -u
 cli=$1
@@ -68,6 +70,90 @@ expect 2 "$cli" analyze --json "$tmp/missing.bin" "$tmp/new.bin" "$tmp"
 [ "$(wc -l <"$tmp/out")" -eq 1 ] || fail "analyze: other files not processed"
 [ "$(wc -l <"$tmp/err")" -eq 2 ] || fail "analyze: want one error line per bad path"
 expect 2 "$cli" analyze --json
+
+# blocks: one line per part; the pinned block maps of tests/data/blocks (the line `blocks --json
+# NAME.bin` prints inside tests/data/edid)
+expect 0 "$cli" blocks "$tmp/new.bin"
+[ "$(sed -n 2p "$tmp/out")" = "  0   8  Header" ] || fail "blocks: first part: $(sed -n 2p "$tmp/out")"
+grep -qx "1[0-9][0-9]  *[0-9]*  HDMI Vendor-Specific Data Block" "$tmp/out" || fail "blocks: HDMI block"
+[ "$(tail -n 1 "$tmp/out")" = "255   1  Checksum" ] || fail "blocks: last part"
+data=$(cd "$(dirname "$0")/data" && pwd)
+for golden in "$data"/blocks/*.json; do
+    name=$(basename "$golden" .json)
+    got=$(cd "$data/edid" && "$cli" blocks --json "$name.bin")
+    [ "$got" = "$(cat "$golden")" ] || fail "blocks --json $name.bin differs from $golden: $got"
+done
+expect 2 "$cli" blocks --json "$tmp/missing.bin" "$tmp/new.bin"
+[ "$(wc -l <"$tmp/out")" -eq 1 ] || fail "blocks: other files not processed"
+expect 2 "$cli" blocks
+
+# diff: 0 identical, 1 different (one line per difference), 2 on errors
+expect 0 "$cli" diff "$tmp/new.bin" "$tmp/new.bin"
+[ -s "$tmp/out" ] && fail "diff of equal files printed: $(cat "$tmp/out")"
+expect 1 "$cli" diff "$data/edid/d0807abe7120c13f.bin" "$data/edid/05a56ba71e1ddc67.bin"
+grep -qx "Vendor-Specific Audio Data Block (Dolby): removed" "$tmp/out" ||
+    fail "diff: removed block: $(cat "$tmp/out")"
+grep -q "^HDMI Vendor-Specific Data Block: source physical address: 4.1.0.0 .* 2.2.0.0$" \
+    "$tmp/out" || fail "diff: physical address: $(cat "$tmp/out")"
+expect 1 "$cli" diff --json "$tmp/new.bin" "$tmp/sum1.bin"
+case "$(cat "$tmp/out")" in
+'{"a": "'"$tmp"'/new.bin", "b": "'"$tmp"'/sum1.bin", "differences": ["'*'"]}') ;;
+*) fail "diff --json: $(cat "$tmp/out")" ;;
+esac
+expect 2 "$cli" diff "$tmp/new.bin" "$tmp/missing.bin"
+expect 2 "$cli" diff "$tmp/new.bin"
+
+# hex text in, hex text out: the notes and the refusal of a binary file's, 16 bytes a line out
+expect 0 "$cli" hex "$tmp/new.bin"
+[ "$(wc -l <"$tmp/out")" -eq 16 ] && [ "$(head -n 1 "$tmp/out")" = "00 ff ff ff ff ff ff 00 38 b7 00 00 00 00 00 00" ] ||
+    fail "hex: $(head -n 2 "$tmp/out")"
+{ echo "EDID:"; cat "$tmp/out"; } >"$tmp/new.txt"
+expect 0 "$cli" validate "$tmp/new.txt"
+[ ! -s "$tmp/err" ] || fail "validate hex text: note $(cat "$tmp/err")"
+head -n 7 "$tmp/new.txt" | tail -n 6 | tr '\n' ',' >"$tmp/part.txt"
+expect 1 "$cli" validate "$tmp/part.txt"
+grep -q "part.txt: hex text of 96 bytes, not a whole EDID block" "$tmp/err" ||
+    fail "hex text of 96 bytes: $(cat "$tmp/err")"
+{ cat "$tmp/new.txt"; echo 00; } >"$tmp/long.txt"
+for cmd in validate analyze hex; do
+    expect 2 "$cli" $cmd "$tmp/long.txt"
+    grep -q "long.txt: hex text of 257 bytes, too long" "$tmp/err" || fail "$cmd 257 bytes of hex: $(cat "$tmp/err")"
+done
+expect 2 "$cli" hex
+expect 2 "$cli" hex "$tmp/new.bin" "$tmp/new.bin"
+
+# displays: every connector of the DRM tree, and display:CONNECTOR wherever a file is taken
+drm=$tmp/drm
+mkdir -p "$drm/card0" "$drm/card0-HDMI-A-1" "$drm/card0-DP-1"
+echo connected >"$drm/card0-HDMI-A-1/status"
+cp "$tmp/new.bin" "$drm/card0-HDMI-A-1/edid"
+echo disconnected >"$drm/card0-DP-1/status"
+: >"$drm/card0-DP-1/edid"
+export TAVO_DRM_ROOT="$drm"
+expect 0 "$cli" displays
+printf '%s\n' "card0-DP-1      disconnected  (no EDID)" \
+    "card0-HDMI-A-1  connected     $("$cli" analyze "$tmp/new.bin" | sed -n 's/^    Manufacturer Name : //p')  BrandNewEdid" >"$tmp/want"
+cmp -s "$tmp/out" "$tmp/want" || fail "displays: $(cat "$tmp/out")"
+expect 0 "$cli" displays --json
+grep -q '^{"connector":"card0-HDMI-A-1","status":"connected","manufacturer":"[A-Z@]*","monitor":"BrandNewEdid"}$' "$tmp/out" ||
+    fail "displays --json: $(cat "$tmp/out")"
+expect 2 "$cli" displays --all
+expect 0 "$cli" validate display:card0-HDMI-A-1
+[ "$(cat "$tmp/out")" = "display:card0-HDMI-A-1: Ok." ] || fail "validate display: $(cat "$tmp/out")"
+expect 0 "$cli" hex display:HDMI-A-1
+"$cli" hex "$tmp/new.bin" | cmp -s - "$tmp/out" || fail "hex display: not its EDID"
+expect 0 "$cli" rebuild display:card0-HDMI-A-1 "$tmp/rebuilt.bin"
+expect 0 "$cli" diff display:card0-HDMI-A-1 "$tmp/new.txt"
+expect 0 "$cli" blocks display:card0-HDMI-A-1
+expect 2 "$cli" analyze display:card0-DP-1
+grep -qx "tavo-cli: display:card0-DP-1: no EDID (disconnected)" "$tmp/err" || fail "display without EDID: $(cat "$tmp/err")"
+expect 2 "$cli" validate display:card0-HDMI-A-2
+grep -q "no such connector under $drm (connectors: card0-DP-1, card0-HDMI-A-1)" "$tmp/err" ||
+    fail "unknown display: $(cat "$tmp/err")"
+TAVO_DRM_ROOT=$tmp/none expect 0 "$cli" displays
+[ ! -s "$tmp/out" ] && grep -q "no display connector under $tmp/none" "$tmp/err" || fail "no DRM tree: $(cat "$tmp/err")"
+unset TAVO_DRM_ROOT
+
 expect 2 "$cli" frobnicate
 expect 2 "$cli"
 expect 0 "$cli" help

@@ -127,8 +127,6 @@ std::string Latin1ToUtf8(std::string_view text) {
     return out;
 }
 
-namespace {
-
 void AppendJsonString(std::string& out, std::string_view text, bool dropLineBreaks) {
     constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
@@ -172,8 +170,6 @@ void AppendJsonString(std::string& out, std::string_view text, bool dropLineBrea
     }
     out.push_back('"');
 }
-
-} // namespace
 
 std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary) {
     std::string out;

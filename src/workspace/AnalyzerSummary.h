@@ -105,6 +105,8 @@ AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight = 
 // row without its line break. Text bytes are read as Latin-1 and written as UTF-8, with JSON
 // escapes for quotes, backslashes and control characters.
 std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary);
+// Appends `text` (Latin-1) to `out` as a JSON string, quoted and escaped.
+void AppendJsonString(std::string& out, std::string_view text, bool dropLineBreaks = false);
 
 // Latin-1 bytes as UTF-8 (for printing label texts).
 std::string Latin1ToUtf8(std::string_view text);

@@ -28,11 +28,20 @@ public:
         return saveAnswer;
     }
 
+    // Answers with openAnswer, as OpenFile does: a file name or "display:CONNECTOR".
+    QString OpenEdid(QWidget*, const QString& filter,
+                     const QList<DisplayChoice>& displays) override {
+        openFilters.append(filter);
+        offeredDisplays = displays;
+        return openAnswer;
+    }
+
     QList<DialogMessage> messages;      // every box shown, in order (confirmations too)
     QList<DialogMessage> confirmations; // the OK/Cancel boxes only
     QStringList openFilters, openCaptions, saveFilters, proposedNames;
     bool confirmAnswer = true;
-    QString openAnswer, saveAnswer; // empty: the operator cancels
+    QString openAnswer, saveAnswer;       // empty: the operator cancels
+    QList<DisplayChoice> offeredDisplays; // the displays the last OpenEdid offered
 };
 
 class ScopedDialogs {

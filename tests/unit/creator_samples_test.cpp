@@ -11,6 +11,7 @@
 
 #include "creator_test_util.h"
 #include "edid/Decoder.h"
+#include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRebuild.h"
 #include "workspace/CreatorTables.h"
 
@@ -111,4 +112,45 @@ TEST(CreatorSamples, RebuildValidatesOrRefusesAnInvalidImage) {
         }
     }
     EXPECT_GE(valid, 10);
+}
+
+// The loss warning: what the creator drops of an opened EDID, never what the operator changed.
+TEST(CreatorSamples, LossListsWhatTheCreatorDropsNotTheEdits) {
+    const auto samples = Samples();
+    const auto it = std::find_if(samples.begin(), samples.end(),
+                                 [](const Sample& s) { return s.name == "d0807abe7120c13f.bin"; });
+    ASSERT_NE(it, samples.end());
+    const EdidImage& opened = it->image;
+    const auto today = creator_test::kTemplateWeek;
+
+    EdidRecord record;
+    CreatorPage page;
+    OpenImage(record, page, opened, today);
+    page.SetText(kMonitorName, "EDITED");
+    ASSERT_TRUE(Build(page, record));
+    const auto lost = LostParts(opened, record.image, today);
+    auto has = [&](std::string_view text) {
+        return std::find(lost.begin(), lost.end(), text) != lost.end();
+    };
+    EXPECT_TRUE(has("YCbCr 4:2:0 Capability Map Data Block: removed"));
+    EXPECT_TRUE(has("Audio Data Block: E-AC-3 descriptor, byte 3: 0x03 \xE2\x86\x92 0x00"));
+    for (const auto& line : lost)
+        EXPECT_FALSE(line.starts_with("Descriptor 3")) << line; // the operator renamed it
+    // the edit is a difference all the same
+    bool renamed = false;
+    for (const auto& line : DifferenceTexts(DiffImages(opened, record.image)))
+        renamed = renamed || line == "Descriptor 3: name: DENON-AVR \xE2\x86\x92 EDITED";
+    EXPECT_TRUE(renamed);
+
+    // what the creator builds itself, it rebuilds without a loss; an invalid image has nothing
+    // to lose
+    EdidImage rebuilt{}, again{};
+    ASSERT_TRUE(Rebuild(opened, today, rebuilt));
+    ASSERT_TRUE(Rebuild(rebuilt, today, again));
+    EXPECT_EQ(LostParts(rebuilt, again, today), std::vector<std::string>{});
+    EdidImage broken = opened;
+    broken[0] = 1;
+    EXPECT_TRUE(LostParts(broken, rebuilt, today).empty());
+    EXPECT_EQ(LossQuestion({"A: removed", "B: added"}),
+              "This EDID will lose:\nA: removed\nB: added");
 }

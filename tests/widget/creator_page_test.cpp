@@ -3,6 +3,7 @@
 // folding panels), the loaders fill the widgets, and Save and Upload do their file and device
 // work (an in-memory device here; the simulator in the end-to-end tests).
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFrame>
@@ -21,16 +22,20 @@
 #include <QtTest>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <set>
 
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
 #include "edid/EdidImage.h"
+#include "edid/EdidSource.h"
 #include "edid/NewEdidTemplate.h"
 #include "link/Response.h"
 #include "link/qt/MemoryTransport.h"
 #include "link/qt/UartController.h"
+#include "support/DrmTree.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/DisplayChooser.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
@@ -505,6 +510,36 @@ private slots:
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
     }
 
+    // a saved EDID that was opened: what the build drops is asked about first
+    void saveAsksBeforeAnOpenedEdidLosesParts() {
+        Rig rig;
+        QTemporaryDir dir;
+        QFile in(QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin");
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QByteArray original = in.readAll();
+        rig.dialogs.openAnswer = in.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.dialogs.saveAnswer = dir.filePath("out.bin");
+        rig.dialogs.confirmAnswer = false; // Cancel: nothing written
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(rig.dialogs.confirmations.size(), 1);
+        const DialogMessage asked = rig.dialogs.confirmations.front();
+        QVERIFY(asked.text.startsWith("This EDID will lose:\n"));
+        QVERIFY(asked.text.contains("YCbCr 4:2:0 Capability Map Data Block: removed"));
+        QCOMPARE(asked.acceptText, QString("Continue"));
+        QCOMPARE(asked.rejectText, QString("Cancel"));
+        QVERIFY(rig.dialogs.saveFilters.isEmpty());
+        QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
+        rig.dialogs.confirmAnswer = true; // Continue
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QVERIFY(QFile::exists(rig.dialogs.saveAnswer));
+        // a New EDID has nothing to lose: no question
+        rig.New();
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(rig.dialogs.confirmations.size(), 2);
+        QVERIFY(original.size() == 256);
+    }
+
     void theOperatorIsAskedAndTold() {
         Rig rig;
         QTemporaryDir dir;
@@ -614,17 +649,90 @@ private slots:
         QCOMPARE(rig.warning()->text(), QString());
         QCOMPARE(rig.status() & (kStatusNewTemplate | kStatusHoldsEdid), kStatusHoldsEdid);
 
+        // hex text as xrandr prints it, a header line and 32 digits a line
+        QFile hex(dir.filePath("xrandr.txt"));
+        QVERIFY(hex.open(QIODevice::WriteOnly));
+        QByteArray renamed(reinterpret_cast<const char*>(tmpl.data()), 256);
+        renamed.replace("BrandNewEdid", "HexTextEdid\n");
+        int sum = 0;
+        for (int i = 0; i < 127; ++i)
+            sum += static_cast<unsigned char>(renamed[i]);
+        renamed[127] = char((256 - (sum & 0xFF)) & 0xFF);
+        hex.write("\tEDID:\n");
+        for (int i = 0; i < 256; i += 16)
+            hex.write("\t\t" + renamed.mid(i, 16).toHex() + "\n");
+        hex.close();
+        rig.dialogs.openAnswer = hex.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
+
         // a file that cannot be opened changes nothing
         rig.dialogs.openAnswer = dir.filePath("absent.bin");
         rig.form->SpeedButton_OpenEdid_Creator->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QVERIFY2(rig.label3()->text().startsWith("Edid Open Fail: "),
                  qPrintable(rig.label3()->text()));
-        QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
         // cancelled: nothing at all
         rig.dialogs.openAnswer.clear();
         rig.form->SpeedButton_OpenEdid_Creator->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+    }
+
+    // "From a connected display…": the displays of the DRM tree offered, the chosen one opened,
+    // and "Paste EDID" of the main window's Edit menu opens hex text as Open opens a file.
+    void openFromADisplayAndPaste() {
+        test::DrmTree tree;
+        const EdidImage tmpl = NewEdidTemplate();
+        tree.Add("card0-HDMI-A-1", "connected", {tmpl.begin(), tmpl.end()});
+        tree.Add("card0-DP-1", "disconnected", {});
+        tree.Add("card0-DP-2", "connected", {}); // connected, no EDID yet: not offered
+        qputenv("TAVO_DRM_ROOT", QByteArray::fromStdString(tree.root()));
+        Rig rig;
+        rig.dialogs.openAnswer = "display:card0-HDMI-A-1";
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(rig.dialogs.offeredDisplays.size(), 1);
+        QCOMPARE(rig.dialogs.offeredDisplays[0].connector, QString("card0-HDMI-A-1"));
+        QVERIFY(rig.dialogs.offeredDisplays[0].description.endsWith("  BrandNewEdid"));
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
+        for (const char* gone : {"display:card0-DP-1", "display:card0-HDMI-A-9"}) {
+            rig.dialogs.openAnswer = gone;
+            rig.form->SpeedButton_OpenEdid_Creator->click();
+            QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        }
+        qunsetenv("TAVO_DRM_ROOT");
+
+        // the chooser: the displays in a list, the first chosen; or a line saying there is none
+        DisplayChooser chooser(rig.dialogs.offeredDisplays);
+        QCOMPARE(chooser.connector(), QString("card0-HDMI-A-1"));
+        DisplayChooser none({});
+        QCOMPARE(none.findChild<QLabel*>("Label_Displays")->text(), QString(kTextNoDisplay));
+        QCOMPARE(none.connector(), QString());
+
+        // paste: hex text opened, the creator's tab shown; text of no EDID opens nothing
+        EdidImage renamed = tmpl;
+        std::copy_n("PastedEdid\n  ", 13, renamed.begin() + 95);
+        renamed[127] = 0;
+        renamed[127] = static_cast<std::uint8_t>(
+            256 - std::accumulate(renamed.begin(), renamed.begin() + 127, 0) % 256);
+        rig.form->PageControl1->setCurrentWidget(rig.form->TabSheet1);
+        QGuiApplication::clipboard()->setText("EDID:\n" +
+                                              QString::fromStdString(EdidHexText(renamed)));
+        QCOMPARE(rig.form->PasteEdid->text(), QString("Paste EDID"));
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("PastedEdid"));
+        QCOMPARE(rig.form->PageControl1->currentWidget(), rig.form->TabSheet4);
+        QGuiApplication::clipboard()->setText("00 ff 0");
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open OK.")); // binary of no EDID: opened as Open would
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
+        QGuiApplication::clipboard()->setText(QString::fromStdString(EdidHexText(tmpl)) + "00");
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail.")); // 257 bytes
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
     }
 
     void openFromTheAnalyzer() {

@@ -2,6 +2,7 @@
 // device: the slot lists' rules, open, save, copy, Mode Select, the analysis, and what happens
 // when answers go missing, the port is lost or an operator clicks twice.
 #include <QAbstractButton>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -22,6 +23,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/NewEdidTemplate.h"
 #include "link/qt/UartController.h"
+#include "support/DrmTree.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/Glyphs.h"
@@ -271,7 +273,10 @@ private slots:
                      {badSum0, "Illegal Edid CheckSum0."},
                      {badSum1, "Illegal Edid CheckSum1."},
                      {banks, "Edid Over Banks."},
-                     {good.left(100), "Illegal Edid CheckSum0."}};
+                     {good.left(100), "Illegal Edid CheckSum0."},
+                     // hex text is read as a binary file is; more than 256 bytes of it is not
+                     {"EDID:\n" + badSum1.toHex(' '), "Illegal Edid CheckSum1."},
+                     {good.toHex(' ') + " 00", kTextUploadCanceled}};
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(0);
         const QByteArray before = Bytes(rig.device.Slot(0));
         for (const auto& f : files) {
@@ -288,9 +293,34 @@ private slots:
         QByteArray other = good;
         other[16] = char(other[16] + 1); // another week
         other[127] = char(other[127] - 1);
-        rig.dialogs.openAnswer = rig.WriteFile("good.bin", other);
+        rig.dialogs.openAnswer =
+            rig.WriteFile("good.txt", "edid-decode (hex):\n\n" + other.toHex(' ') + "\n");
         rig.form->SpeedButton_OpenEdid->click();
         QCOMPARE(Bytes(rig.device.Slot(0)), other);
+    }
+
+    // "From a connected display…": the chosen display's EDID goes up as a file's would.
+    void uploadFromADisplay() {
+        test::DrmTree tree;
+        const EdidImage sample = Sample("6311a3e944772acc");
+        tree.Add("card1-DP-3", "connected", {sample.begin(), sample.end()});
+        qputenv("TAVO_DRM_ROOT", QByteArray::fromStdString(tree.root()));
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.openAnswer = "display:card1-DP-3";
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(rig.dialogs.offeredDisplays.size(), 1);
+        QCOMPARE(rig.dialogs.offeredDisplays[0].connector, QString("card1-DP-3"));
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(sample));
+        // a display that has gone: nothing goes up
+        rig.device.Slot(0) = NewEdidTemplate();
+        rig.dialogs.openAnswer = "display:card1-DP-4";
+        rig.Mark();
+        StatusRecorder status(rig.Label2());
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(rig.Sent(), Bracket({}));
+        QCOMPARE(status.seen, QStringList{"Upload Edid Canceled. [red]"});
+        qunsetenv("TAVO_DRM_ROOT");
     }
 
     // A cancel never opens the file an earlier dialog left behind.
@@ -473,6 +503,12 @@ private slots:
         rig.form->SpeedButton_AnalysisEdid->click();
         QVERIFY(rig.Page().AnalysedImage());
         QCOMPARE(Bytes(*rig.Page().AnalysedImage()), Bytes(shown));
+        // Edit > "Copy EDID as hex": the analysed EDID as text that reads back byte for byte
+        QCOMPARE(rig.form->CopyEdidHex->text(), QString("Copy EDID as hex"));
+        rig.form->CopyEdidHex->trigger();
+        const QString copied = QGuiApplication::clipboard()->text();
+        QCOMPARE(copied.count('\n'), 16);
+        QCOMPARE(QByteArray::fromHex(copied.toLatin1()), Bytes(shown));
 
         // a later save of another slot reuses the transfer buffer
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);

@@ -1,6 +1,8 @@
 #include "FileIo.h"
 
 #include "Command.h"
+#include "edid/EdidSource.h"
+#include "workspace/LocalDisplays.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,41 +17,26 @@
 namespace tavo::cli {
 
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path + ": is a directory";
+    EdidSource source;
+    const bool display = path.rfind(kDisplayPrefix, 0) == 0;
+    if (display
+            ? !ReadDisplayEdid(std::string_view(path).substr(kDisplayPrefix.size()), source, error)
+            : !ReadEdidPath(path, source, error))
         return false;
-    }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    // the size as the file system reports it; a pipe or device reports none and is read as it
-    // comes, up to 256 bytes
-    struct stat st {};
-    const bool regular = ::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode);
-    std::uint8_t buffer[kEdidSize];
-    const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
-    const bool failed = std::ferror(f) != 0;
-    const int readErrno = errno;
-    std::fclose(f);
-    if (failed) {
-        error = path + ": " + std::strerror(readErrno);
-        return false;
-    }
-    if (n == 0) {
-        error = path + ": empty file, no EDID in it";
-        return false;
-    }
-    const auto size = regular ? static_cast<std::uintmax_t>(st.st_size) : std::uintmax_t(n);
-    if (size > kEdidSize)
+    const std::size_t size = source.size;
+    if (source.form == EdidForm::HexText) {
+        if (size != kEdidSize && size != kEdidSize / 2)
+            PrintError(path + ": hex text of " + std::to_string(size) +
+                       (size == 1 ? " byte" : " bytes") +
+                       ", not a whole EDID block; the missing bytes read as FF");
+    } else if (size > kEdidSize) {
         PrintError(path + ": " + std::to_string(size) + " bytes, only the first " +
                    std::to_string(kEdidSize) + " are read");
-    else if (size != kEdidSize && size != kEdidSize / 2)
+    } else if (size != kEdidSize && size != kEdidSize / 2) {
         PrintError(path + ": " + std::to_string(size) + (size == 1 ? " byte" : " bytes") +
                    ", not a whole EDID block; the missing bytes read as FF");
-    image = ImageFromBytes(buffer, n);
+    }
+    image = source.image;
     return true;
 }
 

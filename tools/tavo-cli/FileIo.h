@@ -8,10 +8,12 @@
 
 namespace tavo::cli {
 
-// Reads an EDID file as the open dialogs do: the first 256 bytes, a short file padded with
-// 0xFF. False with a one-line reason in `error` for a missing, unreadable, empty or directory
-// path. A file that is neither 128 nor 256 bytes long is read all the same, with a note about it
-// on stderr (longer: only the first 256 bytes count; shorter: the rest reads as FF).
+// Reads an EDID file as the open dialogs do, binary or hex text (edid/EdidSource.h): the first
+// 256 bytes, a short file padded with 0xFF. False with a one-line reason in `error` for a
+// missing, unreadable, empty or directory path and for hex text of more than 256 bytes. An EDID
+// that is neither 128 nor 256 bytes long is read all the same, with a note about it on stderr
+// (longer: only the first 256 bytes count; shorter: the rest reads as FF).
+// "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
 
 // Writes `size` bytes to `path` through a temporary file in the same directory and a rename,

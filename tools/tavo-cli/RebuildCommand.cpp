@@ -1,18 +1,37 @@
-// rebuild IN OUT: the EDID of IN loaded into the creator as its Open button loads a file, built
-// without any edit and written to OUT.
+// rebuild [--refuse-loss] [--force] IN OUT: the EDID of IN loaded into the creator as its Open
+// button loads a file, built without any edit and written to OUT. What the build loses of IN
+// (the parts the creator does not model) is listed on stderr.
+#include <filesystem>
+#include <iostream>
 #include <string>
 
 #include "Command.h"
 #include "FileIo.h"
+#include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRebuild.h"
 
 namespace tavo::cli {
 namespace {
 
 int Rebuild(const Args& args) {
-    if (args.size() != 2) return UsageError("rebuild");
-    const std::string in(args[0]);
-    const std::string out(args[1]);
+    bool refuseLoss = false, force = false;
+    std::vector<std::string> files;
+    for (std::string_view a : args) {
+        if (a == "--refuse-loss")
+            refuseLoss = true;
+        else if (a == "--force")
+            force = true;
+        else
+            files.emplace_back(a);
+    }
+    if (files.size() != 2) return UsageError("rebuild");
+    const std::string& in = files[0];
+    const std::string& out = files[1];
+    std::error_code ec;
+    if (!force && !refuseLoss && std::filesystem::equivalent(in, out, ec)) {
+        PrintError(out + ": is the input file; give --force (or --refuse-loss) to overwrite it");
+        return kExitError;
+    }
     EdidImage image;
     std::string error;
     if (!ReadEdidFile(in, image, error)) {
@@ -24,6 +43,16 @@ int Rebuild(const Args& args) {
         PrintError(in + ": " + result.message);
         return kExitFailed;
     }
+    const auto lost = creator::LostParts(image, built, built);
+    if (!lost.empty()) {
+        PrintError(in + ": This EDID will lose:");
+        for (const auto& line : lost)
+            std::cerr << "  " << line << '\n';
+        if (refuseLoss) {
+            PrintError(out + ": not written (--refuse-loss)");
+            return kExitFailed;
+        }
+    }
     if (!WriteFileAtomically(out, built.data(), built.size(), error)) {
         PrintError(error);
         return kExitError;
@@ -32,9 +61,11 @@ int Rebuild(const Args& args) {
 }
 
 const CommandRegistration rebuildCommand{
-    {"rebuild", "rebuild IN OUT",
-     "load IN into the creator, build it without an edit and write it to OUT; exit 1 with the "
-     "message when IN is invalid or the build fails",
+    {"rebuild", "rebuild [--refuse-loss] [--force] IN OUT",
+     "load IN into the creator, build it without an edit and write it to OUT; list on stderr "
+     "what the build loses of IN; exit 1 with the message when IN is invalid or the build fails, "
+     "or (--refuse-loss, nothing written) when anything would be lost; OUT the same file as IN "
+     "needs --force or --refuse-loss",
      &Rebuild}};
 
 } // namespace

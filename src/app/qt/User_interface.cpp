@@ -3,9 +3,11 @@
 #include "link/qt/UartController.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -22,6 +24,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/IpConfigureLayout.h"
 #include "discovery/qt/UdpEndpoints.h"
+#include "edid/EdidSource.h"
 #include "link/qt/Thread_uart_api.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/SystemLayout.h"
@@ -168,6 +171,18 @@ void TForm1::BuildWindow() {
     setWindowTitle(kMainCaption);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    CopyEdidHex = edit->addAction("Copy EDID as hex");
+    CopyEdidHex->setObjectName("CopyEdidHex");
+    connect(CopyEdidHex, &QAction::triggered, this, &TForm1::CopyEdidHexClick);
+    PasteEdid = edit->addAction("Paste EDID");
+    PasteEdid->setObjectName("PasteEdid");
+    connect(PasteEdid, &QAction::triggered, this, &TForm1::PasteEdidClick);
+    // copying needs an analysed EDID
+    connect(edit, &QMenu::aboutToShow, this, [this] {
+        CopyEdidHex->setEnabled(EdidController && EdidController->AnalysedRecord().has_value());
+    });
 
     // the debug log is also reached from the menu; the double-click on its panel stays
     QMenu* view = menuBar()->addMenu("&View");
@@ -344,6 +359,20 @@ void TForm1::DebugLog(const QString& text) {
     QTextCursor end(Memo_Debug->document());
     end.movePosition(QTextCursor::End);
     end.insertText(text);
+}
+
+// The EDID the analyzer window shows, as hex text that every EDID input reads back.
+void TForm1::CopyEdidHexClick() {
+    if (!EdidController || !EdidController->AnalysedRecord()) return;
+    const EdidImage& image = EdidController->AnalysedRecord()->image;
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(EdidHexText(image)));
+}
+
+// The clipboard's EDID (hex text) into the creator, as its Open loads a file.
+void TForm1::PasteEdidClick() {
+    if (!Creator || Creator->busy()) return;
+    Creator->openPasted(QGuiApplication::clipboard()->text().toUtf8());
+    PageControl1->setCurrentWidget(TabSheet4);
 }
 
 void TForm1::About2Click() {

@@ -90,6 +90,8 @@ public:
 
     // Handlers.
     void About2Click();
+    void CopyEdidHexClick();
+    void PasteEdidClick();
     void Panel_DebugDblClick();
     void Button_debug_clearClick();
 
@@ -112,6 +114,8 @@ public:
     QPlainTextEdit* Memo_Debug = nullptr;
     QPushButton* Button_debug_clear = nullptr;
     QAction* About2 = nullptr;
+    QAction* CopyEdidHex = nullptr; // Edit menu
+    QAction* PasteEdid = nullptr;
     QAction* DebugLogAction = nullptr; // "View" > "Debug log": the debug pane, like the panel
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet10 = nullptr; // "IP Configure"

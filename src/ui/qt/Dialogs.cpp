@@ -1,7 +1,11 @@
 #include "ui/qt/Dialogs.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
+
+#include "ui/qt/DisplayChooser.h"
 
 #include "ui/qt/ScreenPlacement.h"
 
@@ -28,6 +32,10 @@ QMessageBox::Icon IconOf(DialogKind kind) {
 int RunBox(QWidget* parent, const DialogMessage& message, QMessageBox::StandardButtons buttons) {
     QMessageBox box(IconOf(message.kind), message.caption, message.text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    if (!message.acceptText.isEmpty())
+        if (auto* ok = box.button(QMessageBox::Ok)) ok->setText(message.acceptText);
+    if (!message.rejectText.isEmpty())
+        if (auto* cancel = box.button(QMessageBox::Cancel)) cancel->setText(message.rejectText);
     if (message.topLeft) {
         // A moved dialog keeps its place instead of being centred over its parent.
         box.adjustSize();
@@ -78,6 +86,29 @@ QString QtDialogs::OpenFile(QWidget* parent, const QString& filter, const QStrin
 
 QString QtDialogs::SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) {
     return QFileDialog::getSaveFileName(parent, QString(), proposedName, filter);
+}
+
+QString QtDialogs::OpenEdid(QWidget* parent, const QString& filter,
+                            const QList<DisplayChoice>& displays) {
+    // Qt's own file dialog, which takes a button of ours below its file list
+    QFileDialog dialog(parent, QString(), QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QString answer;
+    auto* fromDisplay = new QPushButton(QStringLiteral("From a connected display…"), &dialog);
+    fromDisplay->setObjectName(QStringLiteral("Button_FromDisplay"));
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(fromDisplay, grid->rowCount(), 0, 1, grid->columnCount());
+    QObject::connect(fromDisplay, &QPushButton::clicked, &dialog, [&] {
+        DisplayChooser chooser(displays, &dialog);
+        if (chooser.exec() == QDialog::Accepted && !chooser.connector().isEmpty()) {
+            answer = kDisplayAnswerPrefix + chooser.connector();
+            dialog.reject();
+        }
+    });
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        return dialog.selectedFiles().constFirst();
+    return answer;
 }
 
 } // namespace tavo

@@ -2,6 +2,7 @@
 // The one door to modal dialogs: message boxes and file choosers. Handlers never open a modal
 // window themselves; they ask the current Dialogs instance, which the tests replace with one that
 // records the request and answers at once.
+#include <QList>
 #include <QPoint>
 #include <QString>
 #include <optional>
@@ -17,7 +18,19 @@ struct DialogMessage {
     QString caption;               // window title
     QString text;                  // body, plain text
     std::optional<QPoint> topLeft; // screen position of the box's top-left corner
+    // Confirm only: the texts of the two buttons instead of OK and Cancel ("Continue").
+    QString acceptText = {};
+    QString rejectText = {};
 };
+
+// A display connected to this computer, as the "From a connected display…" chooser lists it.
+struct DisplayChoice {
+    QString connector;   // "card0-HDMI-A-1"
+    QString description; // manufacturer and monitor name
+};
+
+// The prefix of an OpenEdid answer that names a display's connector instead of a file.
+inline const QString kDisplayAnswerPrefix = QStringLiteral("display:");
 
 class Dialogs {
 public:
@@ -33,6 +46,11 @@ public:
                              const QString& caption = QString()) = 0;
     virtual QString SaveFile(QWidget* parent, const QString& filter,
                              const QString& proposedName) = 0;
+    // Opening an EDID: the file dialog with "From a connected display…" beside it, which
+    // offers `displays` in a small chooser. The chosen file name, "display:" and the chosen
+    // connector, or an empty string when the operator cancelled.
+    virtual QString OpenEdid(QWidget* parent, const QString& filter,
+                             const QList<DisplayChoice>& displays) = 0;
 
     // The instance every handler uses: the real dialogs unless one was set.
     static Dialogs& Current();
@@ -56,6 +74,8 @@ public:
     bool Confirm(QWidget* parent, const DialogMessage& message) override;
     QString OpenFile(QWidget* parent, const QString& filter, const QString& caption) override;
     QString SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) override;
+    QString OpenEdid(QWidget* parent, const QString& filter,
+                     const QList<DisplayChoice>& displays) override;
 };
 
 } // namespace tavo

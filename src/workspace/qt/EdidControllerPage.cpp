@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -17,6 +16,7 @@
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "workspace/qt/EdidFile.h"
 
 namespace tavo {
 namespace {
@@ -229,10 +229,10 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name = Dialogs::Current().OpenFile(root_, kEdidFilter);
+    const QString name = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
     if (!name.isEmpty() && path_) path_->setText(name);
-    QFile file(name);
-    if (name.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    EdidImage image{};
+    if (!ReadEdidFile(name, image)) {
         setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
         showStatusFor(kTextUploadCanceled, kStatusRed, kStatusFailMs);
         slots_->End();
@@ -240,10 +240,7 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     }
     setDebugText(QStringLiteral("Edid Open OK.\r\n"));
     setStatus(QString(), kStatusBlack);
-    const QByteArray bytes = file.read(static_cast<qint64>(kEdidSize));
-    file.close();
-    transfer_.image = ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                                     static_cast<std::size_t>(bytes.size()));
+    transfer_.image = image;
     if (!ValidateImage(transfer_.image, transfer_.status)) {
         showStatusFor(Latin1(ValidationMessage(transfer_.status)), kStatusRed, kStatusFailMs);
         slots_->End();

@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -22,8 +21,10 @@
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "workspace/CreatorBuild.h"
+#include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
+#include "workspace/qt/EdidFile.h"
 
 namespace tavo {
 
@@ -275,29 +276,64 @@ QString EdidCreatorPage::redField() const {
 }
 
 void EdidCreatorPage::loadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    EdidImage image{};
+    const QFileInfo file(path);
+    if (!ReadEdidFile(path, image)) {
         setDebugText(kOpenFail);
-        setLabel(label3_, QStringLiteral("Edid Open Fail: ") + file.errorString(), kCreatorRed);
+        // say why: the file is missing or closed to us, or holds more hex text than one EDID
+        QString why = QStringLiteral("it holds more than one EDID.");
+        if (path.startsWith(QStringLiteral("display:")))
+            why = QStringLiteral("the display has no EDID.");
+        else if (!file.exists())
+            why = QStringLiteral("no such file.");
+        else if (!file.isReadable())
+            why = QStringLiteral("the file cannot be read.");
+        setLabel(label3_, QStringLiteral("Edid Open Fail: ") + why, kCreatorRed);
         return;
     }
     setDebugText(kOpenOk);
-    const QByteArray bytes = file.read(static_cast<qint64>(kEdidSize));
-    const EdidImage image =
-        ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<std::size_t>(std::max<qsizetype>(bytes.size(), 0)));
     OpenImage(record_, page_, image, today());
+    opened_ = image;
     edited_ = false;
     refresh();
     // a file that holds no valid EDID fills the page with "Error.": say why
     std::uint16_t status = 0;
     if (!ValidateImage(image, status))
         setLabel(label3_,
-                 QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size()) +
+                 (file.exists() ? QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size())
+                                : QStringLiteral("Not an EDID: ")) +
                      FromLatin1(ValidationMessage(status)),
                  kCreatorRed);
     else if (label3_)
         label3_->clear();
+}
+
+void EdidCreatorPage::openPasted(const QByteArray& text) {
+    if (busy_ || !mayDiscardEdits()) return;
+    EdidImage image{};
+    if (!ReadEdidText(text, image)) {
+        setDebugText(kOpenFail);
+        return;
+    }
+    setDebugText(kOpenOk);
+    OpenImage(record_, page_, image, today());
+    opened_ = image;
+    edited_ = false;
+    refresh();
+}
+
+// What the build in the record drops of the opened EDID, asked about; true to go on.
+bool EdidCreatorPage::confirmLoss() {
+    if (!opened_) return true;
+    const auto lost = LostParts(*opened_, record_.image, today());
+    if (lost.empty()) return true;
+    DialogMessage message{DialogKind::Confirmation,
+                          QStringLiteral("EDID Creator"),
+                          QString::fromStdString(LossQuestion(lost)),
+                          std::nullopt,
+                          QStringLiteral("Continue"),
+                          QStringLiteral("Cancel")};
+    return Dialogs::Current().Confirm(root_, message);
 }
 
 // ---- the buttons
@@ -305,6 +341,7 @@ void EdidCreatorPage::loadFile(const QString& path) {
 void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
     if (busy_ || !mayDiscardEdits()) return;
     OpenNew(record_, page_, today());
+    opened_.reset();
     edited_ = false;
     refresh();
 }
@@ -317,7 +354,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenFile(root_, kEdidFilter);
+    const QString path = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
     if (!self) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
@@ -332,6 +369,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
     if (!ValidateImage(*image, status)) return; // an invalid analysis opens nothing
     if (!mayDiscardEdits()) return;
     OpenImage(record_, page_, *image, today());
+    opened_ = *image;
     edited_ = false;
     refresh();
     if (auto* analyzer = find<QWidget>(QStringLiteral("Form2")); analyzer && analyzer->isWindow())
@@ -359,6 +397,7 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         showBuildFailure(built.message);
         return;
     }
+    if (!confirmLoss()) return;
     const EdidImage image = record_.image; // what this save writes, whatever runs meanwhile
     const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
     if (!operation) return; // another operation holds the link
@@ -433,6 +472,8 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
         setLabel(label3_, FromLatin1(ValidationMessage(record_.status)), kCreatorRed);
     } else if (!haveSlot) {
         showCreateError(); // no slot chosen (an empty list, the separator)
+    } else if (!confirmLoss()) {
+        // the operator keeps the EDID on the device as it is
     } else {
         const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
         setLabel(label3_, kOk, Qt::black);

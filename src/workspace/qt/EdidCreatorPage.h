@@ -74,6 +74,9 @@ public:
     void SpeedButton_OpenEdid_NewClick();
     void SpeedButton_OpenEdid_CreatorClick();
     void SpeedButton_OpenEdid_AnalysisClick();
+    // "Paste EDID": `text` (hex text, or the bytes of a binary image) opened as Open opens a
+    // file; "Edid Open Fail." when it is no EDID that the reader takes.
+    void openPasted(const QByteArray& text);
     void SpeedButton_SaveEdid_CreatorClick();
     void SpeedButton_CopyEdid_CreatorClick();
     void ScrollBox1MouseWheelDown();
@@ -132,6 +135,10 @@ private:
     bool syncing_ = false;
     bool edited_ = false; // the operator changed the page since it was last loaded or saved
     bool busy_ = false;
+    // The image last opened from a file or the analyzer (none after New): what a save or an
+    // upload compares its build with before it asks "This EDID will lose: ...".
+    std::optional<EdidImage> opened_;
+    bool confirmLoss();
 };
 
 } // namespace tavo

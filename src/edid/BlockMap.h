@@ -1,0 +1,81 @@
+#pragma once
+// The block map of a 256-byte image: every byte in exactly one named part, in offset order. The
+// base block splits into its fixed fields and its four 18-byte descriptors; a CTA-861 extension
+// into its header, its data blocks (by their CTA-861 / HDMI names), its detailed timings, the
+// padding and the checksum; any other extension is one part. Nothing is read outside the image,
+// and a data block that claims more bytes than its collection holds ends at the collection's end
+// as a broken part.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "edid/EdidImage.h"
+
+namespace tavo {
+
+enum class PartKind : std::uint8_t {
+    Header,             // bytes 0-7
+    Vendor,             // vendor and product identification, bytes 8-17
+    Version,            // bytes 18-19
+    BasicParameters,    // bytes 20-24
+    Colour,             // colour characteristics, bytes 25-34
+    EstablishedTimings, // bytes 35-37
+    StandardTimings,    // bytes 38-53
+    DetailedTiming,     // an 18-byte detailed timing descriptor (base block or extension)
+    MonitorName,        // display descriptor 0xFC
+    RangeLimits,        // display descriptor 0xFD
+    SerialText,         // display descriptor 0xFF
+    Descriptor,         // any other display descriptor
+    ExtensionCount,     // byte 126
+    Checksum,           // byte 127 or 255
+    CtaHeader,          // extension bytes 0-3: tag, revision, detailed timing offset, flags
+    DataBlock,          // a CTA-861 data block, header byte included
+    BrokenDataBlock,    // a data block that runs past the end of its collection
+    Padding,            // the extension's bytes after its detailed timings
+    Extension,          // an extension that is not CTA-861, checksum included
+    Unused,             // bytes 128-255 when byte 126 announces no extension
+};
+
+// The kind as `tavo-cli blocks --json` writes it: "header", "data_block", ...
+std::string_view PartKindName(PartKind kind);
+
+struct BlockPart {
+    int offset = 0;
+    int length = 0;
+    PartKind kind = PartKind::Header;
+    std::string name;     // "Video Data Block", "HDMI Vendor-Specific Data Block", ...
+    int tag = -1;         // data blocks: the 3-bit tag code; -1 otherwise
+    int extendedTag = -1; // data blocks with tag 7: the first payload byte; -1 otherwise
+    int end() const { return offset + length; }
+    bool IsDataBlock() const {
+        return kind == PartKind::DataBlock || kind == PartKind::BrokenDataBlock;
+    }
+};
+
+using BlockMap = std::vector<BlockPart>;
+
+// The parts of `image`, contiguous from byte 0 to byte 255.
+BlockMap MapBlocks(const EdidImage& image);
+
+// A decoded field of a part, for the hex view and the semantic diff: {"maximum TMDS clock",
+// "340 MHz"}.
+struct PartField {
+    std::string name;
+    std::string value;
+    bool operator==(const PartField&) const = default;
+};
+
+// The fields of `part` as decoded from `image`. Only the part's own bytes are read.
+std::vector<PartField> PartFields(const EdidImage& image, const BlockPart& part);
+
+// The name of a short audio descriptor's format ("L-PCM", "E-AC-3", ...) from its first byte.
+std::string_view AudioFormatName(std::uint8_t firstByte);
+
+// {"file": ..., "parts": [{"offset": N, "length": N, "kind": "...", "name": "...", "tag": N,
+// "extended_tag": N|null}, ...]} on one line; tag and extended_tag only for data blocks.
+std::string BlockMapJson(std::string_view file, const BlockMap& map);
+
+// `text` as a JSON string, quoted, with escapes for quotes, backslashes and control characters.
+void AppendJsonText(std::string& out, std::string_view text);
+
+} // namespace tavo

@@ -1,0 +1,50 @@
+#pragma once
+// The one reader of every EDID input (the open dialogs, tavo-cli's file arguments, a display's
+// EDID file): binary or hex text, decided from the bytes themselves.
+//
+//   - bytes that start with the EDID header (00 FF FF FF FF FF FF 00) are binary;
+//   - otherwise text made only of hex digit pairs (each run of digits optionally after "0x"),
+//     separators (spaces, tabs, line breaks, commas, colons) and header lines ("EDID:",
+//     "edid-decode (hex):": a line of other text that ends with a colon) is hex text of at most
+//     256 bytes, as pasted from a ticket or printed by edid-decode or `xrandr --verbose`;
+//   - anything else is binary, so that validation names what is wrong with it.
+// Binary and hex text alike become the 256-byte image the way a file always did: the first 256
+// bytes, a short input padded with 0xFF.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "edid/EdidImage.h"
+
+namespace tavo {
+
+// The most of a file the reader looks at: longer hex text is refused as too long, a longer
+// binary file is read for its first 256 bytes.
+inline constexpr std::size_t kEdidTextLimit = 64 * 1024;
+
+enum class EdidForm { Binary, HexText };
+
+struct EdidSource {
+    EdidImage image{};
+    EdidForm form = EdidForm::Binary;
+    // Binary: the input's size in bytes. Hex text: the bytes the text spells out.
+    std::size_t size = 0;
+};
+
+// Reads `size` bytes of input. `total` is the whole input's size when `data` holds only its
+// first kEdidTextLimit bytes or more (0: `size` is the whole input). False with a one-line reason
+// in `error` for hex text of more than 256 bytes.
+bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total,
+                   EdidSource& source, std::string& error);
+
+// The file at `path` through ReadEdidBytes. False with a one-line reason starting with the path
+// in `error` for a missing, unreadable, empty or directory path and for hex text that is too
+// long. Reads to the end of the file, so files that report no size (sysfs, pipes) read whole.
+bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error);
+
+// The image as hex text, 16 lower-case byte pairs a line: the base block alone when the rest of
+// the image is all 0xFF (it reads back padded with 0xFF), else all 256 bytes. Reads back through
+// ReadEdidBytes to the same image.
+std::string EdidHexText(const EdidImage& image);
+
+} // namespace tavo

@@ -1,0 +1,62 @@
+#include "workspace/qt/EdidFile.h"
+
+#include <QFile>
+#include <string>
+
+#include "edid/EdidSource.h"
+#include "workspace/LocalDisplays.h"
+
+namespace tavo {
+
+bool ReadEdidFile(const QString& name, EdidImage& image) {
+    if (name.startsWith(kDisplayAnswerPrefix)) {
+        EdidSource source;
+        std::string error;
+        if (!ReadDisplayEdid(name.mid(kDisplayAnswerPrefix.size()).toStdString(), source, error))
+            return false;
+        image = source.image;
+        return true;
+    }
+    QFile file(name);
+    if (name.isEmpty() || !file.open(QIODevice::ReadOnly)) return false;
+    // one byte past the limit tells a longer file from one of exactly the limit
+    const QByteArray bytes = file.read(static_cast<qint64>(kEdidTextLimit + 1));
+    const auto size = static_cast<std::size_t>(std::max<qsizetype>(bytes.size(), 0));
+    const std::size_t kept = std::min(size, kEdidTextLimit);
+    const std::size_t total =
+        size > kEdidTextLimit ? std::max<std::size_t>(size, std::size_t(file.size())) : 0;
+    EdidSource source;
+    std::string error;
+    if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()), kept, total,
+                       source, error))
+        return false;
+    image = source.image;
+    return true;
+}
+
+bool ReadEdidText(const QByteArray& bytes, EdidImage& image) {
+    if (bytes.isEmpty()) return false;
+    EdidSource source;
+    std::string error;
+    if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                       static_cast<std::size_t>(bytes.size()), 0, source, error))
+        return false;
+    image = source.image;
+    return true;
+}
+
+QList<DisplayChoice> ConnectedDisplays() {
+    QList<DisplayChoice> choices;
+    for (const LocalDisplay& d : ListDisplays()) {
+        if (!d.connected() || !d.hasEdid) continue;
+        choices.append({QString::fromStdString(d.connector),
+                        QString::fromLatin1(d.manufacturer.data(),
+                                            static_cast<qsizetype>(d.manufacturer.size())) +
+                            QStringLiteral("  ") +
+                            QString::fromLatin1(d.monitorName.data(),
+                                                static_cast<qsizetype>(d.monitorName.size()))});
+    }
+    return choices;
+}
+
+} // namespace tavo

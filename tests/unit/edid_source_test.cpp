@@ -1,0 +1,186 @@
+// The one reader of EDID inputs: binary or hex text, and the hex text it writes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "edid/EdidSource.h"
+
+using namespace tavo;
+
+namespace {
+
+const std::string kBase16 = "00 ff ff ff ff ff ff 00 06 af 3c 2d 00 00 00 00";
+
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+// `lines` lines of 16 bytes, byte i being i.
+std::string Counting(int lines, const std::string& between = " ") {
+    std::string text;
+    for (int i = 0; i < lines * 16; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", i & 0xFF);
+        text += pair;
+        text += (i % 16 == 15) ? "\n" : between;
+    }
+    return text;
+}
+
+struct Case {
+    const char* name;
+    std::string input;
+    EdidForm form;
+    std::size_t size;       // bytes spelt (hex) or input size (binary)
+    std::vector<int> first; // the image's first bytes
+};
+
+} // namespace
+
+TEST(EdidSource, DecidesBinaryOrHexText) {
+    const std::string xrandr = "\tEDID:\n"
+                               "\t\t00ffffffffffff0006af3c2d00000000\n"
+                               "\t\t00190104951f1178026675915657\n";
+    std::string binaryHeader("\x00\xff\xff\xff\xff\xff\xff\x00", 8);
+    const std::vector<Case> cases = {
+        {"edid-decode",
+         "edid-decode (hex):\n\n" + kBase16 + "\n\n",
+         EdidForm::HexText,
+         16,
+         {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x06, 0xAF}},
+        {"xrandr --verbose", xrandr, EdidForm::HexText, 30, {0x00, 0xFF}},
+        {"0x and commas",
+         "0x00, 0xFF,0Xff ,\r\n0xab",
+         EdidForm::HexText,
+         4,
+         {0x00, 0xFF, 0xFF, 0xAB}},
+        {"colons and upper case", "00:FF:Aa:0b", EdidForm::HexText, 4, {0x00, 0xFF, 0xAA, 0x0B}},
+        {"0x before a run", "0x00ff10", EdidForm::HexText, 3, {0x00, 0xFF, 0x10}},
+        {"header lines between",
+         "EDID:\n00 01\nBlock 1:\n02\n",
+         EdidForm::HexText,
+         3,
+         {0x00, 0x01, 0x02}},
+        {"256 bytes", Counting(16), EdidForm::HexText, 256, {0x00, 0x01, 0x02}},
+        {"binary header wins over text",
+         binaryHeader + "00 11",
+         EdidForm::Binary,
+         13,
+         {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, '0', '0'}},
+        // not hex text: read as binary, so validation names the header
+        {"odd digit", "00 f 11", EdidForm::Binary, 7, {'0', '0', ' '}},
+        {"odd run", "00ff1", EdidForm::Binary, 5, {'0', '0'}},
+        {"0x alone", "0x 00", EdidForm::Binary, 5, {'0', 'x'}},
+        {"other text", "hello\n00 11", EdidForm::Binary, 11, {'h', 'e'}},
+        {"text after the hex", kBase16 + "\n----------------\n", EdidForm::Binary, 65, {'0'}},
+        {"colon line with a NUL", std::string("ab\0cd:\n00", 9), EdidForm::Binary, 9, {'a'}},
+        {"only a header", "EDID:\n", EdidForm::Binary, 6, {'E', 'D'}},
+        {"blank", " \n\t\n", EdidForm::Binary, 4, {' ', '\n'}},
+        {"short binary header",
+         std::string("\x00\xff\xff", 3),
+         EdidForm::Binary,
+         3,
+         {0x00, 0xFF, 0xFF, 0xFF}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto bytes = Bytes(c.input);
+        EdidSource s;
+        std::string error;
+        ASSERT_TRUE(ReadEdidBytes(bytes.data(), bytes.size(), 0, s, error)) << error;
+        EXPECT_EQ(s.form, c.form);
+        EXPECT_EQ(s.size, c.size);
+        for (std::size_t i = 0; i < c.first.size(); ++i)
+            EXPECT_EQ(s.image[i], c.first[i]) << "byte " << i;
+        // a short input reads as FF after its bytes, as a short file always did
+        if (c.size < kEdidSize) {
+            EXPECT_EQ(s.image[kEdidSize - 1], 0xFF);
+        }
+    }
+}
+
+TEST(EdidSource, RefusesHexTextPastTwoBlocks) {
+    for (const std::string& text : {Counting(16) + "00", Counting(17), Counting(40, ",")}) {
+        const auto bytes = Bytes(text);
+        EdidSource s;
+        std::string error;
+        EXPECT_FALSE(ReadEdidBytes(bytes.data(), bytes.size(), 0, s, error));
+        EXPECT_NE(error.find("too long"), std::string::npos) << error;
+    }
+    // the first part of a longer input that is hex text so far: too long as well
+    const auto part = Bytes(Counting(2));
+    EdidSource s;
+    std::string error;
+    EXPECT_FALSE(ReadEdidBytes(part.data(), part.size(), part.size() + 100000, s, error));
+    EXPECT_NE(error.find("too long"), std::string::npos) << error;
+    // a longer binary input: its first 256 bytes, its size as given
+    auto binary = Bytes(std::string("\x00\xff\xff\xff\xff\xff\xff\x00", 8) + Counting(20));
+    ASSERT_TRUE(ReadEdidBytes(binary.data(), binary.size(), 1000000, s, error));
+    EXPECT_EQ(s.form, EdidForm::Binary);
+    EXPECT_EQ(s.size, 1000000u);
+    EXPECT_EQ(s.image[255], binary[255]);
+}
+
+TEST(EdidSource, HexTextReadsBackByteForByte) {
+    EdidImage full{};
+    for (std::size_t i = 0; i < kEdidSize; ++i)
+        full[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    EdidImage base = full;
+    std::fill(base.begin() + 128, base.end(), 0xFF);
+    EdidImage lastByte = base;
+    lastByte[255] = 0xFE; // one byte of the extension keeps all 256
+    for (const EdidImage& image : {full, base, lastByte}) {
+        const std::string text = EdidHexText(image);
+        const std::size_t lines = std::count(text.begin(), text.end(), '\n');
+        EXPECT_EQ(lines, image == base ? 8u : 16u);
+        EXPECT_EQ(text.find('\n'), 16u * 3 - 1) << "16 bytes a line";
+        const auto bytes = Bytes(text);
+        EdidSource s;
+        std::string error;
+        ASSERT_TRUE(ReadEdidBytes(bytes.data(), bytes.size(), 0, s, error)) << error;
+        EXPECT_EQ(s.form, EdidForm::HexText);
+        EXPECT_EQ(s.image, image);
+    }
+}
+
+TEST(EdidSource, ReadsFiles) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tavo_edid_source_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto write = [&](const char* name, const std::string& content) {
+        std::ofstream(dir / name, std::ios::binary) << content;
+        return (dir / name).string();
+    };
+    EdidSource s;
+    std::string error;
+    ASSERT_TRUE(ReadEdidPath(write("hex.txt", "EDID:\n" + Counting(8)), s, error)) << error;
+    EXPECT_EQ(s.form, EdidForm::HexText);
+    EXPECT_EQ(s.size, 128u);
+    EXPECT_EQ(s.image[127], 127);
+    // a long text file: too long, however much of it the reader looks at
+    std::string longText;
+    while (longText.size() <= kEdidTextLimit)
+        longText += Counting(1);
+    EXPECT_FALSE(ReadEdidPath(write("long.txt", longText), s, error));
+    EXPECT_NE(error.find("too long"), std::string::npos) << error;
+
+    struct Bad {
+        std::string path;
+        const char* reason;
+    };
+    for (const Bad& b :
+         {Bad{write("empty.bin", ""), "empty file"}, Bad{dir.string(), "is a directory"},
+          Bad{(dir / "missing.bin").string(), "No such file"}}) {
+        EXPECT_FALSE(ReadEdidPath(b.path, s, error));
+        EXPECT_EQ(error.rfind(b.path + ": ", 0), 0u) << error;
+        EXPECT_NE(error.find(b.reason), std::string::npos) << error;
+    }
+    std::filesystem::remove_all(dir);
+}
