@@ -202,19 +202,18 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
     };
     auto address = [&](const Field& f) -> bool {
         if (f.text == rec.*(f.stored)) return true;
-        const auto parts = NonEmptyParts(f.text);
-        if (parts.size() != 4) {
-            r.error =
-                std::string(f.name) + ": \"" + f.text + "\" is not four numbers separated by dots.";
+        // a malformed address is named whole, as typed, and nothing is sent
+        const auto malformed = [&](const std::string& why) {
+            r.error = std::string(f.name) + " \"" + f.text + "\" is not an address: " + why;
             return false;
-        }
+        };
+        const auto parts = NonEmptyParts(f.text);
+        if (parts.size() != 4) return malformed("four numbers from 0 to 255 between dots.");
         std::vector<std::uint8_t> bytes;
         for (const auto& part : parts) {
             const auto v = Decimal(part);
-            if (!v || *v < 0 || *v > 255) {
-                r.error = std::string(f.name) + ": \"" + part + "\" is not a number from 0 to 255.";
-                return false;
-            }
+            if (!v || *v < 0 || *v > 255)
+                return malformed("\"" + part + "\" is not a number from 0 to 255.");
             bytes.push_back(static_cast<std::uint8_t>(*v));
         }
         add(f.tag, bytes);
@@ -248,6 +247,48 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
     r.datagram = FrameDatagram(kDatagramConfiguration, items);
     r.ok = true;
     return r;
+}
+
+std::string DescribeConfiguration(const NetConfigResult& sent) {
+    // the items after the MAC say what changed; the record holds their values as stored
+    const std::vector<std::uint8_t>& d = sent.datagram;
+    const NetDeviceRecord& rec = sent.record;
+    std::string changes;
+    auto add = [&](const std::string& item) { changes += (changes.empty() ? "" : ", ") + item; };
+    if (d.size() >= 4) {
+        const std::size_t end = std::min<std::size_t>(d.size() - 2, 2u + d[1]);
+        for (std::size_t p = 2; p + 1 < end;) {
+            const std::uint8_t tag = d[p];
+            const std::size_t n = d[p + 1];
+            switch (tag) {
+            case TagIpMode:
+                add(std::string("IP Mode ") + (rec.ipMode == 1 ? "DHCP" : "STATIC"));
+                break;
+            case TagIp:
+                add("IP Address " + rec.ip);
+                break;
+            case TagMask:
+                add("SubNet Mask " + rec.mask);
+                break;
+            case TagGateway:
+                add("GateWay IP " + rec.gateway);
+                break;
+            case TagDns:
+                add("DNS " + rec.dns);
+                break;
+            case TagWebPort:
+                add("WebGUI Port " + std::to_string(rec.webPort));
+                break;
+            case TagTelnetPort:
+                add("Telnet Port " + std::to_string(rec.telnetPort));
+                break;
+            default:
+                break;
+            }
+            p += 2 + n;
+        }
+    }
+    return "Sent to " + MacText(rec.mac) + ": " + (changes.empty() ? "no change" : changes) + ".";
 }
 
 std::vector<std::uint8_t> BuildAnnouncement(const NetDeviceRecord& r) {

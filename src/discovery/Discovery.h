@@ -102,6 +102,10 @@ struct NetConfigResult {
 // number from 0 to 65535, stops it with a message.
 NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfigEdits& edits);
 
+// One line saying what a built configuration carries, for the operator: "Sent to
+// 00:11:22:33:44:55: IP Mode DHCP, DNS 8.8.8.8." ("no change" when it holds the MAC only).
+std::string DescribeConfiguration(const NetConfigResult& sent);
+
 // The four bytes of an address text as the configuration sends it: exactly four non-empty parts
 // between the dots (doubled, leading and trailing dots give no part), each a decimal number from
 // 0 to 255. nullopt otherwise.

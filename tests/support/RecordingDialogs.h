@@ -17,8 +17,9 @@ public:
         confirmations.append(message);
         return confirmAnswer;
     }
-    QString OpenFile(QWidget*, const QString& filter) override {
+    QString OpenFile(QWidget*, const QString& filter, const QString& caption) override {
         openFilters.append(filter);
+        openCaptions.append(caption);
         return openAnswer;
     }
     QString SaveFile(QWidget*, const QString& filter, const QString& proposedName) override {
@@ -37,7 +38,7 @@ public:
 
     QList<DialogMessage> messages;      // every box shown, in order (confirmations too)
     QList<DialogMessage> confirmations; // the OK/Cancel boxes only
-    QStringList openFilters, saveFilters, proposedNames;
+    QStringList openFilters, openCaptions, saveFilters, proposedNames;
     bool confirmAnswer = true;
     QString openAnswer, saveAnswer;       // empty: the operator cancels
     QList<DisplayChoice> offeredDisplays; // the displays the last OpenEdid offered

@@ -184,6 +184,10 @@ TEST(Configuration, StaticAddressesAndPorts) {
     EXPECT_EQ(r.record.ip, "1..2.3.4"); // stored as typed
     EXPECT_EQ(r.record.mask, "255.255.255.0");
     EXPECT_EQ(r.record.webPort, 8080);
+    EXPECT_EQ(DescribeConfiguration(r), std::string("Sent to 00:1C:91:0A:BB:FF") +
+                                            ": IP Address 1..2.3.4, WebGUI Port 8080.");
+    EXPECT_EQ(DescribeConfiguration(BuildConfiguration(Known(), Unchanged(Known()))),
+              std::string("Sent to 00:1C:91:0A:BB:FF") + ": no change.");
 }
 
 TEST(Configuration, SwitchToDhcp) {
@@ -199,6 +203,9 @@ TEST(Configuration, SwitchToDhcp) {
     EXPECT_EQ(r.record.mask, "0.0.0.0");
     EXPECT_EQ(r.record.gateway, "0.0.0.0");
     EXPECT_EQ(r.record.ipMode, 1);
+    // the line names the values as the record now keeps them
+    EXPECT_EQ(DescribeConfiguration(r),
+              std::string("Sent to 00:1C:91:0A:BB:FF") + ": IP Mode DHCP, DNS 1.1.1.1.");
 }
 
 TEST(Configuration, AnUnknownModeIsKeptUnlessOneIsChosen) {
@@ -225,9 +232,15 @@ TEST(Configuration, BadNumbersSendNothing) {
         std::function<void(NetConfigEdits&)> change;
         const char* field;
     } cases[] = {
-        {"letters in the IP", [](NetConfigEdits& e) { e.ip = "10.0.x.1"; }, "IP Address"},
-        {"part above 255", [](NetConfigEdits& e) { e.gateway = "10.0.0.300"; }, "GateWay IP"},
-        {"negative DNS part", [](NetConfigEdits& e) { e.dns = "1.-1.1.1"; }, "DNS"},
+        // an address is named whole, as typed
+        {"letters in the IP", [](NetConfigEdits& e) { e.ip = "10.0.x.1"; },
+         "IP Address \"10.0.x.1\""},
+        {"part above 255", [](NetConfigEdits& e) { e.gateway = "10.0.0.300"; },
+         "GateWay IP \"10.0.0.300\""},
+        {"negative DNS part", [](NetConfigEdits& e) { e.dns = "1.-1.1.1"; }, "DNS \"1.-1.1.1\""},
+        {"three parts", [](NetConfigEdits& e) { e.mask = "255.255.0"; },
+         "SubNet Mask \"255.255.0\""},
+        {"five parts", [](NetConfigEdits& e) { e.ip = "1.2.3.4.5"; }, "IP Address \"1.2.3.4.5\""},
         {"empty web port", [](NetConfigEdits& e) { e.webPort = ""; }, "WebGUI Port"},
         {"port too big", [](NetConfigEdits& e) { e.telnetPort = "70000"; }, "Telnet Port"},
         {"port with blanks", [](NetConfigEdits& e) { e.webPort = "80 "; }, "WebGUI Port"},

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtTest>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <set>
@@ -614,6 +615,61 @@ private slots:
         QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
     }
 
+    void theOperatorIsAskedAndTold() {
+        Rig rig;
+        QTemporaryDir dir;
+        const QString out = dir.filePath("out.bin");
+        rig.New();
+        QVERIFY(rig.dialogs.confirmations.isEmpty()); // nothing edited yet: nothing to lose
+        const struct {
+            const char* what;
+            std::function<void()> act;
+            bool confirm;        // the answer to a discard question
+            int questions;       // discard questions asked by the step
+            const char* monitor; // the monitor name afterwards
+            const char* label3;  // Label3 afterwards ("" for empty); checked with startsWith
+            bool saved;          // out.bin written by the step
+        } steps[] = {
+            {"typing a red name", [&] { rig.Type(kMonitorName, "Fourteen chars"); }, true, 0,
+             "Fourteen chars", "", false},
+            {"Save refuses a red field", [&] { rig.form->SpeedButton_SaveEdid_Creator->click(); },
+             true, 0, "Fourteen chars", "", false},
+            {"New is refused when not confirmed", [&] { rig.New(); }, false, 1, "Fourteen chars",
+             "", false},
+            {"so is Open", [&] { rig.form->SpeedButton_OpenEdid_Creator->click(); }, false, 1,
+             "Fourteen chars", "", false},
+            {"a valid name", [&] { rig.Type(kMonitorName, "Bench"); }, true, 0, "Bench", "", false},
+            {"Save says where", [&] { rig.form->SpeedButton_SaveEdid_Creator->click(); }, true, 0,
+             "Bench", "Saved to out.bin.", true},
+            {"after a save New asks nothing", [&] { rig.New(); }, false, 0, "BrandNewEdid",
+             "Saved to out.bin.", false},
+            {"an edit", [&] { rig.Type(kMonitorName, "Desk"); }, true, 0, "Desk",
+             "Saved to out.bin.", false},
+            {"New confirmed", [&] { rig.New(); }, true, 1, "BrandNewEdid", "Saved to out.bin.",
+             false},
+        };
+        for (const auto& step : steps) {
+            QFile::remove(out);
+            rig.dialogs.saveAnswer = out;
+            rig.dialogs.openAnswer.clear();
+            rig.dialogs.confirmAnswer = step.confirm;
+            rig.dialogs.confirmations.clear();
+            rig.dialogs.openFilters.clear();
+            QString during;
+            QTimer::singleShot(300, [&] { during = rig.label3()->text(); });
+            step.act();
+            QCOMPARE(rig.dialogs.confirmations.size(), step.questions);
+            if (step.questions && !step.confirm) QVERIFY(rig.dialogs.openFilters.isEmpty());
+            QCOMPARE(rig.edit(kMonitorName)->text(), QString(step.monitor));
+            const QString label3 = rig.label3()->text();
+            QVERIFY2(*step.label3 ? label3.startsWith(step.label3) : label3.isEmpty(),
+                     qPrintable(QString(step.what) + ": " + label3));
+            QCOMPARE(QFile::exists(out), step.saved);
+            if (QString(step.what).startsWith("Save refuses"))
+                QCOMPARE(during, QString("Create Error! Correct Monitor Name."));
+        }
+    }
+
     void aPageThatCannotBeBuiltIsNotSaved() {
         Rig rig;
         QTemporaryDir dir;
@@ -644,6 +700,10 @@ private slots:
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString("Error."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
+        // and why
+        QVERIFY2(rig.label3()->text().startsWith("Not an EDID (100 bytes): "),
+                 qPrintable(rig.label3()->text()));
+        QCOMPARE(Colour(rig.label3()), kRed);
         QCOMPARE(rig.edit(kProductCode)->text(), QString("0"));
         QCOMPARE(rig.edit("Edit_AudioDTS_BitRate")->text(), QString("     0"));
         QVERIFY(rig.state.creatorRecord.image[100] == 0xFF);
@@ -686,6 +746,8 @@ private slots:
         rig.dialogs.openAnswer = dir.filePath("absent.bin");
         rig.form->SpeedButton_OpenEdid_Creator->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QVERIFY2(rig.label3()->text().startsWith("Edid Open Fail: "),
+                 qPrintable(rig.label3()->text()));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
         // cancelled: nothing at all
         rig.dialogs.openAnswer.clear();
@@ -859,7 +921,7 @@ private slots:
         QString during;
         QTimer::singleShot(300, [&] { during = rig.label3()->text(); });
         rig.form->SpeedButton_CopyEdid_Creator->click();
-        QCOMPARE(during, QString("Create Error!"));
+        QCOMPARE(during, QString("Create Error! Correct Week."));
         QCOMPARE(rig.label3()->text(), QString());
         QVERIFY(rig.device.lines->isEmpty());
 

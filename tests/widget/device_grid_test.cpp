@@ -2,6 +2,7 @@
 // records), the colours and sizes after a selection, selecting network and serial rows, and the
 // "IP Configure" buttons through their seams. Datagrams go straight into the receive handler.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -17,6 +18,7 @@
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "link/qt/UartController.h"
+#include "link/qt/UartSession.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/StringGrid.h"
 
@@ -115,7 +117,10 @@ private slots:
             sent_ << d;
             return true;
         });
-        grid()->setUrlOpener([this](const QString& url) { urls_ << url; });
+        grid()->setUrlOpener([this](const QString& url) {
+            urls_ << url;
+            return true;
+        });
     }
     void cleanup() {
         form_.reset();
@@ -291,6 +296,22 @@ private slots:
                                  cells()->rowViewportPosition(1) + 2)
                      .rgb(),
                  QColor(Qt::white).rgb());
+
+        // a disconnect (and a search) leaves no row highlighted
+        for (int round = 0; round < 2; ++round) {
+            grid()->StringGrid1SelectCell(1, 2);
+            QCOMPARE(grid()->HighlightedRow(), 2);
+            if (round == 0)
+                emit form_->Uart->session().disconnected();
+            else
+                emit form_->Uart->session().searchStarted();
+            QCOMPARE(grid()->HighlightedRow(), 0);
+            const QImage after = cells()->viewport()->grab().toImage();
+            QVERIFY(after
+                        .pixelColor(cells()->columnViewportPosition(1) + 2,
+                                    cells()->rowViewportPosition(1) + 2)
+                        .rgb() != QColor(0, 255, 255).rgb());
+        }
     }
 
     void aTallFontHeightensTheRow() {
@@ -407,6 +428,40 @@ private slots:
         QCOMPARE(sent_[1].left(10), QByteArray::fromHex("03080206020000000002"));
     }
 
+    void applySaysWhatWasSentAndTheRowFollows() {
+        Receive(Announcement(1));
+        Receive(Announcement(2));
+        grid()->StringGrid1SelectCell(0, 2);
+        auto* status = w<QLabel>("Label_IpConfig_Status");
+        const QString mac = w<QLabel>("Label_MAC_Addr")->text();
+        const struct {
+            const char* mode; // "" keeps the mode
+            const char* ip;
+            const char* line; // after "Sent to <MAC>: "
+            const char* ipCell;
+        } steps[] = {
+            {"", nullptr, "no change.", "10.0.0.2"},
+            {"", "192.168.7.9", "IP Address 192.168.7.9.", "192.168.7.9"},
+            // DHCP: the record keeps 0.0.0.0, and so does the row
+            {"DHCP", nullptr, "IP Mode DHCP.", "0.0.0.0"},
+        };
+        for (const auto& step : steps) {
+            if (*step.mode) w<QComboBox>("ComboBox_IP_Mode")->setCurrentText(step.mode);
+            if (step.ip) w<QLineEdit>("Edit_IP_Address")->setText(step.ip);
+            form_->Find<QAbstractButton>("SpeedButton2")->click();
+            QCOMPARE(status->text(), "Sent to " + mac + ": " + step.line);
+            QCOMPARE(status->palette().color(QPalette::WindowText), QColor(Qt::black));
+            QCOMPARE(cells()->Cell(2, 4), QString(step.ipCell));
+            QCOMPARE(cells()->Cell(1, 4), QString("10.0.0.1")); // the other row stays
+        }
+        // the line stands clear of every control of its group
+        auto* select = w<QWidget>("GroupBox_Select");
+        for (auto* control : select->findChildren<QAbstractButton*>())
+            QVERIFY2(!status->geometry().intersects(control->geometry()),
+                     qPrintable(control->objectName()));
+        QVERIFY(select->rect().contains(status->geometry()));
+    }
+
     void badNumbersShowAMessageAndSendNothing() {
         Receive(Announcement(1));
         grid()->StringGrid1SelectCell(0, 1);
@@ -415,8 +470,10 @@ private slots:
             const char* field;
             const char* text;
             const char* mentions;
-        } cases[] = {{"Edit_IP_Address", "10.0.x.1", "IP Address"},
-                     {"Edit_DNS", "1.2.3.999", "DNS"},
+        } cases[] = {{"Edit_IP_Address", "10.0.x.1", "IP Address \"10.0.x.1\""},
+                     {"Edit_DNS", "1.2.3.999", "DNS \"1.2.3.999\""},
+                     {"Edit_IP_Address", "10.0.1", "IP Address \"10.0.1\""},
+                     {"Edit_SubNet_Mask", "255.255.255.0.0", "SubNet Mask \"255.255.255.0.0\""},
                      {"Edit_WebGUI_Port", "eighty", "WebGUI Port"},
                      {"Edit_Telnet_Port", "70000", "Telnet Port"}};
         for (const auto& c : cases) {
@@ -430,16 +487,6 @@ private slots:
             edit->setText(before);
         }
         QCOMPARE(state_->netDeviceTable.records[0].ip, std::string("10.0.0.1"));
-        // three parts: a message, nothing sent
-        w<QLineEdit>("Edit_IP_Address")->setText("10.0.1");
-        grid()->SpeedButton2Click();
-        QVERIFY(sent_.isEmpty());
-        QVERIFY2(status->text().contains("IP Address"), qPrintable(status->text()));
-        w<QLineEdit>("Edit_IP_Address")->setText("10.0.0.1");
-        grid()->SpeedButton2Click();
-        QCOMPARE(sent_.size(), 1);
-        QCOMPARE(sent_[0].size(), 12);
-        QCOMPARE(status->text(), QString());
     }
 
     void webPageGoesThroughTheSeam() {
@@ -461,6 +508,73 @@ private slots:
         grid()->StringGrid1SelectCell(0, 3);
         grid()->SpeedButton1Click();
         QCOMPARE(urls_, (QStringList{"Http://10.0.0.1/", "Http://10.0.0.2:8080/"}));
+
+        // no browser took it: the address is shown to copy, and stays
+        grid()->setUrlOpener([](const QString&) { return false; });
+        grid()->StringGrid1SelectCell(0, 2);
+        grid()->SpeedButton1Click();
+        auto* status = w<QLabel>("Label_IpConfig_Status");
+        QVERIFY2(status->text().contains("Http://10.0.0.2:8080/"), qPrintable(status->text()));
+        QVERIFY(status->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QTest::qWait(kIpConfigStatusMs + 200);
+        QVERIFY(status->text().contains("Http://10.0.0.2:8080/"));
+    }
+
+    void eachRowShowsOnlyThePagesThatActOnIt() {
+        grid()->setSerialSender(
+            [](std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*) {});
+        SerialRow(1, 3, 5);
+        Receive(Announcement(2));
+        QTabWidget* pages = form_->PageControl1;
+        auto shown = [&] {
+            QStringList names;
+            for (int i = 0; i < pages->count(); ++i)
+                if (pages->isTabVisible(i)) names << pages->widget(i)->objectName();
+            return names;
+        };
+        const QStringList network = {"TabSheet10"};
+        const QStringList serial = {"TabSheet1", "TabSheet4", "TabSheet2"};
+        // the same tabs for the same row, whatever was selected before
+        const struct {
+            int row;
+            const QStringList& tabs;
+            const char* current;
+        } steps[] = {{2, network, "TabSheet10"}, {1, serial, "TabSheet1"},
+                     {2, network, "TabSheet10"}, {2, network, "TabSheet10"},
+                     {1, serial, "TabSheet1"},   {1, serial, "TabSheet1"}};
+        for (const auto& step : steps) {
+            grid()->StringGrid1SelectCell(0, step.row);
+            QCOMPARE(shown(), step.tabs);
+            QCOMPARE(pages->currentWidget()->objectName(), QString(step.current));
+        }
+    }
+
+    void columnsFitTheirContentBothWays() {
+        const QFontMetrics metrics(cells()->font());
+        const QFontMetrics header(cells()->horizontalHeader()->font());
+        // at start every header is whole and every column inside the grid
+        int total = 0;
+        for (int c = 0; c < cells()->columnCount(); ++c) {
+            QVERIFY(cells()->columnWidth(c) >= header.horizontalAdvance(cells()->Cell(0, c)));
+            total += cells()->columnWidth(c);
+        }
+        QVERIFY(total <= cells()->viewport()->width());
+        const int productAtStart = cells()->columnWidth(2);
+
+        NetDeviceRecord wide = Device(1);
+        wide.productName = "A product name far wider than its column";
+        Receive(Bytes(BuildAnnouncement(wide)));
+        const int wideWidth =
+            metrics.horizontalAdvance(QString::fromStdString(wide.productName)) + 8;
+        const struct {
+            const char* text;
+            int width; // -1: as at start
+        } steps[] = {{nullptr, wideWidth}, {"Short", -1}, {"", -1}};
+        for (const auto& step : steps) {
+            if (step.text) cells()->SetCell(1, 2, step.text);
+            QApplication::processEvents();
+            QCOMPARE(cells()->columnWidth(2), step.width < 0 ? productAtStart : step.width);
+        }
     }
 
     void selectingASerialRowLaysOutModeSelect() {

@@ -446,10 +446,14 @@ private slots:
         rig.device.Slot(0x2001) = NewEdidTemplate();
         rig.device.drop.insert("ND_ED0B");
         rig.Mark();
-        StatusRecorder status(rig.Label2());
+        // the copy reports in its own row, not in the group above it
+        StatusRecorder status(rig.form->Find<QLabel>("Label_Copy_Status"));
+        StatusRecorder above(rig.Label2());
+        QCOMPARE(status.label->parentWidget(), rig.form->Panel52);
         copy->click();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence));
         QCOMPARE(status.seen, QStringList{QString(kTextCopyFailed) + " [red]"});
+        QVERIFY(above.seen.isEmpty());
         QCOMPARE(Bytes(rig.device.Slot(0x2001)), Bytes(NewEdidTemplate()));
         QVERIFY(copy->isEnabled());
     }
@@ -491,6 +495,18 @@ private slots:
         QCOMPARE(rig.Row("Label_Audio_Formats"),
                  QString("2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,\nDTS,DTSHD,OBA,"));
         QCOMPARE(rig.form->Find<QWidget>("Panel10")->height(), 38);
+        // the window names the slot it shows, and every row is readable whole
+        QCOMPARE(rig.form->Form2->windowTitle(),
+                 "EDID Analyzer - " + rig.Combo("ComboBox_EdidSel_All")->currentText());
+        QVERIFY(!rig.Combo("ComboBox_EdidSel_All")->currentText().isEmpty());
+        for (int row = 0; row < kSummaryRowCount; ++row) {
+            auto* label = rig.form->Find<QLabel>(kSummaryLabelNames[row].data());
+            const QRect inWindow(label->mapTo(rig.form->Form2, QPoint()), label->size());
+            QVERIFY(rig.form->Form2->rect().contains(inWindow));
+            for (const QString& line : label->text().split('\n'))
+                QVERIFY2(label->fontMetrics().horizontalAdvance(line) <= label->width(),
+                         qPrintable(line));
+        }
         // an invalid EDID: "Illegal", "-", the grey glyph
         EdidImage bad = Sample(ids[0]);
         bad[200] ^= 1;

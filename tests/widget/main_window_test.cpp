@@ -2,6 +2,7 @@
 // pages and glyphs, pop-up placement, the discovery's UDP endpoints and the single-instance guard.
 // Runs offscreen in a network namespace and runtime directory of its own.
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -15,12 +16,16 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QUdpSocket>
+#include <functional>
 #include <memory>
 
 #include "app/qt/AppState.h"
@@ -61,6 +66,28 @@ private:
 
     std::unique_ptr<TForm1> MakeForm() { return std::make_unique<TForm1>(state_); }
 
+    // `window` was asked for `wanted`: it stands there when all of it fits the work area of the
+    // main window's screen; otherwise it is moved just enough, inside the area.
+    static void CheckPlaced(const QWidget* window, QPoint wanted, const QWidget* main) {
+        const QRect area = main->screen()->availableGeometry();
+        // the rows are laid out for the 1600 x 1000 screen the tests run on
+        QVERIFY(area.width() >= 1600 && area.height() >= 1000);
+        const QRect frame = window->frameGeometry();
+        QVERIFY2(area.contains(frame), qPrintable(QString("%1,%2 %3x%4")
+                                                      .arg(frame.x())
+                                                      .arg(frame.y())
+                                                      .arg(frame.width())
+                                                      .arg(frame.height())));
+        const QRect asked(wanted, frame.size());
+        auto axis = [](int askedLow, int askedHigh, int areaLow, int areaHigh, int got) {
+            if (askedLow < areaLow) return got == areaLow;
+            if (askedHigh > areaHigh) return got + (askedHigh - askedLow) == areaHigh;
+            return got == askedLow;
+        };
+        QVERIFY(axis(asked.left(), asked.right(), area.left(), area.right(), frame.left()));
+        QVERIFY(axis(asked.top(), asked.bottom(), area.top(), area.bottom(), frame.top()));
+    }
+
 private slots:
     void init() {
         dialogs_ = RecordingDialogs();
@@ -81,12 +108,18 @@ private slots:
         QCOMPARE(grid->RowCount(), 2);
         const QStringList header = {"#",           "Interface",  "Product",
                                     "Description", "IP Address", "MAC Address"};
+        // every header whole and every column inside the grid from the start
         const QList<int> widths = {22, 75, 75, 75, 75, 75};
+        const QFontMetrics headerFont(grid->horizontalHeader()->font());
+        int total = 0;
         for (int c = 0; c < 6; ++c) {
             QCOMPARE(grid->Cell(0, c), header[c]);
-            QCOMPARE(grid->columnWidth(c), widths[c]);
+            QCOMPARE(grid->columnWidth(c),
+                     std::max(widths[c], headerFont.horizontalAdvance(header[c]) + 8));
             QCOMPARE(grid->Cell(1, c), QString());
+            total += grid->columnWidth(c);
         }
+        QVERIFY(total <= grid->viewport()->width());
         QCOMPARE(grid->geometry(), QRect(12, 64, 553, 433));
         QCOMPARE(grid->horizontalHeader()->height(), 21);
         QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 21);
@@ -227,17 +260,41 @@ private slots:
         QCOMPARE(GlyphOf(form->SpeedButton_OpenEdid), QString("OpenColor"));
     }
 
+    void buttonsLookLikeButtons() {
+        auto form = MakeForm();
+        // every glyph button of the pages: raised, and it takes the focus and shows it
+        const auto buttons = form->findChildren<QToolButton*>(QRegularExpression("^SpeedButton"));
+        QVERIFY(buttons.size() >= 10);
+        for (const QToolButton* b : buttons) {
+            QVERIFY2(!b->autoRaise(), qPrintable(b->objectName()));
+            QCOMPARE(b->focusPolicy(), Qt::StrongFocus);
+        }
+        for (const char* name :
+             {"SpeedButton_SysConfig", "SpeedButton_SysDefault", "SpeedButton_OpenFw",
+              "SpeedButton_UpdateFw", "SpeedButton1", "SpeedButton2"})
+            QVERIFY2(form->findChild<QToolButton*>(name), name);
+    }
+
     void debugPaneToggleRestoresWidth() {
         auto form = MakeForm();
         form->StringGrid1->SetRowCount(4); // the width must not depend on the grid's content
         const int start = form->width();
-        for (int round = 0; round < 3; ++round) {
-            QTest::mouseDClick(form->Panel_Debug, Qt::LeftButton);
+        // the double-click and "View" > "Debug log" toggle the same pane, in any mix
+        QAction* menu = form->findChild<QAction*>("Action_DebugLog");
+        QVERIFY(menu);
+        QCOMPARE(menu->text(), QString("Debug log"));
+        const std::function<void()> toggles[] = {
+            [&] { QTest::mouseDClick(form->Panel_Debug, Qt::LeftButton); },
+            [&] { menu->trigger(); }};
+        for (int round = 0; round < 4; ++round) {
+            toggles[round % 2]();
             QVERIFY(form->DebugPaneShown());
+            QVERIFY(menu->isChecked());
             QVERIFY(!form->Memo_Debug->isHidden());
             QCOMPARE(form->width(), start + 289 + 25);
-            QTest::mouseDClick(form->Panel_Debug, Qt::LeftButton);
+            toggles[(round / 2) % 2]();
             QVERIFY(!form->DebugPaneShown());
+            QVERIFY(!menu->isChecked());
             QVERIFY(form->Memo_Debug->isHidden());
             QCOMPARE(form->width(), start);
         }
@@ -277,28 +334,39 @@ private slots:
     }
 
     void commanderPlacement_data() {
+        QTest::addColumn<QPoint>("mainAt");
         QTest::addColumn<QPoint>("commanderAt");
-        QTest::addColumn<bool>("moved");
-        // main window at (100, 100): moved only when more than 850 across or 280 down away
-        QTest::newRow("beside, kept") << QPoint(500, 200) << false;
-        QTest::newRow("850 across, kept") << QPoint(950, 100) << false;
-        QTest::newRow("851 across, moved") << QPoint(951, 100) << true;
-        QTest::newRow("851 left, moved") << QPoint(-751, 100) << true;
-        QTest::newRow("280 down, kept") << QPoint(100, 380) << false;
-        QTest::newRow("281 down, moved") << QPoint(100, 381) << true;
-        QTest::newRow("281 up, moved") << QPoint(100, -181) << true;
+        QTest::addColumn<QPoint>("wanted");
+        // moved beside the main window only when more than 850 across or 280 down away from it
+        const QPoint beside(620, 180);
+        QTest::newRow("beside, kept") << QPoint(100, 100) << QPoint(500, 200) << QPoint(500, 200);
+        QTest::newRow("850 across, kept")
+            << QPoint(100, 100) << QPoint(950, 100) << QPoint(950, 100);
+        QTest::newRow("851 across, moved") << QPoint(100, 100) << QPoint(951, 100) << beside;
+        QTest::newRow("851 left, moved") << QPoint(100, 100) << QPoint(-751, 100) << beside;
+        QTest::newRow("280 down, kept") << QPoint(100, 100) << QPoint(100, 380) << QPoint(100, 380);
+        QTest::newRow("281 down, moved") << QPoint(100, 100) << QPoint(100, 381) << beside;
+        QTest::newRow("281 up, moved") << QPoint(100, 100) << QPoint(100, -181) << beside;
+        // the main window near an edge: "Commander" stays on the screen all the same
+        QTest::newRow("main at the right edge")
+            << QPoint(1010, 100) << QPoint(0, 900) << QPoint(1530, 180);
+        QTest::newRow("main at the bottom") << QPoint(100, 700) << QPoint(0, 0) << QPoint(620, 780);
+        QTest::newRow("kept place partly off")
+            << QPoint(800, 100) << QPoint(1400, 100) << QPoint(1400, 100);
     }
     void commanderPlacement() {
+        QFETCH(QPoint, mainAt);
         QFETCH(QPoint, commanderAt);
-        QFETCH(bool, moved);
+        QFETCH(QPoint, wanted);
         auto form = MakeForm();
         QVERIFY(form->Form3->isHidden());
         QCOMPARE(form->Form3->windowTitle(), QString("Commander"));
-        form->move(100, 100);
+        form->move(mainAt);
+        form->show();
         form->Form3->move(commanderAt);
         form->ShowCommander();
         QVERIFY(form->Form3->isVisible());
-        QCOMPARE(form->Form3->pos(), moved ? QPoint(620, 180) : commanderAt);
+        CheckPlaced(form->Form3, wanted, form.get());
         // The pages now live in the pop-up and are still found by name.
         QCOMPARE(form->PageControl1->parentWidget(), form->Form3->Panel1);
         QCOMPARE(form->PageControl1->size(), form->Form3->Panel1->size());
@@ -306,28 +374,36 @@ private slots:
     }
 
     void analyzerPlacement_data() {
+        QTest::addColumn<QPoint>("commanderAt");
         QTest::addColumn<QPoint>("analyzerAt");
-        QTest::addColumn<bool>("moved");
-        // "Commander" at (620, 180): moved when more than 700 across or 300 down away
-        QTest::newRow("beside, kept") << QPoint(1085, 180) << false;
-        QTest::newRow("700 across, kept") << QPoint(1320, 180) << false;
-        QTest::newRow("701 across, moved") << QPoint(1321, 180) << true;
-        QTest::newRow("300 up, kept") << QPoint(620, -120) << false;
-        QTest::newRow("301 down, moved") << QPoint(620, 481) << true;
+        QTest::addColumn<QPoint>("wanted");
+        // moved beside "Commander" when more than 700 across or 300 down away from it
+        const QPoint c(620, 180), beside(620 + 465, 180);
+        QTest::newRow("beside, kept") << c << QPoint(1085, 180) << QPoint(1085, 180);
+        QTest::newRow("700 across, kept") << c << QPoint(1320, 180) << QPoint(1320, 180);
+        QTest::newRow("701 across, moved") << c << QPoint(1321, 180) << beside;
+        QTest::newRow("300 up, kept") << c << QPoint(620, -120) << QPoint(620, -120);
+        QTest::newRow("301 down, moved") << c << QPoint(620, 481) << beside;
+        // "Commander" at the right edge: beside it would be off the screen
+        QTest::newRow("commander at the right edge")
+            << QPoint(1100, 180) << QPoint(0, 900) << QPoint(1565, 180);
     }
     void analyzerPlacement() {
+        QFETCH(QPoint, commanderAt);
         QFETCH(QPoint, analyzerAt);
-        QFETCH(bool, moved);
+        QFETCH(QPoint, wanted);
         auto form = MakeForm();
         QVERIFY(form->Form2->isHidden());
         QCOMPARE(form->Form2->windowTitle(), QString("EDID Analyzer"));
         QCOMPARE(form->Form2->size(), QSize(422, 481));
         QCOMPARE(form->Form3->size(), QSize(450, 450));
-        form->Form3->move(620, 180);
+        form->move(100, 100);
+        form->show();
+        form->Form3->move(commanderAt);
         form->Form2->move(analyzerAt);
         form->ShowAnalyzer();
         QVERIFY(form->Form2->isVisible());
-        QCOMPARE(form->Form2->pos(), moved ? QPoint(620 + 465, 180) : analyzerAt);
+        CheckPlaced(form->Form2, wanted, form.get());
         QCOMPARE(form->GroupBox5->parentWidget(), form->Form2->Panel1);
         QVERIFY(!form->GroupBox5->isHidden());
     }

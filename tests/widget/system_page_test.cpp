@@ -7,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -21,6 +23,7 @@
 #include "maintenance/qt/SystemPage.h"
 #include "support/FirmwareFiles.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/StringGrid.h"
 
 namespace system_page_test {
 
@@ -118,7 +121,8 @@ private slots:
         const QByteArray image = FirmwareBytes(600);
         QVERIFY(WriteFile(rig.file("fw.bin"), image));
         rig.open(rig.file("fw.bin"));
-        QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin)"});
+        QCOMPARE(rig.dialogs.openFilters, QStringList{"Firmware image (*.bin)"});
+        QCOMPARE(rig.dialogs.openCaptions, QStringList{"Open Firmware Image"});
         QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
         QCOMPARE(rig.form.Memo_Debug->toPlainText(), QString("Fw Open OK.\n"));
         QCOMPARE(rig.version(), QString("Target :   VID-5441     PID-0401     Version-2.10"));
@@ -128,13 +132,21 @@ private slots:
         rig.update();
         QCOMPARE(rig.dialogs.confirmations.size(), 1);
         const DialogMessage& ask = rig.dialogs.confirmations.front();
-        QCOMPARE(ask.text, QString("Warning!\r\nUpdate system firmware."));
-        QCOMPARE(ask.topLeft, std::optional<QPoint>(rig.form.Form3->pos() + QPoint(115, 130)));
+        // it names the image it writes, and stands below the firmware group: the version line
+        // and the progress stay in sight
+        QCOMPARE(ask.text, QString("Warning!\r\nUpdate system firmware.\r\n"
+                                   "Image :   VID-5441     PID-0401     Version-2.10"));
+        auto* group = rig.form.Find<QWidget>("GroupBox4");
+        QVERIFY(ask.topLeft.has_value());
+        QCOMPARE(ask.topLeft->x(), rig.form.Form3->pos().x() + 115);
+        QVERIFY(ask.topLeft->y() > group->mapToGlobal(QPoint(0, group->height())).y());
 
         QCOMPARE(rig.shown, (QStringList{"10%", "21%", "32%", "42%", "53%", "64%", "74%", "85%",
                                          "96%", "100%"}));
         QCOMPARE(rig.form.Find<QProgressBar>("ProgressBar_Fw")->value(), 100);
         QVERIFY(!rig.label1Red());
+        QCOMPARE(rig.form.Find<QLabel>("Label_Fw_Result")->text(),
+                 QString("Update complete: the image was sent."));
         // ten address/data pairs in order, then FW_END; the last block padded with 0xFF
         QList<QByteArray> fw;
         for (const QByteArray& l : *rig.device.lines)
@@ -258,17 +270,21 @@ private slots:
         QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
         QCOMPARE(rig.dialogs.confirmations.size(), 0);
 
-        // 65,536 bytes is the most that can be addressed, and is accepted
+        // 65,536 bytes is the most that can be addressed, and is accepted; the new Open takes
+        // the old message away
         QVERIFY(WriteFile(rig.file("full.bin"), FirmwareBytes(65536)));
         rig.open(rig.file("full.bin"));
         QVERIFY(rig.version().startsWith("Target :   VID-"));
         QCOMPARE(rig.label1()->text(), QString("0%"));
+        QVERIFY(!rig.label1Red());
 
-        // shorter than the mark, and a mark that is not there
+        // shorter than the mark, and a mark that is not there: said when opened
         for (const QByteArray& bytes : {FirmwareBytes(518), FirmwareBytes(4096, false)}) {
             QVERIFY(WriteFile(rig.file("bad.bin"), bytes));
             rig.open(rig.file("bad.bin"));
             QCOMPARE(rig.version(), QString("Target :"));
+            QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+            QVERIFY(rig.label1Red());
             rig.update();
             QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
             QVERIFY(rig.label1Red());
@@ -347,7 +363,66 @@ private slots:
         rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
         QCOMPARE(rig.device.count("SYS_STR"), 1);
         QVERIFY(rig.device.lines->contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
-        QCOMPARE(QString::fromStdString(rig.state.deviceTable.Current().description), text);
+        // the device keeps the 30 letters before it, and so do the record and the row
+        QCOMPARE(QString::fromStdString(rig.state.deviceTable.Current().description),
+                 QString(30, 'a'));
+    }
+
+    void theUpdateCanBeFollowedAndItsEndStays() {
+        Rig rig;
+        QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 12)));
+        rig.open(rig.file("fw.bin"));
+        QStringList statusLines;
+        QObject::connect(rig.form.statusBar(), &QStatusBar::messageChanged,
+                         [&](const QString& m) { statusLines << m; });
+        // "Commander" is closed during the update; a click on the row brings it back to it
+        bool backOnSystem = false;
+        QTimer::singleShot(300, &rig.form, [&] {
+            rig.form.Form3->close();
+            auto* pages = rig.form.PageControl1;
+            pages->setCurrentIndex(pages->indexOf(rig.form.TabSheet10));
+            rig.form.Discovery->StringGrid1SelectCell(0, 1);
+            backOnSystem = rig.form.Form3->isVisible() &&
+                           pages->currentWidget() == rig.form.TabSheet2 &&
+                           rig.form.System->Updating();
+        });
+        rig.update();
+        QVERIFY(backOnSystem);
+        QCOMPARE(rig.device.count("FW_END"), 1);
+        QVERIFY(statusLines.contains("Firmware update: 50%"));
+        QCOMPARE(rig.form.statusBar()->currentMessage(),
+                 QString("Firmware update: Update complete: the image was sent."));
+
+        // selecting the row again (reopening "Commander") keeps the end in sight
+        const QString version = rig.version();
+        auto* result = rig.form.Find<QLabel>("Label_Fw_Result");
+        for (int again = 0; again < 2; ++again) {
+            rig.form.Form3->close();
+            rig.form.Discovery->StringGrid1SelectCell(0, 1);
+            QCOMPARE(rig.label1()->text(), QString("100%"));
+            QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
+            QCOMPARE(rig.version(), version);
+            QCOMPARE(result->text(), QString("Update complete: the image was sent."));
+        }
+        // until the next Open
+        rig.open(rig.file("fw.bin"));
+        QCOMPARE(rig.label1()->text(), QString("0%"));
+        QCOMPARE(result->text(), QString());
+    }
+
+    void configurationSaysWhatItDid() {
+        Rig rig(false);
+        auto* status = rig.form.Find<QLabel>("Label9");
+        rig.form.Find<QAbstractButton>("SpeedButton_SysDefault")->click();
+        QCOMPARE(rig.dialogs.confirmations.size(), 1);
+        QCOMPARE(status->text(), QString("Defaults restored."));
+        // a description longer than the device keeps: the row shows what it keeps
+        const QString text = "A description of thirty-six letters";
+        QCOMPARE(text.size(), qsizetype(35));
+        rig.form.Find<QLineEdit>("Edit_Product_String")->setText(text + "!");
+        rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        QCOMPARE(rig.form.StringGrid1->Cell(1, 3), " " + text.left(31) + " ");
+        QCOMPARE(rig.state.deviceTable.Current().description, text.left(31).toStdString());
     }
 
     void aNormalDeviceIsNotUpdated() {

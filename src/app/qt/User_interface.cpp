@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstdlib>
@@ -25,10 +26,12 @@
 #include "discovery/qt/UdpEndpoints.h"
 #include "edid/EdidSource.h"
 #include "link/qt/Thread_uart_api.h"
+#include "link/qt/UartSession.h"
 #include "maintenance/qt/SystemLayout.h"
 #include "maintenance/qt/SystemPage.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
 #include "workspace/qt/EdidAnalyzerLayout.h"
 #include "workspace/qt/EdidControllerLayout.h"
@@ -128,8 +131,26 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     Discovery->ConnectLink(*Uart);
     System = new SystemPage(Uart->session(), state_.deviceTable, this);
     System->attach(this);
+    // the update goes on while "Commander" is closed: its progress shows here too
+    connect(System, &SystemPage::progressShown, this, [this](const QString& text, bool) {
+        if (System->Updating())
+            statusBar()->showMessage(QStringLiteral("Firmware update: ") + text);
+    });
+    connect(System, &SystemPage::updateFinished, this, [this](const QString& line) {
+        statusBar()->showMessage(QStringLiteral("Firmware update: ") + line);
+    });
+    // the end of an update stays on "System" until the next update or search
+    Discovery->setUpdateQuery([this] { return System->Updating(); });
+    connect(Discovery, &DeviceGrid::rowSelected, System, &SystemPage::RestoreResult);
+    connect(&Uart->session(), &UartSession::searchStarted, System, &SystemPage::ForgetResult);
     EdidController = new EdidControllerPage(state_.deviceTable, state_.edidTransfer, *Uart, this);
-    EdidController->setAnalyzerShower([this] { ShowAnalyzer(); });
+    EdidController->setAnalyzerShower([this] {
+        // the window names the slot it shows: several analyses look alike
+        const QString slot = EdidController->AnalysedSlotName();
+        Form2->setWindowTitle(slot.isEmpty() ? QStringLiteral("EDID Analyzer")
+                                             : QStringLiteral("EDID Analyzer - ") + slot);
+        ShowAnalyzer();
+    });
     EdidController->attach(this);
     Creator = new EdidCreatorPage(state_.creatorRecord, Uart, this);
     Creator->setAnalysedImage([this]() -> std::optional<EdidImage> {
@@ -162,6 +183,13 @@ void TForm1::BuildWindow() {
     connect(edit, &QMenu::aboutToShow, this, [this] {
         CopyEdidHex->setEnabled(EdidController && EdidController->AnalysedRecord().has_value());
     });
+
+    // the debug log is also reached from the menu; the double-click on its panel stays
+    QMenu* view = menuBar()->addMenu("&View");
+    DebugLogAction = view->addAction("Debug log");
+    DebugLogAction->setObjectName("Action_DebugLog");
+    DebugLogAction->setCheckable(true);
+    connect(DebugLogAction, &QAction::triggered, this, &TForm1::Panel_DebugDblClick);
 
     QMenu* help = menuBar()->addMenu("&Help");
     About2 = help->addAction("About");
@@ -267,7 +295,10 @@ void TForm1::BuildWindow() {
 
     // A single fixed border: the operator cannot resize the window; only the code changes its
     // width (start-up, debug pane).
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    statusBar()->setObjectName("StatusBar1");
+    statusBar()->setSizeGripEnabled(false);
+    setFixedSize(kClientWidth,
+                 kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void TForm1::FormCreate() {
@@ -351,6 +382,7 @@ void TForm1::About2Click() {
 void TForm1::Panel_DebugDblClick() {
     debugShown_ = !debugShown_;
     Memo_Debug->setVisible(debugShown_);
+    if (DebugLogAction) DebugLogAction->setChecked(debugShown_);
     setFixedWidth(width() + (debugShown_ ? kDebugPaneExtra : -kDebugPaneExtra));
 }
 
@@ -361,22 +393,26 @@ void TForm1::Button_debug_clearClick() {
 void TForm1::ShowCommander() {
     Form3->Host(PageControl1);
     const QPoint main = pos();
-    const QPoint at = Form3->pos();
+    QPoint at = Form3->pos();
     if (std::abs(at.y() - main.y()) > kCommanderMaxDy ||
         std::abs(at.x() - main.x()) > kCommanderMaxDx) {
-        Form3->move(main.x() + kCommanderDx, main.y() + kCommanderDy);
+        at = QPoint(main.x() + kCommanderDx, main.y() + kCommanderDy);
     }
+    // wherever it goes, all of it stays on the main window's screen
+    MoveOnScreenOf(Form3, this, at);
     Form3->show();
+    Form3->raise();
 }
 
 void TForm1::ShowAnalyzer() {
     Form2->Host(GroupBox5);
     const QPoint commander = Form3->pos();
-    const QPoint at = Form2->pos();
+    QPoint at = Form2->pos();
     if (std::abs(at.y() - commander.y()) > kAnalyzerMaxDy ||
         std::abs(at.x() - commander.x()) > kAnalyzerMaxDx) {
-        Form2->move(commander.x() + kAnalyzerDx, commander.y());
+        at = QPoint(commander.x() + kAnalyzerDx, commander.y());
     }
+    MoveOnScreenOf(Form2, this, at);
     Form2->show();
 }
 

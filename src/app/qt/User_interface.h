@@ -116,6 +116,7 @@ public:
     QAction* About2 = nullptr;
     QAction* CopyEdidHex = nullptr; // Edit menu
     QAction* PasteEdid = nullptr;
+    QAction* DebugLogAction = nullptr; // "View" > "Debug log": the debug pane, like the panel
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet10 = nullptr; // "IP Configure"
     QWidget* TabSheet1 = nullptr;  // "EDID Controller"

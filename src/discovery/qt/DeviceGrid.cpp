@@ -70,7 +70,6 @@ public:
             [g = QPointer<DeviceGrid>(grid_), row, column, text] {
                 if (!g) return;
                 g->FitCell(row, column, text);
-                g->FitHeader(column);
             },
             Qt::QueuedConnection);
     }
@@ -83,7 +82,7 @@ private:
 
 DeviceGrid::DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent)
     : QObject(parent), devices_(devices), netDevices_(netDevices) {
-    openUrl_ = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+    openUrl_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
     statusClear_.setSingleShot(true);
     statusClear_.setInterval(kIpConfigStatusMs);
     connect(&statusClear_, &QTimer::timeout, this, [this] {
@@ -105,6 +104,22 @@ void DeviceGrid::attach(QWidget* root, UdpEndpoints* udp) {
     udp_ = udp;
     grid_ = find<StringGrid>("StringGrid1");
     if (grid_) {
+        startWidths_.clear();
+        for (int c = 0; c < grid_->columnCount(); ++c)
+            startWidths_.append(grid_->columnWidth(c));
+        // any cell written by anyone (search, announcements, pages): the columns follow, once
+        // per round of the event loop
+        auto queueFit = [this] {
+            if (fitQueued_) return;
+            fitQueued_ = true;
+            QMetaObject::invokeMethod(
+                this, [this] { FitColumns(); }, Qt::QueuedConnection);
+        };
+        connect(grid_->model(), &QAbstractItemModel::dataChanged, this, queueFit);
+        connect(grid_->model(), &QAbstractItemModel::rowsInserted, this, queueFit);
+        connect(grid_->model(), &QAbstractItemModel::rowsRemoved, this, queueFit);
+        connect(grid_->model(), &QAbstractItemModel::headerDataChanged, this, queueFit);
+        FitColumns(); // every header whole from the start
         grid_->setItemDelegate(new GridDelegate(this, grid_));
         // A press selects, also on the row already selected (to open "Commander" again);
         // the keyboard selects by moving the current cell.
@@ -144,6 +159,9 @@ bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
 
 void DeviceGrid::ConnectLink(UartController& link) {
     link_ = &link;
+    // a disconnect empties the rows and a search starts them again: nothing stays highlighted
+    connect(&link.session(), &UartSession::disconnected, this, &DeviceGrid::ClearHighlight);
+    connect(&link.session(), &UartSession::searchStarted, this, &DeviceGrid::ClearHighlight);
     QPointer<UartController> l(&link);
     serialSender_ = [l](std::uint8_t mode, std::uint16_t command, std::uint16_t length,
                         const std::uint8_t* data) {
@@ -167,6 +185,26 @@ void DeviceGrid::DebugLine(const QString& line) {
     QTextCursor end(memo->document());
     end.movePosition(QTextCursor::End);
     end.insertText(line + "\r\n");
+}
+
+void DeviceGrid::ClearHighlight() {
+    highlighted_ = 0;
+    if (grid_) grid_->viewport()->update();
+}
+
+void DeviceGrid::FitColumns() {
+    fitQueued_ = false;
+    if (!grid_) return;
+    const QFontMetrics cells(grid_->font());
+    const QFontMetrics header(grid_->horizontalHeader()->font());
+    for (int c = 0; c < grid_->columnCount(); ++c) {
+        int widest = header.horizontalAdvance(grid_->Cell(0, c));
+        for (int r = 1; r < grid_->RowCount(); ++r)
+            widest = std::max(widest, cells.horizontalAdvance(grid_->Cell(r, c)));
+        const int start = c < startWidths_.size() ? startWidths_[c] : 0;
+        const int width = std::max(start, widest + kColumnSlack);
+        if (grid_->columnWidth(c) != width) grid_->setColumnWidth(c, width);
+    }
 }
 
 void DeviceGrid::FitCell(int row, int column, const QString& text) {
@@ -242,6 +280,16 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
     // A selection sends serial commands and processes window messages while it waits; a second
     // selection in that time waits for the operator to choose again.
     if (selecting_) return;
+    // During a firmware update a click on its row brings "Commander" back to the update.
+    if (updating_ && updating_()) {
+        if (row - 1 == devices_.current) {
+            auto* pages = find<QTabWidget>("PageControl1");
+            if (auto* system = find<QWidget>("TabSheet2"); pages && system)
+                pages->setCurrentWidget(system);
+            if (showCommander_) showCommander_();
+        }
+        return;
+    }
     // So does a selection while another device operation holds the serial link.
     const DeviceOperation operation(link_ ? &link_->session() : nullptr);
     if (!operation) return;
@@ -259,12 +307,17 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
         shownMac_.reset(); // the page is hidden and belongs to no device
         PrepareSerialPages(record);
     } else {
+        // only "IP Configure" acts on a networked device: the serial device's pages stay away
         auto* pages = find<QTabWidget>("PageControl1");
         auto* sheet = find<QWidget>("TabSheet10");
         if (pages && sheet) {
             pages->setTabVisible(pages->indexOf(sheet), true);
+            for (const char* serialOnly : {"TabSheet1", "TabSheet4", "TabSheet2"})
+                if (auto* other = find<QWidget>(serialOnly))
+                    pages->setTabVisible(pages->indexOf(other), false);
             pages->setCurrentWidget(sheet);
         }
+        if (auto* status = find<QLabel>("Label_IpConfig_Status")) status->clear();
         FillIpConfigure(netDevices_.records[std::size_t(row - 1)]);
     }
 
@@ -277,6 +330,7 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
     if (auto* product = find<QLineEdit>("Edit_Product_String"))
         product->setText(QString::fromStdString(record.description));
     selecting_ = false;
+    emit rowSelected(row);
     if (showCommander_) showCommander_();
 }
 
@@ -290,12 +344,15 @@ void DeviceGrid::PrepareSerialPages(DeviceRecord& record) {
     auto* version = find<QLabel>("Label_FW_Version");
     auto* configuration = find<QGroupBox>("GroupBox11");
 
+    setTab("TabSheet2", true); // "System" belongs to every serial row
     if (ispQuery_ && ispQuery_()) {
         setTab("TabSheet1", false);
         setTab("TabSheet4", false);
         setTab("TabSheet10", false);
         if (configuration) configuration->hide();
         if (version) version->setText("Target :");
+        if (pages)
+            if (auto* system = find<QWidget>("TabSheet2")) pages->setCurrentWidget(system);
         return;
     }
 
@@ -400,17 +457,25 @@ void DeviceGrid::OpenWebPage() {
     const NetDeviceRecord* record = SelectedNetRecord();
     if (!record) return;
     const auto address = WebAddress(*record);
-    if (address && openUrl_) openUrl_(QString::fromLatin1(address->c_str()));
+    if (!address || !openUrl_) return;
+    const QString url = QString::fromLatin1(address->c_str());
+    // without a browser the operator gets the address to copy
+    if (!openUrl_(url))
+        ShowStatus(QStringLiteral("No browser opened the page. Its address: ") + url, true, true);
 }
 
-void DeviceGrid::ShowStatus(const QString& text, bool failure) {
+void DeviceGrid::ShowStatus(const QString& text, bool failure, bool stays) {
     auto* status = find<QLabel>("Label_IpConfig_Status");
     if (!status) return;
     QPalette p = status->palette();
     p.setColor(QPalette::WindowText, failure ? Qt::red : Qt::black);
     status->setPalette(p);
     status->setText(text);
-    statusClear_.start();
+    // a line to act on (an address to copy) stays until the next one
+    if (stays)
+        statusClear_.stop();
+    else
+        statusClear_.start();
 }
 
 void DeviceGrid::SpeedButton2Click() {
@@ -444,7 +509,9 @@ void DeviceGrid::SpeedButton2Click() {
     const QByteArray datagram(reinterpret_cast<const char*>(result.datagram.data()),
                               qsizetype(result.datagram.size()));
     if (sendDatagram_ && sendDatagram_(datagram)) {
-        if (auto* status = find<QLabel>("Label_IpConfig_Status")) status->clear();
+        ShowStatus(QString::fromLatin1(DescribeConfiguration(result).c_str()), false);
+        // the row shows the address just sent, as the record keeps it
+        if (grid_) grid_->SetCell(devices_.current + 1, ColIp, NetText(record->ip));
         emit configurationSent(datagram);
     } else {
         ShowStatus("The configuration could not be sent.", true);

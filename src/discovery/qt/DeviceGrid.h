@@ -36,7 +36,8 @@ public:
     // Sends one serial command and waits as the link does (mode, command, payload length, bytes).
     using SerialSender =
         std::function<void(std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*)>;
-    using UrlOpener = std::function<void(const QString& url)>;
+    // True when the desktop took the address (a browser opened it).
+    using UrlOpener = std::function<bool(const QString& url)>;
     using DatagramSender = std::function<bool(const QByteArray& datagram)>;
 
     DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent = nullptr);
@@ -53,6 +54,8 @@ public:
     // Both of the above from the serial link's controller (its sender and its link flags); a row
     // selection then also waits for the link's running operation like the device buttons do.
     void ConnectLink(UartController& link);
+    // Whether a firmware update runs: a click on the row then only brings "Commander" back to it.
+    void setUpdateQuery(std::function<bool()> updating) { updating_ = std::move(updating); }
     // Places and shows "Commander" with the device pages.
     void setCommanderShower(std::function<void()> show) { showCommander_ = std::move(show); }
     // Hands a web address to the desktop; QDesktopServices::openUrl unless replaced.
@@ -75,6 +78,9 @@ public:
     // Widens the column or heightens the row when `text` does not fit cell (row, column).
     void FitCell(int row, int column, const QString& text);
     void FitHeader(int column);
+    // Every column as wide as its widest text (header included) + 8, never below its width at
+    // start: columns narrow again when long texts go.
+    void FitColumns();
 
     // What a text item from the network shows: each byte one character, up to the first NUL.
     static QString NetText(const std::string& bytes);
@@ -83,7 +89,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
-    void rowAdded(int row); // a networked device got grid row `row`
+    void rowAdded(int row);    // a networked device got grid row `row`
+    void rowSelected(int row); // a selection prepared the pages for grid row `row`
     void configurationSent(const QByteArray& datagram);
 
 private:
@@ -92,7 +99,8 @@ private:
     void PrepareSerialPages(DeviceRecord& record);
     void FillIpConfigure(const NetDeviceRecord& record);
     void OpenWebPage();
-    void ShowStatus(const QString& text, bool failure);
+    void ShowStatus(const QString& text, bool failure, bool stays = false);
+    void ClearHighlight();
     void DebugLine(const QString& line);
     // The record behind the selected row when it is a network row; null otherwise.
     NetDeviceRecord* SelectedNetRecord();
@@ -108,10 +116,13 @@ private:
     SerialSender serialSender_;
     std::function<bool()> ispQuery_;
     std::function<void()> showCommander_;
+    std::function<bool()> updating_;
+    QList<int> startWidths_; // the columns' widths at start: the narrowest they become
     UrlOpener openUrl_;
     DatagramSender sendDatagram_;
     QTimer statusClear_;
     std::optional<std::array<std::uint8_t, 6>> shownMac_; // whose values "IP Configure" holds
+    bool fitQueued_ = false;
     int highlighted_ = 0;
     bool selecting_ = false;  // a selection is sending its serial commands
     bool fullLogged_ = false; // the "table full" line was written since the count last dropped

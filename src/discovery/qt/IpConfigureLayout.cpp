@@ -96,11 +96,15 @@ void BuildIpConfigure(QWidget* page) {
     select->setObjectName("GroupBox_Select");
     select->setGeometry(8, info->geometry().bottom() + 6, 428, 78);
     const QAbstractButton* web = MakeSpeedButton(select, "SpeedButton1", "Web Page", 12, 18);
-    MakeSpeedButton(select, "SpeedButton2", "Apply", web->geometry().right() + 10, 18);
-    // What went wrong with the last send (red), cleared again after a while.
+    const QAbstractButton* apply =
+        MakeSpeedButton(select, "SpeedButton2", "Apply", web->geometry().right() + 10, 18);
+    // What the last send carried, or what went wrong (red); beside the buttons, never over them.
+    // The text can be selected: a web address shown there is meant to be copied.
     auto* status = PlainLabel(select, "Label_IpConfig_Status", QString());
-    status->setGeometry(136, 18, 284, 52);
+    const int left = apply->geometry().right() + 12;
+    status->setGeometry(left, 14, select->width() - left - 8, 60);
     status->setWordWrap(true);
+    status->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 } // namespace tavo::pages

@@ -56,6 +56,8 @@ void BuildSystem(QWidget* page) {
     bar->setValue(0);
     bar->setTextVisible(false);
     bar->setGeometry(136, 112, 284, 18);
+    // how the last update ended ("Update complete: ..." or why it stopped); stays until the next
+    MakeLabel(firmware, "Label_Fw_Result", QString(), 12, 132, 408);
 }
 
 } // namespace tavo::pages

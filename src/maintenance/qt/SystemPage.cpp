@@ -19,7 +19,9 @@ namespace tavo {
 namespace {
 
 constexpr int kDescriptionColumn = 3;
-const char* const kOpenFilter = "EDID (*.bin)";
+const char* const kOpenFilter = "Firmware image (*.bin)";
+const char* const kOpenCaption = "Open Firmware Image";
+constexpr int kConfirmGap = 8; // the firmware confirmation stands this far below the group
 
 void SetTextColour(QLabel* label, bool failure) {
     QPalette p = label->palette();
@@ -53,6 +55,7 @@ void SystemPage::attach(QWidget* root) {
     status_ = find<QLabel>("Label9");
     version_ = find<QLabel>("Label_FW_Version");
     progress_ = find<QLabel>("Label1");
+    result_ = find<QLabel>("Label_Fw_Result");
     bar_ = find<QProgressBar>("ProgressBar_Fw");
     auto button = [&](const char* name, void (SystemPage::*handler)()) {
         if (auto* b = find<QAbstractButton>(name))
@@ -88,10 +91,34 @@ QWidget* SystemPage::commander() const {
     return root_;
 }
 
-bool SystemPage::confirm(const QString& text) {
-    QWidget* at = commander();
-    const QPoint topLeft = at ? at->pos() + QPoint(kConfirmDx, kConfirmDy) : QPoint();
-    return ConfirmWarning(at, QStringLiteral("Warning"), text, topLeft);
+bool SystemPage::confirm(const QString& text, std::optional<QPoint> at) {
+    QWidget* window = commander();
+    const QPoint topLeft =
+        at ? *at : (window ? window->pos() + QPoint(kConfirmDx, kConfirmDy) : QPoint());
+    return ConfirmWarning(window, QStringLiteral("Warning"), text, topLeft);
+}
+
+void SystemPage::showResultLine(const QString& text, bool failure) {
+    if (!result_) return;
+    result_->setText(text);
+    SetTextColour(result_, failure);
+}
+
+void SystemPage::rejectFile(const QString& reason) {
+    showProgress(reason, true);
+    showResultLine(QString(), false);
+}
+
+void SystemPage::RestoreResult() {
+    if (!kept_ || updating_) return;
+    if (path_) path_->setText(kept_->path);
+    if (version_) version_->setText(kept_->version);
+    if (progress_) {
+        progress_->setText(kept_->progress);
+        SetTextColour(progress_, kept_->failure);
+    }
+    if (bar_) bar_->setValue(kept_->percent);
+    showResultLine(kept_->line, kept_->failure);
 }
 
 void SystemPage::showProgress(const QString& text, bool failure, int percent) {
@@ -151,12 +178,14 @@ void SystemPage::SpeedButton_SysConfigClick() {
         showStatus(QStringLiteral("No Changed."), false);
         return;
     }
-    record.description = text;
+    // the device keeps at most 31 bytes, cut between characters: so do the record and the grid
+    const std::string kept(CutAtCharacter(text, kDescriptionLimit));
+    record.description = kept;
     showStatus(QStringLiteral("Ok."), false);
     SendDescription(session_, text);
     showStatus(QString(), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
-    setDescriptionCell(index, text);
+    setDescriptionCell(index, kept);
 }
 
 void SystemPage::SpeedButton_SysDefaultClick() {
@@ -172,16 +201,22 @@ void SystemPage::SpeedButton_SysDefaultClick() {
     const std::string& description = devices_.records[std::size_t(index)].description;
     if (description_) description_->setText(DeviceText(description));
     setDescriptionCell(index, description);
+    showStatus(QStringLiteral("Defaults restored."), false); // after the field's own check
 }
 
 // ---- Firmware ----------------------------------------------------------------------------------
 
 void SystemPage::SpeedButton_OpenFwClick() {
-    const QString chosen = Dialogs::Current().OpenFile(commander(), QLatin1String(kOpenFilter));
+    const QString chosen = Dialogs::Current().OpenFile(commander(), QLatin1String(kOpenFilter),
+                                                       QLatin1String(kOpenCaption));
     if (!chosen.isEmpty()) chosenPath_ = chosen;
     // a cancelled dialog checks the earlier choice again; without one there is nothing to check
     if (chosenPath_.isEmpty()) return;
     if (path_) path_->setText(chosenPath_);
+    // a new file: what was said about the last one (or the last update) goes
+    kept_.reset();
+    showProgress(QStringLiteral("0%"), false, 0);
+    showResultLine(QString(), false);
 
     const FirmwareImage image = ReadFirmwareImage(chosenPath_);
     if (!image.opened) {
@@ -190,16 +225,13 @@ void SystemPage::SpeedButton_OpenFwClick() {
         return;
     }
     replaceLog(QStringLiteral("Fw Open OK.\r\n"));
+    // a file that is no firmware image is said so at once, whatever the device
+    if (!image.header.accepted)
+        rejectFile(FirmwareResultText(image.header.tooLarge ? FirmwareResult::TooLarge
+                                                            : FirmwareResult::Illegal));
     if (session_.link().ispFlag == 0) return; // only an ISP device's image is examined
     DeviceRecord& record = devices_.Current();
-    if (image.header.accepted) {
-        showProgress(QStringLiteral("0%"), false, 0);
-        record.firmwareFileFlag = 1;
-    } else {
-        record.firmwareFileFlag = 0;
-        // 16-bit addresses cannot reach past 64 KiB: such an image would overwrite the start
-        if (image.header.tooLarge) showProgress(FirmwareResultText(FirmwareResult::TooLarge), true);
-    }
+    record.firmwareFileFlag = image.header.accepted ? 1 : 0;
     if (version_) version_->setText(DeviceText(TargetLine(image.header)));
 }
 
@@ -218,10 +250,22 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         return;
     }
     updating_ = true;
-    if (!confirm(QStringLiteral("Warning!\r\nUpdate system firmware."))) {
+    // the confirmation names the image it will write and stands below the firmware group, clear
+    // of the version line and the progress
+    const FirmwareHeader header = ReadFirmwareImage(chosenPath_).header;
+    std::optional<QPoint> below;
+    if (auto* group = find<QWidget>("GroupBox4"); group && commander())
+        below = QPoint(commander()->pos().x() + kConfirmDx,
+                       group->mapToGlobal(QPoint(0, group->height() + kConfirmGap)).y());
+    if (!confirm(QStringLiteral("Warning!\r\nUpdate system firmware.\r\n") +
+                     DeviceText(TargetLine(header))
+                         .replace(QStringLiteral("Target :"), QStringLiteral("Image :")),
+                 below)) {
         updating_ = false;
         return;
     }
+    kept_.reset();
+    showResultLine(QString(), false);
     if (progress_) SetTextColour(progress_, false);
     if (bar_) bar_->setValue(0);
 
@@ -230,8 +274,10 @@ void SystemPage::SpeedButton_UpdateFwClick() {
             showProgress(label, false, percent);
         });
     switch (result) {
-    case FirmwareResult::Sent:
     case FirmwareResult::Busy:
+        break;
+    case FirmwareResult::Sent:
+        showResultLine(QStringLiteral("Update complete: the image was sent."), false);
         break;
     case FirmwareResult::OpenFailed:
         appendLog(QStringLiteral("Fw Open Fail.\r\n"));
@@ -252,6 +298,23 @@ void SystemPage::SpeedButton_UpdateFwClick() {
     case FirmwareResult::Aborted:
         showProgress(FirmwareResultText(result), true);
         break;
+    }
+    if (result != FirmwareResult::Busy) {
+        if (FirmwareResultFailed(result))
+            showResultLine(result == FirmwareResult::Lost
+                               ? QStringLiteral("The update stopped: the device was lost.")
+                               : QStringLiteral("The update did not complete."),
+                           true);
+        // the end stays on the page until the next update, Open or search
+        KeptResult kept;
+        kept.path = path_ ? path_->text() : chosenPath_;
+        kept.version = version_ ? version_->text() : QString();
+        kept.progress = progress_ ? progress_->text() : QString();
+        kept.failure = FirmwareResultFailed(result);
+        kept.percent = bar_ ? bar_->value() : 0;
+        kept.line = result_ ? result_->text() : QString();
+        kept_ = kept;
+        emit updateFinished(kept.line.isEmpty() ? kept.progress : kept.line);
     }
     updating_ = false;
 }

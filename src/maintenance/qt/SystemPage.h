@@ -6,8 +6,10 @@
 //   auto* system = new tavo::SystemPage(form->Uart->session(), state.deviceTable, form);
 //   system->attach(form);
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
+#include <optional>
 
 #include "maintenance/qt/FirmwareTransfer.h"
 
@@ -48,9 +50,17 @@ public:
     QString ChosenFirmware() const { return chosenPath_; }
     const FirmwareTransfer& Transfer() const { return transfer_; }
 
+    // Puts the last update's end back on the page (path, version line, result) after a row
+    // selection reset it: it stays until the next update, Open or search.
+    void RestoreResult();
+    // Forgets the last update's end (a search starts).
+    void ForgetResult() { kept_.reset(); }
+
 signals:
     // Every text this page puts into Label1, in order (failure: shown in red).
     void progressShown(const QString& text, bool failure);
+    // An update ended: the line that says how (also shown under the progress).
+    void updateFinished(const QString& line);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -63,17 +73,26 @@ private:
     void appendLog(const QString& text);
     void setDescriptionCell(int deviceIndex, const std::string& description);
     QWidget* commander() const;
-    bool confirm(const QString& text);
+    bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);
+    void showResultLine(const QString& text, bool failure);
+    void rejectFile(const QString& reason);
 
     UartSession& session_;
     DeviceTable& devices_;
     FirmwareTransfer transfer_;
     QPointer<QWidget> root_;
     QPointer<QLineEdit> description_, path_;
-    QPointer<QLabel> status_, version_, progress_;
+    QPointer<QLabel> status_, version_, progress_, result_;
     QPointer<QProgressBar> bar_;
     QString chosenPath_; // the open dialog's current file name
     bool updating_ = false;
+    // What the page showed when the last update ended.
+    struct KeptResult {
+        QString path, version, progress, line;
+        bool failure = false;
+        int percent = 0;
+    };
+    std::optional<KeptResult> kept_;
     bool restoring_ = false;
 };
 

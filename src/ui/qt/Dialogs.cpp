@@ -7,6 +7,8 @@
 
 #include "ui/qt/DisplayChooser.h"
 
+#include "ui/qt/ScreenPlacement.h"
+
 namespace tavo {
 
 namespace {
@@ -37,7 +39,7 @@ int RunBox(QWidget* parent, const DialogMessage& message, QMessageBox::StandardB
     if (message.topLeft) {
         // A moved dialog keeps its place instead of being centred over its parent.
         box.adjustSize();
-        box.move(*message.topLeft);
+        MoveOnScreenOf(&box, parent ? parent->window() : nullptr, *message.topLeft);
     }
     return box.exec();
 }
@@ -78,8 +80,8 @@ bool QtDialogs::Confirm(QWidget* parent, const DialogMessage& message) {
     return RunBox(parent, message, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-QString QtDialogs::OpenFile(QWidget* parent, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+QString QtDialogs::OpenFile(QWidget* parent, const QString& filter, const QString& caption) {
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
 QString QtDialogs::SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) {

@@ -40,8 +40,10 @@ public:
     // A box with OK and Cancel; true only when the operator chose OK.
     virtual bool Confirm(QWidget* parent, const DialogMessage& message) = 0;
     // The chosen file name, or an empty string when the operator cancelled. `filter` is a Qt
-    // name filter such as "EDID (*.bin)".
-    virtual QString OpenFile(QWidget* parent, const QString& filter) = 0;
+    // name filter such as "EDID (*.bin)"; `caption` the dialog's title (the toolkit's own when
+    // empty).
+    virtual QString OpenFile(QWidget* parent, const QString& filter,
+                             const QString& caption = QString()) = 0;
     virtual QString SaveFile(QWidget* parent, const QString& filter,
                              const QString& proposedName) = 0;
     // Opening an EDID: the file dialog with "From a connected display…" beside it, which
@@ -64,12 +66,13 @@ void ShowWarning(QWidget* parent, const QString& caption, const QString& text,
 bool ConfirmWarning(QWidget* parent, const QString& caption, const QString& text,
                     std::optional<QPoint> topLeft = std::nullopt);
 
-// The real dialogs: QMessageBox placed where asked, QFileDialog.
+// The real dialogs: QMessageBox placed where asked (moved just enough to stay on the screen),
+// QFileDialog.
 class QtDialogs : public Dialogs {
 public:
     void Message(QWidget* parent, const DialogMessage& message) override;
     bool Confirm(QWidget* parent, const DialogMessage& message) override;
-    QString OpenFile(QWidget* parent, const QString& filter) override;
+    QString OpenFile(QWidget* parent, const QString& filter, const QString& caption) override;
     QString SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) override;
     QString OpenEdid(QWidget* parent, const QString& filter,
                      const QList<DisplayChoice>& displays) override;

@@ -11,7 +11,10 @@ QAbstractButton* MakeSpeedButton(QWidget* parent, const QString& name, const QSt
     b->setObjectName(name);
     b->setText(text);
     b->setToolTip(text);
-    b->setAutoRaise(true);
+    // raised, so that it reads as a button before the pointer finds it; it takes the focus by
+    // keyboard and click and draws its focus frame
+    b->setAutoRaise(false);
+    b->setFocusPolicy(Qt::StrongFocus);
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setIconSize(QSize(32, 32));
     // wide enough for its caption under the glyph

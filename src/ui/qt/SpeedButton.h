@@ -1,5 +1,5 @@
 #pragma once
-// The flat glyph buttons of the device pages ("Upload", "Save", "Apply", ...), shared by every
+// The glyph buttons of the device pages ("Upload", "Save", "Apply", ...), shared by every
 // page's layout.
 #include <QString>
 
@@ -8,7 +8,7 @@ class QWidget;
 
 namespace tavo::pages {
 
-// A flat glyph button named `name`, its caption under the glyph, at (x, y) in `parent`.
+// A raised glyph button named `name`, its caption under the glyph, at (x, y) in `parent`.
 QAbstractButton* MakeSpeedButton(QWidget* parent, const QString& name, const QString& text, int x,
                                  int y);
 

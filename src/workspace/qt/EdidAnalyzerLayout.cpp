@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/qt/SpeedButton.h"
 #include "workspace/AnalyzerSummary.h"
@@ -16,7 +17,7 @@ namespace tavo::pages {
 
 namespace {
 
-constexpr int kValueLeft = 190; // where the value labels start inside their rows
+constexpr int kCaptionGap = 8; // between the widest row title and the values
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -31,6 +32,13 @@ void BuildEdidAnalyzer(QWidget* page) {
     auto* rows = new QVBoxLayout(group);
     rows->setSpacing(0);
     rows->setContentsMargins(4, 4, 4, 4);
+    // The values start just after the widest row title, so that the longest value (the audio
+    // row's first line) fits the fixed window whole.
+    int valueLeft = 0;
+    for (int i = 0; i < kSummaryRowCount; ++i)
+        valueLeft = std::max(valueLeft,
+                             group->fontMetrics().horizontalAdvance(Latin1(kSummaryCaptions[i])));
+    valueLeft += kCaptionGap;
     // one panel per row, top-aligned: the caption is the row title, the label inside the value
     for (int i = 0; i < kSummaryRowCount; ++i) {
         auto* panel = new QLabel(Latin1(kSummaryCaptions[i]), group);
@@ -40,7 +48,7 @@ void BuildEdidAnalyzer(QWidget* page) {
         panel->setFrameShape(QFrame::NoFrame);
         panel->setFixedHeight(kAudioPanelHeight);
         auto* row = new QHBoxLayout(panel);
-        row->setContentsMargins(kValueLeft, 0, 0, 0);
+        row->setContentsMargins(valueLeft, 0, 0, 0);
         auto* value = new QLabel(panel);
         value->setObjectName(Latin1(kSummaryLabelNames[i]));
         value->setTextFormat(Qt::PlainText);

@@ -87,6 +87,8 @@ void BuildEdidController(QWidget* page) {
     dest->setGeometry(252, 6, 170, 60);
     MakeCombo(dest, "ComboBox_EdidSel_Dest", 8, 24, 154);
     MakeSpeedButton(copy, "SpeedButton_CopyEdid_Src2Dest", "Copy", 188, 14);
+    // the copy reports here, beside its own controls
+    MakeLabel(copy, "Label_Copy_Status", QString(), 10, 70, 408, 18);
     copy->hide();
 
     BuildModeSelect(page);

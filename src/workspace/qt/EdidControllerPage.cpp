@@ -67,6 +67,7 @@ void EdidControllerPage::attach(QWidget* root) {
     search_ = qobject_cast<QAbstractButton*>(find("BitBtn_Search"));
     hexView_ = qobject_cast<QAbstractButton*>(find("Button_HexView_Analyzer"));
     label2_ = qobject_cast<QLabel*>(find("Label2"));
+    copyStatus_ = qobject_cast<QLabel*>(find("Label_Copy_Status"));
     path_ = qobject_cast<QLineEdit*>(find("Edit_Edid_Path"));
     memo_ = qobject_cast<QPlainTextEdit*>(find("Memo_Debug"));
     panel10_ = find("Panel10");
@@ -148,6 +149,15 @@ void EdidControllerPage::setStatus(const QString& text, const QColor& colour) {
     p.setColor(QPalette::WindowText, colour);
     label2_->setPalette(p);
     label2_->setText(text);
+}
+
+void EdidControllerPage::setCopyStatus(const QString& text, const QColor& colour) {
+    QLabel* label = copyStatus_ ? copyStatus_.data() : label2_.data();
+    if (!label) return;
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+    label->setText(text);
 }
 
 void EdidControllerPage::showStatusFor(const QString& text, const QColor& colour, unsigned ms) {
@@ -326,17 +336,17 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
     slots_->End();
     setPollOn(true);
     if (ok) {
-        setStatus(kTextOk, kStatusBlack);
+        setCopyStatus(kTextOk, kStatusBlack);
         UartSession::Uart_Wait(kCopyDoneMs);
-        setStatus(QString(), kStatusBlack);
+        setCopyStatus(QString(), kStatusBlack);
     } else {
-        setStatus(failure, kStatusRed);
+        setCopyStatus(failure, kStatusRed);
         UartSession::Uart_Wait(kCopyDoneMs);
     }
     if (copy_) copy_->setEnabled(true);
     if (!ok) {
         UartSession::Uart_Wait(kStatusFailMs - kCopyDoneMs);
-        setStatus(QString(), kStatusBlack);
+        setCopyStatus(QString(), kStatusBlack);
     }
 }
 
@@ -378,6 +388,7 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return; // nothing selected: nothing to analyse
+    analysedSlot_ = all_ ? all_->currentText() : QString();
     slots_->Start();
     setPollOn(false);
     const SlotRead r = slots_->Read(*slot);

@@ -88,6 +88,8 @@ public:
     // transfers do not change it. Its status carries a validation bit when the last analysis had
     // no complete read or an invalid image; nullopt before the first analysis.
     const std::optional<EdidRecord>& AnalysedRecord() const { return analysed_; }
+    // The slot list's entry of the last analysis ("" before one).
+    QString AnalysedSlotName() const { return analysedSlot_; }
     std::optional<EdidImage> AnalysedImage() const;
     // The last summary shown.
     const AnalyzerSummary& Summary() const { return summary_; }
@@ -108,6 +110,7 @@ private:
     std::optional<SlotSelector> slotAt(SlotList list, QComboBox* combo) const;
     void separatorRule(SlotList list, QComboBox* combo);
     void setStatus(const QString& text, const QColor& colour);
+    void setCopyStatus(const QString& text, const QColor& colour); // the copy row's own line
     void showStatusFor(const QString& text, const QColor& colour, unsigned ms);
     void setDebugText(const QString& text);
     void showSummary(const AnalyzerSummary& summary);
@@ -122,11 +125,12 @@ private:
     bool busy_ = false;
     std::optional<EdidRecord> analysed_;
     bool analysedRead_ = false; // the analysed EDID came from a complete read
+    QString analysedSlot_;
     AnalyzerSummary summary_;
 
     QPointer<QComboBox> all_, src_, dest_, upload_;
     QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, search_, hexView_;
-    QPointer<QLabel> label2_;
+    QPointer<QLabel> label2_, copyStatus_;
     QPointer<QLineEdit> path_;
     QPointer<QPlainTextEdit> memo_;
     QPointer<QWidget> root_, panel10_;

@@ -3,10 +3,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -38,6 +40,8 @@ const QString kOpenOk = QStringLiteral("Edid Open OK.\r\n");
 const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
 const QString kOk = QStringLiteral("Ok.");
 const QString kUploadFailed = QStringLiteral("Upload Edid Failed.");
+const QString kDiscardQuestion =
+    QStringLiteral("The page holds changes that were not saved.\r\nDiscard them?");
 constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
 
 QString FromLatin1(const std::string& s) {
@@ -138,6 +142,7 @@ void EdidCreatorPage::attach(QWidget* root) {
 
 void EdidCreatorPage::onCheckToggled(int index, bool checked) {
     if (syncing_) return;
+    edited_ = true;
     QAbstractButton* b = checks_[static_cast<std::size_t>(index)];
     // of a radio pair only the button that becomes checked speaks; the page unchecks the other
     if (b && IsRadio(b) && !checked) return;
@@ -148,6 +153,7 @@ void EdidCreatorPage::onCheckToggled(int index, bool checked) {
 
 void EdidCreatorPage::onTextChanged(int index, const QString& text) {
     if (syncing_) return;
+    edited_ = true;
     ChangeText(page_, record_.status, CreatorPage::EditNames()[static_cast<std::size_t>(index)],
                text.toLatin1().toStdString());
     refresh();
@@ -244,20 +250,70 @@ void EdidCreatorPage::showBuildFailure(const std::string& message) {
     showCreateError();
 }
 
+void EdidCreatorPage::showRefusal(const QString& text) {
+    QPointer<EdidCreatorPage> self(this);
+    setLabel(label3_, text, kCreatorRed);
+    UartController::Uart_Wait(kNoTemplateWaitMs);
+    if (!self) return;
+    if (label3_ && label3_->text() == text) label3_->clear();
+}
+
+bool EdidCreatorPage::mayDiscardEdits() {
+    if (!edited_) return true;
+    return ConfirmWarning(root_, QStringLiteral("Warning"), kDiscardQuestion);
+}
+
+QString EdidCreatorPage::redField() const {
+    const auto& names = CreatorPage::EditNames();
+    for (const std::string& name : names) {
+        if (page_.Colour(name) != FontColour::Red) continue;
+        // the name the rules' messages use; otherwise "Edit_Creator_Monitor_Name" reads
+        // "Monitor Name"
+        if (const std::string_view label = FieldLabel(name); label != name)
+            return FromLatin1(label);
+        QString shown = FromLatin1(name);
+        shown.remove(QRegularExpression(QStringLiteral("^Edit_(Creator_)?")));
+        shown.replace(QLatin1Char('_'), QLatin1Char(' '));
+        return shown;
+    }
+    return QString();
+}
+
 void EdidCreatorPage::loadFile(const QString& path) {
     EdidImage image{};
+    const QFileInfo file(path);
     if (!ReadEdidFile(path, image)) {
         setDebugText(kOpenFail);
+        // say why: the file is missing or closed to us, or holds more hex text than one EDID
+        QString why = QStringLiteral("it holds more than one EDID.");
+        if (path.startsWith(QStringLiteral("display:")))
+            why = QStringLiteral("the display has no EDID.");
+        else if (!file.exists())
+            why = QStringLiteral("no such file.");
+        else if (!file.isReadable())
+            why = QStringLiteral("the file cannot be read.");
+        setLabel(label3_, QStringLiteral("Edid Open Fail: ") + why, kCreatorRed);
         return;
     }
     setDebugText(kOpenOk);
     OpenImage(record_, page_, image, today());
     opened_ = image;
+    edited_ = false;
     refresh();
+    // a file that holds no valid EDID fills the page with "Error.": say why
+    std::uint16_t status = 0;
+    if (!ValidateImage(image, status))
+        setLabel(label3_,
+                 (file.exists() ? QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size())
+                                : QStringLiteral("Not an EDID: ")) +
+                     FromLatin1(ValidationMessage(status)),
+                 kCreatorRed);
+    else if (label3_)
+        label3_->clear();
 }
 
 void EdidCreatorPage::openPasted(const QByteArray& text) {
-    if (busy_) return;
+    if (busy_ || !mayDiscardEdits()) return;
     EdidImage image{};
     if (!ReadEdidText(text, image)) {
         setDebugText(kOpenFail);
@@ -266,6 +322,7 @@ void EdidCreatorPage::openPasted(const QByteArray& text) {
     setDebugText(kOpenOk);
     OpenImage(record_, page_, image, today());
     opened_ = image;
+    edited_ = false;
     refresh();
 }
 
@@ -286,8 +343,10 @@ bool EdidCreatorPage::confirmLoss() {
 // ---- the buttons
 
 void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
+    if (busy_ || !mayDiscardEdits()) return;
     OpenNew(record_, page_, today());
     opened_.reset();
+    edited_ = false;
     refresh();
 }
 
@@ -295,6 +354,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     if (busy_) return;
     const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
     if (!operation) return;
+    if (!mayDiscardEdits()) return;
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
@@ -311,8 +371,10 @@ void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
     if (!image) return;
     std::uint16_t status = 0;
     if (!ValidateImage(*image, status)) return; // an invalid analysis opens nothing
+    if (!mayDiscardEdits()) return;
     OpenImage(record_, page_, *image, today());
     opened_ = *image;
+    edited_ = false;
     refresh();
     if (auto* analyzer = find<QWidget>(QStringLiteral("Form2")); analyzer && analyzer->isWindow())
         analyzer->close();
@@ -328,6 +390,11 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     if (busy_) return;
     if (SaveGate(record_.status) == Gate::NoTemplate) {
         showNoTemplate();
+        return;
+    }
+    // a red field would be saved cut or wrong: it is named and nothing is written
+    if (const QString red = redField(); !red.isEmpty()) {
+        showRefusal(FromLatin1(kCreateError) + QStringLiteral(" Correct ") + red + ".");
         return;
     }
     if (const BuildResult built = Build(page_, record_); !built) {
@@ -357,8 +424,10 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         if (!saved) {
             setDebugText(kOpenFail);
             setLabel(label3_, kOpenFail.trimmed(), kCreatorRed);
-        } else if (label3_ && label3_->text() == kOpenFail.trimmed()) {
-            label3_->clear();
+        } else {
+            edited_ = false;
+            setLabel(label3_, QStringLiteral("Saved to ") + QFileInfo(path).fileName() + ".",
+                     Qt::black);
         }
     }
     send(SYS_CTM);
@@ -371,7 +440,10 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
     if (!connected()) return;
     switch (UploadGate(record_.status)) {
     case Gate::InputError:
-        showCreateError();
+        if (const QString red = redField(); !red.isEmpty())
+            showRefusal(FromLatin1(kCreateError) + QStringLiteral(" Correct ") + red + ".");
+        else
+            showCreateError();
         return;
     case Gate::NoTemplate:
         showNoTemplate();

@@ -67,6 +67,8 @@ public:
     EdidRecord& record() { return record_; }
     // A file dialog, a save or an upload is in progress (its waits let other handlers run).
     bool busy() const { return busy_; }
+    // The page holds edits that no save or upload took yet.
+    bool edited() const { return edited_; }
 
     // ---- the handlers
     void SpeedButton_OpenEdid_NewClick();
@@ -106,6 +108,12 @@ private:
     void setDebugText(const QString& text);
     creator::CalendarDate today() const;
     void loadFile(const QString& path);
+    // Asks before a load replaces edits not yet saved or uploaded; true to go on.
+    bool mayDiscardEdits();
+    // The first field shown red (its rule is broken), as the operator reads its name; "" none.
+    QString redField() const;
+    // A refusal or a failure on the status line, red, for a while.
+    void showRefusal(const QString& text);
 
     EdidRecord& record_;
     QPointer<UartController> uart_;
@@ -127,6 +135,7 @@ private:
     QColor warningColour_ = kCreatorRed;
     int wheelRemainder_ = 0;
     bool syncing_ = false;
+    bool edited_ = false; // the operator changed the page since it was last loaded or saved
     bool busy_ = false;
     // The image last opened from a file or the analyzer (none after New): what a save or an
     // upload compares its build with before it asks "This EDID will lose: ...".

@@ -1,0 +1,18 @@
+#pragma once
+// Where a window goes so that the operator can see all of it: the place it asks for when that
+// fits the screen's work area, otherwise moved just enough to fit.
+namespace tavo {
+
+struct ScreenRect {
+    int left = 0, top = 0, width = 0, height = 0;
+    int right() const { return left + width; }  // one past the last column
+    int bottom() const { return top + height; } // one past the last row
+    bool operator==(const ScreenRect&) const = default;
+};
+
+// `wanted` moved the least distance that puts it inside `area`. A window larger than the area
+// keeps its size and is aligned to the area's top-left corner, so its title bar and close box
+// stay reachable.
+ScreenRect KeepInside(const ScreenRect& wanted, const ScreenRect& area);
+
+} // namespace tavo
