@@ -529,7 +529,8 @@ private slots:
         rig.form->SpeedButton_SaveEdid_Creator->click();
         QVERIFY(QFileInfo(dir.filePath("link.bin")).isSymLink());
         QCOMPARE(QFileInfo(dir.filePath("real.bin")).size(), 256);
-        QCOMPARE(rig.label3()->text(), QString());
+        QCOMPARE(rig.label3()->text(), QString("Saved to link.bin."));
+        QCOMPARE(Colour(rig.label3()), kBlack);
     }
 
     // a saved EDID that was opened: what the build drops is asked about first
