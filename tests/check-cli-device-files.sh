@@ -3,7 +3,9 @@
 # `device write SLOT IN` and `device firmware FILE` refuse an empty, cut, oversized, random or
 # unreadable file and a directory with a message naming it, before anything reaches the device
 # (its request log stays empty, the slot keeps its EDID); a name with spaces and non-ASCII letters
-# works. `device read SLOT OUT` into a directory writes nothing.
+# works. `device read SLOT OUT` into a directory writes nothing. A write is judged by the bytes
+# read back; SIGINT/SIGTERM let a slot write and its verification finish (exit 130), and stop a
+# firmware update after a whole block.
 # usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
 set -u
 cli=$1
@@ -95,6 +97,60 @@ done
 run "$cli" device firmware "$in/Micrologiciel — ü 固件.bin" --port "$port"
 [ "$rc" -eq 0 ] || fail "device firmware from a non-ASCII name: exit $rc, $(cat "$tmp/err")"
 [ "$(wc -c <"$tmp/fw-out.bin" 2>/dev/null || echo 0)" -eq 640 ] || fail "the device did not store 640 bytes"
+
+# ---- interruptions: SIGINT or SIGTERM never leave a slot half written or a block without its waits
+export XDG_DATA_HOME=$tmp/data # the slot history, never in the real home
+# wait_for LOG PATTERN: until the simulator logged a request matching PATTERN (10 s at most)
+wait_for() { for _ in $(seq 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done; return 1; }
+mkdir "$tmp/int"
+start int --state-dir "$tmp/int"
+sleep 0.2
+cp "$tmp/int/user2.bin" "$tmp/user2.before"
+for sig in INT TERM; do
+    : >"$tmp/int.log"
+    "$cli" device write user2 "$tmp/good.bin" --port "$port" >"$tmp/out" 2>"$tmp/err" &
+    w=$!
+    wait_for "$tmp/int.log" 'SET ND_ED0A' || fail "SIG$sig: the write never started"
+    kill -"$sig" "$w"
+    wait "$w"
+    rc=$?
+    [ "$rc" -eq 130 ] || fail "SIG$sig during device write: exit $rc, $(cat "$tmp/err")"
+    grep -q "interrupted: the write into user2 and its verification finished first" "$tmp/err" ||
+        fail "SIG$sig during device write: $(cat "$tmp/err")"
+    cmp -s "$tmp/int/user2.bin" "$tmp/good.bin" || fail "SIG$sig: user 2 holds a mix"
+    grep -q 'SET SYS_CTM' "$tmp/int.log" || fail "SIG$sig: no SYS_CTM after the write"
+    run "$cli" device write user2 "$tmp/user2.before" --port "$port" # back for the next round
+done
+# a device that stores other bytes than sent: the write fails, named; --no-verify trusts it
+start bad --corrupt-writes
+run "$cli" device write user1 "$tmp/good.bin" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "Upload Edid Failed. user1: 4 of 256 bytes differ, the first at offset 0" "$tmp/err" ||
+    fail "device write to a corrupting device: exit $rc, $(cat "$tmp/err")"
+run "$cli" device write user1 "$tmp/good.bin" --port "$port" --no-verify
+[ "$rc" -eq 0 ] || fail "device write --no-verify: exit $rc"
+# firmware: 100 blocks, SIGINT after the first few: stops after a whole block, no FW_END
+start isp2 --isp --fw-out "$tmp/fw-int.bin"
+{
+    head -c 512 /dev/zero
+    printf 'FW VER:'; printf '\0'; printf '2.10'; printf '\0\0\0\0'; printf 'TAVO0401'
+    head -c $((6400 - 512 - 24)) /dev/zero
+} >"$tmp/fw100.bin"
+"$cli" device firmware "$tmp/fw100.bin" --port "$port" >"$tmp/out" 2>"$tmp/err" &
+w=$!
+wait_for "$tmp/isp2.log" 'SET FW_DATA' || fail "the firmware update never started"
+sleep 0.3
+kill -INT "$w"
+wait "$w"
+rc=$?
+[ "$rc" -eq 130 ] || fail "SIGINT during device firmware: exit $rc, $(cat "$tmp/err")"
+grep -Eq "stopped after block [0-9]+ of 100; the device stays in ISP mode" "$tmp/err" ||
+    fail "SIGINT during device firmware: $(cat "$tmp/err")"
+n=$(grep -Eo 'block [0-9]+' "$tmp/err" | grep -Eo '[0-9]+')
+[ "$(grep -c 'SET FW_DATA' "$tmp/isp2.log")" -eq "${n:-x}" ] || fail "blocks sent differ from block $n"
+last=$(grep -v '^#' "$tmp/isp2.log" | tail -n 1)
+case "$last" in *'SET FW_DATA'*) ;; *) fail "the update did not stop after a block: $last" ;; esac
+grep -q 'FW_END' "$tmp/isp2.log" && fail "FW_END sent after SIGINT"
+[ -e "$tmp/fw-int.bin" ] && fail "the device took an image from a stopped update"
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "tavo-cli device file checks passed"

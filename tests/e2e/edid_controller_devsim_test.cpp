@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
@@ -198,6 +199,24 @@ private slots:
         r = Cli({"device", "write", "input1", a, "--port", late.path, "--verbose"});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY(r.err.contains("read again after 500 ms"));
+    }
+
+    // Closing the window during an upload: the upload and its verification finish, then the
+    // window closes.
+    void closingWaitsForTheSlotWrite() {
+        Sim sim;
+        Window w(sim);
+        QSignalSpy closed(w.form.get(), &TForm1::closed);
+        int closedAtOnce = -1;
+        QTimer::singleShot(60, [&] {
+            w.form->close();
+            closedAtOnce = closed.count();
+        });
+        w.Open("User 2", SamplePath(kA));
+        QCOMPARE(closedAtOnce, 0);
+        QCOMPARE(sim.Slot("user2"), ReadAll(SamplePath(kA)));
+        QVERIFY(sim.Log().contains("$SET SYS_CTM"));
+        QTRY_COMPARE(closed.count(), 1);
     }
 
     // What a write replaces is kept per device and slot; the command line lists it and writes it

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <exception>
@@ -140,6 +141,12 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
         return analysed->image;
     });
     Creator->attach(this);
+    connect(&Uart->session(), &UartSession::operationEnded, this, [this] {
+        if (closePending_)
+            QTimer::singleShot(0, this, [this] {
+                if (!Uart->session().operationRunning()) close();
+            });
+    });
 }
 
 TForm1::~TForm1() = default;
@@ -391,6 +398,18 @@ void TForm1::BringToFront() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // An operation holds the link: a slot transfer finishes first (a half-written slot holds
+    // neither EDID); a firmware update stops between two blocks if the operator says so. The
+    // window closes when the operation has ended.
+    if (Uart && Uart->session().operationRunning()) {
+        event->ignore();
+        if (System && System->Updating() && !closePending_) {
+            if (!ConfirmWarning(this, QStringLiteral("Warning"), kTextStopFirmware)) return;
+            System->StopUpdate();
+        }
+        closePending_ = true;
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) emit closed();
 }

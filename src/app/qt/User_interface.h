@@ -31,6 +31,10 @@ class SystemPage;
 class LinkTransport;
 
 inline constexpr const char* kMainCaption = "TAVO 2016";
+// Asked when the window closes during a firmware update.
+inline constexpr const char* kTextStopFirmware =
+    "A firmware update is running.\r\nStop it? The device stays in ISP mode until the update is "
+    "run again.";
 inline constexpr const char* kAlreadyRunningText = "TAVO already executed !";
 
 // A small borderless panel that reports double-clicks.
@@ -169,6 +173,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool closePending_ = false; // a close waits for the running device operation
     void BuildWindow();
     void FormCreate();
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 
 #include "link/Receive.h"
 #include "link/qt/LinkTransport.h"
@@ -80,13 +81,16 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
     const std::vector<FirmwareStep> plan =
         FirmwarePlan(data, static_cast<std::size_t>(image.bytes.size()));
     FirmwareResult result = FirmwareResult::Sent;
+    blocksSent_ = 0;
+    blockCount_ = static_cast<int>(std::count_if(
+        plan.begin(), plan.end(), [](const auto& s) { return s.kind == FirmwareStep::Data; }));
     for (const FirmwareStep& step : plan) {
         drainInput();
         if (lost_ || !session_.isConnected()) {
             result = FirmwareResult::Lost;
             break;
         }
-        if (abort_) {
+        if (abort_ && step.kind != FirmwareStep::Data) { // a block goes with its address
             result = FirmwareResult::Aborted;
             break;
         }
@@ -105,6 +109,7 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
             break;
         }
         ++commandsSent_;
+        if (step.kind == FirmwareStep::Data) ++blocksSent_;
         if (lost_ || !session_.isConnected()) {
             result = FirmwareResult::Lost;
             break;
