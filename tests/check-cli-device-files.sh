@@ -152,5 +152,36 @@ case "$last" in *'SET FW_DATA'*) ;; *) fail "the update did not stop after a blo
 grep -q 'FW_END' "$tmp/isp2.log" && fail "FW_END sent after SIGINT"
 [ -e "$tmp/fw-int.bin" ] && fail "the device took an image from a stopped update"
 
+# ---- backup and restore-backup: a whole device into a folder and back into another unit
+mkdir "$tmp/unitA" "$tmp/unitB"
+start unitA --state-dir "$tmp/unitA" --users 2 --inputs 2 --internals 1 --mode 3 --description "Hall A" \
+    --slot "user2=$tmp/good.bin"
+run "$cli" device backup "$tmp/bk" --port "$port"
+[ "$rc" -eq 0 ] || fail "device backup: exit $rc, $(cat "$tmp/err")"
+for f in input1 input2 output1 user1 user2 internal1; do
+    cmp -s "$tmp/bk/$f.bin" "$tmp/unitA/$f.bin" 2>/dev/null || [ "$f" = internal1 ] ||
+        fail "backup: $f.bin differs from the device"
+    grep -q "\"$f.bin\": \"$(sha256sum "$tmp/bk/$f.bin" | cut -c1-64)\"" "$tmp/bk/manifest.json" ||
+        fail "backup: the manifest's hash of $f.bin"
+done
+grep -q '"mode": 3' "$tmp/bk/manifest.json" && grep -q '"description": "Hall A"' "$tmp/bk/manifest.json" ||
+    fail "backup: mode or description missing from the manifest"
+start unitB --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1
+run "$cli" device restore-backup "$tmp/bk" --port "$port"
+[ "$rc" -eq 0 ] || fail "device restore-backup: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+cmp -s "$tmp/unitB/user2.bin" "$tmp/good.bin" || fail "restore-backup: user 2 not restored"
+[ "$(cat "$tmp/unitB/mode")" = 3 ] && [ "$(cat "$tmp/unitB/description")" = "Hall A" ] ||
+    fail "restore-backup: mode or description not restored"
+grep -q "^user2: written, verified" "$tmp/out" || fail "restore-backup: no report per item"
+# a file changed after the backup: nothing is sent
+before=$(requests "$tmp/unitB.log")
+printf '\x01' | dd of="$tmp/bk/input2.bin" bs=1 seek=20 conv=notrunc 2>/dev/null
+run "$cli" device restore-backup "$tmp/bk" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "input2.bin: its SHA-256 differs" "$tmp/err" ||
+    fail "restore-backup of a changed file: exit $rc, $(cat "$tmp/err")"
+# the search alone: ENTRANCE, SYS_DSCPT, ND_SEL, ND_DSCPT
+[ $(($(requests "$tmp/unitB.log") - before)) -eq 4 ] ||
+    fail "restore-backup of a changed file sent more than the search"
+
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "tavo-cli device file checks passed"

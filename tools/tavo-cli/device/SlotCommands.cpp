@@ -13,6 +13,7 @@
 #include "link/SlotName.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
+#include "maintenance/qt/DeviceBackup.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo::cli {
@@ -25,6 +26,7 @@ struct SlotOptions {
     bool verbose = false;
     bool verify = true;
     bool history = true;
+    bool force = false;
 };
 
 bool Parse(const Args& args, SlotOptions& o) {
@@ -40,6 +42,8 @@ bool Parse(const Args& args, SlotOptions& o) {
             o.verify = false;
         } else if (a == "--no-history") {
             o.history = false;
+        } else if (a == "--force") {
+            o.force = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             return false;
         } else if (o.action.empty()) {
@@ -291,11 +295,66 @@ int Mode(const SlotOptions& o) {
     return rc;
 }
 
+void PrintReport(const BackupReport& report) {
+    for (const BackupItem& i : report.items)
+        std::cout << i.name.toStdString() << ": " << (i.ok ? "" : "FAILED: ")
+                  << i.message.toStdString() << '\n';
+}
+
+// device backup DIR: every slot, the mode and the description into DIR with a manifest.
+int Backup(const SlotOptions& o) {
+    if (o.operands.size() != 1) return UsageError("device");
+    Connection c;
+    if (!c.Open(o.verbose)) return kExitFailed;
+    const BackupReport report = BackupDevice(c.transfers, QString::fromStdString(o.operands[0]));
+    c.session.Uart_Disconnect();
+    if (!report.started) {
+        PrintError(report.error.toStdString());
+        return kExitError;
+    }
+    PrintReport(report);
+    if (!report.ok()) {
+        PrintError("the backup in " + o.operands[0] + " is incomplete: no manifest written");
+        return kExitFailed;
+    }
+    std::cout << "backup: " << o.operands[0] << '\n';
+    return kExitOk;
+}
+
+// device restore-backup DIR: the manifest and hashes checked, then the writable slots, the mode
+// and the description written back, each verified. A signal stops it between two items.
+int RestoreFromBackup(const SlotOptions& o) {
+    if (o.operands.size() != 1) return UsageError("device");
+    Connection c;
+    if (!c.Open(o.verbose)) return kExitFailed;
+    InterruptGuard interrupt;
+    const BackupReport report =
+        RestoreBackup(c.transfers, QString::fromStdString(o.operands[0]), o.force,
+                      [&interrupt] { return interrupt.requested(); });
+    c.session.Uart_Disconnect();
+    if (!report.started) {
+        PrintError(report.error.toStdString() + (report.error.contains("the backup is of")
+                                                     ? " (--force writes it all the same)"
+                                                     : ""));
+        return kExitFailed;
+    }
+    PrintReport(report);
+    if (report.interrupted) {
+        PrintError("interrupted: stopped after the item in progress; the rest is not restored");
+        return kExitInterrupted;
+    }
+    if (!report.ok()) {
+        PrintError("some items were not restored");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 bool IsSlotAction(std::string_view action) {
     return action == "read" || action == "write" || action == "mode" || action == "history" ||
-           action == "restore";
+           action == "restore" || action == "backup" || action == "restore-backup";
 }
 
 int RunSlotAction(const Args& args) {
@@ -307,6 +366,8 @@ int RunSlotAction(const Args& args) {
     if (o.action == "mode") return Mode(o);
     if (o.action == "history") return History(o);
     if (o.action == "restore") return Restore(o);
+    if (o.action == "backup") return Backup(o);
+    if (o.action == "restore-backup") return RestoreFromBackup(o);
     return UsageError("device");
 }
 
