@@ -3,6 +3,7 @@
 // compared with the device's state, uploads into input and user slots, refusals, Mode Select and
 // the poll, the copy, the analysis of a known EDID, and answers dropped, corrupted or late.
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -217,6 +219,41 @@ private slots:
         QCOMPARE(sim.Slot("user2"), ReadAll(SamplePath(kA)));
         QVERIFY(sim.Log().contains("$SET SYS_CTM"));
         QTRY_COMPARE(closed.count(), 1);
+    }
+
+    // The main window's "Device" menu: the history with the summary of an entry and its restore,
+    // a backup into a folder and its restore.
+    void deviceMenuHistoryAndBackup() {
+        Sim sim;
+        Window w(sim);
+        w.Open("User 1", SamplePath(kA));
+        w.form->findChild<QAction*>("Action_History")->trigger();
+        auto* history = w.form->Find<QWidget>("Form_History");
+        QVERIFY(history && history->isVisible());
+        auto* list = history->findChild<QListWidget*>("ListBox_History");
+        QCOMPARE(list->count(), 1);
+        QVERIFY(list->item(0)->text().startsWith("user1  #1  "));
+        const QString summary = history->findChild<QLabel*>("Label_History_Summary")->text();
+        QVERIFY2(summary.contains("Monitor Name : BrandNewEdid"), qPrintable(summary));
+        history->findChild<QPushButton*>("Button_History_Restore")->click();
+        QVERIFY(w.dialogs.confirmations.last().text.contains("into user1?"));
+        QCOMPARE(sim.Slot("user1"), Template());
+        QCOMPARE(history->findChild<QLabel*>("Label_History_Status")->text(), QString("Ok."));
+        QCOMPARE(list->count(), 2); // what the restore replaced is kept too
+
+        QTemporaryDir folder;
+        w.dialogs.folderAnswer = folder.path();
+        w.form->findChild<QAction*>("Action_Backup")->trigger();
+        QVERIFY(QFile::exists(folder.filePath("manifest.json")));
+        const QByteArray user3 = sim.Slot("user3");
+        QCOMPARE(ReadAll(folder.filePath("user3.bin")), user3);
+        QCOMPARE(w.dialogs.messages.last().caption, QString("Backup"));
+        w.Open("User 3", SamplePath(kC));
+        QCOMPARE(sim.Slot("user3"), ReadAll(SamplePath(kC)));
+        w.form->findChild<QAction*>("Action_RestoreBackup")->trigger();
+        QCOMPARE(sim.Slot("user3"), user3);
+        QCOMPARE(w.dialogs.messages.last().kind, DialogKind::Information);
+        QVERIFY(w.dialogs.messages.last().text.contains("user3: written, verified"));
     }
 
     // What a write replaces is kept per device and slot; the command line lists it and writes it

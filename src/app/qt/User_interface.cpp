@@ -26,6 +26,7 @@
 #include "discovery/qt/UdpEndpoints.h"
 #include "edid/EdidSource.h"
 #include "link/qt/Thread_uart_api.h"
+#include "maintenance/qt/DeviceMenu.h"
 #include "maintenance/qt/SystemLayout.h"
 #include "maintenance/qt/SystemPage.h"
 #include "ui/qt/Dialogs.h"
@@ -141,6 +142,8 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
         return analysed->image;
     });
     Creator->attach(this);
+    Device = new DeviceMenu(Uart->session(), this);
+    Device->attach(this, menuBar());
     connect(&Uart->session(), &UartSession::operationEnded, this, [this] {
         if (closePending_)
             QTimer::singleShot(0, this, [this] {

@@ -27,6 +27,7 @@ class StringGrid;
 class TThread_Uart_Api;
 class UdpEndpoints;
 class UartController;
+class DeviceMenu;
 class SystemPage;
 class LinkTransport;
 
@@ -161,6 +162,8 @@ public:
     UartController* Uart = nullptr;
     // The "System" page: description, defaults and the firmware update.
     SystemPage* System = nullptr;
+    // The "Device" menu: History…, Backup…, Restore Backup….
+    DeviceMenu* Device = nullptr;
     // "EDID Controller" and the "EDID Analyzer" window: slot transfers, modes, the analysis.
     EdidControllerPage* EdidController = nullptr;
     // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
