@@ -141,10 +141,19 @@ int Write(const SlotOptions& o) {
 int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const EdidImage& image,
               const std::string& what) {
     InterruptGuard interrupt;
+    QElapsedTimer clock;
+    clock.start();
     c.transfers.Begin();
     const VerifiedWrite v = c.transfers.WriteVerified(slot, image, {o.verify, o.history});
     c.transfers.End();
+    const qint64 took = clock.elapsed();
     c.session.Uart_Disconnect();
+    if (o.verbose) // SYS_STM and SYS_CTM wait 20 ms each
+        std::cerr << "write took " << took << " ms, floor "
+                  << 40 + SlotWriteFloorMs(slot) + (o.history ? SlotReadFloorMs(slot) : 0) +
+                         (o.verify ? SlotReadFloorMs(slot) : 0) +
+                         (v.secondRead ? kVerifySecondReadMs + SlotReadFloorMs(slot) : 0)
+                  << " ms\n";
     const std::string failure = WriteFailure(v, slot);
     if (failure.empty())
         std::cout << what << " -> " << SlotName(slot) << (v.verifyRun ? " (verified)" : "") << '\n';
