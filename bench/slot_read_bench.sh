@@ -4,6 +4,7 @@
 #      an output; a user slot waits 100 ms more after ND_SEL);
 #   2. "EDID Controller" save (the read, bracketed, plus the 1000 ms "Ok.") and the analysis (the
 #      read alone, 220 ms), through the real main window (the e2e test's timing case).
+#   3. `tavo-cli device write` with its history read and its read-back (the verified write).
 # Goal: within 10 % of the floor. Prints the mean time and the ratio for each.
 # usage: bench/slot_read_bench.sh [BUILD_DIR] [RUNS]   (defaults: build 10)
 set -euo pipefail
@@ -38,6 +39,23 @@ for slot in output1 user1; do
   done
   awk -v t="$total" -v n="$runs" -v f="$floor" -v s="$slot" \
     'BEGIN { m = t / n; printf "device read %-8s %7.1f ms  floor %4d ms  ratio %.3f\n", s, m, f, m / f }'
+done
+# the verified write: SYS_STM, the slot read for the history, ND_SEL and four SETs of 20 ms, the
+# read-back, SYS_CTM (a user slot: each of its three ND_SELs waits 100 ms more)
+export XDG_DATA_HOME=$tmp/data # the history it keeps stays here
+"$cli" device read user1 "$tmp/user1.bin" --port "$port" >/dev/null
+for slot in input1 user1; do
+  total=0
+  floor=0
+  for i in $(seq "$runs"); do
+    line=$("$cli" device write "$slot" "$tmp/user1.bin" --port "$port" --verbose 2>&1 >/dev/null |
+      sed -n 's/^write took \([0-9]*\) ms, floor \([0-9]*\) ms$/\1 \2/p')
+    [ -n "$line" ] || { echo "device write $slot failed" >&2; exit 1; }
+    total=$((total + ${line% *}))
+    floor=${line#* }
+  done
+  awk -v t="$total" -v n="$runs" -v f="$floor" -v s="$slot" \
+    'BEGIN { m = t / n; printf "device write %-7s %7.1f ms  floor %4d ms  ratio %.3f\n", s, m, f, m / f }'
 done
 kill "$simpid" 2>/dev/null || true
 simpid=

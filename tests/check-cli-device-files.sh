@@ -5,7 +5,8 @@
 # (its request log stays empty, the slot keeps its EDID); a name with spaces and non-ASCII letters
 # works. `device read SLOT OUT` into a directory writes nothing. A firmware update whose block the
 # loader refuses ("NG") stops there and exits 1; a long UTF-8 description is cut between
-# characters.
+# characters. A write is judged by the bytes read back; SIGINT/SIGTERM let a slot write and its
+# verification finish (exit 130), and stop a firmware update after a whole block.
 # usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
 set -u
 cli=$1
@@ -115,6 +116,91 @@ run "$cli" device description "$(printf 'a%.0s' $(seq 30))éb" --port "$port"
 run "$cli" device description --port "$port"
 [ "$(cat "$tmp/out")" = "$(printf 'a%.0s' $(seq 30))" ] ||
     fail "the device holds '$(cat "$tmp/out")' instead of the 30 letters before the é"
+
+# ---- interruptions: SIGINT or SIGTERM never leave a slot half written or a block without its waits
+export XDG_DATA_HOME=$tmp/data # the slot history, never in the real home
+# wait_for LOG PATTERN: until the simulator logged a request matching PATTERN (10 s at most)
+wait_for() { for _ in $(seq 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done; return 1; }
+mkdir "$tmp/int"
+start int --state-dir "$tmp/int"
+sleep 0.2
+cp "$tmp/int/user2.bin" "$tmp/user2.before"
+for sig in INT TERM; do
+    : >"$tmp/int.log"
+    "$cli" device write user2 "$tmp/good.bin" --port "$port" >"$tmp/out" 2>"$tmp/err" &
+    w=$!
+    wait_for "$tmp/int.log" 'SET ND_ED0A' || fail "SIG$sig: the write never started"
+    kill -"$sig" "$w"
+    wait "$w"
+    rc=$?
+    [ "$rc" -eq 130 ] || fail "SIG$sig during device write: exit $rc, $(cat "$tmp/err")"
+    grep -q "interrupted: the write into user2 and its verification finished first" "$tmp/err" ||
+        fail "SIG$sig during device write: $(cat "$tmp/err")"
+    cmp -s "$tmp/int/user2.bin" "$tmp/good.bin" || fail "SIG$sig: user 2 holds a mix"
+    grep -q 'SET SYS_CTM' "$tmp/int.log" || fail "SIG$sig: no SYS_CTM after the write"
+    run "$cli" device write user2 "$tmp/user2.before" --port "$port" # back for the next round
+done
+# a device that stores other bytes than sent: the write fails, named; --no-verify trusts it
+start bad --corrupt-writes
+run "$cli" device write user1 "$tmp/good.bin" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "Upload Edid Failed. user1: 4 of 256 bytes differ, the first at offset 0" "$tmp/err" ||
+    fail "device write to a corrupting device: exit $rc, $(cat "$tmp/err")"
+run "$cli" device write user1 "$tmp/good.bin" --port "$port" --no-verify
+[ "$rc" -eq 0 ] || fail "device write --no-verify: exit $rc"
+# firmware: 100 blocks, SIGINT after the first few: stops after a whole block, no FW_END
+start isp2 --isp --fw-out "$tmp/fw-int.bin"
+{
+    head -c 512 /dev/zero
+    printf 'FW VER:'; printf '\0'; printf '2.10'; printf '\0\0\0\0'; printf 'TAVO0401'
+    head -c $((6400 - 512 - 24)) /dev/zero
+} >"$tmp/fw100.bin"
+"$cli" device firmware "$tmp/fw100.bin" --port "$port" >"$tmp/out" 2>"$tmp/err" &
+w=$!
+wait_for "$tmp/isp2.log" 'SET FW_DATA' || fail "the firmware update never started"
+sleep 0.3
+kill -INT "$w"
+wait "$w"
+rc=$?
+[ "$rc" -eq 130 ] || fail "SIGINT during device firmware: exit $rc, $(cat "$tmp/err")"
+grep -Eq "stopped after block [0-9]+ of 100; the device stays in ISP mode" "$tmp/err" ||
+    fail "SIGINT during device firmware: $(cat "$tmp/err")"
+n=$(grep -Eo 'block [0-9]+' "$tmp/err" | grep -Eo '[0-9]+')
+[ "$(grep -c 'SET FW_DATA' "$tmp/isp2.log")" -eq "${n:-x}" ] || fail "blocks sent differ from block $n"
+last=$(grep -v '^#' "$tmp/isp2.log" | tail -n 1)
+case "$last" in *'SET FW_DATA'*) ;; *) fail "the update did not stop after a block: $last" ;; esac
+grep -q 'FW_END' "$tmp/isp2.log" && fail "FW_END sent after SIGINT"
+[ -e "$tmp/fw-int.bin" ] && fail "the device took an image from a stopped update"
+
+# ---- backup and restore-backup: a whole device into a folder and back into another unit
+mkdir "$tmp/unitA" "$tmp/unitB"
+start unitA --state-dir "$tmp/unitA" --users 2 --inputs 2 --internals 1 --mode 3 --description "Hall A" \
+    --slot "user2=$tmp/good.bin"
+run "$cli" device backup "$tmp/bk" --port "$port"
+[ "$rc" -eq 0 ] || fail "device backup: exit $rc, $(cat "$tmp/err")"
+for f in input1 input2 output1 user1 user2 internal1; do
+    cmp -s "$tmp/bk/$f.bin" "$tmp/unitA/$f.bin" 2>/dev/null || [ "$f" = internal1 ] ||
+        fail "backup: $f.bin differs from the device"
+    grep -q "\"$f.bin\": \"$(sha256sum "$tmp/bk/$f.bin" | cut -c1-64)\"" "$tmp/bk/manifest.json" ||
+        fail "backup: the manifest's hash of $f.bin"
+done
+grep -q '"mode": 3' "$tmp/bk/manifest.json" && grep -q '"description": "Hall A"' "$tmp/bk/manifest.json" ||
+    fail "backup: mode or description missing from the manifest"
+start unitB --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1
+run "$cli" device restore-backup "$tmp/bk" --port "$port"
+[ "$rc" -eq 0 ] || fail "device restore-backup: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+cmp -s "$tmp/unitB/user2.bin" "$tmp/good.bin" || fail "restore-backup: user 2 not restored"
+[ "$(cat "$tmp/unitB/mode")" = 3 ] && [ "$(cat "$tmp/unitB/description")" = "Hall A" ] ||
+    fail "restore-backup: mode or description not restored"
+grep -q "^user2: written, verified" "$tmp/out" || fail "restore-backup: no report per item"
+# a file changed after the backup: nothing is sent
+before=$(requests "$tmp/unitB.log")
+printf '\x01' | dd of="$tmp/bk/input2.bin" bs=1 seek=20 conv=notrunc 2>/dev/null
+run "$cli" device restore-backup "$tmp/bk" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "input2.bin: its SHA-256 differs" "$tmp/err" ||
+    fail "restore-backup of a changed file: exit $rc, $(cat "$tmp/err")"
+# the search alone: ENTRANCE, SYS_DSCPT, ND_SEL, ND_DSCPT
+[ $(($(requests "$tmp/unitB.log") - before)) -eq 4 ] ||
+    fail "restore-backup of a changed file sent more than the search"
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "tavo-cli device file checks passed"

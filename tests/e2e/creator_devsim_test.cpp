@@ -83,7 +83,9 @@ struct Rig {
 
 class CreatorDevsimTest : public QObject {
     Q_OBJECT
+    QTemporaryDir data_; // the slot history, never in the real home
 private slots:
+    void initTestCase() { qputenv("XDG_DATA_HOME", data_.path().toLocal8Bit()); }
     void newUploadedIntoUserSlot1() {
         Rig rig;
         QVERIFY(!rig.sim->path.isEmpty());
@@ -198,9 +200,12 @@ private slots:
         QVERIFY2(log.isEmpty(), qPrintable(log));
     }
 
+    // The answers to the upload's own SETs never arrive (the slot is read before and after them:
+    // the second of each chunk's answers is the SET's): the bytes the slot holds decide.
     void uploadIgnoresDroppedAnswers() {
-        Rig rig({"--fault", "drop:ND_SEL", "--fault", "drop:ND_ED0A", "--fault", "drop:ND_ED0B",
-                 "--fault", "drop:ND_ED1A", "--fault", "drop:ND_ED1B"});
+        Rig rig({"--fault", "drop:ND_SEL:skip=2,count=1", "--fault", "drop:ND_ED0A:skip=1,count=1",
+                 "--fault", "drop:ND_ED0B:skip=1,count=1", "--fault", "drop:ND_ED1A:skip=1,count=1",
+                 "--fault", "drop:ND_ED1B:skip=1,count=1"});
         QVERIFY(rig.Connect());
         rig.form->SpeedButton_OpenEdid_New->click();
         const EdidImage expected = rig.Expected();
@@ -212,12 +217,27 @@ private slots:
         QCOMPARE(ReadFile(rig.Slot("user1.bin")), Bytes(expected));
         QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
         QVERIFY(rig.form->Uart->session().isConnected());
+        QVERIFY(rig.form->Find<QLabel>("Label3")->text().isEmpty()); // no failure
+        QCOMPARE(rig.sim->Log().count("+drop"), 5);
+    }
+
+    // A device that stores other bytes than it was sent and answers "OK" to every chunk.
+    void uploadIsJudgedByTheSlotReadBack() {
+        Rig rig({"--corrupt-writes"});
+        QVERIFY(rig.Connect());
+        rig.form->SpeedButton_OpenEdid_New->click();
+        rig.UploadList()->setCurrentIndex(3);
+        rig.Upload();
+        auto* label3 = rig.form->Find<QLabel>("Label3");
+        QCOMPARE(label3->text(), QString("Upload Edid Failed."));
+        QCOMPARE(label3->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
+        QVERIFY(ReadFile(rig.Slot("user1.bin")) != Bytes(rig.Expected()));
     }
 
     void aDeviceThatHangsUpEndsTheUpload() {
-        // ENTRANCE, SYS_DSCPT, ND_SEL, ND_DSCPT, then the upload's ND_SEL and ND_ED0A; the
-        // request after them kills the port
-        Rig rig({"--hangup-after", "7"});
+        // ENTRANCE, SYS_DSCPT, ND_SEL, ND_DSCPT, the slot read for the history (ND_SEL, four
+        // GETs), then the upload's ND_SEL and ND_ED0A; the request after them kills the port
+        Rig rig({"--hangup-after", "12"});
         QVERIFY(rig.Connect());
         rig.form->SpeedButton_OpenEdid_New->click();
         rig.UploadList()->setCurrentIndex(3);

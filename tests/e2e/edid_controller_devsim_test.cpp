@@ -3,6 +3,7 @@
 // compared with the device's state, uploads into input and user slots, refusals, Mode Select and
 // the poll, the copy, the analysis of a known EDID, and answers dropped, corrupted or late.
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,11 +12,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 #include "app/qt/AppState.h"
@@ -127,7 +132,163 @@ inline Run Cli(const QStringList& args) {
 
 class EdidControllerDevsimTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> data_; // the history goes here, never into the real home
+
+    // Every text Label2 shows while `action` runs, " (red)" added to those shown in red.
+    QStringList Shown(Window& w, const std::function<void()>& action) {
+        QStringList shown;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            auto* label = w.form->Find<QLabel>("Label2");
+            const QString text =
+                label->text() +
+                (label->palette().color(QPalette::WindowText) == QColor(255, 0, 0) ? " (red)" : "");
+            if (!label->text().isEmpty() && (shown.isEmpty() || shown.last() != text))
+                shown << text;
+        });
+        probe.start(5);
+        action();
+        return shown;
+    }
+
 private slots:
+    void init() { // a history of its own for each test
+        data_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(data_->isValid());
+        qputenv("XDG_DATA_HOME", data_->path().toLocal8Bit());
+    }
+
+    // A device that stores other bytes than it was sent, answering "OK" to every chunk: open,
+    // copy and the command line report the failure from the bytes read back; a device that needs
+    // a moment to commit passes on the second read.
+    void writesAreJudgedByTheBytesReadBack() {
+        Sim sim({"--corrupt-writes"});
+        Window w(sim);
+        QVERIFY(w.Connected());
+        const QString a = SamplePath(kA);
+        QStringList shown = Shown(w, [&] { w.Open("User 2", a); });
+        // "Ok." while it is sent, then the verdict
+        QCOMPARE(shown, QStringList({"Ok.", "Upload Edid Failed. (red)"}));
+        const QString log = w.form->Memo_Debug->toPlainText();
+        QVERIFY2(log.contains("4 of 256 bytes differ, the first at offset 0 (0x00)"),
+                 qPrintable(log));
+        QVERIFY(log.contains("read again after 500 ms"));
+
+        auto* src = w.form->Find<QComboBox>("ComboBox_EdidSel_Src");
+        auto* dest = w.form->Find<QComboBox>("ComboBox_EdidSel_Dest");
+        src->setCurrentIndex(src->findText("Output 1"));
+        dest->setCurrentIndex(dest->findText("Input 2"));
+        shown = Shown(w, [&] { w.form->SpeedButton_CopyEdid_Src2Dest->click(); });
+        QCOMPARE(shown, QStringList({"Upload Edid Failed. (red)"}));
+        QVERIFY(sim.Slot("input2") != ReadAll(SamplePath(kA))); // stored corrupted
+
+        w.form.reset(); // the command line takes the port
+        Run r = Cli({"device", "write", "user3", a, "--port", sim.path});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("Upload Edid Failed.") &&
+                     r.err.contains("4 of 256 bytes differ, the first at offset 0"),
+                 qPrintable(r.err));
+        r = Cli({"device", "write", "user3", a, "--port", sim.path, "--no-verify"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+
+        Sim late({"--late-commit"});
+        Window l(late);
+        shown = Shown(l, [&] { l.Open("User 2", a); });
+        QCOMPARE(shown, QStringList({"Ok."}));
+        QCOMPARE(late.Slot("user2"), ReadAll(a));
+        QVERIFY(l.form->Memo_Debug->toPlainText().contains("read again after 500 ms"));
+        l.form.reset();
+        r = Cli({"device", "write", "input1", a, "--port", late.path, "--verbose"});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(r.err.contains("read again after 500 ms"));
+    }
+
+    // Closing the window during an upload: the upload and its verification finish, then the
+    // window closes.
+    void closingWaitsForTheSlotWrite() {
+        Sim sim;
+        Window w(sim);
+        QSignalSpy closed(w.form.get(), &TForm1::closed);
+        int closedAtOnce = -1;
+        QTimer::singleShot(60, [&] {
+            w.form->close();
+            closedAtOnce = closed.count();
+        });
+        w.Open("User 2", SamplePath(kA));
+        QCOMPARE(closedAtOnce, 0);
+        QCOMPARE(sim.Slot("user2"), ReadAll(SamplePath(kA)));
+        QVERIFY(sim.Log().contains("$SET SYS_CTM"));
+        QTRY_COMPARE(closed.count(), 1);
+    }
+
+    // The main window's "Device" menu: the history with the summary of an entry and its restore,
+    // a backup into a folder and its restore.
+    void deviceMenuHistoryAndBackup() {
+        Sim sim;
+        Window w(sim);
+        w.Open("User 1", SamplePath(kA));
+        w.form->findChild<QAction*>("Action_History")->trigger();
+        auto* history = w.form->Find<QWidget>("Form_History");
+        QVERIFY(history && history->isVisible());
+        auto* list = history->findChild<QListWidget*>("ListBox_History");
+        QCOMPARE(list->count(), 1);
+        QVERIFY(list->item(0)->text().startsWith("user1  #1  "));
+        const QString summary = history->findChild<QLabel*>("Label_History_Summary")->text();
+        QVERIFY2(summary.contains("Monitor Name : BrandNewEdid"), qPrintable(summary));
+        history->findChild<QPushButton*>("Button_History_Restore")->click();
+        QVERIFY(w.dialogs.confirmations.last().text.contains("into user1?"));
+        QCOMPARE(sim.Slot("user1"), Template());
+        QCOMPARE(history->findChild<QLabel*>("Label_History_Status")->text(), QString("Ok."));
+        QCOMPARE(list->count(), 2); // what the restore replaced is kept too
+
+        QTemporaryDir folder;
+        w.dialogs.folderAnswer = folder.path();
+        w.form->findChild<QAction*>("Action_Backup")->trigger();
+        QVERIFY(QFile::exists(folder.filePath("manifest.json")));
+        const QByteArray user3 = sim.Slot("user3");
+        QCOMPARE(ReadAll(folder.filePath("user3.bin")), user3);
+        QCOMPARE(w.dialogs.messages.last().caption, QString("Backup"));
+        w.Open("User 3", SamplePath(kC));
+        QCOMPARE(sim.Slot("user3"), ReadAll(SamplePath(kC)));
+        w.form->findChild<QAction*>("Action_RestoreBackup")->trigger();
+        QCOMPARE(sim.Slot("user3"), user3);
+        QCOMPARE(w.dialogs.messages.last().kind, DialogKind::Information);
+        QVERIFY(w.dialogs.messages.last().text.contains("user3: written, verified"));
+    }
+
+    // What a write replaces is kept per device and slot; the command line lists it and writes it
+    // back, verified, keeping what that replaces in turn.
+    void historyAndRestore() {
+        Sim sim;
+        Window w(sim);
+        const QByteArray before = sim.Slot("user1");
+        w.Open("User 1", SamplePath(kA));
+        QCOMPARE(sim.Slot("user1"), ReadAll(SamplePath(kA)));
+        w.form.reset(); // the command line takes the port
+        Run r = Cli({"device", "history", "user1", "--port", sim.path});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2); // the heading and one entry
+        QVERIFY2(lines[1].startsWith("1\t") && lines[1].contains("\tuser1\tNEW\tBrandNewEdid"),
+                 qPrintable(lines[1]));
+        r = Cli({"device", "restore", "user1", "--port", sim.path});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(sim.Slot("user1"), before);
+        r = Cli({"device", "history", "--port", sim.path});
+        lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[1].contains("\tuser1\t") && !lines[1].contains("BrandNewEdid"));
+        r = Cli({"device", "restore", "user1", "7", "--port", sim.path});
+        QCOMPARE(r.code, 1);
+        r = Cli({"device", "restore", "output1", "--port", sim.path});
+        QCOMPARE(r.code, 1);
+        // --no-history: the slot is not read first, nothing more is kept
+        r = Cli({"device", "write", "user1", SamplePath(kB), "--port", sim.path, "--no-history"});
+        QCOMPARE(r.code, 0);
+        r = Cli({"device", "history", "user1", "--port", sim.path});
+        QCOMPARE(r.out.split('\n', Qt::SkipEmptyParts).size(), 3);
+    }
+
     void saveEveryKindOfSlot() {
         Sim sim;
         QVERIFY(sim.path.startsWith("/dev/"));

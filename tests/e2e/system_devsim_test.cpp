@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -127,6 +128,45 @@ private slots:
         QCOMPARE(log.count("FW_DATA"), 16);
         QCOMPARE(log.count("$SET FW_END"), 1);
         QVERIFY(!log.contains("\tbad")); // every request was well formed
+    }
+
+    // Closing the window during an update asks whether to stop it; stopped, it ends after a whole
+    // block (never an address without its block, never FW_END); not stopped, it runs to the end.
+    void closingDuringAnUpdateAsksAndStopsBetweenBlocks() {
+        for (const bool stop : {true, false}) {
+            QTemporaryDir out;
+            const QString received = out.filePath("received.bin");
+            Sim sim({"--isp", "--fw-out", received});
+            Window w(sim);
+            QVERIFY(WriteFile(sim.file("fw.bin"), FirmwareBytes(64 * 40)));
+            w.open(sim.file("fw.bin"));
+            QSignalSpy closed(&w.form, &TForm1::closed);
+            int closedAtOnce = -1;
+            QTimer::singleShot(400, [&] {
+                w.dialogs.confirmAnswer = stop; // the update itself was confirmed already
+                w.form.close();
+                closedAtOnce = closed.count();
+            });
+            w.click("SpeedButton_UpdateFw");
+            QCOMPARE(closedAtOnce, 0);
+            QCOMPARE(w.dialogs.confirmations.size(), 2);
+            QVERIFY(w.dialogs.confirmations.last().text.contains(
+                "The device stays in ISP mode until the update is run again."));
+            const QStringList requests = sim.Log().split('\n', Qt::SkipEmptyParts);
+            if (stop) {
+                QCOMPARE(w.label1(), QString("Update Fw Failed."));
+                QVERIFY(!sim.Log().contains("FW_END"));
+                QVERIFY2(requests.last().contains("$SET FW_DATA"), qPrintable(requests.last()));
+                QVERIFY(w.form.System->Transfer().blocksSent() < 40);
+                QTRY_COMPARE(closed.count(), 1); // and then the window closes
+                QVERIFY(!QFile::exists(received));
+            } else {
+                QCOMPARE(w.label1(), QString("100%"));
+                QCOMPARE(sim.Log().count("$SET FW_END"), 1);
+                QTest::qWait(50);
+                QCOMPARE(closed.count(), 0); // the operator kept the window
+            }
+        }
     }
 
     void aDeviceThatHangsUpMidTransferFailsTheUpdate() {

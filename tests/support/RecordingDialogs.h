@@ -35,13 +35,18 @@ public:
         offeredDisplays = displays;
         return openAnswer;
     }
+    QString ChooseFolder(QWidget*, const QString& caption) override {
+        folderCaptions.append(caption);
+        return folderAnswer;
+    }
 
     QList<DialogMessage> messages;      // every box shown, in order (confirmations too)
     QList<DialogMessage> confirmations; // the OK/Cancel boxes only
     QStringList openFilters, openCaptions, saveFilters, proposedNames;
     bool confirmAnswer = true;
-    QString openAnswer, saveAnswer;       // empty: the operator cancels
-    QList<DisplayChoice> offeredDisplays; // the displays the last OpenEdid offered
+    QString openAnswer, saveAnswer, folderAnswer; // empty: the operator cancels
+    QList<DisplayChoice> offeredDisplays;         // the displays the last OpenEdid offered
+    QStringList folderCaptions;                   // every ChooseFolder
 };
 
 class ScopedDialogs {

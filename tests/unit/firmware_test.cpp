@@ -5,6 +5,7 @@
 
 #include "link/Response.h"
 #include "maintenance/Firmware.h"
+#include "maintenance/Sha256.h"
 
 using namespace tavo;
 
@@ -137,4 +138,37 @@ TEST(Description, LimitAndPayload) {
     }
     EXPECT_EQ(CurrentLine("1A2B", "0001", "V1.0"),
               "Current :   VID-1A2B    PID-0001    Version-V1.0");
+}
+
+// The FIPS 180-4 examples and a message that crosses the padding boundary.
+TEST(Sha256, KnownDigests) {
+    const struct {
+        std::string message;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(
+            Sha256Hex(reinterpret_cast<const std::uint8_t*>(c.message.data()), c.message.size()),
+            c.digest)
+            << c.message.size();
+    // fed in odd pieces: the same digest as at once
+    const std::string m(200, 'q');
+    Sha256 pieces;
+    for (std::size_t i = 0; i < m.size(); i += 7)
+        pieces.Update(reinterpret_cast<const std::uint8_t*>(m.data()) + i,
+                      std::min<std::size_t>(7, m.size() - i));
+    const auto digest = pieces.Finish();
+    std::string hex;
+    for (std::uint8_t b : digest) {
+        hex += "0123456789abcdef"[b >> 4];
+        hex += "0123456789abcdef"[b & 15];
+    }
+    EXPECT_EQ(hex, Sha256Hex(reinterpret_cast<const std::uint8_t*>(m.data()), m.size()));
 }

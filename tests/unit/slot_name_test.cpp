@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "link/SlotHistory.h"
 #include "link/SlotName.h"
 
 namespace tavo {
@@ -54,6 +55,65 @@ TEST(SlotName, FloorsAddTheFixedWaits) {
     EXPECT_EQ(SlotReadFloorMs(*ParseSlotName("user2")), 320u);
     EXPECT_EQ(SlotWriteFloorMs(*ParseSlotName("input1")), 100u);
     EXPECT_EQ(SlotWriteFloorMs(*ParseSlotName("user1")), 200u);
+}
+
+TEST(SlotVerify, CountsDifferencesAndNamesTheFirst) {
+    EdidImage a{};
+    a.fill(0x11);
+    EdidImage b = a;
+    EXPECT_TRUE(CompareImages(a, b).equal());
+    EXPECT_EQ(CompareImages(a, b).firstOffset, -1);
+    b[64] ^= 0xFF; // the first byte of the second chunk, as a device that inverts it stores it
+    b[128] ^= 0xFF;
+    b[255] = 0;
+    const ImageDifference d = CompareImages(a, b);
+    EXPECT_EQ(d.count, 3u);
+    EXPECT_EQ(d.firstOffset, 64);
+    EXPECT_EQ(DifferenceText(d), "3 of 256 bytes differ, the first at offset 64 (0x40)");
+    b = a;
+    b[0] = 0;
+    EXPECT_EQ(CompareImages(a, b).firstOffset, 0);
+}
+
+TEST(SlotHistory, IdentityKeysAreFolderNames) {
+    EXPECT_EQ(DeviceIdentityKey("5441", "0401", "DevSim 4x1"), "5441-0401-DevSim_4x1");
+    EXPECT_EQ(DeviceIdentityKey("", "", ""), "unknown");
+    EXPECT_EQ(DeviceIdentityKey("..", "/", "a/../b"), "_.-_-a_.._b");
+    EXPECT_EQ(DeviceIdentityKey("x", "y", std::string(300, 'z')).size(), 120u);
+    EXPECT_EQ(DeviceIdentityKey("\xE9", "\n", "\t").find_first_not_of("_-"), std::string::npos);
+}
+
+TEST(SlotHistory, IndexKeepsWellFormedLinesOnly) {
+    const std::string text = "20250102T030405123Z.bin\t2025-01-02T03:04:05.123Z\n"
+                             "no tab here\n"
+                             "../escape.bin\t2025\n"
+                             "sub/dir.bin\t2025\n"
+                             "x.txt\t2025\n"
+                             ".bin\t2025\n"
+                             "empty-time.bin\t\n"
+                             "20250102T030406000Z-1.bin\t2025-01-02T03:04:06.000Z\r\n"
+                             "last-without-newline.bin\tT";
+    const auto entries = ParseHistoryIndex(text);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].file, "20250102T030405123Z.bin");
+    EXPECT_EQ(entries[1].time, "2025-01-02T03:04:06.000Z");
+    EXPECT_EQ(entries[2].file, "last-without-newline.bin");
+    EXPECT_EQ(ParseHistoryIndex(FormatHistoryIndex(entries)), entries);
+    EXPECT_EQ(HistoryFileName("2025-01-02T03:04:05.123Z"), "20250102T030405123Z.bin");
+    EXPECT_EQ(HistoryFileName("2025-01-02T03:04:05.123Z", 2), "20250102T030405123Z-2.bin");
+}
+
+TEST(SlotHistory, AtMostTheLimitTheOldestDropped) {
+    std::vector<HistoryIndexEntry> entries;
+    for (int i = 0; i < 100; ++i)
+        EXPECT_TRUE(AppendHistoryEntry(entries, {std::to_string(i) + ".bin", "t"}).empty());
+    const auto dropped = AppendHistoryEntry(entries, {"100.bin", "t"});
+    ASSERT_EQ(dropped.size(), 1u);
+    EXPECT_EQ(dropped[0].file, "0.bin");
+    EXPECT_EQ(entries.size(), kHistoryLimit);
+    EXPECT_EQ(entries.front().file, "1.bin");
+    EXPECT_EQ(entries.back().file, "100.bin");
+    EXPECT_EQ(AppendHistoryEntry(entries, {"x.bin", "t"}, 3).size(), 98u); // a smaller limit
 }
 
 } // namespace

@@ -24,6 +24,7 @@
 #include <QWheelEvent>
 #include <QtTest>
 #include <functional>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <set>
@@ -70,7 +71,10 @@ struct Device {
         auto pending = std::make_shared<QByteArray>();
         auto* t = transport;
         auto log = lines;
-        t->onWrite = [t, pending, log](const QByteArray& b) {
+        // the chunks each slot holds, as hex letters, by the selector's hex
+        auto held = std::make_shared<std::map<QByteArray, QByteArray>>();
+        auto selected = std::make_shared<QByteArray>();
+        t->onWrite = [t, pending, log, held, selected](const QByteArray& b) {
             *pending += b;
             if (!pending->endsWith("\r\n")) return;
             const QByteArray line = std::exchange(*pending, {});
@@ -84,8 +88,21 @@ struct Device {
                 answer("V\fP\fWall Matrix\fHall\f-\f1.0\fT\f2\f1\f2\f3\f");
             else if (line.contains("ND_DSCPT"))
                 answer("0\f0\f0\fF\fT\fT\fF\fF\f");
-            else
+            else if (const int at = int(line.indexOf(" ND_ED")); at >= 0) {
+                const int chunk = (line[at + 6] - '0') * 2 + (line[at + 7] - 'A');
+                QByteArray& slot = (*held)[*selected];
+                if (slot.isEmpty()) slot = QByteArray(512, 'F');
+                if (line.startsWith("$SET")) {
+                    slot.replace(chunk * 128, 128, line.mid(at + 9, 128));
+                    answer("OK\f");
+                } else {
+                    answer(slot.mid(chunk * 128, 128).toStdString());
+                }
+            } else {
+                if (line.contains("SET ND_SEL"))
+                    *selected = line.mid(line.indexOf("ND_SEL") + 7, 4);
                 answer("OK\f");
+            }
         };
     }
     int Count(const char* command) const {
@@ -156,7 +173,9 @@ const QColor kBlack(0, 0, 0);
 
 class CreatorPageTest : public QObject {
     Q_OBJECT
+    QTemporaryDir data_; // the slot history, never in the real home
 private slots:
+    void initTestCase() { qputenv("XDG_DATA_HOME", data_.path().toLocal8Bit()); }
     void everyControlOfThePageExistsOnItsSheet() {
         Rig rig;
         QWidget* creatorTab = rig.form->TabSheet4;
@@ -868,7 +887,7 @@ private slots:
         QCOMPARE(rig.label3()->text(), QString());
         QVERIFY(rig.form->Uart->session().pollTimer().isActive());
 
-        QCOMPARE(rig.device.Count("ND_SEL"), 1);
+        QCOMPARE(rig.device.Count("ND_SEL"), 3); // the history read, the write, the read-back
         QCOMPARE(rig.device.Payload("SET ND_SEL"), QByteArray("2001"));
         QCOMPARE(rig.state.deviceTable.Current().selected.value, 0x2001);
         const char* chunks[] = {"SET ND_ED0A", "SET ND_ED0B", "SET ND_ED1A", "SET ND_ED1B"};
@@ -877,7 +896,7 @@ private slots:
                                    64);
             QCOMPARE(rig.device.Payload(chunks[i]), bytes.toHex().toUpper());
         }
-        QCOMPARE(rig.device.lines->size(), 5);
+        QCOMPARE(rig.device.lines->size(), 15);
     }
 
     // an uploaded EDID that was opened: what the build drops is asked about first; Cancel sends

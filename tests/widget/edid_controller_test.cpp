@@ -126,7 +126,9 @@ QList<QByteArray> Bracket(const QList<QByteArray>& inner) {
 
 class EdidControllerTest : public QObject {
     Q_OBJECT
+    QTemporaryDir data_; // the slot history, never in the real home
 private slots:
+    void initTestCase() { qputenv("XDG_DATA_HOME", data_.path().toLocal8Bit()); }
     // I=1 O=1 U=2 N=8: Input 1 | sep | Output 1 | sep | User 1, User 2 | sep | Internal 1..8
     void separatorMovesUpAndGlyphMarksWritableSlots() {
         Rig rig;
@@ -255,7 +257,8 @@ private slots:
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->SpeedButton_OpenEdid->click();
-            QCOMPARE(rig.Sent(), Bracket(kWriteSequence));
+            // the slot read for the history, the write, the read-back
+            QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
             QCOMPARE(Bytes(rig.device.Slot(selector)), Bytes(sample));
             QCOMPARE(status.seen, QStringList{"Ok. [black]"});
             QCOMPARE(rig.form->Find<QLineEdit>("Edit_Edid_Path")->text(), rig.dialogs.openAnswer);
@@ -435,9 +438,10 @@ private slots:
         };
         rig.Mark();
         copy->click();
-        QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence));
+        QCOMPARE(rig.Sent(),
+                 Bracket(kReadSequence + kReadSequence + kWriteSequence + kReadSequence));
         QCOMPARE(rig.device.requests[rig.baseline + 1].payload, QByteArray("\x30\x01", 2));
-        QCOMPARE(rig.device.requests[rig.baseline + 6].payload, QByteArray("\x20\x01", 2));
+        QCOMPARE(rig.device.requests[rig.baseline + 11].payload, QByteArray("\x20\x01", 2));
         QCOMPARE(Bytes(rig.device.Slot(0x2001)), Bytes(Sample("6311a3e944772acc")));
         QVERIFY(disabledMeanwhile);
         QVERIFY(copy->isEnabled());

@@ -1,7 +1,9 @@
 #include "Device.h"
 
 #include "BuiltinEdid.h"
+
 #include "link/Crc16.h"
+#include <algorithm>
 
 namespace tavo::devsim {
 namespace {
@@ -203,6 +205,22 @@ DeviceResult Device::HandleGet(const Request& r) {
     case ND_ED1B:
         if (!selectionValid_) return Silent("no slot selected");
         res.answer = AnswerLine(ChunkBody(selected_, r.command - ND_ED0A));
+        for (auto it = uncommitted_.begin(); it != uncommitted_.end(); ++it) {
+            if (!(it->first == selected_)) continue;
+            // the slot's former bytes, once: the read that reaches the last chunk commits it
+            const unsigned chunk = r.command - ND_ED0A;
+            std::string body;
+            static const char* const kHex = "0123456789ABCDEF";
+            for (unsigned i = 0; i < 64; ++i) {
+                const std::uint8_t b = it->second[chunk * 64 + i];
+                body += kHex[b >> 4];
+                body += kHex[b & 15];
+            }
+            res.answer = AnswerLine(body);
+            res.note = "not yet committed";
+            if (r.command == ND_ED1B) uncommitted_.erase(it);
+            break;
+        }
         break;
     case RXEDMD:
         res.answer = AnswerLine(ModeBody());
@@ -258,8 +276,12 @@ DeviceResult Device::HandleSet(const Request& r) {
         if (!SlotWritable(selected_)) return SetResult(false, "read-only slot");
         if (p.size() != 64) return SetResult(false, "chunk needs 64 bytes");
         EdidImage& image = slots_[selected_.kindCode()][selected_.index()];
+        if (config_.lateCommit && std::none_of(uncommitted_.begin(), uncommitted_.end(),
+                                               [&](const auto& u) { return u.first == selected_; }))
+            uncommitted_.emplace_back(selected_, image);
         std::copy(p.begin(), p.end(), image.begin() + (r.command - ND_ED0A) * 64);
-        DeviceResult res = SetResult(true);
+        if (config_.corruptWrites) image[(r.command - ND_ED0A) * 64] ^= 0xFF;
+        DeviceResult res = SetResult(true, config_.corruptWrites ? "stored corrupted" : "");
         res.changes.slots.push_back(selected_);
         return res;
     }

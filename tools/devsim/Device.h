@@ -48,6 +48,11 @@ struct DeviceConfig {
     bool modesSelectable = true;
     bool copyPanel = true;
     bool modePoll = true;
+    // Faults of the device itself (the answers stay as they are): every chunk SET is stored with
+    // its first byte inverted and still answered "OK"; the first read of a slot after a write
+    // still shows what the slot held before it.
+    bool corruptWrites = false;
+    bool lateCommit = false;
     // ISP mode
     bool isp = false;
     std::string ispBanner; // empty: the product text
@@ -130,6 +135,8 @@ private:
     std::string description_;
     SlotSelector selected_{};
     bool selectionValid_ = false;
+    // lateCommit: what each written slot held before its write, until its next read
+    std::vector<std::pair<SlotSelector, EdidImage>> uncommitted_;
     // firmware reception
     std::vector<std::uint8_t> firmware_;
     std::vector<std::uint8_t> lastFirmware_;

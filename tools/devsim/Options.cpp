@@ -57,6 +57,9 @@ Port descriptor (every input and output reports the same):
   --modes-selectable 0|1  every mode may be chosen (default 1)
   --copy-panel 0|1        the tool shows its EDID copy panel (default 1)
   --mode-poll 0|1         the tool polls the EDID mode every 2 s (default 1)
+  --corrupt-writes        every EDID chunk written is stored with its first byte inverted,
+                          still answered "OK"
+  --late-commit           the first read of a slot after a write still shows its former bytes
 
 EDIDs:
   --slot NAME=FILE        preload slot NAME (input1, output1, user3, internal2, ...) from FILE,
@@ -200,6 +203,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             if (!flag(d.modesSelectable)) return fail("expects 0 or 1");
         } else if (name == "--copy-panel") {
             if (!flag(d.copyPanel)) return fail("expects 0 or 1");
+        } else if (name == "--corrupt-writes") {
+            d.corruptWrites = true;
+        } else if (name == "--late-commit") {
+            d.lateCommit = true;
         } else if (name == "--mode-poll") {
             if (!flag(d.modePoll)) return fail("expects 0 or 1");
         } else if (name == "--slot") {

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <exception>
@@ -27,6 +28,7 @@
 #include "edid/EdidSource.h"
 #include "link/qt/Thread_uart_api.h"
 #include "link/qt/UartSession.h"
+#include "maintenance/qt/DeviceMenu.h"
 #include "maintenance/qt/SystemLayout.h"
 #include "maintenance/qt/SystemPage.h"
 #include "ui/qt/Dialogs.h"
@@ -161,6 +163,14 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
         return analysed->image;
     });
     Creator->attach(this);
+    Device = new DeviceMenu(Uart->session(), this);
+    Device->attach(this, menuBar());
+    connect(&Uart->session(), &UartSession::operationEnded, this, [this] {
+        if (closePending_)
+            QTimer::singleShot(0, this, [this] {
+                if (!Uart->session().operationRunning()) close();
+            });
+    });
 }
 
 TForm1::~TForm1() = default;
@@ -427,6 +437,18 @@ void TForm1::BringToFront() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // An operation holds the link: a slot transfer finishes first (a half-written slot holds
+    // neither EDID); a firmware update stops between two blocks if the operator says so. The
+    // window closes when the operation has ended.
+    if (Uart && Uart->session().operationRunning()) {
+        event->ignore();
+        if (System && System->Updating() && !closePending_) {
+            if (!ConfirmWarning(this, QStringLiteral("Warning"), kTextStopFirmware)) return;
+            System->StopUpdate();
+        }
+        closePending_ = true;
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) emit closed();
 }

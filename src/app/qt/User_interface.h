@@ -27,10 +27,15 @@ class StringGrid;
 class TThread_Uart_Api;
 class UdpEndpoints;
 class UartController;
+class DeviceMenu;
 class SystemPage;
 class LinkTransport;
 
 inline constexpr const char* kMainCaption = "TAVO 2016";
+// Asked when the window closes during a firmware update.
+inline constexpr const char* kTextStopFirmware =
+    "A firmware update is running.\r\nStop it? The device stays in ISP mode until the update is "
+    "run again.";
 inline constexpr const char* kAlreadyRunningText = "TAVO already executed !";
 
 // A small borderless panel that reports double-clicks.
@@ -158,6 +163,8 @@ public:
     UartController* Uart = nullptr;
     // The "System" page: description, defaults and the firmware update.
     SystemPage* System = nullptr;
+    // The "Device" menu: History…, Backup…, Restore Backup….
+    DeviceMenu* Device = nullptr;
     // "EDID Controller" and the "EDID Analyzer" window: slot transfers, modes, the analysis.
     EdidControllerPage* EdidController = nullptr;
     // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
@@ -170,6 +177,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool closePending_ = false; // a close waits for the running device operation
     void BuildWindow();
     void FormCreate();
 

@@ -1,6 +1,8 @@
 #include "link/qt/SlotTransfer.h"
 
 #include "link/Response.h"
+#include "link/SlotName.h"
+#include "link/qt/SlotHistory.h"
 #include "link/qt/UartSession.h"
 
 namespace tavo {
@@ -97,6 +99,69 @@ SlotWrite SlotTransfer::Write(SlotSelector slot, const EdidImage& image) {
     w.lost = lost_;
     w.interrupted = interrupted_;
     return w;
+}
+
+void SlotTransfer::logLine(const QString& line) {
+    emit session_.logLine(line);
+}
+
+VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& image,
+                                          WriteOptions options) {
+    VerifiedWrite v;
+    const EdidImage bytes = image; // the transfer image may change under the waits
+    const QString name = QString::fromStdString(SlotName(slot));
+    if (options.history && history_) {
+        const SlotRead before = Read(slot);
+        if (before.complete()) {
+            QString error;
+            v.historyKept =
+                history_->Keep(session_.devices().Current(), slot, before.image, &error);
+            if (!v.historyKept) logLine(QStringLiteral("History not kept: ") + error);
+        } else if (!lost_) {
+            logLine(QStringLiteral("History: ") + name +
+                    QStringLiteral(" could not be read; its EDID is not kept."));
+        }
+    }
+    if (lost_) {
+        v.lost = true;
+        return v;
+    }
+    session_.pollTimer().stop();
+    v.write = Write(slot, bytes);
+    if (v.write.lost) {
+        v.lost = true;
+        return v;
+    }
+    if (!options.verify) return v;
+    v.verifyRun = true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt == 1) {
+            v.secondRead = true;
+            logLine(QStringLiteral("Verify: ") + name + QStringLiteral(" read again after ") +
+                    QString::number(kVerifySecondReadMs) +
+                    QStringLiteral(" ms (the first read-back differed)."));
+            UartSession::Uart_Wait(kVerifySecondReadMs);
+        }
+        const SlotRead r = Read(slot);
+        if (r.lost) {
+            v.lost = true;
+            return v;
+        }
+        v.readBack = r.complete();
+        v.difference = v.readBack ? CompareImages(bytes, r.image) : ImageDifference{};
+        v.verified = v.readBack && v.difference.equal();
+        if (v.verified) break;
+    }
+    if (v.verified)
+        logLine(QStringLiteral("Verify: ") + name + QStringLiteral(" holds the ") +
+                QString::number(kEdidSize) + QStringLiteral(" bytes sent."));
+    else if (!v.readBack)
+        logLine(QStringLiteral("Verify failed: ") + name +
+                QStringLiteral(" could not be read back whole."));
+    else
+        logLine(QStringLiteral("Verify failed: ") + name + QStringLiteral(": ") +
+                QString::fromStdString(DifferenceText(v.difference)) + QStringLiteral("."));
+    return v;
 }
 
 bool SlotTransfer::SetMode(std::uint8_t mode) {

@@ -13,15 +13,23 @@
 // GET; the chunks also land in the session's transfer image, as every answer does. Once the port
 // closes (a disconnect, a lost device) the sequence stops: nothing more is sent and the result
 // says so.
+//
+// A write into a slot is judged by what the device holds afterwards, never by the answers to its
+// SETs (they race the receive tick, and a slow line answers after the wait):
+//
+//   const VerifiedWrite v = t.WriteVerified(slot, image); // history read, write, read back
+//   if (!v.verified) ... v.difference ...
 #include <QObject>
 #include <array>
 #include <cstdint>
 
 #include "edid/EdidImage.h"
 #include "link/DeviceCommand.h"
+#include "link/SlotHistory.h"
 
 namespace tavo {
 
+class SlotHistory;
 class UartSession;
 
 inline constexpr std::array<std::uint16_t, 4> kEdidChunkCommands = {ND_ED0A, ND_ED0B, ND_ED1A,
@@ -47,6 +55,27 @@ struct SlotWrite {
     bool acknowledgedAll() const {
         return !lost && !refused && !interrupted && acknowledged[0] && acknowledged[1] &&
                acknowledged[2] && acknowledged[3];
+    }
+};
+
+struct WriteOptions {
+    bool verify = true;  // read the slot back and compare
+    bool history = true; // read the slot first and keep it in the history (when one is set)
+};
+
+struct VerifiedWrite {
+    SlotWrite write;
+    bool historyKept = false;   // the slot's former EDID is in the history
+    bool verifyRun = false;     // the slot was read back
+    bool readBack = false;      // the last read-back was complete
+    bool secondRead = false;    // the first read-back differed: read once more after a wait
+    ImageDifference difference; // between the image and the last read-back
+    bool verified = false;      // the device holds the image
+    bool lost = false;          // the port closed on the way
+    // Without verification (WriteOptions::verify false) only a lost link or a refusal counts.
+    bool ok() const {
+        if (lost) return false;
+        return verifyRun ? verified : !write.refused;
     }
 };
 
@@ -76,6 +105,14 @@ public:
     bool Select(SlotSelector slot);
     SlotRead Read(SlotSelector slot);
     SlotWrite Write(SlotSelector slot, const EdidImage& image);
+    // The whole write of a slot: the slot read and kept in the history, the four chunks, the slot
+    // read back and compared; when it differs, kVerifySecondReadMs later read once more. The
+    // debug log (the session's logLine) says what was found. Between Begin and End.
+    VerifiedWrite WriteVerified(SlotSelector slot, const EdidImage& image,
+                                WriteOptions options = {});
+    // Where WriteVerified keeps what it replaces (not owned; null: no history).
+    void setHistory(SlotHistory* history) { history_ = history; }
+    SlotHistory* history() const { return history_; }
     // The output EDID mode: input 1 selected (ND_SEL 0x00 0x00), then SET RXEDMD with the mode.
     bool SetMode(std::uint8_t mode);
     // GET RXEDMD: the mode the device reports, -1 without an answer.
@@ -86,7 +123,10 @@ private:
               const std::uint8_t* data = nullptr);
     void onResponse(int command, int outcome);
 
+    void logLine(const QString& line);
+
     UartSession& session_;
+    SlotHistory* history_ = nullptr;
     bool lost_ = true;
     bool interrupted_ = false;
     bool sending_ = false; // inside the sequence's own Uart_SendCommand, before its write

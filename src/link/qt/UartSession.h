@@ -97,6 +97,8 @@ signals:
     void disconnected();              // the port was closed: the window resets its controls
     void resumedChanged(bool resumed);
     void deviceLost(); // the open port failed and was closed
+    // The DeviceOperation that held the link has ended (a close waiting for it may go on).
+    void operationEnded();
 
 private:
     Found foundDevice();
@@ -142,7 +144,10 @@ public:
     explicit DeviceOperation(UartSession& session) : DeviceOperation(&session) {}
     ~DeviceOperation() {
         // the window (and its session) may have gone during the operation's waits
-        if (acquired_ && session_) session_->operationRunning_ = false;
+        if (acquired_ && session_) {
+            session_->operationRunning_ = false;
+            emit session_->operationEnded();
+        }
     }
     DeviceOperation(const DeviceOperation&) = delete;
     DeviceOperation& operator=(const DeviceOperation&) = delete;

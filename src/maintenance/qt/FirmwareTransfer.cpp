@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <algorithm>
 
 #include "link/Receive.h"
 #include "link/qt/LinkTransport.h"
@@ -98,6 +99,9 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
                              .arg(QString::fromStdString(word));
         return FirmwareResult::Refused;
     };
+    blocksSent_ = 0;
+    blockCount_ = static_cast<int>(std::count_if(
+        plan.begin(), plan.end(), [](const auto& s) { return s.kind == FirmwareStep::Data; }));
     for (const FirmwareStep& step : plan) {
         if (const auto word = drainInput()) {
             result = refused(*word);
@@ -107,7 +111,7 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
             result = FirmwareResult::Lost;
             break;
         }
-        if (abort_) {
+        if (abort_ && step.kind != FirmwareStep::Data) { // a block goes with its address
             result = FirmwareResult::Aborted;
             break;
         }
@@ -128,6 +132,7 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
         ++commandsSent_;
         last = &step;
         if (step.kind == FirmwareStep::Address) ++block;
+        if (step.kind == FirmwareStep::Data) ++blocksSent_;
         if (lost_ || !session_.isConnected()) {
             result = FirmwareResult::Lost;
             break;

@@ -60,8 +60,12 @@ public:
     FirmwareResult Run(const QString& path, const Progress& progress = {});
 
     bool running() const { return running_; }
-    // Ends a running transfer before its next step.
+    // Ends a running transfer between two blocks: before the next block's address (or FW_END),
+    // never between an address and its block, and only after the block's waits.
     void abort() { abort_ = true; }
+    // Data blocks written by the last run, and how many its image has.
+    int blocksSent() const { return blocksSent_; }
+    int blockCount() const { return blockCount_; }
     // Commands written by the last run (FW_ADDR, FW_DATA and FW_END each count one).
     int commandsSent() const { return commandsSent_; }
     // After Refused: which step the loader refused and its word ("Block 5 of 20 (address 0x0100)
@@ -78,6 +82,8 @@ private:
     bool lost_ = false;
     int commandsSent_ = 0;
     QString refusal_;
+    int blocksSent_ = 0;
+    int blockCount_ = 0;
 };
 
 } // namespace tavo

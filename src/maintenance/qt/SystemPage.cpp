@@ -81,8 +81,7 @@ void SystemPage::attach(QWidget* root) {
 }
 
 bool SystemPage::eventFilter(QObject* watched, QEvent* event) {
-    // the window closes: a running transfer stops before its next block
-    if (watched == root_ && event->type() == QEvent::Close) transfer_.abort();
+    // a close during an update is the main window's to decide (it asks, then calls StopUpdate)
     return QObject::eventFilter(watched, event);
 }
 

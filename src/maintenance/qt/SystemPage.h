@@ -46,6 +46,9 @@ public:
     void SpeedButton_UpdateFwClick();
 
     bool Updating() const { return updating_; }
+    // The window closes during an update whose stop the operator confirmed: it ends between two
+    // blocks.
+    void StopUpdate() { transfer_.abort(); }
     // The file the open dialog last chose (what the update sends).
     QString ChosenFirmware() const { return chosenPath_; }
     const FirmwareTransfer& Transfer() const { return transfer_; }

@@ -111,4 +111,8 @@ QString QtDialogs::OpenEdid(QWidget* parent, const QString& filter,
     return answer;
 }
 
+QString QtDialogs::ChooseFolder(QWidget* parent, const QString& caption) {
+    return QFileDialog::getExistingDirectory(parent, caption);
+}
+
 } // namespace tavo

@@ -51,6 +51,8 @@ public:
     // connector, or an empty string when the operator cancelled.
     virtual QString OpenEdid(QWidget* parent, const QString& filter,
                              const QList<DisplayChoice>& displays) = 0;
+    // A folder (for a device backup), or an empty string when the operator cancelled.
+    virtual QString ChooseFolder(QWidget* parent, const QString& caption) = 0;
 
     // The instance every handler uses: the real dialogs unless one was set.
     static Dialogs& Current();
@@ -76,6 +78,7 @@ public:
     QString SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) override;
     QString OpenEdid(QWidget* parent, const QString& filter,
                      const QList<DisplayChoice>& displays) override;
+    QString ChooseFolder(QWidget* parent, const QString& caption) override;
 };
 
 } // namespace tavo

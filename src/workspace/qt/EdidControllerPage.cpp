@@ -12,6 +12,7 @@
 
 #include "edid/Decoder.h"
 #include "link/SlotName.h"
+#include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
@@ -46,8 +47,9 @@ const char* const kModeButtonProperty = "tavoModeButton";
 EdidControllerPage::EdidControllerPage(DeviceTable& devices, EdidRecord& transfer,
                                        UartController& uart, QObject* parent)
     : QObject(parent), devices_(devices), transfer_(transfer), uart_(uart),
-      slots_(new SlotTransfer(uart.session(), this)) {
+      slots_(new SlotTransfer(uart.session(), this)), history_(new SlotHistory) {
     setObjectName(QStringLiteral("EdidControllerPage"));
+    slots_->setHistory(history_.get());
 }
 
 EdidControllerPage::~EdidControllerPage() = default;
@@ -255,9 +257,10 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     }
     setStatus(kTextOk, kStatusBlack);
     setPollOn(false);
-    const SlotWrite w = slots_->Write(*slot, transfer_.image);
+    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
+    const VerifiedWrite w = slots_->WriteVerified(*slot, transfer_.image);
     setPollOn(true);
-    if (w.lost || w.refused || w.interrupted)
+    if (!w.ok())
         showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
     else
         showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
@@ -329,8 +332,9 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
         if (!ValidateImage(r.image, status)) {
             failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
         } else {
-            const SlotWrite w = slots_->Write(*dest, r.image);
-            ok = !w.lost && !w.refused && !w.interrupted;
+            const VerifiedWrite w = slots_->WriteVerified(*dest, r.image);
+            ok = w.ok();
+            if (!ok) failure = kTextUploadFailed; // the destination does not hold the source
         }
     }
     slots_->End();

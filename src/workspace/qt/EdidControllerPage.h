@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "edid/EdidRecord.h"
@@ -35,6 +36,7 @@ class QWidget;
 
 namespace tavo {
 
+class SlotHistory;
 class SlotTransfer;
 class UartController;
 
@@ -121,6 +123,7 @@ private:
     EdidRecord& transfer_;
     UartController& uart_;
     SlotTransfer* slots_ = nullptr;
+    std::unique_ptr<SlotHistory> history_;
     std::function<void()> showAnalyzer_;
     bool busy_ = false;
     std::optional<EdidRecord> analysed_;

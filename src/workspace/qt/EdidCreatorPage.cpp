@@ -18,6 +18,8 @@
 #include "edid/EdidImage.h"
 #include "link/DeviceModel.h"
 #include "link/qt/FindControl.h"
+#include "link/qt/SlotHistory.h"
+#include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "workspace/CreatorBuild.h"
@@ -482,15 +484,22 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
     } else {
         const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
         setLabel(label3_, kOk, Qt::black);
-        uart_->session().pollTimer().stop();
-        uart_->session().devices().Current().selected = slot;
-        const auto selector = slot.bytes();
-        send(ND_SEL, static_cast<std::uint16_t>(selector.size()), selector.data());
-        constexpr std::uint16_t kChunks[] = {ND_ED0A, ND_ED0B, ND_ED1A, ND_ED1B};
-        constexpr std::size_t kChunkSize = kEdidSize / 4;
-        for (std::size_t i = 0; i < 4; ++i) {
-            if (!self || !connected()) break; // a disconnect ends the upload
-            send(kChunks[i], static_cast<std::uint16_t>(kChunkSize), image.data() + i * kChunkSize);
+        // judged by what the slot holds afterwards (read back), never by the answers to the SETs
+        SlotHistory history;
+        SlotTransfer transfers(uart_->session());
+        transfers.setHistory(&history);
+        transfers.Start();
+        const VerifiedWrite w = transfers.WriteVerified(slot, image);
+        if (!self) return;
+        if (!w.ok()) {
+            setLabel(label3_, kUploadFailed, kCreatorRed);
+            if (connected()) uart_->session().pollTimer().start();
+            UartController::Uart_Wait(kUploadButtonWaitMs);
+            if (!self) return;
+            if (upload_) upload_->setEnabled(true);
+            busy_ = false;
+            emit uploadFinished();
+            return;
         }
         if (!self) return;
         // the link went before every chunk had gone out with its waits: the slot is not this EDID

@@ -219,6 +219,32 @@ TEST(Device, EdidChunksRoundTripInWritableSlots) {
     EXPECT_EQ(d.Slot(SlotSelector::Make(SlotKind::Input, 0)), BuiltinNewEdid());
 }
 
+// The device faults the verified writes are tested against: bytes stored other than sent while
+// every answer says "OK", and a slot that shows its former bytes to the first read after a write.
+TEST(Device, CorruptWritesAndLateCommit) {
+    const SlotSelector user2 = SlotSelector::Make(SlotKind::User, 1);
+    DeviceConfig c = SmallConfig();
+    c.corruptWrites = true;
+    Device corrupt(c);
+    Exchange x{corrupt, {}};
+    EXPECT_EQ(WriteSlot(x, user2, Pattern(5)), kOk + kOk + kOk + kOk);
+    EdidImage stored = Pattern(5);
+    for (unsigned chunk = 0; chunk < 4; ++chunk)
+        stored[chunk * 64] ^= 0xFF;
+    EXPECT_EQ(ReadSlot(x, user2), stored);
+
+    c = SmallConfig();
+    c.lateCommit = true;
+    Device late(c);
+    Exchange y{late, {}};
+    const EdidImage before = late.Slot(user2);
+    EXPECT_EQ(WriteSlot(y, user2, Pattern(6)), kOk + kOk + kOk + kOk);
+    EXPECT_EQ(late.Slot(user2), Pattern(6)); // kept (and saved) at once
+    EXPECT_EQ(ReadSlot(y, user2), before);   // the first read: the former bytes
+    EXPECT_EQ(ReadSlot(y, user2), Pattern(6));
+    EXPECT_EQ(ReadSlot(y, SlotSelector::Make(SlotKind::User, 0)), BuiltinNewEdid());
+}
+
 TEST(Device, ChunkWriteReportsTheChangedSlot) {
     Device d(SmallConfig());
     Exchange x{d, {}};

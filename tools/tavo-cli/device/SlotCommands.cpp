@@ -1,5 +1,5 @@
-// tavo-cli device read SLOT OUT, write SLOT IN, mode [INDEX]: the same command sequences and
-// waits as the "EDID Controller" buttons (SlotTransfer), headless.
+// tavo-cli device read SLOT OUT, write SLOT IN, mode [INDEX], history [SLOT], restore SLOT [N]: the
+// same command sequences and waits as the "EDID Controller" buttons (SlotTransfer), headless.
 #include "SlotCommands.h"
 
 #include <QElapsedTimer>
@@ -8,9 +8,13 @@
 #include <string>
 
 #include "../FileIo.h"
+#include "Connection.h"
+#include "Interrupt.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
+#include "maintenance/qt/DeviceBackup.h"
+#include "workspace/AnalyzerSummary.h"
 
 namespace tavo::cli {
 namespace {
@@ -20,6 +24,9 @@ struct SlotOptions {
     std::vector<std::string> operands;
     std::string port;
     bool verbose = false;
+    bool verify = true;
+    bool history = true;
+    bool force = false;
 };
 
 bool Parse(const Args& args, SlotOptions& o) {
@@ -31,6 +38,12 @@ bool Parse(const Args& args, SlotOptions& o) {
             o.port = a.substr(7);
         } else if (a == "--verbose" || a == "-v") {
             o.verbose = true;
+        } else if (a == "--no-verify") {
+            o.verify = false;
+        } else if (a == "--no-history") {
+            o.history = false;
+        } else if (a == "--force") {
+            o.force = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             return false;
         } else if (o.action.empty()) {
@@ -41,43 +54,6 @@ bool Parse(const Args& args, SlotOptions& o) {
     }
     return o.port.find(':') == std::string::npos;
 }
-
-// The connected session for one command; null (with the reason printed) when no device answered.
-struct Connection {
-    DeviceTable devices;
-    EdidImage transfer{};
-    UartSession session{devices, transfer};
-    SlotTransfer transfers{session};
-
-    bool Open(bool verbose) {
-        if (verbose)
-            QObject::connect(&session, &UartSession::logText,
-                             [](const QString& t) { std::cerr << t.toStdString(); });
-        const QStringList ports = UartSession::Uart_ListSerialPorts();
-        const UartSession::Found found = session.Uart_Search();
-        if (found == UartSession::Found::Normal) return true;
-        if (found == UartSession::Found::Isp)
-            PrintError("the device on " + session.portName().toStdString() +
-                       " is in ISP mode and takes no EDID commands");
-        else if (ports.isEmpty())
-            PrintError("no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)");
-        else
-            PrintError("no device answered on " + ports.join(QStringLiteral(", ")).toStdString());
-        session.Uart_Disconnect();
-        return false;
-    }
-    // The slot exists on this device; prints why not.
-    bool Has(SlotSelector slot) {
-        const DeviceRecord& r = devices.Current();
-        if (SlotExists(slot, r.inputCount, r.outputCount, r.userCount, r.internalCount))
-            return true;
-        PrintError("the device has no " + SlotName(slot) + " (inputs " +
-                   std::to_string(r.inputCount) + ", outputs " + std::to_string(r.outputCount) +
-                   ", user slots " + std::to_string(r.userCount) + ", internal slots " +
-                   std::to_string(r.internalCount) + ")");
-        return false;
-    }
-};
 
 std::optional<SlotSelector> SlotOperand(const std::string& name) {
     const auto slot = ParseSlotName(name);
@@ -127,6 +103,9 @@ int Read(const SlotOptions& o) {
     return kExitOk;
 }
 
+int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const EdidImage& image,
+              const std::string& what);
+
 int Write(const SlotOptions& o) {
     if (o.operands.size() != 2) return UsageError("device");
     const auto slot = SlotOperand(o.operands[0]);
@@ -154,20 +133,122 @@ int Write(const SlotOptions& o) {
         c.session.Uart_Disconnect();
         return kExitFailed;
     }
+    return WriteSlot(o, c, *slot, image, o.operands[1]);
+}
+
+// The verified write of `image` into `slot` on the open connection, reported as the window
+// reports it. A SIGINT or SIGTERM meanwhile lets the write and its verification finish first.
+int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const EdidImage& image,
+              const std::string& what) {
+    InterruptGuard interrupt;
+    QElapsedTimer clock;
+    clock.start();
     c.transfers.Begin();
-    c.session.pollTimer().stop();
-    const SlotWrite w = c.transfers.Write(*slot, image);
+    const VerifiedWrite v = c.transfers.WriteVerified(slot, image, {o.verify, o.history});
     c.transfers.End();
+    const qint64 took = clock.elapsed();
     c.session.Uart_Disconnect();
-    if (!w.acknowledgedAll()) {
-        PrintError(w.lost      ? "the device was lost during the write"
-                   : w.refused ? "the device refused the write into " + SlotName(*slot)
-                               : "chunk(s) " + Chunks(w.acknowledged) +
-                                     " were not acknowledged by the device");
+    if (o.verbose) // SYS_STM and SYS_CTM wait 20 ms each
+        std::cerr << "write took " << took << " ms, floor "
+                  << 40 + SlotWriteFloorMs(slot) + (o.history ? SlotReadFloorMs(slot) : 0) +
+                         (o.verify ? SlotReadFloorMs(slot) : 0) +
+                         (v.secondRead ? kVerifySecondReadMs + SlotReadFloorMs(slot) : 0)
+                  << " ms\n";
+    const std::string failure = WriteFailure(v, slot);
+    if (failure.empty())
+        std::cout << what << " -> " << SlotName(slot) << (v.verifyRun ? " (verified)" : "") << '\n';
+    else
+        PrintError(failure);
+    if (interrupt.requested()) {
+        PrintError("interrupted: the write into " + SlotName(slot) +
+                   (o.verify ? " and its verification" : "") + " finished first; stopping");
+        return kExitInterrupted;
+    }
+    return failure.empty() ? kExitOk : kExitFailed;
+}
+
+std::string Column(std::string_view text) {
+    return Latin1ToUtf8(text);
+}
+
+// device history [SLOT]: the entries kept for the connected device, newest first.
+int History(const SlotOptions& o) {
+    if (o.operands.size() > 1) return UsageError("device");
+    std::optional<SlotSelector> slot;
+    if (o.operands.size() == 1 && !(slot = SlotOperand(o.operands[0]))) return kExitError;
+    Connection c;
+    if (!c.Open(o.verbose)) return kExitFailed;
+    const DeviceRecord device = c.devices.Current();
+    c.session.Uart_Disconnect();
+    const QList<HistoryEntry> entries =
+        slot ? c.history.Entries(device, *slot) : c.history.AllEntries(device);
+    if (entries.isEmpty()) {
+        std::cout << "no history for " << (slot ? SlotName(*slot) + " of " : std::string())
+                  << device.product << " in " << c.history.root().toStdString() << '\n';
+        return kExitOk;
+    }
+    std::cout << "N\ttime\tslot\tmanufacturer\tmonitor\n";
+    for (const HistoryEntry& e : entries) {
+        EdidRecord record;
+        const std::optional<EdidImage> image = SlotHistory::Load(e);
+        std::string manufacturer = "-", monitor = "-";
+        if (image) {
+            record.image = *image;
+            const AnalyzerSummary summary = ShowAnalysis(record);
+            manufacturer = Column(summary.Row(SummaryRow::ManufacturerName));
+            monitor = Column(summary.Row(SummaryRow::MonitorName));
+        }
+        std::cout << e.number << '\t' << e.time.toStdString() << '\t' << SlotName(e.slot) << '\t'
+                  << manufacturer << '\t' << monitor << '\n';
+    }
+    return kExitOk;
+}
+
+// device restore SLOT [N]: history entry N (1: the newest) back into the slot, verified; what it
+// replaces joins the history.
+int Restore(const SlotOptions& o) {
+    if (o.operands.empty() || o.operands.size() > 2) return UsageError("device");
+    const auto slot = SlotOperand(o.operands[0]);
+    if (!slot) return kExitError;
+    int number = 1;
+    if (o.operands.size() == 2) {
+        const std::string& n = o.operands[1];
+        if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(n) < 1) {
+            PrintError("'" + n + "' is not an entry number (1 is the newest)");
+            return kExitError;
+        }
+        number = std::stoi(n);
+    }
+    if (!IsWritableSlot(*slot)) {
+        PrintError(SlotName(*slot) +
+                   " is read only: only input and user slots take an EDID; nothing sent");
         return kExitFailed;
     }
-    std::cout << o.operands[1] << " -> " << SlotName(*slot) << '\n';
-    return kExitOk;
+    Connection c;
+    if (!c.Open(o.verbose)) return kExitFailed;
+    if (!c.Has(*slot)) {
+        c.session.Uart_Disconnect();
+        return kExitFailed;
+    }
+    const QList<HistoryEntry> entries = c.history.Entries(c.devices.Current(), *slot);
+    if (number > entries.size()) {
+        c.session.Uart_Disconnect();
+        PrintError("the history of " + SlotName(*slot) + " holds " +
+                   std::to_string(entries.size()) + " entr" + (entries.size() == 1 ? "y" : "ies") +
+                   "; no entry " + std::to_string(number));
+        return kExitFailed;
+    }
+    const HistoryEntry& entry = entries[number - 1];
+    const std::optional<EdidImage> image = SlotHistory::Load(entry);
+    if (!image) {
+        c.session.Uart_Disconnect();
+        PrintError(entry.path.toStdString() + ": not a 256-byte history entry; nothing sent");
+        return kExitFailed;
+    }
+    return WriteSlot(o, c, *slot, *image,
+                     "history entry " + std::to_string(number) + " (" + entry.time.toStdString() +
+                         ")");
 }
 
 int Mode(const SlotOptions& o) {
@@ -223,10 +304,66 @@ int Mode(const SlotOptions& o) {
     return rc;
 }
 
+void PrintReport(const BackupReport& report) {
+    for (const BackupItem& i : report.items)
+        std::cout << i.name.toStdString() << ": " << (i.ok ? "" : "FAILED: ")
+                  << i.message.toStdString() << '\n';
+}
+
+// device backup DIR: every slot, the mode and the description into DIR with a manifest.
+int Backup(const SlotOptions& o) {
+    if (o.operands.size() != 1) return UsageError("device");
+    Connection c;
+    if (!c.Open(o.verbose)) return kExitFailed;
+    const BackupReport report = BackupDevice(c.transfers, QString::fromStdString(o.operands[0]));
+    c.session.Uart_Disconnect();
+    if (!report.started) {
+        PrintError(report.error.toStdString());
+        return kExitError;
+    }
+    PrintReport(report);
+    if (!report.ok()) {
+        PrintError("the backup in " + o.operands[0] + " is incomplete: no manifest written");
+        return kExitFailed;
+    }
+    std::cout << "backup: " << o.operands[0] << '\n';
+    return kExitOk;
+}
+
+// device restore-backup DIR: the manifest and hashes checked, then the writable slots, the mode
+// and the description written back, each verified. A signal stops it between two items.
+int RestoreFromBackup(const SlotOptions& o) {
+    if (o.operands.size() != 1) return UsageError("device");
+    Connection c;
+    if (!c.Open(o.verbose)) return kExitFailed;
+    InterruptGuard interrupt;
+    const BackupReport report =
+        RestoreBackup(c.transfers, QString::fromStdString(o.operands[0]), o.force,
+                      [&interrupt] { return interrupt.requested(); });
+    c.session.Uart_Disconnect();
+    if (!report.started) {
+        PrintError(report.error.toStdString() + (report.error.contains("the backup is of")
+                                                     ? " (--force writes it all the same)"
+                                                     : ""));
+        return kExitFailed;
+    }
+    PrintReport(report);
+    if (report.interrupted) {
+        PrintError("interrupted: stopped after the item in progress; the rest is not restored");
+        return kExitInterrupted;
+    }
+    if (!report.ok()) {
+        PrintError("some items were not restored");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 bool IsSlotAction(std::string_view action) {
-    return action == "read" || action == "write" || action == "mode";
+    return action == "read" || action == "write" || action == "mode" || action == "history" ||
+           action == "restore" || action == "backup" || action == "restore-backup";
 }
 
 int RunSlotAction(const Args& args) {
@@ -236,6 +373,10 @@ int RunSlotAction(const Args& args) {
     if (o.action == "read") return Read(o);
     if (o.action == "write") return Write(o);
     if (o.action == "mode") return Mode(o);
+    if (o.action == "history") return History(o);
+    if (o.action == "restore") return Restore(o);
+    if (o.action == "backup") return Backup(o);
+    if (o.action == "restore-backup") return RestoreFromBackup(o);
     return UsageError("device");
 }
 

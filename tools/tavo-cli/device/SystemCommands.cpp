@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "../Command.h"
+#include "Interrupt.h"
 #include "link/Response.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/Firmware.h"
@@ -196,6 +197,9 @@ int Firmware(const Args& args) {
     clock.start();
     if (o.verbose) tick.start(10);
     FirmwareTransfer transfer(d.session);
+    // Ctrl-C or SIGTERM: the block being sent and its waits finish, then the update stops
+    InterruptGuard interrupt;
+    interrupt.onRequest([&transfer] { transfer.abort(); });
     const FirmwareResult result = transfer.Run(path, [&](const QString& label, int) {
         if (terminal) std::cerr << '\r' << label.toStdString() << std::flush;
     });
@@ -203,6 +207,13 @@ int Firmware(const Args& args) {
     if (o.verbose)
         std::cerr << "transfer took " << clock.elapsed() << " ms, longest event-loop gap "
                   << longestGap << " ms\n";
+    if (result == FirmwareResult::Aborted && interrupt.requested()) {
+        PrintError("interrupted: the update stopped after block " +
+                   std::to_string(transfer.blocksSent()) + " of " +
+                   std::to_string(transfer.blockCount()) +
+                   "; the device stays in ISP mode until the update is run again");
+        return kExitInterrupted;
+    }
     if (result != FirmwareResult::Sent) {
         PrintError(FirmwareResultText(result).toStdString());
         if (result == FirmwareResult::Refused) PrintError(transfer.refusal().toStdString());

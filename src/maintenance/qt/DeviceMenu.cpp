@@ -1,0 +1,225 @@
+#include "maintenance/qt/DeviceMenu.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "edid/EdidRecord.h"
+#include "link/SlotName.h"
+#include "link/UartLink.h"
+#include "link/qt/SlotTransfer.h"
+#include "link/qt/UartSession.h"
+#include "maintenance/qt/DeviceBackup.h"
+#include "ui/qt/Dialogs.h"
+#include "workspace/AnalyzerSummary.h"
+
+namespace tavo {
+namespace {
+
+QString Latin1(std::string_view s) {
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+void SetColour(QLabel* label, bool red) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, red ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    label->setPalette(p);
+}
+
+} // namespace
+
+DeviceMenu::DeviceMenu(UartSession& session, QObject* parent)
+    : QObject(parent), session_(session), transfers_(new SlotTransfer(session, this)) {
+    setObjectName(QStringLiteral("DeviceMenu"));
+    transfers_->setHistory(&history_);
+}
+
+DeviceMenu::~DeviceMenu() {
+    delete historyWindow_;
+}
+
+void DeviceMenu::attach(QWidget* window, QMenuBar* bar) {
+    window_ = window;
+    QMenu* menu = new QMenu(QStringLiteral("&Device"), bar);
+    menu->setObjectName(QStringLiteral("Menu_Device"));
+    bar->insertMenu(bar->actions().isEmpty() ? nullptr : bar->actions().first(), menu);
+    const struct {
+        const char* name;
+        const char* text;
+        void (DeviceMenu::*run)();
+    } items[] = {{"Action_History", "History\u2026", &DeviceMenu::HistoryClick},
+                 {"Action_Backup", "Backup\u2026", &DeviceMenu::BackupClick},
+                 {"Action_RestoreBackup", "Restore Backup\u2026", &DeviceMenu::RestoreBackupClick}};
+    for (const auto& item : items) {
+        QAction* a = menu->addAction(QString::fromUtf8(item.text));
+        a->setObjectName(QString::fromLatin1(item.name));
+        connect(a, &QAction::triggered, this, item.run);
+    }
+}
+
+bool DeviceMenu::ready() {
+    if (session_.isConnected() && (session_.link().flags & kLinkIspDevice) == 0) return true;
+    ShowWarning(window_, QStringLiteral("Warning"), QString::fromLatin1(kTextNoDevice));
+    return false;
+}
+
+// ---- history -----------------------------------------------------------------------------------
+
+void DeviceMenu::HistoryClick() {
+    if (!ready()) return;
+    if (!historyWindow_) {
+        historyWindow_ = new QWidget(window_, Qt::Window);
+        historyWindow_->setObjectName(QStringLiteral("Form_History"));
+        historyWindow_->setWindowTitle(QStringLiteral("History"));
+        historyWindow_->resize(560, 520);
+        auto* layout = new QVBoxLayout(historyWindow_);
+        list_ = new QListWidget(historyWindow_);
+        list_->setObjectName(QStringLiteral("ListBox_History"));
+        summary_ = new QLabel(historyWindow_);
+        summary_->setObjectName(QStringLiteral("Label_History_Summary"));
+        summary_->setTextFormat(Qt::PlainText);
+        status_ = new QLabel(historyWindow_);
+        status_->setObjectName(QStringLiteral("Label_History_Status"));
+        restore_ = new QPushButton(QStringLiteral("Restore"), historyWindow_);
+        restore_->setObjectName(QStringLiteral("Button_History_Restore"));
+        layout->addWidget(list_, 1);
+        layout->addWidget(summary_);
+        layout->addWidget(status_);
+        layout->addWidget(restore_);
+        connect(list_, &QListWidget::currentRowChanged, this, &DeviceMenu::showEntry);
+        connect(restore_, &QPushButton::clicked, this, &DeviceMenu::RestoreSelected);
+    }
+    status_->clear();
+    fillHistory();
+    historyWindow_->show();
+    historyWindow_->raise();
+}
+
+void DeviceMenu::fillHistory() {
+    const DeviceRecord& device = session_.devices().Current();
+    entries_ = history_.AllEntries(device);
+    list_->clear();
+    for (const HistoryEntry& e : entries_) {
+        EdidRecord record;
+        QString who = QStringLiteral("-");
+        if (const auto image = SlotHistory::Load(e)) {
+            record.image = *image;
+            const AnalyzerSummary s = ShowAnalysis(record);
+            who = Latin1(s.Row(SummaryRow::ManufacturerName)) + QStringLiteral("  ") +
+                  Latin1(s.Row(SummaryRow::MonitorName));
+        }
+        list_->addItem(QString::fromStdString(SlotName(e.slot)) + QStringLiteral("  #") +
+                       QString::number(e.number) + QStringLiteral("  ") + e.time +
+                       QStringLiteral("  ") + who);
+    }
+    restore_->setEnabled(!entries_.isEmpty());
+    if (entries_.isEmpty())
+        summary_->setText(QStringLiteral("No history for ") +
+                          Latin1(session_.devices().Current().product) + QStringLiteral("."));
+    else
+        list_->setCurrentRow(0);
+}
+
+void DeviceMenu::showEntry(int row) {
+    if (row < 0 || row >= entries_.size()) return;
+    const auto image = SlotHistory::Load(entries_[row]);
+    if (!image) {
+        summary_->setText(QStringLiteral("The entry's file is missing or damaged."));
+        return;
+    }
+    EdidRecord record;
+    record.image = *image;
+    const AnalyzerSummary s = ShowAnalysis(record);
+    QString text;
+    for (int i = 0; i < kSummaryRowCount; ++i) {
+        QString value = Latin1(s.rows[i].View());
+        value.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        text +=
+            Latin1(kSummaryCaptions[i]).trimmed() + QLatin1Char(' ') + value + QLatin1Char('\n');
+    }
+    summary_->setText(text.trimmed());
+}
+
+void DeviceMenu::RestoreSelected() {
+    const int row = list_ ? list_->currentRow() : -1;
+    if (row < 0 || row >= entries_.size() || !ready()) return;
+    const HistoryEntry entry = entries_[row];
+    const QString slot = QString::fromStdString(SlotName(entry.slot));
+    if (!IsWritableSlot(entry.slot)) {
+        status_->setText(QStringLiteral("Read Only Slot, Upload Refused."));
+        SetColour(status_, true);
+        return;
+    }
+    const auto image = SlotHistory::Load(entry);
+    if (!image) return;
+    if (!ConfirmWarning(historyWindow_, QStringLiteral("Warning"),
+                        QStringLiteral("Restore the EDID of ") + entry.time +
+                            QStringLiteral(" into ") + slot + QStringLiteral("?")))
+        return;
+    const DeviceOperation operation(session_);
+    if (!operation) return;
+    QPointer<DeviceMenu> self(this);
+    status_->setText(QStringLiteral("Ok."));
+    SetColour(status_, false);
+    transfers_->Begin();
+    const VerifiedWrite v = transfers_->WriteVerified(entry.slot, *image);
+    transfers_->End();
+    if (!self) return;
+    status_->setText(v.ok() ? QStringLiteral("Ok.") : QStringLiteral("Upload Edid Failed."));
+    SetColour(status_, !v.ok());
+    fillHistory();
+    emit finished();
+}
+
+// ---- backup ------------------------------------------------------------------------------------
+
+void DeviceMenu::showReport(const QString& caption, const BackupReport& report) {
+    QString text;
+    if (!report.started) text = report.error;
+    for (const BackupItem& i : report.items)
+        text += i.name + QStringLiteral(": ") + (i.ok ? QString() : QStringLiteral("FAILED: ")) +
+                i.message + QLatin1Char('\n');
+    if (report.ok())
+        ShowInformation(window_, caption, text.trimmed());
+    else
+        ShowWarning(window_, caption, text.trimmed());
+}
+
+void DeviceMenu::BackupClick() {
+    if (!ready()) return;
+    const DeviceOperation operation(session_);
+    if (!operation) return;
+    const QString folder =
+        Dialogs::Current().ChooseFolder(window_, QStringLiteral("Backup into folder"));
+    if (folder.isEmpty()) return;
+    QPointer<DeviceMenu> self(this);
+    const BackupReport report = BackupDevice(*transfers_, folder);
+    if (!self) return;
+    showReport(QStringLiteral("Backup"), report);
+    emit finished();
+}
+
+void DeviceMenu::RestoreBackupClick() {
+    if (!ready()) return;
+    const DeviceOperation operation(session_);
+    if (!operation) return;
+    const QString folder =
+        Dialogs::Current().ChooseFolder(window_, QStringLiteral("Restore backup from folder"));
+    if (folder.isEmpty()) return;
+    if (!ConfirmWarning(window_, QStringLiteral("Warning"),
+                        QStringLiteral("Write the backup in ") + folder +
+                            QStringLiteral(" into the device's input and user slots, its mode "
+                                           "and its description?")))
+        return;
+    QPointer<DeviceMenu> self(this);
+    const BackupReport report = RestoreBackup(*transfers_, folder);
+    if (!self) return;
+    showReport(QStringLiteral("Restore Backup"), report);
+    emit finished();
+}
+
+} // namespace tavo

@@ -1,0 +1,64 @@
+#pragma once
+// The main window's "Device" menu: "History…" (the EDIDs the connected device's slots held before
+// they were overwritten, the analyzer summary of the one selected, and its restore), "Backup…"
+// and "Restore Backup…" (the whole device into a folder and back). Every dialog goes through
+// Dialogs::Current(); the history window is an ordinary window that blocks nothing. Each action
+// holds a DeviceOperation while it talks to the device.
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include "link/qt/SlotHistory.h"
+
+class QLabel;
+class QListWidget;
+class QMenuBar;
+class QPushButton;
+class QWidget;
+
+namespace tavo {
+
+class SlotTransfer;
+class UartSession;
+struct BackupReport;
+
+inline constexpr const char* kTextNoDevice = "No device connected.";
+
+class DeviceMenu : public QObject {
+    Q_OBJECT
+public:
+    DeviceMenu(UartSession& session, QObject* parent = nullptr);
+    ~DeviceMenu() override;
+
+    // Adds the menu to `bar`; dialogs are placed over `window`.
+    void attach(QWidget* window, QMenuBar* bar);
+
+    void HistoryClick();       // shows "Form_History" with the connected device's entries
+    void BackupClick();        // a folder, then every slot, the mode and the description into it
+    void RestoreBackupClick(); // a folder, a confirmation, then the backup written back
+    void RestoreSelected();    // the history window's "Restore"
+
+    QWidget* historyWindow() const { return historyWindow_; }
+    SlotHistory& history() { return history_; }
+
+signals:
+    void finished(); // an action that talked to the device has ended
+
+private:
+    bool ready(); // a normally running device is connected; says so when not
+    void fillHistory();
+    void showEntry(int row);
+    void showReport(const QString& caption, const BackupReport& report);
+
+    UartSession& session_;
+    SlotHistory history_;
+    SlotTransfer* transfers_ = nullptr;
+    QPointer<QWidget> window_, historyWindow_;
+    QListWidget* list_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QLabel* status_ = nullptr;
+    QPushButton* restore_ = nullptr;
+    QList<HistoryEntry> entries_;
+};
+
+} // namespace tavo

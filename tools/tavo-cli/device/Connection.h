@@ -1,0 +1,72 @@
+#pragma once
+// The connected device of one `tavo-cli device` command: the session found as "Search" finds it
+// and the slot sequences over it, with the history where verified writes keep what they replace.
+#include <QObject>
+#include <iostream>
+#include <string>
+
+#include "../Command.h"
+#include "link/SlotName.h"
+#include "link/qt/SlotHistory.h"
+#include "link/qt/SlotTransfer.h"
+#include "link/qt/UartSession.h"
+
+namespace tavo::cli {
+
+// The session for one command; Open says why when no device answered.
+struct Connection {
+    DeviceTable devices;
+    EdidImage transfer{};
+    UartSession session{devices, transfer};
+    SlotTransfer transfers{session};
+    SlotHistory history;
+
+    Connection() { transfers.setHistory(&history); }
+
+    bool Open(bool verbose) {
+        if (verbose) {
+            QObject::connect(&session, &UartSession::logText,
+                             [](const QString& t) { std::cerr << t.toStdString(); });
+            QObject::connect(&session, &UartSession::logLine,
+                             [](const QString& l) { std::cerr << l.toStdString() << '\n'; });
+        }
+        const QStringList ports = UartSession::Uart_ListSerialPorts();
+        const UartSession::Found found = session.Uart_Search();
+        if (found == UartSession::Found::Normal) return true;
+        if (found == UartSession::Found::Isp)
+            PrintError("the device on " + session.portName().toStdString() +
+                       " is in ISP mode and takes no EDID commands");
+        else if (ports.isEmpty())
+            PrintError("no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)");
+        else
+            PrintError("no device answered on " + ports.join(QStringLiteral(", ")).toStdString());
+        session.Uart_Disconnect();
+        return false;
+    }
+    // The slot exists on this device; prints why not.
+    bool Has(SlotSelector slot) {
+        const DeviceRecord& r = devices.Current();
+        if (SlotExists(slot, r.inputCount, r.outputCount, r.userCount, r.internalCount))
+            return true;
+        PrintError("the device has no " + SlotName(slot) + " (inputs " +
+                   std::to_string(r.inputCount) + ", outputs " + std::to_string(r.outputCount) +
+                   ", user slots " + std::to_string(r.userCount) + ", internal slots " +
+                   std::to_string(r.internalCount) + ")");
+        return false;
+    }
+};
+
+// Why a verified write failed, in the words the window uses; empty when it succeeded.
+inline std::string WriteFailure(const VerifiedWrite& v, SlotSelector slot) {
+    if (v.ok()) return {};
+    const std::string name = SlotName(slot);
+    if (v.lost)
+        return "Upload Edid Failed. The device was lost during the write into " + name + ".";
+    if (!v.verifyRun) return "Upload Edid Failed. The device refused the write into " + name + ".";
+    if (!v.readBack)
+        return "Upload Edid Failed. " + name + " could not be read back to verify the write.";
+    return "Upload Edid Failed. " + name + ": " + DifferenceText(v.difference) +
+           (v.secondRead ? " (read twice)." : ".");
+}
+
+} // namespace tavo::cli
