@@ -134,12 +134,14 @@ class EdidControllerDevsimTest : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> data_; // the history goes here, never into the real home
 
-    // Every text Label2 shows while `action` runs, " (red)" added to those shown in red.
-    QStringList Shown(Window& w, const std::function<void()>& action) {
+    // Every text `labelName` (Label2: the slot group's line) shows while `action` runs, " (red)"
+    // added to those shown in red.
+    QStringList Shown(Window& w, const std::function<void()>& action,
+                      const char* labelName = "Label2") {
         QStringList shown;
         QTimer probe;
         QObject::connect(&probe, &QTimer::timeout, [&] {
-            auto* label = w.form->Find<QLabel>("Label2");
+            auto* label = w.form->Find<QLabel>(labelName);
             const QString text =
                 label->text() +
                 (label->palette().color(QPalette::WindowText) == QColor(255, 0, 0) ? " (red)" : "");
@@ -178,7 +180,9 @@ private slots:
         auto* dest = w.form->Find<QComboBox>("ComboBox_EdidSel_Dest");
         src->setCurrentIndex(src->findText("Output 1"));
         dest->setCurrentIndex(dest->findText("Input 2"));
-        shown = Shown(w, [&] { w.form->SpeedButton_CopyEdid_Src2Dest->click(); });
+        // the copy reports in its own group's line
+        shown = Shown(
+            w, [&] { w.form->SpeedButton_CopyEdid_Src2Dest->click(); }, "Label_Copy_Status");
         QCOMPARE(shown, QStringList({"Upload Edid Failed. (red)"}));
         QVERIFY(sim.Slot("input2") != ReadAll(SamplePath(kA))); // stored corrupted
 

@@ -111,6 +111,19 @@ struct Rig {
     int firmwareCommands() const {
         return device.count("FW_ADDR") + device.count("FW_DATA") + device.count("FW_END");
     }
+    // The firmware group's controls that show, by name; each must lie whole inside the group.
+    QStringList firmwareControlsShown() {
+        auto* group = form.Find<QWidget>("GroupBox4");
+        QStringList shown;
+        for (auto* c : group->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!c->isVisibleTo(group)) continue;
+            if (!group->rect().contains(c->geometry()))
+                shown << c->objectName() + " (cut)";
+            else
+                shown << c->objectName();
+        }
+        return shown;
+    }
 };
 
 class SystemPageTest : public QObject {
@@ -118,6 +131,8 @@ class SystemPageTest : public QObject {
 private slots:
     void sixHundredBytesGoOutAsTenBlocksWithTheirLabels() {
         Rig rig;
+        QCOMPARE(rig.firmwareControlsShown().size(), 7); // the whole group, nothing cut
+        QVERIFY(!rig.firmwareControlsShown().join(' ').contains("(cut)"));
         const QByteArray image = FirmwareBytes(600);
         QVERIFY(WriteFile(rig.file("fw.bin"), image));
         rig.open(rig.file("fw.bin"));
@@ -427,6 +442,8 @@ private slots:
 
     void aNormalDeviceIsNotUpdated() {
         Rig rig(false);
+        // the short group shows its version line alone, no button half cut below it
+        QCOMPARE(rig.firmwareControlsShown(), QStringList{"Label_FW_Version"});
         QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
         rig.open(rig.file("fw.bin"));
         // the header of a file is examined only for an ISP device

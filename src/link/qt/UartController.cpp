@@ -205,8 +205,12 @@ void UartController::onDeviceFound(bool isp) {
     if (!isp)
         for (const GlyphPair& g : kDeviceGlyphs)
             setGlyph(g.button, g.colour);
-    if (auto* box = find<QGroupBox>(QStringLiteral("GroupBox4")))
+    if (auto* box = find<QGroupBox>(QStringLiteral("GroupBox4"))) {
         box->setFixedHeight(isp ? kFirmwareGroupFull : kFirmwareGroupShort);
+        // the short group shows the version line alone: no half-cut button peeks out below it
+        for (auto* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (child->objectName() != QLatin1String("Label_FW_Version")) child->setVisible(isp);
+    }
 }
 
 void UartController::setModeButtonsEnabled(bool on) {
