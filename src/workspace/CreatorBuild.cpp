@@ -264,20 +264,22 @@ BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
     for (const auto& box : kEstablishedTimings)
         if (IsChecked(page, kEstablishedTimingPrefix, box.number)) r.establishedTimings |= box.bit;
 
-    // 3. standard timings, edited in place
+    // 3. standard timings, edited in place; as with the video codes below, a second pass adds the
+    // timings that found every entry taken before the removals (with room it changes nothing)
     auto& st = r.standardTimings;
-    for (const auto& box : kStandardTimings) {
-        const auto at = std::find(st.begin(), st.end(), box.code);
-        const bool ticked = IsChecked(page, kStandardTimingPrefix, box.number);
-        if (ticked && at == st.end()) {
-            auto free = std::find_if(st.begin(), st.end(), [](std::uint16_t v) {
-                return v == 0 || v == kUnusedStandardTiming;
-            });
-            if (free != st.end()) *free = box.code;
-        } else if (!ticked && at != st.end()) {
-            *at = kUnusedStandardTiming;
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto& box : kStandardTimings) {
+            const auto at = std::find(st.begin(), st.end(), box.code);
+            const bool ticked = IsChecked(page, kStandardTimingPrefix, box.number);
+            if (ticked && at == st.end()) {
+                auto free = std::find_if(st.begin(), st.end(), [](std::uint16_t v) {
+                    return v == 0 || v == kUnusedStandardTiming;
+                });
+                if (free != st.end()) *free = box.code;
+            } else if (!ticked && at != st.end()) {
+                *at = kUnusedStandardTiming;
+            }
         }
-    }
 
     // 4. colour space and depth
     r.ycbcrSupport = 0;

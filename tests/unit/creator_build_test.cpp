@@ -233,6 +233,19 @@ TEST(CreatorBuild, TimingsAndVideoCodesAreEditedInPlace) {
     swap.Tick("CheckBox_VideoIdCode_3");
     ASSERT_TRUE(ReadPage(swap.page, swap.record));
     EXPECT_EQ(swap.record.videoCodes[5], 3);
+
+    // the same for standard timings: every entry taken, box 1 ticked and box 5 (later in box
+    // order) cleared in one build: 1280x1024 takes the entry 1600x1200 left
+    Creator full = New();
+    full.record.standardTimings.fill(0x8140); // 1280x960, no box
+    full.record.standardTimings[6] = 0xA94F;  // box 5
+    full.Tick("CheckBox_StandardTiming_5");
+    full.Tick("CheckBox_StandardTiming_1", false);
+    ASSERT_TRUE(ReadPage(full.page, full.record));
+    full.Tick("CheckBox_StandardTiming_5", false);
+    full.Tick("CheckBox_StandardTiming_1");
+    ASSERT_TRUE(ReadPage(full.page, full.record));
+    EXPECT_EQ(full.record.standardTimings[6], 0x8180);
 }
 
 TEST(CreatorBuild, ColourFields) {
