@@ -117,6 +117,12 @@ run "$cli" device description --port "$port"
 [ "$(cat "$tmp/out")" = "$(printf 'a%.0s' $(seq 30))" ] ||
     fail "the device holds '$(cat "$tmp/out")' instead of the 30 letters before the é"
 
+# ---- device mode: judged by the mode the device then reports, not by when its answer arrives
+start slowmode --fault late:RXEDMD:count=1,ms=40 # the SET's answer after its wait
+run "$cli" device mode 5 --port "$port"
+[ "$rc" -eq 0 ] && grep -q '^mode: 5 ' "$tmp/out" ||
+    fail "device mode with a late answer: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+
 # ---- interruptions: SIGINT or SIGTERM never leave a slot half written or a block without its waits
 export XDG_DATA_HOME=$tmp/data # the slot history, never in the real home
 # wait_for LOG PATTERN: until the simulator logged a request matching PATTERN (10 s at most)
