@@ -169,6 +169,16 @@ bool SlotTransfer::SetMode(std::uint8_t mode) {
     return send(kModeSet, RXEDMD, 1, &mode) && answerOk_ && !answerNg_;
 }
 
+int SlotTransfer::SetModeAndReport(std::uint8_t mode) {
+    SetMode(mode);
+    int now = QueryMode();
+    if (now != mode && connected() && !lost_) {
+        UartSession::Uart_Wait(kVerifySecondReadMs);
+        now = QueryMode();
+    }
+    return now;
+}
+
 int SlotTransfer::QueryMode() {
     if (!send(kModeGet, RXEDMD, 2)) return -1;
     if (!answerOk_) return -1;

@@ -117,6 +117,10 @@ public:
     bool SetMode(std::uint8_t mode);
     // GET RXEDMD: the mode the device reports, -1 without an answer.
     int QueryMode();
+    // SetMode, then the mode the device reports (-1: none), asked once more after 500 ms when it
+    // is not `mode`: a slower device answers the SET after its wait, and that late answer may
+    // spoil the first question. The verdict is this mode, never the SET's answer.
+    int SetModeAndReport(std::uint8_t mode);
 
 private:
     bool send(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,

@@ -196,12 +196,11 @@ BackupReport RestoreBackup(SlotTransfer& transfers, const QString& folder, bool 
     }
     const int mode = manifest.value("mode").toInt(-1);
     if (!report.interrupted && transfers.connected() && mode >= 0 && !stopped()) {
-        const bool set = transfers.SetMode(static_cast<std::uint8_t>(mode));
-        const int now = transfers.QueryMode();
+        const int now = transfers.SetModeAndReport(static_cast<std::uint8_t>(mode));
         report.items.append({QStringLiteral("mode"), now == mode,
-                             now == mode ? QString::number(mode)
-                                         : QStringLiteral("the device reports ") +
-                                               QString::number(now) + (set ? "" : " (refused)")});
+                             now == mode
+                                 ? QString::number(mode)
+                                 : QStringLiteral("the device reports ") + QString::number(now)});
     }
     transfers.End();
     const QString description = manifest.value("description").toString();

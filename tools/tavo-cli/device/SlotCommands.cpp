@@ -276,16 +276,10 @@ int Mode(const SlotOptions& o) {
             c.session.Uart_Disconnect();
             return kExitFailed;
         }
-        // the verdict is the mode the device reports afterwards: a slower device answers the SET
-        // after its wait, and its late answer may spoil the first question too
-        if (!c.transfers.SetMode(static_cast<std::uint8_t>(*wanted)) && o.verbose)
-            PrintError("no answer to the mode within its wait; asking the device");
     }
-    int mode = c.transfers.QueryMode();
-    if (wanted && mode != *wanted && c.transfers.connected()) {
-        UartSession::Uart_Wait(kVerifySecondReadMs);
-        mode = c.transfers.QueryMode();
-    }
+    // the verdict is the mode the device then reports, never the answer to the SET
+    const int mode = wanted ? c.transfers.SetModeAndReport(static_cast<std::uint8_t>(*wanted))
+                            : c.transfers.QueryMode();
     c.session.Uart_Disconnect();
     if (mode < 0) {
         PrintError("the device did not report its mode");
