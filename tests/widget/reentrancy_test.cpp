@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -330,9 +331,15 @@ private slots:
             [&] { rig.device.transport->fail(); },
         };
         for (const auto& disconnect : disconnects) {
+            rig.form->statusBar()->clearMessage();
             const Outcome cut = rig.Exec(op, disconnect);
             QVERIFY(cut.hooked);
             QVERIFY(!rig.Connected());
+            // "Commander" closed with the lost device: the main window says so (the operator's
+            // own Disconnect needs no word)
+            const QString said = rig.form->statusBar()->currentMessage();
+            QVERIFY2(&disconnect == &disconnects[0] || said.contains("lost", Qt::CaseInsensitive),
+                     qPrintable(said));
             QCOMPARE(rig.device.transport->writesWhileClosed, 0);
             QVERIFY(!QFile::exists(rig.Saved()));
             QCOMPARE(rig.Busy(), QStringList());

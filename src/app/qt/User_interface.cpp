@@ -141,6 +141,15 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     connect(System, &SystemPage::updateFinished, this, [this](const QString& line) {
         statusBar()->showMessage(QStringLiteral("Firmware update: ") + line);
     });
+    // a lost device closes "Commander" with the page that would show a failure: the main window
+    // says what happened, and that an operation it cut has no known result
+    connect(&Uart->session(), &UartSession::deviceLost, this, [this] {
+        statusBar()->showMessage(
+            Uart->session().operationRunning()
+                ? QStringLiteral("Device lost during a device operation: its result is not known. "
+                                 "Search again and check the device.")
+                : QStringLiteral("Device lost."));
+    });
     // the end of an update stays on "System" until the next update or search
     Discovery->setUpdateQuery([this] { return System->Updating(); });
     connect(Discovery, &DeviceGrid::rowSelected, System, &SystemPage::RestoreResult);
