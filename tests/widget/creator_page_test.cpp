@@ -827,10 +827,13 @@ private slots:
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open OK.")); // binary of no EDID: opened as Open would
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
+        QVERIFY2(rig.label3()->text().startsWith("Not an EDID: "),
+                 qPrintable(rig.label3()->text()));
         QGuiApplication::clipboard()->setText(QString::fromStdString(EdidHexText(tmpl)) + "00");
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open Fail.")); // 257 bytes
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
+        QVERIFY(rig.label3()->text().startsWith("Edid Open Fail: the clipboard"));
     }
 
     void openFromTheAnalyzer() {

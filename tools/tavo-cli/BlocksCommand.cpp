@@ -11,29 +11,14 @@ namespace tavo::cli {
 namespace {
 
 int Blocks(const Args& args) {
-    bool json = false;
-    std::vector<std::string> files;
-    for (std::string_view a : args) {
-        if (a == "--json")
-            json = true;
-        else
-            files.emplace_back(a);
-    }
-    if (files.empty()) return UsageError("blocks");
-    int rc = kExitOk;
+    const FileArgs in = ParseFileArgs(args);
+    if (in.files.empty()) return UsageError("blocks");
     bool first = true;
-    for (const auto& file : files) {
-        EdidImage image;
-        std::string error;
-        if (!ReadEdidFile(file, image, error)) {
-            PrintError(error);
-            rc = kExitError;
-            continue;
-        }
+    return ForEachEdidFile(in.files, [&](const std::string& file, const EdidImage& image) {
         const BlockMap map = MapBlocks(image);
-        if (json) {
+        if (in.json) {
             std::cout << BlockMapJson(file, map) << '\n';
-            continue;
+            return;
         }
         if (!first) std::cout << '\n';
         first = false;
@@ -43,8 +28,7 @@ int Blocks(const Args& args) {
             std::snprintf(line, sizeof line, "%3d %3d  ", part.offset, part.length);
             std::cout << line << part.name << '\n';
         }
-    }
-    return rc;
+    });
 }
 
 const CommandRegistration blocksCommand{

@@ -10,14 +10,9 @@ namespace tavo::cli {
 namespace {
 
 int Diff(const Args& args) {
-    bool json = false;
-    std::vector<std::string> files;
-    for (std::string_view a : args) {
-        if (a == "--json")
-            json = true;
-        else
-            files.emplace_back(a);
-    }
+    const FileArgs in = ParseFileArgs(args);
+    const std::vector<std::string>& files = in.files;
+    const bool json = in.json;
     if (files.size() != 2) return UsageError("diff");
     EdidImage a, b;
     std::string error;

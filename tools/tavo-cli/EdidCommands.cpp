@@ -24,58 +24,38 @@ void PrintRows(std::ostream& out, std::string_view file, const AnalyzerSummary& 
 }
 
 int Analyze(const Args& args) {
-    bool json = false;
-    std::vector<std::string> files;
-    for (std::string_view a : args) {
-        if (a == "--json")
-            json = true;
-        else
-            files.emplace_back(a);
-    }
-    if (files.empty()) return UsageError("analyze");
-    int rc = kExitOk;
+    const FileArgs in = ParseFileArgs(args);
+    if (in.files.empty()) return UsageError("analyze");
     bool first = true;
-    for (const auto& file : files) {
+    return ForEachEdidFile(in.files, [&](const std::string& file, const EdidImage& image) {
         EdidRecord record;
-        std::string error;
-        if (!ReadEdidFile(file, record.image, error)) {
-            PrintError(error);
-            rc = kExitError;
-            continue;
-        }
+        record.image = image;
         const AnalyzerSummary summary = ShowAnalysis(record);
-        if (json) {
+        if (in.json) {
             std::cout << SummaryJson(file, summary) << '\n';
         } else {
             if (!first) std::cout << '\n';
             PrintRows(std::cout, file, summary);
         }
         first = false;
-    }
-    return rc;
+    });
 }
 
 int Validate(const Args& args) {
     if (args.empty()) return UsageError("validate");
-    int rc = kExitOk;
-    for (std::string_view a : args) {
-        const std::string file(a);
-        EdidImage image;
-        std::string error;
-        if (!ReadEdidFile(file, image, error)) {
-            PrintError(error);
-            rc = kExitError;
-            continue;
-        }
+    std::vector<std::string> files(args.begin(), args.end());
+    bool failed = false;
+    const int rc = ForEachEdidFile(files, [&](const std::string& file, const EdidImage& image) {
         std::uint16_t status = 0;
         if (ValidateImage(image, status)) {
             std::cout << file << ": Ok.\n";
         } else {
             std::cout << file << ": " << ValidationMessage(status) << '\n';
-            if (rc == kExitOk) rc = kExitFailed;
+            failed = true;
         }
-    }
-    return rc;
+    });
+    // an unreadable file (exit 2) counts before a failed validation (exit 1)
+    return rc != kExitOk ? rc : failed ? kExitFailed : kExitOk;
 }
 
 int New(const Args& args) {

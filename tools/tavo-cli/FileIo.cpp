@@ -41,6 +41,33 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
     return true;
 }
 
+FileArgs ParseFileArgs(const Args& args) {
+    FileArgs parsed;
+    for (std::string_view a : args) {
+        if (a == "--json")
+            parsed.json = true;
+        else
+            parsed.files.emplace_back(a);
+    }
+    return parsed;
+}
+
+int ForEachEdidFile(const std::vector<std::string>& files,
+                    const std::function<void(const std::string&, const EdidImage&)>& use) {
+    int rc = kExitOk;
+    for (const auto& file : files) {
+        EdidImage image;
+        std::string error;
+        if (!ReadEdidFile(file, image, error)) {
+            PrintError(error);
+            rc = kExitError;
+            continue;
+        }
+        use(file, image);
+    }
+    return rc;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string& error) {
     // a symbolic link is written through: its target gets the new file, the link stays

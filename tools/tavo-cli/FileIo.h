@@ -2,8 +2,11 @@
 // File access shared by the subcommands.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "Command.h"
 #include "edid/EdidImage.h"
 
 namespace tavo::cli {
@@ -15,6 +18,18 @@ namespace tavo::cli {
 // (longer: only the first 256 bytes count; shorter: the rest reads as FF).
 // "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
+
+// The arguments of the file commands: "--json" anywhere, the rest file names.
+struct FileArgs {
+    bool json = false;
+    std::vector<std::string> files;
+};
+FileArgs ParseFileArgs(const Args& args);
+
+// Reads each file as ReadEdidFile does and hands it to `use`; an unreadable one is reported on
+// stderr and skipped. kExitError when any was skipped, kExitOk otherwise.
+int ForEachEdidFile(const std::vector<std::string>& files,
+                    const std::function<void(const std::string&, const EdidImage&)>& use);
 
 // Writes `size` bytes to `path` through a temporary file in the same directory and a rename,
 // so the target is either the old file or the complete new one. A symbolic link is followed and

@@ -297,19 +297,20 @@ void EdidCreatorPage::loadFile(const QString& path) {
         setLabel(label3_, QStringLiteral("Edid Open Fail: ") + why, kCreatorRed);
         return;
     }
+    showOpened(image, file.exists() ? QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size())
+                                    : QStringLiteral("Not an EDID: "));
+}
+
+void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) {
     setDebugText(kOpenOk);
     OpenImage(record_, page_, image, today());
     opened_ = image;
     edited_ = false;
     refresh();
-    // a file that holds no valid EDID fills the page with "Error.": say why
+    // an image that holds no valid EDID fills the page with "Error.": say why
     std::uint16_t status = 0;
     if (!ValidateImage(image, status))
-        setLabel(label3_,
-                 (file.exists() ? QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size())
-                                : QStringLiteral("Not an EDID: ")) +
-                     FromLatin1(ValidationMessage(status)),
-                 kCreatorRed);
+        setLabel(label3_, source + FromLatin1(ValidationMessage(status)), kCreatorRed);
     else if (label3_)
         label3_->clear();
 }
@@ -319,13 +320,13 @@ void EdidCreatorPage::openPasted(const QByteArray& text) {
     EdidImage image{};
     if (!ReadEdidText(text, image)) {
         setDebugText(kOpenFail);
+        setLabel(label3_,
+                 QStringLiteral("Edid Open Fail: the clipboard is empty or holds hex text of "
+                                "more than 256 bytes."),
+                 kCreatorRed);
         return;
     }
-    setDebugText(kOpenOk);
-    OpenImage(record_, page_, image, today());
-    opened_ = image;
-    edited_ = false;
-    refresh();
+    showOpened(image, QStringLiteral("Not an EDID: "));
 }
 
 // What the build in the record drops of the opened EDID, asked about; true to go on.

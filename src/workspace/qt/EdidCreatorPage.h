@@ -141,6 +141,9 @@ private:
     // upload compares its build with before it asks "This EDID will lose: ...".
     std::optional<EdidImage> opened_;
     bool confirmLoss();
+    // `image` on the page as the opened EDID; an invalid one is named on Label3 after `source`
+    // ("Not an EDID (100 bytes): ...").
+    void showOpened(const EdidImage& image, const QString& source);
 };
 
 } // namespace tavo
