@@ -552,34 +552,47 @@ private slots:
         QCOMPARE(Colour(rig.label3()), kBlack);
     }
 
-    // a saved EDID that was opened: what the build drops is asked about first
-    void saveAsksBeforeAnOpenedEdidLosesParts() {
-        Rig rig;
-        QTemporaryDir dir;
-        QFile in(QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin");
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        const QByteArray original = in.readAll();
-        rig.dialogs.openAnswer = in.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
-        rig.dialogs.saveAnswer = dir.filePath("out.bin");
-        rig.dialogs.confirmAnswer = false; // Cancel: nothing written
-        rig.form->SpeedButton_SaveEdid_Creator->click();
-        QCOMPARE(rig.dialogs.confirmations.size(), 1);
-        const DialogMessage asked = rig.dialogs.confirmations.front();
-        QVERIFY(asked.text.startsWith("This EDID will lose:\n"));
-        QVERIFY(asked.text.contains("YCbCr 4:2:0 Capability Map Data Block: removed"));
-        QCOMPARE(asked.acceptText, QString("Continue"));
-        QCOMPARE(asked.rejectText, QString("Cancel"));
-        QVERIFY(rig.dialogs.saveFilters.isEmpty());
-        QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
-        rig.dialogs.confirmAnswer = true; // Continue
-        rig.form->SpeedButton_SaveEdid_Creator->click();
-        QVERIFY(QFile::exists(rig.dialogs.saveAnswer));
-        // a New EDID has nothing to lose: no question
-        rig.New();
-        rig.form->SpeedButton_SaveEdid_Creator->click();
-        QCOMPARE(rig.dialogs.confirmations.size(), 2);
-        QVERIFY(original.size() == 256);
+    // a saved or uploaded EDID that was opened: what the build drops is asked about first;
+    // Cancel writes and sends nothing, Continue goes on; a New EDID has nothing to lose
+    void savingOrUploadingAnOpenedEdidAsksWhatItLoses() {
+        for (const bool upload : {false, true}) {
+            Rig rig;
+            QTemporaryDir dir;
+            rig.Connect();
+            rig.dialogs.openAnswer = QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin";
+            rig.form->SpeedButton_OpenEdid_Creator->click();
+            rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(0); // Input 1
+            rig.dialogs.saveAnswer = dir.filePath("out.bin");
+            rig.device.lines->clear();
+            QAbstractButton* button = upload ? rig.form->SpeedButton_CopyEdid_Creator
+                                             : rig.form->SpeedButton_SaveEdid_Creator;
+            const auto nothingDone = [&] {
+                return upload ? rig.device.lines->isEmpty()
+                              : !QFile::exists(dir.filePath("out.bin"));
+            };
+            rig.dialogs.confirmAnswer = false; // Cancel
+            button->click();
+            QCOMPARE(rig.dialogs.confirmations.size(), 1);
+            const DialogMessage asked = rig.dialogs.confirmations.front();
+            QVERIFY(asked.text.startsWith("This EDID will lose:\n"));
+            QVERIFY(asked.text.contains("YCbCr 4:2:0 Capability Map Data Block: removed"));
+            QCOMPARE(asked.acceptText, QString("Continue"));
+            QCOMPARE(asked.rejectText, QString("Cancel"));
+            QVERIFY(nothingDone());
+            QVERIFY(rig.dialogs.saveFilters.isEmpty());
+            QVERIFY(button->isEnabled());
+            rig.dialogs.confirmAnswer = true; // Continue: the build is written or sent
+            button->click();
+            QVERIFY(!nothingDone());
+            if (upload) {
+                const QByteArray built(
+                    reinterpret_cast<const char*>(rig.state.creatorRecord.image.data()) + 192, 64);
+                QCOMPARE(rig.device.Payload("SET ND_ED1B"), built.toHex().toUpper());
+            }
+            rig.New();
+            button->click();
+            QCOMPARE(rig.dialogs.confirmations.size(), 2);
+        }
     }
 
     // "Hex View..." shows the build; beside it the EDID that was opened, the bytes that differ
@@ -903,34 +916,6 @@ private slots:
             QCOMPARE(rig.device.Payload(chunks[i]), bytes.toHex().toUpper());
         }
         QCOMPARE(rig.device.lines->size(), 15);
-    }
-
-    // an uploaded EDID that was opened: what the build drops is asked about first; Cancel sends
-    // nothing
-    void uploadAsksBeforeAnOpenedEdidLosesParts() {
-        Rig rig;
-        rig.Connect();
-        rig.dialogs.openAnswer = QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin";
-        rig.form->SpeedButton_OpenEdid_Creator->click();
-        rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(0); // Input 1
-        rig.device.lines->clear();
-        rig.dialogs.confirmAnswer = false; // Cancel
-        rig.form->SpeedButton_CopyEdid_Creator->click();
-        QCOMPARE(rig.dialogs.confirmations.size(), 1);
-        const DialogMessage asked = rig.dialogs.confirmations.front();
-        QVERIFY(asked.text.startsWith("This EDID will lose:\n"));
-        QVERIFY(asked.text.contains("YCbCr 4:2:0 Capability Map Data Block: removed"));
-        QCOMPARE(asked.acceptText, QString("Continue"));
-        QCOMPARE(asked.rejectText, QString("Cancel"));
-        QVERIFY(rig.device.lines->isEmpty());
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
-        rig.dialogs.confirmAnswer = true; // Continue: the build goes to the slot
-        rig.form->SpeedButton_CopyEdid_Creator->click();
-        QCOMPARE(rig.dialogs.confirmations.size(), 2);
-        QCOMPARE(rig.device.Payload("SET ND_SEL"), QByteArray("0000"));
-        const QByteArray built(
-            reinterpret_cast<const char*>(rig.state.creatorRecord.image.data()) + 192, 64);
-        QCOMPARE(rig.device.Payload("SET ND_ED1B"), built.toHex().toUpper());
     }
 
     void uploadRefusals() {
