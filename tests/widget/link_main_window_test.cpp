@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+#include <functional>
+#include <memory>
 
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
@@ -44,6 +46,22 @@ void Script(MemoryTransport* t) {
             t->deliver(Line("OK\f"));
     };
 }
+
+// The window on a scripted transport whose ports are `ports`: every one answers as the device
+// unless a test takes over `transport->onWrite` (`serialAnswer` is the device's script).
+struct Scripted {
+    AppState state;
+    MemoryTransport* transport = new MemoryTransport; // owned by the window's session
+    std::unique_ptr<TForm1> form;
+    std::function<void(const QByteArray&)> serialAnswer;
+    explicit Scripted(const QStringList& ports) {
+        qputenv("TAVO_SERIAL_PORTS", ports.join(':').toLocal8Bit());
+        transport->present = ports;
+        Script(transport);
+        form = std::make_unique<TForm1>(state, nullptr, transport);
+        serialAnswer = transport->onWrite;
+    }
+};
 
 class LinkMainWindowTest : public QObject {
     Q_OBJECT
@@ -104,96 +122,78 @@ private slots:
     // A networked device announcing itself while the serial device's descriptors are being read
     // takes the next row; neither overwrites the other's record or grid row.
     void announcementDuringTheDescriptorWaitsTakesTheNextRow() {
-        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
-        AppState state;
-        auto* transport = new MemoryTransport;
-        transport->present = {"/dev/fake-matrix"};
-        Script(transport);
-        TForm1 form(state, nullptr, transport);
-        const auto serialAnswer = transport->onWrite;
+        Scripted w({"/dev/fake-matrix"});
         NetDeviceRecord net;
         net.mac = {2, 0, 0, 0, 0, 7};
         net.productName = "Net Box";
         net.ip = "10.0.0.7";
         const auto announcement = BuildAnnouncement(net);
-        transport->onWrite = [&](const QByteArray& b) {
+        w.transport->onWrite = [&](const QByteArray& b) {
             if (b.contains("SYS_DSCPT"))
-                form.Discovery->IdIPMCastClient1IPMCastRead(
+                w.form->Discovery->IdIPMCastClient1IPMCastRead(
                     QByteArray(reinterpret_cast<const char*>(announcement.data()),
                                static_cast<qsizetype>(announcement.size())));
-            serialAnswer(b);
+            w.serialAnswer(b);
         };
-        form.BitBtn_Search->click();
-        QCOMPARE(state.deviceTable.count, 2);
-        QCOMPARE(form.StringGrid1->Cell(1, 2), QString("Wall Matrix"));
-        QCOMPARE(form.StringGrid1->Cell(2, 1), QString("ETHERNET"));
-        QCOMPARE(form.StringGrid1->Cell(2, 2), QString("Net Box"));
-        QCOMPARE(state.deviceTable.records[0].serialDevice, 1);
-        QCOMPARE(state.deviceTable.records[0].product, std::string("Wall Matrix"));
-        QCOMPARE(state.deviceTable.records[1].serialDevice, 0);
-        QCOMPARE(state.netDeviceTable.records[1].productName, std::string("Net Box"));
-        QCOMPARE(form.StringGrid1->RowCount(), 3);
+        w.form->BitBtn_Search->click();
+        QCOMPARE(w.state.deviceTable.count, 2);
+        QCOMPARE(w.form->StringGrid1->Cell(1, 2), QString("Wall Matrix"));
+        QCOMPARE(w.form->StringGrid1->Cell(2, 1), QString("ETHERNET"));
+        QCOMPARE(w.form->StringGrid1->Cell(2, 2), QString("Net Box"));
+        QCOMPARE(w.state.deviceTable.records[0].serialDevice, 1);
+        QCOMPARE(w.state.deviceTable.records[0].product, std::string("Wall Matrix"));
+        QCOMPARE(w.state.deviceTable.records[1].serialDevice, 0);
+        QCOMPARE(w.state.netDeviceTable.records[1].productName, std::string("Net Box"));
+        QCOMPARE(w.form->StringGrid1->RowCount(), 3);
     }
 
     // Networked devices taking all 20 rows during the handshake: the serial device is refused
     // with a log line and row 20 keeps its networked device.
     void aSerialDeviceFindsNoRowLeft() {
-        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
-        AppState state;
-        auto* transport = new MemoryTransport;
-        transport->present = {"/dev/fake-matrix"};
-        Script(transport);
-        TForm1 form(state, nullptr, transport);
-        const auto serialAnswer = transport->onWrite;
-        transport->onWrite = [&](const QByteArray& b) {
+        Scripted w({"/dev/fake-matrix"});
+        w.transport->onWrite = [&](const QByteArray& b) {
             if (b.contains("ENTRANCE"))
                 for (int n = 1; n <= kMaxDevices; ++n)
-                    Announce(form, n);
-            serialAnswer(b);
+                    Announce(*w.form, n);
+            w.serialAnswer(b);
         };
-        form.BitBtn_Search->click();
-        QCOMPARE(state.deviceTable.count, kMaxDevices);
-        QCOMPARE(form.StringGrid1->Cell(20, 1), QString("ETHERNET"));
-        QCOMPARE(form.StringGrid1->Cell(20, 2), QString("Net 20"));
-        QCOMPARE(state.deviceTable.records[19].serialDevice, 0);
-        QVERIFY(form.Memo_Debug->toPlainText().contains(
+        w.form->BitBtn_Search->click();
+        QCOMPARE(w.state.deviceTable.count, kMaxDevices);
+        QCOMPARE(w.form->StringGrid1->Cell(20, 1), QString("ETHERNET"));
+        QCOMPARE(w.form->StringGrid1->Cell(20, 2), QString("Net 20"));
+        QCOMPARE(w.state.deviceTable.records[19].serialDevice, 0);
+        QVERIFY(w.form->Memo_Debug->toPlainText().contains(
             "Device List Full, /dev/fake-matrix Not Added."));
-        QVERIFY(!transport->isOpen());
-        QVERIFY(!form.Uart->session().isConnected());
-        QVERIFY(form.BitBtn_Search->isEnabled());
+        QVERIFY(!w.transport->isOpen());
+        QVERIFY(!w.form->Uart->session().isConnected());
+        QVERIFY(w.form->BitBtn_Search->isEnabled());
     }
 
     // A port that dies while the search only tries it is closed and skipped with a log line:
     // no "Device Lost.", the networked row of this search stays, the pop-up stays open, and the
     // next port is tried.
     void aPortThatFailsWhileTriedIsSkipped() {
-        qputenv("TAVO_SERIAL_PORTS", "/dev/fake-dead:/dev/fake-matrix");
-        AppState state;
-        auto* transport = new MemoryTransport;
-        transport->present = {"/dev/fake-dead", "/dev/fake-matrix"};
-        Script(transport);
-        TForm1 form(state, nullptr, transport);
-        const auto serialAnswer = transport->onWrite;
-        transport->onWrite = [&](const QByteArray& b) {
-            if (transport->openPath == "/dev/fake-dead") {
-                Announce(form, 7);
-                transport->fail(3);
+        Scripted w({"/dev/fake-dead", "/dev/fake-matrix"});
+        w.transport->onWrite = [&](const QByteArray& b) {
+            if (w.transport->openPath == "/dev/fake-dead") {
+                Announce(*w.form, 7);
+                w.transport->fail(3);
                 return;
             }
-            serialAnswer(b);
+            w.serialAnswer(b);
         };
-        form.ShowCommander();
-        QVERIFY(form.Form3->isVisible());
-        form.BitBtn_Search->click();
-        const QString log = form.Memo_Debug->toPlainText();
+        w.form->ShowCommander();
+        QVERIFY(w.form->Form3->isVisible());
+        w.form->BitBtn_Search->click();
+        const QString log = w.form->Memo_Debug->toPlainText();
         QVERIFY2(log.contains("Check /dev/fake-dead Failed."), qPrintable(log));
         QVERIFY2(!log.contains("Device Lost."), qPrintable(log));
-        QVERIFY(form.Form3->isVisible());
-        QCOMPARE(state.deviceTable.count, 2);
-        QCOMPARE(form.StringGrid1->Cell(1, 2), QString("Net 7"));
-        QCOMPARE(form.StringGrid1->Cell(2, 1), QString("/dev/fake-matrix"));
-        QVERIFY(form.Uart->session().isConnected());
-        QCOMPARE(transport->writesWhileClosed, 0);
+        QVERIFY(w.form->Form3->isVisible());
+        QCOMPARE(w.state.deviceTable.count, 2);
+        QCOMPARE(w.form->StringGrid1->Cell(1, 2), QString("Net 7"));
+        QCOMPARE(w.form->StringGrid1->Cell(2, 1), QString("/dev/fake-matrix"));
+        QVERIFY(w.form->Uart->session().isConnected());
+        QCOMPARE(w.transport->writesWhileClosed, 0);
     }
 
 private:
