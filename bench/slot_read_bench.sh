@@ -27,36 +27,25 @@ for _ in $(seq 50); do [ -s "$tmp/sim.out" ] && break; sleep 0.1; done
 port=$(head -n1 "$tmp/sim.out")
 [ -n "$port" ] || { echo "the simulator printed no terminal path" >&2; exit 1; }
 
-for slot in output1 user1; do
-  total=0
-  floor=0
-  for i in $(seq "$runs"); do
-    line=$("$cli" device read "$slot" "$tmp/$slot.bin" --port "$port" --verbose 2>&1 >/dev/null |
-      sed -n 's/^read took \([0-9]*\) ms, floor \([0-9]*\) ms$/\1 \2/p')
-    [ -n "$line" ] || { echo "device read $slot failed" >&2; exit 1; }
+# measure VERB SLOT FILE: the mean of $runs `device VERB` runs against the floor the tool reports
+measure() {
+  local verb=$1 slot=$2 file=$3 total=0 floor=0 line
+  for _ in $(seq "$runs"); do
+    line=$("$cli" device "$verb" "$slot" "$file" --port "$port" --verbose 2>&1 >/dev/null |
+      sed -n "s/^$verb took \([0-9]*\) ms, floor \([0-9]*\) ms\$/\1 \2/p")
+    [ -n "$line" ] || { echo "device $verb $slot failed" >&2; exit 1; }
     total=$((total + ${line% *}))
     floor=${line#* }
   done
-  awk -v t="$total" -v n="$runs" -v f="$floor" -v s="$slot" \
-    'BEGIN { m = t / n; printf "device read %-8s %7.1f ms  floor %4d ms  ratio %.3f\n", s, m, f, m / f }'
-done
+  awk -v t="$total" -v n="$runs" -v f="$floor" -v s="$slot" -v v="$verb" \
+    'BEGIN { m = t / n; printf "device %-5s %-8s %7.1f ms  floor %4d ms  ratio %.3f\n", v, s, m, f, m / f }'
+}
+for slot in output1 user1; do measure read "$slot" "$tmp/$slot.bin"; done
 # the verified write: SYS_STM, the slot read for the history, ND_SEL and four SETs of 20 ms, the
 # read-back, SYS_CTM (a user slot: each of its three ND_SELs waits 100 ms more)
 export XDG_DATA_HOME=$tmp/data # the history it keeps stays here
 "$cli" device read user1 "$tmp/user1.bin" --port "$port" >/dev/null
-for slot in input1 user1; do
-  total=0
-  floor=0
-  for i in $(seq "$runs"); do
-    line=$("$cli" device write "$slot" "$tmp/user1.bin" --port "$port" --verbose 2>&1 >/dev/null |
-      sed -n 's/^write took \([0-9]*\) ms, floor \([0-9]*\) ms$/\1 \2/p')
-    [ -n "$line" ] || { echo "device write $slot failed" >&2; exit 1; }
-    total=$((total + ${line% *}))
-    floor=${line#* }
-  done
-  awk -v t="$total" -v n="$runs" -v f="$floor" -v s="$slot" \
-    'BEGIN { m = t / n; printf "device write %-7s %7.1f ms  floor %4d ms  ratio %.3f\n", s, m, f, m / f }'
-done
+for slot in input1 user1; do measure write "$slot" "$tmp/user1.bin"; done
 kill "$simpid" 2>/dev/null || true
 simpid=
 
