@@ -53,7 +53,7 @@ int Rebuild(const Args& args) {
             return kExitFailed;
         }
     }
-    if (!WriteFileAtomically(out, built.data(), built.size(), error)) {
+    if (!WriteFileAtomically(out, built.data(), built.size(), error, force)) {
         PrintError(error);
         return kExitError;
     }
@@ -65,7 +65,7 @@ const CommandRegistration rebuildCommand{
      "load IN into the creator, build it without an edit and write it to OUT; list on stderr "
      "what the build loses of IN; exit 1 with the message when IN is invalid or the build fails, "
      "or (--refuse-loss, nothing written) when anything would be lost; OUT the same file as IN "
-     "needs --force or --refuse-loss",
+     "needs --force or --refuse-loss; a read-only OUT needs --force",
      &Rebuild}};
 
 } // namespace

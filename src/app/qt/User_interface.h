@@ -170,6 +170,10 @@ public:
     // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
     EdidCreatorPage* Creator = nullptr;
 
+    // SIGTERM or SIGHUP: a close that asks nothing. A slot transfer finishes first, a firmware
+    // update and a backup or restore stop between two items, then the window closes.
+    void CloseOnSignal();
+
 signals:
     void closed();
 
@@ -178,6 +182,7 @@ protected:
 
 private:
     bool closePending_ = false; // a close waits for the running device operation
+    bool closeBySignal_ = false; // the close was asked by a signal: no questions
     void BuildWindow();
     void FormCreate();
 

@@ -8,11 +8,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "edid/Decoder.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotHistory.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
@@ -258,9 +260,12 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     setStatus(kTextOk, kStatusBlack);
     setPollOn(false);
     // judged by what the slot holds afterwards (read back), never by the answers to the SETs
-    const VerifiedWrite w = slots_->WriteVerified(*slot, transfer_.image);
+    const VerifiedWrite w = slots_->WriteVerified(
+        *slot, transfer_.image, AskBeforeWritingWithoutHistory(root_));
     setPollOn(true);
-    if (!w.ok())
+    if (w.historyRefused)
+        showStatusFor(kTextNothingWritten, kStatusRed, kStatusFailMs);
+    else if (!w.ok())
         showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
     else
         showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
@@ -285,10 +290,16 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     if (!name.isEmpty()) {
         // the file appears only complete, through a temporary file and a rename
         QSaveFile file(name);
-        // a device node or a pipe is never replaced by a plain file
-        if (!ResolveOutputPath(name.toStdString()) || !file.open(QIODevice::WriteOnly)) {
-            setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
-            showStatusFor(QStringLiteral("Edid Open Fail."), kStatusRed, kStatusFailMs);
+        // a device node, a pipe or a read-only file is never replaced by a plain file
+        const OutputTarget target = ResolveOutputPath(name.toStdString());
+        if (!target || !file.open(QIODevice::WriteOnly)) {
+            const QString reason = target ? QString()
+                                          : QStringLiteral(" ") + QFileInfo(name).fileName() +
+                                                QStringLiteral(": ") +
+                                                QString::fromStdString(target.problem) +
+                                                QStringLiteral(".");
+            setDebugText(QStringLiteral("Edid Open Fail.") + reason + QStringLiteral("\r\n"));
+            showStatusFor(QStringLiteral("Edid Open Fail.") + reason, kStatusRed, kStatusFailMs);
         } else {
             setDebugText(QStringLiteral("Edid Open OK.\r\n"));
             setStatus(kTextOk, kStatusBlack);
@@ -332,9 +343,11 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
         if (!ValidateImage(r.image, status)) {
             failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
         } else {
-            const VerifiedWrite w = slots_->WriteVerified(*dest, r.image);
+            const VerifiedWrite w = slots_->WriteVerified(
+                *dest, r.image, AskBeforeWritingWithoutHistory(root_));
             ok = w.ok();
-            if (!ok) failure = kTextUploadFailed; // the destination does not hold the source
+            // the destination does not hold the source
+            if (!ok) failure = w.historyRefused ? kTextNothingWritten : kTextUploadFailed;
         }
     }
     slots_->End();
