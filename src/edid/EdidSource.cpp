@@ -136,7 +136,7 @@ bool ReadRegularFile(const std::string& path, std::size_t limit, std::string& by
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         error = path + (S_ISDIR(st.st_mode) ? ": is a directory"
-                                             : ": not a regular file (a pipe, device or socket)");
+                                            : ": not a regular file (a pipe, device or socket)");
         return false;
     }
     bytes.assign(limit + 1, '\0');

@@ -21,10 +21,10 @@ inline constexpr const char* kBackupFormatName = "tavo-device-backup 1";
 // The manifest's fields, as the JSON reader found them.
 struct BackupManifest {
     std::string format;
-    bool hasFiles = false;                                   // "files" is an object
+    bool hasFiles = false;                                  // "files" is an object
     std::vector<std::pair<std::string, std::string>> files; // "input1.bin" -> SHA-256 hex
-    std::string vid, pid, product;                           // the device it was taken of
-    std::optional<long long> mode;                           // absent: not restored
+    std::string vid, pid, product;                          // the device it was taken of
+    std::optional<long long> mode;                          // absent: not restored
     std::optional<std::string> description;                 // Latin-1, as the device keeps it
 };
 
@@ -41,7 +41,7 @@ struct PlannedSlot {
 };
 
 struct RestorePlan {
-    std::string error; // why nothing may be sent; empty when the plan may run
+    std::string error;              // why nothing may be sent; empty when the plan may run
     std::vector<PlannedSlot> items; // the device's writable slots in order, then slots it lacks
     std::optional<std::uint8_t> mode;
     std::string modeProblem; // the manifest's mode is outside the device's modes: not sent

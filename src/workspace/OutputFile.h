@@ -6,10 +6,10 @@
 namespace tavo {
 
 struct OutputTarget {
-    std::string path;    // the file to replace or create
-    std::string problem; // empty when the save may go ahead, else why not ("is a directory", ...)
-    bool exists = false; // a regular file is there
-    unsigned mode = 0;   // its permission bits when it exists
+    std::string path;      // the file to replace or create
+    std::string problem;   // empty when the save may go ahead, else why not ("is a directory", ...)
+    bool exists = false;   // a regular file is there
+    unsigned mode = 0;     // its permission bits when it exists
     bool readOnly = false; // the file there has no write permission for anyone
     explicit operator bool() const { return problem.empty(); }
 };

@@ -318,7 +318,9 @@ private slots:
 
         // an entry whose file went: said at Restore, nothing sent
         w.form->findChild<QAction*>("Action_History")->trigger();
-        const QString input1 = QDir(data_->filePath("tavo/history")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).last();
+        const QString input1 = QDir(data_->filePath("tavo/history"))
+                                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                                   .last();
         QDir entries(data_->filePath("tavo/history/" + input1 + "/input1"));
         QVERIFY(entries.remove(entries.entryList({"*.bin"}, QDir::Files, QDir::Name).last()));
         for (int row = 0; row < list->count(); ++row)

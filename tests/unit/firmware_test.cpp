@@ -196,8 +196,10 @@ TEST(BackupManifest, PlanRestoreTable) {
         m.format = kBackupFormatName;
         m.hasFiles = true;
         m.vid = device.vid, m.pid = device.pid, m.product = device.product;
-        m.files = {{"input1.bin", Hex(slotA)}, {"input2.bin", Hex(slotB)},
-                   {"output1.bin", Hex(slotA)}, {"user1.bin", Hex(slotB)},
+        m.files = {{"input1.bin", Hex(slotA)},
+                   {"input2.bin", Hex(slotB)},
+                   {"output1.bin", Hex(slotA)},
+                   {"user1.bin", Hex(slotB)},
                    {"user2.bin", Hex(slotA)}};
         m.mode = 5;
         m.description = "Hall A";
@@ -207,24 +209,33 @@ TEST(BackupManifest, PlanRestoreTable) {
         const char* what;
         std::function<void(BackupManifest&)> change;
         bool force;
-        const char* error;         // a plan refused with this, or nullptr
-        const char* states;        // per planned slot: W write, N not in the backup, X no such
-        int mode;                  // the planned mode, -1 none
-        const char* modeProblem;   // or nullptr
+        const char* error;       // a plan refused with this, or nullptr
+        const char* states;      // per planned slot: W write, N not in the backup, X no such
+        int mode;                // the planned mode, -1 none
+        const char* modeProblem; // or nullptr
     } cases[] = {
         {"whole", [](BackupManifest&) {}, false, nullptr, "WWWW", 5, nullptr},
         {"another format", [](BackupManifest& m) { m.format = "x"; }, false,
          "not a device backup manifest", "", -1, nullptr},
         {"no files object", [](BackupManifest& m) { m.hasFiles = false; }, false,
          "not a device backup manifest", "", -1, nullptr},
-        {"a file that is no slot", [](BackupManifest& m) { m.files.push_back({"x.bin", ""}); },
+        {"a file that is no slot",
+         [](BackupManifest& m) {
+             m.files.push_back({"x.bin", ""});
+         },
          false, "x.bin: not a slot file name", "", -1, nullptr},
         {"a changed file", [&](BackupManifest& m) { m.files[1].second = Hex(slotA); }, false,
          "input2.bin: its SHA-256 differs", "", -1, nullptr},
-        {"a missing file", [](BackupManifest& m) { m.files.push_back({"user3.bin", "h"}); },
+        {"a missing file",
+         [](BackupManifest& m) {
+             m.files.push_back({"user3.bin", "h"});
+         },
          false, "user3.bin: no such file", "", -1, nullptr},
-        {"a short file", [](BackupManifest& m) { m.files.push_back({"input4.bin", "h"}); }, false,
-         "input4.bin: 255 bytes, not 256", "", -1, nullptr},
+        {"a short file",
+         [](BackupManifest& m) {
+             m.files.push_back({"input4.bin", "h"});
+         },
+         false, "input4.bin: 255 bytes, not 256", "", -1, nullptr},
         {"another device", [](BackupManifest& m) { m.product = "Other"; }, false,
          "the backup is of Other (VID 5441, PID 0401), the device is DevSim 4x1", "", -1, nullptr},
         {"another device, forced", [](BackupManifest& m) { m.product = "Other"; }, true, nullptr,
@@ -232,8 +243,10 @@ TEST(BackupManifest, PlanRestoreTable) {
         {"a slot left out", [](BackupManifest& m) { m.files.erase(m.files.begin() + 3); }, false,
          nullptr, "WWNW", 5, nullptr},
         {"a slot the device lacks",
-         [&](BackupManifest& m) { m.files.push_back({"user7.bin", Hex(slotA)}); }, false, nullptr,
-         "WWWWX", 5, nullptr},
+         [&](BackupManifest& m) {
+             m.files.push_back({"user7.bin", Hex(slotA)});
+         },
+         false, nullptr, "WWWWX", 5, nullptr},
         {"no mode", [](BackupManifest& m) { m.mode.reset(); }, false, nullptr, "WWWW", -1, nullptr},
         {"the last mode", [](BackupManifest& m) { m.mode = 5; }, false, nullptr, "WWWW", 5,
          nullptr},
@@ -254,9 +267,9 @@ TEST(BackupManifest, PlanRestoreTable) {
                     e = name + ": no such file";
                     return false;
                 }
-                bytes = name == "input4.bin" ? std::string(255, 'a')
+                bytes = name == "input4.bin"                          ? std::string(255, 'a')
                         : name == "input2.bin" || name == "user1.bin" ? slotB
-                                                                       : slotA;
+                                                                      : slotA;
                 return true;
             });
         if (c.error) {

@@ -21,6 +21,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/qt/QuitSignals.h"
 #include "app/qt/SingleInstance.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/IpConfigureLayout.h"
@@ -28,7 +29,6 @@
 #include "edid/EdidSource.h"
 #include "link/qt/Thread_uart_api.h"
 #include "link/qt/UartSession.h"
-#include "app/qt/QuitSignals.h"
 #include "maintenance/qt/DeviceMenu.h"
 #include "maintenance/qt/SystemLayout.h"
 #include "maintenance/qt/SystemPage.h"

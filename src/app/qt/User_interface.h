@@ -181,7 +181,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool closePending_ = false; // a close waits for the running device operation
+    bool closePending_ = false;  // a close waits for the running device operation
     bool closeBySignal_ = false; // the close was asked by a signal: no questions
     void BuildWindow();
     void FormCreate();

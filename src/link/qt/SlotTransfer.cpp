@@ -113,8 +113,8 @@ VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& im
     if (options.history && history_) {
         const SlotRead before = Read(slot);
         if (before.complete()) {
-            v.historyKept = history_->Keep(session_.devices().Current(), slot, before.image,
-                                           &v.historyError);
+            v.historyKept =
+                history_->Keep(session_.devices().Current(), slot, before.image, &v.historyError);
         } else if (!lost_) {
             v.historyError = name + QStringLiteral(" could not be read");
         }
@@ -124,7 +124,8 @@ VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& im
         }
         if (!v.historyKept) {
             logLine(QStringLiteral("History not kept: ") + v.historyError);
-            if (!options.writeWithoutHistory || !options.writeWithoutHistory(slot, v.historyError)) {
+            if (!options.writeWithoutHistory ||
+                !options.writeWithoutHistory(slot, v.historyError)) {
                 v.historyRefused = true;
                 logLine(QStringLiteral("Nothing written into ") + name + QStringLiteral("."));
                 return v;

@@ -21,8 +21,8 @@
 //   if (!v.verified) ... v.difference ...
 #include <QObject>
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 
 #include "edid/EdidImage.h"
 #include "link/DeviceCommand.h"
@@ -69,10 +69,10 @@ struct WriteOptions {
 
 struct VerifiedWrite {
     SlotWrite write;
-    bool historyKept = false;   // the slot's former EDID is in the history
+    bool historyKept = false; // the slot's former EDID is in the history
     // the former EDID could not be kept and the write stopped before anything was sent
     bool historyRefused = false;
-    QString historyError; // why the former EDID could not be kept (also when written anyway)
+    QString historyError;       // why the former EDID could not be kept (also when written anyway)
     bool verifyRun = false;     // the slot was read back
     bool readBack = false;      // the last read-back was complete
     bool secondRead = false;    // the first read-back differed: read once more after a wait

@@ -108,7 +108,8 @@ bool PutInPlace(const QString& staging, const QString& target, QString& outcome)
             return false;
         }
         if (std::rename(Native(target).c_str(), Native(previous).c_str()) != 0) {
-            outcome = target + QStringLiteral(" could not be moved aside: the new backup stays in ") +
+            outcome = target +
+                      QStringLiteral(" could not be moved aside: the new backup stays in ") +
                       staging;
             return false;
         }
@@ -117,7 +118,8 @@ bool PutInPlace(const QString& staging, const QString& target, QString& outcome)
     }
     if (std::rename(Native(staging).c_str(), Native(target).c_str()) != 0) {
         if (hadBackup) std::rename(Native(previous).c_str(), Native(target).c_str());
-        outcome = target + QStringLiteral(": the new backup could not be put in place; it stays in ") +
+        outcome = target +
+                  QStringLiteral(": the new backup could not be put in place; it stays in ") +
                   staging;
         return false;
     }
@@ -205,11 +207,10 @@ void RestoreSlots(ItemRun& run, const RestorePlan& plan) {
             v.historyRefused
                 ? QStringLiteral("not written: its EDID cannot be kept in the history (") +
                       v.historyError + QStringLiteral(")")
-            : v.lost ? QStringLiteral("Upload Edid Failed. The device was lost.")
-            : !v.readBack
-                ? QStringLiteral("Upload Edid Failed. Not read back whole.")
-                : QStringLiteral("Upload Edid Failed. ") +
-                      QString::fromStdString(DifferenceText(v.difference));
+            : v.lost      ? QStringLiteral("Upload Edid Failed. The device was lost.")
+            : !v.readBack ? QStringLiteral("Upload Edid Failed. Not read back whole.")
+                          : QStringLiteral("Upload Edid Failed. ") +
+                                QString::fromStdString(DifferenceText(v.difference));
         run.add(name, v.ok() ? BackupItemState::Done : BackupItemState::Failed,
                 v.ok() ? QStringLiteral("written, verified") : why);
     }
@@ -226,10 +227,9 @@ void RestoreMode(ItemRun& run, const RestorePlan& plan) {
     const int now = run.transfers.SetModeAndReport(*plan.mode);
     const bool same = now == int(*plan.mode);
     run.add(name, same ? BackupItemState::Done : BackupItemState::Failed,
-            same ? QString::number(now)
-            : now < 0
-                ? QStringLiteral("the device did not report its mode")
-                : QStringLiteral("the device reports ") + QString::number(now));
+            same      ? QString::number(now)
+            : now < 0 ? QStringLiteral("the device did not report its mode")
+                      : QStringLiteral("the device reports ") + QString::number(now));
 }
 
 // The description is judged by what the device reports afterwards: the text it stores (cut to 31
@@ -300,7 +300,8 @@ BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder,
         const SlotRead r = transfers.Read(slot);
         if (!r.complete()) {
             run.add(name, BackupItemState::Failed,
-                    r.lost ? QStringLiteral("the device was lost") : QStringLiteral("not read whole"));
+                    r.lost ? QStringLiteral("the device was lost")
+                           : QStringLiteral("not read whole"));
             continue;
         }
         const QByteArray bytes(reinterpret_cast<const char*>(r.image.data()), qsizetype(kEdidSize));
@@ -344,9 +345,8 @@ BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder,
     }
     if (!report.ok()) { // an incomplete backup never replaces anything
         RemoveBackupFolder(staging.path());
-        report.outcome = QFileInfo::exists(target)
-                             ? target + QStringLiteral(" is unchanged")
-                             : QStringLiteral("nothing written");
+        report.outcome = QFileInfo::exists(target) ? target + QStringLiteral(" is unchanged")
+                                                   : QStringLiteral("nothing written");
         return report;
     }
     if (!PutInPlace(staging.path(), target, report.outcome))
@@ -359,12 +359,13 @@ BackupReport RestoreBackup(SlotTransfer& transfers, const QString& folder,
     BackupReport report;
     BackupManifest manifest;
     if (!ReadManifest(folder, manifest, report.error)) return report;
-    const RestorePlan plan = PlanRestore(
-        manifest, transfers.session().devices().Current(), options.force,
-        [&folder](const std::string& name, std::string& bytes, std::string& error) {
-            const QString path = folder + QLatin1Char('/') + QString::fromStdString(name);
-            return ReadRegularFile(Native(path), kEdidSize, bytes, error);
-        });
+    const RestorePlan plan =
+        PlanRestore(manifest, transfers.session().devices().Current(), options.force,
+                    [&folder](const std::string& name, std::string& bytes, std::string& error) {
+                        const QString path =
+                            folder + QLatin1Char('/') + QString::fromStdString(name);
+                        return ReadRegularFile(Native(path), kEdidSize, bytes, error);
+                    });
     if (!plan) {
         report.error = QString::fromStdString(plan.error);
         return report;

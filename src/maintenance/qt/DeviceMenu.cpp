@@ -16,8 +16,8 @@
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceBackup.h"
 #include "maintenance/qt/SystemConfig.h"
-#include "ui/qt/HistoryQuestion.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo {
@@ -170,8 +170,9 @@ void DeviceMenu::RestoreSelected() {
     const QString monitor = Latin1(ShowAnalysis(record).Row(SummaryRow::MonitorName));
     if (!ConfirmWarning(historyWindow_, QStringLiteral("Warning"),
                         QStringLiteral("Restore the EDID of ") + entry.time +
-                            (monitor.isEmpty() ? QString()
-                                               : QStringLiteral(" (") + monitor + QStringLiteral(")")) +
+                            (monitor.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(" (") + monitor + QStringLiteral(")")) +
                             QStringLiteral(" into ") + slot + QStringLiteral("?")))
         return;
     const DeviceOperation operation(session_);

@@ -4,21 +4,21 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include "edid/Decoder.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotHistory.h"
-#include "ui/qt/HistoryQuestion.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
@@ -260,8 +260,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     setStatus(kTextOk, kStatusBlack);
     setPollOn(false);
     // judged by what the slot holds afterwards (read back), never by the answers to the SETs
-    const VerifiedWrite w = slots_->WriteVerified(
-        *slot, transfer_.image, AskBeforeWritingWithoutHistory(root_));
+    const VerifiedWrite w =
+        slots_->WriteVerified(*slot, transfer_.image, AskBeforeWritingWithoutHistory(root_));
     setPollOn(true);
     if (w.historyRefused)
         showStatusFor(kTextNothingWritten, kStatusRed, kStatusFailMs);
@@ -293,11 +293,10 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
         // a device node, a pipe or a read-only file is never replaced by a plain file
         const OutputTarget target = ResolveOutputPath(name.toStdString());
         if (!target || !file.open(QIODevice::WriteOnly)) {
-            const QString reason = target ? QString()
-                                          : QStringLiteral(" ") + QFileInfo(name).fileName() +
-                                                QStringLiteral(": ") +
-                                                QString::fromStdString(target.problem) +
-                                                QStringLiteral(".");
+            const QString reason =
+                target ? QString()
+                       : QStringLiteral(" ") + QFileInfo(name).fileName() + QStringLiteral(": ") +
+                             QString::fromStdString(target.problem) + QStringLiteral(".");
             setDebugText(QStringLiteral("Edid Open Fail.") + reason + QStringLiteral("\r\n"));
             showStatusFor(QStringLiteral("Edid Open Fail.") + reason, kStatusRed, kStatusFailMs);
         } else {
@@ -343,8 +342,8 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
         if (!ValidateImage(r.image, status)) {
             failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
         } else {
-            const VerifiedWrite w = slots_->WriteVerified(
-                *dest, r.image, AskBeforeWritingWithoutHistory(root_));
+            const VerifiedWrite w =
+                slots_->WriteVerified(*dest, r.image, AskBeforeWritingWithoutHistory(root_));
             ok = w.ok();
             // the destination does not hold the source
             if (!ok) failure = w.historyRefused ? kTextNothingWritten : kTextUploadFailed;

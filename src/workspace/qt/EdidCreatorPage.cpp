@@ -19,10 +19,10 @@
 #include "link/DeviceModel.h"
 #include "link/qt/FindControl.h"
 #include "link/qt/SlotHistory.h"
-#include "ui/qt/HistoryQuestion.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
@@ -431,10 +431,11 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
             setDebugText(kOpenFail);
             setLabel(label3_,
                      kOpenFail.trimmed() +
-                         (allowed ? QString()
-                                  : QStringLiteral(" ") + QFileInfo(path).fileName() +
-                                        QStringLiteral(": ") +
-                                        QString::fromStdString(target.problem) + QStringLiteral(".")),
+                         (allowed
+                              ? QString()
+                              : QStringLiteral(" ") + QFileInfo(path).fileName() +
+                                    QStringLiteral(": ") + QString::fromStdString(target.problem) +
+                                    QStringLiteral(".")),
                      kCreatorRed);
         } else {
             edited_ = false;

@@ -243,9 +243,8 @@ int Restore(const SlotOptions& o) {
         return kExitFailed;
     }
     // what is about to go back, named before anything is sent
-    const std::string what = "history entry " + std::to_string(number) + " of " +
-                             SlotName(*slot) + " (" + entry.time.toStdString() + ", " +
-                             EntryMonitor(*image) + ")";
+    const std::string what = "history entry " + std::to_string(number) + " of " + SlotName(*slot) +
+                             " (" + entry.time.toStdString() + ", " + EntryMonitor(*image) + ")";
     std::cout << "restoring " << what << '\n' << std::flush;
     return WriteSlot(o, c, *slot, *image, what);
 }
