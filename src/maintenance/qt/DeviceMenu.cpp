@@ -251,7 +251,8 @@ BackupOptions DeviceMenu::progressOptions(const QString& caption) {
 }
 
 void DeviceMenu::endProgress() {
-    if (progress_) progress_->hide();
+    if (!progress_) return;
+    progress_->hide();
     progress_->deleteLater();
 }
 
