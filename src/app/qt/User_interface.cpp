@@ -467,7 +467,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::CloseOnSignal() {
     closeBySignal_ = true;
     if (System && System->Updating()) System->StopUpdate();
-    if (Device) Device->Stop();
+    if (Device) Device->Stop(true);
     close();
 }
 

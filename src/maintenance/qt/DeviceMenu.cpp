@@ -197,6 +197,7 @@ void DeviceMenu::RestoreSelected() {
 // ---- backup ------------------------------------------------------------------------------------
 
 void DeviceMenu::showReport(const QString& caption, const BackupReport& report) {
+    if (quiet_) return;
     QString text;
     if (!report.started) text = report.error;
     for (const BackupItem& i : report.items)
@@ -209,8 +210,9 @@ void DeviceMenu::showReport(const QString& caption, const BackupReport& report) 
         ShowWarning(window_, caption, text.trimmed());
 }
 
-void DeviceMenu::Stop() {
+void DeviceMenu::Stop(bool quietly) {
     stopRequested_ = true;
+    quiet_ = quiet_ || quietly;
 }
 
 // A small window with "item n of N" and Stop while a backup or restore runs.

@@ -39,7 +39,8 @@ public:
     void RestoreBackupClick(); // a folder, a confirmation, then the backup written back
     void RestoreSelected();    // the history window's "Restore"
     // A backup or restore in progress stops before its next item (its progress window's Stop).
-    void Stop();
+    // `quietly`: the window is closing; no report box is shown afterwards.
+    void Stop(bool quietly = false);
     QWidget* progressWindow() const { return progress_; }
 
     QWidget* historyWindow() const { return historyWindow_; }
@@ -70,6 +71,7 @@ private:
     QList<HistoryEntry> entries_;
     QPointer<QWidget> progress_; // "Form_Progress" while a backup or restore runs
     bool stopRequested_ = false;
+    bool quiet_ = false; // no report box: the window is closing
 };
 
 } // namespace tavo
