@@ -33,6 +33,12 @@ Mode:
   --isp-banner TEXT       the text after "$ISP029" (default: the product text)
   --fw-out FILE           in ISP mode, write the image received to FILE at each FW_END (blocks
                           at their addresses, whole 64-byte blocks, gaps 0xFF)
+  --fw-restart MS         after answering an FW_END that stored the image, restart: hear nothing
+                          for MS milliseconds, then answer as a device in normal mode whose
+                          firmware version is the image's (the text at offset 520)
+  --fw-restart-version TEXT
+                          with --fw-restart: report TEXT instead of the image's version (an
+                          update that did not take)
 
 System descriptor:
   --vid TEXT              VID text (default 5441)
@@ -83,6 +89,8 @@ Faults (repeatable --fault RULE; RULE is KIND[:CMD[:ARGS]]):
                           written at once
   ng:CMD[:COUNT]          the answer is "NG" (a refusal; the request was handled all the same)
   Answers leave in the order of the requests: a late answer delays the ones after it.
+  --delay-ms N            every answer leaves N milliseconds (0 to 10000) after its request
+                          (a slow device; faults add their own delays on top)
   --hangup-after N        when the Nth well-formed request arrives (it is not answered), close
                           the terminal so the tool sees the port die, and exit 0
 
@@ -240,6 +248,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             o.netOnly = true;
         } else if (name == "--allow-network") {
             o.allowNetwork = true;
+        } else if (name == "--delay-ms" || name == "--fw-restart") {
+            if (!take()) return fail("needs a number");
+            const auto n = Number(value, 10000);
+            if (!n) return fail("expects milliseconds from 0 to 10000");
+            (name == "--delay-ms" ? o.delayMs : o.restartMs) = *n;
+            if (name == "--fw-restart") d.restartAfterFirmware = true;
+        } else if (name == "--fw-restart-version") {
+            if ((textError = text(d.restartVersion, kTextMax))) return fail(*textError);
         } else if (name == "--hangup-after") {
             if (!take()) return fail("needs a number");
             const auto n = Number(value, 0xFFFFFFFFu);
@@ -254,6 +270,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             error = name + " takes no value";
             return std::nullopt;
         }
+    }
+    if (!d.restartVersion.empty() && !d.restartAfterFirmware) {
+        error = "--fw-restart-version needs --fw-restart MS";
+        return std::nullopt;
     }
     if (o.netOnly && o.net == 0) {
         error = "--net-only needs --net N";
