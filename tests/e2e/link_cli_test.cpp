@@ -33,9 +33,9 @@ private slots:
     // From a device that answers at once and from one whose every answer comes 150 ms late.
     void infoPrintsTheDescriptors() {
         for (const char* delay : {"0", "150"}) {
-            Sim sim({"--product", "Cli Matrix", "--description", "Desk", "--inputs", "3",
-                     "--users", "5", "--internals", "2", "--fw-version", "2.07", "--mode-poll",
-                     "0", "--delay-ms", delay});
+            Sim sim({"--product", "Cli Matrix", "--description", "Desk", "--inputs", "3", "--users",
+                     "5", "--internals", "2", "--fw-version", "2.07", "--mode-poll", "0",
+                     "--delay-ms", delay});
             PrintsTheDescriptors(sim);
             if (QTest::currentTestFailed()) return qWarning("with --delay-ms %s", delay);
         }
@@ -83,8 +83,9 @@ private slots:
                      qPrintable(args.join(' ') + ": " + r.err));
         }
         r = Cli({"device", "info"}, "/dev/tavo-absent:" + held.path);
-        QVERIFY2(r.err.contains("no device answered on /dev/tavo-absent; " + held.path + " is busy"),
-                 qPrintable(r.err));
+        QVERIFY2(
+            r.err.contains("no device answered on /dev/tavo-absent; " + held.path + " is busy"),
+            qPrintable(r.err));
         watch.terminate();
         watch.waitForFinished(5000);
         QCOMPARE(Cli({"device", "frobnicate"}, "").code, 2);

@@ -39,16 +39,15 @@ void FindsAndFillsItsRow(const Sim& sim) {
     Rig rig({sim.path});
     rig.form.search->click();
     QVERIFY(rig.s().isConnected());
-    QCOMPARE(rig.form.row(1),
-             (QStringList{"1", sim.path, "Bench Matrix", " Rack 2 ", "NC", "NC"}));
+    QCOMPARE(rig.form.row(1), (QStringList{"1", sim.path, "Bench Matrix", " Rack 2 ", "NC", "NC"}));
     QVERIFY(rig.form.log().contains("Got One Device!"));
     QCOMPARE(rig.form.items("ComboBox_EdidSel_All").size(), 11);
     QCOMPARE(rig.form.combo("ComboBox_EdidSel_Src")->currentIndex(), 3);
     QCOMPARE(rig.form.enabledModeButtons().size(), 6);
     QVERIFY(!rig.form.log().contains("CRC Error!"));
     // the status poll asks for the mode and shows it: mode 4 is user slot 1 here
-    QTRY_COMPARE_WITH_TIMEOUT(rig.form.checkedModeButton(),
-                              QString("RadioButton_Set_UserEdid1"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form.checkedModeButton(), QString("RadioButton_Set_UserEdid1"),
+                              5000);
     QCOMPARE(int(rig.devices.records[0].inputs[0].currentMode), 4);
 }
 

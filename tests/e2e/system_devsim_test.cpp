@@ -93,16 +93,15 @@ inline Run Cli(const QStringList& args) {
 void ReceiveTheImage(const char* delay) {
     QTemporaryDir out;
     const QString received = out.filePath("received.bin");
-    Sim sim({"--isp", "--isp-banner", "Loader 3.2", "--fw-out", received, "--fw-restart",
-             "300", "--delay-ms", delay});
+    Sim sim({"--isp", "--isp-banner", "Loader 3.2", "--fw-out", received, "--fw-restart", "300",
+             "--delay-ms", delay});
     QVERIFY(sim.path.startsWith("/dev/"));
     Window w(sim);
     QVERIFY(w.form.Uart->session().isConnected());
     QCOMPARE(w.form.StringGrid1->Cell(1, 2), QString("Loader 3.2"));
     QCOMPARE(w.form.StringGrid1->Cell(1, 3), QString("ISP Mode"));
     // the System page alone, without its "Configuration" group
-    for (QWidget* sheet :
-         {w.form.TabSheet10, w.form.TabSheet1, w.form.TabSheet3, w.form.TabSheet4})
+    for (QWidget* sheet : {w.form.TabSheet10, w.form.TabSheet1, w.form.TabSheet3, w.form.TabSheet4})
         QVERIFY(!w.tabShown(sheet));
     QVERIFY(w.tabShown(w.form.TabSheet2));
     QCOMPARE(w.form.PageControl1->currentWidget(), w.form.TabSheet2);
@@ -367,7 +366,10 @@ private slots:
             QString said;
         } cases[] = {
             {{"--fw-restart", "200"}, {}, 0, "V2.10 running: update confirmed"},
-            {{"--fw-restart", "200", "--delay-ms", "150"}, {}, 0, "V2.10 running: update confirmed"},
+            {{"--fw-restart", "200", "--delay-ms", "150"},
+             {},
+             0,
+             "V2.10 running: update confirmed"},
             {{"--fw-restart", "200", "--fw-restart-version", "1.0"},
              {},
              1,
@@ -384,13 +386,14 @@ private slots:
             const QString received = state.filePath("received.bin");
             QFile::remove(received);
             Sim sim(QStringList{"--isp", "--fw-out", received} + c.sim);
-            const Run r = Cli(QStringList{"device", "firmware", state.filePath("fw.bin"), "--port",
-                                          sim.path} +
-                              c.cli);
+            const Run r = Cli(
+                QStringList{"device", "firmware", state.filePath("fw.bin"), "--port", sim.path} +
+                c.cli);
             const QString what = c.sim.join(' ') + " " + c.cli.join(' ') + ": " + r.out + r.err;
             QVERIFY2(r.code == c.code, qPrintable(what));
             QVERIFY2((r.out + r.err).contains(c.said), qPrintable(what));
-            QVERIFY2(r.out.contains("100%") == (c.code != 1 || c.sim.contains("--fw-restart-version")),
+            QVERIFY2(r.out.contains("100%") ==
+                         (c.code != 1 || c.sim.contains("--fw-restart-version")),
                      qPrintable(what));
             QTRY_VERIFY(QFile::exists(received));
             QCOMPARE(ReadAll(received), PaddedToBlocks(image));

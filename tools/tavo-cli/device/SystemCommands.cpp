@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -34,35 +33,23 @@ struct Options {
 inline constexpr int kExitNotConfirmed = 3;
 
 bool Parse(const Args& args, Options& o) {
-    bool onlyPositional = false; // after "--" everything is a positional argument
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (onlyPositional || a.empty() || a[0] != '-') {
-            o.positional.emplace_back(a);
-        } else if (a == "--") {
-            onlyPositional = true;
-        } else if (a == "--port" && i + 1 < args.size()) {
-            o.port = args[++i];
-        } else if (a.substr(0, 7) == "--port=") {
-            o.port = a.substr(7);
-        } else if (a == "--yes" || a == "-y") {
-            o.yes = true;
-        } else if (a == "--verbose" || a == "-v") {
-            o.verbose = true;
-        } else if (a == "--confirm") {
-            o.confirm = true;
-        } else if (a == "--wait-restart" && i + 1 < args.size()) {
-            const std::string_view v = args[++i];
-            unsigned n = 0;
-            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-            if (v.empty() || ec != std::errc{} || end != v.data() + v.size() || n > 3600)
-                return false;
-            o.restartWaitS = n;
-        } else {
-            return false;
-        }
-    }
-    return o.port.find(':') == std::string::npos;
+    cmdline::OptionParser parser;
+    DeclarePortOptions(parser, o.port, o.verbose);
+    parser.Flag("--yes|-y", [&o] { o.yes = true; })
+        .Flag("--confirm", [&o] { o.confirm = true; })
+        .Value("--wait-restart", "needs a number of seconds",
+               [&o](const std::string& v) {
+                   const auto n = cmdline::ParseInteger(v, 0, 3600);
+                   if (!n) return cmdline::ExpectsNumber(0, 3600);
+                   o.restartWaitS = static_cast<unsigned>(*n);
+                   return std::string();
+               })
+        .Arguments([&o](const std::string& a) {
+            o.positional.push_back(a);
+            return true;
+        })
+        .DoubleDashEndsOptions();
+    return !parser.Parse(args);
 }
 
 // The link runs on an event loop: timers, the port's notifier, the waits. Each command makes one
