@@ -188,7 +188,7 @@ private slots:
         QCOMPARE(fw[20], SetLine(FW_END, {}));
         // and the device was found again, running normally
         QVERIFY(rig.form.Uart->session().isConnected());
-        QCOMPARE(int(rig.form.Uart->session().link().ispFlag), 0);
+        QCOMPARE(rig.form.Uart->session().link().flags & kLinkIspDevice, 0);
         QCOMPARE(rig.form.StringGrid1->Cell(1, 2), QString("Matrix"));
     }
 
