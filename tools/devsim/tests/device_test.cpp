@@ -429,50 +429,6 @@ TEST(Device, IspModeCollectsFirmware) {
     EXPECT_EQ(written[1][192], 0x33);
 }
 
-// With a restart after the update the device answers as a normal one, reporting the version of
-// the image (or the one it was told to keep: an update that did not take); an image it could not
-// store or one without a version leaves it as it was.
-TEST(Device, RestartsIntoNormalModeAfterTheImage) {
-    std::vector<std::uint8_t> image(640, 0);
-    const std::string mark = "FW VER:";
-    std::copy(mark.begin(), mark.end(), image.begin() + 512);
-    image[520] = '2', image[521] = '.', image[522] = '0', image[523] = '1';
-    const struct {
-        const char* name;
-        std::string keep;
-        bool stored;
-        bool withVersion;
-        bool normalAfter;
-        const char* version;
-    } cases[] = {
-        {"the image's version", "", true, true, true, "2.01"},
-        {"the old version kept", "1.00", true, true, true, "1.00"},
-        {"image not stored", "", false, true, false, ""}, // "": the version it started with
-        {"no version in the image", "", true, false, true, ""},
-    };
-    for (const auto& c : cases) {
-        DeviceConfig config = SmallConfig();
-        config.isp = true;
-        config.restartAfterFirmware = true;
-        config.restartVersion = c.keep;
-        Device d(config);
-        d.firmwareSink = [&](const std::vector<std::uint8_t>&) { return c.stored; };
-        Exchange x{d, {}};
-        std::vector<std::uint8_t> file = image;
-        if (!c.withVersion) file[512] = 0;
-        for (std::size_t a = 0; a < file.size(); a += 64) {
-            x.Set(FW_ADDR, {static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)});
-            x.Set(FW_DATA, std::vector<std::uint8_t>(file.begin() + a, file.begin() + a + 64));
-        }
-        EXPECT_EQ(x.Set(FW_END), c.stored ? kOk : kNg) << c.name;
-        EXPECT_EQ(d.Isp(), !c.normalAfter) << c.name;
-        EXPECT_EQ(d.Config().firmwareVersion, *c.version ? c.version : config.firmwareVersion)
-            << c.name;
-        // a device that restarted answers normal requests for input 1 at once
-        EXPECT_EQ(x.Send(kModeGet, ND_DSCPT).answered, c.normalAfter) << c.name;
-    }
-}
-
 TEST(Device, FirmwareNeverRunsPastSixtyFourKiB) {
     DeviceConfig c = SmallConfig();
     c.isp = true;
