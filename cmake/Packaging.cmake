@@ -15,9 +15,10 @@ if(SCDOC_EXECUTABLE AND GZIP_EXECUTABLE)
         set(out ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
         add_custom_command(OUTPUT ${out}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-            COMMAND sh -c "'${SCDOC_EXECUTABLE}' < '${src}' | '${GZIP_EXECUTABLE}' -9n > '${out}'"
+            COMMAND sh -c "${SCDOC_EXECUTABLE} < ${src} | ${GZIP_EXECUTABLE} -9n > ${out}"
             DEPENDS ${src}
-            COMMENT "Manual page ${page}(1)")
+            COMMENT "Manual page ${page}(1)"
+            VERBATIM)
         list(APPEND man_outputs ${out})
     endforeach()
     # tavo-cli-qt is the full tavo-cli (the front hands it the device and net commands)
@@ -41,8 +42,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/debian/copyright DESTINATION ${TAVO_DOC_D
 set(changelog ${CMAKE_BINARY_DIR}/debian/changelog.gz)
 add_custom_command(OUTPUT ${changelog}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/debian
-    COMMAND sh -c "sed 's/@VERSION@/${PROJECT_VERSION}/' '${CMAKE_SOURCE_DIR}/data/debian/changelog.in' | gzip -9n > '${changelog}'"
-    DEPENDS ${CMAKE_SOURCE_DIR}/data/debian/changelog.in)
+    COMMAND sh -c "sed s/@VERSION@/${PROJECT_VERSION}/ ${CMAKE_SOURCE_DIR}/data/debian/changelog.in | gzip -9n > ${changelog}"
+    DEPENDS ${CMAKE_SOURCE_DIR}/data/debian/changelog.in
+    VERBATIM)
 add_custom_target(package_changelog ALL DEPENDS ${changelog})
 install(FILES ${changelog} DESTINATION ${TAVO_DOC_DIR})
 
@@ -56,15 +58,16 @@ set(CPACK_PACKAGE_CONTACT "TAVO developers <tavo@example.org>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "EDID manager for HDMI signal-distribution devices")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "EDID manager for HDMI signal-distribution devices
- TAVO finds an HDMI signal-distribution device on a serial line, reads and
- writes the EDIDs in its slots, analyses any EDID, builds new EDIDs, composes
- one EDID that every display behind the device can take, sets the device's EDID
- mode, description and defaults, and updates its firmware. Over UDP it discovers
- networked devices of the family and edits their network settings.
- .
- The package holds the desktop program tavo, the command-line tool tavo-cli and
- the simulated device tavo-devsim for trying both without hardware.")
+# The synopsis is the summary above; CPack indents these lines as the extended description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "TAVO finds an HDMI signal-distribution device on a serial line,
+reads and writes the EDIDs in its slots, analyses any EDID, builds new EDIDs,
+composes one EDID that every display behind the device can take, sets the
+device's EDID mode, description and defaults, and updates its firmware. Over
+UDP it discovers networked devices of the family and edits their network
+settings.
+.
+The package holds the desktop program tavo, the command-line tool tavo-cli and
+the simulated device tavo-devsim for trying both without hardware.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
