@@ -111,6 +111,7 @@ Network (discovery):
   --allow-network         start the network side on a machine's real network as well
 
   --help                  show this text and exit
+  --version               print the version and exit
 )";
 
 using cmdline::OptionParser;

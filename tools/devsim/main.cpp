@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Device.h"
@@ -29,6 +30,7 @@
 #include "Options.h"
 #include "RequestParser.h"
 #include "StateDir.h"
+#include "TavoVersion.h"
 #include "discovery/Discovery.h"
 #include "link/DeviceCommand.h"
 
@@ -549,5 +551,11 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            std::printf("tavo-devsim %s\n", tavo::kVersionText);
+            return 0;
+        }
+    }
     return Run(argc, argv);
 }
