@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -298,10 +299,34 @@ double MaxLuminance(int code) {
     return 50.0 * std::pow(2.0, code / 32.0);
 }
 
-void AddClaims(const Parsed& p, std::map<std::string, ComposeCapability>& out) {
-    auto add = [&](std::string name, int level = 0, std::string unit = {}) {
-        auto [it, added] = out.try_emplace(name, ComposeCapability{name, level, unit});
-        if (!added) it->second.level = std::max(it->second.level, level);
+using Claims = std::vector<ComposeCapability>; // sorted by name, one per name
+
+bool ByName(const ComposeCapability& a, const ComposeCapability& b) {
+    return a.name < b.name;
+}
+
+// Sorts the claims (unless they are sorted) and keeps one per name, with the highest level.
+void Settle(Claims& claims, bool sorted = false) {
+    if (!sorted) std::sort(claims.begin(), claims.end(), ByName);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < claims.size(); ++i) {
+        if (kept && claims[kept - 1].name == claims[i].name)
+            claims[kept - 1].level = std::max(claims[kept - 1].level, claims[i].level);
+        else if (kept++ != i)
+            claims[kept - 1] = std::move(claims[i]);
+    }
+    claims.resize(kept);
+}
+
+const ComposeCapability* Find(const Claims& claims, const std::string& name) {
+    const auto it =
+        std::lower_bound(claims.begin(), claims.end(), ComposeCapability{name, 0, {}}, ByName);
+    return it != claims.end() && it->name == name ? &*it : nullptr;
+}
+
+void AddClaims(const Parsed& p, Claims& out) {
+    auto add = [&](std::string name, int level = 0, const char* unit = "") {
+        out.push_back(ComposeCapability{std::move(name), level, unit});
     };
     for (const auto& [f, l] : p.formats) {
         if (l.normal) add(FormatName(f));
@@ -353,7 +378,7 @@ void AddClaims(const Parsed& p, std::map<std::string, ComposeCapability>& out) {
             for (int b = 0; b < 8; ++b)
                 if (f[2] & (1 << b)) add(std::string(kForumFlagNames[b]));
         if (f.size() > 3) {
-            if (f[3] >> 4) add("FRL rate", f[3] >> 4, "");
+            if (f[3] >> 4) add("FRL rate", f[3] >> 4);
             if (f[3] & 0x08) add("UHD VIC");
             if (f[3] & 0x04) add("48-bit colour in 4:2:0");
             if (f[3] & 0x02) add("36-bit colour in 4:2:0");
@@ -566,13 +591,10 @@ void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
 } // namespace
 
 std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image) {
-    std::map<std::string, ComposeCapability> claims;
+    Claims claims;
     AddClaims(Parse(image), claims);
-    std::vector<ComposeCapability> out;
-    out.reserve(claims.size());
-    for (auto& [name, c] : claims)
-        out.push_back(std::move(c));
-    return out;
+    Settle(claims);
+    return claims;
 }
 
 ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOptions& options) {
@@ -605,7 +627,9 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
 
     // ---- video: the formats every source takes
     std::vector<Kept> kept;
-    for (const auto& [format, listing] : first.formats) {
+    for (const auto& entry : first.formats) {
+        const VideoFormat& format = entry.first;
+        const Listing& listing = entry.second;
         Kept k;
         k.format = format;
         k.normal = all([&](const Parsed& p) {
@@ -988,26 +1012,29 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     result.outcome = ComposeOutcome::Built;
 
     // ---- what the sources claim and the result does not
-    std::map<std::string, ComposeCapability> mine;
+    Claims mine;
     AddClaims(Parse(img), mine);
-    std::vector<std::map<std::string, ComposeCapability>> theirs(parsed.size());
-    std::map<std::string, ComposeCapability> any;
+    Settle(mine);
+    std::vector<Claims> theirs(parsed.size());
+    Claims any;
     for (std::size_t i = 0; i < parsed.size(); ++i) {
         AddClaims(parsed[i], theirs[i]);
-        for (const auto& [name, c] : theirs[i]) {
-            auto [it, added] = any.try_emplace(name, c);
-            if (!added) it->second.level = std::max(it->second.level, c.level);
-        }
+        Settle(theirs[i]);
+        Claims merged;
+        merged.reserve(any.size() + theirs[i].size());
+        std::merge(any.begin(), any.end(), theirs[i].begin(), theirs[i].end(),
+                   std::back_inserter(merged), ByName);
+        any = std::move(merged);
     }
-    for (const auto& [name, c] : any) {
-        const auto it = mine.find(name);
-        if (it != mine.end() && it->second.level >= c.level) continue;
+    Settle(any, true);
+    for (const ComposeCapability& c : any) {
+        const ComposeCapability* held = Find(mine, c.name);
+        if (held && held->level >= c.level) continue;
         ComposeOmission o;
         o.capability = c.Text();
         for (int i = 0; i < n; ++i) {
-            const auto t = theirs[i].find(name);
-            if (t == theirs[i].end() || t->second.level < c.level)
-                o.lackingSources.push_back(i + 1);
+            const ComposeCapability* t = Find(theirs[i], c.name);
+            if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
         }
         o.text = o.capability + ": " +
                  (o.lackingSources.empty() ? std::string("shared, but left out (no room)")
