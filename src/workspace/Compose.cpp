@@ -655,7 +655,10 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         k.timing = k.dtd ? ReadDetailedTiming(k.dtd->data()) : KnownTiming(format);
         if (!k.timing) k.timing = KnownTiming(format);
         if (!k.dtd && k.timing) k.dtd = WriteDetailedTiming(*k.timing);
-        if (k.dtd) (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
+        if (k.dtd) {
+            (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
+            (*k.dtd)[17] &= 0x9E;                           // no stereo
+        }
         kept.push_back(k);
     }
     std::sort(kept.begin(), kept.end(),
@@ -695,13 +698,27 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     const bool withCta = allCta || !sads.empty();
     const bool hdmi = withCta && all([](const Parsed& p) { return p.hdmi; });
     const bool forum = hdmi && all([](const Parsed& p) { return p.forum; });
+    // The TMDS clock every source takes (HDMI only; 165 MHz where a source gives none): no
+    // detailed timing goes above it.
+    int clockLimitKhz = 0;
+    if (hdmi) {
+        clockLimitKhz = 1 << 30;
+        for (const Parsed& p : parsed) {
+            int mhz = p.hdmiHasClock ? p.hdmiClock * 5 : 0;
+            if (p.forum && p.forumBytes.size() > 1) mhz = std::max(mhz, p.forumBytes[1] * 5);
+            clockLimitKhz = std::min(clockLimitKhz, (mhz ? mhz : 165) * 1000);
+        }
+    }
+    auto dtdFits = [clockLimitKhz](const Kept& k) {
+        return k.dtd && (!clockLimitKhz || ((*k.dtd)[0] | (*k.dtd)[1] << 8) * 10 <= clockLimitKhz);
+    };
 
     // ---- the preferred timing: the biggest format a detailed timing can carry
     EdidImage& img = result.image;
     img.fill(0);
     const Kept* preferred = nullptr;
     for (const Kept& k : kept)
-        if (k.normal && k.dtd) {
+        if (k.normal && dtdFits(k)) {
             preferred = &k;
             break;
         }
@@ -735,7 +752,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
             standard.push_back(code);
             continue;
         }
-        if (k.dtd) dtds.push_back(*k.dtd);
+        if (dtdFits(k)) dtds.push_back(*k.dtd);
     }
     // the preferred format leads the video block
     if (preferred && preferred->vic && !vics.empty()) {
