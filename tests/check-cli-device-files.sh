@@ -210,7 +210,7 @@ run "$cli" device restore-backup "$tmp/bk" --port "$port"
 
 # compose with slot: sources: the device's outputs, read over one connection, with a file
 start composer
-run "$cli" compose "$tmp/composed.bin" slot:output1 slot:output2 "$tmp/good.bin" --port "$port"
+run "$cli" compose "$tmp/composed.bin" slot:output1 slot:internal1 "$tmp/good.bin" --port "$port"
 [ "$rc" -eq 0 ] && "$cli" validate "$tmp/composed.bin" >/dev/null ||
     fail "compose of slot: sources: exit $rc, $(cat "$tmp/err")"
 run "$cli" compose "$tmp/none.bin" slot:output99 "$tmp/good.bin" --port "$port"

@@ -11,7 +11,7 @@ namespace {
 
 bool ReadSlots(const std::string& port, bool verbose, const std::vector<std::string>& names,
                std::vector<EdidImage>& images) {
-    std::vector<SlotSelector> slots;
+    std::vector<SlotSelector> selected;
     for (const std::string& name : names) {
         const auto slot = ParseSlotName(name);
         if (!slot) {
@@ -19,7 +19,7 @@ bool ReadSlots(const std::string& port, bool verbose, const std::vector<std::str
                        "' is not a slot (output1, input2, user3, internal1, ...)");
             return false;
         }
-        slots.push_back(*slot);
+        selected.push_back(*slot);
     }
     // the link runs on an event loop: timers, the port's notifier, the waits
     static int argc = 1;
@@ -30,14 +30,14 @@ bool ReadSlots(const std::string& port, bool verbose, const std::vector<std::str
     if (!port.empty()) qputenv("TAVO_SERIAL_PORTS", QByteArray::fromStdString(port));
     Connection c;
     if (!c.Open(verbose)) return false;
-    for (const SlotSelector slot : slots)
+    for (const SlotSelector slot : selected)
         if (!c.Has(slot)) {
             c.session.Uart_Disconnect();
             return false;
         }
     bool ok = true;
     c.transfers.Begin();
-    for (const SlotSelector slot : slots) {
+    for (const SlotSelector slot : selected) {
         const SlotRead r = c.transfers.Read(slot);
         if (!r.complete()) {
             PrintError(r.lost ? "the device was lost during the read of " + SlotName(slot)
