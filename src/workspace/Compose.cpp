@@ -885,7 +885,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
                 if (!b[4]) len = 4;
                 b.resize(len);
             }
-            while (b.size() < 3)
+            while (b.size() < 4)
                 b.push_back(0);
             forumBlock = {0xD8, 0x5D, 0xC4};
             forumBlock.insert(forumBlock.end(), b.begin(), b.end());
@@ -1054,8 +1054,9 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
             if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
         }
         o.text = o.capability + ": " +
-                 (o.lackingSources.empty() ? std::string("shared, but left out (no room)")
-                                           : "not in " + SourceList(o.lackingSources, sources));
+                 (o.lackingSources.empty()
+                      ? std::string("every source has it, the composed EDID does not carry it")
+                      : "not in " + SourceList(o.lackingSources, sources));
         result.omissions.push_back(std::move(o));
     }
     return result;
