@@ -415,6 +415,16 @@ void AddClaims(const Parsed& p, Claims& out) {
 
 // ----- building -------------------------------------------------------------------------------
 
+// A detailed timing worth copying: blanking no larger than the picture, a line rate the range
+// limits of EDID 1.3 can hold. (Some EDIDs carry odd ones, such as a frame-packed 3D timing.)
+bool Plausible(const DetailedTiming& d) {
+    const auto t = ReadDetailedTiming(d.data());
+    if (!t || t->hFront < 0 || t->hBack < 0 || t->vBack < 0) return false;
+    const int lines = t->format.interlaced ? t->format.height / 2 : t->format.height;
+    return t->HTotal() <= 2 * t->format.width && t->VTotal() <= lines + lines / 2 &&
+           t->HFrequencyKhz() < 255;
+}
+
 // The format's place in the result: bigger first, then the higher rate, progressive first.
 bool Before(const VideoFormat& a, const VideoFormat& b) {
     const long long pa = 1LL * a.width * a.height, pb = 1LL * b.width * b.height;
@@ -566,21 +576,14 @@ void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
     minV = std::max(1, minV);
     const int lowH = std::max(1, static_cast<int>(std::floor(minH)) - 1);
     const int highH = static_cast<int>(std::ceil(maxH)) + 1;
-    std::uint8_t offsets = 0;
-    auto fit = [&offsets](int v, std::uint8_t flag) {
-        if (v > 255) {
-            offsets |= flag;
-            v -= 255;
-        }
-        return static_cast<std::uint8_t>(std::clamp(v, 1, 255));
-    };
-    img[at] = img[at + 1] = img[at + 2] = 0;
+    // EDID 1.3 has no offsets: the rates stop at 255
+    auto fit = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 1, 255)); };
+    img[at] = img[at + 1] = img[at + 2] = img[at + 4] = 0;
     img[at + 3] = 0xFD;
-    img[at + 5] = fit(minV, 0x01);
-    img[at + 6] = fit(maxV, 0x02);
-    img[at + 7] = fit(lowH, 0x04);
-    img[at + 8] = fit(highH, 0x08);
-    img[at + 4] = offsets;
+    img[at + 5] = fit(minV);
+    img[at + 6] = fit(maxV);
+    img[at + 7] = fit(std::min(lowH, 255));
+    img[at + 8] = fit(highH);
     img[at + 9] = static_cast<std::uint8_t>(std::clamp((maxClock + 9999) / 10000, 1, 255));
     img[at + 10] = 0x00; // no secondary curve
     img[at + 11] = 0x0A;
@@ -647,7 +650,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
             const Listing& l = p.formats.at(format);
             if (l.vic) ++codes[l.vic];
             if (l.hdmiVic) k.hdmiVic = true;
-            if (l.dtd && !k.dtd) k.dtd = l.dtdBytes;
+            if (l.dtd && !k.dtd && Plausible(l.dtdBytes)) k.dtd = l.dtdBytes;
         }
         for (const auto& [code, count] : codes)
             if (count == n) k.vic = code;
@@ -655,6 +658,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         k.timing = k.dtd ? ReadDetailedTiming(k.dtd->data()) : KnownTiming(format);
         if (!k.timing) k.timing = KnownTiming(format);
         if (!k.dtd && k.timing) k.dtd = WriteDetailedTiming(*k.timing);
+        if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
         if (k.dtd) {
             (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
             (*k.dtd)[17] &= 0x9E;                           // no stereo
