@@ -826,8 +826,16 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         for (const Parsed& p : parsed)
             underscan &= p.ctaFlags;
         // HDMI block
+        // the HDMI block, its HDMI VICs those whose video code is in the video block
         std::vector<std::uint8_t> hdmiBlock;
-        if (hdmi) {
+        auto buildHdmiBlock = [&] {
+            hdmiBlock.clear();
+            if (!hdmi) return;
+            std::vector<int> hdmiVicsLeft;
+            for (int h : hdmiVics)
+                if (std::find(vics.begin(), vics.end(), VicOfHdmiVic(h)) != vics.end())
+                    hdmiVicsLeft.push_back(h);
+            const std::vector<int>& hdmiVics = hdmiVicsLeft;
             hdmiBlock = {0x03, 0x0C, 0x00, first.address[0], first.address[1]};
             const bool flags = all([](const Parsed& p) { return p.hdmiHasFlags; });
             const bool clock = all([](const Parsed& p) { return p.hdmiHasClock && p.hdmiClock; });
@@ -855,7 +863,8 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
                 for (int h : hdmiVics)
                     hdmiBlock.push_back(static_cast<std::uint8_t>(h));
             }
-        }
+        };
+        buildHdmiBlock();
         std::vector<std::uint8_t> forumBlock;
         if (forum) {
             std::size_t len = 8;
@@ -1015,6 +1024,8 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
                 break;
             }
         }
+        buildHdmiBlock(); // without the HDMI VICs whose video code did not fit
+        build(data);
         img[128] = 0x02;
         img[129] = 0x03;
         img[130] = static_cast<std::uint8_t>(4 + data.size());
