@@ -793,7 +793,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         for (const Parsed& p : parsed)
             ycbcr &= p.ctaFlags;
     }
-    features |= 0x08 | 0x02; // RGB colour display, the first detailed timing preferred
+    features |= 0x08 | (preferred ? 0x02 : 0); // RGB colour display, detailed timing 1 preferred
     img[24] = features;
     std::copy(f.begin() + 25, f.begin() + 35, img.begin() + 25);
     img[35] = (est >> 16) & 0xFF;
