@@ -319,8 +319,8 @@ void Settle(Claims& claims, bool sorted = false) {
 }
 
 const ComposeCapability* Find(const Claims& claims, const std::string& name) {
-    const auto it =
-        std::lower_bound(claims.begin(), claims.end(), ComposeCapability{name, 0, {}}, ByName);
+    const auto it = std::lower_bound(claims.begin(), claims.end(),
+                                     ComposeCapability{name, 0, {}, false}, ByName);
     return it != claims.end() && it->name == name ? &*it : nullptr;
 }
 
@@ -328,32 +328,35 @@ void AddClaims(const Parsed& p, Claims& out) {
     auto add = [&](std::string name, int level = 0, const char* unit = "") {
         out.push_back(ComposeCapability{std::move(name), level, unit});
     };
+    auto addAudio = [&](std::string name, int level = 0, const char* unit = "") {
+        out.push_back(ComposeCapability{std::move(name), level, unit, true});
+    };
     for (const auto& [f, l] : p.formats) {
         if (l.normal) add(FormatName(f));
         if (l.yuv420) add(FormatName(f) + " (4:2:0)");
     }
     if (!p.cta) return;
     if (p.ctaFlags & 0x80) add("underscan");
-    if (p.ctaFlags & 0x40) add("basic audio");
+    if (p.ctaFlags & 0x40) addAudio("basic audio");
     if (p.ctaFlags & 0x20) add("YCbCr 4:4:4");
     if (p.ctaFlags & 0x10) add("YCbCr 4:2:2");
     for (const Sad& s : p.sads) {
         const std::string name = AudioName(s);
-        add(name, SadChannels(s), " channels");
+        addAudio(name, SadChannels(s), " channels");
         static constexpr std::array<std::string_view, 7> rates = {
             "32 kHz", "44.1 kHz", "48 kHz", "88.2 kHz", "96 kHz", "176.4 kHz", "192 kHz"};
         for (int r = 0; r < 7; ++r)
-            if (s[1] & (1 << r)) add(name + " " + std::string(rates[r]));
+            if (s[1] & (1 << r)) addAudio(name + " " + std::string(rates[r]));
         if (AudioKey(s) == 1) {
             static constexpr std::array<std::string_view, 3> sizes = {"16-bit", "20-bit", "24-bit"};
             for (int b = 0; b < 3; ++b)
-                if (s[2] & (1 << b)) add(name + " " + std::string(sizes[b]));
+                if (s[2] & (1 << b)) addAudio(name + " " + std::string(sizes[b]));
         }
     }
     if (p.speakers)
         for (int b = 0; b < 24; ++b)
             if (p.speakerBytes[b / 8] & (1 << (b % 8)))
-                add("speaker " + std::string(kSpeakerNames[b]));
+                addAudio("speaker " + std::string(kSpeakerNames[b]));
     int clock = 0;
     if (p.hdmi) {
         add("HDMI");

@@ -2,7 +2,6 @@
 // a copy of the first): a built result validates, and every claim it makes is held by every
 // source (the audio claims by the source the audio comes from).
 #include <algorithm>
-#include <map>
 
 #include "edid/Decoder.h"
 #include "fuzz_common.h"
@@ -10,19 +9,6 @@
 #include "workspace/Compose.h"
 
 using namespace tavo;
-
-namespace {
-
-bool IsAudioClaim(const std::string& name) {
-    static const char* const audio[] = {"L-PCM", "AC-3",           "MPEG",    "MP3",        "AAC",
-                                        "DTS",   "ATRAC",          "One Bit", "E-AC-3",     "MAT",
-                                        "WMA",   "extended audio", "speaker", "basic audio"};
-    for (const char* a : audio)
-        if (name.rfind(a, 0) == 0) return true;
-    return false;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -48,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.image = result.image;
     (void)ShowAnalysis(record);
     for (const ComposeCapability& claim : ComposeCapabilities(result.image)) {
-        const bool audio = IsAudioClaim(claim.name);
+        const bool audio = claim.audio;
         for (int i = 0; i < count; ++i) {
             if (audio && options.audioFrom && i + 1 != options.audioFrom) continue;
             const auto held = ComposeCapabilities(sources[i].image);

@@ -37,10 +37,10 @@ std::vector<ComposeSource> Sources(const std::vector<std::string>& names) {
     return out;
 }
 
-std::map<std::string, int> Claims(const EdidImage& image) {
-    std::map<std::string, int> out;
+std::map<std::string, ComposeCapability> Claims(const EdidImage& image) {
+    std::map<std::string, ComposeCapability> out;
     for (const auto& c : ComposeCapabilities(image))
-        out[c.name] = c.level;
+        out[c.name] = c;
     return out;
 }
 
@@ -53,13 +53,6 @@ std::vector<Sad> AudioOf(const EdidImage& img) {
             if (img[at + 1 + k] & 0x78)
                 out.push_back({img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]});
     return out;
-}
-
-bool IsAudioClaim(const std::string& name) {
-    for (const char* a : {"L-PCM", "AC-3", "MPEG", "MP3", "AAC", "DTS", "ATRAC", "One Bit",
-                          "E-AC-3", "MAT", "WMA", "extended audio", "speaker", "basic audio"})
-        if (name.rfind(a, 0) == 0) return true;
-    return false;
 }
 
 // The promises every composed EDID keeps towards its sources.
@@ -75,11 +68,11 @@ void ExpectSound(const std::vector<ComposeSource>& sources, const ComposeOptions
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const auto theirs = Claims(sources[i].image);
         const bool audioHere = !options.audioFrom || options.audioFrom == int(i + 1);
-        for (const auto& [name, level] : mine) {
-            if (IsAudioClaim(name) && !audioHere) continue;
+        for (const auto& [name, claim] : mine) {
+            if (claim.audio && !audioHere) continue;
             const auto it = theirs.find(name);
-            EXPECT_TRUE(it != theirs.end() && it->second >= level)
-                << name << " " << level << " claimed, not held by source " << i + 1 << " ("
+            EXPECT_TRUE(it != theirs.end() && it->second.level >= claim.level)
+                << claim.Text() << " claimed, not held by source " << i + 1 << " ("
                 << sources[i].label << ")";
         }
         // every audio descriptor within one descriptor of the source: channels, rates, sizes
