@@ -144,7 +144,8 @@ void ParseCta(Parsed& p) {
     const EdidImage& img = p.image;
     p.cta = true;
     p.ctaFlags = img[131];
-    const int dtdStart = img[130] >= 4 ? 128 + img[130] : 255;
+    // the collection ends where the detailed timings start, at the checksum at the latest
+    const int dtdStart = img[130] >= 4 ? std::min(128 + img[130], 255) : 255;
     std::vector<int> videoOrder; // the video blocks' codes in order, for the 4:2:0 map
     std::vector<int> map420;     // payload offsets of the 4:2:0 capability map
     bool map420All = false, has420Map = false;
