@@ -45,7 +45,8 @@ struct Parsed {
     std::map<VideoFormat, Listing> formats;
     bool cta = false;
     std::uint8_t ctaFlags = 0;
-    std::vector<Sad> sads;
+    std::vector<Sad> sads;       // the audio descriptors of known formats
+    std::vector<Sad> audioBytes; // every descriptor of the audio blocks as it stands
     bool speakers = false;
     std::array<std::uint8_t, 3> speakerBytes{};
     // HDMI block
@@ -153,9 +154,11 @@ void ParseCta(Parsed& p) {
         const int tag = img[at] >> 5;
         const int len = std::min<int>(img[at] & 0x1F, dtdStart - 1 - at);
         if (tag == 1) {
-            for (int k = 0; k + 3 <= len; k += 3)
-                if (img[at + 1 + k] & 0x78)
-                    p.sads.push_back({img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]});
+            for (int k = 0; k + 3 <= len; k += 3) {
+                const Sad sad{img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]};
+                p.audioBytes.push_back(sad);
+                if (sad[0] & 0x78) p.sads.push_back(sad);
+            }
         } else if (tag == 2) {
             for (int k = 1; k <= len; ++k) {
                 const int code = img[at + k];
@@ -687,7 +690,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     std::array<std::uint8_t, 3> speakerBytes{};
     bool basicAudio = false;
     if (audioSource) {
-        sads = audioSource->sads;
+        sads = audioSource->audioBytes; // as they stand, reserved codes too
         if (sads.size() > kMaxAudioDescriptors) sads.resize(kMaxAudioDescriptors);
         speakers = audioSource->speakers && !sads.empty();
         speakerBytes = audioSource->speakerBytes;
