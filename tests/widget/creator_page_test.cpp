@@ -732,7 +732,7 @@ private slots:
         shortFile.close();
         rig.dialogs.openAnswer = shortFile.fileName();
         rig.form->SpeedButton_OpenEdid_Creator->click();
-        QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin)"});
+        QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin *.txt *.hex);;All files (*)"});
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString("Error."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));

@@ -262,7 +262,7 @@ private slots:
             QCOMPARE(Bytes(rig.device.Slot(selector)), Bytes(sample));
             QCOMPARE(status.seen, QStringList{"Ok. [black]"});
             QCOMPARE(rig.form->Find<QLineEdit>("Edit_Edid_Path")->text(), rig.dialogs.openAnswer);
-            QCOMPARE(rig.dialogs.openFilters.last(), QString(kEdidFilter));
+            QCOMPARE(rig.dialogs.openFilters.last(), QString(kEdidOpenFilter));
         }
         // a file longer than 256 bytes: only the first 256 go
         rig.dialogs.openAnswer = rig.WriteFile("long.bin", Bytes(sample) + QByteArray(50, 'x'));

@@ -284,10 +284,12 @@ QString EdidCreatorPage::redField() const {
 void EdidCreatorPage::loadFile(const QString& path) {
     EdidImage image{};
     const QFileInfo file(path);
-    if (!ReadEdidFile(path, image)) {
+    QString refused;
+    if (!ReadEdidFile(path, image, &refused)) {
         setDebugText(kOpenFail);
-        // say why: the file is missing or closed to us, or holds more hex text than one EDID
-        QString why = QStringLiteral("it holds more than one EDID.");
+        // say why: the file is missing or closed to us, or the reader refuses its text
+        QString why = refused.isEmpty() ? QStringLiteral("it holds more than one EDID.")
+                                        : refused + QStringLiteral(".");
         if (path.startsWith(QStringLiteral("display:")))
             why = QStringLiteral("the display has no EDID.");
         else if (!file.exists())
@@ -318,11 +320,13 @@ void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) 
 void EdidCreatorPage::openPasted(const QByteArray& text) {
     if (busy_ || !mayDiscardEdits()) return;
     EdidImage image{};
-    if (!ReadEdidText(text, image)) {
+    QString refused;
+    if (!ReadEdidText(text, image, &refused)) {
         setDebugText(kOpenFail);
         setLabel(label3_,
-                 QStringLiteral("Edid Open Fail: the clipboard is empty or holds hex text of "
-                                "more than 256 bytes."),
+                 refused.isEmpty() ? QStringLiteral("Edid Open Fail: the clipboard is empty.")
+                                   : QStringLiteral("Edid Open Fail: the clipboard holds ") +
+                                         refused + QStringLiteral("."),
                  kCreatorRed);
         return;
     }
@@ -361,7 +365,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
+    const QString path = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays());
     if (!self) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
@@ -530,7 +534,9 @@ void EdidCreatorPage::Button_HexView_CreatorClick() {
         return;
     }
     auto* button = find<QWidget>(QStringLiteral("Button_HexView_Creator"));
-    HexView::Of(root_)->Show(record_.image, opened_, button ? button->window() : root_.data());
+    HexView::Of(root_)->Show(record_.image, opened_, button ? button->window() : root_.data(),
+                             opened_ ? QStringLiteral("EDID Creator build beside the opened EDID")
+                                     : QStringLiteral("EDID Creator build"));
 }
 
 // ---- "Audio2" scrolling
