@@ -67,6 +67,22 @@ void SetFontColour(QWidget* w, const QColor& colour) {
     w->setPalette(p);
 }
 
+// A reason is never clipped: the label wraps it and, while the lines do not fit its height, takes
+// a smaller font (down to 70% of its parent's); the whole text is its tooltip as well.
+void FitText(QLabel* label) {
+    label->setWordWrap(true);
+    label->setToolTip(label->text());
+    QFont font = label->parentWidget() ? label->parentWidget()->font() : label->font();
+    const qreal normal = font.pointSizeF();
+    if (normal <= 0) return; // a font sized in pixels: left as it is
+    for (qreal size = normal;; size -= 0.5) {
+        font.setPointSizeF(size);
+        label->setFont(font);
+        if (label->heightForWidth(label->width()) <= label->height() || size - 0.5 < normal * 0.7)
+            break;
+    }
+}
+
 bool IsRadio(const QAbstractButton* b) {
     return b->autoExclusive();
 }
@@ -180,7 +196,10 @@ void EdidCreatorPage::refresh() {
         if (e->text() != want) e->setText(want);
         SetFontColour(e, ColourOf(page_.Colour(editNames[i])));
     }
-    if (warning_) warning_->setText(FromLatin1(page_.Warning()));
+    if (warning_ && warning_->text() != FromLatin1(page_.Warning())) {
+        warning_->setText(FromLatin1(page_.Warning()));
+        FitText(warning_);
+    }
     for (std::size_t i = 0; i < audioPanels_.size(); ++i)
         if (QFrame* panel = audioPanels_[i])
             panel->setFixedHeight(AudioPanelHeight(page_, static_cast<int>(i)));
@@ -192,6 +211,7 @@ void EdidCreatorPage::setLabel(QLabel* label, const QString& text, const QColor&
     if (!label) return;
     SetFontColour(label, colour);
     label->setText(text);
+    FitText(label);
 }
 
 void EdidCreatorPage::setWarningColour(const QColor& colour) {
@@ -336,7 +356,7 @@ void EdidCreatorPage::openPasted(const QByteArray& text) {
 // What the build in the record drops of the opened EDID, asked about; true to go on.
 bool EdidCreatorPage::confirmLoss() {
     if (!opened_) return true;
-    const auto lost = LostParts(*opened_, record_.image, today());
+    const auto lost = BuildChanges(*opened_, record_.image, today());
     if (lost.empty()) return true;
     DialogMessage message{DialogKind::Confirmation,
                           QStringLiteral("EDID Creator"),
