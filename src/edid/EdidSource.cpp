@@ -226,26 +226,19 @@ HexResult ReadReport(const std::vector<std::string_view>& lines, HexBytes& out,
 }
 
 // Text with a byte-order mark: UTF-8's is dropped; UTF-16 text (either byte order) of ASCII
-// characters becomes those characters. False for UTF-16 text with other characters.
-bool DropByteOrderMark(std::string_view& text, std::string& ascii, std::string& error) {
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
-        return true;
-    }
+// characters becomes those characters. Anything else stays as it is.
+std::string_view DropByteOrderMark(std::string_view text, std::string& ascii) {
+    if (text.starts_with("\xEF\xBB\xBF")) return text.substr(3);
     const bool le = text.starts_with("\xFF\xFE"), be = text.starts_with("\xFE\xFF");
-    if (!le && !be) return true;
+    if (!le && !be) return text;
     ascii.clear();
     for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
         const auto lo = static_cast<unsigned char>(text[le ? i : i + 1]);
         const auto hi = static_cast<unsigned char>(text[le ? i + 1 : i]);
-        if (hi != 0 || lo >= 0x80) {
-            error = "UTF-16 text with characters outside ASCII: save it as plain ASCII text";
-            return false;
-        }
+        if (hi != 0 || lo >= 0x80) return text; // not ASCII: read as binary
         ascii.push_back(static_cast<char>(lo));
     }
-    text = ascii;
-    return true;
+    return ascii;
 }
 
 } // namespace
@@ -255,9 +248,9 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
     if (data == nullptr) size = 0;
     const bool cut = total > size;
     if (size < sizeof kHeader || std::memcmp(data, kHeader, sizeof kHeader) != 0) {
-        std::string_view text(reinterpret_cast<const char*>(data), size);
         std::string ascii;
-        if (!DropByteOrderMark(text, ascii, error)) return false;
+        const std::string_view text =
+            DropByteOrderMark({reinterpret_cast<const char*>(data), size}, ascii);
         const auto lines = Lines(text, cut);
         HexBytes hex;
         switch (ReadHexText(lines, hex, error)) {

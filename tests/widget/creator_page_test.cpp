@@ -855,12 +855,18 @@ private slots:
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("PastedEdid"));
         QCOMPARE(rig.form->PageControl1->currentWidget(), rig.form->TabSheet4);
-        QGuiApplication::clipboard()->setText("00 ff 0");
+        QGuiApplication::clipboard()->setText("no EDID here");
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open OK.")); // binary of no EDID: opened as Open would
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
         QVERIFY2(rig.label3()->text().startsWith("Not an EDID: "),
                  qPrintable(rig.label3()->text()));
+        QGuiApplication::clipboard()->setText("00 ff 0");
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail: the clipboard holds hex text with an odd number of hex "
+                         "digits in line 1: every byte is two digits."));
         QGuiApplication::clipboard()->setText(QString::fromStdString(EdidHexText(tmpl)) + "00");
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open Fail.")); // 257 bytes

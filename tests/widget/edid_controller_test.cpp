@@ -35,6 +35,7 @@
 #include "ui/qt/Glyphs.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/qt/EdidControllerPage.h"
+#include "workspace/qt/EdidFile.h"
 
 namespace edid_controller_test {
 
@@ -303,9 +304,12 @@ private slots:
                      {badSum1, "Illegal Edid CheckSum1."},
                      {banks, "Edid Over Banks."},
                      {good.left(100), "Illegal Edid CheckSum0."},
-                     // hex text is read as a binary file is; more than 256 bytes of it is not
+                     // hex text is read as a binary file is; more than 256 bytes of it is
+                     // refused, saying why
                      {"EDID:\n" + badSum1.toHex(' '), "Illegal Edid CheckSum1."},
-                     {good.toHex(' ') + " 00", kTextUploadCanceled}};
+                     {good.toHex(' ') + " 00",
+                      "Edid Open Fail: hex text of 257 bytes, too long for an EDID of at most 256 "
+                      "bytes"}};
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(0);
         const QByteArray before = Bytes(rig.device.Slot(0));
         for (const auto& f : files) {
