@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "edid/Decoder.h"
@@ -98,7 +99,7 @@ ShortAudioDescriptor DtsHd(int channels) {
     return Sad(11, channels, kRates192 & 0x7E, 0x01);
 }
 ShortAudioDescriptor TrueHd(int channels) {
-    return Sad(12, channels, 0x54, 0x01); // 48, 96, 192 kHz
+    return Sad(12, channels, 0x54, 0x00); // 48, 96, 192 kHz
 }
 
 // Speaker allocation payload byte 1: FL/FR, LFE, FC, RL/RR, ... RLC/RRC.
@@ -214,7 +215,7 @@ const std::vector<PresetSpec>& Specs() {
          {},
          {16, 31, 4, 19, 3, 2, 1},
          {},
-         {Lpcm(2, kRates48), Lpcm(8, kRates192), Ac3(6), Dts(6)},
+         {Lpcm(2, kRates192), Lpcm(8, kRates192), Ac3(6), Dts(6)},
          kSpeakers71,
          0x30,
          0x00,
@@ -277,7 +278,7 @@ const std::vector<PresetSpec>& Specs() {
          {},
          {97, 96, 95, 94, 93, 16, 31, 4, 19, 3, 2, 1},
          {},
-         {Lpcm(2, kRates48), Lpcm(8, kRates192), Ac3(6), Eac3(8), TrueHd(8), Dts(6), DtsHd(8)},
+         {Lpcm(2, kRates192), Lpcm(8, kRates192), Ac3(6), Eac3(8), TrueHd(8), Dts(6), DtsHd(8)},
          kSpeakers71,
          0x30,
          0x38, // 36- and 30-bit, deep colour in 4:4:4
@@ -390,7 +391,12 @@ PresetBuild Build(const PresetSpec& s) {
     std::copy(s.audio.begin(), s.audio.end(), record.audioDescriptors.begin());
     record.speakerAllocation = s.audio.size() ? s.speakers : 0;
     record.extTimings = {};
+    // 4K at 24, 25 and 30 Hz also as HDMI VICs, for sources that read only the HDMI block
     record.hdmiVics = {};
+    std::size_t hdmiVics = 0;
+    for (const auto& [vic, hdmiVic] : {std::pair{93, 3}, std::pair{94, 2}, std::pair{95, 1}})
+        if (std::find(s.videoCodes.begin(), s.videoCodes.end(), vic) != s.videoCodes.end())
+            record.hdmiVics[hdmiVics++] = static_cast<std::uint8_t>(hdmiVic);
     record.threeDLength = 0;
     record.threeDFlags = 0;
     record.ycbcrSupport = s.ycbcr;

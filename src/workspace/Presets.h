@@ -10,6 +10,9 @@
 
 namespace tavo {
 
+// Where a file name is taken, "preset:NAME" names a ready-made EDID.
+inline constexpr std::string_view kPresetPrefix = "preset:";
+
 struct PresetInfo {
     std::string_view name;        // short, lower case with dashes: "1080p60-stereo"
     std::string_view description; // one line for lists and tool tips

@@ -39,7 +39,8 @@ int WritePreset(const Args& args) {
 
 const CommandRegistration presetsCommand{
     {"presets", "presets [--json]",
-     "list the ready-made EDIDs by name and description (--json: one JSON object per line)",
+     "list the ready-made EDIDs by name and description (--json: one JSON object per line); "
+     "preset:NAME reads one wherever a FILE is taken",
      &ListPresets}};
 const CommandRegistration presetCommand{
     {"preset", "preset NAME OUT",

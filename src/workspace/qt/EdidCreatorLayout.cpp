@@ -344,10 +344,15 @@ void BuildEdidCreator(QWidget* page) {
     auto* hex = new QPushButton(QStringLiteral("Hex View\u2026"), select);
     hex->setObjectName("Button_HexView_Creator");
     hex->setGeometry(340, 24, 80, 24);
+    auto* presets = new QPushButton(QStringLiteral("Presets\u2026"), select);
+    presets->setObjectName("Button_Presets_Creator");
+    presets->setToolTip(QStringLiteral("Open a ready-made EDID"));
+    presets->setGeometry(232, 50, 68, 22);
     auto* status = new QLabel(select);
     status->setObjectName("Label3");
     status->setTextFormat(Qt::PlainText);
-    status->setGeometry(232, 52, 190, 18);
+    status->setWordWrap(true);
+    status->setGeometry(304, 48, 118, 28);
 
     auto* pages = new QTabWidget(page);
     pages->setObjectName("PageControl2");

@@ -9,8 +9,9 @@
 
 namespace tavo {
 
-// `name` is a file name or "display:CONNECTOR" (Dialogs::OpenEdid's answer). False when the file
-// cannot be opened, holds hex text of more than 256 bytes, or the display has no EDID. An empty
+// `name` is a file name, "display:CONNECTOR" or "preset:NAME" (Dialogs::OpenEdid's answer). False when the file
+// cannot be opened, holds hex text of more than 256 bytes, the display has no EDID or there is
+// no such ready-made EDID. An empty
 // file reads as all FF, as it always did, and fails validation.
 bool ReadEdidFile(const QString& name, EdidImage& image);
 
@@ -20,5 +21,8 @@ bool ReadEdidText(const QByteArray& bytes, EdidImage& image);
 
 // The connected displays that have an EDID, for the "From a connected display…" chooser.
 QList<DisplayChoice> ConnectedDisplays();
+
+// The ready-made EDIDs (workspace/Presets.h), for the choosers.
+QList<ListChoice> PresetChoices();
 
 } // namespace tavo
