@@ -28,12 +28,12 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/Decoder.h"
 #include "edid/NewEdidTemplate.h"
-#include "ui/qt/DisplayChooser.h"
 #include "link/qt/UartController.h"
 #include "support/DrmTree.h"
 #include "support/HexViewChecks.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/DisplayChooser.h"
 #include "ui/qt/Glyphs.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/Presets.h"
@@ -670,7 +670,8 @@ private slots:
         QCOMPARE(int(decoded().maxChannels), 2);
 
         // a file added is ticked and composed; an invalid one is refused with its message
-        rig.dialogs.openAnswer = rig.WriteFile("720p.bin", Bytes(BuildPreset("720p60-stereo").image));
+        rig.dialogs.openAnswer =
+            rig.WriteFile("720p.bin", Bytes(BuildPreset("720p60-stereo").image));
         w("Button_Compose_AddFile")->click();
         QCOMPARE(sources->count(), 3);
         QVERIFY(sources->item(2)->text().startsWith("720p.bin"));
@@ -892,6 +893,19 @@ private slots:
         QCOMPARE(rig.device.Count(), 0);
         QVERIFY(rig.dialogs.saveFilters.isEmpty() && rig.dialogs.openFilters.isEmpty());
         QVERIFY(!rig.form->Form2->isVisible());
+        // "Compose..." opens with files only, and its upload sends nothing
+        rig.form->Find<QAbstractButton>("Button_Compose")->click();
+        auto* window = rig.form->Find<QWidget>("Form_Compose");
+        QCOMPARE(window->findChild<QLabel*>("Label_Compose_Message")->text(),
+                 QString(kComposeNoOutputs));
+        auto* compose = window->findChild<ComposeWindow*>();
+        QVERIFY(compose->addSource("a", BuildPreset("1080p60-stereo").image));
+        QVERIFY(compose->addSource("b", BuildPreset("720p60-stereo").image));
+        QVERIFY(compose->built());
+        compose->Button_Compose_UploadClick();
+        QCOMPARE(rig.device.Count(), 0);
+        QCOMPARE(window->findChild<QLabel*>("Label_Compose_Message")->text(),
+                 QString(kComposeNoDevice));
     }
 };
 

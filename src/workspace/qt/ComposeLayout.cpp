@@ -97,7 +97,8 @@ QWidget* BuildResult(QWidget* window) {
     layout->addWidget(message);
 
     auto* files = new QHBoxLayout;
-    files->addWidget(MakeButton(column, "Button_Compose_HexView", QStringLiteral("Hex View\u2026")));
+    files->addWidget(
+        MakeButton(column, "Button_Compose_HexView", QStringLiteral("Hex View\u2026")));
     files->addWidget(MakeButton(column, "Button_Compose_Save", QStringLiteral("Save\u2026")));
     layout->addLayout(files);
     auto* upload = new QHBoxLayout;

@@ -32,11 +32,15 @@ QString Latin1(std::string_view s) {
 
 const QColor kMessageRed(255, 0, 0);
 
-// The source list's entry: its label, and the monitor name the EDID carries.
-QString ItemText(const QString& label, const EdidImage& image) {
+QString MonitorName(const EdidImage& image) {
     EdidRecord record;
     Decode(record, image);
-    const QString monitor = Latin1(FieldText(record.monitorName)).trimmed();
+    return Latin1(FieldText(record.monitorName)).trimmed();
+}
+
+// The source list's entry: its label, and the monitor name the EDID carries.
+QString ItemText(const QString& label, const EdidImage& image) {
+    const QString monitor = MonitorName(image);
     return monitor.isEmpty() ? label : label + QStringLiteral("  (") + monitor + QLatin1Char(')');
 }
 
@@ -129,7 +133,7 @@ void ComposeWindow::open() {
         outputs.push_back(SlotSelector::Make(SlotKind::Output, i));
     const auto reads = controller_.readSlots(outputs);
     QStringList unread;
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t i = 0; i < reads.size(); ++i) {
         const QString label = QStringLiteral("Output %1").arg(i + 1);
         if (!reads[i] || !addSource(label, *reads[i], true)) unread << label;
     }
@@ -145,7 +149,9 @@ void ComposeWindow::open() {
     }
     fillAudioFrom();
     recompose();
-    if (!unread.isEmpty())
+    if (reads.empty())
+        setMessage(QString::fromLatin1(kComposeNoOutputs), true);
+    else if (!unread.isEmpty())
         setMessage(unread.join(QStringLiteral(", ")) + QStringLiteral(": no valid EDID read."),
                    true);
     if (window_) {
@@ -206,8 +212,11 @@ void ComposeWindow::recompose() {
     if (sources_)
         for (int row = 0; row < sources_->count(); ++row)
             if (sources_->item(row)->checkState() == Qt::Checked) {
+                // what was left out names a source by its number and its monitor name
                 const Source& s = list_[static_cast<std::size_t>(row)];
-                sources.push_back({s.label.toStdString(), s.image});
+                const QString monitor = MonitorName(s.image);
+                sources.push_back(
+                    {(monitor.isEmpty() ? s.label : monitor).toLatin1().toStdString(), s.image});
             }
     if (sources.size() < static_cast<std::size_t>(kComposeMinSources)) {
         result_ = ComposeResult{};
@@ -319,8 +328,7 @@ void ComposeWindow::Button_Compose_SaveClick() {
     const OutputTarget target = ResolveOutputPath(path.toStdString());
     bool saved = false;
     if (target && file.open(QIODevice::WriteOnly)) {
-        file.write(reinterpret_cast<const char*>(image.data()),
-                   static_cast<qint64>(image.size()));
+        file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
         saved = file.commit();
     }
     if (saved)

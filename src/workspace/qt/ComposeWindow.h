@@ -28,6 +28,7 @@ class EdidControllerPage;
 
 inline constexpr const char* kComposeTooFew = "Tick at least two sources.";
 inline constexpr const char* kComposeNoDevice = "No device: the result is not uploaded.";
+inline constexpr const char* kComposeNoOutputs = "No device read: add files or displays.";
 inline constexpr const char* kComposedName = "Composed EDID.bin";
 
 class ComposeWindow : public QObject {

@@ -75,7 +75,8 @@ void BuildEdidController(QWidget* page) {
     // the EDID that every output's display takes, in a window of its own
     auto* compose = new QPushButton(QStringLiteral("Compose\u2026"), group);
     compose->setObjectName("Button_Compose");
-    compose->setToolTip(QStringLiteral("Build the EDID that every display behind the device takes"));
+    compose->setToolTip(
+        QStringLiteral("Build the EDID that every display behind the device takes"));
     compose->setGeometry(12, 60, 96, 22);
     auto* path = new QLineEdit(group);
     path->setObjectName("Edit_Edid_Path");

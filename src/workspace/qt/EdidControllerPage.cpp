@@ -292,11 +292,11 @@ QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& imag
 
 std::vector<std::optional<EdidImage>>
 EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted) {
-    std::vector<std::optional<EdidImage>> out(wanted.size());
-    if (busy_ || !connected()) return out;
+    if (busy_ || !connected()) return {};
     const DeviceOperation operation(uart_.session());
-    if (!operation) return out;
+    if (!operation) return {};
     BusyScope busy(busy_);
+    std::vector<std::optional<EdidImage>> out(wanted.size());
     setPollOn(false);
     slots_->Begin();
     for (std::size_t i = 0; i < wanted.size() && !slots_->lost(); ++i) {

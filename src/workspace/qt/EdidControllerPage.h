@@ -105,7 +105,7 @@ public:
     // "Compose...": the window, its sources the EDIDs of the device's outputs read now.
     void Button_ComposeClick();
     // The slots read as a save reads them, in one operation; an entry is nullopt when its read
-    // was not complete. All nullopt without a device or while an operation runs.
+    // was not complete. Empty without a device or while an operation runs.
     std::vector<std::optional<EdidImage>> readSlots(const std::vector<SlotSelector>& wanted);
     // `image` into `slot` as "Upload" sends a file: validated, then the verified write with the
     // slot's history. The text "Upload" would show: "Ok.", "Read Only Slot, Upload Refused.", the

@@ -376,8 +376,8 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
 void EdidCreatorPage::Button_Presets_CreatorClick() {
     if (busy_ || !mayDiscardEdits()) return;
     QPointer<EdidCreatorPage> self(this);
-    const QString name = Dialogs::Current().ChooseFromList(
-        root_, QStringLiteral("Ready-made EDID"), PresetChoices());
+    const QString name = Dialogs::Current().ChooseFromList(root_, QStringLiteral("Ready-made EDID"),
+                                                           PresetChoices());
     if (!self || name.isEmpty()) return;
     loadFile(kPresetAnswerPrefix + name);
 }

@@ -9,10 +9,10 @@
 
 namespace tavo {
 
-// `name` is a file name, "display:CONNECTOR" or "preset:NAME" (Dialogs::OpenEdid's answer). False when the file
-// cannot be opened, holds hex text of more than 256 bytes, the display has no EDID or there is
-// no such ready-made EDID. An empty
-// file reads as all FF, as it always did, and fails validation.
+// `name` is a file name, "display:CONNECTOR" or "preset:NAME" (Dialogs::OpenEdid's answer).
+// False when the file cannot be opened, holds hex text of more than 256 bytes, the display has no
+// EDID or there is no such ready-made EDID. An empty file reads as all FF, as it always did, and
+// fails validation.
 bool ReadEdidFile(const QString& name, EdidImage& image);
 
 // Hex text (or a binary image) held in memory, as pasted: false when it is hex text that is too
