@@ -102,6 +102,7 @@ QWidget* BuildResult(QWidget* window) {
     files->addWidget(MakeButton(column, "Button_Compose_Save", QStringLiteral("Save\u2026")));
     layout->addLayout(files);
     auto* upload = new QHBoxLayout;
+    upload->addWidget(new QLabel(QStringLiteral("Into slot:"), column));
     auto* slot = new QComboBox(column);
     slot->setObjectName("ComboBox_Compose_Upload");
     upload->addWidget(slot, 1);

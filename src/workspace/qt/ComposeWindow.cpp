@@ -181,8 +181,9 @@ bool ComposeWindow::addSource(const QString& label, const EdidImage& image, bool
         row = 0;
         while (row < sources_->count() && list_[static_cast<std::size_t>(row)].fromDevice)
             ++row;
-        list_.insert(list_.begin() + row, list_.back());
+        Source moved = std::move(list_.back());
         list_.pop_back();
+        list_.insert(list_.begin() + row, std::move(moved));
     }
     sources_->insertItem(row, item);
     filling_ = false;
