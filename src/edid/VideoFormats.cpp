@@ -296,13 +296,17 @@ std::optional<VideoFormat> StandardTimingFormat(std::uint8_t b0, std::uint8_t b1
 }
 
 std::uint16_t StandardTimingCode(const VideoFormat& f) {
-    if (f.interlaced || f.width % 8 || f.width < 256 || f.width > 2288 || f.rate < 60 ||
+    // the first byte is 2 at least (0 and 1 mark unused entries), the rate 60 to 123 Hz
+    if (f.interlaced || f.width % 8 || f.width < 264 || f.width > 2288 || f.rate < 60 ||
         f.rate > 123)
         return 0;
     static constexpr int num[] = {10, 3, 4, 9}, den[] = {16, 4, 5, 16};
     for (int a = 0; a < 4; ++a)
-        if (f.width * num[a] / den[a] == f.height)
-            return static_cast<std::uint16_t>((f.width / 8 - 31) << 8 | a << 6 | (f.rate - 60));
+        if (f.width * num[a] / den[a] == f.height) {
+            const auto code =
+                static_cast<std::uint16_t>((f.width / 8 - 31) << 8 | a << 6 | (f.rate - 60));
+            return code == 0x2020 ? 0 : code;
+        }
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -298,10 +299,37 @@ double MaxLuminance(int code) {
     return 50.0 * std::pow(2.0, code / 32.0);
 }
 
-void AddClaims(const Parsed& p, std::map<std::string, ComposeCapability>& out) {
-    auto add = [&](std::string name, int level = 0, std::string unit = {}) {
-        auto [it, added] = out.try_emplace(name, ComposeCapability{name, level, unit});
-        if (!added) it->second.level = std::max(it->second.level, level);
+using Claims = std::vector<ComposeCapability>; // sorted by name, one per name
+
+bool ByName(const ComposeCapability& a, const ComposeCapability& b) {
+    return a.name < b.name;
+}
+
+// Sorts the claims (unless they are sorted) and keeps one per name, with the highest level.
+void Settle(Claims& claims, bool sorted = false) {
+    if (!sorted) std::sort(claims.begin(), claims.end(), ByName);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < claims.size(); ++i) {
+        if (kept && claims[kept - 1].name == claims[i].name)
+            claims[kept - 1].level = std::max(claims[kept - 1].level, claims[i].level);
+        else if (kept++ != i)
+            claims[kept - 1] = std::move(claims[i]);
+    }
+    claims.resize(kept);
+}
+
+const ComposeCapability* Find(const Claims& claims, const std::string& name) {
+    const auto it = std::lower_bound(claims.begin(), claims.end(),
+                                     ComposeCapability{name, 0, {}, false}, ByName);
+    return it != claims.end() && it->name == name ? &*it : nullptr;
+}
+
+void AddClaims(const Parsed& p, Claims& out) {
+    auto add = [&](std::string name, int level = 0, const char* unit = "") {
+        out.push_back(ComposeCapability{std::move(name), level, unit});
+    };
+    auto addAudio = [&](std::string name, int level = 0, const char* unit = "") {
+        out.push_back(ComposeCapability{std::move(name), level, unit, true});
     };
     for (const auto& [f, l] : p.formats) {
         if (l.normal) add(FormatName(f));
@@ -309,26 +337,26 @@ void AddClaims(const Parsed& p, std::map<std::string, ComposeCapability>& out) {
     }
     if (!p.cta) return;
     if (p.ctaFlags & 0x80) add("underscan");
-    if (p.ctaFlags & 0x40) add("basic audio");
+    if (p.ctaFlags & 0x40) addAudio("basic audio");
     if (p.ctaFlags & 0x20) add("YCbCr 4:4:4");
     if (p.ctaFlags & 0x10) add("YCbCr 4:2:2");
     for (const Sad& s : p.sads) {
         const std::string name = AudioName(s);
-        add(name, SadChannels(s), " channels");
+        addAudio(name, SadChannels(s), " channels");
         static constexpr std::array<std::string_view, 7> rates = {
             "32 kHz", "44.1 kHz", "48 kHz", "88.2 kHz", "96 kHz", "176.4 kHz", "192 kHz"};
         for (int r = 0; r < 7; ++r)
-            if (s[1] & (1 << r)) add(name + " " + std::string(rates[r]));
+            if (s[1] & (1 << r)) addAudio(name + " " + std::string(rates[r]));
         if (AudioKey(s) == 1) {
             static constexpr std::array<std::string_view, 3> sizes = {"16-bit", "20-bit", "24-bit"};
             for (int b = 0; b < 3; ++b)
-                if (s[2] & (1 << b)) add(name + " " + std::string(sizes[b]));
+                if (s[2] & (1 << b)) addAudio(name + " " + std::string(sizes[b]));
         }
     }
     if (p.speakers)
         for (int b = 0; b < 24; ++b)
             if (p.speakerBytes[b / 8] & (1 << (b % 8)))
-                add("speaker " + std::string(kSpeakerNames[b]));
+                addAudio("speaker " + std::string(kSpeakerNames[b]));
     int clock = 0;
     if (p.hdmi) {
         add("HDMI");
@@ -353,7 +381,7 @@ void AddClaims(const Parsed& p, std::map<std::string, ComposeCapability>& out) {
             for (int b = 0; b < 8; ++b)
                 if (f[2] & (1 << b)) add(std::string(kForumFlagNames[b]));
         if (f.size() > 3) {
-            if (f[3] >> 4) add("FRL rate", f[3] >> 4, "");
+            if (f[3] >> 4) add("FRL rate", f[3] >> 4);
             if (f[3] & 0x08) add("UHD VIC");
             if (f[3] & 0x04) add("48-bit colour in 4:2:0");
             if (f[3] & 0x02) add("36-bit colour in 4:2:0");
@@ -389,6 +417,16 @@ void AddClaims(const Parsed& p, std::map<std::string, ComposeCapability>& out) {
 }
 
 // ----- building -------------------------------------------------------------------------------
+
+// A detailed timing worth copying: blanking no larger than the picture, a line rate the range
+// limits of EDID 1.3 can hold. (Some EDIDs carry odd ones, such as a frame-packed 3D timing.)
+bool Plausible(const DetailedTiming& d) {
+    const auto t = ReadDetailedTiming(d.data());
+    if (!t || t->hFront < 0 || t->hBack < 0 || t->vBack < 0) return false;
+    const int lines = t->format.interlaced ? t->format.height / 2 : t->format.height;
+    return t->HTotal() <= 2 * t->format.width && t->VTotal() <= lines + lines / 2 &&
+           t->HFrequencyKhz() < 255;
+}
 
 // The format's place in the result: bigger first, then the higher rate, progressive first.
 bool Before(const VideoFormat& a, const VideoFormat& b) {
@@ -541,21 +579,14 @@ void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
     minV = std::max(1, minV);
     const int lowH = std::max(1, static_cast<int>(std::floor(minH)) - 1);
     const int highH = static_cast<int>(std::ceil(maxH)) + 1;
-    std::uint8_t offsets = 0;
-    auto fit = [&offsets](int v, std::uint8_t flag) {
-        if (v > 255) {
-            offsets |= flag;
-            v -= 255;
-        }
-        return static_cast<std::uint8_t>(std::clamp(v, 1, 255));
-    };
-    img[at] = img[at + 1] = img[at + 2] = 0;
+    // EDID 1.3 has no offsets: the rates stop at 255
+    auto fit = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 1, 255)); };
+    img[at] = img[at + 1] = img[at + 2] = img[at + 4] = 0;
     img[at + 3] = 0xFD;
-    img[at + 5] = fit(minV, 0x01);
-    img[at + 6] = fit(maxV, 0x02);
-    img[at + 7] = fit(lowH, 0x04);
-    img[at + 8] = fit(highH, 0x08);
-    img[at + 4] = offsets;
+    img[at + 5] = fit(minV);
+    img[at + 6] = fit(maxV);
+    img[at + 7] = fit(std::min(lowH, 255));
+    img[at + 8] = fit(highH);
     img[at + 9] = static_cast<std::uint8_t>(std::clamp((maxClock + 9999) / 10000, 1, 255));
     img[at + 10] = 0x00; // no secondary curve
     img[at + 11] = 0x0A;
@@ -566,13 +597,10 @@ void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
 } // namespace
 
 std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image) {
-    std::map<std::string, ComposeCapability> claims;
+    Claims claims;
     AddClaims(Parse(image), claims);
-    std::vector<ComposeCapability> out;
-    out.reserve(claims.size());
-    for (auto& [name, c] : claims)
-        out.push_back(std::move(c));
-    return out;
+    Settle(claims);
+    return claims;
 }
 
 ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOptions& options) {
@@ -605,7 +633,9 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
 
     // ---- video: the formats every source takes
     std::vector<Kept> kept;
-    for (const auto& [format, listing] : first.formats) {
+    for (const auto& entry : first.formats) {
+        const VideoFormat& format = entry.first;
+        const Listing& listing = entry.second;
         Kept k;
         k.format = format;
         k.normal = all([&](const Parsed& p) {
@@ -623,7 +653,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
             const Listing& l = p.formats.at(format);
             if (l.vic) ++codes[l.vic];
             if (l.hdmiVic) k.hdmiVic = true;
-            if (l.dtd && !k.dtd) k.dtd = l.dtdBytes;
+            if (l.dtd && !k.dtd && Plausible(l.dtdBytes)) k.dtd = l.dtdBytes;
         }
         for (const auto& [code, count] : codes)
             if (count == n) k.vic = code;
@@ -631,7 +661,11 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         k.timing = k.dtd ? ReadDetailedTiming(k.dtd->data()) : KnownTiming(format);
         if (!k.timing) k.timing = KnownTiming(format);
         if (!k.dtd && k.timing) k.dtd = WriteDetailedTiming(*k.timing);
-        if (k.dtd) (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
+        if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
+        if (k.dtd) {
+            (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
+            (*k.dtd)[17] &= 0x9E;                           // no stereo
+        }
         kept.push_back(k);
     }
     std::sort(kept.begin(), kept.end(),
@@ -671,13 +705,27 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     const bool withCta = allCta || !sads.empty();
     const bool hdmi = withCta && all([](const Parsed& p) { return p.hdmi; });
     const bool forum = hdmi && all([](const Parsed& p) { return p.forum; });
+    // The TMDS clock every source takes (HDMI only; 165 MHz where a source gives none): no
+    // detailed timing goes above it.
+    int clockLimitKhz = 0;
+    if (hdmi) {
+        clockLimitKhz = 1 << 30;
+        for (const Parsed& p : parsed) {
+            int mhz = p.hdmiHasClock ? p.hdmiClock * 5 : 0;
+            if (p.forum && p.forumBytes.size() > 1) mhz = std::max(mhz, p.forumBytes[1] * 5);
+            clockLimitKhz = std::min(clockLimitKhz, (mhz ? mhz : 165) * 1000);
+        }
+    }
+    auto dtdFits = [clockLimitKhz](const Kept& k) {
+        return k.dtd && (!clockLimitKhz || ((*k.dtd)[0] | (*k.dtd)[1] << 8) * 10 <= clockLimitKhz);
+    };
 
     // ---- the preferred timing: the biggest format a detailed timing can carry
     EdidImage& img = result.image;
     img.fill(0);
     const Kept* preferred = nullptr;
     for (const Kept& k : kept)
-        if (k.normal && k.dtd) {
+        if (k.normal && dtdFits(k)) {
             preferred = &k;
             break;
         }
@@ -711,7 +759,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
             standard.push_back(code);
             continue;
         }
-        if (k.dtd) dtds.push_back(*k.dtd);
+        if (dtdFits(k)) dtds.push_back(*k.dtd);
     }
     // the preferred format leads the video block
     if (preferred && preferred->vic && !vics.empty()) {
@@ -748,7 +796,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         for (const Parsed& p : parsed)
             ycbcr &= p.ctaFlags;
     }
-    features |= 0x08 | 0x02; // RGB colour display, the first detailed timing preferred
+    features |= 0x08 | (preferred ? 0x02 : 0); // RGB colour display, detailed timing 1 preferred
     img[24] = features;
     std::copy(f.begin() + 25, f.begin() + 35, img.begin() + 25);
     img[35] = (est >> 16) & 0xFF;
@@ -781,8 +829,16 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         for (const Parsed& p : parsed)
             underscan &= p.ctaFlags;
         // HDMI block
+        // the HDMI block, its HDMI VICs those whose video code is in the video block
         std::vector<std::uint8_t> hdmiBlock;
-        if (hdmi) {
+        auto buildHdmiBlock = [&] {
+            hdmiBlock.clear();
+            if (!hdmi) return;
+            std::vector<int> hdmiVicsLeft;
+            for (int h : hdmiVics)
+                if (std::find(vics.begin(), vics.end(), VicOfHdmiVic(h)) != vics.end())
+                    hdmiVicsLeft.push_back(h);
+            const std::vector<int>& hdmiVics = hdmiVicsLeft;
             hdmiBlock = {0x03, 0x0C, 0x00, first.address[0], first.address[1]};
             const bool flags = all([](const Parsed& p) { return p.hdmiHasFlags; });
             const bool clock = all([](const Parsed& p) { return p.hdmiHasClock && p.hdmiClock; });
@@ -810,7 +866,8 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
                 for (int h : hdmiVics)
                     hdmiBlock.push_back(static_cast<std::uint8_t>(h));
             }
-        }
+        };
+        buildHdmiBlock();
         std::vector<std::uint8_t> forumBlock;
         if (forum) {
             std::size_t len = 8;
@@ -844,7 +901,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
                 if (!b[4]) len = 4;
                 b.resize(len);
             }
-            while (b.size() < 3)
+            while (b.size() < 4)
                 b.push_back(0);
             forumBlock = {0xD8, 0x5D, 0xC4};
             forumBlock.insert(forumBlock.end(), b.begin(), b.end());
@@ -970,6 +1027,8 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
                 break;
             }
         }
+        buildHdmiBlock(); // without the HDMI VICs whose video code did not fit
+        build(data);
         img[128] = 0x02;
         img[129] = 0x03;
         img[130] = static_cast<std::uint8_t>(4 + data.size());
@@ -988,30 +1047,34 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     result.outcome = ComposeOutcome::Built;
 
     // ---- what the sources claim and the result does not
-    std::map<std::string, ComposeCapability> mine;
+    Claims mine;
     AddClaims(Parse(img), mine);
-    std::vector<std::map<std::string, ComposeCapability>> theirs(parsed.size());
-    std::map<std::string, ComposeCapability> any;
+    Settle(mine);
+    std::vector<Claims> theirs(parsed.size());
+    Claims any;
     for (std::size_t i = 0; i < parsed.size(); ++i) {
         AddClaims(parsed[i], theirs[i]);
-        for (const auto& [name, c] : theirs[i]) {
-            auto [it, added] = any.try_emplace(name, c);
-            if (!added) it->second.level = std::max(it->second.level, c.level);
-        }
+        Settle(theirs[i]);
+        Claims merged;
+        merged.reserve(any.size() + theirs[i].size());
+        std::merge(any.begin(), any.end(), theirs[i].begin(), theirs[i].end(),
+                   std::back_inserter(merged), ByName);
+        any = std::move(merged);
     }
-    for (const auto& [name, c] : any) {
-        const auto it = mine.find(name);
-        if (it != mine.end() && it->second.level >= c.level) continue;
+    Settle(any, true);
+    for (const ComposeCapability& c : any) {
+        const ComposeCapability* held = Find(mine, c.name);
+        if (held && held->level >= c.level) continue;
         ComposeOmission o;
         o.capability = c.Text();
         for (int i = 0; i < n; ++i) {
-            const auto t = theirs[i].find(name);
-            if (t == theirs[i].end() || t->second.level < c.level)
-                o.lackingSources.push_back(i + 1);
+            const ComposeCapability* t = Find(theirs[i], c.name);
+            if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
         }
         o.text = o.capability + ": " +
-                 (o.lackingSources.empty() ? std::string("shared, but left out (no room)")
-                                           : "not in " + SourceList(o.lackingSources, sources));
+                 (o.lackingSources.empty()
+                      ? std::string("every source has it, the composed EDID does not carry it")
+                      : "not in " + SourceList(o.lackingSources, sources));
         result.omissions.push_back(std::move(o));
     }
     return result;

@@ -47,8 +47,9 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
 // A claim with a level is held by an EDID whose level is at least as high.
 struct ComposeCapability {
     std::string name;
-    int level = 0;    // 0: a plain claim
-    std::string unit; // " channels", " MHz", " cd/m2"
+    int level = 0;      // 0: a plain claim
+    std::string unit;   // " channels", " MHz", " cd/m2"
+    bool audio = false; // audio formats, their rates and sizes, speakers, basic audio
     std::string Text() const { return level ? name + " " + std::to_string(level) + unit : name; }
 };
 

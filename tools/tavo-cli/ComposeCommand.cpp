@@ -26,48 +26,32 @@ struct ComposeArgs {
     std::vector<std::string> files; // OUT, then the sources
 };
 
-bool ParseNumber(std::string_view v, int& out) {
-    if (v.empty() || v.size() > 2 || v.find_first_not_of("0123456789") != std::string_view::npos)
-        return false;
-    out = std::stoi(std::string(v));
-    return true;
-}
-
+// False (with the reason on stderr when it is a bad value) when the command line is refused.
 bool Parse(const Args& args, ComposeArgs& c) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        auto value = [&](std::string_view option, std::string_view& v) {
-            if (a == option && i + 1 < args.size()) {
-                v = args[++i];
-                return true;
-            }
-            if (a.substr(0, option.size() + 1) == std::string(option) + "=") {
-                v = a.substr(option.size() + 1);
-                return true;
-            }
-            return false;
-        };
-        std::string_view v;
-        if (value("--audio-from", v)) {
-            if (!ParseNumber(v, c.options.audioFrom)) {
-                PrintError("--audio-from takes a source number (1 for the first source)");
-                return false;
-            }
-        } else if (value("--name", v)) {
-            c.options.name = v;
-        } else if (value("--port", v)) {
-            c.port = v;
-        } else if (a == "--json") {
-            c.json = true;
-        } else if (a == "--force") {
-            c.force = true;
-        } else if (a == "--verbose" || a == "-v") {
-            c.verbose = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return false;
-        } else {
-            c.files.emplace_back(a);
-        }
+    cmdline::OptionParser parser;
+    DeclarePortOptions(parser, c.port, c.verbose);
+    parser
+        .Value("--audio-from", "needs a source number",
+               [&c](const std::string& v) -> std::string {
+                   const auto n = cmdline::ParseInteger(v, 1, kComposeMaxSources);
+                   if (!n) return cmdline::ExpectsNumber(1, kComposeMaxSources);
+                   c.options.audioFrom = static_cast<int>(*n);
+                   return {};
+               })
+        .Value("--name", "needs a text",
+               [&c](const std::string& v) -> std::string {
+                   c.options.name = v;
+                   return {};
+               })
+        .Flag("--json", [&c] { c.json = true; })
+        .Flag("--force", [&c] { c.force = true; })
+        .Arguments([&c](const std::string& a) {
+            c.files.push_back(a);
+            return true;
+        });
+    if (const auto failure = parser.Parse(args)) {
+        if (!failure->IsUsage()) PrintError(failure->Text());
+        return false;
     }
     return c.files.size() >= 2;
 }
