@@ -268,15 +268,18 @@ void ComposeWindow::showResult() {
 
 void ComposeWindow::addFromName(const QString& name, const QString& label) {
     EdidImage image{};
-    if (!ReadEdidFile(name, image)) {
-        setMessage(QStringLiteral("Edid Open Fail: ") + label, true);
+    QString refused;
+    if (!ReadEdidFile(name, image, &refused)) {
+        setMessage(QStringLiteral("Edid Open Fail: ") + label +
+                       (refused.isEmpty() ? QString() : QStringLiteral(": ") + refused),
+                   true);
         return;
     }
     addSource(label, image);
 }
 
 void ComposeWindow::Button_Compose_AddFileClick() {
-    const QString name = Dialogs::Current().OpenEdid(window_, QString::fromLatin1(kEdidFilter),
+    const QString name = Dialogs::Current().OpenEdid(window_, QString::fromLatin1(kEdidOpenFilter),
                                                      ConnectedDisplays(), PresetChoices());
     if (name.isEmpty()) return;
     QString label = QFileInfo(name).fileName();

@@ -329,7 +329,13 @@ void BuildEdidCreator(QWidget* page) {
     auto* warning = new QLabel(page);
     warning->setObjectName(Q(kWarningLine));
     warning->setTextFormat(Qt::PlainText);
-    warning->setGeometry(8, 2, 428, 16);
+    warning->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    warning->setGeometry(8, 2, 344, 16);
+    // the ready-made EDIDs, opened as Open opens a file
+    auto* presets = new QPushButton(QStringLiteral("Presets\u2026"), page);
+    presets->setObjectName("Button_Presets_Creator");
+    presets->setToolTip(QStringLiteral("Open a ready-made EDID"));
+    presets->setGeometry(356, 0, 80, 20);
 
     auto* select = new QGroupBox("Select", page);
     select->setObjectName("GroupBox9");
@@ -340,19 +346,16 @@ void BuildEdidCreator(QWidget* page) {
     MakeSpeedButton(select, "SpeedButton_CopyEdid_Creator", "Upload", 170, 18);
     auto* upload = new QComboBox(select);
     upload->setObjectName("ComboBox_EdidSel_Upload");
-    upload->setGeometry(232, 24, 104, 24);
+    upload->setGeometry(232, 18, 104, 24);
     auto* hex = new QPushButton(QStringLiteral("Hex View\u2026"), select);
     hex->setObjectName("Button_HexView_Creator");
-    hex->setGeometry(340, 24, 80, 24);
-    auto* presets = new QPushButton(QStringLiteral("Presets\u2026"), select);
-    presets->setObjectName("Button_Presets_Creator");
-    presets->setToolTip(QStringLiteral("Open a ready-made EDID"));
-    presets->setGeometry(232, 50, 68, 22);
+    hex->setGeometry(340, 18, 80, 24);
+    // room for a reason of three short lines (the page wraps it and fits its font)
     auto* status = new QLabel(select);
     status->setObjectName("Label3");
     status->setTextFormat(Qt::PlainText);
-    status->setWordWrap(true);
-    status->setGeometry(304, 48, 118, 28);
+    status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    status->setGeometry(232, 43, 190, 33);
 
     auto* pages = new QTabWidget(page);
     pages->setObjectName("PageControl2");

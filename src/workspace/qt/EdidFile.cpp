@@ -9,10 +9,13 @@
 
 namespace tavo {
 
-bool ReadEdidFile(const QString& name, EdidImage& image) {
+bool ReadEdidFile(const QString& name, EdidImage& image, QString* error) {
     if (name.startsWith(kPresetAnswerPrefix)) {
         const PresetBuild built = BuildPreset(name.mid(kPresetAnswerPrefix.size()).toStdString());
-        if (!built) return false;
+        if (!built) {
+            if (error) *error = QString::fromStdString(built.message);
+            return false;
+        }
         image = built.image;
         return true;
     }
@@ -33,21 +36,25 @@ bool ReadEdidFile(const QString& name, EdidImage& image) {
     const std::size_t total =
         size > kEdidTextLimit ? std::max<std::size_t>(size, std::size_t(file.size())) : 0;
     EdidSource source;
-    std::string error;
+    std::string why;
     if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()), kept, total,
-                       source, error))
+                       source, why)) {
+        if (error) *error = QString::fromStdString(why);
         return false;
+    }
     image = source.image;
     return true;
 }
 
-bool ReadEdidText(const QByteArray& bytes, EdidImage& image) {
+bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error) {
     if (bytes.isEmpty()) return false;
     EdidSource source;
-    std::string error;
+    std::string why;
     if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<std::size_t>(bytes.size()), 0, source, error))
+                       static_cast<std::size_t>(bytes.size()), 0, source, why)) {
+        if (error) *error = QString::fromStdString(why);
         return false;
+    }
     image = source.image;
     return true;
 }
