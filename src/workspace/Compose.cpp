@@ -45,7 +45,8 @@ struct Parsed {
     std::map<VideoFormat, Listing> formats;
     bool cta = false;
     std::uint8_t ctaFlags = 0;
-    std::vector<Sad> sads;
+    std::vector<Sad> sads;       // the audio descriptors of known formats
+    std::vector<Sad> audioBytes; // every descriptor of the audio blocks as it stands
     bool speakers = false;
     std::array<std::uint8_t, 3> speakerBytes{};
     // HDMI block
@@ -144,7 +145,8 @@ void ParseCta(Parsed& p) {
     const EdidImage& img = p.image;
     p.cta = true;
     p.ctaFlags = img[131];
-    const int dtdStart = img[130] >= 4 ? 128 + img[130] : 255;
+    // the collection ends where the detailed timings start, at the checksum at the latest
+    const int dtdStart = img[130] >= 4 ? std::min(128 + img[130], 255) : 255;
     std::vector<int> videoOrder; // the video blocks' codes in order, for the 4:2:0 map
     std::vector<int> map420;     // payload offsets of the 4:2:0 capability map
     bool map420All = false, has420Map = false;
@@ -152,9 +154,11 @@ void ParseCta(Parsed& p) {
         const int tag = img[at] >> 5;
         const int len = std::min<int>(img[at] & 0x1F, dtdStart - 1 - at);
         if (tag == 1) {
-            for (int k = 0; k + 3 <= len; k += 3)
-                if (img[at + 1 + k] & 0x78)
-                    p.sads.push_back({img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]});
+            for (int k = 0; k + 3 <= len; k += 3) {
+                const Sad sad{img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]};
+                p.audioBytes.push_back(sad);
+                if (sad[0] & 0x78) p.sads.push_back(sad);
+            }
         } else if (tag == 2) {
             for (int k = 1; k <= len; ++k) {
                 const int code = img[at + k];
@@ -243,12 +247,6 @@ int AudioKey(const Sad& s) {
     return code == 15 ? 15 << 8 | (s[2] >> 3) : code;
 }
 
-std::string AudioName(const Sad& s) {
-    const int code = (s[0] >> 3) & 0x0F;
-    if (code == 15) return "extended audio type " + std::to_string(s[2] >> 3);
-    return std::string(AudioFormatName(s[0]));
-}
-
 int SadChannels(const Sad& s) {
     return (s[0] & 0x07) + 1;
 }
@@ -279,140 +277,281 @@ constexpr std::array<std::string_view, 24> kSpeakerNames = {
     "speaker bit 22",
     "speaker bit 23",
 };
-constexpr std::array<std::string_view, 8> kColorimetryNames = {
-    "xvYCC601", "xvYCC709", "sYCC601", "opYCC601", "opRGB", "BT2020cYCC", "BT2020YCC", "BT2020RGB",
-};
-constexpr std::array<std::string_view, 6> kEotfNames = {
-    "HDR EOTF traditional SDR", "HDR EOTF traditional HDR", "HDR EOTF SMPTE ST2084", "HDR EOTF HLG",
-    "HDR EOTF bit 4",           "HDR EOTF bit 5",
-};
-constexpr std::array<std::string_view, 8> kForumFlagNames = {
-    "3D OSD disparity", "3D dual view", "3D independent view", "LTE 340 Mcsc scramble",
-    "CCBPCI",           "cable status", "RR capable",          "SCDC",
-};
-constexpr std::array<std::string_view, 8> kForumFeatureNames = {
-    "FAPA start location", "ALLM",    "FVA",         "CNMVRR",
-    "CinemaVRR",           "M delta", "forum bit 6", "forum bit 7",
-};
 
 double MaxLuminance(int code) {
     return 50.0 * std::pow(2.0, code / 32.0);
 }
 
-using Claims = std::vector<ComposeCapability>; // sorted by name, one per name
+// A claim as compose compares them: what it is about in one number (its kind in the top bits),
+// and a level. Names are made only for what is shown.
+enum class Kind : std::uint64_t { Format = 1, Flag, AudioFormat, AudioRate, AudioSize, Speaker };
+struct Claim {
+    std::uint64_t key = 0;
+    int level = 0;
+};
+using Claims = std::vector<Claim>; // sorted by key, one per key
 
-bool ByName(const ComposeCapability& a, const ComposeCapability& b) {
-    return a.name < b.name;
+constexpr std::uint64_t Key(Kind kind, std::uint64_t payload) {
+    return static_cast<std::uint64_t>(kind) << 48 | payload;
+}
+Kind KindOf(std::uint64_t key) {
+    return static_cast<Kind>(key >> 48);
 }
 
-// Sorts the claims (unless they are sorted) and keeps one per name, with the highest level.
+// The plain claims, by index; those with a unit have a level.
+struct FlagName {
+    std::string_view name;
+    std::string_view unit = {};
+};
+enum Flag : int {
+    kUnderscan,
+    kBasicAudio,
+    kYcbcr444,
+    kYcbcr422,
+    kHdmi,
+    kSupportsAi,
+    kDeep48,
+    kDeep36,
+    kDeep30,
+    kDeepY444,
+    kDualLink,
+    k3D,
+    kForum,
+    kFrlRate,
+    kUhdVic,
+    kForum48,
+    kForum36,
+    kForum30,
+    kVrr,
+    kDsc,
+    kMaxTmds,
+    kQuantYcc,
+    kQuantRgb,
+    kDciP3,
+    kHdr,
+    kHdrType1,
+    kHdrMax,
+    kHdrAverage,
+    kColorimetry,                   // 8 names follow
+    kEotf = kColorimetry + 8,       // 6
+    kForumFlag = kEotf + 6,         // 8
+    kForumFeature = kForumFlag + 8, // 8
+    kFlagCount = kForumFeature + 8,
+};
+constexpr std::array<FlagName, kFlagCount> kFlagNames = {{
+    {"underscan"},
+    {"basic audio"},
+    {"YCbCr 4:4:4"},
+    {"YCbCr 4:2:2"},
+    {"HDMI"},
+    {"Supports_AI"},
+    {"48-bit colour"},
+    {"36-bit colour"},
+    {"30-bit colour"},
+    {"deep colour in YCbCr 4:4:4"},
+    {"DVI dual link"},
+    {"3D"},
+    {"HDMI Forum"},
+    {"FRL rate", ""},
+    {"UHD VIC"},
+    {"48-bit colour in 4:2:0"},
+    {"36-bit colour in 4:2:0"},
+    {"30-bit colour in 4:2:0"},
+    {"VRR"},
+    {"DSC"},
+    {"Max TMDS clock", " MHz"},
+    {"YCC quantization selectable"},
+    {"RGB quantization selectable"},
+    {"DCI-P3"},
+    {"HDR static metadata"},
+    {"HDR static metadata type 1"},
+    {"HDR max luminance", " cd/m2"},
+    {"HDR max frame-average luminance", " cd/m2"},
+    {"xvYCC601"},
+    {"xvYCC709"},
+    {"sYCC601"},
+    {"opYCC601"},
+    {"opRGB"},
+    {"BT2020cYCC"},
+    {"BT2020YCC"},
+    {"BT2020RGB"},
+    {"HDR EOTF traditional SDR"},
+    {"HDR EOTF traditional HDR"},
+    {"HDR EOTF SMPTE ST2084"},
+    {"HDR EOTF HLG"},
+    {"HDR EOTF bit 4"},
+    {"HDR EOTF bit 5"},
+    {"3D OSD disparity"},
+    {"3D dual view"},
+    {"3D independent view"},
+    {"LTE 340 Mcsc scramble"},
+    {"CCBPCI"},
+    {"cable status"},
+    {"RR capable"},
+    {"SCDC"},
+    {"FAPA start location"},
+    {"ALLM"},
+    {"FVA"},
+    {"CNMVRR"},
+    {"CinemaVRR"},
+    {"M delta"},
+    {"forum bit 6"},
+    {"forum bit 7"},
+}};
+constexpr std::array<std::string_view, 7> kRateNames = {"32 kHz", "44.1 kHz",  "48 kHz", "88.2 kHz",
+                                                        "96 kHz", "176.4 kHz", "192 kHz"};
+constexpr std::array<std::string_view, 3> kSizeNames = {"16-bit", "20-bit", "24-bit"};
+
+std::uint64_t FormatKey(const VideoFormat& f, bool yuv420) {
+    const auto rate = static_cast<std::uint64_t>(std::clamp(f.rate, 0, 0xFFFF));
+    return Key(Kind::Format, static_cast<std::uint64_t>(f.width & 0x3FFF) << 31 |
+                                 static_cast<std::uint64_t>(f.height & 0x1FFF) << 18 |
+                                 (f.interlaced ? 1u : 0u) << 17 | rate << 1 | (yuv420 ? 1u : 0u));
+}
+
+// The name of the audio format an audio key stands for.
+std::string AudioKeyName(std::uint64_t audioKey) {
+    if (audioKey >> 8) return "extended audio type " + std::to_string(audioKey & 0xFF);
+    return std::string(AudioFormatName(static_cast<std::uint8_t>(audioKey << 3)));
+}
+
+ComposeCapability Capability(const Claim& c) {
+    const std::uint64_t payload = c.key & ((1ULL << 48) - 1);
+    ComposeCapability out;
+    out.level = c.level;
+    switch (KindOf(c.key)) {
+    case Kind::Format: {
+        const VideoFormat f{static_cast<int>(payload >> 31),
+                            static_cast<int>(payload >> 18 & 0x1FFF), (payload >> 17 & 1) != 0,
+                            static_cast<int>(payload >> 1 & 0xFFFF)};
+        out.name = FormatName(f) + (payload & 1 ? " (4:2:0)" : "");
+        break;
+    }
+    case Kind::Flag:
+        out.name = kFlagNames[payload].name;
+        out.unit = kFlagNames[payload].unit;
+        out.audio = payload == kBasicAudio;
+        break;
+    case Kind::AudioFormat:
+        out.name = AudioKeyName(payload);
+        out.unit = " channels";
+        out.audio = true;
+        break;
+    case Kind::AudioRate:
+        out.name = AudioKeyName(payload >> 3) + " " + std::string(kRateNames[payload & 7]);
+        out.audio = true;
+        break;
+    case Kind::AudioSize:
+        out.name = AudioKeyName(payload >> 2) + " " + std::string(kSizeNames[payload & 3]);
+        out.audio = true;
+        break;
+    case Kind::Speaker:
+        out.name = "speaker " + std::string(kSpeakerNames[payload]);
+        out.audio = true;
+        break;
+    }
+    return out;
+}
+
+bool ByKey(const Claim& a, const Claim& b) {
+    return a.key < b.key;
+}
+
+// Sorts the claims (unless they are sorted) and keeps one per key, with the highest level.
 void Settle(Claims& claims, bool sorted = false) {
-    if (!sorted) std::sort(claims.begin(), claims.end(), ByName);
+    if (!sorted) std::sort(claims.begin(), claims.end(), ByKey);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < claims.size(); ++i) {
-        if (kept && claims[kept - 1].name == claims[i].name)
+        if (kept && claims[kept - 1].key == claims[i].key)
             claims[kept - 1].level = std::max(claims[kept - 1].level, claims[i].level);
-        else if (kept++ != i)
-            claims[kept - 1] = std::move(claims[i]);
+        else
+            claims[kept++] = claims[i];
     }
     claims.resize(kept);
 }
 
-const ComposeCapability* Find(const Claims& claims, const std::string& name) {
-    const auto it = std::lower_bound(claims.begin(), claims.end(),
-                                     ComposeCapability{name, 0, {}, false}, ByName);
-    return it != claims.end() && it->name == name ? &*it : nullptr;
+const Claim* Find(const Claims& claims, std::uint64_t key) {
+    const auto it = std::lower_bound(claims.begin(), claims.end(), Claim{key, 0}, ByKey);
+    return it != claims.end() && it->key == key ? &*it : nullptr;
 }
 
 void AddClaims(const Parsed& p, Claims& out) {
-    auto add = [&](std::string name, int level = 0, const char* unit = "") {
-        out.push_back(ComposeCapability{std::move(name), level, unit});
-    };
-    auto addAudio = [&](std::string name, int level = 0, const char* unit = "") {
-        out.push_back(ComposeCapability{std::move(name), level, unit, true});
-    };
+    auto flag = [&](int index, int level = 0) { out.push_back({Key(Kind::Flag, index), level}); };
     for (const auto& [f, l] : p.formats) {
-        if (l.normal) add(FormatName(f));
-        if (l.yuv420) add(FormatName(f) + " (4:2:0)");
+        if (l.normal) out.push_back({FormatKey(f, false), 0});
+        if (l.yuv420) out.push_back({FormatKey(f, true), 0});
     }
     if (!p.cta) return;
-    if (p.ctaFlags & 0x80) add("underscan");
-    if (p.ctaFlags & 0x40) addAudio("basic audio");
-    if (p.ctaFlags & 0x20) add("YCbCr 4:4:4");
-    if (p.ctaFlags & 0x10) add("YCbCr 4:2:2");
+    if (p.ctaFlags & 0x80) flag(kUnderscan);
+    if (p.ctaFlags & 0x40) flag(kBasicAudio);
+    if (p.ctaFlags & 0x20) flag(kYcbcr444);
+    if (p.ctaFlags & 0x10) flag(kYcbcr422);
     for (const Sad& s : p.sads) {
-        const std::string name = AudioName(s);
-        addAudio(name, SadChannels(s), " channels");
-        static constexpr std::array<std::string_view, 7> rates = {
-            "32 kHz", "44.1 kHz", "48 kHz", "88.2 kHz", "96 kHz", "176.4 kHz", "192 kHz"};
+        const auto audioKey = static_cast<std::uint64_t>(AudioKey(s));
+        out.push_back({Key(Kind::AudioFormat, audioKey), SadChannels(s)});
         for (int r = 0; r < 7; ++r)
-            if (s[1] & (1 << r)) addAudio(name + " " + std::string(rates[r]));
-        if (AudioKey(s) == 1) {
-            static constexpr std::array<std::string_view, 3> sizes = {"16-bit", "20-bit", "24-bit"};
+            if (s[1] & (1 << r)) out.push_back({Key(Kind::AudioRate, audioKey << 3 | r), 0});
+        if (audioKey == 1)
             for (int b = 0; b < 3; ++b)
-                if (s[2] & (1 << b)) addAudio(name + " " + std::string(sizes[b]));
-        }
+                if (s[2] & (1 << b)) out.push_back({Key(Kind::AudioSize, audioKey << 2 | b), 0});
     }
     if (p.speakers)
         for (int b = 0; b < 24; ++b)
             if (p.speakerBytes[b / 8] & (1 << (b % 8)))
-                addAudio("speaker " + std::string(kSpeakerNames[b]));
+                out.push_back({Key(Kind::Speaker, static_cast<std::uint64_t>(b)), 0});
     int clock = 0;
     if (p.hdmi) {
-        add("HDMI");
-        static constexpr std::array<std::pair<int, std::string_view>, 6> flags = {{
-            {0x80, "Supports_AI"},
-            {0x40, "48-bit colour"},
-            {0x20, "36-bit colour"},
-            {0x10, "30-bit colour"},
-            {0x08, "deep colour in YCbCr 4:4:4"},
-            {0x01, "DVI dual link"},
+        flag(kHdmi);
+        static constexpr std::array<std::pair<int, int>, 6> flags = {{
+            {0x80, kSupportsAi},
+            {0x40, kDeep48},
+            {0x20, kDeep36},
+            {0x10, kDeep30},
+            {0x08, kDeepY444},
+            {0x01, kDualLink},
         }};
-        for (const auto& [bit, name] : flags)
-            if (p.hdmiFlags & bit) add(std::string(name));
+        for (const auto& [bit, index] : flags)
+            if (p.hdmiFlags & bit) flag(index);
         clock = p.hdmiClock * 5;
-        if (p.threeD) add("3D");
+        if (p.threeD) flag(k3D);
     }
     if (p.forum) {
-        add("HDMI Forum");
+        flag(kForum);
         const auto& f = p.forumBytes;
         if (f.size() > 1) clock = std::max(clock, f[1] * 5);
         if (f.size() > 2)
             for (int b = 0; b < 8; ++b)
-                if (f[2] & (1 << b)) add(std::string(kForumFlagNames[b]));
+                if (f[2] & (1 << b)) flag(kForumFlag + b);
         if (f.size() > 3) {
-            if (f[3] >> 4) add("FRL rate", f[3] >> 4);
-            if (f[3] & 0x08) add("UHD VIC");
-            if (f[3] & 0x04) add("48-bit colour in 4:2:0");
-            if (f[3] & 0x02) add("36-bit colour in 4:2:0");
-            if (f[3] & 0x01) add("30-bit colour in 4:2:0");
+            if (f[3] >> 4) flag(kFrlRate, f[3] >> 4);
+            if (f[3] & 0x08) flag(kUhdVic);
+            if (f[3] & 0x04) flag(kForum48);
+            if (f[3] & 0x02) flag(kForum36);
+            if (f[3] & 0x01) flag(kForum30);
         }
         if (f.size() > 4)
             for (int b = 0; b < 8; ++b)
-                if (f[4] & (1 << b)) add(std::string(kForumFeatureNames[b]));
-        if (f.size() > 5 && (f[5] || (f.size() > 6 && f[6]))) add("VRR");
-        if (f.size() > 7 && f[7]) add("DSC");
+                if (f[4] & (1 << b)) flag(kForumFeature + b);
+        if (f.size() > 5 && (f[5] || (f.size() > 6 && f[6]))) flag(kVrr);
+        if (f.size() > 7 && f[7]) flag(kDsc);
     }
-    if (clock) add("Max TMDS clock", clock, " MHz");
+    if (clock) flag(kMaxTmds, clock);
     if (p.vcdb) {
-        if (p.vcdbByte & 0x80) add("YCC quantization selectable");
-        if (p.vcdbByte & 0x40) add("RGB quantization selectable");
+        if (p.vcdbByte & 0x80) flag(kQuantYcc);
+        if (p.vcdbByte & 0x40) flag(kQuantRgb);
     }
     if (p.colorimetry) {
         for (int b = 0; b < 8; ++b)
-            if (p.colorimetryBytes[0] & (1 << b)) add(std::string(kColorimetryNames[b]));
-        if (p.colorimetryBytes[1] & 0x80) add("DCI-P3");
+            if (p.colorimetryBytes[0] & (1 << b)) flag(kColorimetry + b);
+        if (p.colorimetryBytes[1] & 0x80) flag(kDciP3);
     }
     if (p.hdr) {
-        add("HDR static metadata");
+        flag(kHdr);
         for (int b = 0; b < 6; ++b)
-            if (p.hdrBytes[0] & (1 << b)) add(std::string(kEotfNames[b]));
-        if (p.hdrBytes[1] & 1) add("HDR static metadata type 1");
-        if (p.hdrBytes.size() > 2)
-            add("HDR max luminance", static_cast<int>(MaxLuminance(p.hdrBytes[2])), " cd/m2");
-        if (p.hdrBytes.size() > 3)
-            add("HDR max frame-average luminance", static_cast<int>(MaxLuminance(p.hdrBytes[3])),
-                " cd/m2");
+            if (p.hdrBytes[0] & (1 << b)) flag(kEotf + b);
+        if (p.hdrBytes[1] & 1) flag(kHdrType1);
+        if (p.hdrBytes.size() > 2) flag(kHdrMax, static_cast<int>(MaxLuminance(p.hdrBytes[2])));
+        if (p.hdrBytes.size() > 3) flag(kHdrAverage, static_cast<int>(MaxLuminance(p.hdrBytes[3])));
     }
 }
 
@@ -600,7 +739,12 @@ std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image) {
     Claims claims;
     AddClaims(Parse(image), claims);
     Settle(claims);
-    return claims;
+    std::vector<ComposeCapability> out;
+    out.reserve(claims.size());
+    for (const Claim& c : claims)
+        out.push_back(Capability(c));
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    return out;
 }
 
 ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOptions& options) {
@@ -686,7 +830,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     std::array<std::uint8_t, 3> speakerBytes{};
     bool basicAudio = false;
     if (audioSource) {
-        sads = audioSource->sads;
+        sads = audioSource->audioBytes; // as they stand, reserved codes too
         if (sads.size() > kMaxAudioDescriptors) sads.resize(kMaxAudioDescriptors);
         speakers = audioSource->speakers && !sads.empty();
         speakerBytes = audioSource->speakerBytes;
@@ -1058,25 +1202,44 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         Claims merged;
         merged.reserve(any.size() + theirs[i].size());
         std::merge(any.begin(), any.end(), theirs[i].begin(), theirs[i].end(),
-                   std::back_inserter(merged), ByName);
+                   std::back_inserter(merged), ByKey);
         any = std::move(merged);
     }
     Settle(any, true);
-    for (const ComposeCapability& c : any) {
-        const ComposeCapability* held = Find(mine, c.name);
+    for (const Claim& c : any) {
+        const Claim* held = Find(mine, c.key);
         if (held && held->level >= c.level) continue;
         ComposeOmission o;
-        o.capability = c.Text();
+        // "E-AC-3" when the sources that lack it have none of it, else "E-AC-3 8 channels"
+        bool lower = held != nullptr;
         for (int i = 0; i < n; ++i) {
-            const ComposeCapability* t = Find(theirs[i], c.name);
+            const Claim* t = Find(theirs[i], c.key);
             if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
+            lower = lower || (t && t->level < c.level);
         }
+        const ComposeCapability capability = Capability(c);
+        o.capability = lower ? capability.Text() : capability.name;
+        result.omissions.push_back(std::move(o));
+    }
+    std::sort(result.omissions.begin(), result.omissions.end(),
+              [](const auto& a, const auto& b) { return a.capability < b.capability; });
+    // "DTS 48 kHz" says nothing more when "DTS" is left out for the same sources
+    std::vector<ComposeOmission> told;
+    for (ComposeOmission& o : result.omissions) {
+        const bool covered = std::any_of(told.begin(), told.end(), [&](const ComposeOmission& p) {
+            const std::string& a = o.capability;
+            const std::string& b = p.capability;
+            return a.size() > b.size() && a[b.size()] == ' ' && a.compare(0, b.size(), b) == 0 &&
+                   p.lackingSources == o.lackingSources;
+        });
+        if (covered) continue;
         o.text = o.capability + ": " +
                  (o.lackingSources.empty()
                       ? std::string("every source has it, the composed EDID does not carry it")
                       : "not in " + SourceList(o.lackingSources, sources));
-        result.omissions.push_back(std::move(o));
+        told.push_back(std::move(o));
     }
+    result.omissions = std::move(told);
     return result;
 }
 

@@ -33,14 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     EdidRecord record;
     record.image = result.image;
     (void)ShowAnalysis(record);
+    std::vector<std::vector<ComposeCapability>> held;
+    for (const ComposeSource& s : sources)
+        held.push_back(ComposeCapabilities(s.image));
     for (const ComposeCapability& claim : ComposeCapabilities(result.image)) {
-        const bool audio = claim.audio;
         for (int i = 0; i < count; ++i) {
-            if (audio && options.audioFrom && i + 1 != options.audioFrom) continue;
-            const auto held = ComposeCapabilities(sources[i].image);
-            const auto it = std::find_if(held.begin(), held.end(),
+            if (claim.audio && options.audioFrom && i + 1 != options.audioFrom) continue;
+            const auto it = std::find_if(held[i].begin(), held[i].end(),
                                          [&](const auto& c) { return c.name == claim.name; });
-            fuzz::Check(it != held.end() && it->level >= claim.level);
+            fuzz::Check(it != held[i].end() && it->level >= claim.level);
         }
     }
     return 0;

@@ -83,10 +83,10 @@ bool tavo::cli::HandToFullProgram() {
 
 int main(int argc, char** argv) {
     using namespace tavo::cli;
+    savedArgv = argv;
     // --version is the command "version", which both programs hold.
     static char versionCommand[] = "version";
     if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) argv[1] = versionCommand;
-    savedArgv = argv;
 #ifdef TAVO_CLI_FORWARD
     {
         bool local = false;
