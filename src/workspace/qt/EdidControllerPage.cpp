@@ -241,8 +241,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(),
-                                                     PresetChoices());
+    const QString name =
+        Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(), PresetChoices());
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;

@@ -388,8 +388,8 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(),
-                                                     PresetChoices());
+    const QString path =
+        Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(), PresetChoices());
     if (!self) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
