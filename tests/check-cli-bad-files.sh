@@ -142,6 +142,18 @@ done
 [ ! -e "$in/null.bin" ] || [ -c "$in/null.bin" ] || fail "the device node was replaced"
 rm -f "$in/pipe.bin" "$in/pipe-link.bin" "$in/null.bin"
 
+# OUT read-only: refused, saying so, unless --force (which keeps its mode)
+cp "$tmp/good.bin" "$in/read-only.bin"
+chmod 444 "$in/read-only.bin"
+for cmd in "new" "rebuild $tmp/good.bin"; do
+    run "$cli" $cmd "$in/read-only.bin"
+    [ "$rc" -eq 2 ] && grep -q "read-only.bin: is read-only; not replaced (--force replaces it)" "$tmp/err" ||
+        fail "$cmd into a read-only file: exit $rc, $(cat "$tmp/err")"
+done
+run "$cli" new --force "$in/read-only.bin"
+[ "$rc" -eq 0 ] && [ "$(stat -c %a "$in/read-only.bin")" = 444 ] || fail "new --force over a read-only file: exit $rc"
+rm -f "$in/read-only.bin"
+
 # ---- no permission. As root the permission bits do not stop reads or writes: say so and skip.
 chmod 000 "$in/b257.bin"
 mkdir "$tmp/locked"

@@ -5,10 +5,13 @@
 # (its request log stays empty, the slot keeps its EDID); a name with spaces and non-ASCII letters
 # works. `device read SLOT OUT` into a directory writes nothing. A firmware update whose block the
 # loader refuses ("NG") stops there and exits 1; a long UTF-8 description is cut between
-# characters. A write is judged by the bytes read back; SIGINT/SIGTERM let a slot write and its
-# verification finish (exit 130), and stop a firmware update after a whole block. An update is
-# confirmed by the version the restarted device reports. A device whose every answer comes 150 ms
-# late still does info, read, verified write, mode and description.
+# characters. A write is judged by the bytes read back; SIGINT/SIGTERM/SIGHUP let a slot write
+# and its verification finish (exit 130), and stop a firmware update after a whole block. An
+# update is confirmed by the version the restarted device reports. A device whose every answer
+# comes 150 ms late still does info, read, verified write, mode and description. A write whose
+# former EDID cannot be kept in the history sends nothing; two writers keep every entry. A failed
+# backup leaves the last good one; restore-backup names every item as it ended. A pipe where a
+# file should be is refused at once.
 # usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
 set -u
 cli=$1
@@ -162,7 +165,7 @@ mkdir "$tmp/int"
 start int --state-dir "$tmp/int"
 sleep 0.2
 cp "$tmp/int/user2.bin" "$tmp/user2.before"
-for sig in INT TERM; do
+for sig in INT TERM HUP; do
     : >"$tmp/int.log"
     "$cli" device write user2 "$tmp/good.bin" --port "$port" >"$tmp/out" 2>"$tmp/err" &
     w=$!
@@ -238,6 +241,115 @@ run "$cli" device restore-backup "$tmp/bk" --port "$port"
 # the search alone: ENTRANCE, SYS_DSCPT, ND_SEL, ND_DSCPT
 [ $(($(requests "$tmp/unitB.log") - before)) -eq 4 ] ||
     fail "restore-backup of a changed file sent more than the search"
+# the manifest's promises: a slot left out is named as not in the backup, a mode outside the
+# device's range is refused (never sent modulo 256), the description is reported as stored
+restore_variant() { # NAME SED-EXPRESSION: a copy of bk2 with its manifest changed, restored
+    rm -rf "$tmp/$1"
+    cp -r "$tmp/bk2" "$tmp/$1"
+    sed -i "$2" "$tmp/$1/manifest.json"
+    : >"$tmp/unitB.log"
+    run "$cli" device restore-backup "$tmp/$1" --port "$port"
+}
+start unitA2 --state-dir "$tmp/unitA" --users 2 --inputs 2 --internals 1 --mode 3 --description "Hall A"
+run "$cli" device backup "$tmp/bk2" --port "$port"
+[ "$rc" -eq 0 ] || fail "device backup bk2: exit $rc, $(cat "$tmp/err")"
+start unitB --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1
+restore_variant leftout '/"user1.bin"/d'
+[ "$rc" -eq 1 ] && grep -q "^user1: not in the backup" "$tmp/out" && grep -q "^user2: written, verified" "$tmp/out" ||
+    fail "restore-backup of a manifest without user1: exit $rc, $(cat "$tmp/out")"
+restore_variant farmode 's/"mode": 3/"mode": 300/'
+[ "$rc" -eq 1 ] && grep -q "^mode: FAILED: mode 300 is outside the device's 4 modes; not sent" "$tmp/out" ||
+    fail "restore-backup of mode 300: exit $rc, $(cat "$tmp/out")"
+grep -q 'RXEDMD' "$tmp/unitB.log" && fail "restore-backup sent a mode outside the range"
+restore_variant nonlatin 's/"description": "Hall A"/"description": "Hall 東"/'
+[ "$rc" -eq 0 ] && grep -q '^description: stored as "Hall ?" (the backup holds "Hall ?")' "$tmp/out" ||
+    grep -q '^description: "Hall ?"' "$tmp/out" ||
+    fail "restore-backup of a non-Latin description: exit $rc, $(cat "$tmp/out")"
+long=$(printf 'L%.0s' $(seq 5000))
+restore_variant longdesc "s/\"description\": \"Hall A\"/\"description\": \"$long\"/"
+[ "$rc" -eq 0 ] && grep -q "^description: stored as \"$(printf 'L%.0s' $(seq 31))\" (the backup holds" "$tmp/out" ||
+    fail "restore-backup of a 5000-character description: exit $rc, $(head -c 300 "$tmp/out")"
+# a link lost midway (during input2): every item after it is named as not tried
+start unitC --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1 --hangup-after 27
+run "$cli" device restore-backup "$tmp/bk2" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "^input1: written, verified" "$tmp/out" && grep -q "^input2: FAILED" "$tmp/out" &&
+    grep -q "^user1: not tried" "$tmp/out" && grep -q "^user2: not tried" "$tmp/out" &&
+    grep -q "^mode: not tried" "$tmp/out" && grep -q "^description: not tried" "$tmp/out" ||
+    fail "restore-backup with a lost link: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+# a pipe where the manifest should be: refused at once
+mkdir "$tmp/bkfifo"
+mkfifo "$tmp/bkfifo/manifest.json"
+start unitD --users 2 --inputs 2 --internals 1
+run timeout 20 "$cli" device restore-backup "$tmp/bkfifo" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "manifest.json: not a regular file" "$tmp/err" ||
+    fail "restore-backup from a pipe: exit $rc, $(cat "$tmp/err")"
+
+# ---- a failed backup never destroys the last good one
+cp -r "$tmp/bk2" "$tmp/bk2.copy"
+start unitE --state-dir "$tmp/unitA" --users 2 --inputs 2 --internals 1 --hangup-after 18
+run "$cli" device backup "$tmp/bk2" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "^input2: saved" "$tmp/out" && grep -q "^user1: not tried" "$tmp/out" ||
+    fail "backup with a lost link: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+diff -r "$tmp/bk2" "$tmp/bk2.copy" >/dev/null || fail "a failed backup changed the backup in its folder"
+ls -d "$tmp"/bk2.partial-* 2>/dev/null && fail "a failed backup left its unfinished folder"
+start unitF --state-dir "$tmp/unitA" --users 2 --inputs 2 --internals 1 --mode 3
+run "$cli" device backup "$tmp/bk2" --port "$port"
+[ "$rc" -eq 0 ] && diff -r "$tmp/bk2.previous" "$tmp/bk2.copy" >/dev/null && [ -s "$tmp/bk2/manifest.json" ] ||
+    fail "a second backup: exit $rc, the former one not kept as bk2.previous: $(cat "$tmp/err")"
+mkdir "$tmp/notbk" && echo keep >"$tmp/notbk/notes.txt"
+run "$cli" device backup "$tmp/notbk" --port "$port"
+[ "$rc" -eq 2 ] && grep -q "holds files that are no device backup" "$tmp/err" && [ ! -e "$tmp/notbk.previous" ] ||
+    fail "a backup into a folder of other files: exit $rc, $(cat "$tmp/err")"
+
+# ---- the history is never skipped in silence
+key=5441-0401-DevSim_4x1
+mkdir -p "$tmp/h-file/tavo" "$tmp/h-index/tavo/history/$key/user2/index" "$tmp/h-fifo/tavo/history/$key/user2"
+: >"$tmp/h-file/tavo/history" # the history folder is a file
+mkfifo "$tmp/h-fifo/tavo/history/$key/user2/index"
+start hist --state-dir "$tmp/int"
+for h in h-file h-index h-fifo; do
+    : >"$tmp/hist.log"
+    XDG_DATA_HOME=$tmp/$h run timeout 20 "$cli" device write user2 "$in/b257.bin" --port "$port"
+    [ "$rc" -eq 1 ] && grep -q "the EDID in user2 cannot be kept in the history: .*; nothing sent" "$tmp/err" ||
+        fail "$h: device write without its history: exit $rc, $(cat "$tmp/err")"
+    grep -q 'ND_ED0A' "$tmp/hist.log" && grep -q 'SET ND_ED' "$tmp/hist.log" && fail "$h: the write was sent"
+done
+XDG_DATA_HOME=$tmp/h-file run "$cli" device write user2 "$tmp/good.bin" --port "$port" --no-history
+[ "$rc" -eq 0 ] || fail "device write --no-history with a broken history: exit $rc, $(cat "$tmp/err")"
+# restore names the entry before it writes
+run "$cli" device write user2 "$tmp/user2.before" --port "$port"
+run "$cli" device restore user2 1 --port "$port"
+[ "$rc" -eq 0 ] && grep -Eq "^restoring history entry 1 of user2 \(20[0-9-]+T[0-9:.]+Z, (monitor .+|no monitor name)\)" "$tmp/out" ||
+    fail "device restore does not name its entry: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+# an entry that is a pipe: refused at once
+hdir=$tmp/data/tavo/history/$key/user2
+newest=$(tail -n 1 "$hdir/index" | cut -f1)
+rm "$hdir/$newest" && mkfifo "$hdir/$newest"
+run timeout 20 "$cli" device restore user2 1 --port "$port"
+[ "$rc" -eq 1 ] && grep -q "not a regular file" "$tmp/err" || fail "device restore from a pipe: exit $rc, $(cat "$tmp/err")"
+rm -f "$hdir/$newest"
+
+# ---- two writers of one history (two devices of one product): no entry without its index line
+mkdir "$tmp/twoA" "$tmp/twoB"
+start twoA --state-dir "$tmp/twoA"
+portA=$port
+start twoB --state-dir "$tmp/twoB"
+data=$(cd "$(dirname "$0")" && pwd)/data/edid
+edids=("$data/002d10c53aa9561f.bin" "$data/003e3a86840230ba.bin")
+writer() { # PORT: ten writes of alternating EDIDs
+    for i in $(seq 10); do
+        XDG_DATA_HOME=$tmp/two "$cli" device write input3 "${edids[$((i % 2))]}" --port "$1" >/dev/null 2>&1
+    done
+}
+writer "$portA" &
+wa=$!
+writer "$port"
+wait "$wa"
+tdir=$tmp/two/tavo/history/$key/input3
+lines=$(wc -l <"$tdir/index")
+files=$(find "$tdir" -name '*.bin' | wc -l)
+[ "$lines" -ge 10 ] && [ "$lines" -eq "$files" ] || fail "two writers: $lines index lines, $files entry files"
+while IFS=$'\t' read -r f _; do [ -f "$tdir/$f" ] || fail "two writers: $f named but missing"; done <"$tdir/index"
 
 # compose with slot: sources: the device's outputs, read over one connection, with a file
 start composer

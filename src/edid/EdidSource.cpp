@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tavo {
@@ -293,7 +295,55 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
     return true;
 }
 
-bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error) {
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string& bytes,
+                     std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = path + (S_ISDIR(st.st_mode) ? ": is a directory"
+                                            : ": not a regular file (a pipe, device or socket)");
+        return false;
+    }
+    bytes.assign(limit + 1, '\0');
+    std::size_t n = 0;
+    while (n < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + n, bytes.size() - n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = path + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (got == 0) break;
+        n += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(n);
+    return true;
+}
+
+bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error,
+                  bool regularOnly) {
+    if (regularOnly) {
+        std::string bytes;
+        if (!ReadRegularFile(path, kEdidTextLimit, bytes, error)) return false;
+        if (bytes.empty()) {
+            error = path + ": empty file, no EDID in it";
+            return false;
+        }
+        const std::size_t total = bytes.size();
+        if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                           std::min(total, kEdidTextLimit), total, source, error)) {
+            error = path + ": " + error;
+            return false;
+        }
+        return true;
+    }
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
         error = path + ": is a directory";

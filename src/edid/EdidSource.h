@@ -48,8 +48,17 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
 // The file at `path` through ReadEdidBytes. False with a one-line reason starting with the path
 // in `error` for a missing, unreadable, empty or directory path and for the refusals of
 // ReadEdidBytes. Reads to the end of the file, so files that report no size (sysfs, pipes) read
-// whole.
-bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error);
+// whole. `regularOnly`: anything but a regular file (a pipe, a device node) is refused without
+// waiting for it, for paths the tool finds by itself rather than paths an operator names.
+bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error,
+                  bool regularOnly = false);
+
+// Up to `limit` + 1 bytes of the regular file at `path` into `bytes` (one past the limit tells a
+// longer file). The path is opened without blocking and refused unless it is a regular file: a
+// pipe, a device node or a socket where a file should be never holds the tool. False with a
+// one-line reason starting with the path in `error`.
+bool ReadRegularFile(const std::string& path, std::size_t limit, std::string& bytes,
+                     std::string& error);
 
 // The image as hex text, 16 lower-case byte pairs a line: the base block alone when the rest of
 // the image is all 0xFF (it reads back padded with 0xFF), else all 256 bytes. Reads back through

@@ -1,5 +1,7 @@
 #include "link/SlotHistory.h"
 
+#include <algorithm>
+
 namespace tavo {
 
 ImageDifference CompareImages(const EdidImage& sent, const EdidImage& readBack) {
@@ -89,7 +91,12 @@ std::vector<HistoryIndexEntry> AppendHistoryEntry(std::vector<HistoryIndexEntry>
     std::vector<HistoryIndexEntry> dropped;
     if (entries.size() > limit) {
         const auto cut = entries.begin() + static_cast<std::ptrdiff_t>(entries.size() - limit);
-        dropped.assign(entries.begin(), cut);
+        for (auto it = entries.begin(); it != cut; ++it) {
+            const auto named = [&](const HistoryIndexEntry& e) { return e.file == it->file; };
+            if (std::none_of(cut, entries.end(), named) &&
+                std::none_of(dropped.begin(), dropped.end(), named))
+                dropped.push_back(*it);
+        }
         entries.erase(entries.begin(), cut);
     }
     return dropped;

@@ -52,7 +52,8 @@ std::string FormatHistoryIndex(const std::vector<HistoryIndexEntry>& entries);
 // ("20250102T030405123Z.bin"); `serial` > 0 adds "-N" before ".bin" for a second entry in the
 // same millisecond.
 std::string HistoryFileName(std::string_view isoTime, unsigned serial = 0);
-// Appends `entry` and drops the oldest beyond `limit`; returns the dropped entries.
+// Appends `entry` and drops the oldest lines beyond `limit`; returns the files that may go: those
+// of the dropped lines that no kept line names (an index edited by hand may name a file twice).
 std::vector<HistoryIndexEntry> AppendHistoryEntry(std::vector<HistoryIndexEntry>& entries,
                                                   HistoryIndexEntry entry,
                                                   std::size_t limit = kHistoryLimit);

@@ -49,6 +49,10 @@ std::string SlotName(SlotSelector slot) {
     return std::string(WordsOf(slot.kind()).lower) + std::to_string(slot.index() + 1);
 }
 
+std::string SlotTitle(SlotSelector slot) {
+    return std::string(WordsOf(slot.kind()).file) + ' ' + std::to_string(slot.index() + 1);
+}
+
 std::string ProposedEdidFileName(SlotSelector slot) {
     return std::string(WordsOf(slot.kind()).file) + std::to_string(slot.index() + 1) + " EDID.bin";
 }

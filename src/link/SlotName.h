@@ -15,6 +15,8 @@ namespace tavo {
 std::optional<SlotSelector> ParseSlotName(std::string_view name);
 // The name ParseSlotName reads back.
 std::string SlotName(SlotSelector slot);
+// The slot as the window names it: "Input 1", "Output 1", "User 3", "Internal 2".
+std::string SlotTitle(SlotSelector slot);
 // The name proposed when the slot is saved: "Input1 EDID.bin", "Output1 EDID.bin",
 // "User3 EDID.bin", "Internal2 EDID.bin".
 std::string ProposedEdidFileName(SlotSelector slot);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "edid/EdidRecord.h"
 #include "workspace/AnalyzerSummary.h"
@@ -35,10 +34,11 @@ std::vector<std::string> ConnectorNames(const std::string& root) {
     return names;
 }
 
+// (a pipe or a device node in a display's folder is not read: it could hold the tool forever)
 std::string FirstLine(const fs::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
+    std::string line, error;
+    if (!ReadRegularFile(file.string(), 4096, line, error)) return {};
+    line = line.substr(0, line.find('\n'));
     while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
         line.pop_back();
     return line;
@@ -59,7 +59,7 @@ std::vector<LocalDisplay> ListDisplays(const std::string& root) {
         d.status = FirstLine(fs::path(root) / name / "status");
         EdidSource source;
         std::string error;
-        if (ReadEdidPath((fs::path(root) / name / "edid").string(), source, error)) {
+        if (ReadEdidPath((fs::path(root) / name / "edid").string(), source, error, true)) {
             d.hasEdid = true;
             EdidRecord record;
             record.image = source.image;
@@ -96,7 +96,7 @@ bool ReadDisplayEdid(std::string_view connector, EdidSource& source, std::string
     }
     const fs::path edid = fs::path(root) / matches.front() / "edid";
     std::string readError;
-    if (!ReadEdidPath(edid.string(), source, readError)) {
+    if (!ReadEdidPath(edid.string(), source, readError, true)) {
         std::error_code ec;
         if (fs::exists(edid, ec) && readError.find(": empty file") == std::string::npos) {
             error = label + ": " + readError;

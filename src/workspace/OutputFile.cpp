@@ -5,7 +5,7 @@
 
 namespace tavo {
 
-OutputTarget ResolveOutputPath(const std::string& path) {
+OutputTarget ResolveOutputPath(const std::string& path, bool replaceReadOnly) {
     namespace fs = std::filesystem;
     OutputTarget out;
     fs::path p = path;
@@ -31,6 +31,9 @@ OutputTarget ResolveOutputPath(const std::string& path) {
     case fs::file_type::regular:
         out.exists = true;
         out.mode = static_cast<unsigned>(st.permissions()) & 07777u;
+        // by the permission bits, not access(): the superuser may write anything
+        out.readOnly = (out.mode & 0222u) == 0;
+        if (out.readOnly && !replaceReadOnly) out.problem = kReadOnlyProblem;
         return out;
     case fs::file_type::directory:
         out.problem = "is a directory";

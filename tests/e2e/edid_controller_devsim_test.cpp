@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -20,10 +21,13 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 #include "app/qt/AppState.h"
+#include "app/qt/QuitSignals.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/NewEdidTemplate.h"
@@ -33,6 +37,7 @@
 #include "support/DevSim.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "ui/qt/StringGrid.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/qt/EdidControllerPage.h"
 
@@ -207,15 +212,27 @@ private slots:
         QVERIFY(r.err.contains("read again after 500 ms"));
     }
 
-    // Closing the window during an upload: the upload and its verification finish, then the
-    // window closes.
+    // Closing the window during an upload, or SIGTERM or SIGHUP to it: the upload and its
+    // verification finish, then the window closes.
+    void closingWaitsForTheSlotWrite_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("close") << 0;
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
     void closingWaitsForTheSlotWrite() {
+        QFETCH(int, signal);
         Sim sim;
         Window w(sim);
+        const QuitSignals quit([&] { w.form->CloseOnSignal(); });
         QSignalSpy closed(w.form.get(), &TForm1::closed);
         int closedAtOnce = -1;
         QTimer::singleShot(60, [&] {
-            w.form->close();
+            if (signal == 0)
+                w.form->close();
+            else
+                ::kill(::getpid(), signal);
+            QCoreApplication::processEvents(); // the signal's pipe is read
             closedAtOnce = closed.count();
         });
         w.Open("User 2", SamplePath(kA));
@@ -240,7 +257,8 @@ private slots:
         const QString summary = history->findChild<QLabel*>("Label_History_Summary")->text();
         QVERIFY2(summary.contains("Monitor Name : BrandNewEdid"), qPrintable(summary));
         history->findChild<QPushButton*>("Button_History_Restore")->click();
-        QVERIFY(w.dialogs.confirmations.last().text.contains("into user1?"));
+        QVERIFY2(w.dialogs.confirmations.last().text.contains("(BrandNewEdid) into user1?"),
+                 qPrintable(w.dialogs.confirmations.last().text));
         QCOMPARE(sim.Slot("user1"), Template());
         QCOMPARE(history->findChild<QLabel*>("Label_History_Status")->text(), QString("Ok."));
         QCOMPARE(list->count(), 2); // what the restore replaced is kept too
@@ -254,10 +272,88 @@ private slots:
         QCOMPARE(w.dialogs.messages.last().caption, QString("Backup"));
         w.Open("User 3", SamplePath(kC));
         QCOMPARE(sim.Slot("user3"), ReadAll(SamplePath(kC)));
+        // the description changed after the backup: the restore brings the device's back, and
+        // every place that shows it shows what the device then holds
+        auto* description = w.form->Find<QLineEdit>("Edit_Product_String");
+        description->setText("Changed desc");
+        w.form->Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        QCOMPARE(ReadAll(sim.State() + "/description"), QByteArray("Changed desc"));
+        QStringList progress;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            auto* label = w.form->findChild<QLabel*>("Label_Progress");
+            if (label && (progress.isEmpty() || progress.last() != label->text()))
+                progress << label->text();
+        });
+        probe.start(5);
         w.form->findChild<QAction*>("Action_RestoreBackup")->trigger();
+        probe.stop();
         QCOMPARE(sim.Slot("user3"), user3);
         QCOMPARE(w.dialogs.messages.last().kind, DialogKind::Information);
         QVERIFY(w.dialogs.messages.last().text.contains("user3: written, verified"));
+        QCOMPARE(ReadAll(sim.State() + "/description"), QByteArray("Simulated device"));
+        QCOMPARE(description->text(), QString("Simulated device"));
+        QCOMPARE(w.form->Find<StringGrid>("StringGrid1")->Cell(1, 3).trimmed(),
+                 QString("Simulated device"));
+        QVERIFY2(progress.contains("Restore Backup: item 1 of 7 (input1)") &&
+                     progress.contains("Restore Backup: item 7 of 7 (description)"),
+                 qPrintable(progress.join(" | ")));
+
+        // stopped between two items: the rest are named as not tried, nothing more is sent
+        QTimer stopper;
+        QObject::connect(&stopper, &QTimer::timeout, [&] {
+            auto* label = w.form->findChild<QLabel*>("Label_Progress");
+            if (label && label->text().contains("item 2 of"))
+                w.form->findChild<QPushButton*>("Button_Progress_Stop")->click();
+        });
+        stopper.start(5);
+        w.form->findChild<QAction*>("Action_RestoreBackup")->trigger();
+        stopper.stop();
+        const QString report = w.dialogs.messages.last().text;
+        QCOMPARE(w.dialogs.messages.last().kind, DialogKind::Warning);
+        QVERIFY2(report.contains("input2: written, verified") &&
+                     report.contains("user1: not tried (stopped)") &&
+                     report.contains("description: not tried (stopped)"),
+                 qPrintable(report));
+
+        // an entry whose file went: said at Restore, nothing sent
+        w.form->findChild<QAction*>("Action_History")->trigger();
+        const QString input1 = QDir(data_->filePath("tavo/history"))
+                                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                                   .last();
+        QDir entries(data_->filePath("tavo/history/" + input1 + "/input1"));
+        QVERIFY(entries.remove(entries.entryList({"*.bin"}, QDir::Files, QDir::Name).last()));
+        for (int row = 0; row < list->count(); ++row)
+            if (list->item(row)->text().startsWith("input1  #1  ")) list->setCurrentRow(row);
+        const int sent = sim.Requests().size();
+        history->findChild<QPushButton*>("Button_History_Restore")->click();
+        const QString status = history->findChild<QLabel*>("Label_History_Status")->text();
+        QVERIFY2(status.startsWith("The entry's file cannot be read: ") &&
+                     status.endsWith("Nothing written."),
+                 qPrintable(status));
+        QCOMPARE(sim.Requests().size(), sent);
+    }
+
+    // The slot's former EDID cannot be kept (the history folder is a file): the window asks
+    // before it writes, and "no" sends nothing.
+    void aWriteWithoutItsHistoryIsAsked() {
+        QFile blocker(data_->filePath("tavo/history"));
+        QVERIFY(QDir().mkpath(data_->filePath("tavo")) && blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        Sim sim;
+        Window w(sim);
+        const QByteArray before = sim.Slot("user1");
+        w.dialogs.confirmAnswer = false;
+        w.Open("User 1", SamplePath(kA));
+        QVERIFY(!w.dialogs.confirmations.isEmpty());
+        QVERIFY2(w.dialogs.confirmations.last().text.startsWith(
+                     "The EDID in User 1 cannot be kept in the history: write anyway?\n"),
+                 qPrintable(w.dialogs.confirmations.last().text));
+        QCOMPARE(sim.Slot("user1"), before);
+        QVERIFY(!sim.Log().contains("SET ND_ED0A"));
+        w.dialogs.confirmAnswer = true;
+        w.Open("User 1", SamplePath(kA));
+        QCOMPARE(sim.Slot("user1"), ReadAll(SamplePath(kA)));
     }
 
     // What a write replaces is kept per device and slot; the command line lists it and writes it

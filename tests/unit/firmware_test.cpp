@@ -1,9 +1,11 @@
-// Firmware header check, transfer plan and the description text rules.
+// Firmware header check, transfer plan, the description text rules and backup manifests.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "link/Response.h"
+#include "maintenance/BackupManifest.h"
 #include "maintenance/Firmware.h"
 #include "maintenance/Sha256.h"
 
@@ -201,4 +203,132 @@ TEST(Sha256, KnownDigests) {
         hex += "0123456789abcdef"[b & 15];
     }
     EXPECT_EQ(hex, Sha256Hex(reinterpret_cast<const std::uint8_t*>(m.data()), m.size()));
+}
+
+// ---- backup manifests --------------------------------------------------------------------------
+
+namespace {
+std::string Hex(const std::string& bytes) {
+    return Sha256Hex(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+} // namespace
+
+// What a restore may do, decided before anything is sent: every file checked against the
+// manifest, the device's writable slots each written or named as not in the backup, the mode
+// only inside the device's range.
+TEST(BackupManifest, PlanRestoreTable) {
+    DeviceRecord device;
+    device.vid = "5441", device.pid = "0401", device.product = "DevSim 4x1";
+    device.inputCount = 2, device.outputCount = 1, device.userCount = 2, device.internalCount = 3;
+    const std::string slotA(256, 'a'), slotB(256, 'b');
+    const auto good = [&] {
+        BackupManifest m;
+        m.format = kBackupFormatName;
+        m.hasFiles = true;
+        m.vid = device.vid, m.pid = device.pid, m.product = device.product;
+        m.files = {{"input1.bin", Hex(slotA)},
+                   {"input2.bin", Hex(slotB)},
+                   {"output1.bin", Hex(slotA)},
+                   {"user1.bin", Hex(slotB)},
+                   {"user2.bin", Hex(slotA)}};
+        m.mode = 5;
+        m.description = "Hall A";
+        return m;
+    };
+    const struct {
+        const char* what;
+        std::function<void(BackupManifest&)> change;
+        bool force;
+        const char* error;       // a plan refused with this, or nullptr
+        const char* states;      // per planned slot: W write, N not in the backup, X no such
+        int mode;                // the planned mode, -1 none
+        const char* modeProblem; // or nullptr
+    } cases[] = {
+        {"whole", [](BackupManifest&) {}, false, nullptr, "WWWW", 5, nullptr},
+        {"another format", [](BackupManifest& m) { m.format = "x"; }, false,
+         "not a device backup manifest", "", -1, nullptr},
+        {"no files object", [](BackupManifest& m) { m.hasFiles = false; }, false,
+         "not a device backup manifest", "", -1, nullptr},
+        {"a file that is no slot",
+         [](BackupManifest& m) {
+             m.files.push_back({"x.bin", ""});
+         },
+         false, "x.bin: not a slot file name", "", -1, nullptr},
+        {"a changed file", [&](BackupManifest& m) { m.files[1].second = Hex(slotA); }, false,
+         "input2.bin: its SHA-256 differs", "", -1, nullptr},
+        {"a missing file",
+         [](BackupManifest& m) {
+             m.files.push_back({"user3.bin", "h"});
+         },
+         false, "user3.bin: no such file", "", -1, nullptr},
+        {"a short file",
+         [](BackupManifest& m) {
+             m.files.push_back({"input4.bin", "h"});
+         },
+         false, "input4.bin: 255 bytes, not 256", "", -1, nullptr},
+        {"another device", [](BackupManifest& m) { m.product = "Other"; }, false,
+         "the backup is of Other (VID 5441, PID 0401), the device is DevSim 4x1", "", -1, nullptr},
+        {"another device, forced", [](BackupManifest& m) { m.product = "Other"; }, true, nullptr,
+         "WWWW", 5, nullptr},
+        {"a slot left out", [](BackupManifest& m) { m.files.erase(m.files.begin() + 3); }, false,
+         nullptr, "WWNW", 5, nullptr},
+        {"a slot the device lacks",
+         [&](BackupManifest& m) {
+             m.files.push_back({"user7.bin", Hex(slotA)});
+         },
+         false, nullptr, "WWWWX", 5, nullptr},
+        {"no mode", [](BackupManifest& m) { m.mode.reset(); }, false, nullptr, "WWWW", -1, nullptr},
+        {"the last mode", [](BackupManifest& m) { m.mode = 5; }, false, nullptr, "WWWW", 5,
+         nullptr},
+        {"a mode past the device's", [](BackupManifest& m) { m.mode = 6; }, false, nullptr, "WWWW",
+         -1, "mode 6 is outside the device's 6 modes; not sent"},
+        {"a mode that wraps at 256", [](BackupManifest& m) { m.mode = 258; }, false, nullptr,
+         "WWWW", -1, "mode 258 is outside"},
+        {"a negative mode", [](BackupManifest& m) { m.mode = -1; }, false, nullptr, "WWWW", -1,
+         "mode -1 is outside"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BackupManifest m = good();
+        c.change(m);
+        const RestorePlan plan = PlanRestore(
+            m, device, c.force, [&](const std::string& name, std::string& bytes, std::string& e) {
+                if (name == "user3.bin") {
+                    e = name + ": no such file";
+                    return false;
+                }
+                bytes = name == "input4.bin"                          ? std::string(255, 'a')
+                        : name == "input2.bin" || name == "user1.bin" ? slotB
+                                                                      : slotA;
+                return true;
+            });
+        if (c.error) {
+            EXPECT_FALSE(plan);
+            EXPECT_NE(plan.error.find(c.error), std::string::npos) << plan.error;
+            continue;
+        }
+        ASSERT_TRUE(plan) << plan.error;
+        std::string states;
+        for (const PlannedSlot& s : plan.items)
+            states += s.state == PlannedState::Write         ? 'W'
+                      : s.state == PlannedState::NotInBackup ? 'N'
+                                                             : 'X';
+        EXPECT_EQ(states, c.states);
+        EXPECT_EQ(plan.mode ? int(*plan.mode) : -1, c.mode);
+        if (c.modeProblem)
+            EXPECT_EQ(plan.modeProblem.rfind(c.modeProblem, 0), 0u) << plan.modeProblem;
+        else
+            EXPECT_TRUE(plan.modeProblem.empty()) << plan.modeProblem;
+        EXPECT_EQ(plan.description, std::optional<std::string>("Hall A"));
+    }
+    // the images planned are the files' bytes, slot by slot
+    const RestorePlan plan =
+        PlanRestore(good(), device, false, [&](const std::string& n, std::string& b, std::string&) {
+            b = n == "input2.bin" || n == "user1.bin" ? slotB : slotA;
+            return true;
+        });
+    ASSERT_EQ(plan.items.size(), 4u);
+    EXPECT_EQ(plan.items[1].slot, SlotSelector::Make(SlotKind::Input, 1));
+    EXPECT_EQ(plan.items[1].image[0], 'b');
+    EXPECT_EQ(plan.items[2].slot, SlotSelector::Make(SlotKind::User, 0));
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "../support/DrmTree.h"
 #include "edid/NewEdidTemplate.h"
@@ -61,6 +62,10 @@ TEST(LocalDisplays, ReadsOneDisplaysEdid) {
     tree.Add("card1-HDMI-A-1", "connected", Bytes(tmpl, 128));
     tree.Add("card0-DP-1", "disconnected", {});
     tree.Add("card0-DP-2", "connected", Bytes(tmpl));
+    // a pipe where the EDID should be is refused at once, never waited on
+    tree.Add("card2-DP-3", "connected", {});
+    std::filesystem::remove(tree.root() + "/card2-DP-3/edid");
+    ASSERT_EQ(::mkfifo((tree.root() + "/card2-DP-3/edid").c_str(), 0644), 0);
 
     EdidSource source;
     std::string error;
@@ -76,6 +81,7 @@ TEST(LocalDisplays, ReadsOneDisplaysEdid) {
     } bad[] = {
         {"HDMI-A-1", "display:HDMI-A-1: ambiguous under "},
         {"card0-DP-1", "display:card0-DP-1: no EDID (disconnected)"},
+        {"DP-3", "card2-DP-3/edid: not a regular file"},
         {"card0-HDMI-A-2", "display:card0-HDMI-A-2: no such connector under "},
         {"../card0-HDMI-A-1", "no such connector"},
         {"card0", "no such connector"},
@@ -86,9 +92,11 @@ TEST(LocalDisplays, ReadsOneDisplaysEdid) {
         EXPECT_FALSE(ReadDisplayEdid(b.connector, source, error, tree.root()));
         EXPECT_NE(error.find(b.error), std::string::npos) << error;
     }
-    EXPECT_NE(error.find("(connectors: card0-DP-1, card0-DP-2, card0-HDMI-A-1, card1-HDMI-A-1)"),
+    EXPECT_NE(error.find("(connectors: card0-DP-1, card0-DP-2, card0-HDMI-A-1, card1-HDMI-A-1, "
+                         "card2-DP-3)"),
               std::string::npos)
         << error;
+    EXPECT_EQ(ListDisplays(tree.root()).back().hasEdid, false);
 
     // the root comes from the environment when set
     ::setenv("TAVO_DRM_ROOT", tree.root().c_str(), 1);

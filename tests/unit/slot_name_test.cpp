@@ -114,6 +114,16 @@ TEST(SlotHistory, AtMostTheLimitTheOldestDropped) {
     EXPECT_EQ(entries.front().file, "1.bin");
     EXPECT_EQ(entries.back().file, "100.bin");
     EXPECT_EQ(AppendHistoryEntry(entries, {"x.bin", "t"}, 3).size(), 98u); // a smaller limit
+
+    // an index naming one file on two lines (edited by hand, or two writers before the lock):
+    // dropping the older line never deletes the file the kept line still names
+    entries = {{"a.bin", "1"}, {"a.bin", "2"}, {"b.bin", "3"}, {"b.bin", "4"}, {"c.bin", "5"}};
+    const auto files = AppendHistoryEntry(entries, {"d.bin", "6"}, 3);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].file, "a.bin");
+    EXPECT_EQ(entries.front(), (HistoryIndexEntry{"b.bin", "4"}));
+    EXPECT_EQ(SlotTitle(SlotSelector::Make(SlotKind::Input, 0)), "Input 1");
+    EXPECT_EQ(SlotTitle(SlotSelector::Make(SlotKind::User, 2)), "User 3");
 }
 
 } // namespace

@@ -542,8 +542,20 @@ private slots:
         rig.label3()->clear();
         rig.dialogs.saveAnswer = pipe;
         rig.form->SpeedButton_SaveEdid_Creator->click();
-        QCOMPARE(rig.label3()->text(), QString("Edid Open Fail."));
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail. pipe.bin: not a regular file (a device, pipe or socket); "
+                         "nothing written."));
         QVERIFY(QFileInfo::exists(pipe) && !QFileInfo(pipe).isFile());
+        // a read-only file is not replaced either
+        QFile readOnly(dir.filePath("read-only.bin"));
+        QVERIFY(readOnly.open(QIODevice::WriteOnly) && readOnly.write("kept") == 4);
+        readOnly.close();
+        QVERIFY(readOnly.setPermissions(QFileDevice::ReadOwner));
+        rig.dialogs.saveAnswer = readOnly.fileName();
+        rig.form->SpeedButton_SaveEdid_Creator->click();
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail. read-only.bin: is read-only; not replaced."));
+        QCOMPARE(QFileInfo(readOnly).size(), 4);
         // a symbolic link is written through, and a save that works takes the failure away
         QVERIFY(QFile::link(dir.filePath("real.bin"), dir.filePath("link.bin")));
         rig.dialogs.saveAnswer = dir.filePath("link.bin");

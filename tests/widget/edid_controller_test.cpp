@@ -231,24 +231,39 @@ private slots:
         }
     }
 
-    // A file that cannot be made, and a pipe that a plain file would replace: "Edid Open Fail."
-    // in red on the page, nothing read from the slot, the pipe left in place.
+    // A file that cannot be made, a pipe that a plain file would replace and a read-only file:
+    // "Edid Open Fail." in red on the page with the reason the tool found, nothing read from the
+    // slot, the pipe and the read-only file left as they were.
     void aSaveThatCannotMakeItsFileSaysSo() {
         Rig rig;
         rig.Connect();
         QVERIFY(::mkfifo(QFile::encodeName(rig.Path("pipe.bin")).constData(), 0644) == 0);
-        for (const QString& name : {QString("missing/out.bin"), QString("pipe.bin")}) {
-            rig.dialogs.saveAnswer = rig.Path(name);
+        QFile readOnly(rig.Path("read-only.bin"));
+        QVERIFY(readOnly.open(QIODevice::WriteOnly) && readOnly.write("kept") == 4);
+        readOnly.close();
+        QVERIFY(readOnly.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        const struct {
+            QString name, shown;
+        } cases[] = {
+            {"missing/out.bin", "Edid Open Fail."},
+            {"pipe.bin", "Edid Open Fail. pipe.bin: not a regular file (a device, pipe or socket); "
+                         "nothing written."},
+            {"read-only.bin", "Edid Open Fail. read-only.bin: is read-only; not replaced."},
+        };
+        for (const auto& c : cases) {
+            rig.dialogs.saveAnswer = rig.Path(c.name);
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->SpeedButton_SaveEdid->click();
-            QCOMPARE(status.seen, QStringList{"Edid Open Fail. [red]"});
+            QCOMPARE(status.seen, QStringList{c.shown + " [red]"});
             QCOMPARE(rig.Label2()->text(), QString());
-            QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open Fail.\n"));
+            QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith(c.shown + "\n"));
             QCOMPARE(rig.Sent(), Bracket({}));
         }
         QVERIFY(QFileInfo(rig.Path("pipe.bin")).isFile() == false);
         QVERIFY(QFileInfo::exists(rig.Path("pipe.bin")));
+        QVERIFY(readOnly.open(QIODevice::ReadOnly));
+        QCOMPARE(readOnly.readAll(), QByteArray("kept"));
     }
 
     void openUploadsAValidFileIntoInputsAndUserSlots() {

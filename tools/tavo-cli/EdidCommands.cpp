@@ -46,10 +46,11 @@ int Validate(const Args& args) {
 }
 
 int New(const Args& args) {
-    if (args.size() != 1) return UsageError("new");
+    const bool force = !args.empty() && args[0] == "--force";
+    if (args.size() != (force ? 2u : 1u)) return UsageError("new");
     const EdidImage& image = NewEdidTemplate();
     std::string error;
-    if (!WriteFileAtomically(std::string(args[0]), image.data(), image.size(), error)) {
+    if (!WriteFileAtomically(std::string(args.back()), image.data(), image.size(), error, force)) {
         PrintError(error);
         return kExitError;
     }
@@ -64,7 +65,8 @@ const CommandRegistration validateCommand{
      "check header and checksums of each file: \"Ok.\" or the error; exit 1 if any fails",
      &Validate}};
 const CommandRegistration newCommand{
-    {"new", "new OUT", "write the built-in new EDID to OUT", &New}};
+    {"new", "new [--force] OUT",
+     "write the built-in new EDID to OUT (--force: also over a read-only file)", &New}};
 
 } // namespace
 } // namespace tavo::cli

@@ -91,11 +91,11 @@ void PrintAnalysis(std::ostream& out, std::string_view file, const AnalyzerSumma
 }
 
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
-                         std::string& error) {
+                         std::string& error, bool force) {
     // a symbolic link is written through: its target gets the new file, the link stays
-    const OutputTarget out = ResolveOutputPath(path);
+    const OutputTarget out = ResolveOutputPath(path, force);
     if (!out) {
-        error = path + ": " + out.problem;
+        error = path + ": " + out.problem + (out.readOnly ? " (--force replaces it)" : "");
         return false;
     }
     const std::string& target = out.path;

@@ -37,9 +37,10 @@ int ForEachEdidFile(const std::vector<std::string>& files,
 // Writes `size` bytes to `path` through a temporary file in the same directory and a rename,
 // so the target is either the old file or the complete new one. A symbolic link is followed and
 // its target replaced (the link stays); a directory, a device node, a pipe or a socket is refused.
-// A replaced file keeps its permission bits. False with a reason in `error`.
+// A replaced file keeps its permission bits; a read-only one is refused unless `force`. False
+// with a reason in `error`.
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
-                         std::string& error);
+                         std::string& error, bool force = false);
 
 // The rows as the analyzer window shows them, after a line with `file`: caption, then the value;
 // the audio row's second line is indented to the value column.

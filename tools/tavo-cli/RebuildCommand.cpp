@@ -61,7 +61,7 @@ int Rebuild(const Args& args) {
             return kExitFailed;
         }
     }
-    if (!WriteFileAtomically(out, built.data(), built.size(), error)) {
+    if (!WriteFileAtomically(out, built.data(), built.size(), error, force)) {
         PrintError(error);
         return kExitError;
     }
@@ -72,10 +72,8 @@ const CommandRegistration rebuildCommand{
     {"rebuild", "rebuild [--refuse-loss] [--force] IN OUT",
      "load IN into the creator, build it without an edit and write it to OUT; list on stderr "
      "what the build loses of IN and what it adds; exit 1 with the message when IN is invalid or "
-     "the build fails, "
-     "or (--refuse-loss, nothing written) when anything would be lost or added; OUT the same file "
-     "as IN "
-     "needs --force or --refuse-loss",
+     "the build fails, or (--refuse-loss, nothing written) when anything would be lost or added; "
+     "OUT the same file as IN needs --force or --refuse-loss; a read-only OUT needs --force",
      &Rebuild}};
 
 } // namespace

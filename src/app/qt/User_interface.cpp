@@ -23,6 +23,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/qt/QuitSignals.h"
 #include "app/qt/SingleInstance.h"
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/IpConfigureLayout.h"
@@ -180,6 +181,7 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     Creator->attach(this);
     Device = new DeviceMenu(Uart->session(), this);
     Device->attach(this, menuBar());
+    connect(Device, &DeviceMenu::deviceChanged, System, &SystemPage::ShowDeviceValues);
     connect(&Uart->session(), &UartSession::operationEnded, this, [this] {
         if (closePending_)
             QTimer::singleShot(0, this, [this] {
@@ -457,7 +459,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // window closes when the operation has ended.
     if (Uart && Uart->session().operationRunning()) {
         event->ignore();
-        if (System && System->Updating() && !closePending_) {
+        if (System && System->Updating() && !closePending_ && !closeBySignal_) {
             if (!ConfirmWarning(this, QStringLiteral("Warning"), kTextStopFirmware)) return;
             System->StopUpdate();
         }
@@ -466,6 +468,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) emit closed();
+}
+
+void TForm1::CloseOnSignal() {
+    closeBySignal_ = true;
+    if (System && System->Updating()) System->StopUpdate();
+    if (Device) Device->Stop(true);
+    close();
 }
 
 // ---- entry -------------------------------------------------------------------------------------
@@ -477,6 +486,7 @@ int RunApplication(QApplication& app) {
         TForm1 form1(*state);
         if (form1.TerminateRequested()) return 0;
         QObject::connect(&form1, &TForm1::closed, &app, &QCoreApplication::quit);
+        const QuitSignals quitSignals([&form1] { form1.CloseOnSignal(); });
         form1.show();
         return app.exec();
     } catch (const std::exception& e) {

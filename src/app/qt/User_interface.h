@@ -170,6 +170,10 @@ public:
     // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
     EdidCreatorPage* Creator = nullptr;
 
+    // SIGTERM or SIGHUP: a close that asks nothing. A slot transfer finishes first, a firmware
+    // update and a backup or restore stop between two items, then the window closes.
+    void CloseOnSignal();
+
 signals:
     void closed();
 
@@ -177,7 +181,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool closePending_ = false; // a close waits for the running device operation
+    bool closePending_ = false;  // a close waits for the running device operation
+    bool closeBySignal_ = false; // the close was asked by a signal: no questions
     void BuildWindow();
     void FormCreate();
 

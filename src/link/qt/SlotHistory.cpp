@@ -3,20 +3,38 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
+#include "edid/EdidSource.h"
 #include "link/SlotHistory.h"
 #include "link/SlotName.h"
 
 namespace tavo {
 namespace {
 
-std::vector<HistoryIndexEntry> ReadIndex(const QString& folder) {
-    QFile f(folder + QStringLiteral("/") + QString::fromLatin1(kHistoryIndexName));
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray text = f.read(1 << 20); // a hundred lines are some 5 KiB
-    return ParseHistoryIndex(std::string_view(text.constData(), std::size_t(text.size())));
+std::string Native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+// The index of `folder`: no file yet is an empty index; anything else unreadable is an error.
+bool ReadIndex(const QString& folder, std::vector<HistoryIndexEntry>& index, QString* error) {
+    index.clear();
+    const QString path = folder + QStringLiteral("/") + QString::fromLatin1(kHistoryIndexName);
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) return true;
+    std::string text, why;
+    if (!ReadRegularFile(Native(path), 1 << 20, text, why)) { // a hundred lines are some 5 KiB
+        if (error) *error = QString::fromLocal8Bit(why);
+        return false;
+    }
+    index = ParseHistoryIndex(text);
+    return true;
 }
 
 bool WriteAll(const QString& path, const QByteArray& bytes, QString* error) {
@@ -25,6 +43,30 @@ bool WriteAll(const QString& path, const QByteArray& bytes, QString* error) {
     if (error) *error = path + QStringLiteral(": ") + f.errorString();
     return false;
 }
+
+// An exclusive flock on a folder for as long as it lives.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder)
+        : fd_(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0) return;
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno == EINTR) continue;
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_); // closing releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    explicit operator bool() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
 
 } // namespace
 
@@ -48,36 +90,51 @@ QString SlotHistory::SlotFolder(const DeviceRecord& device, SlotSelector slot) c
 bool SlotHistory::Keep(const DeviceRecord& device, SlotSelector slot, const EdidImage& image,
                        QString* error) {
     const QString folder = SlotFolder(device, slot);
-    if (!QDir().mkpath(folder)) {
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
         if (error) *error = folder + QStringLiteral(": cannot create the folder");
         return false;
     }
-    std::vector<HistoryIndexEntry> index = ReadIndex(folder);
+    const FolderLock lock(folder);
+    if (!lock) {
+        if (error) *error = folder + QStringLiteral(": cannot lock the folder");
+        return false;
+    }
+    // under the lock: the index as the last writer left it
+    std::vector<HistoryIndexEntry> index;
+    if (!ReadIndex(folder, index, error)) return false;
     const QByteArray bytes(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
     if (!index.empty()) {
-        QFile newest(folder + QStringLiteral("/") + QString::fromStdString(index.back().file));
-        if (newest.open(QIODevice::ReadOnly) && newest.read(qint64(kEdidSize) + 1) == bytes)
+        std::string newest, why;
+        if (ReadRegularFile(Native(folder + "/" + QString::fromStdString(index.back().file)),
+                            kEdidSize, newest, why) &&
+            QByteArray::fromStdString(newest) == bytes)
             return true; // already the newest entry
     }
     const std::string time =
         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     std::string name = HistoryFileName(time);
-    for (unsigned serial = 1; QFile::exists(folder + "/" + QString::fromStdString(name)); ++serial)
+    for (unsigned serial = 1; QFileInfo::exists(folder + "/" + QString::fromStdString(name)) ||
+                              QFileInfo(folder + "/" + QString::fromStdString(name)).isSymLink();
+         ++serial)
         name = HistoryFileName(time, serial);
-    if (!WriteAll(folder + "/" + QString::fromStdString(name), bytes, error)) return false;
-    const auto dropped = AppendHistoryEntry(index, {name, time});
+    const QString entryPath = folder + "/" + QString::fromStdString(name);
+    if (!WriteAll(entryPath, bytes, error)) return false;
+    const auto unnamed = AppendHistoryEntry(index, {name, time});
     const std::string text = FormatHistoryIndex(index);
     if (!WriteAll(folder + "/" + QString::fromLatin1(kHistoryIndexName),
-                  QByteArray(text.data(), qsizetype(text.size())), error))
+                  QByteArray(text.data(), qsizetype(text.size())), error)) {
+        QFile::remove(entryPath); // never an entry that no index line names
         return false;
-    for (const HistoryIndexEntry& e : dropped)
+    }
+    for (const HistoryIndexEntry& e : unnamed)
         QFile::remove(folder + "/" + QString::fromStdString(e.file));
     return true;
 }
 
 QList<HistoryEntry> SlotHistory::Entries(const DeviceRecord& device, SlotSelector slot) const {
     const QString folder = SlotFolder(device, slot);
-    const std::vector<HistoryIndexEntry> index = ReadIndex(folder);
+    std::vector<HistoryIndexEntry> index;
+    ReadIndex(folder, index, nullptr); // an unreadable index lists nothing
     QList<HistoryEntry> entries;
     int number = 0;
     for (auto it = index.rbegin(); it != index.rend(); ++it)
@@ -96,11 +153,18 @@ QList<HistoryEntry> SlotHistory::AllEntries(const DeviceRecord& device) const {
     return all;
 }
 
-std::optional<EdidImage> SlotHistory::Load(const HistoryEntry& entry) {
-    QFile f(entry.path);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = f.read(qint64(kEdidSize) + 1);
-    if (bytes.size() != qsizetype(kEdidSize)) return std::nullopt;
+std::optional<EdidImage> SlotHistory::Load(const HistoryEntry& entry, QString* error) {
+    std::string bytes, why;
+    if (!ReadRegularFile(Native(entry.path), kEdidSize, bytes, why)) {
+        if (error) *error = QString::fromLocal8Bit(why);
+        return std::nullopt;
+    }
+    if (bytes.size() != kEdidSize) {
+        if (error)
+            *error = entry.path + QStringLiteral(": ") + QString::number(bytes.size()) +
+                     QStringLiteral(" bytes, not a 256-byte history entry");
+        return std::nullopt;
+    }
     EdidImage image{};
     std::copy(bytes.begin(), bytes.end(), image.begin());
     return image;

@@ -3,7 +3,10 @@
 // ($XDG_DATA_HOME/tavo/history, by default ~/.local/share/tavo/history) a folder per device
 // identity (link/SlotHistory.h) and slot ("input1", "user3"), each entry a 256-byte .bin named
 // after its time and a line in the folder's index file. Files appear only complete (QSaveFile);
-// at most kHistoryLimit entries per slot, the oldest dropped.
+// at most kHistoryLimit entries per slot, the oldest dropped. Writers of one slot folder (two
+// tools, two devices of one product) take turns under an flock on the folder, so no entry is
+// written without its index line. Anything that is not a regular file where the index or an
+// entry should be is refused, never waited on.
 #include <QList>
 #include <QString>
 #include <optional>
@@ -39,8 +42,9 @@ public:
     QList<HistoryEntry> Entries(const DeviceRecord& device, SlotSelector slot) const;
     // Every slot of the device that has entries: inputs, outputs, users, internals in order.
     QList<HistoryEntry> AllEntries(const DeviceRecord& device) const;
-    // The entry's 256 bytes; nullopt when the file is missing or not 256 bytes long.
-    static std::optional<EdidImage> Load(const HistoryEntry& entry);
+    // The entry's 256 bytes; nullopt when the file is missing, not a regular file or not 256
+    // bytes long, with the reason in `error`.
+    static std::optional<EdidImage> Load(const HistoryEntry& entry, QString* error = nullptr);
 
 private:
     QString root_;

@@ -113,13 +113,23 @@ VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& im
     if (options.history && history_) {
         const SlotRead before = Read(slot);
         if (before.complete()) {
-            QString error;
             v.historyKept =
-                history_->Keep(session_.devices().Current(), slot, before.image, &error);
-            if (!v.historyKept) logLine(QStringLiteral("History not kept: ") + error);
+                history_->Keep(session_.devices().Current(), slot, before.image, &v.historyError);
         } else if (!lost_) {
-            logLine(QStringLiteral("History: ") + name +
-                    QStringLiteral(" could not be read; its EDID is not kept."));
+            v.historyError = name + QStringLiteral(" could not be read");
+        }
+        if (lost_) {
+            v.lost = true;
+            return v;
+        }
+        if (!v.historyKept) {
+            logLine(QStringLiteral("History not kept: ") + v.historyError);
+            if (!options.writeWithoutHistory ||
+                !options.writeWithoutHistory(slot, v.historyError)) {
+                v.historyRefused = true;
+                logLine(QStringLiteral("Nothing written into ") + name + QStringLiteral("."));
+                return v;
+            }
         }
     }
     if (lost_) {

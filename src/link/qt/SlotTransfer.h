@@ -22,6 +22,7 @@
 #include <QObject>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "edid/EdidImage.h"
 #include "link/DeviceCommand.h"
@@ -61,11 +62,17 @@ struct SlotWrite {
 struct WriteOptions {
     bool verify = true;  // read the slot back and compare
     bool history = true; // read the slot first and keep it in the history (when one is set)
+    // Asked with the reason when the slot's former EDID cannot be kept in the history: true
+    // writes all the same. Unset: the write stops there and nothing is sent.
+    std::function<bool(SlotSelector slot, const QString& reason)> writeWithoutHistory;
 };
 
 struct VerifiedWrite {
     SlotWrite write;
-    bool historyKept = false;   // the slot's former EDID is in the history
+    bool historyKept = false; // the slot's former EDID is in the history
+    // the former EDID could not be kept and the write stopped before anything was sent
+    bool historyRefused = false;
+    QString historyError;       // why the former EDID could not be kept (also when written anyway)
     bool verifyRun = false;     // the slot was read back
     bool readBack = false;      // the last read-back was complete
     bool secondRead = false;    // the first read-back differed: read once more after a wait
@@ -74,7 +81,7 @@ struct VerifiedWrite {
     bool lost = false;          // the port closed on the way
     // Without verification (WriteOptions::verify false) only a lost link or a refusal counts.
     bool ok() const {
-        if (lost) return false;
+        if (lost || historyRefused) return false;
         return verifyRun ? verified : !write.refused;
     }
 };
@@ -105,8 +112,9 @@ public:
     bool Select(SlotSelector slot);
     SlotRead Read(SlotSelector slot);
     SlotWrite Write(SlotSelector slot, const EdidImage& image);
-    // The whole write of a slot: the slot read and kept in the history, the four chunks, the slot
-    // read back and compared; when it differs, kVerifySecondReadMs later read once more. The
+    // The whole write of a slot: the slot read and kept in the history (when that fails, nothing
+    // is sent unless options.writeWithoutHistory says so), the four chunks, the slot read back
+    // and compared; when it differs, kVerifySecondReadMs later read once more. The
     // debug log (the session's logLine) says what was found. Between Begin and End.
     VerifiedWrite WriteVerified(SlotSelector slot, const EdidImage& image,
                                 WriteOptions options = {});

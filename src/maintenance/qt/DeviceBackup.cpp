@@ -3,13 +3,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/stat.h>
 
+#include "edid/EdidSource.h"
 #include "link/SlotHistory.h"
 #include "link/SlotName.h"
-#include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/Firmware.h"
 #include "maintenance/Sha256.h"
@@ -20,6 +24,10 @@ namespace {
 
 QString Text(const std::string& s) {
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+std::string Native(const QString& path) {
+    return QFile::encodeName(path).toStdString();
 }
 
 QString Hash(const QByteArray& bytes) {
@@ -48,178 +56,328 @@ QString SlotFile(SlotSelector s) {
     return QString::fromStdString(SlotName(s)) + QStringLiteral(".bin");
 }
 
+// ---- where a backup goes -----------------------------------------------------------------------
+
+bool IsBackupFileName(const QString& name) {
+    return name == QLatin1String(kBackupManifest) ||
+           (name.endsWith(QLatin1String(".bin")) &&
+            ParseSlotName(name.chopped(4).toStdString()).has_value());
+}
+
+QStringList FolderEntries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                  QDir::System);
+}
+
+// The folder holds nothing but the files of a backup (a manifest, slot files).
+bool HoldsOnlyBackupFiles(const QString& folder) {
+    for (const QString& name : FolderEntries(folder)) {
+        const QFileInfo info(folder + QLatin1Char('/') + name);
+        if (!IsBackupFileName(name) || info.isSymLink() || !info.isFile()) return false;
+    }
+    return true;
+}
+
+// Removes a folder that holds only backup files; false (nothing else touched) otherwise.
+bool RemoveBackupFolder(const QString& folder) {
+    if (!HoldsOnlyBackupFiles(folder)) return false;
+    for (const QString& name : FolderEntries(folder))
+        QFile::remove(folder + QLatin1Char('/') + name);
+    return QDir().rmdir(folder);
+}
+
+// Why a backup may not go into `target`; empty when it may.
+QString TargetProblem(const QString& target) {
+    const QFileInfo info(target);
+    if (info.isSymLink() || (info.exists() && !info.isDir()))
+        return target + QStringLiteral(": not a folder; nothing read");
+    if (info.exists() && !HoldsOnlyBackupFiles(target))
+        return target + QStringLiteral(": holds files that are no device backup; nothing read "
+                                       "(choose an empty or a new folder)");
+    return {};
+}
+
+// The complete backup in `staging` becomes `target`; a backup there becomes target.previous.
+bool PutInPlace(const QString& staging, const QString& target, QString& outcome) {
+    const QString previous = target + QLatin1String(kBackupPreviousSuffix);
+    const bool hadBackup = QFileInfo(target).isDir() && !FolderEntries(target).isEmpty();
+    if (hadBackup) {
+        if (QFileInfo::exists(previous) && !RemoveBackupFolder(previous)) {
+            outcome = previous + QStringLiteral(" holds other files: the new backup stays in ") +
+                      staging + QStringLiteral(", ") + target + QStringLiteral(" is unchanged");
+            return false;
+        }
+        if (std::rename(Native(target).c_str(), Native(previous).c_str()) != 0) {
+            outcome = target +
+                      QStringLiteral(" could not be moved aside: the new backup stays in ") +
+                      staging;
+            return false;
+        }
+    } else if (QFileInfo(target).isDir()) {
+        QDir().rmdir(target); // empty
+    }
+    if (std::rename(Native(staging).c_str(), Native(target).c_str()) != 0) {
+        if (hadBackup) std::rename(Native(previous).c_str(), Native(target).c_str());
+        outcome = target +
+                  QStringLiteral(": the new backup could not be put in place; it stays in ") +
+                  staging;
+        return false;
+    }
+    outcome = hadBackup ? QStringLiteral("the former backup is kept in ") + previous : QString();
+    return true;
+}
+
+// ---- runs of items -----------------------------------------------------------------------------
+
+// The items of one backup or restore, in order: each is tried unless the link is gone or the
+// operator stopped; then it and those after it are "not tried".
+struct ItemRun {
+    BackupReport& report;
+    SlotTransfer& transfers;
+    const BackupOptions& options;
+    int total = 0;
+    int done = 0;
+    bool ended = false;
+
+    // The next item may be tried; announces it. False: it is recorded as not tried.
+    bool next(const QString& name) {
+        ++done;
+        if (!ended && options.stop && options.stop()) {
+            report.interrupted = true;
+            ended = true;
+        }
+        if (!ended && !transfers.connected()) ended = true;
+        if (ended) {
+            add(name, BackupItemState::NotTried,
+                report.interrupted ? QStringLiteral("not tried (stopped)")
+                                   : QStringLiteral("not tried (the device was lost)"));
+            return false;
+        }
+        if (options.progress) options.progress(done, total, name);
+        return true;
+    }
+    void add(const QString& name, BackupItemState state, const QString& message) {
+        report.items.append({name, state, message});
+    }
+};
+
+// ---- restore -----------------------------------------------------------------------------------
+
+bool ReadManifest(const QString& folder, BackupManifest& m, QString& error) {
+    const QString path = folder + QLatin1Char('/') + QLatin1String(kBackupManifest);
+    std::string text, why;
+    if (!ReadRegularFile(Native(path), 1 << 20, text, why)) {
+        error = QString::fromLocal8Bit(why);
+        return false;
+    }
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text));
+    const QJsonObject o = doc.object();
+    m.format = o.value("format").toString().toStdString();
+    m.hasFiles = o.value("files").isObject();
+    const QJsonObject files = o.value("files").toObject();
+    for (auto it = files.begin(); it != files.end(); ++it)
+        m.files.emplace_back(it.key().toStdString(), it.value().toString().toStdString());
+    const QJsonObject device = o.value("device").toObject();
+    m.vid = device.value("vid").toString().toLatin1().toStdString();
+    m.pid = device.value("pid").toString().toLatin1().toStdString();
+    m.product = device.value("product").toString().toLatin1().toStdString();
+    if (o.value("mode").isDouble()) m.mode = static_cast<long long>(o.value("mode").toDouble());
+    // characters beyond Latin-1 become '?', as the device would show them
+    if (o.value("description").isString())
+        m.description = o.value("description").toString().toLatin1().toStdString();
+    return true;
+}
+
+void RestoreSlots(ItemRun& run, const RestorePlan& plan) {
+    for (const PlannedSlot& p : plan.items) {
+        const QString name = QString::fromStdString(SlotName(p.slot));
+        if (p.state == PlannedState::NotInBackup) {
+            ++run.done;
+            run.add(name, BackupItemState::NotInBackup, QStringLiteral("not in the backup"));
+            continue;
+        }
+        if (p.state == PlannedState::NoSuchSlot) {
+            ++run.done;
+            run.add(name, BackupItemState::Failed, QStringLiteral("the device has no such slot"));
+            continue;
+        }
+        if (!run.next(name)) continue;
+        const VerifiedWrite v = run.transfers.WriteVerified(p.slot, p.image, run.options.write);
+        const QString why =
+            v.historyRefused
+                ? QStringLiteral("not written: its EDID cannot be kept in the history (") +
+                      v.historyError + QStringLiteral(")")
+            : v.lost      ? QStringLiteral("Upload Edid Failed. The device was lost.")
+            : !v.readBack ? QStringLiteral("Upload Edid Failed. Not read back whole.")
+                          : QStringLiteral("Upload Edid Failed. ") +
+                                QString::fromStdString(DifferenceText(v.difference));
+        run.add(name, v.ok() ? BackupItemState::Done : BackupItemState::Failed,
+                v.ok() ? QStringLiteral("written, verified") : why);
+    }
+}
+
+void RestoreMode(ItemRun& run, const RestorePlan& plan) {
+    const QString name = QStringLiteral("mode");
+    if (!plan.modeProblem.empty()) {
+        ++run.done;
+        run.add(name, BackupItemState::Failed, QString::fromStdString(plan.modeProblem));
+        return;
+    }
+    if (!plan.mode || !run.next(name)) return;
+    const int now = run.transfers.SetModeAndReport(*plan.mode);
+    const bool same = now == int(*plan.mode);
+    run.add(name, same ? BackupItemState::Done : BackupItemState::Failed,
+            same      ? QString::number(now)
+            : now < 0 ? QStringLiteral("the device did not report its mode")
+                      : QStringLiteral("the device reports ") + QString::number(now));
+}
+
+// The description is judged by what the device reports afterwards: the text it stores (cut to 31
+// bytes, '?' for what it cannot show) is the one reported.
+void RestoreDescription(ItemRun& run, const RestorePlan& plan) {
+    const QString name = QStringLiteral("description");
+    if (!plan.description || !run.next(name)) return;
+    UartSession& session = run.transfers.session();
+    const std::string& wanted = *plan.description;
+    SendDescription(session, wanted);
+    const bool answered = ReadSystemDescriptor(session);
+    const std::string stored = session.devices().Current().description;
+    const std::vector<std::uint8_t> payload = DescriptionPayload(wanted);
+    const std::string sent(payload.begin(), payload.end());
+    const bool same = answered && (stored == sent || stored == wanted);
+    QString message = QStringLiteral("\"") + Text(stored) + QStringLiteral("\"");
+    if (!answered)
+        message = QStringLiteral("the device did not report its description");
+    else if (!same)
+        message = QStringLiteral("the device holds ") + message;
+    else if (stored != wanted)
+        message = QStringLiteral("stored as ") + message + QStringLiteral(" (the backup holds \"") +
+                  Text(wanted) + QStringLiteral("\")");
+    run.add(name, same ? BackupItemState::Done : BackupItemState::Failed, message);
+}
+
 } // namespace
 
-BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder) {
+QString BackupItem::line() const {
+    switch (state) {
+    case BackupItemState::Done:
+        return name + QStringLiteral(": ") + message;
+    case BackupItemState::Failed:
+        return name + QStringLiteral(": FAILED: ") + message;
+    case BackupItemState::NotInBackup:
+    case BackupItemState::NotTried:
+        break;
+    }
+    return name + QStringLiteral(": ") + message;
+}
+
+BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder,
+                          const BackupOptions& options) {
     BackupReport report;
-    if (!QDir().mkpath(folder)) {
-        report.error = folder + QStringLiteral(": cannot create the folder");
+    const QString target = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    report.error = TargetProblem(target);
+    if (!report.error.isEmpty()) return report;
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QTemporaryDir staging(target + QStringLiteral(".partial-XXXXXX"));
+    if (!staging.isValid()) {
+        report.error = target + QStringLiteral(": cannot create a folder beside it (") +
+                       staging.errorString() + QStringLiteral("); nothing read");
         return report;
     }
+    staging.setAutoRemove(false);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(staging.path()).constData(), 0777 & ~mask);
     report.started = true;
-    UartSession& session = transfers.session();
-    const DeviceRecord device = session.devices().Current();
+    const DeviceRecord device = transfers.session().devices().Current();
+    const QList<SlotSelector> all = Slots(device);
+    ItemRun run{report, transfers, options, int(all.size()) + 2};
     QJsonObject files;
     transfers.Begin();
-    for (SlotSelector slot : Slots(device)) {
+    for (SlotSelector slot : all) {
         const QString name = QString::fromStdString(SlotName(slot));
+        if (!run.next(name)) continue;
         const SlotRead r = transfers.Read(slot);
         if (!r.complete()) {
-            report.items.append({name, false,
-                                 r.lost ? QStringLiteral("the device was lost")
-                                        : QStringLiteral("not read whole")});
-            if (r.lost) break;
+            run.add(name, BackupItemState::Failed,
+                    r.lost ? QStringLiteral("the device was lost")
+                           : QStringLiteral("not read whole"));
             continue;
         }
         const QByteArray bytes(reinterpret_cast<const char*>(r.image.data()), qsizetype(kEdidSize));
         QString error;
-        if (!Save(folder + "/" + SlotFile(slot), bytes, error)) {
-            report.items.append({name, false, error});
+        if (!Save(staging.path() + "/" + SlotFile(slot), bytes, error)) {
+            run.add(name, BackupItemState::Failed, error);
             continue;
         }
         files.insert(SlotFile(slot), Hash(bytes));
-        report.items.append({name, true, QStringLiteral("saved")});
+        run.add(name, BackupItemState::Done, QStringLiteral("saved"));
     }
-    const int mode = transfers.connected() ? transfers.QueryMode() : -1;
+    int mode = -1;
+    if (run.next(QStringLiteral("mode"))) {
+        mode = transfers.QueryMode();
+        run.add(QStringLiteral("mode"), mode >= 0 ? BackupItemState::Done : BackupItemState::Failed,
+                mode >= 0 ? QString::number(mode) : QStringLiteral("not reported"));
+    }
     transfers.End();
-    report.items.append({QStringLiteral("mode"), mode >= 0,
-                         mode >= 0 ? QString::number(mode) : QStringLiteral("not reported")});
-    report.items.append({QStringLiteral("description"), true, Text(device.description)});
-    if (!report.ok()) return report; // no manifest for a backup that misses something
-
-    QJsonObject manifest{
-        {"format", kBackupFormat},
-        {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
-        {"device", QJsonObject{{"vid", Text(device.vid)},
-                               {"pid", Text(device.pid)},
-                               {"product", Text(device.product)},
-                               {"firmwareVersion", Text(device.firmwareVersion)},
-                               {"identity", QString::fromStdString(DeviceIdentityKey(
-                                                device.vid, device.pid, device.product))}}},
-        {"counts", QJsonObject{{"inputs", device.inputCount},
-                               {"outputs", device.outputCount},
-                               {"users", device.userCount},
-                               {"internals", device.internalCount}}},
-        {"mode", mode},
-        {"description", Text(device.description)},
-        {"files", files}};
-    QString error;
-    if (!Save(folder + "/" + kBackupManifest, QJsonDocument(manifest).toJson(), error))
-        report.items.append({QStringLiteral("manifest"), false, error});
+    if (run.next(QStringLiteral("description")))
+        run.add(QStringLiteral("description"), BackupItemState::Done, Text(device.description));
+    if (report.ok()) {
+        const QJsonObject manifest{
+            {"format", kBackupFormat},
+            {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+            {"device", QJsonObject{{"vid", Text(device.vid)},
+                                   {"pid", Text(device.pid)},
+                                   {"product", Text(device.product)},
+                                   {"firmwareVersion", Text(device.firmwareVersion)},
+                                   {"identity", QString::fromStdString(DeviceIdentityKey(
+                                                    device.vid, device.pid, device.product))}}},
+            {"counts", QJsonObject{{"inputs", device.inputCount},
+                                   {"outputs", device.outputCount},
+                                   {"users", device.userCount},
+                                   {"internals", device.internalCount}}},
+            {"mode", mode},
+            {"description", Text(device.description)},
+            {"files", files}};
+        QString error;
+        if (!Save(staging.path() + "/" + kBackupManifest, QJsonDocument(manifest).toJson(), error))
+            run.add(QStringLiteral("manifest"), BackupItemState::Failed, error);
+    }
+    if (!report.ok()) { // an incomplete backup never replaces anything
+        RemoveBackupFolder(staging.path());
+        report.outcome = QFileInfo::exists(target) ? target + QStringLiteral(" is unchanged")
+                                                   : QStringLiteral("nothing written");
+        return report;
+    }
+    if (!PutInPlace(staging.path(), target, report.outcome))
+        run.add(QStringLiteral("folder"), BackupItemState::Failed, report.outcome);
     return report;
 }
 
-BackupReport RestoreBackup(SlotTransfer& transfers, const QString& folder, bool force,
-                           const std::function<bool()>& stop) {
+BackupReport RestoreBackup(SlotTransfer& transfers, const QString& folder,
+                           const BackupOptions& options) {
     BackupReport report;
-    QFile file(folder + "/" + kBackupManifest);
-    if (!file.open(QIODevice::ReadOnly)) {
-        report.error = file.fileName() + QStringLiteral(": ") + file.errorString();
-        return report;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.read(1 << 20), &parseError);
-    const QJsonObject manifest = doc.object();
-    if (!doc.isObject() || manifest.value("format").toString() != QLatin1String(kBackupFormat) ||
-        !manifest.value("files").isObject()) {
-        report.error = file.fileName() + QStringLiteral(": not a device backup manifest");
-        return report;
-    }
-    // every file as the manifest lists it, before anything is sent
-    struct Item {
-        SlotSelector slot;
-        EdidImage image;
-    };
-    QList<Item> items;
-    const QJsonObject files = manifest.value("files").toObject();
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        const QString name = it.key();
-        const auto slot = name.endsWith(QLatin1String(".bin"))
-                              ? ParseSlotName(name.chopped(4).toStdString())
-                              : std::nullopt;
-        if (!slot) {
-            report.error = name + QStringLiteral(": not a slot file name");
-            return report;
-        }
-        QFile f(folder + "/" + name);
-        const QByteArray bytes =
-            f.open(QIODevice::ReadOnly) ? f.read(qint64(kEdidSize) + 1) : QByteArray();
-        if (bytes.size() != qsizetype(kEdidSize)) {
-            report.error = f.fileName() + QStringLiteral(": missing or not 256 bytes");
-            return report;
-        }
-        if (Hash(bytes) != it.value().toString()) {
-            report.error = f.fileName() + QStringLiteral(": its SHA-256 differs from the manifest");
-            return report;
-        }
-        Item item{*slot, {}};
-        std::copy(bytes.begin(), bytes.end(), item.image.begin());
-        items << item;
-    }
-    UartSession& session = transfers.session();
-    const DeviceRecord device = session.devices().Current();
-    const QJsonObject identity = manifest.value("device").toObject();
-    if (!force && (identity.value("vid").toString() != Text(device.vid) ||
-                   identity.value("pid").toString() != Text(device.pid) ||
-                   identity.value("product").toString() != Text(device.product))) {
-        report.error = QStringLiteral("the backup is of ") + identity.value("product").toString() +
-                       QStringLiteral(" (VID ") + identity.value("vid").toString() +
-                       QStringLiteral(", PID ") + identity.value("pid").toString() +
-                       QStringLiteral("), the device is ") + Text(device.product) +
-                       QStringLiteral("; nothing sent");
+    BackupManifest manifest;
+    if (!ReadManifest(folder, manifest, report.error)) return report;
+    const RestorePlan plan =
+        PlanRestore(manifest, transfers.session().devices().Current(), options.force,
+                    [&folder](const std::string& name, std::string& bytes, std::string& error) {
+                        const QString path =
+                            folder + QLatin1Char('/') + QString::fromStdString(name);
+                        return ReadRegularFile(Native(path), kEdidSize, bytes, error);
+                    });
+    if (!plan) {
+        report.error = QString::fromStdString(plan.error);
         return report;
     }
     report.started = true;
-    const auto stopped = [&] {
-        if (stop && stop()) report.interrupted = true;
-        return report.interrupted;
-    };
+    ItemRun run{report, transfers, options,
+                int(plan.items.size()) + (manifest.mode ? 1 : 0) + (plan.description ? 1 : 0)};
     transfers.Begin();
-    for (const Item& item : items) {
-        const QString name = QString::fromStdString(SlotName(item.slot));
-        if (!IsWritableSlot(item.slot)) continue; // outputs and internal slots are read only
-        if (!SlotExists(item.slot, device.inputCount, device.outputCount, device.userCount,
-                        device.internalCount)) {
-            report.items.append({name, false, QStringLiteral("the device has no such slot")});
-            continue;
-        }
-        if (stopped()) break;
-        const VerifiedWrite v = transfers.WriteVerified(item.slot, item.image);
-        report.items.append(
-            {name, v.ok(),
-             v.ok() ? QStringLiteral("written, verified")
-                    : QStringLiteral("Upload Edid Failed. ") +
-                          (v.lost        ? QStringLiteral("The device was lost.")
-                           : !v.readBack ? QStringLiteral("Not read back whole.")
-                                         : QString::fromStdString(DifferenceText(v.difference)))});
-        if (v.lost) break;
-    }
-    const int mode = manifest.value("mode").toInt(-1);
-    if (!report.interrupted && transfers.connected() && mode >= 0 && !stopped()) {
-        const int now = transfers.SetModeAndReport(static_cast<std::uint8_t>(mode));
-        report.items.append({QStringLiteral("mode"), now == mode,
-                             now == mode
-                                 ? QString::number(mode)
-                                 : QStringLiteral("the device reports ") + QString::number(now)});
-    }
+    RestoreSlots(run, plan);
+    RestoreMode(run, plan);
     transfers.End();
-    const QString description = manifest.value("description").toString();
-    if (!report.interrupted && transfers.connected() && manifest.contains("description") &&
-        !stopped()) {
-        const std::string wanted = description.toLatin1().toStdString();
-        if (wanted != session.devices().Current().description) {
-            SendDescription(session, wanted);
-            ReadSystemDescriptor(session);
-        }
-        const std::vector<std::uint8_t> payload = DescriptionPayload(wanted);
-        const std::string sent(payload.begin(), payload.end());
-        const bool same = session.devices().Current().description == sent ||
-                          session.devices().Current().description == wanted;
-        report.items.append({QStringLiteral("description"), same,
-                             same ? description
-                                  : QStringLiteral("the device reports \"") +
-                                        Text(session.devices().Current().description) + "\""});
-    }
+    RestoreDescription(run, plan);
     return report;
 }
 

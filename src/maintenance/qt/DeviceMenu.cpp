@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -14,7 +15,9 @@
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceBackup.h"
+#include "maintenance/qt/SystemConfig.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo {
@@ -154,39 +157,105 @@ void DeviceMenu::RestoreSelected() {
         SetColour(status_, true);
         return;
     }
-    const auto image = SlotHistory::Load(entry);
-    if (!image) return;
+    QString error;
+    const auto image = SlotHistory::Load(entry, &error);
+    if (!image) {
+        status_->setText(QStringLiteral("The entry's file cannot be read: ") + error +
+                         QStringLiteral(". Nothing written."));
+        SetColour(status_, true);
+        return;
+    }
+    EdidRecord record;
+    record.image = *image;
+    const QString monitor = Latin1(ShowAnalysis(record).Row(SummaryRow::MonitorName));
     if (!ConfirmWarning(historyWindow_, QStringLiteral("Warning"),
                         QStringLiteral("Restore the EDID of ") + entry.time +
+                            (monitor.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(" (") + monitor + QStringLiteral(")")) +
                             QStringLiteral(" into ") + slot + QStringLiteral("?")))
         return;
     const DeviceOperation operation(session_);
     if (!operation) return;
     QPointer<DeviceMenu> self(this);
-    status_->setText(QStringLiteral("Ok."));
+    status_->setText(QString());
     SetColour(status_, false);
     transfers_->Begin();
-    const VerifiedWrite v = transfers_->WriteVerified(entry.slot, *image);
+    const VerifiedWrite v = transfers_->WriteVerified(
+        entry.slot, *image, AskBeforeWritingWithoutHistory(historyWindow_));
     transfers_->End();
     if (!self) return;
-    status_->setText(v.ok() ? QStringLiteral("Ok.") : QStringLiteral("Upload Edid Failed."));
+    status_->setText(v.ok()             ? QStringLiteral("Ok.")
+                     : v.historyRefused ? QStringLiteral("Nothing Written.")
+                                        : QStringLiteral("Upload Edid Failed."));
     SetColour(status_, !v.ok());
     fillHistory();
+    emit deviceChanged();
     emit finished();
 }
 
 // ---- backup ------------------------------------------------------------------------------------
 
 void DeviceMenu::showReport(const QString& caption, const BackupReport& report) {
+    if (quiet_) return;
     QString text;
     if (!report.started) text = report.error;
     for (const BackupItem& i : report.items)
-        text += i.name + QStringLiteral(": ") + (i.ok ? QString() : QStringLiteral("FAILED: ")) +
-                i.message + QLatin1Char('\n');
+        text += i.line() + QLatin1Char('\n');
+    if (!report.outcome.isEmpty()) text += report.outcome + QLatin1Char('\n');
+    if (report.interrupted) text += QStringLiteral("Stopped before the next item.\n");
     if (report.ok())
         ShowInformation(window_, caption, text.trimmed());
     else
         ShowWarning(window_, caption, text.trimmed());
+}
+
+void DeviceMenu::Stop(bool quietly) {
+    stopRequested_ = true;
+    quiet_ = quiet_ || quietly;
+}
+
+// A small window with "item n of N" and Stop while a backup or restore runs.
+BackupOptions DeviceMenu::progressOptions(const QString& caption) {
+    stopRequested_ = false;
+    delete progress_;
+    progress_ = new QWidget(window_, Qt::Window);
+    progress_->setObjectName(QStringLiteral("Form_Progress"));
+    progress_->setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(progress_);
+    auto* label = new QLabel(progress_);
+    label->setObjectName(QStringLiteral("Label_Progress"));
+    auto* bar = new QProgressBar(progress_);
+    bar->setObjectName(QStringLiteral("ProgressBar_Progress"));
+    auto* stop = new QPushButton(QStringLiteral("Stop"), progress_);
+    stop->setObjectName(QStringLiteral("Button_Progress_Stop"));
+    layout->addWidget(label);
+    layout->addWidget(bar);
+    layout->addWidget(stop);
+    connect(stop, &QPushButton::clicked, this, [this, stop] {
+        Stop();
+        stop->setEnabled(false);
+    });
+    progress_->resize(360, 120);
+    progress_->show();
+    BackupOptions options;
+    options.stop = [this] { return stopRequested_; };
+    QPointer<QWidget> window(progress_);
+    options.progress = [window, label, bar, caption](int n, int total, const QString& name) {
+        if (!window) return;
+        label->setText(caption + QStringLiteral(": item ") + QString::number(n) +
+                       QStringLiteral(" of ") + QString::number(total) + QStringLiteral(" (") +
+                       name + QStringLiteral(")"));
+        bar->setRange(0, total);
+        bar->setValue(n - 1);
+    };
+    return options;
+}
+
+void DeviceMenu::endProgress() {
+    if (!progress_) return;
+    progress_->hide();
+    progress_->deleteLater();
 }
 
 void DeviceMenu::BackupClick() {
@@ -197,8 +266,10 @@ void DeviceMenu::BackupClick() {
         Dialogs::Current().ChooseFolder(window_, QStringLiteral("Backup into folder"));
     if (folder.isEmpty()) return;
     QPointer<DeviceMenu> self(this);
-    const BackupReport report = BackupDevice(*transfers_, folder);
+    const BackupOptions options = progressOptions(QStringLiteral("Backup"));
+    const BackupReport report = BackupDevice(*transfers_, folder, options);
     if (!self) return;
+    endProgress();
     showReport(QStringLiteral("Backup"), report);
     emit finished();
 }
@@ -216,8 +287,15 @@ void DeviceMenu::RestoreBackupClick() {
                                            "and its description?")))
         return;
     QPointer<DeviceMenu> self(this);
-    const BackupReport report = RestoreBackup(*transfers_, folder);
+    BackupOptions options = progressOptions(QStringLiteral("Restore Backup"));
+    options.write = AskBeforeWritingWithoutHistory(window_, options.write);
+    const BackupReport report = RestoreBackup(*transfers_, folder, options);
     if (!self) return;
+    endProgress();
+    // the grid and the System page show what the device now reports, not what they showed before
+    if (report.started && transfers_->connected()) ReadSystemDescriptor(session_);
+    if (!self) return;
+    if (report.started) emit deviceChanged();
     showReport(QStringLiteral("Restore Backup"), report);
     emit finished();
 }

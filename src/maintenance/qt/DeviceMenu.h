@@ -21,6 +21,7 @@ namespace tavo {
 class SlotTransfer;
 class UartSession;
 struct BackupReport;
+struct BackupOptions;
 
 inline constexpr const char* kTextNoDevice = "No device connected.";
 
@@ -37,18 +38,27 @@ public:
     void BackupClick();        // a folder, then every slot, the mode and the description into it
     void RestoreBackupClick(); // a folder, a confirmation, then the backup written back
     void RestoreSelected();    // the history window's "Restore"
+    // A backup or restore in progress stops before its next item (its progress window's Stop).
+    // `quietly`: the window is closing; no report box is shown afterwards.
+    void Stop(bool quietly = false);
+    QWidget* progressWindow() const { return progress_; }
 
     QWidget* historyWindow() const { return historyWindow_; }
     SlotHistory& history() { return history_; }
 
 signals:
     void finished(); // an action that talked to the device has ended
+    // what the device holds changed (slots, mode, description): the current record holds the
+    // device's values as it reported them afterwards
+    void deviceChanged();
 
 private:
     bool ready(); // a normally running device is connected; says so when not
     void fillHistory();
     void showEntry(int row);
     void showReport(const QString& caption, const BackupReport& report);
+    BackupOptions progressOptions(const QString& caption);
+    void endProgress();
 
     UartSession& session_;
     SlotHistory history_;
@@ -59,6 +69,9 @@ private:
     QLabel* status_ = nullptr;
     QPushButton* restore_ = nullptr;
     QList<HistoryEntry> entries_;
+    QPointer<QWidget> progress_; // "Form_Progress" while a backup or restore runs
+    bool stopRequested_ = false;
+    bool quiet_ = false; // no report box: the window is closing
 };
 
 } // namespace tavo

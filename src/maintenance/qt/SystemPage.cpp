@@ -204,10 +204,19 @@ void SystemPage::SpeedButton_SysDefaultClick() {
     restoring_ = true;
     RestoreDefaults(session_);
     restoring_ = false;
+    showDeviceValues(index);
+    showStatus(QStringLiteral("Defaults restored."), false); // after the field's own check
+}
+
+void SystemPage::ShowDeviceValues() {
+    const int index = DeviceTable::ClampIndex(devices_.current);
+    if (devices_.records[std::size_t(index)].serialDevice == 1) showDeviceValues(index);
+}
+
+void SystemPage::showDeviceValues(int index) {
     const std::string& description = devices_.records[std::size_t(index)].description;
     if (description_) description_->setText(DeviceText(description));
     setDescriptionCell(index, description);
-    showStatus(QStringLiteral("Defaults restored."), false); // after the field's own check
 }
 
 // ---- Firmware ----------------------------------------------------------------------------------

@@ -42,6 +42,9 @@ public:
     void Edit_Product_StringChange();
     void SpeedButton_SysConfigClick();
     void SpeedButton_SysDefaultClick();
+    // Another operation changed what the serial device holds: the description field and its
+    // grid cell show what the current record (the device's last report) holds.
+    void ShowDeviceValues();
     void SpeedButton_OpenFwClick();
     void SpeedButton_UpdateFwClick();
 
@@ -76,6 +79,7 @@ private:
     void replaceLog(const QString& text);
     void appendLog(const QString& text);
     void setDescriptionCell(int deviceIndex, const std::string& description);
+    void showDeviceValues(int deviceIndex);
     QWidget* commander() const;
     bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);
     void showResultLine(const QString& text, bool failure);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -17,6 +18,7 @@
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
@@ -264,19 +266,24 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
         return;
     }
     setStatus(kTextOk, kStatusBlack);
-    if (!writeVerified(*slot, transfer_.image))
+    const VerifiedWrite w = writeVerified(*slot, transfer_.image);
+    if (w.historyRefused)
+        showStatusFor(kTextNothingWritten, kStatusRed, kStatusFailMs);
+    else if (!w.ok())
         showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
     else
         showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
     slots_->End();
 }
 
-bool EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {
+VerifiedWrite EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {
     setPollOn(false);
-    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
-    const VerifiedWrite w = slots_->WriteVerified(slot, image);
+    // judged by what the slot holds afterwards (read back), never by the answers to the SETs;
+    // a slot whose former EDID cannot be kept is written only when the operator says so
+    const VerifiedWrite w =
+        slots_->WriteVerified(slot, image, AskBeforeWritingWithoutHistory(root_));
     setPollOn(true);
-    return w.ok();
+    return w;
 }
 
 QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& image) {
@@ -289,9 +296,9 @@ QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& imag
     if (!ValidateImage(image, status)) return Latin1(ValidationMessage(status));
     devices_.Current().selected = slot;
     slots_->Begin();
-    const bool ok = writeVerified(slot, image);
+    const VerifiedWrite w = writeVerified(slot, image);
     slots_->End();
-    return ok ? kTextOk : kTextUploadFailed;
+    return w.ok() ? kTextOk : w.historyRefused ? kTextNothingWritten : kTextUploadFailed;
 }
 
 std::vector<std::optional<EdidImage>>
@@ -336,10 +343,15 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     if (!name.isEmpty()) {
         // the file appears only complete, through a temporary file and a rename
         QSaveFile file(name);
-        // a device node or a pipe is never replaced by a plain file
-        if (!ResolveOutputPath(name.toStdString()) || !file.open(QIODevice::WriteOnly)) {
-            setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
-            showStatusFor(QStringLiteral("Edid Open Fail."), kStatusRed, kStatusFailMs);
+        // a device node, a pipe or a read-only file is never replaced by a plain file
+        const OutputTarget target = ResolveOutputPath(name.toStdString());
+        if (!target || !file.open(QIODevice::WriteOnly)) {
+            const QString reason =
+                target ? QString()
+                       : QStringLiteral(" ") + QFileInfo(name).fileName() + QStringLiteral(": ") +
+                             QString::fromStdString(target.problem) + QStringLiteral(".");
+            setDebugText(QStringLiteral("Edid Open Fail.") + reason + QStringLiteral("\r\n"));
+            showStatusFor(QStringLiteral("Edid Open Fail.") + reason, kStatusRed, kStatusFailMs);
         } else {
             setDebugText(QStringLiteral("Edid Open OK.\r\n"));
             setStatus(kTextOk, kStatusBlack);
@@ -383,9 +395,11 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
         if (!ValidateImage(r.image, status)) {
             failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
         } else {
-            const VerifiedWrite w = slots_->WriteVerified(*dest, r.image);
+            const VerifiedWrite w =
+                slots_->WriteVerified(*dest, r.image, AskBeforeWritingWithoutHistory(root_));
             ok = w.ok();
-            if (!ok) failure = kTextUploadFailed; // the destination does not hold the source
+            // the destination does not hold the source
+            if (!ok) failure = w.historyRefused ? kTextNothingWritten : kTextUploadFailed;
         }
     }
     slots_->End();

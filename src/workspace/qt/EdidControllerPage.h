@@ -39,6 +39,7 @@ namespace tavo {
 
 class ComposeWindow;
 class SlotHistory;
+struct VerifiedWrite;
 class SlotTransfer;
 class UartController;
 
@@ -54,6 +55,8 @@ inline constexpr const char* kTextUploadCanceled = "Upload Edid Canceled.";
 inline constexpr const char* kTextSaveFailed = "Save Edid Failed.";
 inline constexpr const char* kTextReadOnlySlot = "Read Only Slot, Upload Refused.";
 inline constexpr const char* kTextUploadFailed = "Upload Edid Failed.";
+// the slot's former EDID could not be kept in the history and the operator chose not to write
+inline constexpr const char* kTextNothingWritten = "Nothing Written.";
 inline constexpr const char* kTextCopyFailed = "Copy Edid Failed.";
 inline constexpr const char* kTextNoAnswer = "No Answer";
 inline const QColor kStatusBlack(0, 0, 0);
@@ -134,7 +137,7 @@ private:
     void setPollOn(bool on);
     // The verified write with the history, the status poll paused meanwhile; true when the slot
     // holds `image` afterwards.
-    bool writeVerified(SlotSelector slot, const EdidImage& image);
+    VerifiedWrite writeVerified(SlotSelector slot, const EdidImage& image);
 
     DeviceTable& devices_;
     EdidRecord& transfer_;

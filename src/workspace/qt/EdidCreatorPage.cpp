@@ -22,6 +22,7 @@
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
@@ -42,6 +43,7 @@ const QString kOpenOk = QStringLiteral("Edid Open OK.\r\n");
 const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
 const QString kOk = QStringLiteral("Ok.");
 const QString kUploadFailed = QStringLiteral("Upload Edid Failed.");
+const QString kNothingWritten = QStringLiteral("Nothing Written.");
 const QString kDiscardQuestion =
     QStringLiteral("The page holds changes that were not saved.\r\nDiscard them?");
 constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
@@ -451,8 +453,9 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     const QString path = Dialogs::Current().SaveFile(root_, kEdidFilter, kCreatedName);
     if (!self) return;
     if (!path.isEmpty()) {
-        // a device node or a pipe is never replaced by a plain file
-        const bool allowed = static_cast<bool>(ResolveOutputPath(path.toStdString()));
+        // a device node, a pipe or a read-only file is never replaced by a plain file
+        const OutputTarget target = ResolveOutputPath(path.toStdString());
+        const bool allowed = static_cast<bool>(target);
         QSaveFile file(path);
         bool saved = false;
         if (allowed && file.open(QIODevice::WriteOnly)) {
@@ -463,7 +466,14 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         }
         if (!saved) {
             setDebugText(kOpenFail);
-            setLabel(label3_, kOpenFail.trimmed(), kCreatorRed);
+            setLabel(label3_,
+                     kOpenFail.trimmed() +
+                         (allowed
+                              ? QString()
+                              : QStringLiteral(" ") + QFileInfo(path).fileName() +
+                                    QStringLiteral(": ") + QString::fromStdString(target.problem) +
+                                    QStringLiteral(".")),
+                     kCreatorRed);
         } else {
             edited_ = false;
             setLabel(label3_, QStringLiteral("Saved to ") + QFileInfo(path).fileName() + ".",
@@ -527,10 +537,11 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
         SlotTransfer transfers(uart_->session());
         transfers.setHistory(&history);
         transfers.Start();
-        const VerifiedWrite w = transfers.WriteVerified(slot, image);
+        const VerifiedWrite w =
+            transfers.WriteVerified(slot, image, AskBeforeWritingWithoutHistory(root_));
         if (!self) return;
         if (!w.ok()) {
-            setLabel(label3_, kUploadFailed, kCreatorRed);
+            setLabel(label3_, w.historyRefused ? kNothingWritten : kUploadFailed, kCreatorRed);
             if (connected()) uart_->session().pollTimer().start();
             UartController::Uart_Wait(kUploadButtonWaitMs);
             if (!self) return;

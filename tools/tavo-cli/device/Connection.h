@@ -78,6 +78,10 @@ struct Connection {
 inline std::string WriteFailure(const VerifiedWrite& v, SlotSelector slot) {
     if (v.ok()) return {};
     const std::string name = SlotName(slot);
+    if (v.historyRefused)
+        return "the EDID in " + name +
+               " cannot be kept in the history: " + v.historyError.toStdString() +
+               "; nothing sent (--no-history writes without keeping it)";
     if (v.lost)
         return "Upload Edid Failed. The device was lost during the write into " + name + ".";
     if (!v.verifyRun) return "Upload Edid Failed. The device refused the write into " + name + ".";

@@ -171,16 +171,19 @@ const CommandRegistration reg{
      "       tavo-cli device read SLOT OUT | write SLOT IN [--no-verify] [--no-history] | "
      "mode [INDEX] [--port PATH] [--verbose]\n"
      "       tavo-cli device history [SLOT] | restore SLOT [N] [--no-history] [--port PATH]\n"
-     "       tavo-cli device backup DIR | restore-backup DIR [--force] [--port PATH]",
+     "       tavo-cli device backup DIR | restore-backup DIR [--force] [--no-history] "
+     "[--port PATH]",
      "search the serial ports (or only PATH) like \"Search\"; info: print the device's "
      "descriptors; watch: stay connected, print the EDID mode as the poll reports it; read: a "
      "slot's EDID into a file (SLOT: input1, output1, user3, internal2, ...); write: a validated "
      "EDID file into an input or user slot, read back and compared (the slot's former EDID kept "
-     "in the history); mode: print the EDID mode, or set it to INDEX; history: the EDIDs kept "
+     "in the history first; when it cannot be kept nothing is sent, unless --no-history); mode: print the EDID mode, or set it to INDEX; history: the EDIDs kept "
      "before slots were overwritten, newest first; restore: history entry N (1, the newest) "
      "back into SLOT, verified; backup: every slot, the mode and the description into DIR with a "
-     "manifest.json (identity, counts, SHA-256 of each file); restore-backup: the manifest and "
-     "hashes checked, then inputs, user slots, mode and description written back, each verified",
+     "manifest.json (identity, counts, SHA-256 of each file), built beside DIR and put in place "
+     "only when complete (a backup already there is kept as DIR.previous); restore-backup: the "
+     "manifest and hashes checked, then inputs, user slots, mode and description written back, "
+     "each verified and reported (written and verified, FAILED, not in the backup, not tried)",
      &RunDevice}};
 
 } // namespace

@@ -24,7 +24,7 @@ extern "C" void OnSignal(int) {
 
 struct InterruptGuard::Impl {
     struct sigaction oldInt {
-    }, oldTerm{};
+    }, oldTerm{}, oldHup{};
     QSocketNotifier* notifier = nullptr;
 };
 
@@ -51,11 +51,13 @@ InterruptGuard::InterruptGuard() : impl_(new Impl) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &impl_->oldInt);
     sigaction(SIGTERM, &action, &impl_->oldTerm);
+    sigaction(SIGHUP, &action, &impl_->oldHup); // a closed terminal
 }
 
 InterruptGuard::~InterruptGuard() {
     sigaction(SIGINT, &impl_->oldInt, nullptr);
     sigaction(SIGTERM, &impl_->oldTerm, nullptr);
+    sigaction(SIGHUP, &impl_->oldHup, nullptr);
     delete impl_->notifier;
     for (int& fd : gPipe) {
         if (fd >= 0) ::close(fd);

@@ -1,8 +1,9 @@
 #pragma once
-// SIGINT and SIGTERM during a device operation that must not be cut short: while an
-// InterruptGuard lives, the signals only raise a flag (through a pipe the event loop watches, so
-// the nested waits see it at once); the operation checks it between its steps, finishes the step
-// it is in and ends with kExitInterrupted. When the guard goes the former handlers return.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal) during a device operation that must not be cut
+// short: while an InterruptGuard lives, the signals only raise a flag (through a pipe the event
+// loop watches, so the nested waits see it at once); the operation checks it between its steps,
+// finishes the step it is in and ends with kExitInterrupted. When the guard goes the former
+// handlers return.
 #include <functional>
 
 namespace tavo::cli {

@@ -82,7 +82,7 @@ int Read(const SlotOptions& o) {
         return kExitFailed;
     }
     std::string error;
-    if (!WriteFileAtomically(o.operands[1], r.image.data(), r.image.size(), error)) {
+    if (!WriteFileAtomically(o.operands[1], r.image.data(), r.image.size(), error, o.force)) {
         PrintError(error);
         return kExitError;
     }
@@ -124,14 +124,14 @@ int Write(const SlotOptions& o) {
 }
 
 // The verified write of `image` into `slot` on the open connection, reported as the window
-// reports it. A SIGINT or SIGTERM meanwhile lets the write and its verification finish first.
+// reports it. A SIGINT, SIGTERM or SIGHUP meanwhile lets the write and its verification finish.
 int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const EdidImage& image,
               const std::string& what) {
     InterruptGuard interrupt;
     QElapsedTimer clock;
     clock.start();
     c.transfers.Begin();
-    const VerifiedWrite v = c.transfers.WriteVerified(slot, image, {o.verify, o.history});
+    const VerifiedWrite v = c.transfers.WriteVerified(slot, image, {o.verify, o.history, {}});
     c.transfers.End();
     const qint64 took = clock.elapsed();
     c.session.Uart_Disconnect();
@@ -156,6 +156,14 @@ int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const Edid
 
 std::string Column(std::string_view text) {
     return Latin1ToUtf8(text);
+}
+
+// "monitor DELL U2720Q", or "no monitor name"
+std::string EntryMonitor(const EdidImage& image) {
+    EdidRecord record;
+    record.image = image;
+    const std::string name = Column(ShowAnalysis(record).Row(SummaryRow::MonitorName));
+    return name.empty() || name == "-" ? "no monitor name" : "monitor " + name;
 }
 
 // device history [SLOT]: the entries kept for the connected device, newest first.
@@ -227,15 +235,18 @@ int Restore(const SlotOptions& o) {
         return kExitFailed;
     }
     const HistoryEntry& entry = entries[number - 1];
-    const std::optional<EdidImage> image = SlotHistory::Load(entry);
+    QString error;
+    const std::optional<EdidImage> image = SlotHistory::Load(entry, &error);
     if (!image) {
         c.session.Uart_Disconnect();
-        PrintError(entry.path.toStdString() + ": not a 256-byte history entry; nothing sent");
+        PrintError(error.toStdString() + "; nothing sent");
         return kExitFailed;
     }
-    return WriteSlot(o, c, *slot, *image,
-                     "history entry " + std::to_string(number) + " (" + entry.time.toStdString() +
-                         ")");
+    // what is about to go back, named before anything is sent
+    const std::string what = "history entry " + std::to_string(number) + " of " + SlotName(*slot) +
+                             " (" + entry.time.toStdString() + ", " + EntryMonitor(*image) + ")";
+    std::cout << "restoring " << what << '\n' << std::flush;
+    return WriteSlot(o, c, *slot, *image, what);
 }
 
 int Mode(const SlotOptions& o) {
@@ -291,16 +302,20 @@ int Mode(const SlotOptions& o) {
 
 void PrintReport(const BackupReport& report) {
     for (const BackupItem& i : report.items)
-        std::cout << i.name.toStdString() << ": " << (i.ok ? "" : "FAILED: ")
-                  << i.message.toStdString() << '\n';
+        std::cout << i.line().toStdString() << '\n';
 }
 
-// device backup DIR: every slot, the mode and the description into DIR with a manifest.
+// device backup DIR: every slot, the mode and the description into DIR with a manifest, put in
+// place only when complete. A signal stops it between two items; DIR stays as it was.
 int Backup(const SlotOptions& o) {
     if (o.operands.size() != 1) return UsageError("device");
     Connection c;
     if (!c.Open(o.verbose)) return kExitFailed;
-    const BackupReport report = BackupDevice(c.transfers, QString::fromStdString(o.operands[0]));
+    InterruptGuard interrupt;
+    BackupOptions options;
+    options.stop = [&interrupt] { return interrupt.requested(); };
+    const BackupReport report =
+        BackupDevice(c.transfers, QString::fromStdString(o.operands[0]), options);
     c.session.Uart_Disconnect();
     if (!report.started) {
         PrintError(report.error.toStdString());
@@ -308,10 +323,11 @@ int Backup(const SlotOptions& o) {
     }
     PrintReport(report);
     if (!report.ok()) {
-        PrintError("the backup in " + o.operands[0] + " is incomplete: no manifest written");
-        return kExitFailed;
+        PrintError("the backup is incomplete and was not kept: " + report.outcome.toStdString());
+        return report.interrupted ? kExitInterrupted : kExitFailed;
     }
     std::cout << "backup: " << o.operands[0] << '\n';
+    if (!report.outcome.isEmpty()) std::cout << report.outcome.toStdString() << '\n';
     return kExitOk;
 }
 
@@ -322,9 +338,12 @@ int RestoreFromBackup(const SlotOptions& o) {
     Connection c;
     if (!c.Open(o.verbose)) return kExitFailed;
     InterruptGuard interrupt;
+    BackupOptions options;
+    options.force = o.force;
+    options.stop = [&interrupt] { return interrupt.requested(); };
+    options.write.history = o.history;
     const BackupReport report =
-        RestoreBackup(c.transfers, QString::fromStdString(o.operands[0]), o.force,
-                      [&interrupt] { return interrupt.requested(); });
+        RestoreBackup(c.transfers, QString::fromStdString(o.operands[0]), options);
     c.session.Uart_Disconnect();
     if (!report.started) {
         PrintError(report.error.toStdString() + (report.error.contains("the backup is of")

@@ -1,0 +1,25 @@
+#include "ui/qt/HistoryQuestion.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include "link/SlotName.h"
+#include "ui/qt/Dialogs.h"
+
+namespace tavo {
+
+QString WriteWithoutHistoryQuestion(SlotSelector slot) {
+    return QStringLiteral("The EDID in ") + QString::fromStdString(SlotTitle(slot)) +
+           QStringLiteral(" cannot be kept in the history: write anyway?");
+}
+
+WriteOptions AskBeforeWritingWithoutHistory(QWidget* parent, WriteOptions options) {
+    QPointer<QWidget> over(parent);
+    options.writeWithoutHistory = [over](SlotSelector slot, const QString& reason) {
+        return ConfirmWarning(over, QStringLiteral("Warning"),
+                              WriteWithoutHistoryQuestion(slot) + QStringLiteral("\n") + reason);
+    };
+    return options;
+}
+
+} // namespace tavo

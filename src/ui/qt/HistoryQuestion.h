@@ -1,0 +1,17 @@
+#pragma once
+// The window's answer when a slot's former EDID cannot be kept in the history before a write:
+// the operator is asked (through Dialogs) whether to write all the same.
+#include "link/DeviceCommand.h"
+#include "link/qt/SlotTransfer.h"
+
+class QWidget;
+
+namespace tavo {
+
+// "The EDID in Input 1 cannot be kept in the history: write anyway?"
+QString WriteWithoutHistoryQuestion(SlotSelector slot);
+
+// `options` with writeWithoutHistory asking that question over `parent`, the reason below it.
+WriteOptions AskBeforeWritingWithoutHistory(QWidget* parent, WriteOptions options = {});
+
+} // namespace tavo
