@@ -188,10 +188,7 @@ BackupReport RestoreBackup(SlotTransfer& transfers, const QString& folder, bool 
         report.items.append(
             {name, v.ok(),
              v.ok() ? QStringLiteral("written, verified")
-                    : QStringLiteral("Upload Edid Failed. ") +
-                          (v.lost        ? QStringLiteral("The device was lost.")
-                           : !v.readBack ? QStringLiteral("Not read back whole.")
-                                         : QString::fromStdString(DifferenceText(v.difference)))});
+                    : QString::fromStdString(WriteFailureText(v, SlotName(item.slot)))});
         if (v.lost) break;
     }
     const int mode = manifest.value("mode").toInt(-1);

@@ -169,7 +169,8 @@ void DeviceMenu::RestoreSelected() {
     const VerifiedWrite v = transfers_->WriteVerified(entry.slot, *image);
     transfers_->End();
     if (!self) return;
-    status_->setText(v.ok() ? QStringLiteral("Ok.") : QStringLiteral("Upload Edid Failed."));
+    const std::string_view verdict = WriteStatusText(v);
+    status_->setText(QString::fromLatin1(verdict.data(), qsizetype(verdict.size())));
     SetColour(status_, !v.ok());
     fillHistory();
     emit finished();

@@ -47,9 +47,8 @@ const char* const kModeButtonProperty = "tavoModeButton";
 EdidControllerPage::EdidControllerPage(DeviceTable& devices, EdidRecord& transfer,
                                        UartController& uart, QObject* parent)
     : QObject(parent), devices_(devices), transfer_(transfer), uart_(uart),
-      slots_(new SlotTransfer(uart.session(), this)), history_(new SlotHistory) {
+      slots_(&uart.transfers()) {
     setObjectName(QStringLiteral("EdidControllerPage"));
-    slots_->setHistory(history_.get());
 }
 
 EdidControllerPage::~EdidControllerPage() = default;
@@ -260,10 +259,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     // judged by what the slot holds afterwards (read back), never by the answers to the SETs
     const VerifiedWrite w = slots_->WriteVerified(*slot, transfer_.image);
     setPollOn(true);
-    if (!w.ok())
-        showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
-    else
-        showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
+    showStatusFor(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed,
+                  w.ok() ? kStatusOkMs : kStatusFailMs);
     slots_->End();
 }
 
@@ -334,7 +331,7 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
         } else {
             const VerifiedWrite w = slots_->WriteVerified(*dest, r.image);
             ok = w.ok();
-            if (!ok) failure = kTextUploadFailed; // the destination does not hold the source
+            if (!ok) failure = Latin1(WriteStatusText(w)); // the destination lacks the source
         }
     }
     slots_->End();

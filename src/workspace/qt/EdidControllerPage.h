@@ -123,7 +123,6 @@ private:
     EdidRecord& transfer_;
     UartController& uart_;
     SlotTransfer* slots_ = nullptr;
-    std::unique_ptr<SlotHistory> history_;
     std::function<void()> showAnalyzer_;
     bool busy_ = false;
     std::optional<EdidRecord> analysed_;
