@@ -333,6 +333,8 @@ void DataBlock(const PartBytes& p, const BlockPart& part, std::vector<PartField>
 
 } // namespace
 
+// One case per part kind, the longer ones in a function of their own: the switch is the table
+// of what each kind shows, and reads best whole.
 std::vector<PartField> PartFields(const EdidImage& image, const BlockPart& part) {
     std::vector<PartField> f;
     const PartBytes p(image, part);
