@@ -23,12 +23,8 @@ constexpr int kMaxSeconds = 3600;
 
 // --seconds N: how long to listen.
 cmdline::OptionParser::OnValue Seconds(int& seconds) {
-    return [&seconds](const std::string& value) -> std::string {
-        const auto n = cmdline::ParseInteger(value, 0, kMaxSeconds);
-        if (!n) return "--seconds " + cmdline::ExpectsNumber(0, kMaxSeconds);
-        seconds = static_cast<int>(*n);
-        return {};
-    };
+    return cmdline::Number(seconds, 0, kMaxSeconds,
+                           "--seconds " + cmdline::ExpectsNumber(0, kMaxSeconds));
 }
 
 // A refused value is said in its handler's words ("--seconds expects ...", "--ip "x" is not an
