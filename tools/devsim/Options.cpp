@@ -190,12 +190,7 @@ void DeclareFileOptions(OptionParser& p, Options& o) {
 }
 
 OptionParser::OnValue Milliseconds(unsigned& target) {
-    return [&target](const std::string& value) -> std::string {
-        const auto n = cmdline::ParseInteger(value, 0, 10000);
-        if (!n) return "expects milliseconds from 0 to 10000";
-        target = static_cast<unsigned>(*n);
-        return {};
-    };
+    return cmdline::Number(target, 0, 10000, "expects milliseconds from 0 to 10000");
 }
 
 // How slowly the device answers, and its restart after a firmware update.
