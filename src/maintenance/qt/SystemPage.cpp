@@ -182,7 +182,14 @@ void SystemPage::SpeedButton_SysConfigClick() {
     record.description = kept;
     showStatus(QStringLiteral("Ok."), false);
     SendDescription(session_, text);
-    showStatus(QString(), false);
+    // a cut the operator did not make is said, with what the device keeps
+    if (kept.size() < text.size())
+        showStatus(QStringLiteral("Cut to %1 bytes: the device keeps \"%2\".")
+                       .arg(kDescriptionLimit)
+                       .arg(DeviceText(kept)),
+                   false);
+    else
+        showStatus(QString(), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
     setDescriptionCell(index, kept);
 }
