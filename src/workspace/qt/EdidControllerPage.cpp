@@ -18,6 +18,7 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
 #include "workspace/OutputFile.h"
+#include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
 
@@ -101,6 +102,8 @@ void EdidControllerPage::attach(QWidget* root) {
     if (hexView_)
         connect(hexView_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::Button_HexView_AnalyzerClick);
+    if (auto* compose = qobject_cast<QAbstractButton*>(find("Button_Compose")))
+        connect(compose, &QAbstractButton::clicked, this, &EdidControllerPage::Button_ComposeClick);
     for (ModeButtonKind kind :
          {ModeButtonKind::Internal, ModeButtonKind::External, ModeButtonKind::User}) {
         for (int n = 1; n <= ModeButtonCount(kind); ++n) {
@@ -237,7 +240,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays());
+    const QString name =
+        Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(), PresetChoices());
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
@@ -259,13 +263,57 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
         return;
     }
     setStatus(kTextOk, kStatusBlack);
-    setPollOn(false);
-    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
-    const VerifiedWrite w = slots_->WriteVerified(*slot, transfer_.image);
-    setPollOn(true);
+    const VerifiedWrite w = writeVerified(*slot, transfer_.image);
     showStatusFor(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed,
                   w.ok() ? kStatusOkMs : kStatusFailMs);
     slots_->End();
+}
+
+VerifiedWrite EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {
+    setPollOn(false);
+    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
+    const VerifiedWrite w = slots_->WriteVerified(slot, image);
+    setPollOn(true);
+    return w;
+}
+
+QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& image) {
+    if (busy_ || !connected()) return QString();
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return QString();
+    BusyScope busy(busy_);
+    if (!IsWritableSlot(slot)) return kTextReadOnlySlot;
+    std::uint16_t status = 0;
+    if (!ValidateImage(image, status)) return Latin1(ValidationMessage(status));
+    devices_.Current().selected = slot;
+    slots_->Begin();
+    const VerifiedWrite w = writeVerified(slot, image);
+    slots_->End();
+    return Latin1(WriteStatusText(w));
+}
+
+std::vector<std::optional<EdidImage>>
+EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted) {
+    if (busy_ || !connected()) return {};
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return {};
+    BusyScope busy(busy_);
+    std::vector<std::optional<EdidImage>> out(wanted.size());
+    setPollOn(false);
+    slots_->Begin();
+    for (std::size_t i = 0; i < wanted.size() && !slots_->lost(); ++i) {
+        const SlotRead r = slots_->Read(wanted[i]);
+        if (r.complete()) out[i] = r.image;
+    }
+    slots_->End();
+    setPollOn(true);
+    return out;
+}
+
+void EdidControllerPage::Button_ComposeClick() {
+    if (busy_) return;
+    if (!compose_) compose_ = ComposeWindow::Make(*this, root_);
+    compose_->open();
 }
 
 // ---- slot to file ------------------------------------------------------------------------------
