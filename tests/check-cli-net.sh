@@ -27,8 +27,8 @@ check "three JSON objects" test "$(grep -c '^{"productId":"200[123]",.*}$' "$tmp
 check "JSON fields" grep -q '"mac":"02:44:53:4E:00:03","ip":"192.168.1.12","mask":"255.255.255.0".*"ipMode":0,"webPort":8080' "$tmp/json"
 
 # bad values: a message, nothing sent (the simulator hears no configuration)
-for args in "--ip 10.0.x.1" "--mask 255.255.255" "--dns 1.2.3.256" "--web-port 70000" \
-            "--telnet-port x" "--mode auto"; do
+for args in "--ip 10.0.x.1" "--ip 10..0.0.5" "--mask 255.255.255" "--dns 1.2.3.256" \
+            "--web-port 70000" "--telnet-port x" "--mode auto"; do
     # shellcheck disable=SC2086
     "$cli" net configure 02:44:53:4E:00:02 $args >"$tmp/out" 2>"$tmp/err"
     rc=$?
@@ -53,4 +53,13 @@ check "others unchanged" grep -q '^02:44:53:4E:00:01 .* ip="192.168.1.10" .* web
 "$cli" net configure 02:44:53:4E:00:03 --mode dhcp >/dev/null
 "$cli" net discover --seconds 1 >"$tmp/lines"
 check "DHCP announced" grep -q '^02:44:53:4E:00:03 .* ip="0.0.0.0" mask="0.0.0.0" gateway="0.0.0.0" .* mode=dhcp ' "$tmp/lines"
+# a doubled dot is named in the words of "IP Configure"
+"$cli" net configure 02:44:53:4E:00:01 --ip 10..0.0.5 2>"$tmp/err"
+check "doubled dot named" grep -qx 'tavo-cli: --ip "10..0.0.5" is not an address: four numbers from 0 to 255 between dots. Nothing sent.' "$tmp/err"
+# an address another device holds (device 2 since the change above): a warning, sent all the same
+"$cli" net configure 02:44:53:4E:00:01 --ip 10.1.2.3 --seconds 1 >"$tmp/sent" 2>"$tmp/err"
+check "taken address: exit 0" test $? -eq 0
+check "taken address: warning" grep -q '^tavo-cli: warning: 10.1.2.3 is the address of 02:44:53:4E:00:02 (DevSim Net 2)' "$tmp/err"
+"$cli" net configure 02:44:53:4E:00:01 --ip 10.9.9.9 --seconds 1 >"$tmp/sent" 2>"$tmp/err"
+check "free address: no warning" bash -c "! grep -q warning '$tmp/err'"
 exit $fail

@@ -37,21 +37,6 @@ std::optional<long long> Decimal(const std::string& text) {
     return v;
 }
 
-std::vector<std::string> NonEmptyParts(const std::string& text) {
-    std::vector<std::string> parts;
-    std::string cur;
-    for (char c : text) {
-        if (c == '.') {
-            if (!cur.empty()) parts.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    if (!cur.empty()) parts.push_back(cur);
-    return parts;
-}
-
 } // namespace
 
 std::vector<std::uint8_t> BuildDiscoveryRequest() {
@@ -202,21 +187,13 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
     };
     auto address = [&](const Field& f) -> bool {
         if (f.text == rec.*(f.stored)) return true;
-        // a malformed address is named whole, as typed, and nothing is sent
-        const auto malformed = [&](const std::string& why) {
-            r.error = std::string(f.name) + " \"" + f.text + "\" is not an address: " + why;
+        std::string why;
+        const auto bytes = AddressBytes(f.text, &why);
+        if (!bytes) {
+            r.error = AddressRefusal(f.name, f.text, why);
             return false;
-        };
-        const auto parts = NonEmptyParts(f.text);
-        if (parts.size() != 4) return malformed("four numbers from 0 to 255 between dots.");
-        std::vector<std::uint8_t> bytes;
-        for (const auto& part : parts) {
-            const auto v = Decimal(part);
-            if (!v || *v < 0 || *v > 255)
-                return malformed("\"" + part + "\" is not a number from 0 to 255.");
-            bytes.push_back(static_cast<std::uint8_t>(*v));
         }
-        add(f.tag, bytes);
+        add(f.tag, std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
         rec.*(f.stored) = f.text;
         return true;
     };
@@ -299,14 +276,9 @@ std::vector<std::uint8_t> BuildAnnouncement(const NetDeviceRecord& r) {
         items.insert(items.end(), v.begin(), v.begin() + std::min<std::ptrdiff_t>(v.size(), 255));
     };
     auto text = [](const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
-    auto dotted = [](const std::string& s) {
-        std::vector<std::uint8_t> b;
-        for (const auto& part : NonEmptyParts(s)) {
-            const auto v = Decimal(part);
-            b.push_back(static_cast<std::uint8_t>(v ? *v : 0));
-        }
-        b.resize(4, 0);
-        return b;
+    auto dotted = [](const std::string& s) { // a malformed address goes out as 0.0.0.0
+        const auto bytes = AddressBytes(s).value_or(std::array<std::uint8_t, 4>{});
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
     };
     std::vector<std::uint8_t> pid;
     for (std::size_t i = r.productId.size(); i >= 2; i -= 2) {
@@ -381,16 +353,41 @@ bool ApplyConfiguration(const std::uint8_t* data, std::size_t size, NetDeviceRec
     return true;
 }
 
-std::optional<std::array<std::uint8_t, 4>> AddressBytes(const std::string& text) {
-    const auto parts = NonEmptyParts(text);
-    if (parts.size() != 4) return std::nullopt;
+std::optional<std::array<std::uint8_t, 4>> AddressBytes(const std::string& text, std::string* why) {
     std::array<std::uint8_t, 4> bytes{};
-    for (std::size_t i = 0; i < 4; ++i) {
-        const auto v = Decimal(parts[i]);
-        if (!v || *v < 0 || *v > 255) return std::nullopt;
-        bytes[i] = static_cast<std::uint8_t>(*v);
+    std::size_t parts = 0;
+    for (std::size_t at = 0;; ++parts) {
+        const std::size_t dot = text.find('.', at);
+        const std::string part = text.substr(at, dot == std::string::npos ? dot : dot - at);
+        if (parts >= bytes.size() || part.empty()) break; // five parts, or an empty one
+        if (part.find_first_not_of("0123456789") != std::string::npos || part.size() > 3 ||
+            std::stoi(part) > 255) {
+            if (why) *why = "\"" + part + "\" is not a number from 0 to 255.";
+            return std::nullopt;
+        }
+        bytes[parts] = static_cast<std::uint8_t>(std::stoi(part));
+        if (dot == std::string::npos) {
+            if (parts + 1 == bytes.size()) return bytes;
+            break; // three parts or fewer
+        }
+        at = dot + 1;
     }
-    return bytes;
+    if (why) *why = "four numbers from 0 to 255 between dots.";
+    return std::nullopt;
+}
+
+std::string AddressRefusal(std::string_view name, const std::string& text, const std::string& why) {
+    return std::string(name) + " \"" + text + "\" is not an address: " + why;
+}
+
+const NetDeviceRecord* AddressHolder(const std::vector<NetDeviceRecord>& devices,
+                                     const std::array<std::uint8_t, 6>& mac,
+                                     const std::string& address) {
+    const auto wanted = AddressBytes(address);
+    if (!wanted) return nullptr;
+    for (const NetDeviceRecord& d : devices)
+        if (d.mac != mac && d.ipMode != 1 && AddressBytes(d.ip) == wanted) return &d;
+    return nullptr;
 }
 
 std::optional<std::string> WebAddress(const NetDeviceRecord& record) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavo {
@@ -106,10 +107,21 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
 // 00:11:22:33:44:55: IP Mode DHCP, DNS 8.8.8.8." ("no change" when it holds the MAC only).
 std::string DescribeConfiguration(const NetConfigResult& sent);
 
-// The four bytes of an address text as the configuration sends it: exactly four non-empty parts
-// between the dots (doubled, leading and trailing dots give no part), each a decimal number from
-// 0 to 255. nullopt otherwise.
-std::optional<std::array<std::uint8_t, 4>> AddressBytes(const std::string& text);
+// The four bytes of an address text as the configuration sends it: exactly four parts between
+// three dots, each one to three decimal digits with a value from 0 to 255. nullopt otherwise, with
+// why in `why`: "four numbers from 0 to 255 between dots." (a part missing or empty, as in
+// "10..0.0.5", or a fifth part) or "\"x\" is not a number from 0 to 255.".
+std::optional<std::array<std::uint8_t, 4>> AddressBytes(const std::string& text,
+                                                        std::string* why = nullptr);
+// The refusal of an address, in the same words wherever it is typed: `name` "TEXT" is not an
+// address: WHY ("IP Address \"10..0.0.5\" is not an address: four numbers ...").
+std::string AddressRefusal(std::string_view name, const std::string& text, const std::string& why);
+
+// Another device of `devices` (a MAC other than `mac`) whose static address is `address`, the
+// same four numbers however written; null when none is.
+const NetDeviceRecord* AddressHolder(const std::vector<NetDeviceRecord>& devices,
+                                     const std::array<std::uint8_t, 6>& mac,
+                                     const std::string& address);
 
 // "Http://" + IP + "/" for port 80, "Http://" + IP + ":" + port + "/" otherwise; none for port 0.
 std::optional<std::string> WebAddress(const NetDeviceRecord& record);

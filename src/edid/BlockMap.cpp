@@ -355,14 +355,20 @@ std::string BlockMapJson(std::string_view file, const BlockMap& map) {
     for (const auto& p : map) {
         if (!first) out += ", ";
         first = false;
-        out += "{\"offset\": " + std::to_string(p.offset) +
-               ", \"length\": " + std::to_string(p.length) + ", \"kind\": ";
+        // appended piece by piece: no temporary strings
+        out += "{\"offset\": ";
+        out += std::to_string(p.offset);
+        out += ", \"length\": ";
+        out += std::to_string(p.length);
+        out += ", \"kind\": ";
         AppendJsonText(out, PartKindName(p.kind));
         out += ", \"name\": ";
         AppendJsonText(out, p.name);
         if (p.IsDataBlock()) {
-            out += ", \"tag\": " + std::to_string(p.tag) + ", \"extended_tag\": " +
-                   (p.extendedTag < 0 ? std::string("null") : std::to_string(p.extendedTag));
+            out += ", \"tag\": ";
+            out += std::to_string(p.tag);
+            out += ", \"extended_tag\": ";
+            out += p.extendedTag < 0 ? std::string("null") : std::to_string(p.extendedTag);
         }
         out += '}';
     }

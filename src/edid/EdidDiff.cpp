@@ -17,42 +17,63 @@ std::string Hex2(unsigned v) {
     return buf;
 }
 
-// A part with the key it is matched by and the label its differences carry.
-struct Keyed {
-    const BlockPart* part;
-    std::string key;
-    std::string label;
+// What matches a part of one image with a part of the other: a descriptor slot, a checksum, a
+// data block's name and occurrence, an extension timing's number, or any other part's kind and
+// name. Built without strings: the fuzzers and `diff` run it for every part of both images.
+struct PartKey {
+    enum class Type { Descriptor, Checksum, DataBlock, ExtensionTiming, Other } type;
+    std::string_view name; // DataBlock, Other: the part's name
+    int number = 0;        // Descriptor: slot; Checksum: block; DataBlock, ExtensionTiming:
+                           // occurrence from 1; Other: the kind
+    bool operator==(const PartKey&) const = default;
 };
 
+// A part with the key it is matched by and the label its differences carry (its name unless
+// `ownLabel` says otherwise).
+struct Keyed {
+    const BlockPart* part;
+    PartKey key;
+    std::string ownLabel;
+    const std::string& label() const { return ownLabel.empty() ? part->name : ownLabel; }
+};
+
+// How many parts before `index` in `map` are data blocks called `name`.
+int DataBlocksBefore(const BlockMap& map, std::size_t index, const std::string& name) {
+    int n = 0;
+    for (std::size_t i = 0; i < index; ++i)
+        n += map[i].IsDataBlock() && map[i].name == name;
+    return n;
+}
+
 std::vector<Keyed> KeyParts(const BlockMap& map) {
+    using Type = PartKey::Type;
     std::vector<Keyed> out;
     out.reserve(map.size());
-    std::map<std::string, int> seen; // data block name -> occurrences so far
     int extensionTimings = 0;
     for (const auto& p : map) {
-        Keyed k{&p, {}, p.name};
+        Keyed k{&p, {Type::Other, p.name, static_cast<int>(p.kind)}, {}};
         if (p.offset < 126 && p.length == 18) {
             const int slot = (p.offset - 54) / 18 + 1;
-            k.key = "descriptor " + std::to_string(slot);
-            k.label = "Descriptor " + std::to_string(slot);
+            k.key = {Type::Descriptor, {}, slot};
+            k.ownLabel = "Descriptor " + std::to_string(slot);
         } else if (p.kind == PartKind::Checksum) {
-            k.key = k.label = p.offset < 128 ? "Checksum" : "Extension Checksum";
+            k.key = {Type::Checksum, {}, p.offset / 128};
+            k.ownLabel = p.offset < 128 ? "Checksum" : "Extension Checksum";
         } else if (p.IsDataBlock()) {
-            k.key = p.name + "#" + std::to_string(++seen[p.name]);
+            k.key = {Type::DataBlock, p.name, DataBlocksBefore(map, out.size(), p.name) + 1};
         } else if (p.kind == PartKind::DetailedTiming) {
             ++extensionTimings;
-            k.key = "extension timing " + std::to_string(extensionTimings);
-            k.label = "Extension Detailed Timing Descriptor " + std::to_string(extensionTimings);
-        } else {
-            k.key = std::string(PartKindName(p.kind)) + ":" + p.name;
+            k.key = {Type::ExtensionTiming, {}, extensionTimings};
+            k.ownLabel = "Extension Detailed Timing Descriptor " + std::to_string(extensionTimings);
         }
         out.push_back(std::move(k));
     }
     return out;
 }
 
-std::vector<std::uint8_t> Bytes(const EdidImage& image, const BlockPart& p) {
-    return {image.begin() + p.offset, image.begin() + p.end()};
+// Whether a data block called `name` occurs more than once in `map`.
+bool Repeats(const BlockMap& map, const std::string& name) {
+    return DataBlocksBefore(map, map.size(), name) > 1;
 }
 
 // "340 MHz" and "225 MHz" give {"340", "225", "MHz"}; no shared unit gives an empty unit.
@@ -78,32 +99,25 @@ public:
         const BlockMap ma = MapBlocks(a_), mb = MapBlocks(b_);
         auto ka = KeyParts(ma), kb = KeyParts(mb);
         // a data block name that repeats in either image is numbered in both
-        std::map<std::string, int> repeats;
-        for (const auto* keyed : {&ka, &kb}) {
-            std::map<std::string, int> count;
-            for (const auto& k : *keyed)
-                if (k.part->IsDataBlock())
-                    repeats[k.part->name] = std::max(repeats[k.part->name], ++count[k.part->name]);
-        }
         for (auto* keyed : {&ka, &kb})
             for (auto& k : *keyed)
-                if (k.part->IsDataBlock() && repeats[k.part->name] > 1)
-                    k.label = k.part->name + " " + k.key.substr(k.key.rfind('#') + 1);
-        std::map<std::string, const Keyed*> byKey;
-        for (const auto& k : kb)
-            byKey[k.key] = &k;
-        std::map<std::string, bool> matched;
+                if (k.part->IsDataBlock() &&
+                    (Repeats(ma, k.part->name) || Repeats(mb, k.part->name)))
+                    k.ownLabel = k.part->name + " " + std::to_string(k.key.number);
+        // each part of `a` against the part of `b` with its key (the last, should two share
+        // one); the parts of `b` whose key `a` has are matched
+        std::vector<bool> matched(kb.size(), false);
         for (const auto& k : ka) {
-            const auto it = byKey.find(k.key);
-            if (it == byKey.end()) {
+            const Keyed* other = nullptr;
+            for (std::size_t i = 0; i < kb.size(); ++i)
+                if (kb[i].key == k.key) other = &kb[i], matched[i] = true;
+            if (other == nullptr)
                 AddPresence(k, "removed");
-                continue;
-            }
-            matched[k.key] = true;
-            ComparePart(k, *it->second);
+            else
+                ComparePart(k, *other);
         }
-        for (const auto& k : kb)
-            if (!matched.count(k.key)) AddPresence(k, "added");
+        for (std::size_t i = 0; i < kb.size(); ++i)
+            if (!matched[i]) AddPresence(kb[i], "added");
         if (out_.empty()) out_ = std::move(structural_);
         if (out_.empty() && a_ != b_) Add("Image", "bytes differ"); // not reached: a guard
         return std::move(out_);
@@ -122,7 +136,7 @@ private:
             Add("CTA-861 Extension Block", what);
             return;
         default:
-            Add(k.label, what);
+            Add(k.label(), what);
             return;
         }
     }
@@ -134,8 +148,10 @@ private:
     void ComparePart(const Keyed& ka, const Keyed& kb) {
         const BlockPart& pa = *ka.part;
         const BlockPart& pb = *kb.part;
-        if (Bytes(a_, pa) == Bytes(b_, pb)) return;
-        const std::string& label = ka.label;
+        if (std::equal(a_.begin() + pa.offset, a_.begin() + pa.end(), b_.begin() + pb.offset,
+                       b_.begin() + pb.end()))
+            return;
+        const std::string& label = ka.label();
         if (pa.name != pb.name) { // a descriptor slot of another kind
             Add(label, pa.name + std::string(kArrow) + pb.name);
             return;

@@ -124,107 +124,133 @@ TemplateBlocks ScanTemplate(const EdidRecord& rec) {
     return t;
 }
 
-// The HDMI vendor-specific block's payload; payload index i is block byte i + 1.
-Payload BuildHdmiPayload(const EdidRecord& rec, int tmpl) {
-    const EdidImage& b = rec.image;
-    const int tmplLength = tmpl >= 0 ? DataBlockLength(b, tmpl) : 0;
-    auto has = [&](int byte) { return tmpl >= 0 && tmplLength >= byte; };
-    auto at = [&](int byte) { return ByteAt(b, tmpl + byte); };
+// The template's HDMI vendor-specific block, read by block byte number.
+struct HdmiTemplate {
+    const EdidImage& image;
+    int offset; // the block's header, -1 without one
+    int length;
+    bool has(int byte) const { return offset >= 0 && length >= byte; }
+    std::uint8_t at(int byte) const { return ByteAt(image, offset + byte); }
+};
 
-    Payload p;
+constexpr int kHdmiByte7 = 6, kHdmiByte8 = 7; // payload indices
+
+// Block bytes 1 to 7: the IEEE identifier, the CEC address, the deep colour flags (Supports_AI
+// from the template, set when its block has no byte 6) and the TMDS clock in 5 MHz units: 165,
+// 225 with deep colour, 300 for 4K formats.
+void AppendHdmiHeader(Payload& p, const EdidRecord& rec, const HdmiTemplate& t) {
     p.Append(0x03);
     p.Append(0x0C);
     p.Append(0x00);
     p.Append(rec.cecAddress[0]);
     p.Append(rec.cecAddress[1]);
-    if (tmpl < 0)
+    if (t.offset < 0)
         p.Append(rec.deepColor);
-    else // Supports_AI comes from the template (set when its block has no byte 6)
-        p.Append(rec.deepColor | (has(6) ? (at(6) & 0x80) : 0x80));
-    // Max_TMDS_Clock in 5 MHz units: 165, 225 with deep colour, 300 for 4K formats.
+    else
+        p.Append(rec.deepColor | (t.has(6) ? (t.at(6) & 0x80) : 0x80));
     std::uint8_t tmds = 0x21;
     if (rec.deepColor != 0) tmds = 0x2D;
     if (rec.formatFlags & (kFormat4kLow | kFormat4kHigh)) tmds = 0x3C;
     p.Append(tmds);
+}
 
-    constexpr int kByte7 = 6, kByte8 = 7; // payload indices
-    int threeD = -1;                      // payload index of the 3D byte, -1 when absent
-    auto copy = [&](int byte) { p.Append(at(byte)); };
-    if (has(8)) {
-        const std::uint8_t flags = at(8);
-        copy(8);
-        if (flags & 0x40) { // both latency pairs, then the 3D byte
-            for (int i = 9; i <= 12; ++i)
-                copy(i);
-            if (has(13)) copy(13), threeD = p.size - 1;
-        } else if (flags & 0x80) { // one latency pair, then the 3D byte
-            copy(9), copy(10);
-            if (has(11)) copy(11), threeD = p.size - 1;
-        } else if (flags & 0x20) {
-            if (has(9)) copy(9), threeD = p.size - 1;
-        }
+// The template's byte 8 with the latency fields it announces and the 3D byte after them.
+// Returns the payload index of the 3D byte, -1 when there is none.
+int CopyHdmiLatency(Payload& p, const HdmiTemplate& t) {
+    int threeD = -1;
+    auto copy = [&](int byte) { p.Append(t.at(byte)); };
+    if (!t.has(8)) return threeD;
+    const std::uint8_t flags = t.at(8);
+    copy(8);
+    if (flags & 0x40) { // both latency pairs, then the 3D byte
+        for (int i = 9; i <= 12; ++i)
+            copy(i);
+        if (t.has(13)) copy(13), threeD = p.size - 1;
+    } else if (flags & 0x80) { // one latency pair, then the 3D byte
+        copy(9), copy(10);
+        if (t.has(11)) copy(11), threeD = p.size - 1;
+    } else if (flags & 0x20) {
+        if (t.has(9)) copy(9), threeD = p.size - 1;
     }
-    auto hasByte8 = [&] { return p.size > kByte8; };
-    auto setThreeD = [&](std::uint8_t v) {
+    return threeD;
+}
+
+// What the record's HDMI VICs and 3D flag make of byte 8 (HDMI_Video_present) and the 3D byte.
+struct HdmiVideo {
+    int vics = 0;
+    bool is3D = false;
+    int threeDLength = 0;
+};
+
+void SetHdmiVideoFlags(Payload& p, int threeD, const EdidRecord& rec, const HdmiVideo& v) {
+    auto hasByte8 = [&] { return p.size > kHdmiByte8; };
+    auto setThreeD = [&](std::uint8_t value) {
         if (threeD < 0) {
-            p.Append(v);
+            p.Append(value);
             threeD = p.size - 1;
         } else {
-            p.bytes[threeD] = v;
+            p.bytes[threeD] = value;
         }
     };
-
-    int vics = 0;
-    for (std::uint8_t v : rec.hdmiVics)
-        vics += v != 0;
-    const bool is3D = rec.formatFlags & kFormat3D;
-    const int threeDLength = std::min<int>(rec.threeDLength, static_cast<int>(k3DByteCount));
-
-    if (vics > 0) {
-        p.bytes[kByte7] = std::max<std::uint8_t>(p.bytes[kByte7], 0x3C);
+    if (v.vics > 0) {
+        p.bytes[kHdmiByte7] = std::max<std::uint8_t>(p.bytes[kHdmiByte7], 0x3C);
         if (hasByte8())
-            p.bytes[kByte8] |= 0x20;
+            p.bytes[kHdmiByte8] |= 0x20;
         else
             p.Append(0x20);
     }
-    if (is3D) {
-        if (vics == 0) {
+    if (v.is3D) {
+        if (v.vics == 0) {
             if (hasByte8()) {
-                p.bytes[kByte8] |= 0x20;
+                p.bytes[kHdmiByte8] |= 0x20;
             } else {
                 p.Append(0x20);
                 setThreeD(0x80);
             }
         }
-        if (threeDLength != 0)
+        if (v.threeDLength != 0)
             setThreeD(rec.threeDFlags);
         else
             setThreeD(threeD < 0 ? 0x80 : (p.bytes[threeD] | 0x80));
-    } else if (vics > 0) {
+    } else if (v.vics > 0) {
         setThreeD(threeD < 0 ? 0x00 : (p.bytes[threeD] & 0x1F));
     } else if (hasByte8()) {
-        const std::uint8_t flags = p.bytes[kByte8];
+        const std::uint8_t flags = p.bytes[kHdmiByte8];
         if (!(flags & 0xC0)) {
             // Without latency fields, byte 8 stays only for its content-type bits (CNC).
             if ((flags & 0x0F) == 0) {
-                p.size = kByte8;
+                p.size = kHdmiByte8;
             } else {
-                p.bytes[kByte8] &= ~0x20;
-                p.size = kByte8 + 1;
+                p.bytes[kHdmiByte8] &= ~0x20;
+                p.size = kHdmiByte8 + 1;
             }
         } else if (flags & 0x20) {
             // Latency fields stay; with nothing to describe, HDMI_Video_present and the 3D
             // byte go, so the block does not announce a VIC-length byte it does not have.
-            p.bytes[kByte8] &= ~0x20;
+            p.bytes[kHdmiByte8] &= ~0x20;
             if (threeD >= 0) p.size = threeD;
         }
     }
-    if (vics > 0 || is3D) {
-        p.Append(static_cast<std::uint8_t>(vics * 32 + (is3D ? threeDLength : 0)));
-        for (std::uint8_t v : rec.hdmiVics)
-            if (v != 0) p.Append(v);
-        if (is3D)
-            for (int k = 0; k < threeDLength; ++k)
+}
+
+// The HDMI vendor-specific block's payload; payload index i is block byte i + 1.
+Payload BuildHdmiPayload(const EdidRecord& rec, int tmpl) {
+    const HdmiTemplate t{rec.image, tmpl, tmpl >= 0 ? DataBlockLength(rec.image, tmpl) : 0};
+    Payload p;
+    AppendHdmiHeader(p, rec, t);
+    const int threeD = CopyHdmiLatency(p, t);
+    HdmiVideo v;
+    for (std::uint8_t vic : rec.hdmiVics)
+        v.vics += vic != 0;
+    v.is3D = rec.formatFlags & kFormat3D;
+    v.threeDLength = std::min<int>(rec.threeDLength, static_cast<int>(k3DByteCount));
+    SetHdmiVideoFlags(p, threeD, rec, v);
+    if (v.vics > 0 || v.is3D) { // the VIC and 3D lengths, the VICs, the 3D bytes
+        p.Append(static_cast<std::uint8_t>(v.vics * 32 + (v.is3D ? v.threeDLength : 0)));
+        for (std::uint8_t vic : rec.hdmiVics)
+            if (vic != 0) p.Append(vic);
+        if (v.is3D)
+            for (int k = 0; k < v.threeDLength; ++k)
                 p.Append(rec.threeDBytes[k]);
     }
     return p;
@@ -241,73 +267,81 @@ bool AppendBlock(std::array<std::uint8_t, 128>& ext, int& end, std::uint8_t tag,
     return true;
 }
 
-bool EncodeExtension(EdidRecord& rec) {
-    // E1/E2: the video and 4:2:0 lists, and the 4K bits they imply.
-    Payload video, yuv420, audio, speaker;
+// The payloads of the extension's data blocks, in the order they are laid out.
+struct ExtensionPayloads {
+    Payload video, audio, speaker, hdmi, forum, colorimetry, capability, hdr, yuv420;
+    bool hasForum = false;
+};
+
+// E1/E2: the video and 4:2:0 lists (and the 4K bits they imply), the audio descriptors and the
+// speaker allocation.
+void CollectLists(EdidRecord& rec, ExtensionPayloads& x) {
     for (std::uint8_t v : rec.videoCodes) {
         if (v == 0) continue;
-        video.Append(v);
+        x.video.Append(v);
         if (v >= 93 && v <= 95) rec.formatFlags |= kFormat4kLow;
         if (v >= 96 && v <= 107) rec.formatFlags |= kFormat4kHigh;
     }
-    yuv420.Append(0x0E);
+    x.yuv420.Append(0x0E);
     for (std::uint8_t v : rec.yuv420VideoCodes) {
         if (v == 0) continue;
-        yuv420.Append(v);
+        x.yuv420.Append(v);
         if (v >= 96 && v <= 107) rec.formatFlags |= kFormat4kLow;
     }
     for (const auto& d : rec.audioDescriptors)
         if (d[0] != 0)
             for (std::uint8_t v : d)
-                audio.Append(v);
+                x.audio.Append(v);
     if (rec.speakerAllocation != 0) {
-        speaker.Append(static_cast<std::uint8_t>(rec.speakerAllocation >> 16));
-        speaker.Append(static_cast<std::uint8_t>(rec.speakerAllocation >> 8));
-        speaker.Append(static_cast<std::uint8_t>(rec.speakerAllocation));
+        x.speaker.Append(static_cast<std::uint8_t>(rec.speakerAllocation >> 16));
+        x.speaker.Append(static_cast<std::uint8_t>(rec.speakerAllocation >> 8));
+        x.speaker.Append(static_cast<std::uint8_t>(rec.speakerAllocation));
     }
+}
 
-    const TemplateBlocks t = ScanTemplate(rec);
-    const Payload hdmi = BuildHdmiPayload(rec, t.hdmi);
-
-    // E9: a 4K format without a forum block in the template gets one (SCDC, 600 or 300 MHz).
-    Payload forum = t.forum;
-    bool hasForum = t.hasForum;
+// E9: a 4K format without a forum block in the template gets one (SCDC, 600 or 300 MHz), and
+// HDR with it when the record has none.
+void AddForumBlock(EdidRecord& rec, const TemplateBlocks& t, ExtensionPayloads& x) {
+    x.forum = t.forum;
+    x.hasForum = t.hasForum;
     const std::uint8_t dc420 = rec.yuv420DeepColor & 0x07;
-    if (!hasForum && (rec.formatFlags & (kFormat4kHigh | kFormat4kLow))) {
-        const bool high = rec.formatFlags & kFormat4kHigh;
-        for (std::uint8_t v : {0xD8, 0x5D, 0xC4, 0x01, high ? 0x78 : 0x3C, 0x80, int(dc420)})
-            forum.Append(static_cast<std::uint8_t>(v));
-        hasForum = true;
-        if (rec.hdrEotfs == 0 && (!high || dc420 != 0)) {
-            rec.hdrEotfs = 0x03;
-            rec.hdrDescriptors = 0x01;
-        }
+    if (x.hasForum || !(rec.formatFlags & (kFormat4kHigh | kFormat4kLow))) return;
+    const bool high = rec.formatFlags & kFormat4kHigh;
+    for (std::uint8_t v : {0xD8, 0x5D, 0xC4, 0x01, high ? 0x78 : 0x3C, 0x80, int(dc420)})
+        x.forum.Append(static_cast<std::uint8_t>(v));
+    x.hasForum = true;
+    if (rec.hdrEotfs == 0 && (!high || dc420 != 0)) {
+        rec.hdrEotfs = 0x03;
+        rec.hdrDescriptors = 0x01;
     }
+}
 
-    Payload colorimetry;
+// The extended-tag blocks: colorimetry, video capability, HDR static metadata (luminance codes
+// up to the last non-zero one of max, frame-average, min).
+void CollectExtendedBlocks(const EdidRecord& rec, const TemplateBlocks& t, ExtensionPayloads& x) {
     if (rec.colorimetry != 0) {
-        colorimetry.Append(0x05);
-        colorimetry.Append(rec.colorimetry);
-        colorimetry.Append(t.hasColorimetry ? (t.colorimetryFlags | 0x01) : 0x01);
+        x.colorimetry.Append(0x05);
+        x.colorimetry.Append(rec.colorimetry);
+        x.colorimetry.Append(t.hasColorimetry ? (t.colorimetryFlags | 0x01) : 0x01);
     }
-    Payload capability;
     if (rec.videoCapability != 0) {
-        capability.Append(0x00);
-        capability.Append(rec.videoCapability);
+        x.capability.Append(0x00);
+        x.capability.Append(rec.videoCapability);
     }
-    Payload hdr;
     if (rec.hdrEotfs != 0) {
-        hdr.Append(0x06);
-        hdr.Append(rec.hdrEotfs);
-        hdr.Append(rec.hdrDescriptors);
-        // Luminance codes up to the last non-zero one of max, frame-average, min.
+        x.hdr.Append(0x06);
+        x.hdr.Append(rec.hdrEotfs);
+        x.hdr.Append(rec.hdrDescriptors);
         const auto& lum = rec.hdrLuminance;
         const int count = lum[2] != 0 ? 3 : lum[1] != 0 ? 2 : lum[0] != 0 ? 1 : 0;
         for (int i = 0; i < count; ++i)
-            hdr.Append(lum[i]);
+            x.hdr.Append(lum[i]);
     }
+}
 
-    // E10-E12: the new extension block.
+// E10-E12: the new extension block into the image: the header, the data blocks, the detailed
+// timings while one ends before offset 126, the checksum. False when the blocks do not fit.
+bool LayOutExtension(EdidRecord& rec, const ExtensionPayloads& x) {
     std::array<std::uint8_t, 128> ext{};
     ext[0] = 0x02;
     ext[1] = 0x03;
@@ -317,19 +351,18 @@ bool EncodeExtension(EdidRecord& rec) {
     auto block = [&](bool present, std::uint8_t tag, const Payload& pl) {
         if (present && fits) fits = AppendBlock(ext, end, tag, pl.bytes.data(), pl.size);
     };
-    block(!video.Empty(), kTagVideo, video);
-    block(!audio.Empty(), kTagAudio, audio);
-    block(!speaker.Empty(), kTagSpeaker, speaker);
-    block(true, kTagVendor, hdmi);
-    block(hasForum, kTagVendor, forum);
-    block(!colorimetry.Empty(), kTagExtended, colorimetry);
-    block(!capability.Empty(), kTagExtended, capability);
-    block(!hdr.Empty(), kTagExtended, hdr);
-    block(yuv420.size > 1, kTagExtended, yuv420);
+    block(!x.video.Empty(), kTagVideo, x.video);
+    block(!x.audio.Empty(), kTagAudio, x.audio);
+    block(!x.speaker.Empty(), kTagSpeaker, x.speaker);
+    block(true, kTagVendor, x.hdmi);
+    block(x.hasForum, kTagVendor, x.forum);
+    block(!x.colorimetry.Empty(), kTagExtended, x.colorimetry);
+    block(!x.capability.Empty(), kTagExtended, x.capability);
+    block(!x.hdr.Empty(), kTagExtended, x.hdr);
+    block(x.yuv420.size > 1, kTagExtended, x.yuv420);
     if (!fits) return false;
 
     ext[2] = static_cast<std::uint8_t>(end);
-    // Detailed timing descriptors while one ends before offset 126.
     for (const auto& dtd : rec.extTimings) {
         if (126 - end <= 18) break;
         std::copy(dtd.begin(), dtd.end(), ext.begin() + end);
@@ -341,6 +374,16 @@ bool EncodeExtension(EdidRecord& rec) {
     ext[127] = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
     std::copy(ext.begin(), ext.end(), rec.image.begin() + 128);
     return true;
+}
+
+bool EncodeExtension(EdidRecord& rec) {
+    ExtensionPayloads x;
+    CollectLists(rec, x);
+    const TemplateBlocks t = ScanTemplate(rec);
+    x.hdmi = BuildHdmiPayload(rec, t.hdmi);
+    AddForumBlock(rec, t, x);
+    CollectExtendedBlocks(rec, t, x);
+    return LayOutExtension(rec, x);
 }
 
 } // namespace

@@ -4,25 +4,6 @@
 
 namespace tavo {
 
-ImageDifference CompareImages(const EdidImage& sent, const EdidImage& readBack) {
-    ImageDifference d;
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-        if (sent[i] == readBack[i]) continue;
-        if (d.count == 0) d.firstOffset = static_cast<int>(i);
-        ++d.count;
-    }
-    return d;
-}
-
-std::string DifferenceText(const ImageDifference& d) {
-    if (d.equal()) return "all " + std::to_string(kEdidSize) + " bytes match";
-    static const char* const kHex = "0123456789ABCDEF";
-    const auto at = static_cast<unsigned>(d.firstOffset);
-    return std::to_string(d.count) + " of " + std::to_string(kEdidSize) +
-           " bytes differ, the first at offset " + std::to_string(at) + " (0x" +
-           kHex[(at >> 4) & 15] + kHex[at & 15] + ")";
-}
-
 namespace {
 bool PlainChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||

@@ -1,7 +1,6 @@
 #pragma once
-// What a verified slot write decides without the link: how the bytes read back compare with the
-// bytes sent, and the history of what slots held before they were overwritten (names, the index
-// file, the limit). The Qt side (link/qt/SlotHistory, link/qt/SlotTransfer) reads and writes.
+// The history of what slots held before a write replaced them, without the files: names, the
+// index file, the limit. The Qt side (link/qt/SlotHistory) reads and writes the files.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,23 +10,6 @@
 #include "edid/EdidImage.h"
 
 namespace tavo {
-
-// ---- verification ------------------------------------------------------------------------------
-
-// A device may need a moment to commit a slot: a read-back that differs is read once more after
-// this wait before the write counts as failed.
-inline constexpr unsigned kVerifySecondReadMs = 500;
-
-struct ImageDifference {
-    unsigned count = 0;   // bytes that differ
-    int firstOffset = -1; // offset of the first, -1 when equal
-    bool equal() const { return count == 0; }
-};
-ImageDifference CompareImages(const EdidImage& sent, const EdidImage& readBack);
-// "3 of 256 bytes differ, the first at offset 64 (0x40)"
-std::string DifferenceText(const ImageDifference& d);
-
-// ---- history -----------------------------------------------------------------------------------
 
 // Entries kept per device and slot; the oldest goes when one more is kept.
 inline constexpr std::size_t kHistoryLimit = 100;

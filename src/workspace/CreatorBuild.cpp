@@ -143,35 +143,40 @@ BuildResult ReadNumbers(const CreatorPage& page, PageNumbers& numbers) {
     return {};
 }
 
-void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& r) {
-    const std::int64_t lpcm = numbers.lpcmChannels;
-    const auto boxes = YesBoxes();
+// Additions that found the audio list full wait for the removals, so that a format ticked
+// together with another one cleared is in the first build, not the next.
+struct WaitingFormats {
+    std::array<std::uint8_t, 9> firstBytes{}; // the eight boxes and multichannel L-PCM
+    std::size_t count = 0;
+};
 
-    // Additions that found the list full wait for the removals below, so that a format ticked
-    // together with another one cleared is in the first build, not the next.
-    std::array<std::uint8_t, 9> waiting{}; // the eight boxes and multichannel L-PCM
-    std::size_t waitingCount = 0;
-    const auto add = [&](std::uint8_t firstByte) {
-        if (auto* slot = FirstEmptySlot(r))
-            (*slot)[0] = firstByte;
-        else
-            waiting[waitingCount++] = firstByte;
-    };
+void AddAudioFormat(EdidRecord& r, std::uint8_t firstByte, WaitingFormats& waiting) {
+    if (auto* slot = FirstEmptySlot(r))
+        (*slot)[0] = firstByte;
+    else
+        waiting.firstBytes[waiting.count++] = firstByte;
+}
 
-    // 1. multichannel L-PCM added (the bit records it even when the list is full)
+// Multichannel L-PCM (its bit records it even when the list is full), then each ticked format
+// the record does not have yet.
+void AddAudioFormats(const CreatorPage& page, std::int64_t lpcm, EdidRecord& r,
+                     WaitingFormats& waiting) {
     if (lpcm > 2 && !(r.audioFormatsPresent & kAudioLpcmMulti)) {
         r.audioFormatsPresent |= kAudioLpcmMulti;
-        add(static_cast<std::uint8_t>((kLpcmCode << 3) | ChannelBits(lpcm)));
+        AddAudioFormat(r, static_cast<std::uint8_t>((kLpcmCode << 3) | ChannelBits(lpcm)), waiting);
     }
-    // 2. formats added
-    for (const auto& box : boxes) {
+    for (const auto& box : YesBoxes()) {
         if (!IsChecked(page, kAudioFormatPrefix, box.n) ||
             (r.audioFormatsPresent & PresentBit(box.n)))
             continue;
         r.audioFormatsPresent |= PresentBit(box.n);
-        add(box.firstByte);
+        AddAudioFormat(r, box.firstByte, waiting);
     }
-    // 3. multichannel L-PCM removed: the first one only
+}
+
+// Multichannel L-PCM removed (the first such descriptor only), then each cleared format (only
+// the first byte of its descriptors is cleared).
+void RemoveAudioFormats(const CreatorPage& page, std::int64_t lpcm, EdidRecord& r) {
     if (lpcm <= 2 && (r.audioFormatsPresent & kAudioLpcmMulti)) {
         r.audioFormatsPresent =
             static_cast<std::uint16_t>(r.audioFormatsPresent & ~kAudioLpcmMulti);
@@ -182,8 +187,7 @@ void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord&
             }
         }
     }
-    // 4. formats removed: only the first byte is cleared
-    for (const auto& box : boxes) {
+    for (const auto& box : YesBoxes()) {
         if (IsChecked(page, kAudioFormatPrefix, box.n) ||
             !(r.audioFormatsPresent & PresentBit(box.n)))
             continue;
@@ -195,10 +199,50 @@ void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord&
             if (match) sad[0] = 0;
         }
     }
-    // the additions that waited for room; still no room: dropped, their bits stay set
-    for (std::size_t i = 0; i < waitingCount; ++i)
-        if (auto* slot = FirstEmptySlot(r)) (*slot)[0] = waiting[i];
-    // 5. every descriptor of a known format rewritten from its panel
+}
+
+// The additions that waited for room; still no room: dropped, their bits stay set.
+void PlaceWaitingFormats(EdidRecord& r, const WaitingFormats& waiting) {
+    for (std::size_t i = 0; i < waiting.count; ++i)
+        if (auto* slot = FirstEmptySlot(r)) (*slot)[0] = waiting.firstBytes[i];
+}
+
+// An L-PCM descriptor from the L-PCM controls: the channel count (the two-channel descriptor
+// keeps its count, and with no count a one-channel one too), rates and sample sizes. A
+// multichannel one with no channel count left goes.
+void RewriteLpcmDescriptor(ShortAudioDescriptor& sad, std::int64_t lpcm, std::uint8_t rates,
+                           std::uint8_t sampleSizes) {
+    const bool multichannel = (sad[0] & 7) > 1;
+    if (lpcm <= 0 && multichannel) {
+        sad[0] = 0;
+        return;
+    }
+    if ((sad[0] & 7) != 1 && lpcm > 0)
+        sad[0] = static_cast<std::uint8_t>((sad[0] & ~7) | ChannelBits(lpcm));
+    sad[1] = rates;
+    sad[2] = sampleSizes;
+}
+
+// A descriptor of a panel's format from that panel, or from the format's defaults when the
+// panel gives no channel count.
+void RewritePanelDescriptor(ShortAudioDescriptor& sad, const CreatorPage& page,
+                            const PageNumbers& numbers, std::size_t i) {
+    const auto& panel = kAudioPanels[i];
+    const std::int64_t channels = numbers.panelChannels[i];
+    const bool fromPanel = channels > 0;
+    const std::uint8_t base = static_cast<std::uint8_t>(sad[0] & ~7);
+    sad[0] = static_cast<std::uint8_t>(
+        base | (fromPanel ? ChannelBits(channels) : ChannelBits(panel.defaultChannels)));
+    sad[1] = fromPanel ? PanelRates(page, panel) : panel.defaultRates;
+    if (panel.thirdByteKind == ThirdByte::Fixed || !fromPanel)
+        sad[2] = panel.thirdByte;
+    else
+        sad[2] = static_cast<std::uint8_t>(
+            std::clamp<std::int64_t>(numbers.panelBitRate[i] / 8, 0, 255));
+}
+
+// Every descriptor of a known format rewritten from its controls.
+void RewriteAudioDescriptors(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& r) {
     const std::uint8_t lpcmRates = LpcmRates(page);
     std::uint8_t sampleSizes = 0;
     for (const auto& size : kLpcmSampleSizes)
@@ -207,48 +251,36 @@ void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord&
         if (sad[0] == 0) continue;
         const int code = (sad[0] & 0x78) >> 3;
         if (code == kLpcmCode) {
-            const bool multichannel = (sad[0] & 7) > 1;
-            if (lpcm <= 0 && multichannel) {
-                // no channel count left for it: the descriptor goes
-                sad[0] = 0;
-                continue;
-            }
-            // the two-channel descriptor keeps its count; with no count a one-channel one too
-            if ((sad[0] & 7) != 1 && lpcm > 0)
-                sad[0] = static_cast<std::uint8_t>((sad[0] & ~7) | ChannelBits(lpcm));
-            sad[1] = lpcmRates;
-            sad[2] = sampleSizes;
+            RewriteLpcmDescriptor(sad, numbers.lpcmChannels, lpcmRates, sampleSizes);
             continue;
         }
         for (std::size_t i = 0; i < kAudioPanels.size(); ++i) {
-            const auto& panel = kAudioPanels[i];
-            if (panel.code != code) continue;
-            const std::int64_t channels = numbers.panelChannels[i];
-            const bool fromPanel = channels > 0;
-            const std::uint8_t base = static_cast<std::uint8_t>(sad[0] & ~7);
-            sad[0] = static_cast<std::uint8_t>(
-                base | (fromPanel ? ChannelBits(channels) : ChannelBits(panel.defaultChannels)));
-            sad[1] = fromPanel ? PanelRates(page, panel) : panel.defaultRates;
-            if (panel.thirdByteKind == ThirdByte::Fixed || !fromPanel)
-                sad[2] = panel.thirdByte;
-            else
-                sad[2] = static_cast<std::uint8_t>(
-                    std::clamp<std::int64_t>(numbers.panelBitRate[i] / 8, 0, 255));
+            if (kAudioPanels[i].code != code) continue;
+            RewritePanelDescriptor(sad, page, numbers, i);
             break;
         }
     }
-    // 6. speaker allocation; the twin boxes are not read
+}
+
+// The speaker allocation; the twin boxes are not read.
+void ReadSpeakers(const CreatorPage& page, EdidRecord& r) {
     r.speakerAllocation = 0;
     for (const auto& box : kSpeakers)
         if (page.Checked(SpeakerName(box))) r.speakerAllocation |= box.bit;
 }
 
-BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
-    PageNumbers numbers;
-    if (auto read = ReadNumbers(page, numbers); !read) return read;
-    EdidRecord& r = record;
+void BuildAudio(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& r) {
+    WaitingFormats waiting;
+    AddAudioFormats(page, numbers.lpcmChannels, r, waiting);
+    RemoveAudioFormats(page, numbers.lpcmChannels, r);
+    PlaceWaitingFormats(r, waiting);
+    RewriteAudioDescriptors(page, numbers, r);
+    ReadSpeakers(page, r);
+}
 
-    // 1. Descriptor: lower-case letters are packed as capitals
+// Manufacturer (lower-case letters are packed as capitals), monitor name, product code, serial
+// number, year and week.
+void ReadDescriptor(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& r) {
     std::string letters = page.Text(kManufacturerName).substr(0, 3);
     for (auto& c : letters)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -258,14 +290,15 @@ BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
     r.serialNumber = numbers.serialNumber;
     r.year = numbers.year;
     r.week = numbers.week;
+}
 
-    // 2. established timings
+// Established timings, and the standard timings edited in place; as with the video codes, a
+// second pass adds the timings that found every entry taken before the removals (with room it
+// changes nothing).
+void ReadTimings(const CreatorPage& page, EdidRecord& r) {
     r.establishedTimings = 0;
     for (const auto& box : kEstablishedTimings)
         if (IsChecked(page, kEstablishedTimingPrefix, box.number)) r.establishedTimings |= box.bit;
-
-    // 3. standard timings, edited in place; as with the video codes below, a second pass adds the
-    // timings that found every entry taken before the removals (with room it changes nothing)
     auto& st = r.standardTimings;
     for (int pass = 0; pass < 2; ++pass)
         for (const auto& box : kStandardTimings) {
@@ -280,8 +313,10 @@ BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
                 *at = kUnusedStandardTiming;
             }
         }
+}
 
-    // 4. colour space and depth
+// Colour spaces and depths, then colorimetry.
+void ReadColour(const CreatorPage& page, EdidRecord& r) {
     r.ycbcrSupport = 0;
     for (const auto& box : kColorSpaces)
         if (box.bit != 0 && IsChecked(page, kColorSpacePrefix, box.number))
@@ -292,35 +327,33 @@ BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
         if (IsChecked(page, kColorDepthPrefix, box.number)) r.deepColor |= box.bit;
     if (r.deepColor != 0 && IsChecked(page, kColorSpacePrefix, 1))
         r.deepColor |= kDeepColourYcbcr444;
-
-    // 5. colorimetry
     r.colorimetry = 0;
     for (const auto& box : kColorimetries)
         if (IsChecked(page, kColorimetryPrefix, box.number)) r.colorimetry |= box.bit;
+}
 
-    // 6., 7. video codes and 4:2:0 video codes, edited in place; the second pass adds the codes
-    // that found the list full before the removals (with room it changes nothing)
+// Video codes and 4:2:0 video codes edited in place (the second pass adds the codes that found
+// the list full before the removals; with room it changes nothing), the HDMI VICs and 3D.
+void ReadVideo(const CreatorPage& page, EdidRecord& r) {
     for (int pass = 0; pass < 2; ++pass) {
         for (const auto& box : kVideoBoxes)
             EditCodes(r.videoCodes, box.vic, IsChecked(page, kVideoCodePrefix, box.vic));
         for (const auto& box : kYuv420Boxes)
             EditCodes(r.yuv420VideoCodes, box.vic, IsChecked(page, kYuv420Prefix, box.vic));
     }
-
-    // 8. HDMI VICs
     r.hdmiVics.fill(0);
     std::size_t h = 0;
     for (const auto& box : kHdmiVicBoxes)
         if (IsChecked(page, kVideoCodePrefix, box.vic))
             r.hdmiVics[h++] = static_cast<std::uint8_t>(box.hdmiVic);
-
-    // 9. 3D
     if (page.Checked(k3DPresent))
         r.formatFlags |= kFormat3D;
     else
         r.formatFlags = static_cast<std::uint16_t>(r.formatFlags & ~kFormat3D);
+}
 
-    // 10.-13. HDR
+// HDR: the 4:2:0 deep colour, the EOTFs, the static metadata type and the luminance values.
+void ReadHdr(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& r) {
     r.yuv420DeepColor = 0;
     for (const auto& box : kHdrDeepColours)
         if (IsChecked(page, kHdrDeepColourPrefix, box.number)) r.yuv420DeepColor |= box.bit;
@@ -330,19 +363,28 @@ BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
     r.hdrDescriptors = static_cast<std::uint8_t>((r.hdrDescriptors & ~1) |
                                                  (page.Checked(kHdrDescriptorType1) ? 1 : 0));
     r.hdrLuminance = numbers.luminance;
+}
 
-    // 14., 15. audio and speakers
-    BuildAudio(page, numbers, r);
-
-    // 16. CEC physical address
-    r.cecAddress = numbers.cecAddress;
-
-    // 17. format
+// The format: DVI (no extension) or HDMI.
+void ReadFormat(const CreatorPage& page, EdidRecord& r) {
     if (page.IsDvi())
         r.formatFlags |= kFormatNoExtension;
     else
         r.formatFlags = static_cast<std::uint16_t>(r.formatFlags &
                                                    ~(kFormatNoExtension | kFormatCeaWithoutHdmi));
+}
+
+BuildResult ReadPage(const CreatorPage& page, EdidRecord& record) {
+    PageNumbers numbers;
+    if (auto read = ReadNumbers(page, numbers); !read) return read;
+    ReadDescriptor(page, numbers, record);
+    ReadTimings(page, record);
+    ReadColour(page, record);
+    ReadVideo(page, record);
+    ReadHdr(page, numbers, record);
+    BuildAudio(page, numbers, record);
+    record.cecAddress = numbers.cecAddress;
+    ReadFormat(page, record);
     return {};
 }
 

@@ -175,17 +175,17 @@ TEST(Configuration, UnchangedPageSendsOnlyTheMac) {
 
 TEST(Configuration, StaticAddressesAndPorts) {
     auto edits = Unchanged(Known());
-    edits.ip = "1..2.3.4";
+    edits.ip = "01.2.3.4";
     edits.webPort = "8080";
     const auto r = BuildConfiguration(Known(), edits);
     ASSERT_TRUE(r.ok) << r.error;
     const Bytes items(r.datagram.begin() + 2, r.datagram.end() - 2);
     EXPECT_EQ(items, Cat({Item(2, kMac), Item(3, {1, 2, 3, 4}), Item(8, {0x90, 0x1F})}));
-    EXPECT_EQ(r.record.ip, "1..2.3.4"); // stored as typed
+    EXPECT_EQ(r.record.ip, "01.2.3.4"); // stored as typed
     EXPECT_EQ(r.record.mask, "255.255.255.0");
     EXPECT_EQ(r.record.webPort, 8080);
     EXPECT_EQ(DescribeConfiguration(r), std::string("Sent to 00:1C:91:0A:BB:FF") +
-                                            ": IP Address 1..2.3.4, WebGUI Port 8080.");
+                                            ": IP Address 01.2.3.4, WebGUI Port 8080.");
     EXPECT_EQ(DescribeConfiguration(BuildConfiguration(Known(), Unchanged(Known()))),
               std::string("Sent to 00:1C:91:0A:BB:FF") + ": no change.");
 }
@@ -241,6 +241,8 @@ TEST(Configuration, BadNumbersSendNothing) {
         {"three parts", [](NetConfigEdits& e) { e.mask = "255.255.0"; },
          "SubNet Mask \"255.255.0\""},
         {"five parts", [](NetConfigEdits& e) { e.ip = "1.2.3.4.5"; }, "IP Address \"1.2.3.4.5\""},
+        {"doubled dot", [](NetConfigEdits& e) { e.ip = "10..0.0.5"; },
+         "IP Address \"10..0.0.5\" is not an address: four numbers from 0 to 255 between dots."},
         {"empty web port", [](NetConfigEdits& e) { e.webPort = ""; }, "WebGUI Port"},
         {"port too big", [](NetConfigEdits& e) { e.telnetPort = "70000"; }, "Telnet Port"},
         {"port with blanks", [](NetConfigEdits& e) { e.webPort = "80 "; }, "WebGUI Port"},
@@ -299,23 +301,61 @@ TEST(DeviceSide, AnnouncementRoundTripAndConfiguration) {
     EXPECT_FALSE(ApplyConfiguration(bad.data(), bad.size(), dev));
 }
 
-TEST(AddressBytes, FourNonEmptyDecimalParts) {
+TEST(AddressBytes, FourDecimalPartsBetweenThreeDots) {
     using Bytes = std::array<std::uint8_t, 4>;
+    constexpr const char* kFour = "four numbers from 0 to 255 between dots.";
     const struct {
         const char* text;
         std::optional<Bytes> want;
+        const char* why;
     } cases[] = {
-        {"192.168.1.20", Bytes{192, 168, 1, 20}},
-        {"1..2.3.4", Bytes{1, 2, 3, 4}},
-        {".10.0.0.1.", Bytes{10, 0, 0, 1}},
-        {"0.0.0.0", Bytes{0, 0, 0, 0}},
-        {"1.2.3", std::nullopt},
-        {"1.2.3.4.5", std::nullopt},
-        {"1.2.3.256", std::nullopt},
-        {"1.2.3.x", std::nullopt},
-        {"1.2.3.-1", std::nullopt},
-        {"", std::nullopt},
+        {"192.168.1.20", Bytes{192, 168, 1, 20}, ""},
+        {"0.0.0.0", Bytes{0, 0, 0, 0}, ""},
+        {"010.0.0.255", Bytes{10, 0, 0, 255}, ""},
+        // an empty part is no part: a doubled, leading or trailing dot is refused
+        {"10..0.0.5", std::nullopt, kFour},
+        {"1..2.3.4", std::nullopt, kFour},
+        {".10.0.0.1", std::nullopt, kFour},
+        {"10.0.0.1.", std::nullopt, kFour},
+        {"1.2.3", std::nullopt, kFour},
+        {"1.2.3.4.5", std::nullopt, kFour},
+        {"", std::nullopt, kFour},
+        {"1.2.3.256", std::nullopt, "\"256\" is not a number from 0 to 255."},
+        {"1.2.3.x", std::nullopt, "\"x\" is not a number from 0 to 255."},
+        {"1.2.3.-1", std::nullopt, "\"-1\" is not a number from 0 to 255."},
+        {"1.+2.3.4", std::nullopt, "\"+2\" is not a number from 0 to 255."},
+        {"1.2.3.0001", std::nullopt, "\"0001\" is not a number from 0 to 255."},
+        {"1.2. 3.4", std::nullopt, "\" 3\" is not a number from 0 to 255."},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        EXPECT_EQ(AddressBytes(c.text, &why), c.want) << c.text;
+        EXPECT_EQ(c.want ? std::string() : why, c.why) << c.text;
+    }
+    EXPECT_EQ(AddressRefusal("IP Address", "10..0.0.5", kFour),
+              "IP Address \"10..0.0.5\" is not an address: four numbers from 0 to 255 between "
+              "dots.");
+}
+
+TEST(AddressBytes, AnotherDeviceHoldingAnAddress) {
+    NetDeviceRecord self = Known(), other = Known(), dhcp = Known();
+    other.mac[5] ^= 1;
+    other.ip = "10.0.0.7";
+    dhcp.mac[5] ^= 2;
+    dhcp.ip = "10.0.0.8";
+    dhcp.ipMode = 1; // an address from DHCP is not one the device holds for good
+    const std::vector<NetDeviceRecord> heard = {self, other, dhcp};
+    const struct {
+        const char* address;
+        const NetDeviceRecord* holder;
+    } cases[] = {
+        {"10.0.0.7", &heard[1]},
+        {"010.000.0.7", &heard[1]}, // the same four numbers written otherwise
+        {"10.0.0.8", nullptr},
+        {"192.168.1.20", nullptr}, // the device's own address
+        {"10.0.0.9", nullptr},
+        {"10..0.0.7", nullptr},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(AddressBytes(c.text), c.want) << c.text;
+        EXPECT_EQ(AddressHolder(heard, self.mac, c.address), c.holder) << c.address;
 }

@@ -57,24 +57,6 @@ TEST(SlotName, FloorsAddTheFixedWaits) {
     EXPECT_EQ(SlotWriteFloorMs(*ParseSlotName("user1")), 200u);
 }
 
-TEST(SlotVerify, CountsDifferencesAndNamesTheFirst) {
-    EdidImage a{};
-    a.fill(0x11);
-    EdidImage b = a;
-    EXPECT_TRUE(CompareImages(a, b).equal());
-    EXPECT_EQ(CompareImages(a, b).firstOffset, -1);
-    b[64] ^= 0xFF; // the first byte of the second chunk, as a device that inverts it stores it
-    b[128] ^= 0xFF;
-    b[255] = 0;
-    const ImageDifference d = CompareImages(a, b);
-    EXPECT_EQ(d.count, 3u);
-    EXPECT_EQ(d.firstOffset, 64);
-    EXPECT_EQ(DifferenceText(d), "3 of 256 bytes differ, the first at offset 64 (0x40)");
-    b = a;
-    b[0] = 0;
-    EXPECT_EQ(CompareImages(a, b).firstOffset, 0);
-}
-
 TEST(SlotHistory, IdentityKeysAreFolderNames) {
     EXPECT_EQ(DeviceIdentityKey("5441", "0401", "DevSim 4x1"), "5441-0401-DevSim_4x1");
     EXPECT_EQ(DeviceIdentityKey("", "", ""), "unknown");

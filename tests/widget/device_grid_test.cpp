@@ -357,14 +357,14 @@ private slots:
         QCOMPARE(sent_[0].size(), 12);
         QCOMPARE(sent_[0].left(10), QByteArray::fromHex("03080206020000000001"));
 
-        w<QLineEdit>("Edit_IP_Address")->setText("1..2.3.4");
+        w<QLineEdit>("Edit_IP_Address")->setText("01.2.3.4");
         w<QLineEdit>("Edit_WebGUI_Port")->setText("8080");
         grid()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 2);
         QCOMPARE(sent_[1],
                  Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 1, 3, 4, 1, 2, 3,
                                                               4, 8, 2, 0x90, 0x1F})));
-        QCOMPARE(state_->netDeviceTable.records[0].ip, std::string("1..2.3.4"));
+        QCOMPARE(state_->netDeviceTable.records[0].ip, std::string("01.2.3.4"));
         QCOMPARE(state_->netDeviceTable.records[0].webPort, 8080);
 
         // DHCP: the mode item, no addresses; the record's addresses become 0.0.0.0
@@ -473,6 +473,8 @@ private slots:
         } cases[] = {{"Edit_IP_Address", "10.0.x.1", "IP Address \"10.0.x.1\""},
                      {"Edit_DNS", "1.2.3.999", "DNS \"1.2.3.999\""},
                      {"Edit_IP_Address", "10.0.1", "IP Address \"10.0.1\""},
+                     {"Edit_IP_Address", "10..0.0.5",
+                      "IP Address \"10..0.0.5\" is not an address: four numbers"},
                      {"Edit_SubNet_Mask", "255.255.255.0.0", "SubNet Mask \"255.255.255.0.0\""},
                      {"Edit_WebGUI_Port", "eighty", "WebGUI Port"},
                      {"Edit_Telnet_Port", "70000", "Telnet Port"}};

@@ -74,4 +74,17 @@ private:
 // Reasons shared by the tools' number options.
 std::string ExpectsNumber(long long min, long long max); // "expects a number from 0 to 255"
 
+// A handler for a number option: a whole number from `min` to `max` (ParseInteger) into
+// `target`; `refusal` is the reason otherwise (empty: ExpectsNumber(min, max)).
+template <typename T>
+OptionParser::OnValue Number(T& target, long long min, long long max, std::string refusal = {}) {
+    if (refusal.empty()) refusal = ExpectsNumber(min, max);
+    return [&target, min, max, refusal](const std::string& value) -> std::string {
+        const auto n = ParseInteger(value, min, max);
+        if (!n) return refusal;
+        target = static_cast<T>(*n);
+        return {};
+    };
+}
+
 } // namespace tavo::cmdline

@@ -137,12 +137,7 @@ OptionParser::OnValue ZeroOrOne(bool& target) {
 }
 
 template <typename T> OptionParser::OnValue Count(T& target) {
-    return [&target](const std::string& value) -> std::string {
-        const auto n = cmdline::ParseInteger(value, 0, 255);
-        if (!n) return kExpectsCount;
-        target = static_cast<T>(*n);
-        return {};
-    };
+    return cmdline::Number(target, 0, 255, kExpectsCount);
 }
 
 OptionParser::OnValue Path(std::string& target) {
@@ -195,12 +190,7 @@ void DeclareFileOptions(OptionParser& p, Options& o) {
 }
 
 OptionParser::OnValue Milliseconds(unsigned& target) {
-    return [&target](const std::string& value) -> std::string {
-        const auto n = cmdline::ParseInteger(value, 0, 10000);
-        if (!n) return "expects milliseconds from 0 to 10000";
-        target = static_cast<unsigned>(*n);
-        return {};
-    };
+    return cmdline::Number(target, 0, 10000, "expects milliseconds from 0 to 10000");
 }
 
 // How slowly the device answers, and its restart after a firmware update.
@@ -225,19 +215,8 @@ void DeclareFaultAndNetOptions(OptionParser& p, Options& o) {
                 return {};
             })
         .Value("--hangup-after", "needs a number",
-               [&o](const std::string& value) -> std::string {
-                   const auto n = cmdline::ParseInteger(value, 1, 0xFFFFFFFFu);
-                   if (!n) return "expects a number from 1";
-                   o.hangupAfter = static_cast<unsigned>(*n);
-                   return {};
-               })
-        .Value("--net", "needs a number",
-               [&o](const std::string& value) -> std::string {
-                   const auto n = cmdline::ParseInteger(value, 1, 255);
-                   if (!n) return cmdline::ExpectsNumber(1, 255);
-                   o.net = static_cast<unsigned>(*n);
-                   return {};
-               })
+               cmdline::Number(o.hangupAfter, 1, 0xFFFFFFFFu, "expects a number from 1"))
+        .Value("--net", "needs a number", cmdline::Number(o.net, 1, 255))
         .Flag("--net-only", [&o] { o.netOnly = true; })
         .Flag("--allow-network", [&o] { o.allowNetwork = true; });
 }

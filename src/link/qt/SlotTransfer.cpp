@@ -31,7 +31,6 @@ void SlotTransfer::onResponse(int command, int outcome) {
     answered_ = true;
     // the receive buffer still holds the line that was just handled
     const std::string_view line = session_.link().Text();
-    answerOk_ = true;
     answerNg_ = session_.link().lastSendMode == kModeSet && line.substr(0, 2) == "NG";
 }
 
@@ -42,7 +41,7 @@ bool SlotTransfer::send(std::uint8_t mode, std::uint16_t command, std::uint16_t 
         return false;
     }
     awaited_ = command;
-    answered_ = answerOk_ = answerNg_ = false;
+    answered_ = answerNg_ = false;
     sending_ = true;
     session_.Uart_SendCommand(mode, command, length, data);
     sending_ = false;
@@ -75,7 +74,7 @@ SlotRead SlotTransfer::Read(SlotSelector slot) {
     }
     for (std::size_t i = 0; i < kEdidChunkCommands.size(); ++i) {
         if (!send(kModeGet, kEdidChunkCommands[i], 64)) break;
-        r.arrived[i] = answerOk_;
+        r.arrived[i] = answered_;
     }
     r.lost = lost_;
     r.interrupted = interrupted_;
@@ -93,7 +92,7 @@ SlotWrite SlotTransfer::Write(SlotSelector slot, const EdidImage& image) {
     const EdidImage bytes = image; // the transfer image may change under the waits
     for (std::size_t i = 0; i < kEdidChunkCommands.size(); ++i) {
         if (!send(kModeSet, kEdidChunkCommands[i], 64, bytes.data() + 64 * i)) break;
-        w.acknowledged[i] = answerOk_ && !answerNg_;
+        w.acknowledged[i] = answered_ && !answerNg_;
         w.refused = w.refused || answerNg_;
     }
     w.lost = lost_;
@@ -112,18 +111,19 @@ VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& im
     const QString name = QString::fromStdString(SlotName(slot));
     if (options.history && history_) {
         const SlotRead before = Read(slot);
+        QString why;
         if (before.complete()) {
-            v.historyKept =
-                history_->Keep(session_.devices().Current(), slot, before.image, &v.historyError);
+            v.historyKept = history_->Keep(session_.devices().Current(), slot, before.image, &why);
         } else if (!lost_) {
-            v.historyError = name + QStringLiteral(" could not be read");
+            why = name + QStringLiteral(" could not be read");
         }
+        v.historyError = why.toStdString();
         if (lost_) {
             v.lost = true;
             return v;
         }
         if (!v.historyKept) {
-            logLine(QStringLiteral("History not kept: ") + v.historyError);
+            logLine(QStringLiteral("History not kept: ") + why);
             if (!options.writeWithoutHistory ||
                 !options.writeWithoutHistory(slot, v.historyError)) {
                 v.historyRefused = true;
@@ -157,9 +157,7 @@ VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& im
             v.lost = true;
             return v;
         }
-        v.readBack = r.complete();
-        v.difference = v.readBack ? CompareImages(bytes, r.image) : ImageDifference{};
-        v.verified = v.readBack && v.difference.equal();
+        JudgeReadBack(v, bytes, r);
         if (v.verified) break;
     }
     if (v.verified)
@@ -176,7 +174,7 @@ VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& im
 
 bool SlotTransfer::SetMode(std::uint8_t mode) {
     if (!Select(SlotSelector{0})) return false;
-    return send(kModeSet, RXEDMD, 1, &mode) && answerOk_ && !answerNg_;
+    return send(kModeSet, RXEDMD, 1, &mode) && answered_ && !answerNg_;
 }
 
 int SlotTransfer::SetModeAndReport(std::uint8_t mode) {
@@ -191,7 +189,7 @@ int SlotTransfer::SetModeAndReport(std::uint8_t mode) {
 
 int SlotTransfer::QueryMode() {
     if (!send(kModeGet, RXEDMD, 2)) return -1;
-    if (!answerOk_) return -1;
+    if (!answered_) return -1;
     return session_.devices().Current().inputs[0].currentMode;
 }
 

@@ -19,6 +19,7 @@
 //
 //   const VerifiedWrite v = t.WriteVerified(slot, image); // history read, write, read back
 //   if (!v.verified) ... v.difference ...
+// SlotRead, SlotWrite, VerifiedWrite and the verdict's texts are in link/SlotVerify.h.
 #include <QObject>
 #include <array>
 #include <cstdint>
@@ -26,7 +27,7 @@
 
 #include "edid/EdidImage.h"
 #include "link/DeviceCommand.h"
-#include "link/SlotHistory.h"
+#include "link/SlotVerify.h"
 
 namespace tavo {
 
@@ -35,56 +36,6 @@ class UartSession;
 
 inline constexpr std::array<std::uint16_t, 4> kEdidChunkCommands = {ND_ED0A, ND_ED0B, ND_ED1A,
                                                                     ND_ED1B};
-
-struct SlotRead {
-    std::array<bool, 4> arrived{}; // chunk i answered with a good CRC during its own GET
-    EdidImage image{};             // the transfer image after the four GETs
-    bool lost = false;             // the port closed on the way
-    // another command went out in the middle (another slot may have been selected): the chunks
-    // may not belong together
-    bool interrupted = false;
-    bool complete() const {
-        return !lost && !interrupted && arrived[0] && arrived[1] && arrived[2] && arrived[3];
-    }
-};
-
-struct SlotWrite {
-    std::array<bool, 4> acknowledged{}; // chunk i answered "OK"
-    bool refused = false;               // a chunk was answered "NG"
-    bool lost = false;                  // the port closed on the way
-    bool interrupted = false;           // another command went out in the middle
-    bool acknowledgedAll() const {
-        return !lost && !refused && !interrupted && acknowledged[0] && acknowledged[1] &&
-               acknowledged[2] && acknowledged[3];
-    }
-};
-
-struct WriteOptions {
-    bool verify = true;  // read the slot back and compare
-    bool history = true; // read the slot first and keep it in the history (when one is set)
-    // Asked with the reason when the slot's former EDID cannot be kept in the history: true
-    // writes all the same. Unset: the write stops there and nothing is sent.
-    std::function<bool(SlotSelector slot, const QString& reason)> writeWithoutHistory;
-};
-
-struct VerifiedWrite {
-    SlotWrite write;
-    bool historyKept = false; // the slot's former EDID is in the history
-    // the former EDID could not be kept and the write stopped before anything was sent
-    bool historyRefused = false;
-    QString historyError;       // why the former EDID could not be kept (also when written anyway)
-    bool verifyRun = false;     // the slot was read back
-    bool readBack = false;      // the last read-back was complete
-    bool secondRead = false;    // the first read-back differed: read once more after a wait
-    ImageDifference difference; // between the image and the last read-back
-    bool verified = false;      // the device holds the image
-    bool lost = false;          // the port closed on the way
-    // Without verification (WriteOptions::verify false) only a lost link or a refusal counts.
-    bool ok() const {
-        if (lost || historyRefused) return false;
-        return verifyRun ? verified : !write.refused;
-    }
-};
 
 class SlotTransfer : public QObject {
     Q_OBJECT
@@ -144,9 +95,8 @@ private:
     bool sending_ = false; // inside the sequence's own Uart_SendCommand, before its write
     // the command whose answer is awaited by the running send, and what it brought
     int awaited_ = -1;
-    bool answered_ = false;
-    bool answerOk_ = false;
-    bool answerNg_ = false;
+    bool answered_ = false; // a good line answered it
+    bool answerNg_ = false; // that line was "NG" to a SET
 };
 
 } // namespace tavo

@@ -47,12 +47,14 @@ constexpr SlotCombo kSlotCombos[] = {{"ComboBox_EdidSel_All", SlotList::All},
 UartController::UartController(UartLink& link, DeviceTable& devices, EdidImage& transfer,
                                LinkTransport* transport, QObject* parent)
     : QObject(parent), session_(link, devices, transfer, transport) {
+    transfers_.setHistory(&history_);
     connectSession();
 }
 
 UartController::UartController(DeviceTable& devices, EdidImage& transfer, LinkTransport* transport,
                                QObject* parent)
     : QObject(parent), session_(devices, transfer, transport) {
+    transfers_.setHistory(&history_);
     connectSession();
 }
 

@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <functional>
 
+#include "link/qt/SlotHistory.h"
+#include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
 
 class QAbstractButton;
@@ -40,6 +42,9 @@ public:
                    QObject* parent = nullptr);
 
     UartSession& session() { return session_; }
+    // The slot sequences the EDID pages run over this session (one object for the controller's
+    // buttons and the creator's upload); a verified write keeps what it replaces in the history.
+    SlotTransfer& transfers() { return transfers_; }
 
     // Finds the controls under `root` by object name (and, for the device pages, in the other
     // top-level windows they may have moved to) and connects BitBtn_Search / BitBtn_Disconnect.
@@ -98,6 +103,8 @@ private:
     void setCell(int gridRow, int column, const QString& text);
 
     UartSession session_;
+    SlotHistory history_;
+    SlotTransfer transfers_{session_};
     QPointer<QWidget> root_;
     QPointer<QTableWidget> grid_;
     QPointer<QPlainTextEdit> memo_;

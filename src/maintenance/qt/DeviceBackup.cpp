@@ -206,11 +206,8 @@ void RestoreSlots(ItemRun& run, const RestorePlan& plan) {
         const QString why =
             v.historyRefused
                 ? QStringLiteral("not written: its EDID cannot be kept in the history (") +
-                      v.historyError + QStringLiteral(")")
-            : v.lost      ? QStringLiteral("Upload Edid Failed. The device was lost.")
-            : !v.readBack ? QStringLiteral("Upload Edid Failed. Not read back whole.")
-                          : QStringLiteral("Upload Edid Failed. ") +
-                                QString::fromStdString(DifferenceText(v.difference));
+                      QString::fromStdString(v.historyError) + QStringLiteral(")")
+                : QString::fromStdString(WriteFailureText(v, SlotName(p.slot)));
         run.add(name, v.ok() ? BackupItemState::Done : BackupItemState::Failed,
                 v.ok() ? QStringLiteral("written, verified") : why);
     }

@@ -185,9 +185,8 @@ void DeviceMenu::RestoreSelected() {
         entry.slot, *image, AskBeforeWritingWithoutHistory(historyWindow_));
     transfers_->End();
     if (!self) return;
-    status_->setText(v.ok()             ? QStringLiteral("Ok.")
-                     : v.historyRefused ? QStringLiteral("Nothing Written.")
-                                        : QStringLiteral("Upload Edid Failed."));
+    const std::string_view verdict = WriteStatusText(v);
+    status_->setText(QString::fromLatin1(verdict.data(), qsizetype(verdict.size())));
     SetColour(status_, !v.ok());
     fillHistory();
     emit deviceChanged();

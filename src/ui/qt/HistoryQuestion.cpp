@@ -15,9 +15,10 @@ QString WriteWithoutHistoryQuestion(SlotSelector slot) {
 
 WriteOptions AskBeforeWritingWithoutHistory(QWidget* parent, WriteOptions options) {
     QPointer<QWidget> over(parent);
-    options.writeWithoutHistory = [over](SlotSelector slot, const QString& reason) {
+    options.writeWithoutHistory = [over](SlotSelector slot, const std::string& reason) {
         return ConfirmWarning(over, QStringLiteral("Warning"),
-                              WriteWithoutHistoryQuestion(slot) + QStringLiteral("\n") + reason);
+                              WriteWithoutHistoryQuestion(slot) + QStringLiteral("\n") +
+                                  QString::fromStdString(reason));
     };
     return options;
 }

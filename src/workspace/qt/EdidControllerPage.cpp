@@ -50,9 +50,8 @@ const char* const kModeButtonProperty = "tavoModeButton";
 EdidControllerPage::EdidControllerPage(DeviceTable& devices, EdidRecord& transfer,
                                        UartController& uart, QObject* parent)
     : QObject(parent), devices_(devices), transfer_(transfer), uart_(uart),
-      slots_(new SlotTransfer(uart.session(), this)), history_(new SlotHistory) {
+      slots_(&uart.transfers()) {
     setObjectName(QStringLiteral("EdidControllerPage"));
-    slots_->setHistory(history_.get());
 }
 
 EdidControllerPage::~EdidControllerPage() = default;
@@ -267,12 +266,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     }
     setStatus(kTextOk, kStatusBlack);
     const VerifiedWrite w = writeVerified(*slot, transfer_.image);
-    if (w.historyRefused)
-        showStatusFor(kTextNothingWritten, kStatusRed, kStatusFailMs);
-    else if (!w.ok())
-        showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
-    else
-        showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
+    showStatusFor(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed,
+                  w.ok() ? kStatusOkMs : kStatusFailMs);
     slots_->End();
 }
 
@@ -298,7 +293,7 @@ QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& imag
     slots_->Begin();
     const VerifiedWrite w = writeVerified(slot, image);
     slots_->End();
-    return w.ok() ? kTextOk : w.historyRefused ? kTextNothingWritten : kTextUploadFailed;
+    return Latin1(WriteStatusText(w));
 }
 
 std::vector<std::optional<EdidImage>>
@@ -398,8 +393,7 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
             const VerifiedWrite w =
                 slots_->WriteVerified(*dest, r.image, AskBeforeWritingWithoutHistory(root_));
             ok = w.ok();
-            // the destination does not hold the source
-            if (!ok) failure = w.historyRefused ? kTextNothingWritten : kTextUploadFailed;
+            if (!ok) failure = Latin1(WriteStatusText(w)); // the destination lacks the source
         }
     }
     slots_->End();

@@ -41,6 +41,7 @@ class ComposeWindow;
 class SlotHistory;
 struct VerifiedWrite;
 class SlotTransfer;
+struct VerifiedWrite;
 class UartController;
 
 // How long the page's status texts stay.
@@ -143,7 +144,6 @@ private:
     EdidRecord& transfer_;
     UartController& uart_;
     SlotTransfer* slots_ = nullptr;
-    std::unique_ptr<SlotHistory> history_;
     std::function<void()> showAnalyzer_;
     bool busy_ = false;
     std::optional<EdidRecord> analysed_;

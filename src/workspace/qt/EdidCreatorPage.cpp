@@ -18,7 +18,6 @@
 #include "edid/EdidImage.h"
 #include "link/DeviceModel.h"
 #include "link/qt/FindControl.h"
-#include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
@@ -42,8 +41,8 @@ const QString kCreatedName = QStringLiteral("Created EDID.bin");
 const QString kOpenOk = QStringLiteral("Edid Open OK.\r\n");
 const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
 const QString kOk = QStringLiteral("Ok.");
-const QString kUploadFailed = QStringLiteral("Upload Edid Failed.");
-const QString kNothingWritten = QStringLiteral("Nothing Written.");
+const QString kUploadFailed =
+    QString::fromLatin1(kWriteFailedText.data(), qsizetype(kWriteFailedText.size()));
 const QString kDiscardQuestion =
     QStringLiteral("The page holds changes that were not saved.\r\nDiscard them?");
 constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
@@ -533,15 +532,13 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
         const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
         setLabel(label3_, kOk, Qt::black);
         // judged by what the slot holds afterwards (read back), never by the answers to the SETs
-        SlotHistory history;
-        SlotTransfer transfers(uart_->session());
-        transfers.setHistory(&history);
+        SlotTransfer& transfers = uart_->transfers(); // the EDID Controller's sequences
         transfers.Start();
         const VerifiedWrite w =
             transfers.WriteVerified(slot, image, AskBeforeWritingWithoutHistory(root_));
         if (!self) return;
         if (!w.ok()) {
-            setLabel(label3_, w.historyRefused ? kNothingWritten : kUploadFailed, kCreatorRed);
+            setLabel(label3_, FromLatin1(WriteStatusText(w)), kCreatorRed);
             if (connected()) uart_->session().pollTimer().start();
             UartController::Uart_Wait(kUploadButtonWaitMs);
             if (!self) return;

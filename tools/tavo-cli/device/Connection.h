@@ -74,21 +74,4 @@ struct Connection {
     }
 };
 
-// Why a verified write failed, in the words the window uses; empty when it succeeded.
-inline std::string WriteFailure(const VerifiedWrite& v, SlotSelector slot) {
-    if (v.ok()) return {};
-    const std::string name = SlotName(slot);
-    if (v.historyRefused)
-        return "the EDID in " + name +
-               " cannot be kept in the history: " + v.historyError.toStdString() +
-               "; nothing sent (--no-history writes without keeping it)";
-    if (v.lost)
-        return "Upload Edid Failed. The device was lost during the write into " + name + ".";
-    if (!v.verifyRun) return "Upload Edid Failed. The device refused the write into " + name + ".";
-    if (!v.readBack)
-        return "Upload Edid Failed. " + name + " could not be read back to verify the write.";
-    return "Upload Edid Failed. " + name + ": " + DifferenceText(v.difference) +
-           (v.secondRead ? " (read twice)." : ".");
-}
-
 } // namespace tavo::cli

@@ -26,14 +26,7 @@ struct DeviceOptions {
 bool ParseOptions(const Args& args, DeviceOptions& o) {
     cmdline::OptionParser parser;
     DeclarePortOptions(parser, o.port, o.verbose);
-    parser
-        .Value("--seconds", "needs a number",
-               [&o](const std::string& value) -> std::string {
-                   const auto n = cmdline::ParseInteger(value, 0, 999999);
-                   if (!n) return cmdline::ExpectsNumber(0, 999999);
-                   o.seconds = static_cast<int>(*n);
-                   return {};
-               })
+    parser.Value("--seconds", "needs a number", cmdline::Number(o.seconds, 0, 999999))
         .Arguments([&o](const std::string& a) {
             if (!o.action.empty() || a.empty() || a == "-") return false;
             o.action = a;

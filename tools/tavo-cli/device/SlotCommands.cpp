@@ -141,7 +141,8 @@ int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const Edid
                          (o.verify ? SlotReadFloorMs(slot) : 0) +
                          (v.secondRead ? kVerifySecondReadMs + SlotReadFloorMs(slot) : 0)
                   << " ms\n";
-    const std::string failure = WriteFailure(v, slot);
+    std::string failure = WriteFailureText(v, SlotName(slot));
+    if (v.historyRefused) failure += " (--no-history writes without keeping it)";
     if (failure.empty())
         std::cout << what << " -> " << SlotName(slot) << (v.verifyRun ? " (verified)" : "") << '\n';
     else

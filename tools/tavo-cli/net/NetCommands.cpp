@@ -23,19 +23,15 @@ constexpr int kMaxSeconds = 3600;
 
 // --seconds N: how long to listen.
 cmdline::OptionParser::OnValue Seconds(int& seconds) {
-    return [&seconds](const std::string& value) -> std::string {
-        const auto n = cmdline::ParseInteger(value, 0, kMaxSeconds);
-        if (!n) return cmdline::ExpectsNumber(0, kMaxSeconds);
-        seconds = static_cast<int>(*n);
-        return {};
-    };
+    return cmdline::Number(seconds, 0, kMaxSeconds,
+                           "--seconds " + cmdline::ExpectsNumber(0, kMaxSeconds));
 }
 
-// A refused value reads "--seconds expects ...", "--ip "x" is not ..."; a command line of the
-// wrong form is answered with the usage line.
+// A refused value is said in its handler's words ("--seconds expects ...", "--ip "x" is not an
+// address: ..."); a command line of the wrong form is answered with the usage line.
 int Refused(const cmdline::ParseFailure& failure) {
     if (failure.IsUsage()) return UsageError("net");
-    PrintError(failure.option + " " + failure.reason);
+    PrintError(failure.reason);
     return kExitError;
 }
 
@@ -178,78 +174,117 @@ int Discover(const Args& args) {
     return ok ? kExitOk : kExitFailed;
 }
 
-int Configure(const Args& args) {
-    if (args.empty()) return UsageError("net");
+// What `net configure` was asked to change; what is not given keeps the device's value.
+struct ConfigureRequest {
+    std::array<std::uint8_t, 6> mac{};
+    int seconds = kDefaultSeconds;
+    std::optional<int> mode; // 0 static, 1 DHCP
+    std::optional<std::string> ip, mask, gateway, dns, webPort, telnetPort;
+};
+
+// An address option: refused in the words of "IP Configure" (discovery/Discovery.h).
+cmdline::OptionParser::OnValue Address(const char* option, std::optional<std::string>& target) {
+    return [option, &target](const std::string& value) -> std::string {
+        std::string why;
+        if (!AddressBytes(value, &why))
+            return AddressRefusal(option, value, why) + " Nothing sent.";
+        target = value;
+        return {};
+    };
+}
+
+cmdline::OptionParser::OnValue Port(const char* option, std::optional<std::string>& target) {
+    return [option, &target](const std::string& value) -> std::string {
+        if (!cmdline::ParseInteger(value, 0, 65535))
+            return std::string(option) + " \"" + value +
+                   "\" is not a port number from 0 to 65535; nothing sent";
+        target = value;
+        return {};
+    };
+}
+
+// The MAC and the options of `net configure`; nullopt with the exit status when refused.
+std::optional<ConfigureRequest> ParseConfigure(const Args& args, int& status) {
+    if (args.empty()) {
+        status = UsageError("net");
+        return std::nullopt;
+    }
+    ConfigureRequest q;
     const auto mac = ParseMac(args[0]);
     if (!mac) {
         PrintError("'" + std::string(args[0]) + "' is not a MAC address like 02:44:53:4E:00:01");
-        return kExitError;
+        status = kExitError;
+        return std::nullopt;
     }
-    int seconds = kDefaultSeconds;
-    std::optional<int> mode;
-    std::optional<std::string> ip, mask, gateway, dns, webPort, telnetPort;
-    auto address = [](std::optional<std::string>& target) {
-        return [&target](const std::string& value) -> std::string {
-            if (!AddressBytes(value))
-                return "\"" + value +
-                       "\" is not an address of four numbers from 0 to 255; nothing sent";
-            target = value;
-            return {};
-        };
-    };
-    auto port = [](std::optional<std::string>& target) {
-        return [&target](const std::string& value) -> std::string {
-            if (!cmdline::ParseInteger(value, 0, 65535))
-                return "\"" + value + "\" is not a port number from 0 to 65535; nothing sent";
-            target = value;
-            return {};
-        };
-    };
+    q.mac = *mac;
     cmdline::OptionParser parser;
     parser
         .Value("--mode", "needs a value",
-               [&mode](const std::string& value) -> std::string {
+               [&q](const std::string& value) -> std::string {
                    if (value != "static" && value != "dhcp")
-                       return "expects static or dhcp; nothing sent";
-                   mode = value == "dhcp" ? 1 : 0;
+                       return "--mode expects static or dhcp; nothing sent";
+                   q.mode = value == "dhcp" ? 1 : 0;
                    return {};
                })
-        .Value("--ip", "needs a value", address(ip))
-        .Value("--mask", "needs a value", address(mask))
-        .Value("--gateway", "needs a value", address(gateway))
-        .Value("--dns", "needs a value", address(dns))
-        .Value("--web-port", "needs a value", port(webPort))
-        .Value("--telnet-port", "needs a value", port(telnetPort))
-        .Value("--seconds", "needs a number", Seconds(seconds));
-    if (const auto failure = parser.Parse(Args(args.begin() + 1, args.end())))
-        return Refused(*failure);
+        .Value("--ip", "needs a value", Address("--ip", q.ip))
+        .Value("--mask", "needs a value", Address("--mask", q.mask))
+        .Value("--gateway", "needs a value", Address("--gateway", q.gateway))
+        .Value("--dns", "needs a value", Address("--dns", q.dns))
+        .Value("--web-port", "needs a value", Port("--web-port", q.webPort))
+        .Value("--telnet-port", "needs a value", Port("--telnet-port", q.telnetPort))
+        .Value("--seconds", "needs a number", Seconds(q.seconds));
+    if (const auto failure = parser.Parse(Args(args.begin() + 1, args.end()))) {
+        status = Refused(*failure);
+        return std::nullopt;
+    }
+    return q;
+}
 
+// What "IP Configure" holds after the request's edits: the device's values where nothing is given.
+NetConfigEdits EditsFor(const ConfigureRequest& q, const NetDeviceRecord& r) {
+    NetConfigEdits edits;
+    edits.ipModeIndex = q.mode.value_or(-1); // none given: the device's mode stays, known or not
+    edits.ip = q.ip.value_or(r.ip);
+    edits.mask = q.mask.value_or(r.mask);
+    edits.gateway = q.gateway.value_or(r.gateway);
+    edits.dns = q.dns.value_or(r.dns);
+    edits.webPort = q.webPort.value_or(std::to_string(r.webPort));
+    edits.telnetPort = q.telnetPort.value_or(std::to_string(r.telnetPort));
+    return edits;
+}
+
+// Notes before the send: addresses DHCP mode leaves out, a new address another device holds.
+void WarnAboutAddresses(const ConfigureRequest& q, const NetDeviceRecord& r,
+                        const std::vector<NetDeviceRecord>& heard) {
+    const bool dhcp = q.mode.value_or(r.ipMode) == 1;
+    if (dhcp && (q.ip || q.mask || q.gateway))
+        PrintError("note: in DHCP mode the IP address, mask and gateway are not sent");
+    if (dhcp || !q.ip) return;
+    if (const NetDeviceRecord* holder = AddressHolder(heard, q.mac, *q.ip))
+        PrintError("warning: " + *q.ip + " is the address of " + MacText(holder->mac) + " (" +
+                   holder->productName + "); sent all the same");
+}
+
+int Configure(const Args& args) {
+    int status = kExitOk;
+    const std::optional<ConfigureRequest> q = ParseConfigure(args, status);
+    if (!q) return status;
+    // With a new IP address every device is heard out, to find one that already holds it.
+    std::vector<NetDeviceRecord> heard;
     std::optional<NetDeviceRecord> found;
-    const bool ok = Discover(seconds, [&](const NetDeviceRecord& r) {
-        if (r.mac != *mac) return false;
-        found = r;
-        return true;
+    const bool ok = Discover(q->seconds, [&](const NetDeviceRecord& r) {
+        heard.push_back(r);
+        if (r.mac == q->mac) found = r;
+        return found && !q->ip;
     });
     if (!ok) return kExitFailed;
     if (!found) {
-        PrintError("no device with MAC " + MacText(*mac) + " answered within " +
-                   std::to_string(seconds) + " s; nothing sent");
+        PrintError("no device with MAC " + MacText(q->mac) + " answered within " +
+                   std::to_string(q->seconds) + " s; nothing sent");
         return kExitFailed;
     }
-
-    // What "IP Configure" holds after these edits: the device's values where nothing is given.
-    const NetDeviceRecord& r = *found;
-    NetConfigEdits edits;
-    edits.ipModeIndex = mode.value_or(-1); // none given: the device's mode stays, known or not
-    edits.ip = ip.value_or(r.ip);
-    edits.mask = mask.value_or(r.mask);
-    edits.gateway = gateway.value_or(r.gateway);
-    edits.dns = dns.value_or(r.dns);
-    edits.webPort = webPort.value_or(std::to_string(r.webPort));
-    edits.telnetPort = telnetPort.value_or(std::to_string(r.telnetPort));
-    if (mode.value_or(r.ipMode) == 1 && (ip || mask || gateway))
-        PrintError("note: in DHCP mode the IP address, mask and gateway are not sent");
-    const NetConfigResult result = BuildConfiguration(r, edits);
+    WarnAboutAddresses(*q, *found, heard);
+    const NetConfigResult result = BuildConfiguration(*found, EditsFor(*q, *found));
     if (!result.ok) {
         PrintError(result.error + " Nothing sent.");
         return kExitError;
