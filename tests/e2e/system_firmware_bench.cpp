@@ -43,11 +43,11 @@ private slots:
         AppState state;
         TForm1 form(state);
         form.BitBtn_Search->click();
-        form.Discovery->StringGrid1SelectCell(0, 1);
+        form.Grid->StringGrid1SelectCell(0, 1);
         const QByteArray image = test::FirmwareBytes(int(kFwMaxSize));
         QVERIFY(test::WriteFile(dir.filePath("fw.bin"), image));
         dialogs.openAnswer = dir.filePath("fw.bin");
-        form.Find<QAbstractButton>("SpeedButton_OpenFw")->click();
+        form.findChild<QAbstractButton*>("SpeedButton_OpenFw")->click();
 
         // the floor: every block's FW_ADDR and FW_DATA with their waits, then FW_END
         const SlotSelector none{};
@@ -61,10 +61,10 @@ private slots:
         QElapsedTimer clock;
         meter.start();
         clock.start();
-        form.Find<QAbstractButton>("SpeedButton_UpdateFw")->click();
+        form.findChild<QAbstractButton*>("SpeedButton_UpdateFw")->click();
         const qint64 tookMs = clock.elapsed();
         meter.stop();
-        QCOMPARE(form.Find<QLabel>("Label1")->text(), QString("100%"));
+        QCOMPARE(form.findChild<QLabel*>("Label1")->text(), QString("100%"));
         QTRY_VERIFY(QFile::exists(received));
         QFile got(received);
         QVERIFY(got.open(QIODevice::ReadOnly));

@@ -137,7 +137,7 @@ struct Rig {
         creator->setToday([] { return kFixedDay; });
     }
     template <class T = QAbstractButton> T* w(std::string_view name) {
-        return form->Find<T>(Q(name));
+        return form->findChild<T*>(Q(name));
     }
     QLineEdit* edit(std::string_view name) { return w<QLineEdit>(name); }
     QAbstractButton* box(std::string_view name) { return w<QAbstractButton>(name); }
@@ -148,7 +148,7 @@ struct Rig {
         QVERIFY(form->Uart->session().isConnected());
         form->Uart->session().pollTimer().stop(); // no mode polls among the checked requests
     }
-    void New() { form->SpeedButton_OpenEdid_New->click(); }
+    void New() { form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click(); }
     // Replaces an edit's text by typing it, key by key.
     void Type(std::string_view name, const QString& text) {
         QLineEdit* e = edit(name);
@@ -206,7 +206,7 @@ private slots:
         Rig rig;
         auto caption = [&](std::string_view name) { return rig.box(name)->text(); };
         std::set<QString> panels; // every row panel text shown on the pages
-        for (QLabel* l : rig.form->PageControl2->findChildren<QLabel*>())
+        for (QLabel* l : rig.form->findChild<QTabWidget*>("PageControl2")->findChildren<QLabel*>())
             panels.insert(l->text());
         for (const auto& b : kEstablishedTimings) {
             QCOMPARE(caption(ControlName(kEstablishedTimingPrefix, b.number)), Q(b.caption));
@@ -452,7 +452,8 @@ private slots:
         Rig rig;
         rig.form->ShowCommander();
         rig.form->PageControl1->setCurrentWidget(rig.form->TabSheet4);
-        rig.form->PageControl2->setCurrentWidget(rig.w<QWidget>("TabSheet11"));
+        rig.form->findChild<QTabWidget*>("PageControl2")
+            ->setCurrentWidget(rig.w<QWidget>("TabSheet11"));
         auto* scroll = rig.w<QScrollArea>("ScrollBox1");
         QCOMPARE(rig.form->Form3->focusWidget(), static_cast<QWidget*>(scroll));
         for (const auto& p : kAudioPanels)
@@ -488,7 +489,7 @@ private slots:
             label3During = rig.label3()->text();
             label3Colour = Colour(rig.label3());
         });
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(during, QString("Please select \"NEW\" or \"OPEN\""));
         QCOMPARE(warningColour, kCreatorNavy);
         QCOMPARE(label3During, QString("Create Error!"));
@@ -511,7 +512,7 @@ private slots:
         QVERIFY(Build(rig.creator->page(), expected));
 
         rig.dialogs.saveAnswer = dir.filePath("out.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(rig.dialogs.proposedNames, QStringList{"Created EDID.bin"});
         QCOMPARE(rig.dialogs.saveFilters, QStringList{"EDID (*.bin)"});
         QFile f(rig.dialogs.saveAnswer);
@@ -525,12 +526,12 @@ private slots:
         // cancelled: nothing is written
         rig.dialogs.saveAnswer.clear();
         QVERIFY(f.remove());
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QVERIFY(!QFile::exists(dir.filePath("out.bin")));
 
         // a folder that cannot take the file
         rig.dialogs.saveAnswer = dir.filePath("missing/out.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QCOMPARE(rig.label3()->text(), QString("Edid Open Fail."));
         QCOMPARE(Colour(rig.label3()), kRed);
@@ -539,13 +540,13 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0644) == 0);
         rig.label3()->clear();
         rig.dialogs.saveAnswer = pipe;
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(), QString("Edid Open Fail."));
         QVERIFY(QFileInfo::exists(pipe) && !QFileInfo(pipe).isFile());
         // a symbolic link is written through, and a save that works takes the failure away
         QVERIFY(QFile::link(dir.filePath("real.bin"), dir.filePath("link.bin")));
         rig.dialogs.saveAnswer = dir.filePath("link.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QVERIFY(QFileInfo(dir.filePath("link.bin")).isSymLink());
         QCOMPARE(QFileInfo(dir.filePath("real.bin")).size(), 256);
         QCOMPARE(rig.label3()->text(), QString("Saved to link.bin."));
@@ -560,12 +561,13 @@ private slots:
             QTemporaryDir dir;
             rig.Connect();
             rig.dialogs.openAnswer = QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin";
-            rig.form->SpeedButton_OpenEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
             rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(0); // Input 1
             rig.dialogs.saveAnswer = dir.filePath("out.bin");
             rig.device.lines->clear();
-            QAbstractButton* button = upload ? rig.form->SpeedButton_CopyEdid_Creator
-                                             : rig.form->SpeedButton_SaveEdid_Creator;
+            QAbstractButton* button =
+                upload ? rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")
+                       : rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator");
             const auto nothingDone = [&] {
                 return upload ? rig.device.lines->isEmpty()
                               : !QFile::exists(dir.filePath("out.bin"));
@@ -603,12 +605,12 @@ private slots:
         QVERIFY(in.open(QIODevice::ReadOnly));
         const QByteArray original = in.readAll();
         rig.dialogs.openAnswer = in.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         rig.box("CheckBox_VideoIdCode_93")->click(); // an edit of the operator's, among the losses
         auto* button = rig.w("Button_HexView_Creator");
         QVERIFY(button);
         button->click();
-        QWidget* window = rig.form->Find<QWidget>("Form_HexView");
+        QWidget* window = rig.form->findChild<QWidget*>("Form_HexView");
         const EdidImage built = rig.state.creatorRecord.image;
         EdidRecord expected = rig.state.creatorRecord;
         QVERIFY(Build(rig.creator->page(), expected)); // the build of the page as it stands
@@ -665,15 +667,24 @@ private slots:
         } steps[] = {
             {"typing a red name", [&] { rig.Type(kMonitorName, "Fourteen chars"); }, true, 0,
              "Fourteen chars", "", false},
-            {"Save refuses a red field", [&] { rig.form->SpeedButton_SaveEdid_Creator->click(); },
+            {"Save refuses a red field",
+             [&] {
+                 rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+             },
              true, 0, "Fourteen chars", "", false},
             {"New is refused when not confirmed", [&] { rig.New(); }, false, 1, "Fourteen chars",
              "", false},
-            {"so is Open", [&] { rig.form->SpeedButton_OpenEdid_Creator->click(); }, false, 1,
-             "Fourteen chars", "", false},
+            {"so is Open",
+             [&] {
+                 rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
+             },
+             false, 1, "Fourteen chars", "", false},
             {"a valid name", [&] { rig.Type(kMonitorName, "Bench"); }, true, 0, "Bench", "", false},
-            {"Save says where", [&] { rig.form->SpeedButton_SaveEdid_Creator->click(); }, true, 0,
-             "Bench", "Saved to out.bin.", true},
+            {"Save says where",
+             [&] {
+                 rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+             },
+             true, 0, "Bench", "Saved to out.bin.", true},
             {"after a save New asks nothing", [&] { rig.New(); }, false, 0, "BrandNewEdid",
              "Saved to out.bin.", false},
             {"an edit", [&] { rig.Type(kMonitorName, "Desk"); }, true, 0, "Desk",
@@ -714,7 +725,8 @@ private slots:
         QCOMPARE(rig.warning()->text(), QString());
         const EdidImage before = rig.state.creatorRecord.image;
         rig.dialogs.saveAnswer = dir.filePath("out.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click(); // ...but stops the build
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")
+            ->click(); // ...but stops the build
         QVERIFY(rig.dialogs.saveFilters.isEmpty());
         QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
         QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
@@ -731,7 +743,7 @@ private slots:
         shortFile.write(reinterpret_cast<const char*>(tmpl.data()), 100);
         shortFile.close();
         rig.dialogs.openAnswer = shortFile.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin)"});
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString("Error."));
@@ -754,7 +766,7 @@ private slots:
         full.write(reinterpret_cast<const char*>(tmpl.data()), 256);
         full.close();
         rig.dialogs.openAnswer = full.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
         QCOMPARE(rig.edit(kManufactureWeek)->text(), QString("15"));
         QCOMPARE(rig.warning()->text(), QString());
@@ -774,20 +786,20 @@ private slots:
             hex.write("\t\t" + renamed.mid(i, 16).toHex() + "\n");
         hex.close();
         rig.dialogs.openAnswer = hex.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
 
         // a file that cannot be opened changes nothing
         rig.dialogs.openAnswer = dir.filePath("absent.bin");
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QVERIFY2(rig.label3()->text().startsWith("Edid Open Fail: "),
                  qPrintable(rig.label3()->text()));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
         // cancelled: nothing at all
         rig.dialogs.openAnswer.clear();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
     }
 
@@ -802,7 +814,7 @@ private slots:
         qputenv("TAVO_DRM_ROOT", QByteArray::fromStdString(tree.root()));
         Rig rig;
         rig.dialogs.openAnswer = "display:card0-HDMI-A-1";
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.dialogs.offeredDisplays.size(), 1);
         QCOMPARE(rig.dialogs.offeredDisplays[0].connector, QString("card0-HDMI-A-1"));
         QVERIFY(rig.dialogs.offeredDisplays[0].description.endsWith("  BrandNewEdid"));
@@ -810,7 +822,7 @@ private slots:
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
         for (const char* gone : {"display:card0-DP-1", "display:card0-HDMI-A-9"}) {
             rig.dialogs.openAnswer = gone;
-            rig.form->SpeedButton_OpenEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
             QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         }
         qunsetenv("TAVO_DRM_ROOT");
@@ -855,26 +867,29 @@ private slots:
         std::optional<EdidImage> source;
         rig.creator->setAnalysedImage([&] { return source; });
         rig.form->ShowAnalyzer();
-        rig.form->PageControl2->setCurrentWidget(rig.w<QWidget>("TabSheet9"));
+        rig.form->findChild<QTabWidget*>("PageControl2")
+            ->setCurrentWidget(rig.w<QWidget>("TabSheet9"));
         rig.form->PageControl1->setCurrentWidget(rig.form->TabSheet1);
 
-        rig.form->SpeedButton_OpenEdid_Analysis->click(); // no valid analysis: nothing
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")
+            ->click(); // no valid analysis: nothing
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString());
         QVERIFY(rig.form->Form2->isVisible());
 
         analysed[127] ^= 1; // a broken checksum opens nothing either
         source = analysed;
-        rig.form->SpeedButton_OpenEdid_Analysis->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")->click();
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString());
 
         analysed[127] ^= 1;
         source = analysed;
-        rig.form->SpeedButton_OpenEdid_Analysis->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")->click();
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
         QCOMPARE(rig.edit(kManufactureYear)->text(), QString("2015")); // not a new EDID
         QVERIFY(!rig.form->Form2->isVisible());
         QCOMPARE(rig.form->PageControl1->currentWidget(), rig.form->TabSheet4);
-        QCOMPARE(rig.form->PageControl2->currentWidget()->objectName(), QString("TabSheet5"));
+        QCOMPARE(rig.form->findChild<QTabWidget*>("PageControl2")->currentWidget()->objectName(),
+                 QString("TabSheet5"));
         QCOMPARE(rig.status() & (kStatusNewTemplate | kStatusHoldsEdid), kStatusHoldsEdid);
     }
 
@@ -893,16 +908,17 @@ private slots:
         bool disabledDuring = false;
         QString label3During;
         QTimer::singleShot(400, [&] {
-            disabledDuring = !rig.form->SpeedButton_CopyEdid_Creator->isEnabled();
+            disabledDuring =
+                !rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled();
             label3During = rig.label3()->text();
             rig.creator->SpeedButton_CopyEdid_CreatorClick(); // a second click does nothing
         });
         QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(finished.count(), 1);
         QVERIFY(disabledDuring);
         QCOMPARE(label3During, QString("Ok."));
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
         QCOMPARE(rig.label3()->text(), QString());
         QVERIFY(rig.form->Uart->session().pollTimer().isActive());
 
@@ -922,7 +938,7 @@ private slots:
         Rig rig;
         // not connected: nothing at all
         rig.New();
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(), QString());
 
         rig.Connect();
@@ -931,7 +947,7 @@ private slots:
         rig.Type(kManufactureWeek, "54");
         QString during;
         QTimer::singleShot(300, [&] { during = rig.label3()->text(); });
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(during, QString("Create Error! Correct Week."));
         QCOMPARE(rig.label3()->text(), QString());
         QVERIFY(rig.device.lines->isEmpty());
@@ -940,10 +956,10 @@ private slots:
         rig.Type(kManufactureWeek, "5");
         rig.Type(kProductCode, ""); // ignored by its rule, refused by the build
         QCOMPARE(rig.status() & kStatusInputError, 0);
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
         QVERIFY(rig.device.lines->isEmpty());
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
 
         // an image whose header is broken: its validation message, nothing sent
         QTemporaryDir dir;
@@ -954,10 +970,10 @@ private slots:
         f.write(reinterpret_cast<const char*>(bad.data()), 256);
         f.close();
         rig.dialogs.openAnswer = f.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         rig.device.lines->clear();
         rig.Type(kManufacturerName, "ABC"); // the reset page's "Error." breaks the rule
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(), QString("Illegal Edid Header."));
         QCOMPARE(Colour(rig.label3()), kRed);
         QVERIFY(rig.device.lines->isEmpty());
@@ -988,13 +1004,14 @@ private slots:
                 }
             };
             QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
-            rig.form->SpeedButton_CopyEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
             QCOMPARE(finished.count(), 1);
             QVERIFY(!rig.form->Uart->session().isConnected());
             QCOMPARE(t->writesWhileClosed, 0);
             QCOMPARE(rig.device.Count("ND_ED0B"), 0);
             QVERIFY(!rig.form->Uart->session().pollTimer().isActive());
-            QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+            QVERIFY(
+                rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
             QVERIFY(!rig.creator->busy());
             QCOMPARE(rig.label3()->text(), QString("Upload Edid Failed."));
             QCOMPARE(Colour(rig.label3()), kRed);

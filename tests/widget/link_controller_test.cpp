@@ -8,6 +8,7 @@
 #include "link/qt/MemoryTransport.h"
 #include "link/qt/UartController.h"
 #include "support/LinkTestForm.h"
+#include "support/RecordingDialogs.h"
 
 namespace link_controller_test {
 
@@ -66,21 +67,17 @@ struct FakeDevice {
     }
 };
 
+// The main window on the in-memory link, the scripted device behind it.
 struct Rig {
-    DeviceTable devices;
-    EdidImage transfer{};
-    LinkTestForm form;
-    MemoryTransport* transport = new MemoryTransport;
-    UartController controller{devices, transfer, transport};
+    MemoryTransport* transport = new MemoryTransport; // owned by the window's session
+    LinkTestForm form{transport};
+    UartController& controller = form.controller();
+    DeviceTable& devices = form.state.deviceTable;
     FakeDevice device{transport};
     QStringList discoveries;
 
     Rig() {
-        controller.setGlyphSetter([this](QAbstractButton* b, const char* name) {
-            form.glyphs[b->objectName().toStdString()] = name;
-        });
         controller.setDiscoverySender([this] { discoveries << "sent"; });
-        controller.attach(&form.root);
     }
     UartSession& s() { return controller.session(); }
 };
@@ -109,9 +106,9 @@ private slots:
         QCOMPARE(rig.form.grid->rowCount(), 1); // device count + 1 grid rows, header included
         QVERIFY(!rig.form.search->isEnabled());
         QVERIFY(rig.form.disconnect->isEnabled());
-        QCOMPARE(rig.form.glyphs["SpeedButton_OpenEdid"], std::string("OpenColor"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_AnalysisEdid"], std::string("AnalysisColor"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_CopyEdid_Src2Dest"], std::string("CopyLeftColor"));
+        QCOMPARE(rig.form.glyph("SpeedButton_OpenEdid"), std::string("OpenColor"));
+        QCOMPARE(rig.form.glyph("SpeedButton_AnalysisEdid"), std::string("AnalysisColor"));
+        QCOMPARE(rig.form.glyph("SpeedButton_CopyEdid_Src2Dest"), std::string("CopyLeftColor"));
         QCOMPARE(rig.form.firmware->height(), 48);
         QCOMPARE(rig.form.items("ComboBox_EdidSel_All").size(), 11);
         QCOMPARE(rig.form.combo("ComboBox_EdidSel_Src")->currentIndex(), 3);
@@ -132,7 +129,7 @@ private slots:
         QVERIFY(rig.s().rxTimer().isActive());
         QVERIFY(rig.s().pollTimer().isActive());
         QVERIFY(rig.s().isResumed());
-        QCOMPARE(rig.form.root.cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(rig.form.window->cursor().shape(), Qt::ArrowCursor);
     }
 
     void ispDeviceGetsItsBannerRow() {
@@ -171,7 +168,7 @@ private slots:
         QVERIFY(rig.form.search->isEnabled());
         QVERIFY(!rig.form.disconnect->isEnabled());
         QCOMPARE(rig.devices.count, 0);
-        QCOMPARE(rig.form.root.cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(rig.form.window->cursor().shape(), Qt::ArrowCursor);
         // "Disconnect" with no open port does nothing
         QVERIFY(!rig.s().Uart_Disconnect());
     }
@@ -316,9 +313,8 @@ private slots:
     void disconnectClearsEverything() {
         Rig rig;
         rig.transport->present = {"/dev/fake0"};
-        QWidget form2, form3;
-        form2.setObjectName("Form2");
-        form3.setObjectName("Form3");
+        QWidget& form2 = *rig.form.window->Form2;
+        QWidget& form3 = *rig.form.window->Form3;
         form2.show();
         form3.show();
         rig.controller.BitBtn_SearchClick();
@@ -332,15 +328,15 @@ private slots:
         QVERIFY(rig.form.search->isEnabled());
         QVERIFY(!rig.form.disconnect->isEnabled());
         QCOMPARE(rig.form.enabledModeButtons(), QStringList{});
-        QCOMPARE(rig.form.glyphs["SpeedButton_OpenEdid"], std::string("OpenGray"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_SaveEdid"], std::string("SaveGray"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_CopyEdid_Creator"], std::string("CopyUpGray"));
+        QCOMPARE(rig.form.glyph("SpeedButton_OpenEdid"), std::string("OpenGray"));
+        QCOMPARE(rig.form.glyph("SpeedButton_SaveEdid"), std::string("SaveGray"));
+        QCOMPARE(rig.form.glyph("SpeedButton_CopyEdid_Creator"), std::string("CopyUpGray"));
         for (const char* c : {"ComboBox_EdidSel_All", "ComboBox_EdidSel_Src",
                               "ComboBox_EdidSel_Dest", "ComboBox_EdidSel_Upload"})
             QCOMPARE(rig.form.combo(c)->count(), 0);
         QCOMPARE(rig.form.row(1), (QStringList{"", "", "", "", "", ""}));
         QCOMPARE(rig.devices.count, 0);
-        QCOMPARE(rig.form.grid->property("fixedColor").value<QColor>(), QColor(192, 220, 192));
+        QCOMPARE(rig.form.grid->FixedColor(), QColor(192, 220, 192));
         QVERIFY(!form2.isVisible());
         QVERIFY(!form3.isVisible());
         // the record itself stays until the next search overwrites it
@@ -371,20 +367,24 @@ private slots:
     void gridWithItsHeaderInRowZero() {
         DeviceTable devices;
         EdidImage transfer{};
-        LinkTestForm form(true);
+        QTableWidget grid(2, 6);
+        const char* header[] = {"#",           "Interface",  "Product",
+                                "Description", "IP Address", "MAC Address"};
+        for (int c = 0; c < 6; ++c)
+            grid.setItem(0, c, new QTableWidgetItem(header[c]));
         auto* transport = new MemoryTransport;
         transport->present = {"/dev/fake0"};
         UartController controller(devices, transfer, transport);
         FakeDevice device(transport);
-        controller.attach(&form.root);
+        controller.attach({nullptr, &grid, nullptr, nullptr, nullptr});
         controller.BitBtn_SearchClick();
-        QCOMPARE(form.grid->rowCount(), 2);
-        QCOMPARE(form.grid->item(0, 1)->text(), QString("Interface"));
-        QCOMPARE(form.grid->item(1, 1)->text(), QString("/dev/fake0"));
+        QCOMPARE(grid.rowCount(), 2);
+        QCOMPARE(grid.item(0, 1)->text(), QString("Interface"));
+        QCOMPARE(grid.item(1, 1)->text(), QString("/dev/fake0"));
         controller.BitBtn_DisconnectClick();
-        QCOMPARE(form.grid->item(0, 1)->text(), QString("Interface"));
-        QCOMPARE(form.grid->item(1, 1)->text(), QString());
-        QCOMPARE(form.grid->item(0, 0)->background().color(), QColor(192, 220, 192));
+        QCOMPARE(grid.item(0, 1)->text(), QString("Interface"));
+        QCOMPARE(grid.item(1, 1)->text(), QString());
+        QCOMPARE(grid.item(0, 0)->background().color(), QColor(192, 220, 192));
     }
 
     void portListComesFromTheEnvironmentWhenSet() {

@@ -33,7 +33,7 @@
 #include "app/qt/User_interface.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/DeviceModel.h"
-#include "link/qt/Thread_uart_api.h"
+#include "link/qt/UartController.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/StringGrid.h"
@@ -142,8 +142,7 @@ private slots:
         QVERIFY(form->Memo_Debug->isHidden());
         QCOMPARE(form->Panel_Debug->geometry(), QRect(552, 48, 17, 17));
 
-        QVERIFY(form->Thread_Uart_Api);
-        QVERIFY(!form->Thread_Uart_Api->isRunning());
+        QVERIFY(!form->Uart->session().isResumed());
         QCOMPARE(state_.uartLink.receiveMode, kReceiveCommandMode);
     }
 
@@ -167,7 +166,7 @@ private slots:
             QCOMPARE(pages->isTabVisible(i), expected[i].tabVisible);
         }
 
-        QTabWidget* creator = form->PageControl2;
+        QTabWidget* creator = form->findChild<QTabWidget*>("PageControl2");
         const QStringList names = {"TabSheet5",  "TabSheet6", "TabSheet7", "TabSheet8",
                                    "TabSheet11", "TabSheet9", "TabSheet12"};
         const QStringList captions = {"Descriptor", "PC Timing",   "SD/HD/UHD", "Audio1",
@@ -180,24 +179,29 @@ private slots:
         QCOMPARE(creator->currentWidget()->objectName(), QString("TabSheet5"));
         QVERIFY(form->TabSheet4->isAncestorOf(creator));
 
-        QCOMPARE(form->Label6->text(), QString("High\nFront\nCenter\nRear\nLow"));
-        QCOMPARE(form->GroupBox3->title(), QString("Save  /  Upload  /  Analysis"));
-        QCOMPARE(form->GroupBox4->title(), QString("Firmware"));
-        QCOMPARE(form->GroupBox11->title(), QString("Configuration"));
-        QCOMPARE(form->GroupBox5->title(), QString("EDID Information"));
-        QCOMPARE(form->GroupBox12->title(), QString("Mode Select"));
-        QVERIFY(form->TabSheet3->isAncestorOf(form->GroupBox5));
-        QVERIFY(form->TabSheet2->isAncestorOf(form->GroupBox4));
+        QCOMPARE(form->findChild<QLabel*>("Label6")->text(),
+                 QString("High\nFront\nCenter\nRear\nLow"));
+        QCOMPARE(form->findChild<QGroupBox*>("GroupBox3")->title(),
+                 QString("Save  /  Upload  /  Analysis"));
+        QCOMPARE(form->findChild<QGroupBox*>("GroupBox4")->title(), QString("Firmware"));
+        QCOMPARE(form->findChild<QGroupBox*>("GroupBox11")->title(), QString("Configuration"));
+        QCOMPARE(form->findChild<QGroupBox*>("GroupBox5")->title(), QString("EDID Information"));
+        QCOMPARE(form->findChild<QGroupBox*>("GroupBox12")->title(), QString("Mode Select"));
+        QVERIFY(form->TabSheet3->isAncestorOf(form->findChild<QGroupBox*>("GroupBox5")));
+        QVERIFY(form->TabSheet2->isAncestorOf(form->findChild<QGroupBox*>("GroupBox4")));
         for (const char* name :
              {"Label_EdidCreator_Warning", "Label3", "Label30", "Label_FW_Version"})
-            QVERIFY2(form->Find<QLabel>(name), name);
-        for (QComboBox* combo : {form->ComboBox_EdidSel_All, form->ComboBox_EdidSel_Src,
-                                 form->ComboBox_EdidSel_Dest, form->ComboBox_EdidSel_Upload}) {
+            QVERIFY2(form->findChild<QLabel*>(name), name);
+        for (QComboBox* combo : {form->findChild<QComboBox*>("ComboBox_EdidSel_All"),
+                                 form->findChild<QComboBox*>("ComboBox_EdidSel_Src"),
+                                 form->findChild<QComboBox*>("ComboBox_EdidSel_Dest"),
+                                 form->findChild<QComboBox*>("ComboBox_EdidSel_Upload")}) {
             QVERIFY(combo);
             QCOMPARE(combo->count(), 0);
         }
-        QVERIFY(form->TabSheet1->isAncestorOf(form->Panel52));
-        QVERIFY(form->TabSheet4->isAncestorOf(form->ComboBox_EdidSel_Upload));
+        QVERIFY(form->TabSheet1->isAncestorOf(form->findChild<QFrame*>("Panel52")));
+        QVERIFY(
+            form->TabSheet4->isAncestorOf(form->findChild<QComboBox*>("ComboBox_EdidSel_Upload")));
     }
 
     void modeSelectButtonsAllPresentAndDisabled() {
@@ -210,17 +214,18 @@ private slots:
                                                                     : "User";
             for (int n = 1; n <= ModeButtonCount(kind); ++n) {
                 const QString name = QString::fromStdString(ModeButtonName({kind, n}));
-                auto* b = form->Find<QRadioButton>(name);
+                auto* b = form->findChild<QRadioButton*>(name);
                 QVERIFY2(b, qPrintable(name));
                 QCOMPARE(b->text(), QString("%1 %2").arg(word).arg(n));
                 QVERIFY(!b->isEnabled());
                 QVERIFY(!b->isChecked());
-                QCOMPARE(b->parentWidget(), form->GroupBox12);
+                QCOMPARE(b->parentWidget(), form->findChild<QGroupBox*>("GroupBox12"));
                 ++found;
             }
         }
         QCOMPARE(found, 17);
-        QCOMPARE(form->GroupBox12->findChildren<QRadioButton*>().size(), 17);
+        QCOMPARE(form->findChild<QGroupBox*>("GroupBox12")->findChildren<QRadioButton*>().size(),
+                 17);
     }
 
     void glyphsAssignedAtStart() {
@@ -228,15 +233,16 @@ private slots:
         const struct {
             QAbstractButton* button;
             const char* glyph;
-        } expected[] = {{form->SpeedButton_OpenEdid_Creator, "OpenColor"},
-                        {form->SpeedButton_OpenEdid, "OpenGray"},
-                        {form->SpeedButton_SaveEdid_Creator, "SaveColor"},
-                        {form->SpeedButton_SaveEdid, "SaveGray"},
-                        {form->SpeedButton_AnalysisEdid, "AnalysisGray"},
-                        {form->SpeedButton_OpenEdid_New, "BrandNewColor"},
-                        {form->SpeedButton_CopyEdid_Creator, "CopyUpGray"},
-                        {form->SpeedButton_CopyEdid_Src2Dest, "CopyLeftGray"},
-                        {form->SpeedButton_OpenEdid_Analysis, ""}};
+        } expected[] = {
+            {form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator"), "OpenColor"},
+            {form->findChild<QAbstractButton*>("SpeedButton_OpenEdid"), "OpenGray"},
+            {form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator"), "SaveColor"},
+            {form->findChild<QAbstractButton*>("SpeedButton_SaveEdid"), "SaveGray"},
+            {form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid"), "AnalysisGray"},
+            {form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New"), "BrandNewColor"},
+            {form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator"), "CopyUpGray"},
+            {form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest"), "CopyLeftGray"},
+            {form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis"), ""}};
         for (const auto& e : expected) {
             QVERIFY(e.button);
             QCOMPARE(GlyphOf(e.button), QString(e.glyph));
@@ -254,10 +260,13 @@ private slots:
         }
 
         // The connection swaps glyphs by name; an unknown name leaves the button as it was.
-        QVERIFY(SetGlyph(form->SpeedButton_OpenEdid, "OpenColor"));
-        QCOMPARE(GlyphOf(form->SpeedButton_OpenEdid), QString("OpenColor"));
-        QVERIFY(!SetGlyph(form->SpeedButton_OpenEdid, "NoSuchGlyph"));
-        QCOMPARE(GlyphOf(form->SpeedButton_OpenEdid), QString("OpenColor"));
+        QVERIFY(SetGlyph(form->findChild<QAbstractButton*>("SpeedButton_OpenEdid"), "OpenColor"));
+        QCOMPARE(GlyphOf(form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")),
+                 QString("OpenColor"));
+        QVERIFY(
+            !SetGlyph(form->findChild<QAbstractButton*>("SpeedButton_OpenEdid"), "NoSuchGlyph"));
+        QCOMPARE(GlyphOf(form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")),
+                 QString("OpenColor"));
     }
 
     void buttonsLookLikeButtons() {
@@ -367,10 +376,11 @@ private slots:
         form->ShowCommander();
         QVERIFY(form->Form3->isVisible());
         CheckPlaced(form->Form3, wanted, form.get());
-        // The pages now live in the pop-up and are still found by name.
+        // The pages now live in the pop-up, filling it.
         QCOMPARE(form->PageControl1->parentWidget(), form->Form3->Panel1);
         QCOMPARE(form->PageControl1->size(), form->Form3->Panel1->size());
-        QCOMPARE(form->Find<QAbstractButton>("SpeedButton_OpenEdid"), form->SpeedButton_OpenEdid);
+        QVERIFY(
+            form->Form3->isAncestorOf(form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")));
     }
 
     void analyzerPlacement_data() {
@@ -404,8 +414,8 @@ private slots:
         form->ShowAnalyzer();
         QVERIFY(form->Form2->isVisible());
         CheckPlaced(form->Form2, wanted, form.get());
-        QCOMPARE(form->GroupBox5->parentWidget(), form->Form2->Panel1);
-        QVERIFY(!form->GroupBox5->isHidden());
+        QCOMPARE(form->findChild<QGroupBox*>("GroupBox5")->parentWidget(), form->Form2->Panel1);
+        QVERIFY(!form->findChild<QGroupBox*>("GroupBox5")->isHidden());
     }
 
     void udpEndpointsAtStart() {

@@ -96,24 +96,24 @@ struct Rig {
             form.System, &SystemPage::progressShown,
             [this](const QString& text, bool failure) { shown << (failure ? "!" : "") + text; });
         form.BitBtn_Search->click();
-        form.Discovery->StringGrid1SelectCell(0, 1);
+        form.Grid->StringGrid1SelectCell(0, 1);
     }
     QString file(const QString& name) const { return dir.filePath(name); }
     // Chooses `path` in the open dialog (empty: the operator cancels).
     void open(const QString& path) {
         dialogs.openAnswer = path;
-        form.Find<QAbstractButton>("SpeedButton_OpenFw")->click();
+        form.findChild<QAbstractButton*>("SpeedButton_OpenFw")->click();
     }
-    void update() { form.Find<QAbstractButton>("SpeedButton_UpdateFw")->click(); }
-    QLabel* label1() const { return form.Find<QLabel>("Label1"); }
+    void update() { form.findChild<QAbstractButton*>("SpeedButton_UpdateFw")->click(); }
+    QLabel* label1() const { return form.findChild<QLabel*>("Label1"); }
     bool label1Red() const { return label1()->palette().color(QPalette::WindowText) == Qt::red; }
-    QString version() const { return form.Find<QLabel>("Label_FW_Version")->text(); }
+    QString version() const { return form.findChild<QLabel*>("Label_FW_Version")->text(); }
     int firmwareCommands() const {
         return device.count("FW_ADDR") + device.count("FW_DATA") + device.count("FW_END");
     }
     // The firmware group's controls that show, by name; each must lie whole inside the group.
     QStringList firmwareControlsShown() {
-        auto* group = form.Find<QWidget>("GroupBox4");
+        auto* group = form.findChild<QWidget*>("GroupBox4");
         QStringList shown;
         for (auto* c : group->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             if (!c->isVisibleTo(group)) continue;
@@ -138,7 +138,7 @@ private slots:
         rig.open(rig.file("fw.bin"));
         QCOMPARE(rig.dialogs.openFilters, QStringList{"Firmware image (*.bin)"});
         QCOMPARE(rig.dialogs.openCaptions, QStringList{"Open Firmware Image"});
-        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
+        QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
         QCOMPARE(rig.form.Memo_Debug->toPlainText(), QString("Fw Open OK.\n"));
         QCOMPARE(rig.version(), QString("Target :   VID-5441     PID-0401     Version-2.10"));
         QCOMPARE(rig.label1()->text(), QString("0%"));
@@ -151,16 +151,16 @@ private slots:
         // and the progress stay in sight
         QCOMPARE(ask.text, QString("Warning!\r\nUpdate system firmware.\r\n"
                                    "Image :   VID-5441     PID-0401     Version-2.10"));
-        auto* group = rig.form.Find<QWidget>("GroupBox4");
+        auto* group = rig.form.findChild<QWidget*>("GroupBox4");
         QVERIFY(ask.topLeft.has_value());
         QCOMPARE(ask.topLeft->x(), rig.form.Form3->pos().x() + 115);
         QVERIFY(ask.topLeft->y() > group->mapToGlobal(QPoint(0, group->height())).y());
 
         QCOMPARE(rig.shown, (QStringList{"10%", "21%", "32%", "42%", "53%", "64%", "74%", "85%",
                                          "96%", "100%"}));
-        QCOMPARE(rig.form.Find<QProgressBar>("ProgressBar_Fw")->value(), 100);
+        QCOMPARE(rig.form.findChild<QProgressBar*>("ProgressBar_Fw")->value(), 100);
         QVERIFY(!rig.label1Red());
-        QCOMPARE(rig.form.Find<QLabel>("Label_Fw_Result")->text(),
+        QCOMPARE(rig.form.findChild<QLabel*>("Label_Fw_Result")->text(),
                  QString("Update complete: the image was sent."));
         // ten address/data pairs in order, then FW_END; the last block padded with 0xFF
         QList<QByteArray> fw;
@@ -335,13 +335,13 @@ private slots:
         QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
         rig.open(rig.file("fw.bin"));
         QCOMPARE(rig.label1()->text(), QString("0%"));
-        rig.form.Discovery->StringGrid1SelectCell(0, 1); // empties the path
-        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        rig.form.Grid->StringGrid1SelectCell(0, 1); // empties the path
+        QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), QString());
         rig.update();
         QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
         QCOMPARE(rig.firmwareCommands(), 0);
         rig.open(QString()); // a cancelled dialog has no earlier choice to check again
-        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), QString());
         QCOMPARE(rig.version(), QString("Target :"));
     }
 
@@ -373,9 +373,9 @@ private slots:
         Rig rig(false);
         // 33 bytes in UTF-8: the two-byte letter would straddle the 31-byte limit
         const QString text = QString(30, 'a') + QChar(0xE9) + "b";
-        rig.form.Find<QLineEdit>("Edit_Product_String")->setText(text);
-        QCOMPARE(rig.form.Find<QLabel>("Label9")->text(), QString("31 Letters Limited!"));
-        rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(text);
+        QCOMPARE(rig.form.findChild<QLabel*>("Label9")->text(), QString("31 Letters Limited!"));
+        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
         QCOMPARE(rig.device.count("SYS_STR"), 1);
         QVERIFY(rig.device.lines->contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
         // the device keeps the 30 letters before it, and so do the record and the row
@@ -396,7 +396,7 @@ private slots:
             rig.form.Form3->close();
             auto* pages = rig.form.PageControl1;
             pages->setCurrentIndex(pages->indexOf(rig.form.TabSheet10));
-            rig.form.Discovery->StringGrid1SelectCell(0, 1);
+            rig.form.Grid->StringGrid1SelectCell(0, 1);
             backOnSystem = rig.form.Form3->isVisible() &&
                            pages->currentWidget() == rig.form.TabSheet2 &&
                            rig.form.System->Updating();
@@ -410,12 +410,12 @@ private slots:
 
         // selecting the row again (reopening "Commander") keeps the end in sight
         const QString version = rig.version();
-        auto* result = rig.form.Find<QLabel>("Label_Fw_Result");
+        auto* result = rig.form.findChild<QLabel*>("Label_Fw_Result");
         for (int again = 0; again < 2; ++again) {
             rig.form.Form3->close();
-            rig.form.Discovery->StringGrid1SelectCell(0, 1);
+            rig.form.Grid->StringGrid1SelectCell(0, 1);
             QCOMPARE(rig.label1()->text(), QString("100%"));
-            QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
+            QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
             QCOMPARE(rig.version(), version);
             QCOMPARE(result->text(), QString("Update complete: the image was sent."));
         }
@@ -427,15 +427,15 @@ private slots:
 
     void configurationSaysWhatItDid() {
         Rig rig(false);
-        auto* status = rig.form.Find<QLabel>("Label9");
-        rig.form.Find<QAbstractButton>("SpeedButton_SysDefault")->click();
+        auto* status = rig.form.findChild<QLabel*>("Label9");
+        rig.form.findChild<QAbstractButton*>("SpeedButton_SysDefault")->click();
         QCOMPARE(rig.dialogs.confirmations.size(), 1);
         QCOMPARE(status->text(), QString("Defaults restored."));
         // a description longer than the device keeps: the row shows what it keeps
         const QString text = "A description of thirty-six letters";
         QCOMPARE(text.size(), qsizetype(35));
-        rig.form.Find<QLineEdit>("Edit_Product_String")->setText(text + "!");
-        rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(text + "!");
+        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
         QCOMPARE(rig.form.StringGrid1->Cell(1, 3), " " + text.left(31) + " ");
         QCOMPARE(rig.state.deviceTable.Current().description, text.left(31).toStdString());
     }
