@@ -76,10 +76,8 @@ private slots:
         int discoveries = 0;
         uart.setDiscoverySender([&] { ++discoveries; });
 
-        QVERIFY(!form.Uart->session().isResumed());
         form.BitBtn_Search->click();
         QCOMPARE(discoveries, 1);
-        QVERIFY(form.Uart->session().isResumed());
         QCOMPARE(form.StringGrid1->Cell(0, 1), QString("Interface")); // the header stays
         QCOMPARE(form.StringGrid1->Cell(1, 0), QString("1"));
         QCOMPARE(form.StringGrid1->Cell(1, 1), QString("/dev/fake-matrix"));
@@ -109,7 +107,6 @@ private slots:
 
         form.StringGrid1->SetFixedColor(Qt::red);
         form.BitBtn_Disconnect->click();
-        QVERIFY(!form.Uart->session().isResumed());
         QCOMPARE(form.StringGrid1->Cell(1, 2), QString());
         QCOMPARE(form.StringGrid1->FixedColor(), QColor(192, 220, 192));
         QCOMPARE(GlyphOf(form.findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")),
