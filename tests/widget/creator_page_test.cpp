@@ -40,6 +40,7 @@
 #include "link/qt/UartController.h"
 #include "support/DrmTree.h"
 #include "support/HexViewChecks.h"
+#include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/DisplayChooser.h"
 #include "workspace/CreatorBuild.h"
@@ -51,6 +52,7 @@ namespace creator_page_test {
 
 using namespace tavo;
 using namespace tavo::creator;
+using tavo::test::MemoryDevice;
 using tavo::test::RecordingDialogs;
 using tavo::test::ScopedDialogs;
 
@@ -60,65 +62,14 @@ QString Q(std::string_view s) {
 
 constexpr CalendarDate kFixedDay{2015, 4, 8}; // week 15 of 2015
 
-// A device on an in-memory port: answers the search and acknowledges every SET; keeps every
-// request line it received.
-struct Device {
-    MemoryTransport* transport = new MemoryTransport;
-    std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
-
-    Device() {
-        transport->present = {"/dev/fake-matrix"};
-        auto pending = std::make_shared<QByteArray>();
-        auto* t = transport;
-        auto log = lines;
-        // the chunks each slot holds, as hex letters, by the selector's hex
-        auto held = std::make_shared<std::map<QByteArray, QByteArray>>();
-        auto selected = std::make_shared<QByteArray>();
-        t->onWrite = [t, pending, log, held, selected](const QByteArray& b) {
-            *pending += b;
-            if (!pending->endsWith("\r\n")) return;
-            const QByteArray line = std::exchange(*pending, {});
-            log->append(line);
-            auto answer = [t](const std::string& body) {
-                t->deliver(QByteArray::fromStdString(MakeResponseLine(body)));
-            };
-            if (line.contains("$ENTRANCE"))
-                answer("$ACCEPT");
-            else if (line.contains("SYS_DSCPT")) // 2 inputs, 1 output, 2 user, 3 internal
-                answer("V\fP\fWall Matrix\fHall\f-\f1.0\fT\f2\f1\f2\f3\f");
-            else if (line.contains("ND_DSCPT"))
-                answer("0\f0\f0\fF\fT\fT\fF\fF\f");
-            else if (const int at = int(line.indexOf(" ND_ED")); at >= 0) {
-                const int chunk = (line[at + 6] - '0') * 2 + (line[at + 7] - 'A');
-                QByteArray& slot = (*held)[*selected];
-                if (slot.isEmpty()) slot = QByteArray(512, 'F');
-                if (line.startsWith("$SET")) {
-                    slot.replace(chunk * 128, 128, line.mid(at + 9, 128));
-                    answer("OK\f");
-                } else {
-                    answer(slot.mid(chunk * 128, 128).toStdString());
-                }
-            } else {
-                if (line.contains("SET ND_SEL"))
-                    *selected = line.mid(line.indexOf("ND_SEL") + 7, 4);
-                answer("OK\f");
-            }
-        };
-    }
-    int Count(const char* command) const {
-        int n = 0;
-        for (const QByteArray& l : *lines)
-            if (l.contains(command)) ++n;
-        return n;
-    }
-    // The payload hex of the last request with this command.
-    QByteArray Payload(const char* command) const {
-        for (auto it = lines->crbegin(); it != lines->crend(); ++it) {
-            if (!it->contains(command)) continue;
-            const QByteArray body = it->mid(it->indexOf(command) + int(strlen(command)) + 1);
-            return body.left(body.size() - 6); // the CRC and CR LF
-        }
-        return {};
+// The device on its in-memory port: 2 inputs, 1 output, 2 user and 3 internal slots; a slot never
+// written reads as FF bytes.
+struct Device : MemoryDevice {
+    Device() : MemoryDevice(QStringLiteral("/dev/fake-matrix")) {
+        product = "Wall Matrix";
+        inputs = 2;
+        internals = 3;
+        blank = 0xFF;
     }
 };
 
@@ -564,12 +515,12 @@ private slots:
             rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
             rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(0); // Input 1
             rig.dialogs.saveAnswer = dir.filePath("out.bin");
-            rig.device.lines->clear();
+            rig.device.lines.clear();
             QAbstractButton* button =
                 upload ? rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")
                        : rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator");
             const auto nothingDone = [&] {
-                return upload ? rig.device.lines->isEmpty()
+                return upload ? rig.device.lines.isEmpty()
                               : !QFile::exists(dir.filePath("out.bin"));
             };
             rig.dialogs.confirmAnswer = false; // Cancel
@@ -903,7 +854,7 @@ private slots:
         QComboBox* slotList = rig.w<QComboBox>("ComboBox_EdidSel_Upload");
         QCOMPARE(slotList->count(), 5); // Input 1, Input 2, separator, User 1, User 2
         slotList->setCurrentIndex(4);   // User 2
-        rig.device.lines->clear();
+        rig.device.lines.clear();
 
         bool disabledDuring = false;
         QString label3During;
@@ -931,7 +882,7 @@ private slots:
                                    64);
             QCOMPARE(rig.device.Payload(chunks[i]), bytes.toHex().toUpper());
         }
-        QCOMPARE(rig.device.lines->size(), 15);
+        QCOMPARE(rig.device.lines.size(), 15);
     }
 
     void uploadRefusals() {
@@ -942,7 +893,7 @@ private slots:
         QCOMPARE(rig.label3()->text(), QString());
 
         rig.Connect();
-        rig.device.lines->clear();
+        rig.device.lines.clear();
         // a broken rule: "Create Error!" for a second
         rig.Type(kManufactureWeek, "54");
         QString during;
@@ -950,7 +901,7 @@ private slots:
         rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(during, QString("Create Error! Correct Week."));
         QCOMPARE(rig.label3()->text(), QString());
-        QVERIFY(rig.device.lines->isEmpty());
+        QVERIFY(rig.device.lines.isEmpty());
 
         // a field that is no number
         rig.Type(kManufactureWeek, "5");
@@ -958,7 +909,7 @@ private slots:
         QCOMPARE(rig.status() & kStatusInputError, 0);
         rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
-        QVERIFY(rig.device.lines->isEmpty());
+        QVERIFY(rig.device.lines.isEmpty());
         QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
 
         // an image whose header is broken: its validation message, nothing sent
@@ -971,12 +922,12 @@ private slots:
         f.close();
         rig.dialogs.openAnswer = f.fileName();
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
-        rig.device.lines->clear();
+        rig.device.lines.clear();
         rig.Type(kManufacturerName, "ABC"); // the reset page's "Error." breaks the rule
         rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(), QString("Illegal Edid Header."));
         QCOMPARE(Colour(rig.label3()), kRed);
-        QVERIFY(rig.device.lines->isEmpty());
+        QVERIFY(rig.device.lines.isEmpty());
     }
 
     // The operator's disconnect or a port that dies while the first chunk is on its way: the
@@ -987,7 +938,7 @@ private slots:
             rig.Connect();
             rig.New();
             rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(3); // User 1
-            rig.device.lines->clear();
+            rig.device.lines.clear();
             auto* t = rig.device.transport;
             auto previous = t->onWrite;
             bool cut = false;

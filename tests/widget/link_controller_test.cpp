@@ -8,11 +8,13 @@
 #include "link/qt/MemoryTransport.h"
 #include "link/qt/UartController.h"
 #include "support/LinkTestForm.h"
+#include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 
 namespace link_controller_test {
 
 using namespace tavo;
+using tavo::test::MemoryDevice;
 using tavo::testing::LinkTestForm;
 
 QByteArray Line(const std::string& body) {
@@ -20,63 +22,32 @@ QByteArray Line(const std::string& body) {
     return QByteArray(l.data(), static_cast<qsizetype>(l.size()));
 }
 
-std::string Fields(std::initializer_list<const char*> fields) {
-    std::string body;
-    for (const char* f : fields)
-        (body += f) += '\x0C';
-    return body;
+// The scripted device as this test knows it: 2 inputs, 1 output, 2 user and 3 internal slots, the
+// mode polled and selectable, mode 1 at first.
+void Script(MemoryDevice& device) {
+    device.vid = "0x1A2B";
+    device.pid = "0x0042";
+    device.product = "Matrix 4K";
+    device.description = "Lab bench";
+    device.version = "V2.1";
+    device.inputs = 2;
+    device.outputs = 1;
+    device.users = 2;
+    device.internals = 3;
+    device.modePoll = true;
+    device.mode = 1;
 }
 
-// A scripted device on the in-memory link: answers each complete request line at once.
-struct FakeDevice {
-    MemoryTransport* t;
-    QByteArray pending;
-    QByteArray handshake = Line("$ACCEPT");
-    std::string counts[4] = {"2", "1", "2", "3"};
-    const char* modesSelectable = "T";
-    const char* modePoll = "T";
-    int mode = 1;
-    QStringList requests; // complete request lines without CRC and CR LF
-
-    explicit FakeDevice(MemoryTransport* transport) : t(transport) {
-        t->onWrite = [this](const QByteArray& b) { onWrite(b); };
-    }
-    void onWrite(const QByteArray& b) {
-        pending += b;
-        if (pending == " \r") {
-            pending.clear();
-            return;
-        }
-        if (!pending.endsWith("\r\n")) return;
-        const QByteArray line = pending.left(pending.size() - 6); // CRC and CR LF
-        pending.clear();
-        requests << QString::fromLatin1(line);
-        if (line.startsWith("$ENTRANCE")) {
-            t->deliver(handshake);
-        } else if (line.startsWith("$GET SYS_DSCPT")) {
-            t->deliver(Line(Fields({"0x1A2B", "0x0042", "Matrix 4K", "Lab bench", "-", "V2.1", "T",
-                                    counts[0].c_str(), counts[1].c_str(), counts[2].c_str(),
-                                    counts[3].c_str()})));
-        } else if (line.startsWith("$GET ND_DSCPT")) {
-            t->deliver(Line(Fields({"1", "2", "3", "T", modesSelectable, "T", modePoll, "F"})));
-        } else if (line.startsWith("$GET RXEDMD")) {
-            t->deliver(Line(std::to_string(mode) + "\x0C"));
-        } else {
-            t->deliver(Line("OK\x0C"));
-        }
-    }
-};
-
-// The main window on the in-memory link, the scripted device behind it.
 struct Rig {
-    MemoryTransport* transport = new MemoryTransport; // owned by the window's session
+    MemoryDevice device;
+    MemoryTransport* transport = device.transport; // owned by the window's session
     LinkTestForm form{transport};
     UartController& controller = form.controller();
     DeviceTable& devices = form.state.deviceTable;
-    FakeDevice device{transport};
     QStringList discoveries;
 
     Rig() {
+        Script(device);
         controller.setDiscoverySender([this] { discoveries << "sent"; });
     }
     UartSession& s() { return controller.session(); }
@@ -119,8 +90,8 @@ private slots:
                  (QStringList{"RadioButton_Set_ExtEdid1", "RadioButton_Set_IntEdid1",
                               "RadioButton_Set_IntEdid2", "RadioButton_Set_IntEdid3",
                               "RadioButton_Set_UserEdid1", "RadioButton_Set_UserEdid2"}));
-        QCOMPARE(rig.device.requests, (QStringList{"$ENTRANCE ", "$GET SYS_DSCPT ",
-                                                   "$SET ND_SEL 0000", "$GET ND_DSCPT "}));
+        QCOMPARE(rig.device.RequestLines(), (QStringList{"$ENTRANCE ", "$GET SYS_DSCPT ",
+                                                         "$SET ND_SEL 0000", "$GET ND_DSCPT "}));
         const DeviceRecord& r = rig.devices.records[0];
         QCOMPARE(rig.devices.count, 1);
         QCOMPARE(int(r.serialDevice), 1);
@@ -147,7 +118,8 @@ private slots:
         QCOMPARE(int(rig.s().link().ispFlag), 1);
         QVERIFY(rig.form.disconnect->isEnabled());
         QVERIFY(rig.s().rxTimer().isActive());
-        QCOMPARE(rig.device.requests, QStringList{"$ENTRANCE "}); // no descriptors in ISP mode
+        QCOMPARE(rig.device.RequestLines(),
+                 QStringList{"$ENTRANCE "}); // no descriptors in ISP mode
     }
 
     void silentPortsAreClosedAndOpenFailuresExplained() {
@@ -248,26 +220,26 @@ private slots:
         for (const char* poll : {"T", "F"}) {
             Rig rig;
             rig.transport->present = {"/dev/fake0"};
-            rig.device.modePoll = poll;
-            rig.device.counts[3] = "8";
-            rig.device.counts[2] = "8";
+            rig.device.modePoll = QByteArray(poll) == "T";
+            rig.device.internals = 8;
+            rig.device.users = 8;
             rig.device.mode = 12;
             rig.controller.BitBtn_SearchClick();
-            rig.device.requests.clear();
+            rig.device.lines.clear();
             if (QByteArray(poll) == "T") {
                 {
                     // while another operation holds the link, the tick sends nothing
                     const DeviceOperation operation(rig.s());
                     rig.controller.Timer_Poll_StatusTimer();
-                    QCOMPARE(rig.device.requests, QStringList{});
+                    QCOMPARE(rig.device.RequestLines(), QStringList{});
                 }
                 rig.controller.Timer_Poll_StatusTimer();
-                QCOMPARE(rig.device.requests, QStringList{"$GET RXEDMD "});
+                QCOMPARE(rig.device.RequestLines(), QStringList{"$GET RXEDMD "});
                 QTRY_COMPARE(rig.form.checkedModeButton(), QString("RadioButton_Set_UserEdid4"));
                 QCOMPARE(int(rig.devices.records[0].inputs[0].currentMode), 12);
             } else {
                 rig.controller.Timer_Poll_StatusTimer();
-                QCOMPARE(rig.device.requests, QStringList{});
+                QCOMPARE(rig.device.RequestLines(), QStringList{});
             }
         }
     }
@@ -299,7 +271,7 @@ private slots:
         auto script = rig.transport->onWrite;
         rig.transport->onWrite = [&](const QByteArray& b) {
             script(b);
-            if (rig.device.requests.size() == 2 && b.endsWith("\r\n")) rig.transport->fail(100);
+            if (rig.device.lines.size() == 2 && b.endsWith("\r\n")) rig.transport->fail(100);
         };
         rig.controller.BitBtn_SearchClick();
         QCOMPARE(rig.form.log().count("Device Lost."), 1);
@@ -372,10 +344,10 @@ private slots:
                                 "Description", "IP Address", "MAC Address"};
         for (int c = 0; c < 6; ++c)
             grid.setItem(0, c, new QTableWidgetItem(header[c]));
-        auto* transport = new MemoryTransport;
-        transport->present = {"/dev/fake0"};
-        UartController controller(devices, transfer, transport);
-        FakeDevice device(transport);
+        MemoryDevice device;
+        Script(device);
+        device.transport->present = {"/dev/fake0"};
+        UartController controller(devices, transfer, device.transport);
         controller.attach({nullptr, &grid, nullptr, nullptr, nullptr});
         controller.BitBtn_SearchClick();
         QCOMPARE(grid.rowCount(), 2);

@@ -17,46 +17,27 @@
 #include "link/Response.h"
 #include "link/qt/MemoryTransport.h"
 #include "link/qt/UartController.h"
+#include "support/MemoryDevice.h"
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/StringGrid.h"
 
 namespace link_main_window_test {
 
 using namespace tavo;
-
-QByteArray Line(const std::string& body) {
-    return QByteArray::fromStdString(MakeResponseLine(body));
-}
-
-// Answers the search's four requests.
-void Script(MemoryTransport* t) {
-    auto pending = std::make_shared<QByteArray>();
-    t->onWrite = [t, pending](const QByteArray& b) {
-        *pending += b;
-        if (!pending->endsWith("\r\n")) return;
-        const QByteArray line = std::exchange(*pending, {});
-        if (line.contains("$ENTRANCE"))
-            t->deliver(Line("$ACCEPT"));
-        else if (line.contains("SYS_DSCPT"))
-            t->deliver(Line("V\fP\fWall Matrix\fHall\f-\f1.0\fT\f1\f1\f2\f8\f"));
-        else if (line.contains("ND_DSCPT"))
-            t->deliver(Line("0\f0\f0\fF\fT\fT\fF\fF\f"));
-        else
-            t->deliver(Line("OK\f"));
-    };
-}
+using tavo::test::MemoryDevice;
 
 // The window on a scripted transport whose ports are `ports`: every one answers as the device
 // unless a test takes over `transport->onWrite` (`serialAnswer` is the device's script).
 struct Scripted {
     AppState state;
-    MemoryTransport* transport = new MemoryTransport; // owned by the window's session
+    MemoryDevice device;
+    MemoryTransport* transport = device.transport; // owned by the window's session
     std::unique_ptr<TForm1> form;
     std::function<void(const QByteArray&)> serialAnswer;
     explicit Scripted(const QStringList& ports) {
         qputenv("TAVO_SERIAL_PORTS", ports.join(':').toLocal8Bit());
         transport->present = ports;
-        Script(transport);
+        device.product = "Wall Matrix";
         form = std::make_unique<TForm1>(state, nullptr, transport);
         serialAnswer = transport->onWrite;
     }
@@ -68,10 +49,9 @@ private slots:
     void searchAndDisconnectOnTheMainWindow() {
         qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
         AppState state;
-        auto* transport = new MemoryTransport;
-        transport->present = {"/dev/fake-matrix"};
-        Script(transport);
-        TForm1 form(state, nullptr, transport); // the window's own controller, on this transport
+        MemoryDevice device(QStringLiteral("/dev/fake-matrix"));
+        device.product = "Wall Matrix";
+        TForm1 form(state, nullptr, device.transport); // the window's own controller on it
         UartController& uart = *form.Uart;
         int discoveries = 0;
         uart.setDiscoverySender([&] { ++discoveries; });
