@@ -22,7 +22,6 @@
 #include "link/qt/UartController.h"
 #include "maintenance/qt/SystemPage.h"
 #include "support/FirmwareFiles.h"
-#include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/StringGrid.h"
 
@@ -30,8 +29,59 @@ namespace system_page_test {
 
 using namespace tavo;
 using tavo::test::FirmwareBytes;
-using tavo::test::MemoryDevice;
 using tavo::test::WriteFile;
+
+// A device waiting in ISP mode (or running normally) behind a MemoryTransport: answers the
+// handshake, acknowledges everything else, and keeps every complete request line. After FW_END it
+// runs normally with `restartVersion` (empty: it stays in ISP mode).
+struct FakeDevice {
+    MemoryTransport* t = new MemoryTransport;
+    std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
+    // called with each complete request line (after it was recorded)
+    std::function<void(const QByteArray&)> onLine;
+    // given a request line, may set the answer's body in place of the usual one ("": silence)
+    std::function<bool(const QByteArray&, QByteArray&)> answerFor;
+    bool isp;
+    QByteArray version = "1.0";
+    QByteArray restartVersion = "2.10"; // FirmwareBytes' version
+
+    explicit FakeDevice(bool inIsp) : isp(inIsp) {
+        t->present = {"/dev/fake-loader"};
+        auto pending = std::make_shared<QByteArray>();
+        t->onWrite = [this, pending](const QByteArray& b) {
+            *pending += b;
+            if (!pending->endsWith("\r\n")) return;
+            const QByteArray line = std::exchange(*pending, {}).trimmed();
+            lines->append(line);
+            QByteArray body;
+            if (answerFor && answerFor(line, body)) {
+                if (!body.isEmpty())
+                    t->deliver(QByteArray::fromStdString(MakeResponseLine(body.toStdString())));
+            } else if (line.contains("$ENTRANCE"))
+                t->deliver(QByteArray::fromStdString(
+                    MakeResponseLine(isp ? "$ISP029Loader 1.0" : "$ACCEPT")));
+            else if (line.contains("SYS_DSCPT"))
+                t->deliver(QByteArray::fromStdString(MakeResponseLine(
+                    ("5441\f0401\fMatrix\fHall\f-\f" + version + "\fT\f1\f1\f2\f8\f")
+                        .toStdString())));
+            else if (line.contains("ND_DSCPT"))
+                t->deliver(QByteArray::fromStdString(MakeResponseLine("0\f0\f0\fF\fT\fT\fF\fF\f")));
+            else
+                t->deliver(QByteArray::fromStdString(MakeResponseLine("OK\f")));
+            if (isp && line.contains("FW_END") && !restartVersion.isEmpty()) {
+                isp = false;
+                version = restartVersion;
+            }
+            if (onLine) onLine(line);
+        };
+    }
+    int count(const char* command) const {
+        int n = 0;
+        for (const QByteArray& l : *lines)
+            n += l.contains(command) ? 1 : 0;
+        return n;
+    }
+};
 
 // The request line the tool sends for a SET with `payload`.
 QByteArray SetLine(std::uint16_t command, const QByteArray& payload) {
@@ -45,16 +95,12 @@ struct Rig {
     test::ScopedDialogs installed{&dialogs};
     QTemporaryDir dir;
     AppState state;
-    MemoryDevice device{QStringLiteral("/dev/fake-loader")}; // waits in ISP mode unless told
+    FakeDevice device;
     TForm1 form;
     QStringList shown; // every Label1 text from the page, failures marked with a leading '!'
 
-    explicit Rig(bool isp = true) : form(state, nullptr, device.transport) {
+    explicit Rig(bool isp = true) : device(isp), form(state, nullptr, device.t) {
         qputenv("TAVO_SERIAL_PORTS", "/dev/fake-loader");
-        device.isp = isp;
-        device.vid = "5441";
-        device.pid = "0401";
-        device.product = "Matrix";
         QObject::connect(
             form.System, &SystemPage::progressShown,
             [this](const QString& text, bool failure) { shown << (failure ? "!" : "") + text; });
@@ -72,7 +118,7 @@ struct Rig {
     bool label1Red() const { return label1()->palette().color(QPalette::WindowText) == Qt::red; }
     QString version() const { return form.findChild<QLabel*>("Label_FW_Version")->text(); }
     int firmwareCommands() const {
-        return device.Count("FW_ADDR") + device.Count("FW_DATA") + device.Count("FW_END");
+        return device.count("FW_ADDR") + device.count("FW_DATA") + device.count("FW_END");
     }
     // The firmware group's controls that show, by name; each must lie whole inside the group.
     QStringList firmwareControlsShown() {
@@ -123,11 +169,12 @@ private slots:
                                          "96%", "100%"}));
         QCOMPARE(rig.form.findChild<QProgressBar*>("ProgressBar_Fw")->value(), 100);
         QVERIFY(!rig.label1Red());
+        // the restarted device reports the image's version
         QCOMPARE(rig.form.findChild<QLabel*>("Label_Fw_Result")->text(),
-                 QString("Update complete: the image was sent."));
+                 QString("V2.10 running: update confirmed"));
         // ten address/data pairs in order, then FW_END; the last block padded with 0xFF
         QList<QByteArray> fw;
-        for (const QByteArray& l : rig.device.lines)
+        for (const QByteArray& l : *rig.device.lines)
             if (l.contains("FW_")) fw << l;
         QCOMPARE(fw.size(), 21);
         for (int i = 0; i < 10; ++i) {
@@ -139,8 +186,10 @@ private slots:
             QCOMPARE(fw[2 * i + 1], SetLine(FW_DATA, block));
         }
         QCOMPARE(fw[20], SetLine(FW_END, {}));
-        // the receive tick stays off after the transfer
-        QVERIFY(!rig.form.Uart->session().rxTimer().isActive());
+        // and the device was found again, running normally
+        QVERIFY(rig.form.Uart->session().isConnected());
+        QCOMPARE(rig.form.Uart->session().link().flags & kLinkIspDevice, 0);
+        QCOMPARE(rig.form.StringGrid1->Cell(1, 2), QString("Matrix"));
     }
 
     void aLostLinkEndsTheTransferAtOnce() {
@@ -149,9 +198,9 @@ private slots:
         rig.open(rig.file("fw.bin"));
         int writesAtLoss = -1;
         rig.device.onLine = [&](const QByteArray& line) {
-            if (writesAtLoss < 0 && line.contains("FW_DATA") && rig.device.Count("FW_DATA") == 5) {
-                writesAtLoss = int(rig.device.transport->writes.size());
-                rig.device.transport->fail(3); // the port dies
+            if (writesAtLoss < 0 && line.contains("FW_DATA") && rig.device.count("FW_DATA") == 5) {
+                writesAtLoss = int(rig.device.t->writes.size());
+                rig.device.t->fail(3); // the port dies
             }
         };
         rig.shown.clear();
@@ -160,48 +209,72 @@ private slots:
         QVERIFY(rig.label1Red());
         QVERIFY(!rig.shown.contains("100%"));
         QCOMPARE(rig.shown.last(), QString("!Update Fw Failed."));
-        QCOMPARE(rig.device.Count("FW_DATA"), 5);
-        QCOMPARE(rig.device.Count("FW_ADDR"), 5);
-        QCOMPARE(rig.device.Count("FW_END"), 0);
-        QCOMPARE(int(rig.device.transport->writes.size()),
-                 writesAtLoss); // nothing written after it
-        QCOMPARE(rig.device.transport->writesWhileClosed, 0);
+        QCOMPARE(rig.device.count("FW_DATA"), 5);
+        QCOMPARE(rig.device.count("FW_ADDR"), 5);
+        QCOMPARE(rig.device.count("FW_END"), 0);
+        QCOMPARE(int(rig.device.t->writes.size()), writesAtLoss); // nothing written after it
+        QCOMPARE(rig.device.t->writesWhileClosed, 0);
         QVERIFY(!rig.form.Uart->session().isConnected());
         QVERIFY(!rig.form.System->Updating());
+        QCOMPARE(rig.form.findChild<QLabel*>("Label_Fw_Result")->text(),
+                 QString("The update stopped: the device was lost after block 5 of 20."));
     }
 
     // The loader's answers are not fixed: silence goes on, "NG" or "ERR" to a block ends the
-    // transfer at once and the log names the block.
+    // transfer at once, and so does an "NG" to FW_END that comes after FW_END's own wait; the log
+    // and the result line name the step.
     void aRefusedBlockEndsTheTransfer() {
-        for (const QByteArray& word : {QByteArray("NG\f"), QByteArray("ERR"), QByteArray()}) {
+        const struct {
+            QByteArray word; // "": silence to every firmware command
+            bool atEnd;      // the refusal answers FW_END, 30 ms late; otherwise the fifth block
+            QString named;
+        } cases[] = {
+            {"NG\f", false, "Block 5 of 20 (address 0x0100) refused: NG"},
+            {"ERR", false, "Block 5 of 20 (address 0x0100) refused: ERR"},
+            {"", false, ""},
+            {"NG\f", true, "FW_END refused: NG"},
+        };
+        for (const auto& c : cases) {
             Rig rig;
             QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 20)));
             rig.open(rig.file("fw.bin"));
             rig.device.answerFor = [&](const QByteArray& line, QByteArray& body) {
                 if (!line.contains("FW_")) return false;
+                if (c.atEnd) {
+                    if (!line.contains("FW_END")) return false;
+                    QTimer::singleShot(30, [&] {
+                        rig.device.t->deliver(QByteArray::fromStdString(MakeResponseLine("NG\f")));
+                    });
+                    return true; // nothing within the command's own wait
+                }
                 // silence to everything, or a refusal of the fifth block
-                body =
-                    word.isEmpty() || rig.device.Count("FW_DATA") != 5 || !line.contains("FW_DATA")
-                        ? QByteArray()
-                        : word;
-                return word.isEmpty() || !body.isEmpty();
+                body = c.word.isEmpty() || rig.device.count("FW_DATA") != 5 ||
+                               !line.contains("FW_DATA")
+                           ? QByteArray()
+                           : c.word;
+                return c.word.isEmpty() || !body.isEmpty();
             };
             rig.shown.clear();
             rig.update();
-            if (word.isEmpty()) {
+            const QString result = rig.form.findChild<QLabel*>("Label_Fw_Result")->text();
+            if (c.word.isEmpty()) {
                 QCOMPARE(rig.label1()->text(), QString("100%"));
-                QCOMPARE(rig.device.Count("FW_END"), 1);
+                QCOMPARE(rig.device.count("FW_END"), 1);
+                QCOMPARE(result, QString("V2.10 running: update confirmed"));
                 continue;
             }
             QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
             QVERIFY(rig.label1Red());
-            QCOMPARE(rig.device.Count("FW_DATA"), 5);
-            QCOMPARE(rig.device.Count("FW_ADDR"), 5);
-            QCOMPARE(rig.device.Count("FW_END"), 0);
-            QVERIFY2(
-                rig.form.Memo_Debug->toPlainText().contains(
-                    "Block 5 of 20 (address 0x0100) refused: " + word.chopped(word.endsWith('\f'))),
-                qPrintable(rig.form.Memo_Debug->toPlainText()));
+            const int blocks = c.atEnd ? 20 : 5;
+            QCOMPARE(rig.device.count("FW_DATA"), blocks);
+            QCOMPARE(rig.device.count("FW_ADDR"), blocks);
+            QCOMPARE(rig.device.count("FW_END"), c.atEnd ? 1 : 0);
+            QVERIFY2(rig.form.Memo_Debug->toPlainText().contains(c.named),
+                     qPrintable(rig.form.Memo_Debug->toPlainText()));
+            QString named = c.named;
+            named[0] = named[0].toLower();
+            QCOMPARE(result, "The update stopped: " + named + ".");
+            QCOMPARE(rig.device.count("$ENTRANCE"), 1); // a failed update is not confirmed
             QVERIFY(!rig.form.System->Updating());
         }
     }
@@ -213,9 +286,9 @@ private slots:
         QTimer::singleShot(400, &rig.form, [&] { rig.form.BitBtn_Disconnect->click(); });
         rig.update();
         QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
-        QVERIFY(rig.device.Count("FW_DATA") < 20);
-        QCOMPARE(rig.device.Count("FW_END"), 0);
-        QCOMPARE(rig.device.transport->writesWhileClosed, 0);
+        QVERIFY(rig.device.count("FW_DATA") < 20);
+        QCOMPARE(rig.device.count("FW_END"), 0);
+        QCOMPARE(rig.device.t->writesWhileClosed, 0);
     }
 
     void aSecondClickDuringTheTransferDoesNothing() {
@@ -232,8 +305,8 @@ private slots:
         rig.update();
         QCOMPARE(clicks, 1);
         QCOMPARE(rig.dialogs.confirmations.size(), 1);
-        QCOMPARE(rig.device.Count("FW_ADDR"), 10);
-        QCOMPARE(rig.device.Count("FW_END"), 1);
+        QCOMPARE(rig.device.count("FW_ADDR"), 10);
+        QCOMPARE(rig.device.count("FW_END"), 1);
         QCOMPARE(rig.label1()->text(), QString("100%"));
     }
 
@@ -340,11 +413,14 @@ private slots:
         rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(text);
         QCOMPARE(rig.form.findChild<QLabel*>("Label9")->text(), QString("31 Letters Limited!"));
         rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
-        QCOMPARE(rig.device.Count("SYS_STR"), 1);
-        QVERIFY(rig.device.lines.contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
+        QCOMPARE(rig.device.count("SYS_STR"), 1);
+        QVERIFY(rig.device.lines->contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
         // the device keeps the 30 letters before it, and so do the record and the row
         QCOMPARE(QString::fromStdString(rig.state.deviceTable.Current().description),
                  QString(30, 'a'));
+        // and the page says so
+        QCOMPARE(rig.form.findChild<QLabel*>("Label9")->text(),
+                 "Cut to 31 bytes: the device keeps \"" + QString(30, 'a') + "\".");
     }
 
     void theUpdateCanBeFollowedAndItsEndStays() {
@@ -367,10 +443,10 @@ private slots:
         });
         rig.update();
         QVERIFY(backOnSystem);
-        QCOMPARE(rig.device.Count("FW_END"), 1);
+        QCOMPARE(rig.device.count("FW_END"), 1);
         QVERIFY(statusLines.contains("Firmware update: 50%"));
         QCOMPARE(rig.form.statusBar()->currentMessage(),
-                 QString("Firmware update: Update complete: the image was sent."));
+                 QString("Firmware update: V2.10 running: update confirmed"));
 
         // selecting the row again (reopening "Commander") keeps the end in sight
         const QString version = rig.version();
@@ -381,7 +457,7 @@ private slots:
             QCOMPARE(rig.label1()->text(), QString("100%"));
             QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
             QCOMPARE(rig.version(), version);
-            QCOMPARE(result->text(), QString("Update complete: the image was sent."));
+            QCOMPARE(result->text(), QString("V2.10 running: update confirmed"));
         }
         // until the next Open
         rig.open(rig.file("fw.bin"));

@@ -181,7 +181,14 @@ void SystemPage::SpeedButton_SysConfigClick() {
     setDescriptionStatus(QStringLiteral("Ok."), false);
     SendDescription(session_, text);
     if (!operation.alive()) return;
-    setDescriptionStatus(QString(), false);
+    // a cut the operator did not make is said, with what the device keeps
+    if (kept.size() < text.size())
+        setDescriptionStatus(QStringLiteral("Cut to %1 bytes: the device keeps \"%2\".")
+                                 .arg(kDescriptionLimit)
+                                 .arg(DeviceText(kept)),
+                             false);
+    else
+        setDescriptionStatus(QString(), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
     emit descriptionShown(index, DeviceText(kept));
 }
@@ -260,7 +267,7 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         transfer_.Run(chosenPath_, [this](const QString& label, int percent) {
             showProgress(label, false, percent);
         });
-    if (result != FirmwareResult::Busy) showUpdateEnd(result, index);
+    if (result != FirmwareResult::Busy) showUpdateEnd(result, index, operation.held());
     updating_ = false;
 }
 
@@ -278,15 +285,24 @@ bool SystemPage::confirmUpdate() {
                    below);
 }
 
-// How an update of device `index` ended; it stays on the page until the next update, Open or
-// search.
-void SystemPage::showUpdateEnd(FirmwareResult result, int index) {
+// How an update of device `index` ended (`held`: the operation the update runs under); it stays
+// on the page until the next update, Open or search.
+void SystemPage::showUpdateEnd(FirmwareResult result, int index, const DeviceOperation* held) {
+    bool failed = FirmwareResultFailed(result);
     switch (result) {
     case FirmwareResult::Busy:
         return;
-    case FirmwareResult::Sent:
-        showResultLine(QStringLiteral("Update complete: the image was sent."), false);
+    case FirmwareResult::Sent: {
+        // the device restarts: the version it then reports says whether the update took
+        showResultLine(QStringLiteral("Image sent; waiting for the device to restart..."), false);
+        const QPointer<PageBase> self(this);
+        const FirmwareConfirmation c = transfer_.Confirm(held);
+        if (!self) return;
+        log(QString::fromStdString(c.text()) + QStringLiteral("\r\n"));
+        failed = c.check == FirmwareCheck::Mismatch;
+        showResultLine(QString::fromStdString(c.text()), failed);
         break;
+    }
     case FirmwareResult::OpenFailed:
         log(QStringLiteral("Fw Open Fail.\r\n"));
         showProgress(FirmwareResultText(result), true);
@@ -307,16 +323,12 @@ void SystemPage::showUpdateEnd(FirmwareResult result, int index) {
         showProgress(FirmwareResultText(result), true);
         break;
     }
-    if (FirmwareResultFailed(result))
-        showResultLine(result == FirmwareResult::Lost
-                           ? QStringLiteral("The update stopped: the device was lost.")
-                           : QStringLiteral("The update did not complete."),
-                       true);
+    if (FirmwareResultFailed(result)) showResultLine(FirmwareStopText(result, transfer_), true);
     KeptResult kept;
     kept.path = path_ ? path_->text() : chosenPath_;
     kept.version = version_ ? version_->text() : QString();
     kept.progress = progress_ ? progress_->text() : QString();
-    kept.failure = FirmwareResultFailed(result);
+    kept.failure = failed;
     kept.percent = bar_ ? bar_->value() : 0;
     kept.line = result_ ? result_->text() : QString();
     kept_ = kept;

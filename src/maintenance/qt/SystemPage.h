@@ -21,6 +21,7 @@ class QWidget;
 
 namespace tavo {
 
+class DeviceOperation;
 struct DeviceRecord;
 struct DeviceTable;
 class UartSession;
@@ -59,6 +60,7 @@ public:
     // The file the open dialog last chose (what the update sends).
     QString ChosenFirmware() const { return chosenPath_; }
     const FirmwareTransfer& Transfer() const { return transfer_; }
+    FirmwareTransfer& Transfer() { return transfer_; }
 
     // Puts the last update's end back on the page (path, version line, result) after a row
     // selection reset it: it stays until the next update, Open or search.
@@ -80,7 +82,7 @@ private:
     void setDescriptionStatus(const QString& text, bool failure); // Label9
     void showFirmwareGroup(bool isp);
     bool confirmUpdate();
-    void showUpdateEnd(FirmwareResult result, int index);
+    void showUpdateEnd(FirmwareResult result, int index, const DeviceOperation* held);
     QWidget* commander() const;
     bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);
     void showResultLine(const QString& text, bool failure);

@@ -93,6 +93,8 @@ protected:
 
         explicit operator bool() const { return acquired_; }
         bool alive() const { return !page_.isNull(); }
+        // The link's operation held, for a call that runs under it (a search, a confirmation).
+        const DeviceOperation* held() const { return acquired_ && link_ ? &*link_ : nullptr; }
 
     private:
         QPointer<PageBase> page_;

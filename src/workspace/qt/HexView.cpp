@@ -50,15 +50,20 @@ QString Hex2(unsigned v) {
 } // namespace
 
 HexView* HexView::Of(QWidget* root) {
+    if (HexView* view = Existing(root)) return view;
     QWidget* owner = root ? root->window() : nullptr;
-    if (owner)
-        if (auto* window = owner->findChild<QWidget*>(QStringLiteral("Form_HexView")))
-            if (auto* view = window->findChild<HexView*>(QString(), Qt::FindDirectChildrenOnly))
-                return view;
     auto* window = new QWidget(owner, Qt::Window);
     window->setObjectName(QStringLiteral("Form_HexView"));
     pages::BuildHexView(window);
     return new HexView(window);
+}
+
+HexView* HexView::Existing(QWidget* root) {
+    QWidget* owner = root ? root->window() : nullptr;
+    if (owner)
+        if (auto* window = owner->findChild<QWidget*>(QStringLiteral("Form_HexView")))
+            return window->findChild<HexView*>(QString(), Qt::FindDirectChildrenOnly);
+    return nullptr;
 }
 
 QString HexView::EdidDecodePath() {
@@ -99,7 +104,35 @@ HexView::HexView(QWidget* window) : PageBase(window), window_(window) {
         connect(fullReport_, &QAbstractButton::clicked, this, &HexView::Button_FullReportClick);
 }
 
-void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near) {
+void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,
+                   const QString& source, bool analysis) {
+    source_ = source;
+    showsAnalysis_ = analysis;
+    display(image, opened);
+    setTitle(QString());
+    place(near);
+}
+
+void HexView::FollowAnalysis(const EdidImage* image, const QString& slot) {
+    if (!window_ || !window_->isVisible() || !showsAnalysis_) return;
+    if (image == nullptr) {
+        setTitle(QStringLiteral("not the analysis of %1, which could not be read").arg(slot));
+        return;
+    }
+    source_ = slot + QStringLiteral(" (analysis)");
+    display(*image, std::nullopt);
+    setTitle(QString());
+}
+
+void HexView::setTitle(const QString& detail) {
+    if (!window_) return;
+    QString title = QStringLiteral("Hex View");
+    if (!source_.isEmpty()) title += QStringLiteral(" - ") + source_;
+    if (!detail.isEmpty()) title += QStringLiteral(": ") + detail;
+    window_->setWindowTitle(title);
+}
+
+void HexView::display(const EdidImage& image, const std::optional<EdidImage>& opened) {
     ++shown_;
     image_ = image;
     openedImage_ = opened;
@@ -131,7 +164,6 @@ void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opene
     if (fullReport_) fullReport_->setVisible(!EdidDecodePath().isEmpty());
     if (details_) details_->setCurrentIndex(0);
     SelectPart(0);
-    place(near);
 }
 
 void HexView::fillGrid(QTableWidget* table, const EdidImage& image, const HexGrid& grid,
@@ -249,8 +281,9 @@ void HexView::Button_FullReportClick() {
     // the bytes go in on standard input: no file to write or clean up
     process.start(program, {});
     if (!done) {
+        // only the blocks the image announces: a base block alone is 128 bytes
         process.write(reinterpret_cast<const char*>(image_.data()),
-                      static_cast<qint64>(image_.size()));
+                      static_cast<qint64>(AnnouncedBytes(image_)));
         process.closeWriteChannel();
         limit.start(reportLimitMs_);
         loop.exec(); // the window goes on painting; the CPU sleeps
