@@ -251,12 +251,13 @@ private slots:
         const QString t31 = "Thirty-one letters, exactly 31.";
         QCOMPARE(t31.size(), 31);
         const QString t32 = t31 + "!";
+        const QString cut = "Cut to 31 bytes: the device keeps \"" + t31 + "\".";
         struct Case {
-            QString text, status, sent, cell;
+            QString text, status, sent, cell, after; // after: the status once sent
         } cases[] = {
-            {t31, "", t31, " " + t31 + " "},
-            {t32, "31 Letters Limited!", t31, " " + t31 + " "}, // what the device keeps
-            {"", "", " ", "  "},                                // a blank for an empty text
+            {t31, "", t31, " " + t31 + " ", ""},
+            {t32, "31 Letters Limited!", t31, " " + t31 + " ", cut}, // what the device keeps
+            {"", "", " ", "  ", ""},                                 // a blank for an empty text
         };
         for (const Case& c : cases) {
             w.setDescription(c.text);
@@ -268,7 +269,7 @@ private slots:
             QTimer::singleShot(300, &w.form, [&] { during = w.label9(); });
             w.click("SpeedButton_SysConfig");
             QCOMPARE(during, QString("Ok."));
-            QCOMPARE(w.label9(), QString());
+            QCOMPARE(w.label9(), c.after);
             QCOMPARE(QString::fromLatin1(ReadAll(stored)), c.sent);
             QCOMPARE(QString::fromStdString(w.state.deviceTable.Current().description),
                      c.text.left(31));

@@ -36,6 +36,8 @@ public:
     bool modesSelectable = true, copyPanel = true, modePoll = false;
     bool refuseMode = false; // SET RXEDMD answers NG and changes nothing
     bool isp = false;        // waits in ISP mode: the handshake gets the loader's banner
+    // after FW_END in ISP mode the device runs normally with this version ("": stays in ISP mode)
+    std::string restartVersion;
     // the bytes sent for the handshake instead of the usual answer (a banner, garbage)
     std::optional<QByteArray> handshake;
     std::uint8_t blank = 0x00;                 // every byte of a slot never written
@@ -71,6 +73,10 @@ public:
                 line = line.mid(dollar);
                 lines << line;
                 handle(line);
+                if (isp && line.contains("FW_END") && !restartVersion.empty()) {
+                    isp = false;
+                    version = restartVersion;
+                }
                 if (onLine) onLine(line);
             }
         };
