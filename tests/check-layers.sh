@@ -47,6 +47,7 @@ pages=(
     "EdidAnalyzerLayout:EdidControllerPage"
     "EdidCreatorLayout:EdidCreatorPage"
     "HexViewLayout:HexView"
+    "ComposeLayout:ComposeWindow"
     "IpConfigureLayout:DeviceGrid"
     "SystemLayout:SystemPage"
 )

@@ -20,6 +20,7 @@
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/PageBase.h"
 #include "workspace/OutputFile.h"
+#include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
 
@@ -120,6 +121,8 @@ void EdidControllerPage::attach(QWidget* window, QWidget* controllerSheet, QWidg
     if (hexView_)
         connect(hexView_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::Button_HexView_AnalyzerClick);
+    if (auto* compose = control<QAbstractButton>("Button_Compose"))
+        connect(compose, &QAbstractButton::clicked, this, &EdidControllerPage::Button_ComposeClick);
     for (ModeButtonKind kind :
          {ModeButtonKind::Internal, ModeButtonKind::External, ModeButtonKind::User}) {
         for (int n = 1; n <= ModeButtonCount(kind); ++n) {
@@ -307,8 +310,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name =
-        Dialogs::Current().OpenEdid(window(), kEdidOpenFilter, ConnectedDisplays());
+    const QString name = Dialogs::Current().OpenEdid(window(), kEdidOpenFilter, ConnectedDisplays(),
+                                                     PresetChoices());
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
@@ -334,15 +337,56 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
         return;
     }
     setStatus(kTextOk, kStatusBlack);
-    setPollOn(false);
-    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
-    const VerifiedWrite w = slots_->WriteVerified(*slot, transfer_.image);
-    setPollOn(true);
-    const bool shown = w.ok()
+    const bool shown = writeVerified(*slot, transfer_.image)
                            ? showStatusFor(label2_, kTextOk, kStatusBlack, kStatusOkMs)
                            : showStatusFor(label2_, kTextUploadFailed, kStatusRed, kStatusFailMs);
     if (!shown) return;
     slots_->End();
+}
+
+bool EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {
+    setPollOn(false);
+    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
+    const VerifiedWrite w = slots_->WriteVerified(slot, image);
+    setPollOn(true);
+    return w.ok();
+}
+
+QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& image) {
+    if (!connected()) return QString();
+    const Operation operation(*this, uart_.session());
+    if (!operation) return QString();
+    if (!IsWritableSlot(slot)) return kTextReadOnlySlot;
+    std::uint16_t status = 0;
+    if (!ValidateImage(image, status)) return Latin1(ValidationMessage(status));
+    devices_.Current().selected = slot;
+    slots_->Begin();
+    const bool ok = writeVerified(slot, image);
+    slots_->End();
+    return ok ? kTextOk : kTextUploadFailed;
+}
+
+std::vector<std::optional<EdidImage>>
+EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted) {
+    if (!connected()) return {};
+    const Operation operation(*this, uart_.session());
+    if (!operation) return {};
+    std::vector<std::optional<EdidImage>> out(wanted.size());
+    setPollOn(false);
+    slots_->Begin();
+    for (std::size_t i = 0; i < wanted.size() && !slots_->lost(); ++i) {
+        const SlotRead r = slots_->Read(wanted[i]);
+        if (r.complete()) out[i] = r.image;
+    }
+    slots_->End();
+    setPollOn(true);
+    return out;
+}
+
+void EdidControllerPage::Button_ComposeClick() {
+    if (busy()) return;
+    if (!compose_) compose_ = ComposeWindow::Make(*this, window());
+    compose_->open();
 }
 
 // ---- slot to file ------------------------------------------------------------------------------
