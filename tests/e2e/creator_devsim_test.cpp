@@ -64,10 +64,10 @@ struct Rig {
         return form->Uart->session().isConnected();
     }
     QString Slot(const char* name) const { return state.filePath(name); }
-    QComboBox* UploadList() { return form->Find<QComboBox>("ComboBox_EdidSel_Upload"); }
-    QLineEdit* Edit(const char* name) { return form->Find<QLineEdit>(name); }
-    QAbstractButton* Box(const char* name) { return form->Find<QAbstractButton>(name); }
-    QString Warning() { return form->Find<QLabel>("Label_EdidCreator_Warning")->text(); }
+    QComboBox* UploadList() { return form->findChild<QComboBox*>("ComboBox_EdidSel_Upload"); }
+    QLineEdit* Edit(const char* name) { return form->findChild<QLineEdit*>(name); }
+    QAbstractButton* Box(const char* name) { return form->findChild<QAbstractButton*>(name); }
+    QString Warning() { return form->findChild<QLabel*>("Label_EdidCreator_Warning")->text(); }
     // The image the engine builds from what the page shows now, built apart from the window.
     EdidImage Expected() {
         EdidRecord record = app.creatorRecord;
@@ -76,7 +76,7 @@ struct Rig {
     }
     void Upload() {
         QSignalSpy finished(creator, &EdidCreatorPage::uploadFinished);
-        form->SpeedButton_CopyEdid_Creator->click();
+        form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(finished.count(), 1); // the handler returns only when the upload is over
     }
 };
@@ -90,7 +90,7 @@ private slots:
         Rig rig;
         QVERIFY(!rig.sim->path.isEmpty());
         QVERIFY(rig.Connect());
-        rig.form->SpeedButton_OpenEdid_New->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click();
         rig.Box("CheckBox_VideoIdCode_97")->click();
         rig.Box("CheckBox_AudioFormat_6")->click(); // DTS
         rig.Box("CheckBox_SpeakerPosition_8")->click();
@@ -112,7 +112,7 @@ private slots:
         const QString log = rig.sim->Log();
         QVERIFY(log.contains("$SET ND_SEL 2000"));
         QVERIFY(!log.contains("\tNG")); // every chunk was taken
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
 
         // and into input 2: the slot the list shows there
         rig.Edit("Edit_Creator_Monitor_Name")->setText("Second");
@@ -126,12 +126,12 @@ private slots:
     void saveWritesTheBuiltBytes() {
         Rig rig;
         QVERIFY(rig.Connect());
-        rig.form->SpeedButton_OpenEdid_New->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click();
         rig.Box("CheckBox_EstablishTiming_13")->click();
         rig.Edit("Edit_Creator_Serial_Number")->setText("4294959999"); // the largest taken
         const EdidImage expected = rig.Expected();
         rig.dialogs.saveAnswer = rig.files.filePath("created.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(ReadFile(rig.dialogs.saveAnswer), Bytes(expected));
         QCOMPARE(rig.dialogs.proposedNames, QStringList{"Created EDID.bin"});
         // the file dialog stands between SYS_STM and SYS_CTM
@@ -174,19 +174,19 @@ private slots:
             f.write(Bytes(creator_test::WithBlocks(b)));
             f.close();
             rig.dialogs.openAnswer = f.fileName();
-            rig.form->SpeedButton_OpenEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
             QCOMPARE(rig.Warning(), QString());
             rig.Box("CheckBox_Colorimetry_1")->click();
             rig.Box("CheckBox_HDR_EOTF_1")->click();
         } else {
-            rig.form->SpeedButton_OpenEdid_New->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click();
             rig.Box("CheckBox_AudioFormat_3")->click();
             rig.Edit("Edit_AudioAC3_BitRate")->setText("640k");
         }
         const EdidImage before = rig.app.creatorRecord.image;
         const qsizetype logBefore = rig.sim->Log().size();
         rig.dialogs.saveAnswer = rig.files.filePath("refused.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QVERIFY(rig.dialogs.saveFilters.isEmpty());
         QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
         QVERIFY2(rig.Warning().contains(message), qPrintable(rig.Warning()));
@@ -207,7 +207,7 @@ private slots:
                  "--fault", "drop:ND_ED0B:skip=1,count=1", "--fault", "drop:ND_ED1A:skip=1,count=1",
                  "--fault", "drop:ND_ED1B:skip=1,count=1"});
         QVERIFY(rig.Connect());
-        rig.form->SpeedButton_OpenEdid_New->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click();
         const EdidImage expected = rig.Expected();
         rig.UploadList()->setCurrentIndex(3);
         QElapsedTimer clock;
@@ -215,9 +215,9 @@ private slots:
         rig.Upload();
         QVERIFY(clock.elapsed() < 5000); // the fixed waits only, no waiting for answers
         QCOMPARE(ReadFile(rig.Slot("user1.bin")), Bytes(expected));
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
         QVERIFY(rig.form->Uart->session().isConnected());
-        QVERIFY(rig.form->Find<QLabel>("Label3")->text().isEmpty()); // no failure
+        QVERIFY(rig.form->findChild<QLabel*>("Label3")->text().isEmpty()); // no failure
         QCOMPARE(rig.sim->Log().count("+drop"), 5);
     }
 
@@ -225,10 +225,10 @@ private slots:
     void uploadIsJudgedByTheSlotReadBack() {
         Rig rig({"--corrupt-writes"});
         QVERIFY(rig.Connect());
-        rig.form->SpeedButton_OpenEdid_New->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click();
         rig.UploadList()->setCurrentIndex(3);
         rig.Upload();
-        auto* label3 = rig.form->Find<QLabel>("Label3");
+        auto* label3 = rig.form->findChild<QLabel*>("Label3");
         QCOMPARE(label3->text(), QString("Upload Edid Failed."));
         QCOMPARE(label3->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
         QVERIFY(ReadFile(rig.Slot("user1.bin")) != Bytes(rig.Expected()));
@@ -239,20 +239,20 @@ private slots:
         // GETs), then the upload's ND_SEL and ND_ED0A; the request after them kills the port
         Rig rig({"--hangup-after", "12"});
         QVERIFY(rig.Connect());
-        rig.form->SpeedButton_OpenEdid_New->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click();
         rig.UploadList()->setCurrentIndex(3);
         rig.Upload();
         QTRY_VERIFY(!rig.form->Uart->session().isConnected());
         const QString log = rig.sim->Log();
         QVERIFY2(log.contains("$SET ND_ED0A") && !log.contains("$SET ND_ED1A"), qPrintable(log));
         QVERIFY(rig.form->BitBtn_Search->isEnabled());
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
         QVERIFY(!rig.creator->busy());
         QVERIFY(!rig.form->Uart->session().pollTimer().isActive());
         // the failure stays on the page; a later click with no device does nothing
-        QCOMPARE(rig.form->Find<QLabel>("Label3")->text(), QString("Upload Edid Failed."));
-        rig.form->SpeedButton_CopyEdid_Creator->click();
-        QCOMPARE(rig.form->Find<QLabel>("Label3")->text(), QString("Upload Edid Failed."));
+        QCOMPARE(rig.form->findChild<QLabel*>("Label3")->text(), QString("Upload Edid Failed."));
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
+        QCOMPARE(rig.form->findChild<QLabel*>("Label3")->text(), QString("Upload Edid Failed."));
     }
 };
 

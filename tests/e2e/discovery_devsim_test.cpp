@@ -93,7 +93,7 @@ private slots:
     void theRequestListsEachDeviceOnce() {
         NetSim sim(3);
         QVERIFY(sim.ready);
-        QSignalSpy rows(form_->Discovery, &DeviceGrid::rowAdded);
+        QSignalSpy rows(form_->Grid, &DeviceGrid::rowAdded);
         Search(3);
         // every device answered the broadcast and the group: six announcements, three rows
         QCOMPARE(sim.Log().count("request: 3 announcements"), 2);
@@ -124,13 +124,13 @@ private slots:
         Search(2);
         QCOMPARE(count(), 2);
         const int row = cells()->Cell(1, 5) == "02:44:53:4E:00:02" ? 1 : 2;
-        form_->Discovery->StringGrid1SelectCell(0, row);
+        form_->Grid->StringGrid1SelectCell(0, row);
         QVERIFY(form_->Form3->isVisible());
-        auto* ip = form_->Find<QLineEdit>("Edit_IP_Address");
+        auto* ip = form_->findChild<QLineEdit*>("Edit_IP_Address");
         QCOMPARE(ip->text(), QString("192.168.1.11"));
         ip->setText("10.20.30.40");
-        form_->Find<QLineEdit>("Edit_Telnet_Port")->setText("2323");
-        form_->Find<QAbstractButton>("SpeedButton2")->click();
+        form_->findChild<QLineEdit*>("Edit_Telnet_Port")->setText("2323");
+        form_->findChild<QAbstractButton*>("SpeedButton2")->click();
         QTRY_VERIFY(sim.Log().contains("configuration for 02:44:53:4E:00:02 applied: static "
                                        "10.20.30.40 255.255.255.0 192.168.1.1 192.168.1.1 web "
                                        "8080 telnet 2323"));
@@ -144,10 +144,10 @@ private slots:
         QCOMPARE(cells()->Cell(3 - again, 4), QString("192.168.1.10"));
 
         // a bad address: a message on the page and nothing on the wire
-        form_->Discovery->StringGrid1SelectCell(0, again);
-        form_->Find<QLineEdit>("Edit_DNS")->setText("1.2.three.4");
-        form_->Find<QAbstractButton>("SpeedButton2")->click();
-        QVERIFY(!form_->Find<QLabel>("Label_IpConfig_Status")->text().isEmpty());
+        form_->Grid->StringGrid1SelectCell(0, again);
+        form_->findChild<QLineEdit*>("Edit_DNS")->setText("1.2.three.4");
+        form_->findChild<QAbstractButton*>("SpeedButton2")->click();
+        QVERIFY(!form_->findChild<QLabel*>("Label_IpConfig_Status")->text().isEmpty());
         QTest::qWait(200);
         QCOMPARE(sim.Log().count("configuration for"), 1);
     }

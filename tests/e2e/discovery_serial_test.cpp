@@ -60,29 +60,32 @@ private slots:
         QVERIFY(netRow > 0);
         QCOMPARE(sim.Log().count("ND_DSCPT"), 1); // the search reads input 1
 
-        form.Discovery->StringGrid1SelectCell(0, serialRow);
+        form.Grid->StringGrid1SelectCell(0, serialRow);
         // the descriptors again: inputs 1 and 2, output 1
         QCOMPARE(sim.Log().count("ND_DSCPT"), 4);
         QCOMPARE(sim.Log().count("ND_SEL"), 4);
-        QCOMPARE(form.GroupBox12->height(), 121);
+        QCOMPARE(form.findChild<QGroupBox*>("GroupBox12")->height(), 121);
         for (int n = 1; n <= 8; ++n) {
-            QCOMPARE(form.Find<QWidget>(QString("RadioButton_Set_IntEdid%1").arg(n))->isHidden(),
-                     n > 3);
-            QCOMPARE(form.Find<QWidget>(QString("RadioButton_Set_UserEdid%1").arg(n))->isHidden(),
-                     n > 5);
+            QCOMPARE(
+                form.findChild<QWidget*>(QString("RadioButton_Set_IntEdid%1").arg(n))->isHidden(),
+                n > 3);
+            QCOMPARE(
+                form.findChild<QWidget*>(QString("RadioButton_Set_UserEdid%1").arg(n))->isHidden(),
+                n > 5);
         }
-        QVERIFY(!form.Find<QWidget>("Label30")->isHidden());
-        QVERIFY(form.Panel52->isHidden()); // the device does not offer the copy
-        QCOMPARE(form.Find<QLabel>("Label_FW_Version")->text(),
+        QVERIFY(!form.findChild<QWidget*>("Label30")->isHidden());
+        QVERIFY(
+            form.findChild<QFrame*>("Panel52")->isHidden()); // the device does not offer the copy
+        QCOMPARE(form.findChild<QLabel*>("Label_FW_Version")->text(),
                  QString("Current :   VID-5441    PID-0401    Version-1.00"));
         QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet1);
         QVERIFY(!form.PageControl1->isTabVisible(form.PageControl1->indexOf(form.TabSheet10)));
         QVERIFY(form.Form3->isVisible());
         QCOMPARE(state.deviceTable.current, serialRow - 1);
 
-        form.Discovery->StringGrid1SelectCell(0, netRow);
+        form.Grid->StringGrid1SelectCell(0, netRow);
         QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet10);
-        QVERIFY(form.Find<QLabel>("Label_MAC_Addr")->text().startsWith("02:44:53:4E:00:0"));
+        QVERIFY(form.findChild<QLabel*>("Label_MAC_Addr")->text().startsWith("02:44:53:4E:00:0"));
         QCOMPARE(sim.Log().count("ND_DSCPT"), 4); // nothing sent for a network row
     }
 };

@@ -96,14 +96,15 @@ struct Window {
         qputenv("TAVO_SERIAL_PORTS", sim.path.toLocal8Bit());
         form = std::make_unique<TForm1>(state);
         form->BitBtn_Search->click();
-        form->Discovery->StringGrid1SelectCell(0, 1);
+        form->Grid->StringGrid1SelectCell(0, 1);
     }
     bool Connected() { return form->Uart->session().isConnected(); }
-    QComboBox* All() { return form->Find<QComboBox>("ComboBox_EdidSel_All"); }
+    QComboBox* All() { return form->findChild<QComboBox*>("ComboBox_EdidSel_All"); }
     int Position(const QString& item) { return All()->findText(item); }
-    QString Label2() { return form->Find<QLabel>("Label2")->text(); }
+    QString Label2() { return form->findChild<QLabel*>("Label2")->text(); }
     QString Row(std::string_view name) {
-        return form->Find<QLabel>(QString::fromLatin1(name.data(), qsizetype(name.size())))->text();
+        return form->findChild<QLabel*>(QString::fromLatin1(name.data(), qsizetype(name.size())))
+            ->text();
     }
     QString File(const QString& name) { return files.filePath(name); }
     QString Write(const QString& name, const QByteArray& bytes) {
@@ -116,17 +117,17 @@ struct Window {
     QByteArray Save(const QString& item, const QString& name) {
         All()->setCurrentIndex(Position(item));
         dialogs.saveAnswer = File(name);
-        form->SpeedButton_SaveEdid->click();
+        form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
         return ReadAll(File(name));
     }
     void Open(const QString& item, const QString& file) {
         All()->setCurrentIndex(Position(item));
         dialogs.openAnswer = file;
-        form->SpeedButton_OpenEdid->click();
+        form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
     }
     void Analyse(const QString& item) {
         All()->setCurrentIndex(Position(item));
-        form->SpeedButton_AnalysisEdid->click();
+        form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
     }
 };
 
@@ -146,7 +147,7 @@ class EdidControllerDevsimTest : public QObject {
         QStringList shown;
         QTimer probe;
         QObject::connect(&probe, &QTimer::timeout, [&] {
-            auto* label = w.form->Find<QLabel>(labelName);
+            auto* label = w.form->findChild<QLabel*>(labelName);
             const QString text =
                 label->text() +
                 (label->palette().color(QPalette::WindowText) == QColor(255, 0, 0) ? " (red)" : "");
@@ -181,13 +182,15 @@ private slots:
                  qPrintable(log));
         QVERIFY(log.contains("read again after 500 ms"));
 
-        auto* src = w.form->Find<QComboBox>("ComboBox_EdidSel_Src");
-        auto* dest = w.form->Find<QComboBox>("ComboBox_EdidSel_Dest");
+        auto* src = w.form->findChild<QComboBox*>("ComboBox_EdidSel_Src");
+        auto* dest = w.form->findChild<QComboBox*>("ComboBox_EdidSel_Dest");
         src->setCurrentIndex(src->findText("Output 1"));
         dest->setCurrentIndex(dest->findText("Input 2"));
         // the copy reports in its own group's line
         shown = Shown(
-            w, [&] { w.form->SpeedButton_CopyEdid_Src2Dest->click(); }, "Label_Copy_Status");
+            w,
+            [&] { w.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->click(); },
+            "Label_Copy_Status");
         QCOMPARE(shown, QStringList({"Upload Edid Failed. (red)"}));
         QVERIFY(sim.Slot("input2") != ReadAll(SamplePath(kA))); // stored corrupted
 
@@ -249,7 +252,7 @@ private slots:
         Window w(sim);
         w.Open("User 1", SamplePath(kA));
         w.form->findChild<QAction*>("Action_History")->trigger();
-        auto* history = w.form->Find<QWidget>("Form_History");
+        auto* history = w.form->findChild<QWidget*>("Form_History");
         QVERIFY(history && history->isVisible());
         auto* list = history->findChild<QListWidget*>("ListBox_History");
         QCOMPARE(list->count(), 1);
@@ -274,9 +277,9 @@ private slots:
         QCOMPARE(sim.Slot("user3"), ReadAll(SamplePath(kC)));
         // the description changed after the backup: the restore brings the device's back, and
         // every place that shows it shows what the device then holds
-        auto* description = w.form->Find<QLineEdit>("Edit_Product_String");
+        auto* description = w.form->findChild<QLineEdit*>("Edit_Product_String");
         description->setText("Changed desc");
-        w.form->Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        w.form->findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
         QCOMPARE(ReadAll(sim.State() + "/description"), QByteArray("Changed desc"));
         QStringList progress;
         QTimer probe;
@@ -293,7 +296,7 @@ private slots:
         QVERIFY(w.dialogs.messages.last().text.contains("user3: written, verified"));
         QCOMPARE(ReadAll(sim.State() + "/description"), QByteArray("Simulated device"));
         QCOMPARE(description->text(), QString("Simulated device"));
-        QCOMPARE(w.form->Find<StringGrid>("StringGrid1")->Cell(1, 3).trimmed(),
+        QCOMPARE(w.form->findChild<StringGrid*>("StringGrid1")->Cell(1, 3).trimmed(),
                  QString("Simulated device"));
         QVERIFY2(progress.contains("Restore Backup: item 1 of 7 (input1)") &&
                      progress.contains("Restore Backup: item 7 of 7 (description)"),
@@ -459,13 +462,13 @@ private slots:
         // the device starts in mode 2 (Internal 3)
         QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 2, 5000);
         // N=2 O=1 U=3: "User 2" is mode 4
-        auto* user2 = w.form->Find<QRadioButton>("RadioButton_Set_UserEdid2");
+        auto* user2 = w.form->findChild<QRadioButton*>("RadioButton_Set_UserEdid2");
         QTest::mousePress(user2, Qt::LeftButton);
         QTest::mouseRelease(user2, Qt::LeftButton);
         QCOMPARE(sim.Mode(), QString("4"));
         QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 4, 5000);
         QVERIFY(user2->isChecked());
-        auto* external = w.form->Find<QRadioButton>("RadioButton_Set_ExtEdid1");
+        auto* external = w.form->findChild<QRadioButton*>("RadioButton_Set_ExtEdid1");
         QTest::mousePress(external, Qt::LeftButton);
         QCOMPARE(sim.Mode(), QString("2"));
         QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 2, 5000);
@@ -475,18 +478,18 @@ private slots:
     void copyFromSourceToDestination() {
         Sim sim;
         Window w(sim);
-        QVERIFY(!w.form->Panel52->isHidden());
-        auto* src = w.form->Find<QComboBox>("ComboBox_EdidSel_Src");
-        auto* dest = w.form->Find<QComboBox>("ComboBox_EdidSel_Dest");
+        QVERIFY(!w.form->findChild<QFrame*>("Panel52")->isHidden());
+        auto* src = w.form->findChild<QComboBox*>("ComboBox_EdidSel_Src");
+        auto* dest = w.form->findChild<QComboBox*>("ComboBox_EdidSel_Dest");
         src->setCurrentIndex(src->findText("Internal 2"));
         dest->setCurrentIndex(dest->findText("User 1"));
-        w.form->SpeedButton_CopyEdid_Src2Dest->click();
+        w.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->click();
         QCOMPARE(sim.Slot("user1"), ReadAll(SamplePath(kC)));
         src->setCurrentIndex(src->findText("Output 1"));
         dest->setCurrentIndex(dest->findText("Input 2"));
-        w.form->SpeedButton_CopyEdid_Src2Dest->click();
+        w.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->click();
         QCOMPARE(sim.Slot("input2"), ReadAll(SamplePath(kA)));
-        QVERIFY(w.form->SpeedButton_CopyEdid_Src2Dest->isEnabled());
+        QVERIFY(w.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->isEnabled());
     }
 
     void analysisOfAKnownEdid() {
@@ -504,7 +507,8 @@ private slots:
             QCOMPARE(shown, golden.value(key).toString());
         }
         QVERIFY(w.form->Form2->isVisible());
-        QCOMPARE(GlyphOf(w.form->SpeedButton_OpenEdid_Analysis), QString("ModifyColor"));
+        QCOMPARE(GlyphOf(w.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
+                 QString("ModifyColor"));
         // a later save reuses the transfer buffer; the analysed EDID stays
         w.Save("User 3", "u3.bin");
         QCOMPARE(QByteArray(
@@ -512,7 +516,7 @@ private slots:
                      256),
                  ReadAll(SamplePath(kA)));
         // and "open in the creator" opens the analysed EDID, not what the save left behind
-        w.form->SpeedButton_OpenEdid_Analysis->click();
+        w.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")->click();
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.state.creatorRecord.image.data()), 256),
                  ReadAll(SamplePath(kA)));
         QVERIFY(!w.form->Form2->isVisible());
@@ -553,7 +557,8 @@ private slots:
         w.Analyse("Output 1");
         QCOMPARE(w.Row("Label_Edid_Header"), QString("No Answer"));
         QCOMPARE(w.Row("Label_CEC_Address"), QString("-"));
-        QCOMPARE(GlyphOf(w.form->SpeedButton_OpenEdid_Analysis), QString("ModifyGray"));
+        QCOMPARE(GlyphOf(w.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
+                 QString("ModifyGray"));
         QVERIFY(w.form->EdidController->AnalysedRecord()->status & kStatusValidationMask);
     }
 

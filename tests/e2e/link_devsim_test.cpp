@@ -19,15 +19,14 @@ using tavo::testing::LinkTestForm;
 // One simulated device: its pseudo-terminal path is the first line it prints.
 using Sim = tavo::testing::DevSim;
 
+// The main window on the serial ports `ports`.
 struct Rig {
-    DeviceTable devices;
-    EdidImage transfer{};
     LinkTestForm form;
-    UartController controller{devices, transfer};
+    UartController& controller = form.controller();
+    DeviceTable& devices = form.state.deviceTable;
 
     explicit Rig(const QStringList& ports) {
         qputenv("TAVO_SERIAL_PORTS", ports.join(':').toLocal8Bit());
-        controller.attach(&form.root);
     }
     UartSession& s() { return controller.session(); }
 };

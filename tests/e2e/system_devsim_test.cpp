@@ -61,9 +61,9 @@ struct Window {
             form.System, &SystemPage::progressShown,
             [this](const QString& text, bool failure) { shown << (failure ? "!" : "") + text; });
         form.BitBtn_Search->click();
-        form.Discovery->StringGrid1SelectCell(0, 1);
+        form.Grid->StringGrid1SelectCell(0, 1);
     }
-    template <class T = QWidget> T* find(const char* name) { return form.Find<T>(name); }
+    template <class T = QWidget> T* find(const char* name) { return form.findChild<T*>(name); }
     void click(const char* button) { find<QAbstractButton>(button)->click(); }
     void open(const QString& path) {
         dialogs.openAnswer = path;
@@ -105,8 +105,8 @@ void ReceiveTheImage(const char* delay) {
         QVERIFY(!w.tabShown(sheet));
     QVERIFY(w.tabShown(w.form.TabSheet2));
     QCOMPARE(w.form.PageControl1->currentWidget(), w.form.TabSheet2);
-    QVERIFY(w.form.GroupBox11->isHidden());
-    QCOMPARE(w.form.GroupBox4->height(), 155);
+    QVERIFY(w.form.findChild<QGroupBox*>("GroupBox11")->isHidden());
+    QCOMPARE(w.form.findChild<QGroupBox*>("GroupBox4")->height(), 155);
     QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(), QString("Target :"));
     QVERIFY(w.form.Form3->isVisible());
 
@@ -229,8 +229,8 @@ private slots:
     void aNormalDeviceIsNotUpdated() {
         Sim sim;
         Window w(sim);
-        QVERIFY(!w.form.GroupBox11->isHidden());
-        QCOMPARE(w.form.GroupBox4->height(), 48);
+        QVERIFY(!w.form.findChild<QGroupBox*>("GroupBox11")->isHidden());
+        QCOMPARE(w.form.findChild<QGroupBox*>("GroupBox4")->height(), 48);
         QVERIFY(WriteFile(sim.file("fw.bin"), FirmwareBytes(1000)));
         w.open(sim.file("fw.bin"));
         w.state.deviceTable.Current().firmwareFileFlag = 1; // even with an accepted file

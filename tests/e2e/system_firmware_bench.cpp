@@ -45,11 +45,11 @@ private slots:
         AppState state;
         TForm1 form(state);
         form.BitBtn_Search->click();
-        form.Discovery->StringGrid1SelectCell(0, 1);
+        form.Grid->StringGrid1SelectCell(0, 1);
         const QByteArray image = test::FirmwareBytes(int(kFwMaxSize));
         QVERIFY(test::WriteFile(dir.filePath("fw.bin"), image));
         dialogs.openAnswer = dir.filePath("fw.bin");
-        form.Find<QAbstractButton>("SpeedButton_OpenFw")->click();
+        form.findChild<QAbstractButton*>("SpeedButton_OpenFw")->click();
 
         // the floor: every block's FW_ADDR and FW_DATA with their waits, then FW_END
         const SlotSelector none{};
@@ -67,10 +67,10 @@ private slots:
         });
         meter.start();
         clock.start();
-        form.Find<QAbstractButton>("SpeedButton_UpdateFw")->click();
+        form.findChild<QAbstractButton*>("SpeedButton_UpdateFw")->click();
         meter.stop();
         QVERIFY(tookMs > 0);
-        QCOMPARE(form.Find<QLabel>("Label1")->text(), QString("100%"));
+        QCOMPARE(form.findChild<QLabel*>("Label1")->text(), QString("100%"));
         QTRY_VERIFY(QFile::exists(received));
         QFile got(received);
         QVERIFY(got.open(QIODevice::ReadOnly));

@@ -116,7 +116,7 @@ private:
     }
     // "Search" as the operator clicks it; true when it emptied the list
     bool Search() {
-        auto* search = form_->Find<QAbstractButton>("BitBtn_Search");
+        auto* search = form_->findChild<QAbstractButton*>("BitBtn_Search");
         if (!search) return false;
         search->click();
         return Count() == 0;
@@ -130,7 +130,7 @@ private slots:
         installed_ = std::make_unique<ScopedDialogs>(&dialogs_);
         state_ = std::make_unique<AppState>();
         form_ = std::make_unique<TForm1>(*state_);
-        QVERIFY(form_->Discovery);
+        QVERIFY(form_->Grid);
         QVERIFY(!form_->TerminateRequested());
     }
     void cleanup() {
@@ -143,7 +143,7 @@ private slots:
         const unsigned seed = Seed();
         qInfo("seed %u (TAVO_FLOOD_SEED)", seed);
         Source src(seed);
-        DeviceGrid* grid = form_->Discovery;
+        DeviceGrid* grid = form_->Grid;
         int listed = 0, refused = 0, fullSeen = 0, searches = 0;
 
         for (int i = 0; i < kDatagrams; ++i) {

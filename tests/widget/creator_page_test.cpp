@@ -41,6 +41,7 @@
 #include "link/qt/UartController.h"
 #include "support/DrmTree.h"
 #include "support/HexViewChecks.h"
+#include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/DisplayChooser.h"
 #include "workspace/CreatorBuild.h"
@@ -53,6 +54,7 @@ namespace creator_page_test {
 
 using namespace tavo;
 using namespace tavo::creator;
+using tavo::test::MemoryDevice;
 using tavo::test::RecordingDialogs;
 using tavo::test::ScopedDialogs;
 
@@ -62,65 +64,14 @@ QString Q(std::string_view s) {
 
 constexpr CalendarDate kFixedDay{2015, 4, 8}; // week 15 of 2015
 
-// A device on an in-memory port: answers the search and acknowledges every SET; keeps every
-// request line it received.
-struct Device {
-    MemoryTransport* transport = new MemoryTransport;
-    std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
-
-    Device() {
-        transport->present = {"/dev/fake-matrix"};
-        auto pending = std::make_shared<QByteArray>();
-        auto* t = transport;
-        auto log = lines;
-        // the chunks each slot holds, as hex letters, by the selector's hex
-        auto held = std::make_shared<std::map<QByteArray, QByteArray>>();
-        auto selected = std::make_shared<QByteArray>();
-        t->onWrite = [t, pending, log, held, selected](const QByteArray& b) {
-            *pending += b;
-            if (!pending->endsWith("\r\n")) return;
-            const QByteArray line = std::exchange(*pending, {});
-            log->append(line);
-            auto answer = [t](const std::string& body) {
-                t->deliver(QByteArray::fromStdString(MakeResponseLine(body)));
-            };
-            if (line.contains("$ENTRANCE"))
-                answer("$ACCEPT");
-            else if (line.contains("SYS_DSCPT")) // 2 inputs, 1 output, 2 user, 3 internal
-                answer("V\fP\fWall Matrix\fHall\f-\f1.0\fT\f2\f1\f2\f3\f");
-            else if (line.contains("ND_DSCPT"))
-                answer("0\f0\f0\fF\fT\fT\fF\fF\f");
-            else if (const int at = int(line.indexOf(" ND_ED")); at >= 0) {
-                const int chunk = (line[at + 6] - '0') * 2 + (line[at + 7] - 'A');
-                QByteArray& slot = (*held)[*selected];
-                if (slot.isEmpty()) slot = QByteArray(512, 'F');
-                if (line.startsWith("$SET")) {
-                    slot.replace(chunk * 128, 128, line.mid(at + 9, 128));
-                    answer("OK\f");
-                } else {
-                    answer(slot.mid(chunk * 128, 128).toStdString());
-                }
-            } else {
-                if (line.contains("SET ND_SEL"))
-                    *selected = line.mid(line.indexOf("ND_SEL") + 7, 4);
-                answer("OK\f");
-            }
-        };
-    }
-    int Count(const char* command) const {
-        int n = 0;
-        for (const QByteArray& l : *lines)
-            if (l.contains(command)) ++n;
-        return n;
-    }
-    // The payload hex of the last request with this command.
-    QByteArray Payload(const char* command) const {
-        for (auto it = lines->crbegin(); it != lines->crend(); ++it) {
-            if (!it->contains(command)) continue;
-            const QByteArray body = it->mid(it->indexOf(command) + int(strlen(command)) + 1);
-            return body.left(body.size() - 6); // the CRC and CR LF
-        }
-        return {};
+// The device on its in-memory port: 2 inputs, 1 output, 2 user and 3 internal slots; a slot never
+// written reads as FF bytes.
+struct Device : MemoryDevice {
+    Device() : MemoryDevice(QStringLiteral("/dev/fake-matrix")) {
+        product = "Wall Matrix";
+        inputs = 2;
+        internals = 3;
+        blank = 0xFF;
     }
 };
 
@@ -139,7 +90,7 @@ struct Rig {
         creator->setToday([] { return kFixedDay; });
     }
     template <class T = QAbstractButton> T* w(std::string_view name) {
-        return form->Find<T>(Q(name));
+        return form->findChild<T*>(Q(name));
     }
     QLineEdit* edit(std::string_view name) { return w<QLineEdit>(name); }
     QAbstractButton* box(std::string_view name) { return w<QAbstractButton>(name); }
@@ -150,7 +101,7 @@ struct Rig {
         QVERIFY(form->Uart->session().isConnected());
         form->Uart->session().pollTimer().stop(); // no mode polls among the checked requests
     }
-    void New() { form->SpeedButton_OpenEdid_New->click(); }
+    void New() { form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click(); }
     // Replaces an edit's text by typing it, key by key.
     void Type(std::string_view name, const QString& text) {
         QLineEdit* e = edit(name);
@@ -208,7 +159,7 @@ private slots:
         Rig rig;
         auto caption = [&](std::string_view name) { return rig.box(name)->text(); };
         std::set<QString> panels; // every row panel text shown on the pages
-        for (QLabel* l : rig.form->PageControl2->findChildren<QLabel*>())
+        for (QLabel* l : rig.form->findChild<QTabWidget*>("PageControl2")->findChildren<QLabel*>())
             panels.insert(l->text());
         for (const auto& b : kEstablishedTimings) {
             QCOMPARE(caption(ControlName(kEstablishedTimingPrefix, b.number)), Q(b.caption));
@@ -454,7 +405,8 @@ private slots:
         Rig rig;
         rig.form->ShowCommander();
         rig.form->PageControl1->setCurrentWidget(rig.form->TabSheet4);
-        rig.form->PageControl2->setCurrentWidget(rig.w<QWidget>("TabSheet11"));
+        rig.form->findChild<QTabWidget*>("PageControl2")
+            ->setCurrentWidget(rig.w<QWidget>("TabSheet11"));
         auto* scroll = rig.w<QScrollArea>("ScrollBox1");
         QCOMPARE(rig.form->Form3->focusWidget(), static_cast<QWidget*>(scroll));
         for (const auto& p : kAudioPanels)
@@ -490,7 +442,7 @@ private slots:
             label3During = rig.label3()->text();
             label3Colour = Colour(rig.label3());
         });
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(during, QString("Please select \"NEW\" or \"OPEN\""));
         QCOMPARE(warningColour, kCreatorNavy);
         QCOMPARE(label3During, QString("Create Error!"));
@@ -513,7 +465,7 @@ private slots:
         QVERIFY(Build(rig.creator->page(), expected));
 
         rig.dialogs.saveAnswer = dir.filePath("out.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(rig.dialogs.proposedNames, QStringList{"Created EDID.bin"});
         QCOMPARE(rig.dialogs.saveFilters, QStringList{"EDID (*.bin)"});
         QFile f(rig.dialogs.saveAnswer);
@@ -527,12 +479,12 @@ private slots:
         // cancelled: nothing is written
         rig.dialogs.saveAnswer.clear();
         QVERIFY(f.remove());
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QVERIFY(!QFile::exists(dir.filePath("out.bin")));
 
         // a folder that cannot take the file
         rig.dialogs.saveAnswer = dir.filePath("missing/out.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QCOMPARE(rig.label3()->text(), QString("Edid Open Fail."));
         QCOMPARE(Colour(rig.label3()), kRed);
@@ -541,7 +493,7 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0644) == 0);
         rig.label3()->clear();
         rig.dialogs.saveAnswer = pipe;
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(),
                  QString("Edid Open Fail. pipe.bin: not a regular file (a device, pipe or socket); "
                          "nothing written."));
@@ -559,7 +511,7 @@ private slots:
         // a symbolic link is written through, and a save that works takes the failure away
         QVERIFY(QFile::link(dir.filePath("real.bin"), dir.filePath("link.bin")));
         rig.dialogs.saveAnswer = dir.filePath("link.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QVERIFY(QFileInfo(dir.filePath("link.bin")).isSymLink());
         QCOMPARE(QFileInfo(dir.filePath("real.bin")).size(), 256);
         QCOMPARE(rig.label3()->text(), QString("Saved to link.bin."));
@@ -574,14 +526,15 @@ private slots:
             QTemporaryDir dir;
             rig.Connect();
             rig.dialogs.openAnswer = QString(TAVO_TEST_DATA) + "/edid/d0807abe7120c13f.bin";
-            rig.form->SpeedButton_OpenEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
             rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(0); // Input 1
             rig.dialogs.saveAnswer = dir.filePath("out.bin");
-            rig.device.lines->clear();
-            QAbstractButton* button = upload ? rig.form->SpeedButton_CopyEdid_Creator
-                                             : rig.form->SpeedButton_SaveEdid_Creator;
+            rig.device.lines.clear();
+            QAbstractButton* button =
+                upload ? rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")
+                       : rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator");
             const auto nothingDone = [&] {
-                return upload ? rig.device.lines->isEmpty()
+                return upload ? rig.device.lines.isEmpty()
                               : !QFile::exists(dir.filePath("out.bin"));
             };
             rig.dialogs.confirmAnswer = false; // Cancel
@@ -617,12 +570,12 @@ private slots:
         QVERIFY(in.open(QIODevice::ReadOnly));
         const QByteArray original = in.readAll();
         rig.dialogs.openAnswer = in.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         rig.box("CheckBox_VideoIdCode_93")->click(); // an edit of the operator's, among the losses
         auto* button = rig.w("Button_HexView_Creator");
         QVERIFY(button);
         button->click();
-        QWidget* window = rig.form->Find<QWidget>("Form_HexView");
+        QWidget* window = rig.form->findChild<QWidget*>("Form_HexView");
         const EdidImage built = rig.state.creatorRecord.image;
         EdidRecord expected = rig.state.creatorRecord;
         QVERIFY(Build(rig.creator->page(), expected)); // the build of the page as it stands
@@ -679,15 +632,24 @@ private slots:
         } steps[] = {
             {"typing a red name", [&] { rig.Type(kMonitorName, "Fourteen chars"); }, true, 0,
              "Fourteen chars", "", false},
-            {"Save refuses a red field", [&] { rig.form->SpeedButton_SaveEdid_Creator->click(); },
+            {"Save refuses a red field",
+             [&] {
+                 rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+             },
              true, 0, "Fourteen chars", "", false},
             {"New is refused when not confirmed", [&] { rig.New(); }, false, 1, "Fourteen chars",
              "", false},
-            {"so is Open", [&] { rig.form->SpeedButton_OpenEdid_Creator->click(); }, false, 1,
-             "Fourteen chars", "", false},
+            {"so is Open",
+             [&] {
+                 rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
+             },
+             false, 1, "Fourteen chars", "", false},
             {"a valid name", [&] { rig.Type(kMonitorName, "Bench"); }, true, 0, "Bench", "", false},
-            {"Save says where", [&] { rig.form->SpeedButton_SaveEdid_Creator->click(); }, true, 0,
-             "Bench", "Saved to out.bin.", true},
+            {"Save says where",
+             [&] {
+                 rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+             },
+             true, 0, "Bench", "Saved to out.bin.", true},
             {"after a save New asks nothing", [&] { rig.New(); }, false, 0, "BrandNewEdid",
              "Saved to out.bin.", false},
             {"an edit", [&] { rig.Type(kMonitorName, "Desk"); }, true, 0, "Desk",
@@ -728,7 +690,8 @@ private slots:
         QCOMPARE(rig.warning()->text(), QString());
         const EdidImage before = rig.state.creatorRecord.image;
         rig.dialogs.saveAnswer = dir.filePath("out.bin");
-        rig.form->SpeedButton_SaveEdid_Creator->click(); // ...but stops the build
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")
+            ->click(); // ...but stops the build
         QVERIFY(rig.dialogs.saveFilters.isEmpty());
         QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
         QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
@@ -745,7 +708,7 @@ private slots:
         shortFile.write(reinterpret_cast<const char*>(tmpl.data()), 100);
         shortFile.close();
         rig.dialogs.openAnswer = shortFile.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin *.txt *.hex);;All files (*)"});
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString("Error."));
@@ -768,7 +731,7 @@ private slots:
         full.write(reinterpret_cast<const char*>(tmpl.data()), 256);
         full.close();
         rig.dialogs.openAnswer = full.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
         QCOMPARE(rig.edit(kManufactureWeek)->text(), QString("15"));
         QCOMPARE(rig.warning()->text(), QString());
@@ -788,13 +751,13 @@ private slots:
             hex.write("\t\t" + renamed.mid(i, 16).toHex() + "\n");
         hex.close();
         rig.dialogs.openAnswer = hex.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
 
         // a whole edid-decode report opens as its EDID
         rig.dialogs.openAnswer = QString(TAVO_TEST_DATA) + "/reports/0a2f6adf41d8ea44.txt";
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("QBQ90"));
         // hex text with an odd number of digits is refused as such, the reason whole on Label3
@@ -803,7 +766,7 @@ private slots:
         odd.write("EDID:\n00 ff f\n");
         odd.close();
         rig.dialogs.openAnswer = odd.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QCOMPARE(rig.label3()->text(),
                  QString("Edid Open Fail: hex text with an odd number of hex digits in line 2: "
@@ -813,14 +776,14 @@ private slots:
 
         // a file that cannot be opened changes nothing
         rig.dialogs.openAnswer = dir.filePath("absent.bin");
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QVERIFY2(rig.label3()->text().startsWith("Edid Open Fail: "),
                  qPrintable(rig.label3()->text()));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("QBQ90"));
         // cancelled: nothing at all
         rig.dialogs.openAnswer.clear();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
     }
 
@@ -835,7 +798,7 @@ private slots:
         qputenv("TAVO_DRM_ROOT", QByteArray::fromStdString(tree.root()));
         Rig rig;
         rig.dialogs.openAnswer = "display:card0-HDMI-A-1";
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.dialogs.offeredDisplays.size(), 1);
         QCOMPARE(rig.dialogs.offeredDisplays[0].connector, QString("card0-HDMI-A-1"));
         QVERIFY(rig.dialogs.offeredDisplays[0].description.endsWith("  BrandNewEdid"));
@@ -843,7 +806,7 @@ private slots:
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
         for (const char* gone : {"display:card0-DP-1", "display:card0-HDMI-A-9"}) {
             rig.dialogs.openAnswer = gone;
-            rig.form->SpeedButton_OpenEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
             QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         }
         qunsetenv("TAVO_DRM_ROOT");
@@ -909,7 +872,7 @@ private slots:
             QVERIFY(rig.box(built.image[126] == 0 ? kFormatDvi : kFormatHdmi)->isChecked());
             const int confirmations = rig.dialogs.confirmations.size();
             rig.dialogs.saveAnswer = dir.filePath(name + ".bin");
-            rig.form->SpeedButton_SaveEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
             // nothing to lose, but HLG, for which the page has no box
             const bool hlg = decoded.hdrEotfs & 0x08;
             QCOMPARE(rig.dialogs.confirmations.size(), confirmations + (hlg ? 1 : 0));
@@ -929,11 +892,11 @@ private slots:
         rig.w<QAbstractButton>("Button_Presets_Creator")->click();
         QCOMPARE(rig.edit(kMonitorName)->text(), shown);
         rig.dialogs.openAnswer = "preset:2160p30-stereo";
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.dialogs.offeredPresets.size(), qsizetype(Presets().size()));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("2160p30"));
         rig.dialogs.openAnswer = "preset:no-such-thing";
-        rig.form->SpeedButton_OpenEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QCOMPARE(rig.label3()->text(), QString("Edid Open Fail: no such ready-made EDID."));
     }
@@ -944,26 +907,29 @@ private slots:
         std::optional<EdidImage> source;
         rig.creator->setAnalysedImage([&] { return source; });
         rig.form->ShowAnalyzer();
-        rig.form->PageControl2->setCurrentWidget(rig.w<QWidget>("TabSheet9"));
+        rig.form->findChild<QTabWidget*>("PageControl2")
+            ->setCurrentWidget(rig.w<QWidget>("TabSheet9"));
         rig.form->PageControl1->setCurrentWidget(rig.form->TabSheet1);
 
-        rig.form->SpeedButton_OpenEdid_Analysis->click(); // no valid analysis: nothing
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")
+            ->click(); // no valid analysis: nothing
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString());
         QVERIFY(rig.form->Form2->isVisible());
 
         analysed[127] ^= 1; // a broken checksum opens nothing either
         source = analysed;
-        rig.form->SpeedButton_OpenEdid_Analysis->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")->click();
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString());
 
         analysed[127] ^= 1;
         source = analysed;
-        rig.form->SpeedButton_OpenEdid_Analysis->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")->click();
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("BrandNewEdid"));
         QCOMPARE(rig.edit(kManufactureYear)->text(), QString("2015")); // not a new EDID
         QVERIFY(!rig.form->Form2->isVisible());
         QCOMPARE(rig.form->PageControl1->currentWidget(), rig.form->TabSheet4);
-        QCOMPARE(rig.form->PageControl2->currentWidget()->objectName(), QString("TabSheet5"));
+        QCOMPARE(rig.form->findChild<QTabWidget*>("PageControl2")->currentWidget()->objectName(),
+                 QString("TabSheet5"));
         QCOMPARE(rig.status() & (kStatusNewTemplate | kStatusHoldsEdid), kStatusHoldsEdid);
     }
 
@@ -977,21 +943,22 @@ private slots:
         QComboBox* slotList = rig.w<QComboBox>("ComboBox_EdidSel_Upload");
         QCOMPARE(slotList->count(), 5); // Input 1, Input 2, separator, User 1, User 2
         slotList->setCurrentIndex(4);   // User 2
-        rig.device.lines->clear();
+        rig.device.lines.clear();
 
         bool disabledDuring = false;
         QString label3During;
         QTimer::singleShot(400, [&] {
-            disabledDuring = !rig.form->SpeedButton_CopyEdid_Creator->isEnabled();
+            disabledDuring =
+                !rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled();
             label3During = rig.label3()->text();
             rig.creator->SpeedButton_CopyEdid_CreatorClick(); // a second click does nothing
         });
         QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(finished.count(), 1);
         QVERIFY(disabledDuring);
         QCOMPARE(label3During, QString("Ok."));
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
         QCOMPARE(rig.label3()->text(), QString());
         QVERIFY(rig.form->Uart->session().pollTimer().isActive());
 
@@ -1004,35 +971,35 @@ private slots:
                                    64);
             QCOMPARE(rig.device.Payload(chunks[i]), bytes.toHex().toUpper());
         }
-        QCOMPARE(rig.device.lines->size(), 15);
+        QCOMPARE(rig.device.lines.size(), 15);
     }
 
     void uploadRefusals() {
         Rig rig;
         // not connected: nothing at all
         rig.New();
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(), QString());
 
         rig.Connect();
-        rig.device.lines->clear();
+        rig.device.lines.clear();
         // a broken rule: "Create Error!" for a second
         rig.Type(kManufactureWeek, "54");
         QString during;
         QTimer::singleShot(300, [&] { during = rig.label3()->text(); });
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(during, QString("Create Error! Correct Week."));
         QCOMPARE(rig.label3()->text(), QString());
-        QVERIFY(rig.device.lines->isEmpty());
+        QVERIFY(rig.device.lines.isEmpty());
 
         // a field that is no number
         rig.Type(kManufactureWeek, "5");
         rig.Type(kProductCode, ""); // ignored by its rule, refused by the build
         QCOMPARE(rig.status() & kStatusInputError, 0);
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.warning()->text(), QString("Product Code Not A Number!"));
-        QVERIFY(rig.device.lines->isEmpty());
-        QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+        QVERIFY(rig.device.lines.isEmpty());
+        QVERIFY(rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
 
         // an image whose header is broken: its validation message, nothing sent
         QTemporaryDir dir;
@@ -1043,13 +1010,13 @@ private slots:
         f.write(reinterpret_cast<const char*>(bad.data()), 256);
         f.close();
         rig.dialogs.openAnswer = f.fileName();
-        rig.form->SpeedButton_OpenEdid_Creator->click();
-        rig.device.lines->clear();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
+        rig.device.lines.clear();
         rig.Type(kManufacturerName, "ABC"); // the reset page's "Error." breaks the rule
-        rig.form->SpeedButton_CopyEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(), QString("Illegal Edid Header."));
         QCOMPARE(Colour(rig.label3()), kRed);
-        QVERIFY(rig.device.lines->isEmpty());
+        QVERIFY(rig.device.lines.isEmpty());
     }
 
     // The operator's disconnect or a port that dies while the first chunk is on its way: the
@@ -1060,7 +1027,7 @@ private slots:
             rig.Connect();
             rig.New();
             rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(3); // User 1
-            rig.device.lines->clear();
+            rig.device.lines.clear();
             auto* t = rig.device.transport;
             auto previous = t->onWrite;
             bool cut = false;
@@ -1077,13 +1044,14 @@ private slots:
                 }
             };
             QSignalSpy finished(rig.creator, &EdidCreatorPage::uploadFinished);
-            rig.form->SpeedButton_CopyEdid_Creator->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
             QCOMPARE(finished.count(), 1);
             QVERIFY(!rig.form->Uart->session().isConnected());
             QCOMPARE(t->writesWhileClosed, 0);
             QCOMPARE(rig.device.Count("ND_ED0B"), 0);
             QVERIFY(!rig.form->Uart->session().pollTimer().isActive());
-            QVERIFY(rig.form->SpeedButton_CopyEdid_Creator->isEnabled());
+            QVERIFY(
+                rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->isEnabled());
             QVERIFY(!rig.creator->busy());
             QCOMPARE(rig.label3()->text(), QString("Upload Edid Failed."));
             QCOMPARE(Colour(rig.label3()), kRed);

@@ -80,9 +80,9 @@ private:
     QList<QByteArray> sent_;
     QStringList urls_;
 
-    DeviceGrid* grid() { return form_->Discovery; }
+    DeviceGrid* grid() { return form_->Grid; }
     StringGrid* cells() { return form_->StringGrid1; }
-    template <class T> T* w(const char* name) { return form_->Find<T>(name); }
+    template <class T> T* w(const char* name) { return form_->findChild<T*>(name); }
     void Receive(const QByteArray& d) { grid()->IdIPMCastClient1IPMCastRead(d); }
 
     // A serial device as the search leaves it, at grid row `row`.
@@ -110,7 +110,7 @@ private slots:
         installed_ = std::make_unique<ScopedDialogs>(&dialogs_);
         state_ = std::make_unique<AppState>();
         form_ = std::make_unique<TForm1>(*state_);
-        QVERIFY(form_->Discovery);
+        QVERIFY(form_->Grid);
         sent_.clear();
         urls_.clear();
         grid()->setDatagramSender([this](const QByteArray& d) {
@@ -352,7 +352,7 @@ private slots:
         Receive(Announcement(1));
         grid()->StringGrid1SelectCell(0, 1);
         // unchanged page: the MAC item alone
-        form_->Find<QAbstractButton>("SpeedButton2")->click();
+        form_->findChild<QAbstractButton*>("SpeedButton2")->click();
         QCOMPARE(sent_.size(), 1);
         QCOMPARE(sent_[0].size(), 12);
         QCOMPARE(sent_[0].left(10), QByteArray::fromHex("03080206020000000001"));
@@ -448,7 +448,7 @@ private slots:
         for (const auto& step : steps) {
             if (*step.mode) w<QComboBox>("ComboBox_IP_Mode")->setCurrentText(step.mode);
             if (step.ip) w<QLineEdit>("Edit_IP_Address")->setText(step.ip);
-            form_->Find<QAbstractButton>("SpeedButton2")->click();
+            form_->findChild<QAbstractButton*>("SpeedButton2")->click();
             QCOMPARE(status->text(), "Sent to " + mac + ": " + step.line);
             QCOMPARE(status->palette().color(QPalette::WindowText), QColor(Qt::black));
             QCOMPARE(cells()->Cell(2, 4), QString(step.ipCell));
@@ -504,7 +504,7 @@ private slots:
 
         grid()->StringGrid1SelectCell(0, 1);
         w<QLineEdit>("Edit_IP_Address")->setText("99.99.99.99"); // the record's address counts
-        form_->Find<QAbstractButton>("SpeedButton1")->click();
+        form_->findChild<QAbstractButton*>("SpeedButton1")->click();
         grid()->StringGrid1SelectCell(0, 2);
         grid()->Label_Web_LinkClick();
         grid()->StringGrid1SelectCell(0, 3);
@@ -595,7 +595,7 @@ private slots:
         QCOMPARE(pages->currentWidget(), form_->TabSheet1);
         QVERIFY(!pages->isTabVisible(pages->indexOf(form_->TabSheet10)));
         QVERIFY(pages->isTabVisible(pages->indexOf(form_->TabSheet4)));
-        QCOMPARE(form_->GroupBox12->height(), 121);
+        QCOMPARE(form_->findChild<QGroupBox*>("GroupBox12")->height(), 121);
         for (int n = 1; n <= 8; ++n) {
             QCOMPARE(
                 !w<QWidget>(qPrintable(QString("RadioButton_Set_IntEdid%1").arg(n)))->isHidden(),
@@ -605,7 +605,7 @@ private slots:
                 n <= 5);
         }
         QVERIFY(!w<QWidget>("Label30")->isHidden());
-        QVERIFY(!form_->Panel52->isHidden());
+        QVERIFY(!form_->findChild<QFrame*>("Panel52")->isHidden());
         QCOMPARE(w<QLabel>("Label_FW_Version")->text(),
                  QString("Current :   VID-5441    PID-0401    Version-1.00"));
         const QList<SentCommand> want = {
@@ -620,13 +620,13 @@ private slots:
         DeviceRecord& small = SerialRow(2, 1, 0);
         small.inputs[0].copyPanel = 0;
         grid()->StringGrid1SelectCell(0, 2);
-        QCOMPARE(form_->GroupBox12->height(), 65);
+        QCOMPARE(form_->findChild<QGroupBox*>("GroupBox12")->height(), 65);
         QVERIFY(w<QWidget>("Label30")->isHidden());
-        QVERIFY(form_->Panel52->isHidden());
+        QVERIFY(form_->findChild<QFrame*>("Panel52")->isHidden());
         // counts past the buttons that exist: the group stops at eight rows
         SerialRow(2, 255, 40);
         grid()->StringGrid1SelectCell(0, 2);
-        QCOMPARE(form_->GroupBox12->height(), 65 + 7 * 14);
+        QCOMPARE(form_->findChild<QGroupBox*>("GroupBox12")->height(), 65 + 7 * 14);
     }
 
     void selectingAnIspRowShowsOnlyTheSystemPage() {
@@ -639,7 +639,7 @@ private slots:
         QTabWidget* pages = form_->PageControl1;
         for (QWidget* hidden : {form_->TabSheet1, form_->TabSheet4, form_->TabSheet10})
             QVERIFY(!pages->isTabVisible(pages->indexOf(hidden)));
-        QVERIFY(form_->GroupBox11->isHidden());
+        QVERIFY(form_->findChild<QGroupBox*>("GroupBox11")->isHidden());
         QCOMPARE(w<QLabel>("Label_FW_Version")->text(), QString("Target :"));
         QCOMPARE(sends, 0);
     }

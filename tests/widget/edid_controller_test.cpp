@@ -100,12 +100,12 @@ struct Rig {
         qputenv("TAVO_SERIAL_PORTS", "/dev/memory-device");
         form = std::make_unique<TForm1>(state, nullptr, device.transport);
         form->BitBtn_Search->click();
-        form->Discovery->StringGrid1SelectCell(0, 1); // the device pages in "Commander"
+        form->Grid->StringGrid1SelectCell(0, 1); // the device pages in "Commander"
         baseline = device.Count();
     }
     EdidControllerPage& Page() { return *form->EdidController; }
-    QComboBox* Combo(const char* name) { return form->Find<QComboBox>(name); }
-    QLabel* Label2() { return form->Find<QLabel>("Label2"); }
+    QComboBox* Combo(const char* name) { return form->findChild<QComboBox*>(name); }
+    QLabel* Label2() { return form->findChild<QLabel*>("Label2"); }
     QString Path(const QString& name) { return dir.filePath(name); }
     QString WriteFile(const QString& name, const QByteArray& bytes) {
         QFile f(Path(name));
@@ -116,7 +116,7 @@ struct Rig {
     QList<QByteArray> Sent() const { return device.NamesSince(baseline); }
     void Mark() { baseline = device.Count(); }
     QString Row(const char* labelName) {
-        auto* l = form->Find<QLabel>(labelName);
+        auto* l = form->findChild<QLabel*>(labelName);
         return l ? l->text() : QString("<no %1>").arg(labelName);
     }
 };
@@ -149,7 +149,8 @@ private slots:
         for (const auto& r : rows) {
             all->setCurrentIndex(r.pick);
             QCOMPARE(all->currentIndex(), r.lands);
-            QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid), QString(r.glyph));
+            QCOMPARE(GlyphOf(rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")),
+                     QString(r.glyph));
         }
         // the other three lists: Src as All, Dest and Upload: Input 1 | sep | User 1, User 2
         for (const char* name :
@@ -186,7 +187,7 @@ private slots:
             rig.dialogs.saveAnswer = file;
             rig.Mark();
             StatusRecorder status(rig.Label2());
-            rig.form->SpeedButton_SaveEdid->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
             QCOMPARE(rig.dialogs.proposedNames.last(), QString(r.proposed));
             QCOMPARE(rig.dialogs.saveFilters.last(), QString(kEdidFilter));
             QCOMPARE(rig.Sent(), Bracket(kReadSequence));
@@ -204,7 +205,7 @@ private slots:
         // a cancelled save dialog sends only the bracket and writes nothing
         rig.dialogs.saveAnswer.clear();
         rig.Mark();
-        rig.form->SpeedButton_SaveEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
         QCOMPARE(rig.Sent(), Bracket({}));
     }
 
@@ -220,7 +221,7 @@ private slots:
                 const QString file = rig.WriteFile("old.bin", "older contents");
                 rig.dialogs.saveAnswer = file;
                 StatusRecorder status(rig.Label2());
-                rig.form->SpeedButton_SaveEdid->click();
+                rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
                 QCOMPARE(status.seen, (QStringList{"Ok. [black]", "Save Edid Failed. [red]"}));
                 QFile f(file);
                 QVERIFY(f.open(QIODevice::ReadOnly));
@@ -254,7 +255,7 @@ private slots:
             rig.dialogs.saveAnswer = rig.Path(c.name);
             rig.Mark();
             StatusRecorder status(rig.Label2());
-            rig.form->SpeedButton_SaveEdid->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
             QCOMPARE(status.seen, QStringList{c.shown + " [red]"});
             QCOMPARE(rig.Label2()->text(), QString());
             QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith(c.shown + "\n"));
@@ -276,18 +277,19 @@ private slots:
             rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(position);
             rig.Mark();
             StatusRecorder status(rig.Label2());
-            rig.form->SpeedButton_OpenEdid->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
             // the slot read for the history, the write, the read-back
             QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
             QCOMPARE(Bytes(rig.device.Slot(selector)), Bytes(sample));
             QCOMPARE(status.seen, QStringList{"Ok. [black]"});
-            QCOMPARE(rig.form->Find<QLineEdit>("Edit_Edid_Path")->text(), rig.dialogs.openAnswer);
+            QCOMPARE(rig.form->findChild<QLineEdit*>("Edit_Edid_Path")->text(),
+                     rig.dialogs.openAnswer);
             QCOMPARE(rig.dialogs.openFilters.last(), QString(kEdidOpenFilter));
         }
         // a file longer than 256 bytes: only the first 256 go
         rig.dialogs.openAnswer = rig.WriteFile("long.bin", Bytes(sample) + QByteArray(50, 'x'));
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(4);
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(Bytes(rig.device.Slot(0x2000)), Bytes(sample));
     }
 
@@ -299,7 +301,7 @@ private slots:
             rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(position);
             rig.Mark();
             StatusRecorder status(rig.Label2());
-            rig.form->SpeedButton_OpenEdid->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
             QCOMPARE(rig.Sent(), QList<QByteArray>{});
             QCOMPARE(status.seen, QStringList{QString(kTextReadOnlySlot) + " [red]"});
             QCOMPARE(rig.dialogs.openFilters.size(), 0);
@@ -335,7 +337,7 @@ private slots:
             rig.dialogs.openAnswer = rig.WriteFile("bad.bin", f.bytes);
             rig.Mark();
             StatusRecorder status(rig.Label2());
-            rig.form->SpeedButton_OpenEdid->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
             QCOMPARE(rig.Sent(), Bracket({}));
             QCOMPARE(status.seen, QStringList{QString(f.message) + " [red]"});
             QCOMPARE(rig.Label2()->text(), QString());
@@ -347,7 +349,7 @@ private slots:
         other[127] = char(other[127] - 1);
         rig.dialogs.openAnswer =
             rig.WriteFile("good.txt", "edid-decode (hex):\n\n" + other.toHex(' ') + "\n");
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(Bytes(rig.device.Slot(0)), other);
     }
 
@@ -360,7 +362,7 @@ private slots:
         Rig rig;
         rig.Connect();
         rig.dialogs.openAnswer = "display:card1-DP-3";
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.dialogs.offeredDisplays.size(), 1);
         QCOMPARE(rig.dialogs.offeredDisplays[0].connector, QString("card1-DP-3"));
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(sample));
@@ -369,17 +371,17 @@ private slots:
         rig.dialogs.openAnswer = "display:card1-DP-4";
         rig.Mark();
         StatusRecorder status(rig.Label2());
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.Sent(), Bracket({}));
         QCOMPARE(status.seen, QStringList{"Upload Edid Canceled. [red]"});
         qunsetenv("TAVO_DRM_ROOT");
         // a ready-made EDID, offered beside the displays, goes up as a file's would
         QCOMPARE(rig.dialogs.offeredPresets.size(), qsizetype(Presets().size()));
         rig.dialogs.openAnswer = "preset:2160p60-hdr-7.1";
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(BuildPreset("2160p60-hdr-7.1").image));
         rig.dialogs.openAnswer = "preset:2160p60-hdr";
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.Label2()->text(), QString()); // canceled, and the slot keeps the preset
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(BuildPreset("2160p60-hdr-7.1").image));
     }
@@ -389,12 +391,12 @@ private slots:
         Rig rig;
         rig.Connect();
         rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(Sample("6311a3e944772acc")));
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         rig.device.Slot(0) = NewEdidTemplate();
         rig.dialogs.openAnswer.clear();
         rig.Mark();
         StatusRecorder status(rig.Label2());
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.Sent(), Bracket({}));
         QCOMPARE(status.seen, QStringList{"Upload Edid Canceled. [red]"});
         QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open Fail.\n"));
@@ -402,13 +404,13 @@ private slots:
         // a name that cannot be opened takes the same way
         rig.dialogs.openAnswer = rig.Path("missing.bin");
         rig.Mark();
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.Sent(), Bracket({}));
         // a file the reader refuses says why, and nothing goes up
         rig.dialogs.openAnswer = rig.WriteFile("odd.txt", "00 ff f\n");
         rig.Mark();
         StatusRecorder refused(rig.Label2());
-        rig.form->SpeedButton_OpenEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.Sent(), Bracket({}));
         QCOMPARE(refused.seen, QStringList{"Edid Open Fail: hex text with an odd number of hex "
                                            "digits in line 1: every byte is two digits [red]"});
@@ -424,7 +426,7 @@ private slots:
         const DeviceRecord& d = rig.state.deviceTable.Current();
         for (const ModeButton& b : ModeButtonsInUse(d.internalCount, d.outputCount, d.userCount)) {
             const QString name = QString::fromStdString(ModeButtonName(b));
-            auto* button = rig.form->Find<QRadioButton>(name);
+            auto* button = rig.form->findChild<QRadioButton*>(name);
             QVERIFY2(button && button->isEnabled(), qPrintable(name));
             rig.Mark();
             QTest::mousePress(button, Qt::LeftButton);
@@ -441,7 +443,7 @@ private slots:
         }
         // "Internal 3" sends 2 whatever the counts; a disabled button sends nothing
         QCOMPARE(rig.Page().ModeByte({ModeButtonKind::Internal, 3}), 2);
-        auto* user8 = rig.form->Find<QRadioButton>("RadioButton_Set_UserEdid8");
+        auto* user8 = rig.form->findChild<QRadioButton*>("RadioButton_Set_UserEdid8");
         QVERIFY(!user8->isEnabled());
         rig.Mark();
         QTest::mousePress(user8, Qt::LeftButton);
@@ -454,10 +456,10 @@ private slots:
         rig.device.modePoll = true;
         rig.device.mode = 3;
         rig.Connect();
-        auto* internal4 = rig.form->Find<QRadioButton>("RadioButton_Set_IntEdid4");
+        auto* internal4 = rig.form->findChild<QRadioButton*>("RadioButton_Set_IntEdid4");
         QTRY_VERIFY_WITH_TIMEOUT(internal4->isChecked(), 5000);
         rig.device.refuseMode = true;
-        auto* user1 = rig.form->Find<QRadioButton>("RadioButton_Set_UserEdid1");
+        auto* user1 = rig.form->findChild<QRadioButton*>("RadioButton_Set_UserEdid1");
         QTest::mouseClick(user1, Qt::LeftButton);
         QVERIFY(user1->isChecked());
         QCOMPARE(rig.device.mode, 3);
@@ -469,10 +471,11 @@ private slots:
         Rig rig;
         rig.device.Slot(0x3001) = Sample("6311a3e944772acc");
         rig.Connect();
-        QVERIFY(!rig.form->Panel52->isHidden());
+        QVERIFY(!rig.form->findChild<QFrame*>("Panel52")->isHidden());
         rig.Combo("ComboBox_EdidSel_Src")->setCurrentIndex(8);  // internal 2
         rig.Combo("ComboBox_EdidSel_Dest")->setCurrentIndex(3); // user 2
-        QAbstractButton* copy = rig.form->SpeedButton_CopyEdid_Src2Dest;
+        QAbstractButton* copy =
+            rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest");
         bool disabledMeanwhile = false;
         rig.device.onRequest = [&](const tavo::test::Request&) {
             disabledMeanwhile = disabledMeanwhile || !copy->isEnabled();
@@ -492,9 +495,9 @@ private slots:
         rig.device.drop.insert("ND_ED0B");
         rig.Mark();
         // the copy reports in its own row, not in the group above it
-        StatusRecorder status(rig.form->Find<QLabel>("Label_Copy_Status"));
+        StatusRecorder status(rig.form->findChild<QLabel*>("Label_Copy_Status"));
         StatusRecorder above(rig.Label2());
-        QCOMPARE(status.label->parentWidget(), rig.form->Panel52);
+        QCOMPARE(status.label->parentWidget(), rig.form->findChild<QFrame*>("Panel52"));
         copy->click();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence));
         QCOMPARE(status.seen, QStringList{QString(kTextCopyFailed) + " [red]"});
@@ -516,7 +519,7 @@ private slots:
         for (int i = 0; i < ids.size(); ++i) {
             rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7 + i);
             rig.Mark();
-            rig.form->SpeedButton_AnalysisEdid->click();
+            rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
             QCOMPARE(rig.Sent(), kReadSequence);
             const QJsonObject golden = Golden(ids[i]);
             for (int row = 0; row < kSummaryRowCount; ++row) {
@@ -526,26 +529,28 @@ private slots:
                 shown.remove('\n');
                 QCOMPARE(shown, golden.value(key).toString());
             }
-            QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid_Analysis), QString("ModifyColor"));
+            QCOMPARE(
+                GlyphOf(rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
+                QString("ModifyColor"));
             QVERIFY(rig.form->Form2->isVisible());
-            QCOMPARE(rig.form->GroupBox5->window(), rig.form->Form2);
+            QCOMPARE(rig.form->findChild<QGroupBox*>("GroupBox5")->window(), rig.form->Form2);
         }
         QCOMPARE(rig.form->Form2->pos(), QPoint(100 + 465, 100));
         rig.form->Form2->move(300, 350); // near enough: it stays where the operator put it
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QCOMPARE(rig.form->Form2->pos(), QPoint(300, 350));
         // the wrapped audio row of the first sample
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QCOMPARE(rig.Row("Label_Audio_Formats"),
                  QString("2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,\nDTS,DTSHD,OBA,"));
-        QCOMPARE(rig.form->Find<QWidget>("Panel10")->height(), 38);
+        QCOMPARE(rig.form->findChild<QWidget*>("Panel10")->height(), 38);
         // the window names the slot it shows, and every row is readable whole
         QCOMPARE(rig.form->Form2->windowTitle(),
                  "EDID Analyzer - " + rig.Combo("ComboBox_EdidSel_All")->currentText());
         QVERIFY(!rig.Combo("ComboBox_EdidSel_All")->currentText().isEmpty());
         for (int row = 0; row < kSummaryRowCount; ++row) {
-            auto* label = rig.form->Find<QLabel>(kSummaryLabelNames[row].data());
+            auto* label = rig.form->findChild<QLabel*>(kSummaryLabelNames[row].data());
             const QRect inWindow(label->mapTo(rig.form->Form2, QPoint()), label->size());
             QVERIFY(rig.form->Form2->rect().contains(inWindow));
             for (const QString& line : label->text().split('\n'))
@@ -556,10 +561,11 @@ private slots:
         EdidImage bad = Sample(ids[0]);
         bad[200] ^= 1;
         rig.device.Slot(0x3000) = bad;
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QCOMPARE(rig.Row("Label_Edid_Header"), QString("Illegal"));
         QCOMPARE(rig.Row("Label_Edid_Checksum"), QString("-"));
-        QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid_Analysis), QString("ModifyGray"));
+        QCOMPARE(GlyphOf(rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
+                 QString("ModifyGray"));
     }
 
     // The analysis uses only a complete fresh read; the analysed EDID stays what the window
@@ -571,7 +577,7 @@ private slots:
         rig.device.Slot(0x3001) = Sample("002d10c53aa9561f");
         rig.Connect();
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QVERIFY(rig.Page().AnalysedImage());
         QCOMPARE(Bytes(*rig.Page().AnalysedImage()), Bytes(shown));
         // Edit > "Copy EDID as hex": the analysed EDID as text that reads back byte for byte
@@ -584,18 +590,19 @@ private slots:
         // a later save of another slot reuses the transfer buffer
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);
         rig.dialogs.saveAnswer = rig.Path("other.bin");
-        rig.form->SpeedButton_SaveEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
         QCOMPARE(Bytes(rig.state.edidTransfer.image), Bytes(Sample("002d10c53aa9561f")));
         QCOMPARE(Bytes(rig.Page().AnalysedRecord()->image), Bytes(shown));
         QCOMPARE(rig.Page().AnalysedRecord()->status & kStatusValidationMask, 0);
 
         // a read with a corrupted chunk: "No Answer", "-" rows, grey glyph, nothing to open
         rig.device.corrupt.insert("ND_ED1A");
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QCOMPARE(rig.Row("Label_Edid_Header"), QString(kTextNoAnswer));
         for (int row = 1; row < kSummaryRowCount; ++row)
             QCOMPARE(rig.Row(kSummaryLabelNames[row].data()), QString("-"));
-        QCOMPARE(GlyphOf(rig.form->SpeedButton_OpenEdid_Analysis), QString("ModifyGray"));
+        QCOMPARE(GlyphOf(rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
+                 QString("ModifyGray"));
         QVERIFY(rig.Page().AnalysedRecord()->status & kStatusValidationMask);
     }
 
@@ -607,17 +614,17 @@ private slots:
         const EdidImage shown = Sample("6311a3e944772acc");
         rig.device.Slot(0x3000) = shown;
         rig.Connect();
-        auto* hexButton = rig.form->Find<QAbstractButton>("Button_HexView_Analyzer");
+        auto* hexButton = rig.form->findChild<QAbstractButton*>("Button_HexView_Analyzer");
         QVERIFY(hexButton);
         QVERIFY(!hexButton->isEnabled()); // nothing analysed yet
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QVERIFY(hexButton->isEnabled());
         QCOMPARE(hexButton->window(), rig.form->Form2);
         const QRect area = rig.form->Form2->screen()->availableGeometry();
         rig.form->Form2->move(area.right() - 100, area.bottom() - 100); // beside it is off-screen
         hexButton->click();
-        QWidget* window = rig.form->Find<QWidget>("Form_HexView");
+        QWidget* window = rig.form->findChild<QWidget*>("Form_HexView");
         tavo::test::CheckHexView(window, shown);
         QVERIFY(area.contains(window->frameGeometry()));
         QVERIFY(!window->findChild<QWidget*>("Panel_HexOpened")->isVisible());
@@ -646,14 +653,14 @@ private slots:
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);
         const QString second = rig.Combo("ComboBox_EdidSel_All")->currentText();
         QVERIFY(second != first);
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         tavo::test::CheckHexView(window, next);
         QCOMPARE(window->windowTitle(), "Hex View - " + second + " (analysis)");
 
         // an incomplete read has no bytes to show: the view says it is not of that slot
         rig.device.corrupt.insert("ND_ED1A");
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QVERIFY(!hexButton->isEnabled());
         QCOMPARE(window->windowTitle(), "Hex View - " + second +
                                             " (analysis): not the analysis of " + first +
@@ -676,8 +683,8 @@ private slots:
         rig.device.Slot(0x1001) = monitor;
         rig.Connect();
         rig.Mark();
-        rig.form->Find<QAbstractButton>("Button_Compose")->click();
-        auto* window = rig.form->Find<QWidget>("Form_Compose");
+        rig.form->findChild<QAbstractButton*>("Button_Compose")->click();
+        auto* window = rig.form->findChild<QWidget*>("Form_Compose");
         QVERIFY(window && window->isVisible());
         QCOMPARE(rig.Sent(), Bracket(kReadSequence + kReadSequence));
         auto w = [window](const char* name) { return window->findChild<QAbstractButton*>(name); };
@@ -748,7 +755,7 @@ private slots:
         QCOMPARE(saved.readAll(), Bytes(result));
         QCOMPARE(message->text(), QString("Saved to composed.bin."));
         w("Button_Compose_HexView")->click();
-        tavo::test::CheckHexView(rig.form->Find<QWidget>("Form_HexView"), result);
+        tavo::test::CheckHexView(rig.form->findChild<QWidget*>("Form_HexView"), result);
 
         // Upload into User 1: the slot's history read, the write, the read-back
         auto* slot = window->findChild<QComboBox*>("ComboBox_Compose_Upload");
@@ -768,7 +775,7 @@ private slots:
 
         // opened again: the outputs read anew (no duplicates), the file stays
         rig.device.Slot(0x1001) = BuildPreset("1080p60-5.1").image;
-        rig.form->Find<QAbstractButton>("Button_Compose")->click();
+        rig.form->findChild<QAbstractButton*>("Button_Compose")->click();
         QCOMPARE(sources->count(), 3);
         QCOMPARE(sources->item(1)->text(), QString("Output 2  (1080p 5.1)"));
         QVERIFY(sources->item(2)->text().startsWith("720p.bin"));
@@ -789,8 +796,8 @@ private slots:
         rig.device.Slot(0x3000) = shown;
         rig.Connect();
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
-        rig.form->SpeedButton_AnalysisEdid->click();
-        auto* hexButton = rig.form->Find<QAbstractButton>("Button_HexView_Analyzer");
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        auto* hexButton = rig.form->findChild<QAbstractButton*>("Button_HexView_Analyzer");
         const QByteArray saved = qgetenv("TAVO_EDID_DECODE");
         const bool wasSet = qEnvironmentVariableIsSet("TAVO_EDID_DECODE");
         auto restore = qScopeGuard([&] {
@@ -807,7 +814,7 @@ private slots:
 
         qputenv("TAVO_EDID_DECODE", rig.Path("no-such-program").toLocal8Bit());
         hexButton->click();
-        QWidget* window = rig.form->Find<QWidget>("Form_HexView");
+        QWidget* window = rig.form->findChild<QWidget*>("Form_HexView");
         QVERIFY(window && window->isVisible());
         auto* report = window->findChild<QAbstractButton*>("Button_FullReport");
         auto* text = window->findChild<QPlainTextEdit*>("PlainTextEdit_Report");
@@ -863,16 +870,16 @@ private slots:
         rig.device.onRequest = [&](const tavo::test::Request& r) {
             if (r.name != "ND_ED0B" || nested++) return;
             QTimer::singleShot(0, [&] {
-                rig.form->SpeedButton_SaveEdid->click();
-                rig.form->SpeedButton_OpenEdid->click();
-                rig.form->SpeedButton_AnalysisEdid->click();
-                rig.form->SpeedButton_CopyEdid_Src2Dest->click();
-                QTest::mousePress(rig.form->Find<QRadioButton>("RadioButton_Set_IntEdid2"),
+                rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+                rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+                rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+                rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->click();
+                QTest::mousePress(rig.form->findChild<QRadioButton*>("RadioButton_Set_IntEdid2"),
                                   Qt::LeftButton);
             });
         };
         rig.Mark();
-        rig.form->SpeedButton_SaveEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence));
         QCOMPARE(rig.dialogs.saveFilters.size(), 1);
         QVERIFY(QFile::exists(rig.Path("a.bin")));
@@ -898,7 +905,7 @@ private slots:
             });
         };
         StatusRecorder status(rig.Label2());
-        rig.form->SpeedButton_SaveEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
         QVERIFY(rig.device.Names().contains("GET ND_DSCPT"));
         QVERIFY(!QFile::exists(rig.Path("mixed.bin")));
         QVERIFY(status.seen.contains("Save Edid Failed. [red]"));
@@ -912,7 +919,7 @@ private slots:
         rig.device.onRequest = [&](const tavo::test::Request& r) {
             if (r.name == "ND_ED0B") rig.device.transport->fail();
         };
-        rig.form->SpeedButton_SaveEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
         QVERIFY(!QFile::exists(rig.Path("lost.bin")));
         QCOMPARE(rig.device.transport->writesWhileClosed, 0);
         QVERIFY(rig.form->BitBtn_Search->isEnabled());
@@ -925,7 +932,7 @@ private slots:
             if (r.name == "ND_ED0A") up.device.transport->fail();
         };
         up.Mark();
-        up.form->SpeedButton_OpenEdid->click();
+        up.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QVERIFY(!up.Sent().contains("SET ND_ED1B"));
         QCOMPARE(up.device.transport->writesWhileClosed, 0);
     }
@@ -934,15 +941,15 @@ private slots:
         Rig rig;
         qputenv("TAVO_SERIAL_PORTS", "/dev/memory-device");
         rig.form = std::make_unique<TForm1>(rig.state, nullptr, rig.device.transport);
-        rig.form->SpeedButton_SaveEdid->click();
-        rig.form->SpeedButton_OpenEdid->click();
-        rig.form->SpeedButton_AnalysisEdid->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
         QCOMPARE(rig.device.Count(), 0);
         QVERIFY(rig.dialogs.saveFilters.isEmpty() && rig.dialogs.openFilters.isEmpty());
         QVERIFY(!rig.form->Form2->isVisible());
         // "Compose..." opens with files only, and its upload sends nothing
-        rig.form->Find<QAbstractButton>("Button_Compose")->click();
-        auto* window = rig.form->Find<QWidget>("Form_Compose");
+        rig.form->findChild<QAbstractButton*>("Button_Compose")->click();
+        auto* window = rig.form->findChild<QWidget*>("Form_Compose");
         QCOMPARE(window->findChild<QLabel*>("Label_Compose_Message")->text(),
                  QString(kComposeNoOutputs));
         auto* compose = window->findChild<ComposeWindow*>();

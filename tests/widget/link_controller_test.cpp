@@ -8,10 +8,13 @@
 #include "link/qt/MemoryTransport.h"
 #include "link/qt/UartController.h"
 #include "support/LinkTestForm.h"
+#include "support/MemoryDevice.h"
+#include "support/RecordingDialogs.h"
 
 namespace link_controller_test {
 
 using namespace tavo;
+using tavo::test::MemoryDevice;
 using tavo::testing::LinkTestForm;
 
 QByteArray Line(const std::string& body) {
@@ -19,68 +22,33 @@ QByteArray Line(const std::string& body) {
     return QByteArray(l.data(), static_cast<qsizetype>(l.size()));
 }
 
-std::string Fields(std::initializer_list<const char*> fields) {
-    std::string body;
-    for (const char* f : fields)
-        (body += f) += '\x0C';
-    return body;
+// The scripted device as this test knows it: 2 inputs, 1 output, 2 user and 3 internal slots, the
+// mode polled and selectable, mode 1 at first.
+void Script(MemoryDevice& device) {
+    device.vid = "0x1A2B";
+    device.pid = "0x0042";
+    device.product = "Matrix 4K";
+    device.description = "Lab bench";
+    device.version = "V2.1";
+    device.inputs = 2;
+    device.outputs = 1;
+    device.users = 2;
+    device.internals = 3;
+    device.modePoll = true;
+    device.mode = 1;
 }
 
-// A scripted device on the in-memory link: answers each complete request line at once.
-struct FakeDevice {
-    MemoryTransport* t;
-    QByteArray pending;
-    QByteArray handshake = Line("$ACCEPT");
-    std::string counts[4] = {"2", "1", "2", "3"};
-    const char* modesSelectable = "T";
-    const char* modePoll = "T";
-    int mode = 1;
-    QStringList requests; // complete request lines without CRC and CR LF
-
-    explicit FakeDevice(MemoryTransport* transport) : t(transport) {
-        t->onWrite = [this](const QByteArray& b) { onWrite(b); };
-    }
-    void onWrite(const QByteArray& b) {
-        pending += b;
-        if (pending == " \r") {
-            pending.clear();
-            return;
-        }
-        if (!pending.endsWith("\r\n")) return;
-        const QByteArray line = pending.left(pending.size() - 6); // CRC and CR LF
-        pending.clear();
-        requests << QString::fromLatin1(line);
-        if (line.startsWith("$ENTRANCE")) {
-            t->deliver(handshake);
-        } else if (line.startsWith("$GET SYS_DSCPT")) {
-            t->deliver(Line(Fields({"0x1A2B", "0x0042", "Matrix 4K", "Lab bench", "-", "V2.1", "T",
-                                    counts[0].c_str(), counts[1].c_str(), counts[2].c_str(),
-                                    counts[3].c_str()})));
-        } else if (line.startsWith("$GET ND_DSCPT")) {
-            t->deliver(Line(Fields({"1", "2", "3", "T", modesSelectable, "T", modePoll, "F"})));
-        } else if (line.startsWith("$GET RXEDMD")) {
-            t->deliver(Line(std::to_string(mode) + "\x0C"));
-        } else {
-            t->deliver(Line("OK\x0C"));
-        }
-    }
-};
-
 struct Rig {
-    DeviceTable devices;
-    EdidImage transfer{};
-    LinkTestForm form;
-    MemoryTransport* transport = new MemoryTransport;
-    UartController controller{devices, transfer, transport};
-    FakeDevice device{transport};
+    MemoryDevice device;
+    MemoryTransport* transport = device.transport; // owned by the window's session
+    LinkTestForm form{transport};
+    UartController& controller = form.controller();
+    DeviceTable& devices = form.state.deviceTable;
     QStringList discoveries;
 
     Rig() {
-        controller.setGlyphSetter([this](QAbstractButton* b, const char* name) {
-            form.glyphs[b->objectName().toStdString()] = name;
-        });
+        Script(device);
         controller.setDiscoverySender([this] { discoveries << "sent"; });
-        controller.attach(&form.root);
     }
     UartSession& s() { return controller.session(); }
 };
@@ -109,9 +77,9 @@ private slots:
         QCOMPARE(rig.form.grid->rowCount(), 1); // device count + 1 grid rows, header included
         QVERIFY(!rig.form.search->isEnabled());
         QVERIFY(rig.form.disconnect->isEnabled());
-        QCOMPARE(rig.form.glyphs["SpeedButton_OpenEdid"], std::string("OpenColor"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_AnalysisEdid"], std::string("AnalysisColor"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_CopyEdid_Src2Dest"], std::string("CopyLeftColor"));
+        QCOMPARE(rig.form.glyph("SpeedButton_OpenEdid"), std::string("OpenColor"));
+        QCOMPARE(rig.form.glyph("SpeedButton_AnalysisEdid"), std::string("AnalysisColor"));
+        QCOMPARE(rig.form.glyph("SpeedButton_CopyEdid_Src2Dest"), std::string("CopyLeftColor"));
         QCOMPARE(rig.form.firmware->height(), 48);
         QCOMPARE(rig.form.items("ComboBox_EdidSel_All").size(), 11);
         QCOMPARE(rig.form.combo("ComboBox_EdidSel_Src")->currentIndex(), 3);
@@ -122,8 +90,8 @@ private slots:
                  (QStringList{"RadioButton_Set_ExtEdid1", "RadioButton_Set_IntEdid1",
                               "RadioButton_Set_IntEdid2", "RadioButton_Set_IntEdid3",
                               "RadioButton_Set_UserEdid1", "RadioButton_Set_UserEdid2"}));
-        QCOMPARE(rig.device.requests, (QStringList{"$ENTRANCE ", "$GET SYS_DSCPT ",
-                                                   "$SET ND_SEL 0000", "$GET ND_DSCPT "}));
+        QCOMPARE(rig.device.RequestLines(), (QStringList{"$ENTRANCE ", "$GET SYS_DSCPT ",
+                                                         "$SET ND_SEL 0000", "$GET ND_DSCPT "}));
         const DeviceRecord& r = rig.devices.records[0];
         QCOMPARE(rig.devices.count, 1);
         QCOMPARE(int(r.serialDevice), 1);
@@ -132,7 +100,7 @@ private slots:
         QVERIFY(rig.s().rxTimer().isActive());
         QVERIFY(rig.s().pollTimer().isActive());
         QVERIFY(rig.s().isResumed());
-        QCOMPARE(rig.form.root.cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(rig.form.window->cursor().shape(), Qt::ArrowCursor);
     }
 
     void ispDeviceGetsItsBannerRow() {
@@ -150,7 +118,8 @@ private slots:
         QCOMPARE(int(rig.s().link().ispFlag), 1);
         QVERIFY(rig.form.disconnect->isEnabled());
         QVERIFY(rig.s().rxTimer().isActive());
-        QCOMPARE(rig.device.requests, QStringList{"$ENTRANCE "}); // no descriptors in ISP mode
+        QCOMPARE(rig.device.RequestLines(),
+                 QStringList{"$ENTRANCE "}); // no descriptors in ISP mode
     }
 
     void silentPortsAreClosedAndOpenFailuresExplained() {
@@ -171,7 +140,7 @@ private slots:
         QVERIFY(rig.form.search->isEnabled());
         QVERIFY(!rig.form.disconnect->isEnabled());
         QCOMPARE(rig.devices.count, 0);
-        QCOMPARE(rig.form.root.cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(rig.form.window->cursor().shape(), Qt::ArrowCursor);
         // "Disconnect" with no open port does nothing
         QVERIFY(!rig.s().Uart_Disconnect());
     }
@@ -251,26 +220,26 @@ private slots:
         for (const char* poll : {"T", "F"}) {
             Rig rig;
             rig.transport->present = {"/dev/fake0"};
-            rig.device.modePoll = poll;
-            rig.device.counts[3] = "8";
-            rig.device.counts[2] = "8";
+            rig.device.modePoll = QByteArray(poll) == "T";
+            rig.device.internals = 8;
+            rig.device.users = 8;
             rig.device.mode = 12;
             rig.controller.BitBtn_SearchClick();
-            rig.device.requests.clear();
+            rig.device.lines.clear();
             if (QByteArray(poll) == "T") {
                 {
                     // while another operation holds the link, the tick sends nothing
                     const DeviceOperation operation(rig.s());
                     rig.controller.Timer_Poll_StatusTimer();
-                    QCOMPARE(rig.device.requests, QStringList{});
+                    QCOMPARE(rig.device.RequestLines(), QStringList{});
                 }
                 rig.controller.Timer_Poll_StatusTimer();
-                QCOMPARE(rig.device.requests, QStringList{"$GET RXEDMD "});
+                QCOMPARE(rig.device.RequestLines(), QStringList{"$GET RXEDMD "});
                 QTRY_COMPARE(rig.form.checkedModeButton(), QString("RadioButton_Set_UserEdid4"));
                 QCOMPARE(int(rig.devices.records[0].inputs[0].currentMode), 12);
             } else {
                 rig.controller.Timer_Poll_StatusTimer();
-                QCOMPARE(rig.device.requests, QStringList{});
+                QCOMPARE(rig.device.RequestLines(), QStringList{});
             }
         }
     }
@@ -302,7 +271,7 @@ private slots:
         auto script = rig.transport->onWrite;
         rig.transport->onWrite = [&](const QByteArray& b) {
             script(b);
-            if (rig.device.requests.size() == 2 && b.endsWith("\r\n")) rig.transport->fail(100);
+            if (rig.device.lines.size() == 2 && b.endsWith("\r\n")) rig.transport->fail(100);
         };
         rig.controller.BitBtn_SearchClick();
         QCOMPARE(rig.form.log().count("Device Lost."), 1);
@@ -316,9 +285,8 @@ private slots:
     void disconnectClearsEverything() {
         Rig rig;
         rig.transport->present = {"/dev/fake0"};
-        QWidget form2, form3;
-        form2.setObjectName("Form2");
-        form3.setObjectName("Form3");
+        QWidget& form2 = *rig.form.window->Form2;
+        QWidget& form3 = *rig.form.window->Form3;
         form2.show();
         form3.show();
         rig.controller.BitBtn_SearchClick();
@@ -332,15 +300,15 @@ private slots:
         QVERIFY(rig.form.search->isEnabled());
         QVERIFY(!rig.form.disconnect->isEnabled());
         QCOMPARE(rig.form.enabledModeButtons(), QStringList{});
-        QCOMPARE(rig.form.glyphs["SpeedButton_OpenEdid"], std::string("OpenGray"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_SaveEdid"], std::string("SaveGray"));
-        QCOMPARE(rig.form.glyphs["SpeedButton_CopyEdid_Creator"], std::string("CopyUpGray"));
+        QCOMPARE(rig.form.glyph("SpeedButton_OpenEdid"), std::string("OpenGray"));
+        QCOMPARE(rig.form.glyph("SpeedButton_SaveEdid"), std::string("SaveGray"));
+        QCOMPARE(rig.form.glyph("SpeedButton_CopyEdid_Creator"), std::string("CopyUpGray"));
         for (const char* c : {"ComboBox_EdidSel_All", "ComboBox_EdidSel_Src",
                               "ComboBox_EdidSel_Dest", "ComboBox_EdidSel_Upload"})
             QCOMPARE(rig.form.combo(c)->count(), 0);
         QCOMPARE(rig.form.row(1), (QStringList{"", "", "", "", "", ""}));
         QCOMPARE(rig.devices.count, 0);
-        QCOMPARE(rig.form.grid->property("fixedColor").value<QColor>(), QColor(192, 220, 192));
+        QCOMPARE(rig.form.grid->FixedColor(), QColor(192, 220, 192));
         QVERIFY(!form2.isVisible());
         QVERIFY(!form3.isVisible());
         // the record itself stays until the next search overwrites it
@@ -371,20 +339,24 @@ private slots:
     void gridWithItsHeaderInRowZero() {
         DeviceTable devices;
         EdidImage transfer{};
-        LinkTestForm form(true);
-        auto* transport = new MemoryTransport;
-        transport->present = {"/dev/fake0"};
-        UartController controller(devices, transfer, transport);
-        FakeDevice device(transport);
-        controller.attach(&form.root);
+        QTableWidget grid(2, 6);
+        const char* header[] = {"#",           "Interface",  "Product",
+                                "Description", "IP Address", "MAC Address"};
+        for (int c = 0; c < 6; ++c)
+            grid.setItem(0, c, new QTableWidgetItem(header[c]));
+        MemoryDevice device;
+        Script(device);
+        device.transport->present = {"/dev/fake0"};
+        UartController controller(devices, transfer, device.transport);
+        controller.attach({nullptr, &grid, nullptr, nullptr, nullptr});
         controller.BitBtn_SearchClick();
-        QCOMPARE(form.grid->rowCount(), 2);
-        QCOMPARE(form.grid->item(0, 1)->text(), QString("Interface"));
-        QCOMPARE(form.grid->item(1, 1)->text(), QString("/dev/fake0"));
+        QCOMPARE(grid.rowCount(), 2);
+        QCOMPARE(grid.item(0, 1)->text(), QString("Interface"));
+        QCOMPARE(grid.item(1, 1)->text(), QString("/dev/fake0"));
         controller.BitBtn_DisconnectClick();
-        QCOMPARE(form.grid->item(0, 1)->text(), QString("Interface"));
-        QCOMPARE(form.grid->item(1, 1)->text(), QString());
-        QCOMPARE(form.grid->item(0, 0)->background().color(), QColor(192, 220, 192));
+        QCOMPARE(grid.item(0, 1)->text(), QString("Interface"));
+        QCOMPARE(grid.item(1, 1)->text(), QString());
+        QCOMPARE(grid.item(0, 0)->background().color(), QColor(192, 220, 192));
     }
 
     void portListComesFromTheEnvironmentWhenSet() {

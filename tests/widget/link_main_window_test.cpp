@@ -16,48 +16,28 @@
 #include "edid/EdidImage.h"
 #include "link/Response.h"
 #include "link/qt/MemoryTransport.h"
-#include "link/qt/Thread_uart_api.h"
 #include "link/qt/UartController.h"
+#include "support/MemoryDevice.h"
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/StringGrid.h"
 
 namespace link_main_window_test {
 
 using namespace tavo;
-
-QByteArray Line(const std::string& body) {
-    return QByteArray::fromStdString(MakeResponseLine(body));
-}
-
-// Answers the search's four requests.
-void Script(MemoryTransport* t) {
-    auto pending = std::make_shared<QByteArray>();
-    t->onWrite = [t, pending](const QByteArray& b) {
-        *pending += b;
-        if (!pending->endsWith("\r\n")) return;
-        const QByteArray line = std::exchange(*pending, {});
-        if (line.contains("$ENTRANCE"))
-            t->deliver(Line("$ACCEPT"));
-        else if (line.contains("SYS_DSCPT"))
-            t->deliver(Line("V\fP\fWall Matrix\fHall\f-\f1.0\fT\f1\f1\f2\f8\f"));
-        else if (line.contains("ND_DSCPT"))
-            t->deliver(Line("0\f0\f0\fF\fT\fT\fF\fF\f"));
-        else
-            t->deliver(Line("OK\f"));
-    };
-}
+using tavo::test::MemoryDevice;
 
 // The window on a scripted transport whose ports are `ports`: every one answers as the device
 // unless a test takes over `transport->onWrite` (`serialAnswer` is the device's script).
 struct Scripted {
     AppState state;
-    MemoryTransport* transport = new MemoryTransport; // owned by the window's session
+    MemoryDevice device;
+    MemoryTransport* transport = device.transport; // owned by the window's session
     std::unique_ptr<TForm1> form;
     std::function<void(const QByteArray&)> serialAnswer;
     explicit Scripted(const QStringList& ports) {
         qputenv("TAVO_SERIAL_PORTS", ports.join(':').toLocal8Bit());
         transport->present = ports;
-        Script(transport);
+        device.product = "Wall Matrix";
         form = std::make_unique<TForm1>(state, nullptr, transport);
         serialAnswer = transport->onWrite;
     }
@@ -69,18 +49,15 @@ private slots:
     void searchAndDisconnectOnTheMainWindow() {
         qputenv("TAVO_SERIAL_PORTS", "/dev/fake-matrix");
         AppState state;
-        auto* transport = new MemoryTransport;
-        transport->present = {"/dev/fake-matrix"};
-        Script(transport);
-        TForm1 form(state, nullptr, transport); // the window's own controller, on this transport
+        MemoryDevice device(QStringLiteral("/dev/fake-matrix"));
+        device.product = "Wall Matrix";
+        TForm1 form(state, nullptr, device.transport); // the window's own controller on it
         UartController& uart = *form.Uart;
         int discoveries = 0;
         uart.setDiscoverySender([&] { ++discoveries; });
 
-        QVERIFY(!form.Thread_Uart_Api->isRunning());
         form.BitBtn_Search->click();
         QCOMPARE(discoveries, 1);
-        QVERIFY(form.Thread_Uart_Api->isRunning());
         QCOMPARE(form.StringGrid1->Cell(0, 1), QString("Interface")); // the header stays
         QCOMPARE(form.StringGrid1->Cell(1, 0), QString("1"));
         QCOMPARE(form.StringGrid1->Cell(1, 1), QString("/dev/fake-matrix"));
@@ -89,11 +66,13 @@ private slots:
         QCOMPARE(form.StringGrid1->RowCount(), 2);
         QVERIFY(!form.BitBtn_Search->isEnabled());
         QVERIFY(form.BitBtn_Disconnect->isEnabled());
-        QCOMPARE(GlyphOf(form.Find<QAbstractButton>("SpeedButton_OpenEdid")), QString("OpenColor"));
-        QCOMPARE(GlyphOf(form.Find<QAbstractButton>("SpeedButton_CopyEdid_Src2Dest")),
+        QCOMPARE(GlyphOf(form.findChild<QAbstractButton*>("SpeedButton_OpenEdid")),
+                 QString("OpenColor"));
+        QCOMPARE(GlyphOf(form.findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")),
                  QString("CopyLeftColor"));
-        QCOMPARE(form.Find<QGroupBox>("GroupBox4")->height(), 48);
-        QCOMPARE(form.Find<QComboBox>("ComboBox_EdidSel_All")->count(), 1 + 1 + 1 + 1 + 2 + 1 + 8);
+        QCOMPARE(form.findChild<QGroupBox*>("GroupBox4")->height(), 48);
+        QCOMPARE(form.findChild<QComboBox*>("ComboBox_EdidSel_All")->count(),
+                 1 + 1 + 1 + 1 + 2 + 1 + 8);
         // modes selectable: the device's 8 internal, 1 external and 2 user buttons are enabled
         int enabled = 0;
         for (auto* r : form.findChildren<QRadioButton*>())
@@ -104,17 +83,16 @@ private slots:
         // the device pages may live in "Commander": the mode still finds its button there
         form.ShowCommander();
         uart.Uart_ShowEdidMode(9); // N = 8, O = 1: mode 9 is user slot 1
-        QVERIFY(form.Find<QRadioButton>("RadioButton_Set_UserEdid1")->isChecked());
+        QVERIFY(form.findChild<QRadioButton*>("RadioButton_Set_UserEdid1")->isChecked());
 
         form.StringGrid1->SetFixedColor(Qt::red);
         form.BitBtn_Disconnect->click();
-        QVERIFY(!form.Thread_Uart_Api->isRunning());
         QCOMPARE(form.StringGrid1->Cell(1, 2), QString());
         QCOMPARE(form.StringGrid1->FixedColor(), QColor(192, 220, 192));
-        QCOMPARE(GlyphOf(form.Find<QAbstractButton>("SpeedButton_AnalysisEdid")),
+        QCOMPARE(GlyphOf(form.findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")),
                  QString("AnalysisGray"));
-        QCOMPARE(form.Find<QComboBox>("ComboBox_EdidSel_Src")->count(), 0);
-        QVERIFY(!form.Find<QRadioButton>("RadioButton_Set_IntEdid8")->isEnabled());
+        QCOMPARE(form.findChild<QComboBox*>("ComboBox_EdidSel_Src")->count(), 0);
+        QVERIFY(!form.findChild<QRadioButton*>("RadioButton_Set_IntEdid8")->isEnabled());
         QVERIFY(!form.Form3->isVisible());
         QVERIFY(form.BitBtn_Search->isEnabled());
     }
@@ -130,7 +108,7 @@ private slots:
         const auto announcement = BuildAnnouncement(net);
         w.transport->onWrite = [&](const QByteArray& b) {
             if (b.contains("SYS_DSCPT"))
-                w.form->Discovery->IdIPMCastClient1IPMCastRead(
+                w.form->Grid->IdIPMCastClient1IPMCastRead(
                     QByteArray(reinterpret_cast<const char*>(announcement.data()),
                                static_cast<qsizetype>(announcement.size())));
             w.serialAnswer(b);
@@ -202,7 +180,7 @@ private:
         net.mac = {2, 0, 0, 0, 0, std::uint8_t(n)};
         net.productName = "Net " + std::to_string(n);
         const auto a = BuildAnnouncement(net);
-        form.Discovery->IdIPMCastClient1IPMCastRead(
+        form.Grid->IdIPMCastClient1IPMCastRead(
             QByteArray(reinterpret_cast<const char*>(a.data()), static_cast<qsizetype>(a.size())));
     }
 };

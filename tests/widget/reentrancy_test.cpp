@@ -105,19 +105,20 @@ struct Rig {
         // the in-memory loader never restarts: one search after an update is enough to tell
         form->System->Transfer().setRestartWaitMs(0);
         Connect();
-        form->SpeedButton_OpenEdid_New->click(); // an EDID for the creator's upload
+        form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")
+            ->click(); // an EDID for the creator's upload
     }
     void Connect() {
         Button("BitBtn_Search")->click();
-        form->Discovery->StringGrid1SelectCell(0, 1);
+        form->Grid->StringGrid1SelectCell(0, 1);
     }
     QAbstractButton* Button(const QString& name) const {
-        auto* b = form->Find<QAbstractButton>(name);
+        auto* b = form->findChild<QAbstractButton*>(name);
         if (!b) qFatal("no button %s", qPrintable(name));
         return b;
     }
     void Choose(const char* combo, const char* item) {
-        auto* c = form->Find<QComboBox>(combo);
+        auto* c = form->findChild<QComboBox*>(combo);
         c->setCurrentIndex(c->findText(item));
     }
     QByteArray CheckedMode() const {
@@ -150,14 +151,15 @@ struct Rig {
     void ClickEverything(int rounds = 3) {
         for (int round = 0; round < rounds; ++round) {
             // a description that differs from the device's: an apply would send it
-            form->Find<QLineEdit>("Edit_Product_String")->setText(QString("Other %1").arg(round));
+            form->findChild<QLineEdit*>("Edit_Product_String")
+                ->setText(QString("Other %1").arg(round));
             for (const char* name : kDeviceButtons)
                 Button(name)->click();
             for (const QString& name : ModeButtonNames()) {
                 QTest::mousePress(Button(name), Qt::LeftButton);
                 QTest::mouseRelease(Button(name), Qt::LeftButton);
             }
-            form->Discovery->StringGrid1SelectCell(0, 1);
+            form->Grid->StringGrid1SelectCell(0, 1);
         }
     }
 
@@ -247,7 +249,7 @@ const std::vector<Operation>& Operations() {
             {"description", false, "SYS_STR",
              [](Rig& r) {
                  r.state.deviceTable.Current().description = "Hall";
-                 r.form->Find<QLineEdit>("Edit_Product_String")->setText("Room 7");
+                 r.form->findChild<QLineEdit*>("Edit_Product_String")->setText("Room 7");
              },
              click("SpeedButton_SysConfig"), description, "Room 7"},
             {"defaults", false, "SYS_DEF", [](Rig& r) { r.dialogs.confirmAnswer = true; },
@@ -258,12 +260,13 @@ const std::vector<Operation>& Operations() {
                  r.Button("SpeedButton_OpenFw")->click();
              },
              click("SpeedButton_UpdateFw"),
-             [](Rig& r) { return r.form->Find<QLabel>("Label1")->text().toLatin1(); }, "100%"},
+             [](Rig& r) { return r.form->findChild<QLabel*>("Label1")->text().toLatin1(); },
+             "100%"},
             {"grid row",
              false,
              "ND_DSCPT",
              [](Rig&) {},
-             [](Rig& r) { r.form->Discovery->StringGrid1SelectCell(0, 1); },
+             [](Rig& r) { r.form->Grid->StringGrid1SelectCell(0, 1); },
              {},
              {}},
         };

@@ -22,6 +22,7 @@
 #include "link/qt/UartController.h"
 #include "maintenance/qt/SystemPage.h"
 #include "support/FirmwareFiles.h"
+#include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/StringGrid.h"
 
@@ -29,59 +30,8 @@ namespace system_page_test {
 
 using namespace tavo;
 using tavo::test::FirmwareBytes;
+using tavo::test::MemoryDevice;
 using tavo::test::WriteFile;
-
-// A device waiting in ISP mode (or running normally) behind a MemoryTransport: answers the
-// handshake, acknowledges everything else, and keeps every complete request line. After FW_END it
-// runs normally with `restartVersion` (empty: it stays in ISP mode).
-struct FakeDevice {
-    MemoryTransport* t = new MemoryTransport;
-    std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
-    // called with each complete request line (after it was recorded)
-    std::function<void(const QByteArray&)> onLine;
-    // given a request line, may set the answer's body in place of the usual one ("": silence)
-    std::function<bool(const QByteArray&, QByteArray&)> answerFor;
-    bool isp;
-    QByteArray version = "1.0";
-    QByteArray restartVersion = "2.10"; // FirmwareBytes' version
-
-    explicit FakeDevice(bool inIsp) : isp(inIsp) {
-        t->present = {"/dev/fake-loader"};
-        auto pending = std::make_shared<QByteArray>();
-        t->onWrite = [this, pending](const QByteArray& b) {
-            *pending += b;
-            if (!pending->endsWith("\r\n")) return;
-            const QByteArray line = std::exchange(*pending, {}).trimmed();
-            lines->append(line);
-            QByteArray body;
-            if (answerFor && answerFor(line, body)) {
-                if (!body.isEmpty())
-                    t->deliver(QByteArray::fromStdString(MakeResponseLine(body.toStdString())));
-            } else if (line.contains("$ENTRANCE"))
-                t->deliver(QByteArray::fromStdString(
-                    MakeResponseLine(isp ? "$ISP029Loader 1.0" : "$ACCEPT")));
-            else if (line.contains("SYS_DSCPT"))
-                t->deliver(QByteArray::fromStdString(MakeResponseLine(
-                    ("5441\f0401\fMatrix\fHall\f-\f" + version + "\fT\f1\f1\f2\f8\f")
-                        .toStdString())));
-            else if (line.contains("ND_DSCPT"))
-                t->deliver(QByteArray::fromStdString(MakeResponseLine("0\f0\f0\fF\fT\fT\fF\fF\f")));
-            else
-                t->deliver(QByteArray::fromStdString(MakeResponseLine("OK\f")));
-            if (isp && line.contains("FW_END") && !restartVersion.isEmpty()) {
-                isp = false;
-                version = restartVersion;
-            }
-            if (onLine) onLine(line);
-        };
-    }
-    int count(const char* command) const {
-        int n = 0;
-        for (const QByteArray& l : *lines)
-            n += l.contains(command) ? 1 : 0;
-        return n;
-    }
-};
 
 // The request line the tool sends for a SET with `payload`.
 QByteArray SetLine(std::uint16_t command, const QByteArray& payload) {
@@ -95,34 +45,40 @@ struct Rig {
     test::ScopedDialogs installed{&dialogs};
     QTemporaryDir dir;
     AppState state;
-    FakeDevice device;
+    // waits in ISP mode unless told; after FW_END it runs normally with the image's version
+    MemoryDevice device{QStringLiteral("/dev/fake-loader")};
     TForm1 form;
     QStringList shown; // every Label1 text from the page, failures marked with a leading '!'
 
-    explicit Rig(bool isp = true) : device(isp), form(state, nullptr, device.t) {
+    explicit Rig(bool isp = true) : form(state, nullptr, device.transport) {
+        device.isp = isp;
+        device.vid = "5441";
+        device.pid = "0401";
+        device.product = "Matrix";
+        device.restartVersion = "2.10"; // FirmwareBytes' version
         qputenv("TAVO_SERIAL_PORTS", "/dev/fake-loader");
         QObject::connect(
             form.System, &SystemPage::progressShown,
             [this](const QString& text, bool failure) { shown << (failure ? "!" : "") + text; });
         form.BitBtn_Search->click();
-        form.Discovery->StringGrid1SelectCell(0, 1);
+        form.Grid->StringGrid1SelectCell(0, 1);
     }
     QString file(const QString& name) const { return dir.filePath(name); }
     // Chooses `path` in the open dialog (empty: the operator cancels).
     void open(const QString& path) {
         dialogs.openAnswer = path;
-        form.Find<QAbstractButton>("SpeedButton_OpenFw")->click();
+        form.findChild<QAbstractButton*>("SpeedButton_OpenFw")->click();
     }
-    void update() { form.Find<QAbstractButton>("SpeedButton_UpdateFw")->click(); }
-    QLabel* label1() const { return form.Find<QLabel>("Label1"); }
+    void update() { form.findChild<QAbstractButton*>("SpeedButton_UpdateFw")->click(); }
+    QLabel* label1() const { return form.findChild<QLabel*>("Label1"); }
     bool label1Red() const { return label1()->palette().color(QPalette::WindowText) == Qt::red; }
-    QString version() const { return form.Find<QLabel>("Label_FW_Version")->text(); }
+    QString version() const { return form.findChild<QLabel*>("Label_FW_Version")->text(); }
     int firmwareCommands() const {
-        return device.count("FW_ADDR") + device.count("FW_DATA") + device.count("FW_END");
+        return device.Count("FW_ADDR") + device.Count("FW_DATA") + device.Count("FW_END");
     }
     // The firmware group's controls that show, by name; each must lie whole inside the group.
     QStringList firmwareControlsShown() {
-        auto* group = form.Find<QWidget>("GroupBox4");
+        auto* group = form.findChild<QWidget*>("GroupBox4");
         QStringList shown;
         for (auto* c : group->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             if (!c->isVisibleTo(group)) continue;
@@ -147,7 +103,7 @@ private slots:
         rig.open(rig.file("fw.bin"));
         QCOMPARE(rig.dialogs.openFilters, QStringList{"Firmware image (*.bin)"});
         QCOMPARE(rig.dialogs.openCaptions, QStringList{"Open Firmware Image"});
-        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
+        QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
         QCOMPARE(rig.form.Memo_Debug->toPlainText(), QString("Fw Open OK.\n"));
         QCOMPARE(rig.version(), QString("Target :   VID-5441     PID-0401     Version-2.10"));
         QCOMPARE(rig.label1()->text(), QString("0%"));
@@ -160,21 +116,21 @@ private slots:
         // and the progress stay in sight
         QCOMPARE(ask.text, QString("Warning!\r\nUpdate system firmware.\r\n"
                                    "Image :   VID-5441     PID-0401     Version-2.10"));
-        auto* group = rig.form.Find<QWidget>("GroupBox4");
+        auto* group = rig.form.findChild<QWidget*>("GroupBox4");
         QVERIFY(ask.topLeft.has_value());
         QCOMPARE(ask.topLeft->x(), rig.form.Form3->pos().x() + 115);
         QVERIFY(ask.topLeft->y() > group->mapToGlobal(QPoint(0, group->height())).y());
 
         QCOMPARE(rig.shown, (QStringList{"10%", "21%", "32%", "42%", "53%", "64%", "74%", "85%",
                                          "96%", "100%"}));
-        QCOMPARE(rig.form.Find<QProgressBar>("ProgressBar_Fw")->value(), 100);
+        QCOMPARE(rig.form.findChild<QProgressBar*>("ProgressBar_Fw")->value(), 100);
         QVERIFY(!rig.label1Red());
         // the restarted device reports the image's version
-        QCOMPARE(rig.form.Find<QLabel>("Label_Fw_Result")->text(),
+        QCOMPARE(rig.form.findChild<QLabel*>("Label_Fw_Result")->text(),
                  QString("V2.10 running: update confirmed"));
         // ten address/data pairs in order, then FW_END; the last block padded with 0xFF
         QList<QByteArray> fw;
-        for (const QByteArray& l : *rig.device.lines)
+        for (const QByteArray& l : rig.device.lines)
             if (l.contains("FW_")) fw << l;
         QCOMPARE(fw.size(), 21);
         for (int i = 0; i < 10; ++i) {
@@ -198,9 +154,9 @@ private slots:
         rig.open(rig.file("fw.bin"));
         int writesAtLoss = -1;
         rig.device.onLine = [&](const QByteArray& line) {
-            if (writesAtLoss < 0 && line.contains("FW_DATA") && rig.device.count("FW_DATA") == 5) {
-                writesAtLoss = int(rig.device.t->writes.size());
-                rig.device.t->fail(3); // the port dies
+            if (writesAtLoss < 0 && line.contains("FW_DATA") && rig.device.Count("FW_DATA") == 5) {
+                writesAtLoss = int(rig.device.transport->writes.size());
+                rig.device.transport->fail(3); // the port dies
             }
         };
         rig.shown.clear();
@@ -209,14 +165,15 @@ private slots:
         QVERIFY(rig.label1Red());
         QVERIFY(!rig.shown.contains("100%"));
         QCOMPARE(rig.shown.last(), QString("!Update Fw Failed."));
-        QCOMPARE(rig.device.count("FW_DATA"), 5);
-        QCOMPARE(rig.device.count("FW_ADDR"), 5);
-        QCOMPARE(rig.device.count("FW_END"), 0);
-        QCOMPARE(int(rig.device.t->writes.size()), writesAtLoss); // nothing written after it
-        QCOMPARE(rig.device.t->writesWhileClosed, 0);
+        QCOMPARE(rig.device.Count("FW_DATA"), 5);
+        QCOMPARE(rig.device.Count("FW_ADDR"), 5);
+        QCOMPARE(rig.device.Count("FW_END"), 0);
+        QCOMPARE(int(rig.device.transport->writes.size()),
+                 writesAtLoss); // nothing written after it
+        QCOMPARE(rig.device.transport->writesWhileClosed, 0);
         QVERIFY(!rig.form.Uart->session().isConnected());
         QVERIFY(!rig.form.System->Updating());
-        QCOMPARE(rig.form.Find<QLabel>("Label_Fw_Result")->text(),
+        QCOMPARE(rig.form.findChild<QLabel*>("Label_Fw_Result")->text(),
                  QString("The update stopped: the device was lost after block 5 of 20."));
     }
 
@@ -243,12 +200,13 @@ private slots:
                 if (c.atEnd) {
                     if (!line.contains("FW_END")) return false;
                     QTimer::singleShot(30, [&] {
-                        rig.device.t->deliver(QByteArray::fromStdString(MakeResponseLine("NG\f")));
+                        rig.device.transport->deliver(
+                            QByteArray::fromStdString(MakeResponseLine("NG\f")));
                     });
                     return true; // nothing within the command's own wait
                 }
                 // silence to everything, or a refusal of the fifth block
-                body = c.word.isEmpty() || rig.device.count("FW_DATA") != 5 ||
+                body = c.word.isEmpty() || rig.device.Count("FW_DATA") != 5 ||
                                !line.contains("FW_DATA")
                            ? QByteArray()
                            : c.word;
@@ -256,25 +214,25 @@ private slots:
             };
             rig.shown.clear();
             rig.update();
-            const QString result = rig.form.Find<QLabel>("Label_Fw_Result")->text();
+            const QString result = rig.form.findChild<QLabel*>("Label_Fw_Result")->text();
             if (c.word.isEmpty()) {
                 QCOMPARE(rig.label1()->text(), QString("100%"));
-                QCOMPARE(rig.device.count("FW_END"), 1);
+                QCOMPARE(rig.device.Count("FW_END"), 1);
                 QCOMPARE(result, QString("V2.10 running: update confirmed"));
                 continue;
             }
             QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
             QVERIFY(rig.label1Red());
             const int blocks = c.atEnd ? 20 : 5;
-            QCOMPARE(rig.device.count("FW_DATA"), blocks);
-            QCOMPARE(rig.device.count("FW_ADDR"), blocks);
-            QCOMPARE(rig.device.count("FW_END"), c.atEnd ? 1 : 0);
+            QCOMPARE(rig.device.Count("FW_DATA"), blocks);
+            QCOMPARE(rig.device.Count("FW_ADDR"), blocks);
+            QCOMPARE(rig.device.Count("FW_END"), c.atEnd ? 1 : 0);
             QVERIFY2(rig.form.Memo_Debug->toPlainText().contains(c.named),
                      qPrintable(rig.form.Memo_Debug->toPlainText()));
             QString named = c.named;
             named[0] = named[0].toLower();
             QCOMPARE(result, "The update stopped: " + named + ".");
-            QCOMPARE(rig.device.count("$ENTRANCE"), 1); // a failed update is not confirmed
+            QCOMPARE(rig.device.Count("$ENTRANCE"), 1); // a failed update is not confirmed
             QVERIFY(!rig.form.System->Updating());
         }
     }
@@ -286,9 +244,9 @@ private slots:
         QTimer::singleShot(400, &rig.form, [&] { rig.form.BitBtn_Disconnect->click(); });
         rig.update();
         QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
-        QVERIFY(rig.device.count("FW_DATA") < 20);
-        QCOMPARE(rig.device.count("FW_END"), 0);
-        QCOMPARE(rig.device.t->writesWhileClosed, 0);
+        QVERIFY(rig.device.Count("FW_DATA") < 20);
+        QCOMPARE(rig.device.Count("FW_END"), 0);
+        QCOMPARE(rig.device.transport->writesWhileClosed, 0);
     }
 
     void aSecondClickDuringTheTransferDoesNothing() {
@@ -305,8 +263,8 @@ private slots:
         rig.update();
         QCOMPARE(clicks, 1);
         QCOMPARE(rig.dialogs.confirmations.size(), 1);
-        QCOMPARE(rig.device.count("FW_ADDR"), 10);
-        QCOMPARE(rig.device.count("FW_END"), 1);
+        QCOMPARE(rig.device.Count("FW_ADDR"), 10);
+        QCOMPARE(rig.device.Count("FW_END"), 1);
         QCOMPARE(rig.label1()->text(), QString("100%"));
     }
 
@@ -372,13 +330,13 @@ private slots:
         QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
         rig.open(rig.file("fw.bin"));
         QCOMPARE(rig.label1()->text(), QString("0%"));
-        rig.form.Discovery->StringGrid1SelectCell(0, 1); // empties the path
-        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        rig.form.Grid->StringGrid1SelectCell(0, 1); // empties the path
+        QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), QString());
         rig.update();
         QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
         QCOMPARE(rig.firmwareCommands(), 0);
         rig.open(QString()); // a cancelled dialog has no earlier choice to check again
-        QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), QString());
+        QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), QString());
         QCOMPARE(rig.version(), QString("Target :"));
     }
 
@@ -410,16 +368,16 @@ private slots:
         Rig rig(false);
         // 33 bytes in UTF-8: the two-byte letter would straddle the 31-byte limit
         const QString text = QString(30, 'a') + QChar(0xE9) + "b";
-        rig.form.Find<QLineEdit>("Edit_Product_String")->setText(text);
-        QCOMPARE(rig.form.Find<QLabel>("Label9")->text(), QString("31 Letters Limited!"));
-        rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
-        QCOMPARE(rig.device.count("SYS_STR"), 1);
-        QVERIFY(rig.device.lines->contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
+        rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(text);
+        QCOMPARE(rig.form.findChild<QLabel*>("Label9")->text(), QString("31 Letters Limited!"));
+        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
+        QCOMPARE(rig.device.Count("SYS_STR"), 1);
+        QVERIFY(rig.device.lines.contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
         // the device keeps the 30 letters before it, and so do the record and the row
         QCOMPARE(QString::fromStdString(rig.state.deviceTable.Current().description),
                  QString(30, 'a'));
         // and the page says so
-        QCOMPARE(rig.form.Find<QLabel>("Label9")->text(),
+        QCOMPARE(rig.form.findChild<QLabel*>("Label9")->text(),
                  "Cut to 31 bytes: the device keeps \"" + QString(30, 'a') + "\".");
     }
 
@@ -436,26 +394,26 @@ private slots:
             rig.form.Form3->close();
             auto* pages = rig.form.PageControl1;
             pages->setCurrentIndex(pages->indexOf(rig.form.TabSheet10));
-            rig.form.Discovery->StringGrid1SelectCell(0, 1);
+            rig.form.Grid->StringGrid1SelectCell(0, 1);
             backOnSystem = rig.form.Form3->isVisible() &&
                            pages->currentWidget() == rig.form.TabSheet2 &&
                            rig.form.System->Updating();
         });
         rig.update();
         QVERIFY(backOnSystem);
-        QCOMPARE(rig.device.count("FW_END"), 1);
+        QCOMPARE(rig.device.Count("FW_END"), 1);
         QVERIFY(statusLines.contains("Firmware update: 50%"));
         QCOMPARE(rig.form.statusBar()->currentMessage(),
                  QString("Firmware update: V2.10 running: update confirmed"));
 
         // selecting the row again (reopening "Commander") keeps the end in sight
         const QString version = rig.version();
-        auto* result = rig.form.Find<QLabel>("Label_Fw_Result");
+        auto* result = rig.form.findChild<QLabel*>("Label_Fw_Result");
         for (int again = 0; again < 2; ++again) {
             rig.form.Form3->close();
-            rig.form.Discovery->StringGrid1SelectCell(0, 1);
+            rig.form.Grid->StringGrid1SelectCell(0, 1);
             QCOMPARE(rig.label1()->text(), QString("100%"));
-            QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
+            QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
             QCOMPARE(rig.version(), version);
             QCOMPARE(result->text(), QString("V2.10 running: update confirmed"));
         }
@@ -467,15 +425,15 @@ private slots:
 
     void configurationSaysWhatItDid() {
         Rig rig(false);
-        auto* status = rig.form.Find<QLabel>("Label9");
-        rig.form.Find<QAbstractButton>("SpeedButton_SysDefault")->click();
+        auto* status = rig.form.findChild<QLabel*>("Label9");
+        rig.form.findChild<QAbstractButton*>("SpeedButton_SysDefault")->click();
         QCOMPARE(rig.dialogs.confirmations.size(), 1);
         QCOMPARE(status->text(), QString("Defaults restored."));
         // a description longer than the device keeps: the row shows what it keeps
         const QString text = "A description of thirty-six letters";
         QCOMPARE(text.size(), qsizetype(35));
-        rig.form.Find<QLineEdit>("Edit_Product_String")->setText(text + "!");
-        rig.form.Find<QAbstractButton>("SpeedButton_SysConfig")->click();
+        rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(text + "!");
+        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
         QCOMPARE(rig.form.StringGrid1->Cell(1, 3), " " + text.left(31) + " ");
         QCOMPARE(rig.state.deviceTable.Current().description, text.left(31).toStdString());
     }

@@ -7,15 +7,12 @@
 #include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QGuiApplication>
-#include <QHeaderView>
-#include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStatusBar>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -23,38 +20,25 @@
 #include <exception>
 #include <memory>
 
+#include "app/qt/MainWindowLayout.h"
+#include "app/qt/PageCoordinator.h"
 #include "app/qt/QuitSignals.h"
 #include "app/qt/SingleInstance.h"
 #include "discovery/qt/DeviceGrid.h"
-#include "discovery/qt/IpConfigureLayout.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "edid/EdidSource.h"
-#include "link/qt/Thread_uart_api.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceMenu.h"
-#include "maintenance/qt/SystemLayout.h"
 #include "maintenance/qt/SystemPage.h"
 #include "ui/qt/Dialogs.h"
-#include "ui/qt/Glyphs.h"
 #include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
-#include "workspace/qt/EdidAnalyzerLayout.h"
-#include "workspace/qt/EdidControllerLayout.h"
 #include "workspace/qt/EdidControllerPage.h"
-#include "workspace/qt/EdidCreatorLayout.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
 namespace tavo {
 
 namespace {
-
-// Main window layout, client coordinates.
-constexpr int kClientWidth = 1350; // as designed; narrowed to the grid by FormCreate
-constexpr int kClientHeight = 506;
-constexpr int kGridLeft = 12, kGridTop = 64, kGridWidth = 553, kGridHeight = 433;
-constexpr int kMemoLeft = 592, kMemoTop = 8, kMemoWidth = 289, kMemoHeight = 465;
-constexpr int kDebugPaneExtra = kMemoWidth + 25; // the window widens by this for the log
-constexpr int kPagesLeft = 896;
 
 // Where the pop-ups go relative to the window they belong to.
 constexpr int kCommanderMaxDy = 280, kCommanderMaxDx = 850;
@@ -62,8 +46,6 @@ constexpr int kCommanderDy = 80, kCommanderDx = 520;
 constexpr int kAnalyzerMaxDy = 300, kAnalyzerMaxDx = 700;
 constexpr int kAnalyzerDx = 465;
 constexpr int kAboutOffset = 150;
-
-const QColor kMoneyGreen(192, 220, 192);
 
 // The version line comes from the build (the project's version and, from a checkout, the commit).
 QString AboutText() {
@@ -116,72 +98,13 @@ TForm3::TForm3(QWidget* owner) : TPopupForm("Form3", "Commander", 450, 450, owne
 
 TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     : QMainWindow(parent), state_(state) {
-    BuildWindow();
+    pages::BuildMainWindow(*this);
+    ConnectWindow();
     FormCreate();
     Form2 = new TForm2(this);
     Form3 = new TForm3(this);
-    Uart = new UartController(state_.uartLink, state_.deviceTable, state_.edidTransfer.image,
-                              transport, this);
-    Uart->setGlyphSetter([](QAbstractButton* b, const char* name) { SetGlyph(b, name); });
-    Uart->setDiscoverySender([this] {
-        if (Udp) Udp->SendDiscoveryRequest();
-    });
-    Uart->setFixedColourSetter([this](const QColor& c) { StringGrid1->SetFixedColor(c); });
-    Uart->setPopupCloser([this] {
-        Form2->close();
-        Form3->close();
-    });
-    Uart->setWorker(Thread_Uart_Api);
-    Uart->attach(this);
-    Discovery = new DeviceGrid(state_.deviceTable, state_.netDeviceTable, this);
-    Discovery->setIspQuery([this] { return (state_.uartLink.flags & kLinkIspDevice) != 0; });
-    Discovery->setCommanderShower([this] { ShowCommander(); });
-    Discovery->attach(this, Udp);
-    Discovery->ConnectLink(*Uart);
-    System = new SystemPage(Uart->session(), state_.deviceTable, this);
-    System->attach(this);
-    // the update goes on while "Commander" is closed: its progress shows here too
-    connect(System, &SystemPage::progressShown, this, [this](const QString& text, bool) {
-        if (System->Updating())
-            statusBar()->showMessage(QStringLiteral("Firmware update: ") + text);
-    });
-    connect(System, &SystemPage::updateFinished, this, [this](const QString& line) {
-        statusBar()->showMessage(QStringLiteral("Firmware update: ") + line);
-    });
-    // a lost device closes "Commander" with the page that would show a failure: the main window
-    // says what happened, and that an operation it cut has no known result
-    connect(&Uart->session(), &UartSession::deviceLost, this, [this] {
-        statusBar()->showMessage(
-            Uart->session().operationRunning()
-                ? QStringLiteral("Device lost during a device operation: its result is not known. "
-                                 "Search again and check the device.")
-                : QStringLiteral("Device lost."));
-    });
-    // the end of an update stays on "System" until the next update or search
-    Discovery->setUpdateQuery([this] { return System->Updating(); });
-    connect(Discovery, &DeviceGrid::rowSelected, System, &SystemPage::RestoreResult);
-    connect(&Uart->session(), &UartSession::searchStarted, System, &SystemPage::ForgetResult);
-    EdidController = new EdidControllerPage(state_.deviceTable, state_.edidTransfer, *Uart, this);
-    EdidController->setAnalyzerShower([this] {
-        // the window names the slot it shows: several analyses look alike
-        const QString slot = EdidController->AnalysedSlotName();
-        Form2->setWindowTitle(slot.isEmpty() ? QStringLiteral("EDID Analyzer")
-                                             : QStringLiteral("EDID Analyzer - ") + slot);
-        ShowAnalyzer();
-    });
-    EdidController->attach(this);
-    Creator = new EdidCreatorPage(state_.creatorRecord, Uart, this);
-    Creator->setAnalysedImage([this]() -> std::optional<EdidImage> {
-        // the EDID the analyzer window shows, kept apart from the transfer buffer that later
-        // saves and uploads reuse; none before an analysis or after an invalid or incomplete one
-        const auto& analysed = EdidController->AnalysedRecord();
-        if (!analysed || (analysed->status & kStatusValidationMask)) return std::nullopt;
-        return analysed->image;
-    });
-    Creator->attach(this);
-    Device = new DeviceMenu(Uart->session(), this);
-    Device->attach(this, menuBar());
-    connect(Device, &DeviceMenu::deviceChanged, System, &SystemPage::ShowDeviceValues);
+    CreatePages(transport);
+    Pages = new PageCoordinator(*this);
     connect(&Uart->session(), &UartSession::operationEnded, this, [this] {
         if (closePending_)
             QTimer::singleShot(0, this, [this] {
@@ -192,147 +115,59 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
 
 TForm1::~TForm1() = default;
 
-// The window as designed, before FormCreate adjusts it.
-void TForm1::BuildWindow() {
-    setObjectName("Form1");
-    setWindowTitle(kMainCaption);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-
-    QMenu* edit = menuBar()->addMenu("&Edit");
-    CopyEdidHex = edit->addAction("Copy EDID as hex");
-    CopyEdidHex->setObjectName("CopyEdidHex");
+// The window's own controls to its handlers.
+void TForm1::ConnectWindow() {
     connect(CopyEdidHex, &QAction::triggered, this, &TForm1::CopyEdidHexClick);
-    PasteEdid = edit->addAction("Paste EDID");
-    PasteEdid->setObjectName("PasteEdid");
     connect(PasteEdid, &QAction::triggered, this, &TForm1::PasteEdidClick);
     // copying needs an analysed EDID
-    connect(edit, &QMenu::aboutToShow, this, [this] {
+    connect(EditMenu, &QMenu::aboutToShow, this, [this] {
         CopyEdidHex->setEnabled(EdidController && EdidController->AnalysedRecord().has_value());
     });
-
-    // the debug log is also reached from the menu; the double-click on its panel stays
-    QMenu* view = menuBar()->addMenu("&View");
-    DebugLogAction = view->addAction("Debug log");
-    DebugLogAction->setObjectName("Action_DebugLog");
-    DebugLogAction->setCheckable(true);
     connect(DebugLogAction, &QAction::triggered, this, &TForm1::Panel_DebugDblClick);
-
-    QMenu* help = menuBar()->addMenu("&Help");
-    About2 = help->addAction("About");
-    About2->setObjectName("About2");
     connect(About2, &QAction::triggered, this, &TForm1::About2Click);
-
-    auto* client = new QWidget(this);
-    client->setObjectName("ClientArea");
-    setCentralWidget(client);
-
-    Image1 = new QLabel(client);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(368, 8, 200, 52);
-    Image1->setPixmap(LogoPixmap());
-
-    BitBtn_Search = new QPushButton("Search", client);
-    BitBtn_Search->setObjectName("BitBtn_Search");
-    BitBtn_Search->setGeometry(12, 22, 100, 32);
-    BitBtn_Disconnect = new QPushButton("Disconnect", client);
-    BitBtn_Disconnect->setObjectName("BitBtn_Disconnect");
-    BitBtn_Disconnect->setGeometry(120, 22, 100, 32);
-    BitBtn_Disconnect->setEnabled(false);
-
-    StringGrid1 = new StringGrid(6, client);
-    StringGrid1->setObjectName("StringGrid1");
-    StringGrid1->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
-    QFont gridFont("Consolas");
-    gridFont.setStyleHint(QFont::Monospace);
-    gridFont.setBold(true);
-    StringGrid1->setFont(gridFont);
-    StringGrid1->horizontalHeader()->setFont(gridFont);
-    StringGrid1->SetDefaultRowHeight(21);
-    StringGrid1->SetColumnWidths({22, 75, 75, 75, 75, 75});
-    StringGrid1->SetRowCount(2);
-    StringGrid1->SetFixedColor(kMoneyGreen);
-
-    Panel_Debug = new DebugPanel(client);
-    Panel_Debug->setObjectName("Panel_Debug");
-    Panel_Debug->setFrameShape(QFrame::NoFrame);
-    Panel_Debug->setGeometry(552, 48, 17, 17);
     connect(Panel_Debug, &DebugPanel::doubleClicked, this, &TForm1::Panel_DebugDblClick);
-
-    Memo_Debug = new QPlainTextEdit(client);
-    Memo_Debug->setObjectName("Memo_Debug");
-    Memo_Debug->setGeometry(kMemoLeft, kMemoTop, kMemoWidth, kMemoHeight);
-    Memo_Debug->setReadOnly(true);
-    Memo_Debug->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // the status poll adds a line every two seconds: keep the newest lines, not a day of them
-    Memo_Debug->setMaximumBlockCount(20000);
-    Memo_Debug->hide();
-
-    Button_debug_clear = new QPushButton("Clear", client);
-    Button_debug_clear->setObjectName("Button_debug_clear");
-    Button_debug_clear->setGeometry(600, 480, 49, 17);
     connect(Button_debug_clear, &QPushButton::clicked, this, &TForm1::Button_debug_clearClick);
+}
 
-    PageControl1 = new QTabWidget(client);
-    PageControl1->setObjectName("PageControl1");
-    PageControl1->setGeometry(kPagesLeft, 8, 450, 450);
-    const struct {
-        QWidget** sheet;
-        const char* name;
-        const char* caption;
-        void (*build)(QWidget*);
-    } sheets[] = {{&TabSheet10, "TabSheet10", "IP Configure", pages::BuildIpConfigure},
-                  {&TabSheet1, "TabSheet1", "EDID Controller", pages::BuildEdidController},
-                  {&TabSheet3, "TabSheet3", "EDID Analyzer", pages::BuildEdidAnalyzer},
-                  {&TabSheet4, "TabSheet4", "EDID Creator", pages::BuildEdidCreator},
-                  {&TabSheet2, "TabSheet2", "System", pages::BuildSystem}};
-    for (const auto& s : sheets) {
-        *s.sheet = new QWidget;
-        (*s.sheet)->setObjectName(s.name);
-        s.build(*s.sheet);
-        PageControl1->addTab(*s.sheet, s.caption);
-    }
-
-    PageControl2 = Find<QTabWidget>("PageControl2");
-    Label6 = Find<QLabel>("Label6");
-    GroupBox3 = Find<QGroupBox>("GroupBox3");
-    GroupBox4 = Find<QGroupBox>("GroupBox4");
-    GroupBox5 = Find<QGroupBox>("GroupBox5");
-    GroupBox11 = Find<QGroupBox>("GroupBox11");
-    GroupBox12 = Find<QGroupBox>("GroupBox12");
-    Panel52 = Find<QFrame>("Panel52");
-    SpeedButton_OpenEdid = Find<QAbstractButton>("SpeedButton_OpenEdid");
-    SpeedButton_SaveEdid = Find<QAbstractButton>("SpeedButton_SaveEdid");
-    SpeedButton_CopyEdid_Src2Dest = Find<QAbstractButton>("SpeedButton_CopyEdid_Src2Dest");
-    SpeedButton_CopyEdid_Creator = Find<QAbstractButton>("SpeedButton_CopyEdid_Creator");
-    SpeedButton_AnalysisEdid = Find<QAbstractButton>("SpeedButton_AnalysisEdid");
-    SpeedButton_OpenEdid_Creator = Find<QAbstractButton>("SpeedButton_OpenEdid_Creator");
-    SpeedButton_SaveEdid_Creator = Find<QAbstractButton>("SpeedButton_SaveEdid_Creator");
-    SpeedButton_OpenEdid_New = Find<QAbstractButton>("SpeedButton_OpenEdid_New");
-    SpeedButton_OpenEdid_Analysis = Find<QAbstractButton>("SpeedButton_OpenEdid_Analysis");
-    ComboBox_EdidSel_All = Find<QComboBox>("ComboBox_EdidSel_All");
-    ComboBox_EdidSel_Src = Find<QComboBox>("ComboBox_EdidSel_Src");
-    ComboBox_EdidSel_Dest = Find<QComboBox>("ComboBox_EdidSel_Dest");
-    ComboBox_EdidSel_Upload = Find<QComboBox>("ComboBox_EdidSel_Upload");
-
-    // The pages live in "Commander", which shows them when it takes them; left visible here,
-    // the hundreds of controls beyond the main window's right edge would be polished and laid
-    // out before its first frame for nothing.
-    PageControl1->hide();
-
-    // A single fixed border: the operator cannot resize the window; only the code changes its
-    // width (start-up, debug pane).
-    statusBar()->setObjectName("StatusBar1");
-    statusBar()->setSizeGripEnabled(false);
-    setFixedSize(kClientWidth,
-                 kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+// The serial link and the pages' behaviour, each on its own tab sheet.
+void TForm1::CreatePages(LinkTransport* transport) {
+    Uart = new UartController(state_.uartLink, state_.deviceTable, state_.edidTransfer.image,
+                              transport, this);
+    Uart->setDiscoverySender([this] {
+        if (Udp) Udp->SendDiscoveryRequest();
+    });
+    Uart->setFixedColourSetter([this](const QColor& c) { StringGrid1->SetFixedColor(c); });
+    Uart->attach({this, StringGrid1, Memo_Debug, BitBtn_Search, BitBtn_Disconnect});
+    Grid = new DeviceGrid(state_.deviceTable, state_.netDeviceTable, this);
+    Grid->attach(this, TabSheet10, StringGrid1, Udp);
+    Grid->ConnectLink(*Uart);
+    System = new SystemPage(Uart->session(), state_.deviceTable, this);
+    System->attach(this, TabSheet2);
+    Grid->setUpdateQuery([this] { return System->Updating(); });
+    EdidController = new EdidControllerPage(state_.deviceTable, state_.edidTransfer, *Uart, this);
+    EdidController->setAnalyzerShower([this] {
+        // the window names the slot it shows: several analyses look alike
+        const QString slot = EdidController->AnalysedSlotName();
+        Form2->setWindowTitle(slot.isEmpty() ? QStringLiteral("EDID Analyzer")
+                                             : QStringLiteral("EDID Analyzer - ") + slot);
+        ShowAnalyzer();
+    });
+    EdidController->attach(this, TabSheet1, TabSheet3);
+    Creator = new EdidCreatorPage(state_.creatorRecord, Uart, this);
+    Creator->setAnalysedImage([this]() -> std::optional<EdidImage> {
+        // the EDID the analyzer window shows, kept apart from the transfer buffer that later
+        // saves and uploads reuse; none before an analysis or after an invalid or incomplete one
+        const auto& analysed = EdidController->AnalysedRecord();
+        if (!analysed || (analysed->status & kStatusValidationMask)) return std::nullopt;
+        return analysed->image;
+    });
+    Creator->attach(this, TabSheet4);
+    DeviceActions = new DeviceMenu(Uart->session(), this);
+    DeviceActions->attach(this, menuBar());
 }
 
 void TForm1::FormCreate() {
-    // 1. The serial worker, suspended until a search resumes it.
-    Thread_Uart_Api = new TThread_Uart_Api(this);
-
-    // 2.-3. One copy per user: a later copy raises this one and ends without showing a window.
+    // 1.-2. One copy per user: a later copy raises this one and ends without showing a window.
     Guard = new SingleInstanceGuard(windowTitle(), QString(), this);
     if (Guard->TryAcquire()) {
         connect(Guard, &SingleInstanceGuard::raiseRequested, this, &TForm1::BringToFront);
@@ -340,7 +175,7 @@ void TForm1::FormCreate() {
         terminateRequested_ = true;
     }
 
-    // 4. The discovery's endpoints. The receive port is bound exclusively, so this also fails
+    // 3. The discovery's endpoints. The receive port is bound exclusively, so this also fails
     // when another copy runs.
     Udp = new UdpEndpoints(this);
     if (!Udp->ActivateReceiver()) {
@@ -350,42 +185,34 @@ void TForm1::FormCreate() {
         DebugLog("Multicast join failed: " + Udp->ReceiverError() + "\r\n");
     }
 
-    // 5. The grid's header row.
+    // 4. The grid's header row.
     const char* const header[] = {"#",           "Interface",  "Product",
                                   "Description", "IP Address", "MAC Address"};
     for (int c = 0; c < 6; ++c)
         StringGrid1->SetCell(0, c, header[c]);
 
-    // 6. Only the left part of the window is shown: the device pages open in "Commander".
-    setFixedWidth(kGridWidth + 30);
+    // 5. Only the left part of the window is shown: the device pages open in "Commander".
+    setFixedWidth(pages::kGridWidth + 30);
 
-    // 7.-8. Creator page state.
-    PageControl2->setCurrentWidget(Find<QWidget>("TabSheet5"));
-    Label6->setText("High\nFront\nCenter\nRear\nLow");
-
-    // 9. Glyphs: colour where the action is available now, grey where it needs a device.
-    SetGlyph(SpeedButton_OpenEdid_Creator, "OpenColor");
-    SetGlyph(SpeedButton_OpenEdid, "OpenGray");
-    SetGlyph(SpeedButton_SaveEdid_Creator, "SaveColor");
-    SetGlyph(SpeedButton_SaveEdid, "SaveGray");
-    SetGlyph(SpeedButton_AnalysisEdid, "AnalysisGray");
-    SetGlyph(SpeedButton_OpenEdid_New, "BrandNewColor");
-    SetGlyph(SpeedButton_CopyEdid_Creator, "CopyUpGray");
-    SetGlyph(SpeedButton_CopyEdid_Src2Dest, "CopyLeftGray");
-
-    // 10. Only command mode recognises complete response lines.
+    // 6. Only command mode recognises complete response lines.
     state_.uartLink.receiveMode = kReceiveCommandMode;
 
-    // 11.-12. Tabs and captions.
+    // 7. Tabs: the analyzer's sheet only holds what "EDID Analyzer" shows.
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), false);
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), true);
-    GroupBox3->setTitle("Save  /  Upload  /  Analysis");
 }
 
-void TForm1::DebugLog(const QString& text) {
+void TForm1::WriteLog(const QString& text, LogWrite how) {
+    if (how == LogWrite::Replace) {
+        Memo_Debug->setPlainText(text);
+        return;
+    }
+    QScrollBar* bar = Memo_Debug->verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
     QTextCursor end(Memo_Debug->document());
     end.movePosition(QTextCursor::End);
     end.insertText(text);
+    if (atEnd) bar->setValue(bar->maximum());
 }
 
 // The EDID the analyzer window shows, as hex text that every EDID input reads back.
@@ -410,7 +237,7 @@ void TForm1::Panel_DebugDblClick() {
     debugShown_ = !debugShown_;
     Memo_Debug->setVisible(debugShown_);
     if (DebugLogAction) DebugLogAction->setChecked(debugShown_);
-    setFixedWidth(width() + (debugShown_ ? kDebugPaneExtra : -kDebugPaneExtra));
+    setFixedWidth(width() + (debugShown_ ? pages::kDebugPaneExtra : -pages::kDebugPaneExtra));
 }
 
 void TForm1::Button_debug_clearClick() {
@@ -432,7 +259,7 @@ void TForm1::ShowCommander() {
 }
 
 void TForm1::ShowAnalyzer() {
-    Form2->Host(GroupBox5);
+    Form2->Host(EdidController->AnalyzerGroup());
     const QPoint commander = Form3->pos();
     QPoint at = Form2->pos();
     if (std::abs(at.y() - commander.y()) > kAnalyzerMaxDy ||
@@ -473,7 +300,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::CloseOnSignal() {
     closeBySignal_ = true;
     if (System && System->Updating()) System->StopUpdate();
-    if (Device) Device->Stop(true);
+    if (DeviceActions) DeviceActions->Stop(true);
     close();
 }
 

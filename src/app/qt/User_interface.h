@@ -7,12 +7,11 @@
 #include <QString>
 
 #include "app/qt/AppState.h"
+#include "ui/qt/PageBase.h"
 
-class QAbstractButton;
 class QAction;
-class QComboBox;
-class QGroupBox;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
@@ -22,9 +21,9 @@ namespace tavo {
 class DeviceGrid;
 class EdidControllerPage;
 class EdidCreatorPage;
+class PageCoordinator;
 class SingleInstanceGuard;
 class StringGrid;
-class TThread_Uart_Api;
 class UdpEndpoints;
 class UartController;
 class DeviceMenu;
@@ -87,11 +86,11 @@ public:
     // port: the window must not be shown and the program ends.
     bool TerminateRequested() const { return terminateRequested_; }
 
-    // Any control of the three windows by object name, wherever it is hosted at the moment.
-    template <class T = QWidget> T* Find(const QString& name) const { return findChild<T*>(name); }
-
     // Appends text to the debug log as it stands (no line break added).
-    void DebugLog(const QString& text);
+    void DebugLog(const QString& text) { WriteLog(text, LogWrite::Append); }
+    // Writes the debug log: `text` at its end (which stays in view when it was), or in place of
+    // everything it holds.
+    void WriteLog(const QString& text, tavo::LogWrite how);
 
     // Handlers.
     void About2Click();
@@ -110,7 +109,8 @@ public:
 
     bool DebugPaneShown() const { return debugShown_; }
 
-    // The window's own controls.
+    // The window's own controls (MainWindowLayout).
+    QMenu* EditMenu = nullptr;
     QLabel* Image1 = nullptr;
     QPushButton* BitBtn_Search = nullptr;
     QPushButton* BitBtn_Disconnect = nullptr;
@@ -128,47 +128,26 @@ public:
     QWidget* TabSheet3 = nullptr;  // "EDID Analyzer" (tab hidden)
     QWidget* TabSheet4 = nullptr;  // "EDID Creator"
     QWidget* TabSheet2 = nullptr;  // "System"
-    QTabWidget* PageControl2 = nullptr;
-    QLabel* Label6 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;  // "Firmware"
-    QGroupBox* GroupBox5 = nullptr;  // "EDID Information"
-    QGroupBox* GroupBox11 = nullptr; // "Configuration"
-    QGroupBox* GroupBox12 = nullptr; // "Mode Select"
-    QFrame* Panel52 = nullptr;
-    QAbstractButton* SpeedButton_OpenEdid = nullptr;
-    QAbstractButton* SpeedButton_SaveEdid = nullptr;
-    QAbstractButton* SpeedButton_CopyEdid_Src2Dest = nullptr;
-    QAbstractButton* SpeedButton_CopyEdid_Creator = nullptr;
-    QAbstractButton* SpeedButton_AnalysisEdid = nullptr;
-    QAbstractButton* SpeedButton_OpenEdid_Creator = nullptr;
-    QAbstractButton* SpeedButton_SaveEdid_Creator = nullptr;
-    QAbstractButton* SpeedButton_OpenEdid_New = nullptr;
-    QAbstractButton* SpeedButton_OpenEdid_Analysis = nullptr;
-    QComboBox* ComboBox_EdidSel_All = nullptr;
-    QComboBox* ComboBox_EdidSel_Src = nullptr;
-    QComboBox* ComboBox_EdidSel_Dest = nullptr;
-    QComboBox* ComboBox_EdidSel_Upload = nullptr;
-
     // Made by FormCreate.
-    TThread_Uart_Api* Thread_Uart_Api = nullptr;
     UdpEndpoints* Udp = nullptr;
     SingleInstanceGuard* Guard = nullptr;
     // The pop-ups, made right after FormCreate.
     TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     // The device grid's rows, drawing and selection, and the networked devices; made last.
-    DeviceGrid* Discovery = nullptr;
+    DeviceGrid* Grid = nullptr;
     // The serial link: search, disconnect, every command sent to the device and its answers.
     UartController* Uart = nullptr;
     // The "System" page: description, defaults and the firmware update.
     SystemPage* System = nullptr;
     // The "Device" menu: History…, Backup…, Restore Backup….
-    DeviceMenu* Device = nullptr;
+    DeviceMenu* DeviceActions = nullptr;
     // "EDID Controller" and the "EDID Analyzer" window: slot transfers, modes, the analysis.
     EdidControllerPage* EdidController = nullptr;
     // The "EDID Creator" pages: the page value, its rules, New/Open/Save/Upload.
     EdidCreatorPage* Creator = nullptr;
+    // What one page's event means for the others and for the window.
+    PageCoordinator* Pages = nullptr;
 
     // SIGTERM or SIGHUP: a close that asks nothing. A slot transfer finishes first, a firmware
     // update and a backup or restore stop between two items, then the window closes.
@@ -183,8 +162,9 @@ protected:
 private:
     bool closePending_ = false;  // a close waits for the running device operation
     bool closeBySignal_ = false; // the close was asked by a signal: no questions
-    void BuildWindow();
+    void ConnectWindow();
     void FormCreate();
+    void CreatePages(LinkTransport* transport);
 
     AppState& state_;
     bool terminateRequested_ = false;

@@ -4,16 +4,12 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QEvent>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QStyledItemDelegate>
-#include <QTabWidget>
-#include <QTextCursor>
 #include <QUdpSocket>
 #include <QUrl>
 #include <QWidget>
@@ -22,7 +18,6 @@
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/UartController.h"
 #include "link/qt/UartSession.h"
-#include "maintenance/Firmware.h"
 #include "ui/qt/StringGrid.h"
 
 namespace tavo {
@@ -34,10 +29,6 @@ const QColor kHighlight(0, 255, 255);
 
 constexpr int kColumnSlack = 8; // a widened column is the text width + 8
 constexpr int kRowSlack = 4;    // a heightened row is the text height + 4
-
-// "Mode Select": 65 pixels for one row of buttons, 14 more for every further row.
-constexpr int kModeSelectBaseHeight = 65;
-constexpr int kModeSelectRowHeight = 14;
 
 enum Column { ColNumber, ColInterface, ColProduct, ColDescription, ColIp, ColMac };
 
@@ -81,17 +72,12 @@ private:
 } // namespace
 
 DeviceGrid::DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent)
-    : QObject(parent), devices_(devices), netDevices_(netDevices) {
+    : PageBase(parent), devices_(devices), netDevices_(netDevices) {
     openUrl_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
-    statusClear_.setSingleShot(true);
-    statusClear_.setInterval(kIpConfigStatusMs);
-    connect(&statusClear_, &QTimer::timeout, this, [this] {
-        if (auto* status = find<QLabel>("Label_IpConfig_Status")) status->clear();
-    });
 }
 
 template <class T> T* DeviceGrid::find(const QString& name) const {
-    return root_ ? root_->findChild<T*>(name) : nullptr;
+    return control<T>(name);
 }
 
 QString DeviceGrid::NetText(const std::string& bytes) {
@@ -99,10 +85,11 @@ QString DeviceGrid::NetText(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), qsizetype(end));
 }
 
-void DeviceGrid::attach(QWidget* root, UdpEndpoints* udp) {
-    root_ = root;
+void DeviceGrid::attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* grid,
+                        UdpEndpoints* udp) {
+    attachTo(window, {ipConfigureSheet});
     udp_ = udp;
-    grid_ = find<StringGrid>("StringGrid1");
+    grid_ = grid;
     if (grid_) {
         startWidths_.clear();
         for (int c = 0; c < grid_->columnCount(); ++c)
@@ -174,17 +161,17 @@ void DeviceGrid::ConnectLink(UartController& link) {
 
 void DeviceGrid::CloseIpConfigure() {
     shownMac_.reset();
-    auto* pages = find<QTabWidget>("PageControl1");
-    auto* sheet = find<QWidget>("TabSheet10");
-    if (pages && sheet) pages->setTabVisible(pages->indexOf(sheet), false);
+    emit ipConfigureClosed();
 }
 
 void DeviceGrid::DebugLine(const QString& line) {
-    auto* memo = find<QPlainTextEdit>("Memo_Debug");
-    if (!memo) return;
-    QTextCursor end(memo->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(line + "\r\n");
+    log(line + "\r\n");
+}
+
+void DeviceGrid::ShowDescription(int deviceIndex, const QString& description) {
+    if (grid_)
+        grid_->SetCell(deviceIndex + 1, ColDescription,
+                       QStringLiteral(" ") + description + QStringLiteral(" "));
 }
 
 void DeviceGrid::ClearHighlight() {
@@ -282,12 +269,7 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
     if (selecting_) return;
     // During a firmware update a click on its row brings "Commander" back to the update.
     if (updating_ && updating_()) {
-        if (row - 1 == devices_.current) {
-            auto* pages = find<QTabWidget>("PageControl1");
-            if (auto* system = find<QWidget>("TabSheet2"); pages && system)
-                pages->setCurrentWidget(system);
-            if (showCommander_) showCommander_();
-        }
+        if (row - 1 == devices_.current) emit updateRowSelected();
         return;
     }
     // So does a selection while another device operation holds the serial link.
@@ -305,106 +287,35 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
     DeviceRecord& record = devices_.records[std::size_t(row - 1)];
     if (record.serialDevice == 1) {
         shownMac_.reset(); // the page is hidden and belongs to no device
-        PrepareSerialPages(record);
+        const bool isp = ispQuery_ && ispQuery_();
+        if (!isp) RefreshPortDescriptors(record);
+        emit serialDeviceSelected(record, isp);
     } else {
-        // only "IP Configure" acts on a networked device: the serial device's pages stay away
-        auto* pages = find<QTabWidget>("PageControl1");
-        auto* sheet = find<QWidget>("TabSheet10");
-        if (pages && sheet) {
-            pages->setTabVisible(pages->indexOf(sheet), true);
-            for (const char* serialOnly : {"TabSheet1", "TabSheet4", "TabSheet2"})
-                if (auto* other = find<QWidget>(serialOnly))
-                    pages->setTabVisible(pages->indexOf(other), false);
-            pages->setCurrentWidget(sheet);
-        }
-        if (auto* status = find<QLabel>("Label_IpConfig_Status")) status->clear();
+        showStatus(find<QLabel>("Label_IpConfig_Status"), QString(), Qt::black);
         FillIpConfigure(netDevices_.records[std::size_t(row - 1)]);
+        emit netDeviceSelected(record);
     }
-
-    if (auto* progress = find<QLabel>("Label1")) {
-        progress->setText("0%");
-        QPalette p = progress->palette();
-        p.setColor(QPalette::WindowText, Qt::black);
-        progress->setPalette(p);
-    }
-    if (auto* product = find<QLineEdit>("Edit_Product_String"))
-        product->setText(QString::fromStdString(record.description));
     selecting_ = false;
     emit rowSelected(row);
-    if (showCommander_) showCommander_();
 }
 
-void DeviceGrid::PrepareSerialPages(DeviceRecord& record) {
-    if (auto* path = find<QLineEdit>("Edit_Fw_Path")) path->clear();
-    auto* pages = find<QTabWidget>("PageControl1");
-    auto setTab = [&](const char* name, bool visible) {
-        auto* sheet = find<QWidget>(name);
-        if (pages && sheet) pages->setTabVisible(pages->indexOf(sheet), visible);
+// The port descriptors again: each input, then each output (as many as the model holds).
+void DeviceGrid::RefreshPortDescriptors(DeviceRecord& record) {
+    if (!serialSender_) return;
+    const int inputs = std::min<int>(record.inputCount, kMaxPorts);
+    const int outputs = std::min<int>(record.outputCount, kMaxPorts);
+    auto refresh = [&](SlotKind kind, int i) {
+        const SlotSelector selector = SlotSelector::Make(kind, unsigned(i));
+        record.selected = selector;
+        const auto bytes = selector.bytes();
+        serialSender_(kModeSet, ND_SEL, 2, bytes.data());
+        serialSender_(kModeGet, ND_DSCPT, 0, nullptr);
     };
-    auto* version = find<QLabel>("Label_FW_Version");
-    auto* configuration = find<QGroupBox>("GroupBox11");
-
-    setTab("TabSheet2", true); // "System" belongs to every serial row
-    if (ispQuery_ && ispQuery_()) {
-        setTab("TabSheet1", false);
-        setTab("TabSheet4", false);
-        setTab("TabSheet10", false);
-        if (configuration) configuration->hide();
-        if (version) version->setText("Target :");
-        if (pages)
-            if (auto* system = find<QWidget>("TabSheet2")) pages->setCurrentWidget(system);
-        return;
-    }
-
-    setTab("TabSheet1", true);
-    setTab("TabSheet4", true);
-    setTab("TabSheet10", false);
-    if (configuration) configuration->show();
-    if (version)
-        version->setText(
-            QString::fromStdString(CurrentLine(record.vid, record.pid, record.firmwareVersion)));
-    if (pages) {
-        if (auto* controller = find<QWidget>("TabSheet1")) pages->setCurrentWidget(controller);
-    }
-
-    // The port descriptors again: each input, then each output (as many as the model holds).
-    if (serialSender_) {
-        const int inputs = std::min<int>(record.inputCount, kMaxPorts);
-        const int outputs = std::min<int>(record.outputCount, kMaxPorts);
-        auto refresh = [&](SlotKind kind, int i) {
-            const SlotSelector selector = SlotSelector::Make(kind, unsigned(i));
-            record.selected = selector;
-            const auto bytes = selector.bytes();
-            serialSender_(kModeSet, ND_SEL, 2, bytes.data());
-            serialSender_(kModeGet, ND_DSCPT, 0, nullptr);
-        };
-        for (int i = 0; i < inputs; ++i)
-            refresh(SlotKind::Input, i);
-        for (int i = 0; i < outputs; ++i)
-            refresh(SlotKind::Output, i);
-        record.selected = SlotSelector::Make(SlotKind::Output, record.outputCount);
-    }
-
-    if (auto* copy = find<QWidget>("Panel52")) copy->setVisible(record.inputs[0].copyPanel != 0);
-
-    // "Mode Select": one row of buttons per slot number in use.
-    const int internals =
-        std::min<int>(record.internalCount, ModeButtonCount(ModeButtonKind::Internal));
-    const int users = std::min<int>(record.userCount, ModeButtonCount(ModeButtonKind::User));
-    for (int n = 1; n <= ModeButtonCount(ModeButtonKind::Internal); ++n)
-        if (auto* b = find<QWidget>(
-                QString::fromStdString(ModeButtonName({ModeButtonKind::Internal, n}))))
-            b->setVisible(n <= internals);
-    for (int n = 1; n <= ModeButtonCount(ModeButtonKind::User); ++n)
-        if (auto* b =
-                find<QWidget>(QString::fromStdString(ModeButtonName({ModeButtonKind::User, n}))))
-            b->setVisible(n <= users);
-    const int m = std::max(internals, users);
-    if (auto* group = find<QGroupBox>("GroupBox12")) {
-        const int height = kModeSelectBaseHeight + kModeSelectRowHeight * std::max(0, m - 1);
-        group->resize(group->width(), height);
-    }
-    if (auto* header = find<QWidget>("Label30")) header->setVisible(m > 1);
+    for (int i = 0; i < inputs; ++i)
+        refresh(SlotKind::Input, i);
+    for (int i = 0; i < outputs; ++i)
+        refresh(SlotKind::Output, i);
+    record.selected = SlotSelector::Make(SlotKind::Output, record.outputCount);
 }
 
 void DeviceGrid::FillIpConfigure(const NetDeviceRecord& r) {
@@ -465,17 +376,9 @@ void DeviceGrid::OpenWebPage() {
 }
 
 void DeviceGrid::ShowStatus(const QString& text, bool failure, bool stays) {
-    auto* status = find<QLabel>("Label_IpConfig_Status");
-    if (!status) return;
-    QPalette p = status->palette();
-    p.setColor(QPalette::WindowText, failure ? Qt::red : Qt::black);
-    status->setPalette(p);
-    status->setText(text);
     // a line to act on (an address to copy) stays until the next one
-    if (stays)
-        statusClear_.stop();
-    else
-        statusClear_.start();
+    showStatus(find<QLabel>("Label_IpConfig_Status"), text, failure ? Qt::red : Qt::black,
+               stays ? -1 : kIpConfigStatusMs);
 }
 
 void DeviceGrid::SpeedButton2Click() {

@@ -1,13 +1,13 @@
 #pragma once
 // The device grid and the networked devices on the main window: announcements become grid rows,
-// the grid's colours and cell sizes, selecting a row (serial or network) prepares the device
-// pages and opens "Commander", and the "IP Configure" page's web page and configuration buttons.
+// the grid's colours and cell sizes, selecting a row (serial or network) says so to the pages
+// (serialDeviceSelected, netDeviceSelected, rowSelected), and the "IP Configure" page: its values,
+// its web page and configuration buttons.
 //
-// Attaches to the main window's controls by object name, like the serial link's controller:
+// Takes the main window's grid and finds the controls of "IP Configure" on its sheet:
 //
 //   auto* grid = new tavo::DeviceGrid(state.deviceTable, state.netDeviceTable, form);
-//   grid->setCommanderShower([form] { form->ShowCommander(); });
-//   grid->attach(form, form->Udp);
+//   grid->attach(form, form->TabSheet10, form->StringGrid1, form->Udp);
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
@@ -19,6 +19,7 @@
 
 #include "discovery/Discovery.h"
 #include "link/DeviceModel.h"
+#include "ui/qt/PageBase.h"
 
 class QWidget;
 
@@ -30,7 +31,7 @@ class UdpEndpoints;
 
 inline constexpr int kIpConfigStatusMs = 3000; // how long a message stays on "IP Configure"
 
-class DeviceGrid : public QObject {
+class DeviceGrid : public PageBase {
     Q_OBJECT
 public:
     // Sends one serial command and waits as the link does (mode, command, payload length, bytes).
@@ -42,10 +43,10 @@ public:
 
     DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent = nullptr);
 
-    // Finds the grid and the pages under `root` (pages moved into a pop-up stay in root's object
-    // tree), installs the grid's drawing, connects the grid, the buttons and the receive sockets.
-    // `udp` may be null: then configurations go only to a sender set with setDatagramSender.
-    void attach(QWidget* root, UdpEndpoints* udp);
+    // Takes the grid, installs its drawing, finds the controls of "IP Configure" on its sheet,
+    // connects the grid, the buttons and the receive sockets. `udp` may be null: then
+    // configurations go only to a sender set with setDatagramSender.
+    void attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* grid, UdpEndpoints* udp);
 
     // The serial link's sender and its ISP flag (link flag bit 3); without a sender the port
     // descriptors are not refreshed.
@@ -54,10 +55,8 @@ public:
     // Both of the above from the serial link's controller (its sender and its link flags); a row
     // selection then also waits for the link's running operation like the device buttons do.
     void ConnectLink(UartController& link);
-    // Whether a firmware update runs: a click on the row then only brings "Commander" back to it.
+    // Whether a firmware update runs: a click on its row then only says updateRowSelected.
     void setUpdateQuery(std::function<bool()> updating) { updating_ = std::move(updating); }
-    // Places and shows "Commander" with the device pages.
-    void setCommanderShower(std::function<void()> show) { showCommander_ = std::move(show); }
     // Hands a web address to the desktop; QDesktopServices::openUrl unless replaced.
     void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
     // Sends a configuration datagram to the group; the multicast sender of `udp` unless replaced.
@@ -72,6 +71,8 @@ public:
     void SpeedButton2Click();
     // A new search empties the rows: "IP Configure" no longer belongs to a listed row and closes.
     void CloseIpConfigure();
+    // The description cell of device `deviceIndex` (its grid row is the index + 1).
+    void ShowDescription(int deviceIndex, const QString& description);
 
     // Row highlighted by the last selection (0: none yet). Drawing only.
     int HighlightedRow() const { return highlighted_; }
@@ -89,14 +90,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
-    void rowAdded(int row);    // a networked device got grid row `row`
-    void rowSelected(int row); // a selection prepared the pages for grid row `row`
+    void rowAdded(int row); // a networked device got grid row `row`
+    // A serial row was selected, its port descriptors read again (not in ISP mode).
+    void serialDeviceSelected(const tavo::DeviceRecord& record, bool isp);
+    // A network row was selected and "IP Configure" holds its values.
+    void netDeviceSelected(const tavo::DeviceRecord& record);
+    // Either of the two has been said to every page: "Commander" may show.
+    void rowSelected(int row);
+    // The row of a running firmware update was clicked: back to the update.
+    void updateRowSelected();
+    void ipConfigureClosed(); // "IP Configure" belongs to no listed row any more
     void configurationSent(const QByteArray& datagram);
 
 private:
     template <class T> T* find(const QString& name) const;
     void HandleAnnouncement(const QByteArray& datagram);
-    void PrepareSerialPages(DeviceRecord& record);
+    void RefreshPortDescriptors(DeviceRecord& record);
     void FillIpConfigure(const NetDeviceRecord& record);
     void OpenWebPage();
     void ShowStatus(const QString& text, bool failure, bool stays = false);
@@ -109,18 +118,15 @@ private:
 
     DeviceTable& devices_;
     NetDeviceTable& netDevices_;
-    QPointer<QWidget> root_;
     QPointer<StringGrid> grid_;
     UdpEndpoints* udp_ = nullptr;
     QPointer<UartController> link_; // its operations and a row selection run one at a time
     SerialSender serialSender_;
     std::function<bool()> ispQuery_;
-    std::function<void()> showCommander_;
     std::function<bool()> updating_;
     QList<int> startWidths_; // the columns' widths at start: the narrowest they become
     UrlOpener openUrl_;
     DatagramSender sendDatagram_;
-    QTimer statusClear_;
     std::optional<std::array<std::uint8_t, 6>> shownMac_; // whose values "IP Configure" holds
     bool fitQueued_ = false;
     int highlighted_ = 0;

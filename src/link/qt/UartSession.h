@@ -114,6 +114,10 @@ signals:
     void deviceLost(); // the open port failed and was closed
     // The DeviceOperation that held the link has ended (a close waiting for it may go on).
     void operationEnded();
+    // An operation changed what the device holds as a whole (its description, mode or slots,
+    // e.g. a restore) and the device record says so now: the pages show the record's values
+    // again. Emitted by that operation when it ends.
+    void deviceStateChanged();
 
 private:
     Found foundDevice();

@@ -11,22 +11,21 @@
 
 #include "link/DeviceModel.h"
 #include "link/qt/UartSession.h"
+#include "maintenance/Firmware.h"
 #include "maintenance/qt/SystemConfig.h"
 #include "ui/qt/Dialogs.h"
-#include "ui/qt/StringGrid.h"
 
 namespace tavo {
 namespace {
 
-constexpr int kDescriptionColumn = 3;
+constexpr int kFirmwareGroupShort = 48; // little more than the caption
+constexpr int kFirmwareGroupFull = 155;
 const char* const kOpenFilter = "Firmware image (*.bin)";
 const char* const kOpenCaption = "Open Firmware Image";
 constexpr int kConfirmGap = 8; // the firmware confirmation stands this far below the group
 
-void SetTextColour(QLabel* label, bool failure) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, failure ? Qt::red : Qt::black);
-    label->setPalette(p);
+QColor Colour(bool failure) {
+    return failure ? QColor(Qt::red) : QColor(Qt::black);
 }
 
 // The description travels as UTF-8, as the search shows it in the grid and tavo-cli sends it.
@@ -41,15 +40,14 @@ std::string FieldText(const QString& s) {
 } // namespace
 
 SystemPage::SystemPage(UartSession& session, DeviceTable& devices, QObject* parent)
-    : QObject(parent), session_(session), devices_(devices), transfer_(session) {}
+    : PageBase(parent), session_(session), devices_(devices), transfer_(session) {}
 
 template <class T> T* SystemPage::find(const QString& name) const {
-    // the pages live in "Commander" once a row was selected; it is a child window of the root
-    return root_ ? root_->findChild<T*>(name) : nullptr;
+    return control<T>(name);
 }
 
-void SystemPage::attach(QWidget* root) {
-    root_ = root;
+void SystemPage::attach(QWidget* window, QWidget* sheet) {
+    attachTo(window, {sheet});
     description_ = find<QLineEdit>("Edit_Product_String");
     path_ = find<QLineEdit>("Edit_Fw_Path");
     status_ = find<QLabel>("Label9");
@@ -77,17 +75,46 @@ void SystemPage::attach(QWidget* root) {
             chosenPath_.clear();
             devices_.Current().firmwareFileFlag = 0;
         });
-    if (root_) root_->installEventFilter(this);
+    connect(&session_, &UartSession::deviceFound, this, &SystemPage::showFirmwareGroup);
 }
 
-bool SystemPage::eventFilter(QObject* watched, QEvent* event) {
-    // a close during an update is the main window's to decide (it asks, then calls StopUpdate)
-    return QObject::eventFilter(watched, event);
+// Only the version line shows while the device runs normally: no half-cut button peeks out below
+// it. The whole group when it waits in ISP mode.
+void SystemPage::showFirmwareGroup(bool isp) {
+    auto* box = find<QWidget>("GroupBox4");
+    if (!box) return;
+    box->setFixedHeight(isp ? kFirmwareGroupFull : kFirmwareGroupShort);
+    for (auto* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (child != version_) child->setVisible(isp);
 }
 
+void SystemPage::SerialDeviceSelected(const DeviceRecord& record, bool isp) {
+    if (path_) path_->clear();
+    if (auto* configuration = find<QWidget>("GroupBox11")) configuration->setVisible(!isp);
+    if (version_)
+        version_->setText(isp ? QStringLiteral("Target :")
+                              : QString::fromStdString(
+                                    CurrentLine(record.vid, record.pid, record.firmwareVersion)));
+    DeviceSelected(record);
+}
+
+void SystemPage::DeviceSelected(const DeviceRecord& record) {
+    showStatus(progress_, QStringLiteral("0%"), Qt::black);
+    if (description_) description_->setText(QString::fromStdString(record.description));
+}
+
+void SystemPage::ShowDeviceState() {
+    const int index = DeviceTable::ClampIndex(devices_.current);
+    const DeviceRecord& record = devices_.records[std::size_t(index)];
+    if (record.serialDevice != 1) return;
+    if (description_) description_->setText(DeviceText(record.description));
+    emit descriptionShown(index, DeviceText(record.description));
+}
+
+// the page's window: "Commander" once the pages moved there, the main window before
 QWidget* SystemPage::commander() const {
-    if (auto* form3 = find<QWidget>("Form3"); form3 && form3->isWindow()) return form3;
-    return root_;
+    if (QWidget* w = control<QWidget>("GroupBox4")) return w->window();
+    return window();
 }
 
 bool SystemPage::confirm(const QString& text, std::optional<QPoint> at) {
@@ -98,9 +125,7 @@ bool SystemPage::confirm(const QString& text, std::optional<QPoint> at) {
 }
 
 void SystemPage::showResultLine(const QString& text, bool failure) {
-    if (!result_) return;
-    result_->setText(text);
-    SetTextColour(result_, failure);
+    showStatus(result_, text, Colour(failure));
 }
 
 void SystemPage::rejectFile(const QString& reason) {
@@ -112,46 +137,19 @@ void SystemPage::RestoreResult() {
     if (!kept_ || updating_) return;
     if (path_) path_->setText(kept_->path);
     if (version_) version_->setText(kept_->version);
-    if (progress_) {
-        progress_->setText(kept_->progress);
-        SetTextColour(progress_, kept_->failure);
-    }
+    showStatus(progress_, kept_->progress, Colour(kept_->failure));
     if (bar_) bar_->setValue(kept_->percent);
     showResultLine(kept_->line, kept_->failure);
 }
 
 void SystemPage::showProgress(const QString& text, bool failure, int percent) {
-    if (progress_) {
-        progress_->setText(text);
-        SetTextColour(progress_, failure);
-    }
+    showStatus(progress_, text, Colour(failure));
     if (bar_ && percent >= 0) bar_->setValue(percent);
     emit progressShown(text, failure);
 }
 
-void SystemPage::showStatus(const QString& text, bool failure) {
-    if (!status_) return;
-    status_->setText(text);
-    SetTextColour(status_, failure);
-}
-
-void SystemPage::appendLog(const QString& text) {
-    auto* memo = find<QPlainTextEdit>("Memo_Debug");
-    if (!memo) return;
-    QTextCursor end(memo->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
-}
-
-void SystemPage::replaceLog(const QString& text) {
-    if (auto* memo = find<QPlainTextEdit>("Memo_Debug")) memo->clear();
-    appendLog(text);
-}
-
-void SystemPage::setDescriptionCell(int deviceIndex, const std::string& description) {
-    if (auto* grid = find<StringGrid>("StringGrid1"))
-        grid->SetCell(deviceIndex + 1, kDescriptionColumn,
-                      QStringLiteral(" ") + DeviceText(description) + QStringLiteral(" "));
+void SystemPage::setDescriptionStatus(const QString& text, bool failure) {
+    showStatus(status_, text, Colour(failure));
 }
 
 // ---- Configuration -----------------------------------------------------------------------------
@@ -159,14 +157,14 @@ void SystemPage::setDescriptionCell(int deviceIndex, const std::string& descript
 void SystemPage::Edit_Product_StringChange() {
     if (!description_) return;
     if (DescriptionTooLong(FieldText(description_->text())))
-        showStatus(QStringLiteral("31 Letters Limited!"), true);
+        setDescriptionStatus(QStringLiteral("31 Letters Limited!"), true);
     else
-        showStatus(QString(), false);
+        setDescriptionStatus(QString(), false);
 }
 
 void SystemPage::SpeedButton_SysConfigClick() {
     if (!description_) return;
-    const DeviceOperation operation(session_);
+    const Operation operation(*this, session_);
     if (!operation) return;
     const int index = DeviceTable::ClampIndex(devices_.current);
     DeviceRecord& record = devices_.records[std::size_t(index)];
@@ -174,38 +172,38 @@ void SystemPage::SpeedButton_SysConfigClick() {
     if (record.serialDevice != 1) return;
     const std::string text = FieldText(description_->text());
     if (text == record.description) {
-        showStatus(QStringLiteral("No Changed."), false);
+        setDescriptionStatus(QStringLiteral("No Changed."), false);
         return;
     }
     // the device keeps at most 31 bytes, cut between characters: so do the record and the grid
     const std::string kept(CutAtCharacter(text, kDescriptionLimit));
     record.description = kept;
-    showStatus(QStringLiteral("Ok."), false);
+    setDescriptionStatus(QStringLiteral("Ok."), false);
     SendDescription(session_, text);
+    if (!operation.alive()) return;
     // a cut the operator did not make is said, with what the device keeps
     if (kept.size() < text.size())
-        showStatus(QStringLiteral("Cut to %1 bytes: the device keeps \"%2\".")
-                       .arg(kDescriptionLimit)
-                       .arg(DeviceText(kept)),
-                   false);
+        setDescriptionStatus(QStringLiteral("Cut to %1 bytes: the device keeps \"%2\".")
+                                 .arg(kDescriptionLimit)
+                                 .arg(DeviceText(kept)),
+                             false);
     else
-        showStatus(QString(), false);
+        setDescriptionStatus(QString(), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
-    setDescriptionCell(index, kept);
+    emit descriptionShown(index, DeviceText(kept));
 }
 
 void SystemPage::SpeedButton_SysDefaultClick() {
-    if (restoring_) return;
-    const DeviceOperation operation(session_);
+    const Operation operation(*this, session_);
     if (!operation) return; // not even the confirmation while another operation runs
     const int index = DeviceTable::ClampIndex(devices_.current);
     if (devices_.records[std::size_t(index)].serialDevice != 1) return;
     if (!confirm(QStringLiteral("Warning!\r\nReset system to default."))) return;
-    restoring_ = true;
     RestoreDefaults(session_);
-    restoring_ = false;
+    if (!operation.alive()) return;
     showDeviceValues(index);
-    showStatus(QStringLiteral("Defaults restored."), false); // after the field's own check
+    setDescriptionStatus(QStringLiteral("Defaults restored."),
+                         false); // after the field's own check
 }
 
 void SystemPage::ShowDeviceValues() {
@@ -216,7 +214,7 @@ void SystemPage::ShowDeviceValues() {
 void SystemPage::showDeviceValues(int index) {
     const std::string& description = devices_.records[std::size_t(index)].description;
     if (description_) description_->setText(DeviceText(description));
-    setDescriptionCell(index, description);
+    emit descriptionShown(index, DeviceText(description));
 }
 
 // ---- Firmware ----------------------------------------------------------------------------------
@@ -253,7 +251,7 @@ void SystemPage::SpeedButton_OpenFwClick() {
 void SystemPage::SpeedButton_UpdateFwClick() {
     // one update at a time: the loop lets the window run, so the button can be clicked again
     if (updating_ || transfer_.running()) return;
-    const DeviceOperation operation(session_);
+    const Operation operation(*this, session_);
     if (!operation) return;
     if ((session_.link().flags & kLinkIspDevice) == 0) {
         showProgress(QStringLiteral("Not ISP Mode."), true);
@@ -265,44 +263,57 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         return;
     }
     updating_ = true;
-    // the confirmation names the image it will write and stands below the firmware group, clear
-    // of the version line and the progress
-    const FirmwareHeader header = ReadFirmwareImage(chosenPath_).header;
-    std::optional<QPoint> below;
-    if (auto* group = find<QWidget>("GroupBox4"); group && commander())
-        below = QPoint(commander()->pos().x() + kConfirmDx,
-                       group->mapToGlobal(QPoint(0, group->height() + kConfirmGap)).y());
-    if (!confirm(QStringLiteral("Warning!\r\nUpdate system firmware.\r\n") +
-                     DeviceText(TargetLine(header))
-                         .replace(QStringLiteral("Target :"), QStringLiteral("Image :")),
-                 below)) {
+    if (!confirmUpdate()) {
         updating_ = false;
         return;
     }
     kept_.reset();
     showResultLine(QString(), false);
-    if (progress_) SetTextColour(progress_, false);
+    if (progress_) showStatus(progress_, progress_->text(), Qt::black);
     if (bar_) bar_->setValue(0);
 
     const FirmwareResult result =
         transfer_.Run(chosenPath_, [this](const QString& label, int percent) {
             showProgress(label, false, percent);
         });
+    if (result != FirmwareResult::Busy) showUpdateEnd(result, index, operation.held());
+    updating_ = false;
+}
+
+// The confirmation names the image it will write and stands below the firmware group, clear of
+// the version line and the progress.
+bool SystemPage::confirmUpdate() {
+    const FirmwareHeader header = ReadFirmwareImage(chosenPath_).header;
+    std::optional<QPoint> below;
+    if (auto* group = find<QWidget>("GroupBox4"); group && commander())
+        below = QPoint(commander()->pos().x() + kConfirmDx,
+                       group->mapToGlobal(QPoint(0, group->height() + kConfirmGap)).y());
+    return confirm(QStringLiteral("Warning!\r\nUpdate system firmware.\r\n") +
+                       DeviceText(TargetLine(header))
+                           .replace(QStringLiteral("Target :"), QStringLiteral("Image :")),
+                   below);
+}
+
+// How an update of device `index` ended (`held`: the operation the update runs under); it stays
+// on the page until the next update, Open or search.
+void SystemPage::showUpdateEnd(FirmwareResult result, int index, const DeviceOperation* held) {
     bool failed = FirmwareResultFailed(result);
     switch (result) {
     case FirmwareResult::Busy:
-        break;
+        return;
     case FirmwareResult::Sent: {
         // the device restarts: the version it then reports says whether the update took
         showResultLine(QStringLiteral("Image sent; waiting for the device to restart..."), false);
-        const FirmwareConfirmation c = transfer_.Confirm(&operation);
-        appendLog(QString::fromStdString(c.text()) + QStringLiteral("\r\n"));
+        const QPointer<PageBase> self(this);
+        const FirmwareConfirmation c = transfer_.Confirm(held);
+        if (!self) return;
+        log(QString::fromStdString(c.text()) + QStringLiteral("\r\n"));
         failed = c.check == FirmwareCheck::Mismatch;
         showResultLine(QString::fromStdString(c.text()), failed);
         break;
     }
     case FirmwareResult::OpenFailed:
-        appendLog(QStringLiteral("Fw Open Fail.\r\n"));
+        log(QStringLiteral("Fw Open Fail.\r\n"));
         showProgress(FirmwareResultText(result), true);
         break;
     case FirmwareResult::Illegal:
@@ -313,7 +324,7 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         showProgress(FirmwareResultText(result), true);
         break;
     case FirmwareResult::Refused:
-        appendLog(transfer_.refusal() + QStringLiteral("\r\n"));
+        log(transfer_.refusal() + QStringLiteral("\r\n"));
         showProgress(FirmwareResultText(result), true);
         break;
     case FirmwareResult::Lost:
@@ -321,20 +332,16 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         showProgress(FirmwareResultText(result), true);
         break;
     }
-    if (result != FirmwareResult::Busy) {
-        if (FirmwareResultFailed(result)) showResultLine(FirmwareStopText(result, transfer_), true);
-        // the end stays on the page until the next update, Open or search
-        KeptResult kept;
-        kept.path = path_ ? path_->text() : chosenPath_;
-        kept.version = version_ ? version_->text() : QString();
-        kept.progress = progress_ ? progress_->text() : QString();
-        kept.failure = failed;
-        kept.percent = bar_ ? bar_->value() : 0;
-        kept.line = result_ ? result_->text() : QString();
-        kept_ = kept;
-        emit updateFinished(kept.line.isEmpty() ? kept.progress : kept.line);
-    }
-    updating_ = false;
+    if (FirmwareResultFailed(result)) showResultLine(FirmwareStopText(result, transfer_), true);
+    KeptResult kept;
+    kept.path = path_ ? path_->text() : chosenPath_;
+    kept.version = version_ ? version_->text() : QString();
+    kept.progress = progress_ ? progress_->text() : QString();
+    kept.failure = failed;
+    kept.percent = bar_ ? bar_->value() : 0;
+    kept.line = result_ ? result_->text() : QString();
+    kept_ = kept;
+    emit updateFinished(kept.line.isEmpty() ? kept.progress : kept.line);
 }
 
 } // namespace tavo

@@ -1,10 +1,9 @@
 #pragma once
 // The "System" page's handlers: the description text and the defaults ("Configuration") and the
-// firmware update ("Firmware"). Attaches to the page's controls by object name, like the link's
-// controller and the device grid:
+// firmware update ("Firmware"). Finds its controls on its tab sheet (SystemLayout):
 //
 //   auto* system = new tavo::SystemPage(form->Uart->session(), state.deviceTable, form);
-//   system->attach(form);
+//   system->attach(form, form->TabSheet2);
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -12,31 +11,40 @@
 #include <optional>
 
 #include "maintenance/qt/FirmwareTransfer.h"
+#include "ui/qt/PageBase.h"
 
 class QAbstractButton;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QProgressBar;
 class QWidget;
 
 namespace tavo {
 
+class DeviceOperation;
+struct DeviceRecord;
 struct DeviceTable;
-class StringGrid;
 class UartSession;
 
 inline constexpr int kConfirmDx = 115; // confirmations stand at "Commander" + (115, 130)
 inline constexpr int kConfirmDy = 130;
 
-class SystemPage : public QObject {
+class SystemPage : public PageBase {
     Q_OBJECT
 public:
     SystemPage(UartSession& session, DeviceTable& devices, QObject* parent = nullptr);
 
-    // Finds the page's controls (and the grid, the debug log and "Commander") under `root` and
-    // connects the buttons and the description field.
-    void attach(QWidget* root);
+    // Finds the page's controls on its sheet and connects the buttons and the description field;
+    // dialogs belong to `window` until the pages move into "Commander".
+    void attach(QWidget* window, QWidget* sheet);
+
+    // A serial row was selected: the path emptied, "Configuration" for a normally running device
+    // only, its version line, "0%" and its description.
+    void SerialDeviceSelected(const tavo::DeviceRecord& record, bool isp);
+    // Any row was selected: "0%" and the row's description.
+    void DeviceSelected(const tavo::DeviceRecord& record);
+    // The device's state changed under the page (a restore): its description shown again.
+    void ShowDeviceState();
 
     // ---- the handlers
     void Edit_Product_StringChange();
@@ -68,17 +76,18 @@ signals:
     void progressShown(const QString& text, bool failure);
     // An update ended: the line that says how (also shown under the progress).
     void updateFinished(const QString& line);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The description the device `deviceIndex` holds now (set, defaults restored).
+    void descriptionShown(int deviceIndex, const QString& description);
 
 private:
     template <class T> T* find(const QString& name) const;
     void showProgress(const QString& text, bool failure, int percent = -1);
-    void showStatus(const QString& text, bool failure); // Label9
+    void setDescriptionStatus(const QString& text, bool failure); // Label9
+    void showFirmwareGroup(bool isp);
+    bool confirmUpdate();
+    void showUpdateEnd(FirmwareResult result, int index, const DeviceOperation* held);
     void replaceLog(const QString& text);
     void appendLog(const QString& text);
-    void setDescriptionCell(int deviceIndex, const std::string& description);
     void showDeviceValues(int deviceIndex);
     QWidget* commander() const;
     bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);
@@ -88,7 +97,6 @@ private:
     UartSession& session_;
     DeviceTable& devices_;
     FirmwareTransfer transfer_;
-    QPointer<QWidget> root_;
     QPointer<QLineEdit> description_, path_;
     QPointer<QLabel> status_, version_, progress_, result_;
     QPointer<QProgressBar> bar_;
@@ -101,7 +109,6 @@ private:
         int percent = 0;
     };
     std::optional<KeptResult> kept_;
-    bool restoring_ = false;
 };
 
 } // namespace tavo

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -19,6 +20,7 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/HistoryQuestion.h"
+#include "ui/qt/PageBase.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
@@ -27,17 +29,30 @@
 namespace tavo {
 namespace {
 
-// One operation at a time; the flag drops when the handler returns, however it returns.
-class BusyScope {
-public:
-    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyScope() { flag_ = false; }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    bool& flag_;
+// The buttons that need a device: their colour glyph while one is connected, the grey one else.
+struct GlyphPair {
+    const char* button;
+    const char* colour;
+    const char* grey;
 };
+constexpr GlyphPair kDeviceGlyphs[] = {
+    {"SpeedButton_OpenEdid", "OpenColor", "OpenGray"},
+    {"SpeedButton_SaveEdid", "SaveColor", "SaveGray"},
+    {"SpeedButton_CopyEdid_Src2Dest", "CopyLeftColor", "CopyLeftGray"},
+    {"SpeedButton_AnalysisEdid", "AnalysisColor", "AnalysisGray"},
+};
+
+struct SlotCombo {
+    const char* name;
+    SlotList list;
+};
+constexpr SlotCombo kSlotCombos[] = {{"ComboBox_EdidSel_All", SlotList::All},
+                                     {"ComboBox_EdidSel_Src", SlotList::Src},
+                                     {"ComboBox_EdidSel_Dest", SlotList::Dest}};
+
+// "Mode Select": 65 pixels for one row of buttons, 14 more for every further row.
+constexpr int kModeSelectBaseHeight = 65;
+constexpr int kModeSelectRowHeight = 14;
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -49,32 +64,34 @@ const char* const kModeButtonProperty = "tavoModeButton";
 
 EdidControllerPage::EdidControllerPage(DeviceTable& devices, EdidRecord& transfer,
                                        UartController& uart, QObject* parent)
-    : QObject(parent), devices_(devices), transfer_(transfer), uart_(uart),
+    : PageBase(parent), devices_(devices), transfer_(transfer), uart_(uart),
       slots_(&uart.transfers()) {
     setObjectName(QStringLiteral("EdidControllerPage"));
 }
 
 EdidControllerPage::~EdidControllerPage() = default;
 
-void EdidControllerPage::attach(QWidget* root) {
-    root_ = root;
-    auto find = [root](const char* name) { return root->findChild<QWidget*>(name); };
-    all_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_All"));
-    src_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_Src"));
-    dest_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_Dest"));
-    upload_ = qobject_cast<QComboBox*>(find("ComboBox_EdidSel_Upload"));
-    open_ = qobject_cast<QAbstractButton*>(find("SpeedButton_OpenEdid"));
-    save_ = qobject_cast<QAbstractButton*>(find("SpeedButton_SaveEdid"));
-    copy_ = qobject_cast<QAbstractButton*>(find("SpeedButton_CopyEdid_Src2Dest"));
-    analysis_ = qobject_cast<QAbstractButton*>(find("SpeedButton_AnalysisEdid"));
-    openAnalysis_ = qobject_cast<QAbstractButton*>(find("SpeedButton_OpenEdid_Analysis"));
-    search_ = qobject_cast<QAbstractButton*>(find("BitBtn_Search"));
-    hexView_ = qobject_cast<QAbstractButton*>(find("Button_HexView_Analyzer"));
-    label2_ = qobject_cast<QLabel*>(find("Label2"));
-    copyStatus_ = qobject_cast<QLabel*>(find("Label_Copy_Status"));
-    path_ = qobject_cast<QLineEdit*>(find("Edit_Edid_Path"));
-    memo_ = qobject_cast<QPlainTextEdit*>(find("Memo_Debug"));
-    panel10_ = find("Panel10");
+void EdidControllerPage::attach(QWidget* window, QWidget* controllerSheet, QWidget* analyzerSheet) {
+    attachTo(window, {controllerSheet, analyzerSheet});
+    // the summary group moves into "EDID Analyzer": it stays a place of this page's controls
+    analyzerGroup_ = control<QWidget>("GroupBox5");
+    addRoot(analyzerGroup_);
+    all_ = control<QComboBox>("ComboBox_EdidSel_All");
+    src_ = control<QComboBox>("ComboBox_EdidSel_Src");
+    dest_ = control<QComboBox>("ComboBox_EdidSel_Dest");
+    open_ = control<QAbstractButton>("SpeedButton_OpenEdid");
+    save_ = control<QAbstractButton>("SpeedButton_SaveEdid");
+    copy_ = control<QAbstractButton>("SpeedButton_CopyEdid_Src2Dest");
+    analysis_ = control<QAbstractButton>("SpeedButton_AnalysisEdid");
+    openAnalysis_ = control<QAbstractButton>("SpeedButton_OpenEdid_Analysis");
+    hexView_ = control<QAbstractButton>("Button_HexView_Analyzer");
+    label2_ = control<QLabel>("Label2");
+    copyStatus_ = control<QLabel>("Label_Copy_Status");
+    path_ = control<QLineEdit>("Edit_Edid_Path");
+    panel10_ = control<QWidget>("Panel10");
+    if (auto* group = control<QGroupBox>("GroupBox3"))
+        group->setTitle(QStringLiteral("Save  /  Upload  /  Analysis"));
+    showDeviceGlyphs(false);
 
     if (all_)
         connect(all_, &QComboBox::currentIndexChanged, this,
@@ -85,9 +102,6 @@ void EdidControllerPage::attach(QWidget* root) {
     if (dest_)
         connect(dest_, &QComboBox::currentIndexChanged, this,
                 &EdidControllerPage::ComboBox_EdidSel_DestChange);
-    if (upload_)
-        connect(upload_, &QComboBox::currentIndexChanged, this,
-                &EdidControllerPage::ComboBox_EdidSel_UploadChange);
     if (open_)
         connect(open_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::SpeedButton_OpenEdidClick);
@@ -100,23 +114,103 @@ void EdidControllerPage::attach(QWidget* root) {
     if (analysis_)
         connect(analysis_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::SpeedButton_AnalysisEdidClick);
+    // "Modify": the analysed EDID goes to the creator, whose page opens it
+    if (openAnalysis_)
+        connect(openAnalysis_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::modifyRequested);
     if (hexView_) hexView_->setEnabled(false); // until an analysis has bytes to show
     if (hexView_)
         connect(hexView_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::Button_HexView_AnalyzerClick);
-    if (auto* compose = qobject_cast<QAbstractButton*>(find("Button_Compose")))
+    if (auto* compose = control<QAbstractButton>("Button_Compose"))
         connect(compose, &QAbstractButton::clicked, this, &EdidControllerPage::Button_ComposeClick);
     for (ModeButtonKind kind :
          {ModeButtonKind::Internal, ModeButtonKind::External, ModeButtonKind::User}) {
         for (int n = 1; n <= ModeButtonCount(kind); ++n) {
             const ModeButton b{kind, n};
-            QWidget* w = find(ModeButtonName(b).c_str());
+            QWidget* w = control(QString::fromStdString(ModeButtonName(b)));
             if (!w) continue;
             w->setProperty(kModeButtonProperty,
                            static_cast<int>(kind) * 100 + n); // kind and number, for the filter
             w->installEventFilter(this);
         }
     }
+    UartSession* session = &uart_.session();
+    connect(session, &UartSession::deviceFound, this, [this](bool isp) {
+        if (!isp) showDeviceGlyphs(true);
+    });
+    connect(session, &UartSession::enableModeButtons, this,
+            [this] { setModeButtonsEnabled(true); });
+    connect(session, &UartSession::modeButtons, this, &EdidControllerPage::showModeButtons);
+    connect(session, &UartSession::slotListsChanged, this, &EdidControllerPage::fillSlotLists);
+    connect(session, &UartSession::disconnected, this, &EdidControllerPage::onDisconnected);
+}
+
+// ---- what the link's events mean for this page ---------------------------------------------
+
+void EdidControllerPage::showDeviceGlyphs(bool connected) {
+    for (const GlyphPair& g : kDeviceGlyphs)
+        if (auto* b = control<QAbstractButton>(QLatin1String(g.button)))
+            SetGlyph(b, QLatin1String(connected ? g.colour : g.grey));
+}
+
+void EdidControllerPage::setModeButtonsEnabled(bool on) {
+    const DeviceRecord& record = device();
+    for (const ModeButton& b :
+         ModeButtonsInUse(record.internalCount, record.outputCount, record.userCount))
+        if (auto* w = control<QAbstractButton>(QString::fromStdString(ModeButtonName(b))))
+            w->setEnabled(on);
+}
+
+void EdidControllerPage::showModeButtons(const QString& disable, const QString& enableAndCheck) {
+    if (!disable.isEmpty())
+        if (auto* w = control<QAbstractButton>(disable)) w->setEnabled(false);
+    if (!enableAndCheck.isEmpty())
+        if (auto* w = control<QAbstractButton>(enableAndCheck)) {
+            w->setEnabled(true);
+            w->setChecked(true);
+        }
+}
+
+void EdidControllerPage::fillSlotLists() {
+    const DeviceRecord& r = device();
+    for (const SlotCombo& sc : kSlotCombos) {
+        auto* combo = control<QComboBox>(QLatin1String(sc.name));
+        if (!combo) continue;
+        combo->clear();
+        for (const std::string& item :
+             SlotListItems(sc.list, r.inputCount, r.outputCount, r.userCount, r.internalCount))
+            combo->addItem(QString::fromStdString(item));
+        combo->setCurrentIndex(SlotListInitialPosition(sc.list, r.inputCount));
+    }
+}
+
+void EdidControllerPage::onDisconnected() {
+    setModeButtonsEnabled(false);
+    showDeviceGlyphs(false);
+    for (const SlotCombo& sc : kSlotCombos)
+        if (auto* combo = control<QComboBox>(QLatin1String(sc.name))) combo->clear();
+}
+
+void EdidControllerPage::SerialDeviceSelected(const DeviceRecord& record, bool isp) {
+    if (isp) return; // an ISP device shows only "System"
+    if (auto* copyPanel = control<QWidget>("Panel52"))
+        copyPanel->setVisible(record.inputs[0].copyPanel != 0);
+    // "Mode Select": one row of buttons per slot number in use
+    const int internals =
+        std::min<int>(record.internalCount, ModeButtonCount(ModeButtonKind::Internal));
+    const int users = std::min<int>(record.userCount, ModeButtonCount(ModeButtonKind::User));
+    for (ModeButtonKind kind : {ModeButtonKind::Internal, ModeButtonKind::User}) {
+        const int shown = kind == ModeButtonKind::Internal ? internals : users;
+        for (int n = 1; n <= ModeButtonCount(kind); ++n)
+            if (auto* b = control(QString::fromStdString(ModeButtonName({kind, n}))))
+                b->setVisible(n <= shown);
+    }
+    const int rows = std::max(internals, users);
+    if (auto* group = control<QWidget>("GroupBox12"))
+        group->resize(group->width(),
+                      kModeSelectBaseHeight + kModeSelectRowHeight * std::max(0, rows - 1));
+    if (auto* header = control<QWidget>("Label30")) header->setVisible(rows > 1);
 }
 
 bool EdidControllerPage::eventFilter(QObject* watched, QEvent* event) {
@@ -126,7 +220,7 @@ bool EdidControllerPage::eventFilter(QObject* watched, QEvent* event) {
         if (tag.isValid() && w && w->isEnabled()) {
             // while an operation runs the press is swallowed: the button must not show a mode
             // that is never sent
-            if (busy_ || uart_.session().operationRunning()) return true;
+            if (busy() || uart_.session().operationRunning()) return true;
             const int v = tag.toInt();
             RadioButton_Set_MouseDown({static_cast<ModeButtonKind>(v / 100), v % 100});
         }
@@ -137,8 +231,6 @@ bool EdidControllerPage::eventFilter(QObject* watched, QEvent* event) {
 // ---- helpers -----------------------------------------------------------------------------------
 
 bool EdidControllerPage::connected() const {
-    // no device while "Search" is enabled
-    if (search_ && search_->isEnabled()) return false;
     return uart_.session().isConnected();
 }
 
@@ -150,30 +242,11 @@ std::optional<SlotSelector> EdidControllerPage::slotAt(SlotList list, QComboBox*
 }
 
 void EdidControllerPage::setStatus(const QString& text, const QColor& colour) {
-    if (!label2_) return;
-    QPalette p = label2_->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label2_->setPalette(p);
-    label2_->setText(text);
+    showStatus(label2_, text, colour);
 }
 
 void EdidControllerPage::setCopyStatus(const QString& text, const QColor& colour) {
-    QLabel* label = copyStatus_ ? copyStatus_.data() : label2_.data();
-    if (!label) return;
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-    label->setText(text);
-}
-
-void EdidControllerPage::showStatusFor(const QString& text, const QColor& colour, unsigned ms) {
-    setStatus(text, colour);
-    UartSession::Uart_Wait(ms);
-    setStatus(QString(), kStatusBlack);
-}
-
-void EdidControllerPage::setDebugText(const QString& text) {
-    if (memo_) memo_->setPlainText(text);
+    showStatus(copyStatus_ ? copyStatus_.data() : label2_.data(), text, colour);
 }
 
 void EdidControllerPage::setPollOn(bool on) {
@@ -220,54 +293,56 @@ void EdidControllerPage::ComboBox_EdidSel_SrcChange() {
 void EdidControllerPage::ComboBox_EdidSel_DestChange() {
     separatorRule(SlotList::Dest, dest_);
 }
-void EdidControllerPage::ComboBox_EdidSel_UploadChange() {
-    separatorRule(SlotList::Upload, upload_);
-}
 
 // ---- file to slot ------------------------------------------------------------------------------
 
 void EdidControllerPage::SpeedButton_OpenEdidClick() {
-    if (busy_ || !connected()) return;
-    const DeviceOperation operation(uart_.session());
+    if (!connected()) return;
+    const Operation operation(*this, uart_.session());
     if (!operation) return;
-    BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
     if (!IsWritableSlot(*slot)) {
         // outputs and internal slots are read only: say so instead of silently doing nothing
-        showStatusFor(kTextReadOnlySlot, kStatusRed, kStatusFailMs);
+        (void)showStatusFor(label2_, kTextReadOnlySlot, kStatusRed, kStatusFailMs);
         return;
     }
     devices_.Current().selected = *slot;
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name =
-        Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(), PresetChoices());
+    const QString name = Dialogs::Current().OpenEdid(window(), kEdidOpenFilter, ConnectedDisplays(),
+                                                     PresetChoices());
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
     if (!ReadEdidFile(name, image, &refused)) {
-        setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
+        replaceLog(QStringLiteral("Edid Open Fail.\r\n"));
         // a file the reader refuses says why; a cancelled dialog is a cancelled upload
-        showStatusFor(refused.isEmpty() ? QString(kTextUploadCanceled)
-                                        : QStringLiteral("Edid Open Fail: ") + refused,
-                      kStatusRed, kStatusFailMs);
+        if (!showStatusFor(label2_,
+                           refused.isEmpty() ? QString(kTextUploadCanceled)
+                                             : QStringLiteral("Edid Open Fail: ") + refused,
+                           kStatusRed, kStatusFailMs))
+            return;
         slots_->End();
         return;
     }
-    setDebugText(QStringLiteral("Edid Open OK.\r\n"));
+    replaceLog(QStringLiteral("Edid Open OK.\r\n"));
     setStatus(QString(), kStatusBlack);
     transfer_.image = image;
     if (!ValidateImage(transfer_.image, transfer_.status)) {
-        showStatusFor(Latin1(ValidationMessage(transfer_.status)), kStatusRed, kStatusFailMs);
+        if (!showStatusFor(label2_, Latin1(ValidationMessage(transfer_.status)), kStatusRed,
+                           kStatusFailMs))
+            return;
         slots_->End();
         return;
     }
     setStatus(kTextOk, kStatusBlack);
     const VerifiedWrite w = writeVerified(*slot, transfer_.image);
-    showStatusFor(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed,
-                  w.ok() ? kStatusOkMs : kStatusFailMs);
+    const bool shown = showStatusFor(label2_, Latin1(WriteStatusText(w)),
+                                     w.ok() ? kStatusBlack : kStatusRed,
+                                     w.ok() ? kStatusOkMs : kStatusFailMs);
+    if (!shown) return;
     slots_->End();
 }
 
@@ -276,16 +351,15 @@ VerifiedWrite EdidControllerPage::writeVerified(SlotSelector slot, const EdidIma
     // judged by what the slot holds afterwards (read back), never by the answers to the SETs;
     // a slot whose former EDID cannot be kept is written only when the operator says so
     const VerifiedWrite w =
-        slots_->WriteVerified(slot, image, AskBeforeWritingWithoutHistory(root_));
+        slots_->WriteVerified(slot, image, AskBeforeWritingWithoutHistory(window()));
     setPollOn(true);
     return w;
 }
 
 QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& image) {
-    if (busy_ || !connected()) return QString();
-    const DeviceOperation operation(uart_.session());
+    if (!connected()) return QString();
+    const Operation operation(*this, uart_.session());
     if (!operation) return QString();
-    BusyScope busy(busy_);
     if (!IsWritableSlot(slot)) return kTextReadOnlySlot;
     std::uint16_t status = 0;
     if (!ValidateImage(image, status)) return Latin1(ValidationMessage(status));
@@ -298,10 +372,9 @@ QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& imag
 
 std::vector<std::optional<EdidImage>>
 EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted) {
-    if (busy_ || !connected()) return {};
-    const DeviceOperation operation(uart_.session());
+    if (!connected()) return {};
+    const Operation operation(*this, uart_.session());
     if (!operation) return {};
-    BusyScope busy(busy_);
     std::vector<std::optional<EdidImage>> out(wanted.size());
     setPollOn(false);
     slots_->Begin();
@@ -315,18 +388,17 @@ EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted) {
 }
 
 void EdidControllerPage::Button_ComposeClick() {
-    if (busy_) return;
-    if (!compose_) compose_ = ComposeWindow::Make(*this, root_);
+    if (busy()) return;
+    if (!compose_) compose_ = ComposeWindow::Make(*this, window());
     compose_->open();
 }
 
 // ---- slot to file ------------------------------------------------------------------------------
 
 void EdidControllerPage::SpeedButton_SaveEdidClick() {
-    if (busy_ || !connected()) return;
-    const DeviceOperation operation(uart_.session());
+    if (!connected()) return;
+    const Operation operation(*this, uart_.session());
     if (!operation) return;
-    BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
     setPollOn(false);
@@ -334,7 +406,7 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     slots_->Begin();
 
     const QString name = Dialogs::Current().SaveFile(
-        root_, kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
+        window(), kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
     if (!name.isEmpty()) {
         // the file appears only complete, through a temporary file and a rename
         QSaveFile file(name);
@@ -345,10 +417,12 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
                 target ? QString()
                        : QStringLiteral(" ") + QFileInfo(name).fileName() + QStringLiteral(": ") +
                              QString::fromStdString(target.problem) + QStringLiteral(".");
-            setDebugText(QStringLiteral("Edid Open Fail.") + reason + QStringLiteral("\r\n"));
-            showStatusFor(QStringLiteral("Edid Open Fail.") + reason, kStatusRed, kStatusFailMs);
+            replaceLog(QStringLiteral("Edid Open Fail.") + reason + QStringLiteral("\r\n"));
+            if (!showStatusFor(label2_, QStringLiteral("Edid Open Fail.") + reason, kStatusRed,
+                               kStatusFailMs))
+                return;
         } else {
-            setDebugText(QStringLiteral("Edid Open OK.\r\n"));
+            replaceLog(QStringLiteral("Edid Open OK.\r\n"));
             setStatus(kTextOk, kStatusBlack);
             const SlotRead r = slots_->Read(*slot);
             bool written = false;
@@ -359,10 +433,10 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
             } else {
                 file.cancelWriting();
             }
-            if (written)
-                showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
-            else
-                showStatusFor(kTextSaveFailed, kStatusRed, kStatusFailMs);
+            const bool shown =
+                written ? showStatusFor(label2_, kTextOk, kStatusBlack, kStatusOkMs)
+                        : showStatusFor(label2_, kTextSaveFailed, kStatusRed, kStatusFailMs);
+            if (!shown) return;
         }
     }
     slots_->End();
@@ -372,10 +446,9 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
 // ---- slot to slot ------------------------------------------------------------------------------
 
 void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
-    if (busy_ || !connected()) return;
-    const DeviceOperation operation(uart_.session());
+    if (!connected()) return;
+    const Operation operation(*this, uart_.session());
     if (!operation) return;
-    BusyScope busy(busy_);
     const auto source = slotAt(SlotList::Src, src_);
     const auto dest = slotAt(SlotList::Dest, dest_);
     if (!source || !dest) return;
@@ -391,24 +464,20 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
             failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
         } else {
             const VerifiedWrite w =
-                slots_->WriteVerified(*dest, r.image, AskBeforeWritingWithoutHistory(root_));
+                slots_->WriteVerified(*dest, r.image, AskBeforeWritingWithoutHistory(window()));
             ok = w.ok();
             if (!ok) failure = Latin1(WriteStatusText(w)); // the destination lacks the source
         }
     }
     slots_->End();
     setPollOn(true);
-    if (ok) {
-        setCopyStatus(kTextOk, kStatusBlack);
-        UartSession::Uart_Wait(kCopyDoneMs);
-        setCopyStatus(QString(), kStatusBlack);
-    } else {
-        setCopyStatus(failure, kStatusRed);
-        UartSession::Uart_Wait(kCopyDoneMs);
-    }
+    // the button comes back after a short while; a failure stays a little longer
+    setCopyStatus(ok ? kTextOk : failure, ok ? kStatusBlack : kStatusRed);
+    if (!wait(kCopyDoneMs)) return;
+    if (ok) setCopyStatus(QString(), kStatusBlack);
     if (copy_) copy_->setEnabled(true);
     if (!ok) {
-        UartSession::Uart_Wait(kStatusFailMs - kCopyDoneMs);
+        if (!wait(kStatusFailMs - kCopyDoneMs)) return;
         setCopyStatus(QString(), kStatusBlack);
     }
 }
@@ -416,14 +485,11 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
 // ---- output EDID mode --------------------------------------------------------------------------
 
 void EdidControllerPage::RadioButton_Set_MouseDown(const ModeButton& button) {
-    if (busy_ || !connected()) return;
-    const DeviceOperation operation(uart_.session());
+    if (!connected()) return;
+    const Operation operation(*this, uart_.session());
     if (!operation) return;
-    BusyScope busy(busy_);
-    if (root_)
-        if (auto* b =
-                root_->findChild<QAbstractButton*>(QString::fromStdString(ModeButtonName(button))))
-            b->setChecked(true);
+    if (auto* b = control<QAbstractButton>(QString::fromStdString(ModeButtonName(button))))
+        b->setChecked(true);
     slots_->Start();
     if (!slots_->SetMode(ModeByte(button)) && connected()) {
         // the device did not take the mode: forget the mode shown, so the next status poll
@@ -445,10 +511,9 @@ AnalyzerSummary EdidControllerPage::noAnswerSummary() const {
 }
 
 void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
-    if (busy_ || !connected()) return;
-    const DeviceOperation operation(uart_.session());
+    if (!connected()) return;
+    const Operation operation(*this, uart_.session());
     if (!operation) return;
-    BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return; // nothing selected: nothing to analyse
     analysedSlot_ = all_ ? all_->currentText() : QString();
@@ -472,7 +537,7 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     analysedRead_ = r.complete();
     if (hexView_) hexView_->setEnabled(analysedRead_);
     // an open hex view of the former analysis shows this one (or says it is not of this slot)
-    if (auto* view = HexView::Existing(root_))
+    if (auto* view = HexView::Existing(window()))
         view->FollowAnalysis(analysedRead_ ? &analysed_->image : nullptr, analysedSlot_);
     showSummary(summary_);
     emit analysed(*analysed_);
@@ -481,15 +546,14 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
 
 void EdidControllerPage::Button_HexView_AnalyzerClick() {
     if (!analysed_ || !analysedRead_) return; // an incomplete read has no bytes to show
-    HexView::Of(root_)->Show(analysed_->image, std::nullopt,
-                             hexView_ ? hexView_->window() : root_.data(),
-                             analysedSlot_ + QStringLiteral(" (analysis)"), true);
+    HexView::Of(window())->Show(analysed_->image, std::nullopt,
+                                hexView_ ? hexView_->window() : window(),
+                                analysedSlot_ + QStringLiteral(" (analysis)"), true);
 }
 
 void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {
-    if (!root_) return;
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        auto* label = root_->findChild<QLabel*>(Latin1(kSummaryLabelNames[i]));
+        auto* label = control<QLabel>(Latin1(kSummaryLabelNames[i]));
         if (!label) continue;
         QString text = Latin1(summary.rows[i].View());
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));

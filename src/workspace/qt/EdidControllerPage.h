@@ -3,12 +3,14 @@
 // can never stay selected), file to slot and slot to file, the slot to slot copy, the output EDID
 // mode, and the analysis of a slot with its fifteen summary rows.
 //
-// Attaches to the main window's controls by object name, like the serial link's controller:
+// Finds its controls on the two tab sheets its layouts built (EdidControllerLayout,
+// EdidAnalyzerLayout) and follows the link's signals itself: glyphs, slot lists and "Mode Select"
+// for a found device, all of it back for a disconnect.
 //
 //   auto* page = new tavo::EdidControllerPage(state.deviceTable, state.edidTransfer, *form->Uart,
 //                                             form);
 //   page->setAnalyzerShower([form] { form->ShowAnalyzer(); });
-//   page->attach(form);
+//   page->attach(form, form->TabSheet1, form->TabSheet3);
 //
 // Every transfer goes through SlotTransfer (the command sequences `tavo-cli device` uses too).
 // One operation runs at a time, also across the pages (a DeviceOperation on the link): a click
@@ -25,6 +27,7 @@
 
 #include "edid/EdidRecord.h"
 #include "link/DeviceModel.h"
+#include "ui/qt/PageBase.h"
 #include "workspace/AnalyzerSummary.h"
 
 class QAbstractButton;
@@ -32,7 +35,6 @@ class QComboBox;
 class QEvent;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QWidget;
 
 namespace tavo {
@@ -63,15 +65,20 @@ inline constexpr const char* kTextNoAnswer = "No Answer";
 inline const QColor kStatusBlack(0, 0, 0);
 inline const QColor kStatusRed(255, 0, 0);
 
-class EdidControllerPage : public QObject {
+class EdidControllerPage : public PageBase {
     Q_OBJECT
 public:
     EdidControllerPage(DeviceTable& devices, EdidRecord& transfer, UartController& uart,
                        QObject* parent = nullptr);
     ~EdidControllerPage() override;
 
-    // Finds the controls under `root` and connects them.
-    void attach(QWidget* root);
+    // Finds the controls on the two sheets and connects them; dialogs belong to `window`.
+    void attach(QWidget* window, QWidget* controllerSheet, QWidget* analyzerSheet);
+    // The "EDID Information" group, which "EDID Analyzer" hosts.
+    QWidget* AnalyzerGroup() const { return analyzerGroup_; }
+    // A serial row was selected (after its port descriptors were read again): the copy panel and
+    // the rows of "Mode Select" the device has.
+    void SerialDeviceSelected(const tavo::DeviceRecord& record, bool isp);
     // Places and shows "EDID Analyzer" with the summary group.
     void setAnalyzerShower(std::function<void()> show) { showAnalyzer_ = std::move(show); }
 
@@ -79,7 +86,6 @@ public:
     void ComboBox_EdidSel_AllChange();
     void ComboBox_EdidSel_SrcChange();
     void ComboBox_EdidSel_DestChange();
-    void ComboBox_EdidSel_UploadChange();
     void SpeedButton_OpenEdidClick();
     void SpeedButton_SaveEdidClick();
     void SpeedButton_CopyEdid_Src2DestClick();
@@ -103,7 +109,7 @@ public:
     const AnalyzerSummary& Summary() const { return summary_; }
 
     // An operation (open, save, copy, analysis, mode) is running.
-    bool Busy() const { return busy_; }
+    bool Busy() const { return busy(); }
 
     // ---- the "Compose..." window's transfers, through this page's own
     // "Compose...": the window, its sources the EDIDs of the device's outputs read now.
@@ -120,6 +126,8 @@ public:
 signals:
     // A new analysis is shown (valid or not).
     void analysed(const tavo::EdidRecord& record);
+    // "Modify" was clicked: the analysed EDID is to be opened in the creator.
+    void modifyRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,8 +139,11 @@ private:
     void separatorRule(SlotList list, QComboBox* combo);
     void setStatus(const QString& text, const QColor& colour);
     void setCopyStatus(const QString& text, const QColor& colour); // the copy row's own line
-    void showStatusFor(const QString& text, const QColor& colour, unsigned ms);
-    void setDebugText(const QString& text);
+    void showDeviceGlyphs(bool connected);
+    void setModeButtonsEnabled(bool on);
+    void showModeButtons(const QString& disable, const QString& enableAndCheck);
+    void fillSlotLists();
+    void onDisconnected();
     void showSummary(const AnalyzerSummary& summary);
     AnalyzerSummary noAnswerSummary() const;
     void setPollOn(bool on);
@@ -145,18 +156,16 @@ private:
     UartController& uart_;
     SlotTransfer* slots_ = nullptr;
     std::function<void()> showAnalyzer_;
-    bool busy_ = false;
     std::optional<EdidRecord> analysed_;
     bool analysedRead_ = false; // the analysed EDID came from a complete read
     QString analysedSlot_;
     AnalyzerSummary summary_;
 
-    QPointer<QComboBox> all_, src_, dest_, upload_;
-    QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, search_, hexView_;
+    QPointer<QComboBox> all_, src_, dest_;
+    QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, hexView_;
     QPointer<QLabel> label2_, copyStatus_;
     QPointer<QLineEdit> path_;
-    QPointer<QPlainTextEdit> memo_;
-    QPointer<QWidget> root_, panel10_;
+    QPointer<QWidget> analyzerGroup_, panel10_;
     QPointer<ComposeWindow> compose_; // the "Compose" window's behaviour, made on first use
 };
 

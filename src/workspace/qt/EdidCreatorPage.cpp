@@ -17,10 +17,11 @@
 
 #include "edid/EdidImage.h"
 #include "link/DeviceModel.h"
-#include "link/qt/FindControl.h"
+#include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/Glyphs.h"
 #include "ui/qt/HistoryQuestion.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorLoss.h"
@@ -91,14 +92,32 @@ bool IsRadio(const QAbstractButton* b) {
 } // namespace
 
 EdidCreatorPage::EdidCreatorPage(EdidRecord& record, UartController* uart, QObject* parent)
-    : QObject(parent), record_(record), uart_(uart) {}
+    : PageBase(parent), record_(record), uart_(uart) {}
 
 template <class T> T* EdidCreatorPage::find(const QString& name) const {
-    return FindControl<T>(root_, name);
+    return control<T>(name);
 }
 
-void EdidCreatorPage::attach(QWidget* root) {
-    root_ = root;
+void EdidCreatorPage::attach(QWidget* window, QWidget* sheet) {
+    attachTo(window, {sheet});
+    bindFields();
+    label3_ = find<QLabel>(QStringLiteral("Label3"));
+    upload_ = find<QAbstractButton>(QStringLiteral("SpeedButton_CopyEdid_Creator"));
+    uploadSlot_ = find<QComboBox>(QStringLiteral("ComboBox_EdidSel_Upload"));
+    scrollBox_ = find<QScrollArea>(QStringLiteral("ScrollBox1"));
+    pageControl2_ = find<QTabWidget>(QStringLiteral("PageControl2"));
+    connectButtons();
+    followLink();
+    // the first page shows
+    if (pageControl2_) pageControl2_->setCurrentWidget(find<QWidget>(QStringLiteral("TabSheet5")));
+    if (auto* rows = find<QLabel>(QStringLiteral("Label6")))
+        rows->setText(QStringLiteral("High\nFront\nCenter\nRear\nLow"));
+    setWarningColour(kCreatorRed);
+    refresh();
+}
+
+// Every check box and edit of the page value, and the panels that fold.
+void EdidCreatorPage::bindFields() {
     const auto& checkNames = CreatorPage::CheckNames();
     const auto& editNames = CreatorPage::EditNames();
     checks_.assign(checkNames.size(), nullptr);
@@ -124,19 +143,17 @@ void EdidCreatorPage::attach(QWidget* root) {
         audioPanels_.emplace_back(find<QFrame>(FromLatin1(panel.panel)));
     hdrPanel_ = find<QFrame>(FromLatin1(kHdrPanel));
     warning_ = find<QLabel>(FromLatin1(kWarningLine));
-    label3_ = find<QLabel>(QStringLiteral("Label3"));
-    upload_ = find<QAbstractButton>(QStringLiteral("SpeedButton_CopyEdid_Creator"));
-    uploadSlot_ = find<QComboBox>(QStringLiteral("ComboBox_EdidSel_Upload"));
-    scrollBox_ = find<QScrollArea>(QStringLiteral("ScrollBox1"));
-    pageControl2_ = find<QTabWidget>(QStringLiteral("PageControl2"));
+}
 
+// The buttons, the scroll box's wheel and "Audio2"; colour glyphs where the action is available
+// now, grey for the upload until a device is connected.
+void EdidCreatorPage::connectButtons() {
     const struct {
         const char* name;
         void (EdidCreatorPage::*handler)();
     } buttons[] = {
         {"SpeedButton_OpenEdid_New", &EdidCreatorPage::SpeedButton_OpenEdid_NewClick},
         {"SpeedButton_OpenEdid_Creator", &EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick},
-        {"SpeedButton_OpenEdid_Analysis", &EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick},
         {"SpeedButton_SaveEdid_Creator", &EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick},
         {"SpeedButton_CopyEdid_Creator", &EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick},
         {"Button_HexView_Creator", &EdidCreatorPage::Button_HexView_CreatorClick},
@@ -154,8 +171,54 @@ void EdidCreatorPage::attach(QWidget* root) {
     audio2_ = find<QWidget>(QStringLiteral("TabSheet11"));
     if (audio2_) audio2_->installEventFilter(this);
 
-    setWarningColour(kCreatorRed);
-    refresh();
+    const struct {
+        const char* button;
+        const char* glyph;
+    } glyphs[] = {{"SpeedButton_OpenEdid_Creator", "OpenColor"},
+                  {"SpeedButton_SaveEdid_Creator", "SaveColor"},
+                  {"SpeedButton_OpenEdid_New", "BrandNewColor"},
+                  {"SpeedButton_CopyEdid_Creator", "CopyUpGray"}};
+    for (const auto& g : glyphs)
+        if (auto* b = find<QAbstractButton>(QLatin1String(g.button)))
+            SetGlyph(b, QLatin1String(g.glyph));
+    if (uploadSlot_)
+        connect(uploadSlot_, &QComboBox::currentIndexChanged, this,
+                &EdidCreatorPage::ComboBox_EdidSel_UploadChange);
+}
+
+// What the link's events mean for the upload: its glyph and its slot list.
+void EdidCreatorPage::followLink() {
+    if (uart_) {
+        UartSession* session = &uart_->session();
+        connect(session, &UartSession::deviceFound, this, [this](bool isp) {
+            if (!isp && upload_) SetGlyph(upload_, QStringLiteral("CopyUpColor"));
+        });
+        connect(session, &UartSession::slotListsChanged, this, &EdidCreatorPage::fillUploadList);
+        connect(session, &UartSession::disconnected, this, [this] {
+            if (upload_) SetGlyph(upload_, QStringLiteral("CopyUpGray"));
+            if (uploadSlot_) uploadSlot_->clear();
+        });
+    }
+}
+
+// ---- the upload's slot list
+
+void EdidCreatorPage::fillUploadList() {
+    if (!uploadSlot_ || !uart_) return;
+    const DeviceRecord& r = uart_->session().devices().Current();
+    uploadSlot_->clear();
+    for (const std::string& item :
+         SlotListItems(SlotList::Upload, r.inputCount, r.outputCount, r.userCount, r.internalCount))
+        uploadSlot_->addItem(QString::fromStdString(item));
+    uploadSlot_->setCurrentIndex(SlotListInitialPosition(SlotList::Upload, r.inputCount));
+}
+
+// a separator can never stay selected: the item above it is taken
+void EdidCreatorPage::ComboBox_EdidSel_UploadChange() {
+    if (!uploadSlot_) return;
+    const int p = uploadSlot_->currentIndex();
+    if (p >= 0 && uploadSlot_->itemText(p) == QLatin1String(kSeparatorItem))
+        uploadSlot_->setCurrentIndex(p - 1);
 }
 
 // ---- binding
@@ -211,8 +274,7 @@ void EdidCreatorPage::refresh() {
 
 void EdidCreatorPage::setLabel(QLabel* label, const QString& text, const QColor& colour) {
     if (!label) return;
-    SetFontColour(label, colour);
-    label->setText(text);
+    showStatus(label, text, colour);
     FitText(label);
 }
 
@@ -235,56 +297,39 @@ void EdidCreatorPage::send(std::uint16_t command, std::uint16_t length, const st
     if (connected()) uart_->Uart_SendCommand(kModeSet, command, length, data);
 }
 
-void EdidCreatorPage::setDebugText(const QString& text) {
-    if (auto* memo = find<QPlainTextEdit>(QStringLiteral("Memo_Debug"))) memo->setPlainText(text);
-}
-
 // Nothing loaded yet: ask for New or Open for a while, then take it back.
 void EdidCreatorPage::showNoTemplate() {
-    QPointer<EdidCreatorPage> self(this);
-    const QString noTemplate = FromLatin1(kNoTemplateWarning);
     page_.SetWarning(std::string(kNoTemplateWarning));
     setWarningColour(kCreatorNavy);
     refresh();
-    setLabel(label3_, FromLatin1(kCreateError), kCreatorRed);
-    UartController::Uart_Wait(kNoTemplateWaitMs);
-    if (!self) return;
+    if (!showStatusFor(label3_, FromLatin1(kCreateError), kCreatorRed, kNoTemplateWaitMs)) return;
     setWarningColour(kCreatorRed);
     // a rule that spoke meanwhile keeps its own words
     if (page_.Warning() == kNoTemplateWarning) page_.SetWarning({});
     refresh();
-    if (label3_ && label3_->text() == FromLatin1(kCreateError)) label3_->clear();
 }
 
 // "Create Error!" on the status line for a second.
-void EdidCreatorPage::showCreateError() {
-    QPointer<EdidCreatorPage> self(this);
-    setLabel(label3_, FromLatin1(kCreateError), kCreatorRed);
-    UartController::Uart_Wait(kCreateErrorWaitMs);
-    if (!self) return;
-    if (label3_ && label3_->text() == FromLatin1(kCreateError)) label3_->clear();
+bool EdidCreatorPage::showCreateError() {
+    return showStatusFor(label3_, FromLatin1(kCreateError), kCreatorRed, kCreateErrorWaitMs);
 }
 
 // The page could not be built ("... Not A Number!", "Edid Over Size."): the reason on the warning
 // line, nothing is saved or uploaded.
-void EdidCreatorPage::showBuildFailure(const std::string& message) {
+bool EdidCreatorPage::showBuildFailure(const std::string& message) {
     page_.SetWarning(message);
     setWarningColour(kCreatorRed);
     refresh();
-    showCreateError();
+    return showCreateError();
 }
 
 void EdidCreatorPage::showRefusal(const QString& text) {
-    QPointer<EdidCreatorPage> self(this);
-    setLabel(label3_, text, kCreatorRed);
-    UartController::Uart_Wait(kNoTemplateWaitMs);
-    if (!self) return;
-    if (label3_ && label3_->text() == text) label3_->clear();
+    (void)showStatusFor(label3_, text, kCreatorRed, kNoTemplateWaitMs);
 }
 
 bool EdidCreatorPage::mayDiscardEdits() {
     if (!edited_) return true;
-    return ConfirmWarning(root_, QStringLiteral("Warning"), kDiscardQuestion);
+    return ConfirmWarning(window(), QStringLiteral("Warning"), kDiscardQuestion);
 }
 
 QString EdidCreatorPage::redField() const {
@@ -308,7 +353,7 @@ void EdidCreatorPage::loadFile(const QString& path) {
     const QFileInfo file(path);
     QString refused;
     if (!ReadEdidFile(path, image, &refused)) {
-        setDebugText(kOpenFail);
+        replaceLog(kOpenFail);
         // say why: the file is missing or closed to us, or the reader refuses its text
         QString why = refused.isEmpty() ? QStringLiteral("it holds more than one EDID.")
                                         : refused + QStringLiteral(".");
@@ -328,7 +373,7 @@ void EdidCreatorPage::loadFile(const QString& path) {
 }
 
 void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) {
-    setDebugText(kOpenOk);
+    replaceLog(kOpenOk);
     OpenImage(record_, page_, image, today());
     opened_ = image;
     edited_ = false;
@@ -342,11 +387,11 @@ void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) 
 }
 
 void EdidCreatorPage::openPasted(const QByteArray& text) {
-    if (busy_ || !mayDiscardEdits()) return;
+    if (busy() || !mayDiscardEdits()) return;
     EdidImage image{};
     QString refused;
     if (!ReadEdidText(text, image, &refused)) {
-        setDebugText(kOpenFail);
+        replaceLog(kOpenFail);
         setLabel(label3_,
                  refused.isEmpty() ? QStringLiteral("Edid Open Fail: the clipboard is empty.")
                                    : QStringLiteral("Edid Open Fail: the clipboard holds ") +
@@ -368,13 +413,13 @@ bool EdidCreatorPage::confirmLoss() {
                           std::nullopt,
                           QStringLiteral("Continue"),
                           QStringLiteral("Cancel")};
-    return Dialogs::Current().Confirm(root_, message);
+    return Dialogs::Current().Confirm(window(), message);
 }
 
 // ---- the buttons
 
 void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
-    if (busy_ || !mayDiscardEdits()) return;
+    if (busy() || !mayDiscardEdits()) return;
     OpenNew(record_, page_, today());
     opened_.reset();
     edited_ = false;
@@ -382,27 +427,22 @@ void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
 }
 
 void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
-    if (busy_) return;
-    const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
+    const Operation operation(*this, uart_ ? &uart_->session() : nullptr);
     if (!operation) return;
     if (!mayDiscardEdits()) return;
-    QPointer<EdidCreatorPage> self(this);
-    busy_ = true;
     send(SYS_STM);
-    const QString path =
-        Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(), PresetChoices());
-    if (!self) return;
+    const QString path = Dialogs::Current().OpenEdid(window(), kEdidOpenFilter, ConnectedDisplays(),
+                                                     PresetChoices());
+    if (!operation.alive()) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
-    if (!self) return;
-    busy_ = false;
 }
 
 void EdidCreatorPage::Button_Presets_CreatorClick() {
-    if (busy_ || !mayDiscardEdits()) return;
+    if (busy() || !mayDiscardEdits()) return;
     QPointer<EdidCreatorPage> self(this);
-    const QString name = Dialogs::Current().ChooseFromList(root_, QStringLiteral("Ready-made EDID"),
-                                                           PresetChoices());
+    const QString name = Dialogs::Current().ChooseFromList(
+        window(), QStringLiteral("Ready-made EDID"), PresetChoices());
     if (!self || name.isEmpty()) return;
     loadFile(kPresetAnswerPrefix + name);
 }
@@ -417,18 +457,14 @@ void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
     opened_ = *image;
     edited_ = false;
     refresh();
-    if (auto* analyzer = find<QWidget>(QStringLiteral("Form2")); analyzer && analyzer->isWindow())
-        analyzer->close();
-    if (auto* pages = find<QTabWidget>(QStringLiteral("PageControl1")))
-        if (auto* sheet = find<QWidget>(QStringLiteral("TabSheet4")))
-            pages->setCurrentWidget(sheet);
+    emit analysisOpened();
     if (pageControl2_)
         if (auto* sheet = find<QWidget>(QStringLiteral("TabSheet5")))
             pageControl2_->setCurrentWidget(sheet);
 }
 
 void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
-    if (busy_) return;
+    if (busy()) return;
     if (SaveGate(record_.status) == Gate::NoTemplate) {
         showNoTemplate();
         return;
@@ -444,13 +480,11 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     }
     if (!confirmLoss()) return;
     const EdidImage image = record_.image; // what this save writes, whatever runs meanwhile
-    const DeviceOperation operation(uart_ ? &uart_->session() : nullptr);
+    const Operation operation(*this, uart_ ? &uart_->session() : nullptr);
     if (!operation) return; // another operation holds the link
-    QPointer<EdidCreatorPage> self(this);
-    busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().SaveFile(root_, kEdidFilter, kCreatedName);
-    if (!self) return;
+    const QString path = Dialogs::Current().SaveFile(window(), kEdidFilter, kCreatedName);
+    if (!operation.alive()) return;
     if (!path.isEmpty()) {
         // a device node, a pipe or a read-only file is never replaced by a plain file
         const OutputTarget target = ResolveOutputPath(path.toStdString());
@@ -458,13 +492,13 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         QSaveFile file(path);
         bool saved = false;
         if (allowed && file.open(QIODevice::WriteOnly)) {
-            setDebugText(kOpenOk);
+            replaceLog(kOpenOk);
             file.write(reinterpret_cast<const char*>(image.data()),
                        static_cast<qint64>(image.size()));
             saved = file.commit();
         }
         if (!saved) {
-            setDebugText(kOpenFail);
+            replaceLog(kOpenFail);
             setLabel(label3_,
                      kOpenFail.trimmed() +
                          (allowed
@@ -480,12 +514,10 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         }
     }
     send(SYS_CTM);
-    if (!self) return;
-    busy_ = false;
 }
 
 void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
-    if (busy_) return; // a second click while an upload runs
+    if (busy()) return; // a second click while an upload runs
     if (!connected()) return;
     switch (UploadGate(record_.status)) {
     case Gate::InputError:
@@ -500,32 +532,36 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
     case Gate::Build:
         break;
     }
-    const DeviceOperation operation(&uart_->session());
-    if (!operation) return; // another operation holds the link
-    QPointer<EdidCreatorPage> self(this);
-    busy_ = true;
+    bool alive = false;
+    {
+        const Operation operation(*this, uart_->session());
+        if (!operation) return; // another operation holds the link
+        alive = uploadPage();
+    }
+    if (alive) emit uploadFinished();
+}
+
+std::optional<SlotSelector> EdidCreatorPage::chosenUploadSlot() const {
+    if (!uploadSlot_ || !uart_) return std::nullopt;
+    const DeviceRecord& r = uart_->session().devices().Current();
+    const auto at = SlotAtPosition(SlotList::Upload, uploadSlot_->currentIndex(), r.inputCount,
+                                   r.outputCount, r.userCount, r.internalCount);
+    // only input and user slots take an EDID
+    if (at && (at->kind() == SlotKind::Input || at->kind() == SlotKind::User)) return at;
+    return std::nullopt;
+}
+
+bool EdidCreatorPage::uploadPage() {
+    const QPointer<PageBase> self(this);
     const BuildResult built = Build(page_, record_);
     if (upload_) upload_->setEnabled(false);
-
-    SlotSelector slot{};
-    bool haveSlot = false;
-    if (uploadSlot_ && uart_) {
-        const DeviceRecord& r = uart_->session().devices().Current();
-        const auto at = SlotAtPosition(SlotList::Upload, uploadSlot_->currentIndex(), r.inputCount,
-                                       r.outputCount, r.userCount, r.internalCount);
-        // only input and user slots take an EDID
-        if (at && (at->kind() == SlotKind::Input || at->kind() == SlotKind::User)) {
-            slot = *at;
-            haveSlot = true;
-        }
-    }
-
+    const std::optional<SlotSelector> slot = chosenUploadSlot();
     if (!built) {
-        showBuildFailure(built.message);
+        if (!showBuildFailure(built.message)) return false;
     } else if (!ValidateImage(record_.image, record_.status)) {
         setLabel(label3_, FromLatin1(ValidationMessage(record_.status)), kCreatorRed);
-    } else if (!haveSlot) {
-        showCreateError(); // no slot chosen (an empty list, the separator)
+    } else if (!slot) {
+        if (!showCreateError()) return false; // no slot chosen (an empty list, the separator)
     } else if (!confirmLoss()) {
         // the operator keeps the EDID on the device as it is
     } else {
@@ -535,37 +571,29 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
         SlotTransfer& transfers = uart_->transfers(); // the EDID Controller's sequences
         transfers.Start();
         const VerifiedWrite w =
-            transfers.WriteVerified(slot, image, AskBeforeWritingWithoutHistory(root_));
-        if (!self) return;
+            transfers.WriteVerified(*slot, image, AskBeforeWritingWithoutHistory(window()));
+        if (!self) return false;
         if (!w.ok()) {
             setLabel(label3_, FromLatin1(WriteStatusText(w)), kCreatorRed);
             if (connected()) uart_->session().pollTimer().start();
-            UartController::Uart_Wait(kUploadButtonWaitMs);
-            if (!self) return;
+            if (!wait(kUploadButtonWaitMs)) return false;
             if (upload_) upload_->setEnabled(true);
-            busy_ = false;
-            emit uploadFinished();
-            return;
+            return true;
         }
-        if (!self) return;
         // the link went before every chunk had gone out with its waits: the slot is not this EDID
         const bool lost = !connected();
         if (lost) setLabel(label3_, kUploadFailed, kCreatorRed);
-        UartController::Uart_Wait(kUploadSettleWaitMs);
-        if (!self) return;
+        if (!wait(kUploadSettleWaitMs)) return false;
         if (label3_ && !lost) label3_->clear();
         if (connected()) uart_->session().pollTimer().start();
     }
-    if (!self) return;
-    UartController::Uart_Wait(kUploadButtonWaitMs);
-    if (!self) return;
+    if (!wait(kUploadButtonWaitMs)) return false;
     if (upload_) upload_->setEnabled(true);
-    busy_ = false;
-    emit uploadFinished();
+    return true;
 }
 
 void EdidCreatorPage::Button_HexView_CreatorClick() {
-    if (busy_) return;
+    if (busy()) return;
     if (SaveGate(record_.status) == Gate::NoTemplate) {
         showNoTemplate();
         return;
@@ -575,9 +603,10 @@ void EdidCreatorPage::Button_HexView_CreatorClick() {
         return;
     }
     auto* button = find<QWidget>(QStringLiteral("Button_HexView_Creator"));
-    HexView::Of(root_)->Show(record_.image, opened_, button ? button->window() : root_.data(),
-                             opened_ ? QStringLiteral("EDID Creator build beside the opened EDID")
-                                     : QStringLiteral("EDID Creator build"));
+    HexView::Of(window())->Show(record_.image, opened_, button ? button->window() : window(),
+                                opened_
+                                    ? QStringLiteral("EDID Creator build beside the opened EDID")
+                                    : QStringLiteral("EDID Creator build"));
 }
 
 // ---- "Audio2" scrolling

@@ -1,5 +1,5 @@
 #pragma once
-// The "EDID Creator" pages on the main window: binds the page's controls (found by object name)
+// The "EDID Creator" pages on the main window: binds the page's controls (found on its tab sheet)
 // to a CreatorPage value and the creator's EdidRecord, and does the page's device and file work.
 //
 // Every change of a control runs the creator's rules on the value (ChangeText / ChangeCheck) and
@@ -9,7 +9,7 @@
 //
 //   auto* creator = new tavo::EdidCreatorPage(state.creatorRecord, form->Uart, form);
 //   creator->setAnalysedImage([...] { return the analysed EDID, or nullopt; });
-//   creator->attach(form);
+//   creator->attach(form, form->TabSheet4);
 #include <QColor>
 #include <QObject>
 #include <QPointer>
@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "edid/EdidRecord.h"
+#include "link/DeviceCommand.h"
+#include "ui/qt/PageBase.h"
 #include "workspace/CreatorLoad.h"
 #include "workspace/CreatorPage.h"
 
@@ -27,7 +29,6 @@ class QEvent;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QScrollArea;
 class QTabWidget;
 class QWidget;
@@ -47,7 +48,7 @@ inline constexpr int kScrollBoxWheelStep = 15;
 inline const QColor kCreatorRed(0xFF, 0x00, 0x00);
 inline const QColor kCreatorNavy(0x00, 0x00, 0x80);
 
-class EdidCreatorPage : public QObject {
+class EdidCreatorPage : public PageBase {
     Q_OBJECT
 public:
     // The analysed EDID that "Open from the analyzer" opens; nullopt when the last analysis has
@@ -56,23 +57,24 @@ public:
 
     EdidCreatorPage(EdidRecord& record, UartController* uart, QObject* parent = nullptr);
 
-    // Finds the controls under `root` (and in the windows the pages may move to) and connects
-    // them. Shows the page value's start state.
-    void attach(QWidget* root);
+    // Finds the controls on the page's tab sheet and connects them; dialogs belong to `window`.
+    // Shows the page value's start state.
+    void attach(QWidget* window, QWidget* sheet);
     void setAnalysedImage(AnalysedImage source) { analysedImage_ = std::move(source); }
     // The date a New EDID takes its year and week from (today by default).
     void setToday(std::function<creator::CalendarDate()> today) { today_ = std::move(today); }
 
     const creator::CreatorPage& page() const { return page_; }
     EdidRecord& record() { return record_; }
-    // A file dialog, a save or an upload is in progress (its waits let other handlers run).
-    bool busy() const { return busy_; }
+    // A file dialog, a save or an upload is in progress (its waits let other handlers run):
+    // busy() of the page base.
     // The page holds edits that no save or upload took yet.
     bool edited() const { return edited_; }
 
     // ---- the handlers
     void SpeedButton_OpenEdid_NewClick();
     void SpeedButton_OpenEdid_CreatorClick();
+    // "Modify" on the analyzer window (its page asks for it with modifyRequested).
     void SpeedButton_OpenEdid_AnalysisClick();
     // "Presets...": a ready-made EDID (workspace/Presets.h) opened on the page as Open opens a
     // file.
@@ -87,16 +89,22 @@ public:
     void ScrollBox1MouseWheelDown();
     void ScrollBox1MouseWheelUp();
     void TabSheet11Show();
+    void ComboBox_EdidSel_UploadChange();
 
 signals:
     // An upload ended (sent, refused or cut short by a disconnect) and its button is back.
     void uploadFinished();
+    // The analysed EDID was opened on the page: the analyzer window has done its part.
+    void analysisOpened();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     template <class T> T* find(const QString& name) const;
+    void bindFields();
+    void connectButtons();
+    void followLink();
     void onCheckToggled(int index, bool checked);
     void onTextChanged(int index, const QString& text);
     // Shows the page value: every control that differs, the warning line, the panels' heights.
@@ -104,11 +112,16 @@ private:
     void setLabel(QLabel* label, const QString& text, const QColor& colour);
     void setWarningColour(const QColor& colour);
     void showNoTemplate();
-    void showCreateError();
-    void showBuildFailure(const std::string& message);
+    // These two say false when the page went during their wait.
+    bool showCreateError();
+    bool showBuildFailure(const std::string& message);
     bool connected() const;
     void send(std::uint16_t command, std::uint16_t length = 0, const std::uint8_t* data = nullptr);
-    void setDebugText(const QString& text);
+    void fillUploadList();
+    // The slot the upload list names when it takes an EDID (an input or user slot).
+    std::optional<SlotSelector> chosenUploadSlot() const;
+    // The upload once the link is held; false when the page went during its waits.
+    bool uploadPage();
     creator::CalendarDate today() const;
     void loadFile(const QString& path);
     // Asks before a load replaces edits not yet saved or uploaded; true to go on.
@@ -124,7 +137,6 @@ private:
     AnalysedImage analysedImage_;
     std::function<creator::CalendarDate()> today_;
 
-    QPointer<QWidget> root_;
     std::vector<QPointer<QAbstractButton>> checks_; // by CreatorPage::IndexOf
     std::vector<QPointer<QLineEdit>> edits_;        // by IndexOf - number of checks
     std::vector<QPointer<QFrame>> audioPanels_;     // by kAudioPanels index
@@ -139,7 +151,6 @@ private:
     int wheelRemainder_ = 0;
     bool syncing_ = false;
     bool edited_ = false; // the operator changed the page since it was last loaded or saved
-    bool busy_ = false;
     // The image last opened from a file or the analyzer (none after New): what a save or an
     // upload compares its build with before it asks "This EDID will lose: ...".
     std::optional<EdidImage> opened_;

@@ -16,7 +16,6 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "link/qt/FindControl.h"
 #include "workspace/qt/HexViewLayout.h"
 
 namespace tavo {
@@ -51,10 +50,8 @@ QString Hex2(unsigned v) {
 } // namespace
 
 HexView* HexView::Of(QWidget* root) {
+    if (HexView* view = Existing(root)) return view;
     QWidget* owner = root ? root->window() : nullptr;
-    if (auto* window = FindControl<QWidget>(owner, QStringLiteral("Form_HexView")))
-        if (auto* view = window->findChild<HexView*>(QString(), Qt::FindDirectChildrenOnly))
-            return view;
     auto* window = new QWidget(owner, Qt::Window);
     window->setObjectName(QStringLiteral("Form_HexView"));
     pages::BuildHexView(window);
@@ -63,8 +60,9 @@ HexView* HexView::Of(QWidget* root) {
 
 HexView* HexView::Existing(QWidget* root) {
     QWidget* owner = root ? root->window() : nullptr;
-    if (auto* window = FindControl<QWidget>(owner, QStringLiteral("Form_HexView")))
-        return window->findChild<HexView*>(QString(), Qt::FindDirectChildrenOnly);
+    if (owner)
+        if (auto* window = owner->findChild<QWidget*>(QStringLiteral("Form_HexView")))
+            return window->findChild<HexView*>(QString(), Qt::FindDirectChildrenOnly);
     return nullptr;
 }
 
@@ -76,49 +74,34 @@ QString HexView::EdidDecodePath() {
     return QStandardPaths::findExecutable(QStringLiteral("edid-decode"));
 }
 
-HexView::HexView(QWidget* window) : QObject(window), window_(window) {
+HexView::HexView(QWidget* window) : PageBase(window), window_(window) {
     setObjectName(QStringLiteral("HexView"));
-    auto find = [window]<class T>(T*& out, const char* name) {
-        out = window->findChild<T*>(QLatin1String(name));
-    };
-    QTableWidget* hex = nullptr;
-    QTableWidget* opened = nullptr;
-    QWidget* openedPanel = nullptr;
-    QLabel* shown = nullptr;
-    QLabel* changed = nullptr;
-    QListWidget* parts = nullptr;
-    QPlainTextEdit* fields = nullptr;
-    QPlainTextEdit* report = nullptr;
-    QTabWidget* details = nullptr;
-    QAbstractButton* fullReport = nullptr;
-    find(hex, "TableWidget_Hex");
-    find(opened, "TableWidget_Opened");
-    find(openedPanel, "Panel_HexOpened");
-    find(shown, "Label_HexShown");
-    find(changed, "Label_HexChanged");
-    find(parts, "ListWidget_Parts");
-    find(fields, "PlainTextEdit_Fields");
-    find(report, "PlainTextEdit_Report");
-    find(details, "TabWidget_HexDetails");
-    find(fullReport, "Button_FullReport");
-    hex_ = hex, opened_ = opened, openedPanel_ = openedPanel, shownCaption_ = shown;
-    changedLabel_ = changed, parts_ = parts, fields_ = fields, report_ = report;
-    details_ = details, fullReport_ = fullReport;
+    attachTo(window, {window});
+    hex_ = control<QTableWidget>("TableWidget_Hex");
+    opened_ = control<QTableWidget>("TableWidget_Opened");
+    openedPanel_ = control<QWidget>("Panel_HexOpened");
+    shownCaption_ = control<QLabel>("Label_HexShown");
+    changedLabel_ = control<QLabel>("Label_HexChanged");
+    parts_ = control<QListWidget>("ListWidget_Parts");
+    fields_ = control<QPlainTextEdit>("PlainTextEdit_Fields");
+    report_ = control<QPlainTextEdit>("PlainTextEdit_Report");
+    details_ = control<QTabWidget>("TabWidget_HexDetails");
+    fullReport_ = control<QAbstractButton>("Button_FullReport");
 
     // a click on a byte selects its part, in either grid (the parts are those of the image shown)
-    for (QTableWidget* table : {hex, opened})
+    for (QTableWidget* table : {hex_.data(), opened_.data()})
         if (table)
             connect(table, &QTableWidget::cellClicked, this, [this](int row, int column) {
                 const int b = row * 16 + column;
                 if (b >= 0 && b < static_cast<int>(kEdidSize))
                     SelectPart(grid_.partOf[static_cast<std::size_t>(b)]);
             });
-    if (parts)
-        connect(parts, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (parts_)
+        connect(parts_, &QListWidget::currentRowChanged, this, [this](int row) {
             if (row >= 0 && row != selected_) SelectPart(row);
         });
-    if (fullReport)
-        connect(fullReport, &QAbstractButton::clicked, this, &HexView::Button_FullReportClick);
+    if (fullReport_)
+        connect(fullReport_, &QAbstractButton::clicked, this, &HexView::Button_FullReportClick);
 }
 
 void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "edid/EdidImage.h"
+#include "ui/qt/PageBase.h"
 #include "workspace/HexGrid.h"
 
 class QAbstractButton;
@@ -29,7 +30,7 @@ namespace tavo {
 // How long edid-decode may take before it is stopped, in milliseconds.
 inline constexpr int kFullReportLimitMs = 5000;
 
-class HexView : public QObject {
+class HexView : public PageBase {
     Q_OBJECT
 public:
     // The hex view of the main window `root` belongs to: the one already made, or a new one.
