@@ -10,7 +10,7 @@ std::string_view CommandName(std::uint16_t command) {
     return command < kCommandNames.size() ? kCommandNames[command] : std::string_view{};
 }
 
-std::vector<FrameStep> Uart_FrameWrites(std::uint8_t mode, std::uint16_t command,
+std::vector<FrameStep> FrameWrites(std::uint8_t mode, std::uint16_t command,
                                         std::uint16_t length, const std::uint8_t* data) {
     std::vector<FrameStep> steps;
     if (command == ENTRANCE) {
@@ -44,7 +44,7 @@ std::string FrameBytes(const std::vector<FrameStep>& steps) {
     return out;
 }
 
-SendSchedule Uart_PostSendWaits(std::uint8_t mode, std::uint16_t command,
+SendSchedule PostSendWaits(std::uint8_t mode, std::uint16_t command,
                                 SlotSelector currentSelected) {
     SendSchedule s;
     if (mode == kModeGet || mode != kModeSet) {

@@ -21,7 +21,7 @@ struct FrameStep {
 //   GET:      "$GET NAME " | "FFFF\r\n"          (a GET never carries payload letters)
 //   SET:      "$SET NAME " | "HH" per byte ... | CRC of the letters "%04X" + "\r\n"
 //   ENTRANCE: " \r" | pause 160 ms | "$ENTRANCE " | "FFFF\r\n"
-std::vector<FrameStep> Uart_FrameWrites(std::uint8_t mode, std::uint16_t command,
+std::vector<FrameStep> FrameWrites(std::uint8_t mode, std::uint16_t command,
                                         std::uint16_t length, const std::uint8_t* data);
 
 // All bytes of a command's writes concatenated (pauses left out).
@@ -41,7 +41,7 @@ struct SendSchedule {
         return t;
     }
 };
-SendSchedule Uart_PostSendWaits(std::uint8_t mode, std::uint16_t command,
+SendSchedule PostSendWaits(std::uint8_t mode, std::uint16_t command,
                                 SlotSelector currentSelected);
 
 inline constexpr unsigned kEntrancePauseMs = 160;

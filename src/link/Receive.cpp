@@ -10,7 +10,7 @@ ReceivePlan PlanReceiveTick(std::size_t queued) {
     return {queued, false};
 }
 
-ReceiveResult Uart_ApplyReceived(UartLink& link, std::string_view bytes, bool flood) {
+ReceiveResult ApplyReceived(UartLink& link, std::string_view bytes, bool flood) {
     ReceiveResult r;
     if (flood) {
         r.flood = true;

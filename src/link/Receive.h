@@ -35,7 +35,7 @@ struct ReceiveResult {
 // A flood tick writes the bytes (at most 16) over the start of the buffer and leaves the count
 // alone. After a normal tick, when the buffer holds at least one byte, its last byte is LF and
 // the receive mode is 8 (command mode), link flag bit 0 is set: a complete line is waiting.
-ReceiveResult Uart_ApplyReceived(UartLink& link, std::string_view bytes, bool flood);
+ReceiveResult ApplyReceived(UartLink& link, std::string_view bytes, bool flood);
 
 // The debug-log line that reports dropped bytes.
 std::string DroppedBytesMessage(std::size_t dropped);

@@ -164,7 +164,7 @@ bool ApplyEdidChunk(EdidImage& image, std::uint16_t command, const EdidChunk& ch
     return true;
 }
 
-ResponseResult Uart_ProcessResponse(UartLink& link, DeviceTable& devices, EdidImage& transfer) {
+ResponseResult ProcessResponse(UartLink& link, DeviceTable& devices, EdidImage& transfer) {
     ResponseResult r;
     if ((link.flags & kLinkResponseWaiting) == 0) return r;
     link.flags = static_cast<std::uint8_t>(link.flags & ~kLinkResponseWaiting);

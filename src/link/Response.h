@@ -103,6 +103,6 @@ struct ResponseResult {
 // stores SYS_DSCPT and ND_DSCPT into the current record, chunks after a GET into `transfer`, and
 // reports an RXEDMD mode after a GET. The receive buffer keeps its text (the search looks for its
 // handshake reply in it afterwards); the received count goes to 0.
-ResponseResult Uart_ProcessResponse(UartLink& link, DeviceTable& devices, EdidImage& transfer);
+ResponseResult ProcessResponse(UartLink& link, DeviceTable& devices, EdidImage& transfer);
 
 } // namespace tavo

@@ -24,7 +24,7 @@ const KindWords& WordsOf(SlotKind kind) {
 }
 
 unsigned Waits(std::uint8_t mode, std::uint16_t command, SlotSelector slot) {
-    return Uart_PostSendWaits(mode, command, slot).totalMs();
+    return PostSendWaits(mode, command, slot).totalMs();
 }
 
 } // namespace

@@ -53,9 +53,9 @@ private slots:
 
         // the floor: every block's FW_ADDR and FW_DATA with their waits, then FW_END
         const SlotSelector none{};
-        const unsigned addressMs = Uart_PostSendWaits(kModeSet, FW_ADDR, none).totalMs();
-        const unsigned dataMs = Uart_PostSendWaits(kModeSet, FW_DATA, none).totalMs();
-        const unsigned endMs = Uart_PostSendWaits(kModeSet, FW_END, none).totalMs();
+        const unsigned addressMs = PostSendWaits(kModeSet, FW_ADDR, none).totalMs();
+        const unsigned dataMs = PostSendWaits(kModeSet, FW_DATA, none).totalMs();
+        const unsigned endMs = PostSendWaits(kModeSet, FW_END, none).totalMs();
         const qint64 blocks = qint64(kFwMaxSize / kFwBlock);
         const qint64 floorMs = blocks * (addressMs + dataMs) + endMs;
 

@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view piece = rest.substr(0, n);
         rest.remove_prefix(piece.size());
         const ReceivePlan plan = PlanReceiveTick(head == 0xFF ? 2000 : piece.size());
-        Uart_ApplyReceived(link, piece.substr(0, plan.readCount), plan.flood);
+        ApplyReceived(link, piece.substr(0, plan.readCount), plan.flood);
         if (link.rxCount > kRxBufferSize || link.rxBuffer[kRxBufferSize] != 0) std::abort();
-        Uart_ProcessResponse(link, devices, transfer);
+        ProcessResponse(link, devices, transfer);
     }
     if (devices.count != 0) std::abort();
     return 0;

@@ -24,7 +24,7 @@ std::vector<std::string> HexWrites(std::uint8_t mode, std::uint16_t cmd,
                                    std::vector<std::uint8_t> payload) {
     std::vector<std::string> out;
     for (const auto& step :
-         Uart_FrameWrites(mode, cmd, static_cast<std::uint16_t>(payload.size()), payload.data()))
+         FrameWrites(mode, cmd, static_cast<std::uint16_t>(payload.size()), payload.data()))
         out.push_back(step.isPause() ? "pause " + std::to_string(step.pauseMs) : Hex(step.bytes));
     return out;
 }
@@ -82,7 +82,7 @@ TEST(Frame, WorkedExamplesByteForByte) {
 TEST(Frame, GetNeverCarriesPayload) {
     const std::uint8_t data[64] = {0x12, 0x34};
     for (std::uint8_t mode : {0, 2, 7, 255}) {
-        const auto steps = Uart_FrameWrites(mode, ND_ED0A, 64, data);
+        const auto steps = FrameWrites(mode, ND_ED0A, 64, data);
         ASSERT_EQ(steps.size(), 2u) << int(mode);
         EXPECT_EQ(steps[0].bytes, "$GET ND_ED0A ");
         EXPECT_EQ(steps[1].bytes, "FFFF\r\n");
@@ -90,8 +90,8 @@ TEST(Frame, GetNeverCarriesPayload) {
 }
 
 TEST(Frame, SetWithoutPayloadAndEntrance) {
-    EXPECT_EQ(FrameBytes(Uart_FrameWrites(kModeSet, SYS_STM, 0, nullptr)), "$SET SYS_STM FFFF\r\n");
-    const auto e = Uart_FrameWrites(kModeGet, ENTRANCE, 0, nullptr);
+    EXPECT_EQ(FrameBytes(FrameWrites(kModeSet, SYS_STM, 0, nullptr)), "$SET SYS_STM FFFF\r\n");
+    const auto e = FrameWrites(kModeGet, ENTRANCE, 0, nullptr);
     ASSERT_EQ(e.size(), 4u);
     EXPECT_EQ(e[0].bytes, " \r");
     EXPECT_TRUE(e[1].isPause());
@@ -104,7 +104,7 @@ TEST(Frame, SixtyFourBytePayloadIsSixtyFourWrites) {
     std::vector<std::uint8_t> data(64);
     for (int i = 0; i < 64; ++i)
         data[i] = static_cast<std::uint8_t>(i * 5);
-    const auto steps = Uart_FrameWrites(kModeSet, ND_ED1B, 64, data.data());
+    const auto steps = FrameWrites(kModeSet, ND_ED1B, 64, data.data());
     ASSERT_EQ(steps.size(), 66u);
     std::string letters;
     for (int i = 1; i <= 64; ++i) {
@@ -136,7 +136,7 @@ TEST(Frame, WaitSchedule) {
         {kModeGet, ENTRANCE, input1, 50, false},
     };
     for (const auto& c : cases) {
-        const auto s = Uart_PostSendWaits(c.mode, c.cmd, c.sel);
+        const auto s = PostSendWaits(c.mode, c.cmd, c.sel);
         EXPECT_EQ(s.totalMs(), c.total) << CommandName(c.cmd);
         EXPECT_EQ(s.pollOnAfter, c.pollOn) << CommandName(c.cmd);
     }

@@ -20,7 +20,7 @@ void RunTicks(UartLink& link, const std::vector<Tick>& ticks) {
     for (std::size_t i = 0; i < ticks.size(); ++i) {
         const auto plan = PlanReceiveTick(ticks[i].queued);
         const auto r =
-            Uart_ApplyReceived(link, ticks[i].bytes.substr(0, plan.readCount), plan.flood);
+            ApplyReceived(link, ticks[i].bytes.substr(0, plan.readCount), plan.flood);
         EXPECT_EQ((link.flags & kLinkResponseWaiting) != 0, ticks[i].flagged) << "tick " << i;
         EXPECT_EQ(link.rxCount, ticks[i].count) << "tick " << i;
         EXPECT_LE(link.rxCount, kRxBufferSize);
@@ -58,7 +58,7 @@ TEST(ReceiveTick, OtherReceiveModesNeverFlag) {
     for (std::uint8_t mode : {0, 1, 7, 9}) {
         UartLink link;
         link.receiveMode = mode;
-        const auto r = Uart_ApplyReceived(link, "OK\n", false);
+        const auto r = ApplyReceived(link, "OK\n", false);
         EXPECT_EQ(r.stored, 3u);
         EXPECT_FALSE(r.lineFlagged);
         EXPECT_EQ(link.flags, 0) << int(mode);
@@ -69,14 +69,14 @@ TEST(ReceiveTick, OtherReceiveModesNeverFlag) {
 TEST(ReceiveTick, FloodReadsSixteenOverTheStartAndKeepsTheCount) {
     UartLink link;
     link.receiveMode = kReceiveCommandMode;
-    Uart_ApplyReceived(link, "0123456789abcdefghij", false);
+    ApplyReceived(link, "0123456789abcdefghij", false);
     ASSERT_EQ(link.rxCount, 20u);
     const auto plan = PlanReceiveTick(1025);
     EXPECT_TRUE(plan.flood);
     EXPECT_EQ(plan.readCount, 16u);
     EXPECT_FALSE(PlanReceiveTick(1024).flood);
     EXPECT_EQ(PlanReceiveTick(1024).readCount, 1024u);
-    const auto r = Uart_ApplyReceived(link, std::string(16, 'Z') + "\n", true);
+    const auto r = ApplyReceived(link, std::string(16, 'Z') + "\n", true);
     EXPECT_TRUE(r.flood);
     EXPECT_EQ(r.stored, 16u);
     EXPECT_EQ(link.rxCount, 20u);
@@ -93,8 +93,8 @@ TEST(ReceiveTick, BytesPastTheBufferAreDroppedNeverWritten) {
     } cases[] = {{0, 1024, 1024, 0}, {1000, 24, 24, 0}, {1000, 100, 24, 76}, {1024, 5, 0, 5}};
     for (const auto& c : cases) {
         link.ResetForSend(0, 1);
-        if (c.before) Uart_ApplyReceived(link, std::string(c.before, 'a'), false);
-        const auto r = Uart_ApplyReceived(link, std::string(c.incoming - 1, 'b') + "\n", false);
+        if (c.before) ApplyReceived(link, std::string(c.before, 'a'), false);
+        const auto r = ApplyReceived(link, std::string(c.incoming - 1, 'b') + "\n", false);
         EXPECT_EQ(r.stored, c.stored);
         EXPECT_EQ(r.dropped, c.dropped);
         EXPECT_EQ(link.rxCount, std::min<std::size_t>(c.before + c.incoming, kRxBufferSize));

@@ -32,7 +32,7 @@ struct Fixture {
         std::copy_n(line.data(), n, link.rxBuffer.data());
         link.rxCount = static_cast<std::uint32_t>(n);
         link.flags |= kLinkResponseWaiting;
-        return Uart_ProcessResponse(link, devices, transfer);
+        return ProcessResponse(link, devices, transfer);
     }
 };
 
@@ -209,7 +209,7 @@ TEST(ResponseHandler, BadAnswersLeaveTheModelAndExpectedCommand) {
         f.link.rxBuffer[n] = 0;
         f.link.rxCount = static_cast<std::uint32_t>(n);
         f.link.flags |= kLinkResponseWaiting;
-        EXPECT_EQ(Uart_ProcessResponse(f.link, f.devices, f.transfer).outcome,
+        EXPECT_EQ(ProcessResponse(f.link, f.devices, f.transfer).outcome,
                   ResponseOutcome::Handled)
             << c.name;
         EXPECT_EQ(f.devices.Current().product, "HDMI Matrix") << c.name;
@@ -222,7 +222,7 @@ TEST(ResponseHandler, NothingWaitingDoesNothing) {
     const std::string line = MakeResponseLine(SysBody("2", "1", "2", "3"));
     std::copy(line.begin(), line.end(), f.link.rxBuffer.begin());
     f.link.rxCount = static_cast<std::uint32_t>(line.size());
-    const auto r = Uart_ProcessResponse(f.link, f.devices, f.transfer);
+    const auto r = ProcessResponse(f.link, f.devices, f.transfer);
     EXPECT_EQ(r.outcome, ResponseOutcome::NothingWaiting);
     EXPECT_FALSE(r.pollOn());
     EXPECT_EQ(f.link.rxCount, line.size());

@@ -504,7 +504,7 @@ private slots:
         readOnly.close();
         QVERIFY(readOnly.setPermissions(QFileDevice::ReadOwner));
         rig.dialogs.saveAnswer = readOnly.fileName();
-        rig.form->SpeedButton_SaveEdid_Creator->click();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
         QCOMPARE(rig.label3()->text(),
                  QString("Edid Open Fail. read-only.bin: is read-only; not replaced."));
         QCOMPARE(QFileInfo(readOnly).size(), 4);

@@ -35,7 +35,7 @@ using tavo::test::WriteFile;
 
 // The request line the tool sends for a SET with `payload`.
 QByteArray SetLine(std::uint16_t command, const QByteArray& payload) {
-    const auto steps = Uart_FrameWrites(kModeSet, command, std::uint16_t(payload.size()),
+    const auto steps = FrameWrites(kModeSet, command, std::uint16_t(payload.size()),
                                         reinterpret_cast<const std::uint8_t*>(payload.constData()));
     return QByteArray::fromStdString(FrameBytes(steps)).trimmed();
 }

@@ -79,7 +79,7 @@ void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std
     // (a late answer to the previous command would otherwise run into this one's answer)
     transport_->clearInput();
     answerSeen_ = true; // nothing is awaited during the handshake's pause
-    for (const FrameStep& step : Uart_FrameWrites(mode, command, length, data)) {
+    for (const FrameStep& step : FrameWrites(mode, command, length, data)) {
         if (step.isPause()) {
             Uart_Wait(step.pauseMs);
             continue;
@@ -89,7 +89,7 @@ void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std
     }
     sentClock_.start();
     answerSeen_ = !ExpectsAnswer(mode, command);
-    const SendSchedule schedule = Uart_PostSendWaits(mode, command, devices_.Current().selected);
+    const SendSchedule schedule = PostSendWaits(mode, command, devices_.Current().selected);
     for (unsigned ms : schedule.waitsMs) {
         if (!portOpen()) return;
         Uart_Wait(ms);
@@ -132,7 +132,7 @@ void UartSession::Timer_UART_RxTimer() {
         PlanReceiveTick(static_cast<std::size_t>(transport_->bytesAvailable()));
     const QByteArray bytes = transport_->read(static_cast<qint64>(plan.readCount));
     if (plan.flood) transport_->clearInput();
-    const ReceiveResult r = Uart_ApplyReceived(
+    const ReceiveResult r = ApplyReceived(
         link_, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
         plan.flood);
     if (!r.flood && r.stored > 0)
@@ -142,7 +142,7 @@ void UartSession::Timer_UART_RxTimer() {
 }
 
 ResponseResult UartSession::Uart_HandleResponse() {
-    ResponseResult r = Uart_ProcessResponse(link_, devices_, transfer_);
+    ResponseResult r = ProcessResponse(link_, devices_, transfer_);
     if (r.outcome == ResponseOutcome::NothingWaiting) return r;
     if (!answerSeen_) {
         // the device answered (well or badly): how late is measured from the request's last byte

@@ -84,7 +84,7 @@ std::optional<std::string> FirmwareTransfer::drainInput() {
     if (plan.flood) port.clearInput();
     linesSeen_ += static_cast<int>(bytes.count('\n'));
     UartLink& link = session_.link();
-    Uart_ApplyReceived(link,
+    ApplyReceived(link,
                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                        plan.flood);
     link.flags &= static_cast<std::uint8_t>(~kLinkResponseWaiting); // no answer is handled

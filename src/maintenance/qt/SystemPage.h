@@ -86,8 +86,6 @@ private:
     void showFirmwareGroup(bool isp);
     bool confirmUpdate();
     void showUpdateEnd(FirmwareResult result, int index, const DeviceOperation* held);
-    void replaceLog(const QString& text);
-    void appendLog(const QString& text);
     void showDeviceValues(int deviceIndex);
     QWidget* commander() const;
     bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);

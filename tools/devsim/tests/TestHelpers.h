@@ -16,7 +16,7 @@ namespace tavo::devsim::test {
 // The bytes the tool writes for one command.
 inline std::string ToolFrame(std::uint8_t mode, std::uint16_t command,
                              const std::vector<std::uint8_t>& payload = {}) {
-    return FrameBytes(Uart_FrameWrites(mode, command, static_cast<std::uint16_t>(payload.size()),
+    return FrameBytes(FrameWrites(mode, command, static_cast<std::uint16_t>(payload.size()),
                                        payload.data()));
 }
 

@@ -87,7 +87,7 @@ TEST(RequestParser, ToolFramesWholeByteByByteAndAtEverySplit) {
             RequestParser parser;
             std::vector<ParsedLine> out;
             for (const auto& step :
-                 Uart_FrameWrites(c.mode, c.command, static_cast<std::uint16_t>(c.payload.size()),
+                 FrameWrites(c.mode, c.command, static_cast<std::uint16_t>(c.payload.size()),
                                   c.payload.data()))
                 parser.Feed(step.bytes, out);
             ExpectRequest(out, c, name + " as written");
