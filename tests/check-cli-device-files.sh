@@ -38,7 +38,8 @@ start() {
     shift
     "$sim" --log "$tmp/$name.log" "$@" >"$tmp/$name.out" 2>"$tmp/$name.err" &
     pids+=($!)
-    for _ in $(seq 50); do [ -s "$tmp/$name.out" ] && break; sleep 0.1; done
+    # a loaded machine (the sanitizer build beside other tests) can take seconds to start it
+    for _ in $(seq 200); do [ -s "$tmp/$name.out" ] && break; sleep 0.1; done
     port=$(head -n 1 "$tmp/$name.out")
     [ -n "$port" ] || { echo "the simulator did not start: $(cat "$tmp/$name.err")" >&2; exit 2; }
 }
