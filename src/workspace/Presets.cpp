@@ -76,7 +76,6 @@ std::array<std::uint8_t, 18> RangeDescriptor(const Range& r) {
 // 0x40 192 kHz.
 constexpr std::uint8_t kRates48 = 0x07;  // 32, 44.1, 48 kHz
 constexpr std::uint8_t kRates192 = 0x7F; // 32 .. 192 kHz
-constexpr std::uint8_t kRates96 = 0x1F;  // 32 .. 96 kHz
 
 ShortAudioDescriptor Sad(int format, int channels, std::uint8_t rates, std::uint8_t third) {
     return {static_cast<std::uint8_t>((format << 3) | (channels - 1)), rates, third};
