@@ -243,6 +243,14 @@ std::string_view DropByteOrderMark(std::string_view text, std::string& ascii) {
     return ascii;
 }
 
+// The EDID that hex text or a report held.
+bool Take(EdidSource& source, const HexBytes& hex, EdidForm form) {
+    source.image = ImageFromBytes(hex.bytes, hex.count);
+    source.form = form;
+    source.size = hex.count;
+    return true;
+}
+
 } // namespace
 
 bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total,
@@ -269,10 +277,7 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
                         " bytes, too long for an EDID of at most 256 bytes";
                 return false;
             }
-            source.image = ImageFromBytes(hex.bytes, hex.count);
-            source.form = EdidForm::HexText;
-            source.size = hex.count;
-            return true;
+            return Take(source, hex, EdidForm::HexText);
         case HexResult::NotHex:
             break;
         }
@@ -281,10 +286,7 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
         case HexResult::Refused:
             return false;
         case HexResult::Read:
-            source.image = ImageFromBytes(report.bytes, report.count);
-            source.form = EdidForm::Report;
-            source.size = report.count;
-            return true;
+            return Take(source, report, EdidForm::Report);
         case HexResult::NotHex:
             break;
         }
