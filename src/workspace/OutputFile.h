@@ -2,6 +2,7 @@
 // Where a save goes: the file a path names once its symbolic links are followed, and whether a
 // saved file may replace what is there.
 #include <string>
+#include <string_view>
 
 namespace tavo {
 
@@ -17,5 +18,10 @@ struct OutputTarget {
 // may replace a regular file or create a new one; a directory, a device node, a pipe, a socket
 // or a loop of links is refused with a reason.
 OutputTarget ResolveOutputPath(const std::string& path);
+
+// The line a failed save leaves on its page: the page's own words first, then the file and why
+// ("Edid Open Fail. Not saved to out.bin: is a directory.").
+std::string SaveFailureText(std::string_view pageText, std::string_view fileName,
+                            std::string_view reason);
 
 } // namespace tavo

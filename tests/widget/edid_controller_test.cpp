@@ -76,6 +76,11 @@ struct StatusRecorder {
                               : label->text() + (c == QColor(255, 0, 0) ? " [red]" : " [black]");
         if (!s.isEmpty() && (seen.isEmpty() || seen.last() != s)) seen << s;
     }
+    // Everything seen, the text left at the end included (a result stays after its operation).
+    QStringList all() {
+        sample();
+        return seen;
+    }
 };
 
 struct Rig {
@@ -191,8 +196,8 @@ private slots:
             QFile f(file);
             QVERIFY(f.open(QIODevice::ReadOnly));
             QCOMPARE(f.readAll(), Bytes(rig.device.Slot(r.selector)));
-            QCOMPARE(status.seen, QStringList{"Ok. [black]"});
-            QCOMPARE(rig.Label2()->text(), QString());
+            // "Ok." only once the file holds the slot's EDID, and it stays
+            QCOMPARE(status.all(), (QStringList{"Saving... [black]", "Ok. [black]"}));
             QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open OK.\n"));
             QCOMPARE(rig.state.deviceTable.Current().selected.value, r.selector);
         }
@@ -216,7 +221,10 @@ private slots:
                 rig.dialogs.saveAnswer = file;
                 StatusRecorder status(rig.Label2());
                 rig.form->SpeedButton_SaveEdid->click();
-                QCOMPARE(status.seen, (QStringList{"Ok. [black]", "Save Edid Failed. [red]"}));
+                QCOMPARE(status.all(),
+                         (QStringList{"Saving... [black]",
+                                      "Save Edid Failed. Not saved to old.bin: the device did "
+                                      "not send the whole EDID. [red]"}));
                 QFile f(file);
                 QVERIFY(f.open(QIODevice::ReadOnly));
                 QCOMPARE(f.readAll(), QByteArray("older contents"));
@@ -227,18 +235,27 @@ private slots:
     }
 
     // A file that cannot be made, and a pipe that a plain file would replace: "Edid Open Fail."
-    // in red on the page, nothing read from the slot, the pipe left in place.
+    // in red on the page with the file and the reason, nothing read from the slot, the pipe left
+    // in place.
     void aSaveThatCannotMakeItsFileSaysSo() {
         Rig rig;
         rig.Connect();
         QVERIFY(::mkfifo(QFile::encodeName(rig.Path("pipe.bin")).constData(), 0644) == 0);
-        for (const QString& name : {QString("missing/out.bin"), QString("pipe.bin")}) {
-            rig.dialogs.saveAnswer = rig.Path(name);
+        const struct {
+            const char* name;
+            const char* shown;
+        } cases[] = {{"missing/out.bin", "Edid Open Fail. Not saved to out.bin: "},
+                     {"pipe.bin", "Edid Open Fail. Not saved to pipe.bin: not a regular file"}};
+        for (const auto& c : cases) {
+            rig.dialogs.saveAnswer = rig.Path(c.name);
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->SpeedButton_SaveEdid->click();
-            QCOMPARE(status.seen, QStringList{"Edid Open Fail. [red]"});
-            QCOMPARE(rig.Label2()->text(), QString());
+            const QStringList seen = status.all();
+            QCOMPARE(seen.size(), 1);
+            QVERIFY2(seen[0].startsWith(c.shown) && seen[0].endsWith(". [red]") &&
+                         seen[0].size() > QString(c.shown).size() + 7,
+                     qPrintable(seen[0]));
             QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open Fail.\n"));
             QCOMPARE(rig.Sent(), Bracket({}));
         }
@@ -256,11 +273,18 @@ private slots:
             rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(position);
             rig.Mark();
             StatusRecorder status(rig.Label2());
+            QStringList whileSending; // what the page says as each command reaches the device
+            rig.device.onRequest = [&](const tavo::test::Request&) {
+                whileSending << rig.Label2()->text();
+            };
             rig.form->SpeedButton_OpenEdid->click();
+            rig.device.onRequest = nullptr;
             // the slot read for the history, the write, the read-back
             QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
             QCOMPARE(Bytes(rig.device.Slot(selector)), Bytes(sample));
-            QCOMPARE(status.seen, QStringList{"Ok. [black]"});
+            // "Ok." once the read-back has ended, never while the write or its read-back runs
+            QVERIFY2(!whileSending.contains("Ok."), qPrintable(whileSending.join('|')));
+            QCOMPARE(status.all(), (QStringList{"Uploading... [black]", "Ok. [black]"}));
             QCOMPARE(rig.form->Find<QLineEdit>("Edit_Edid_Path")->text(), rig.dialogs.openAnswer);
             QCOMPARE(rig.dialogs.openFilters.last(), QString(kEdidFilter));
         }
@@ -281,7 +305,7 @@ private slots:
             StatusRecorder status(rig.Label2());
             rig.form->SpeedButton_OpenEdid->click();
             QCOMPARE(rig.Sent(), QList<QByteArray>{});
-            QCOMPARE(status.seen, QStringList{QString(kTextReadOnlySlot) + " [red]"});
+            QCOMPARE(status.all(), QStringList{QString(kTextReadOnlySlot) + " [red]"});
             QCOMPARE(rig.dialogs.openFilters.size(), 0);
         }
         QByteArray good = Bytes(NewEdidTemplate());
@@ -314,8 +338,7 @@ private slots:
             StatusRecorder status(rig.Label2());
             rig.form->SpeedButton_OpenEdid->click();
             QCOMPARE(rig.Sent(), Bracket({}));
-            QCOMPARE(status.seen, QStringList{QString(f.message) + " [red]"});
-            QCOMPARE(rig.Label2()->text(), QString());
+            QCOMPARE(status.all(), QStringList{QString(f.message) + " [red]"});
         }
         QCOMPARE(Bytes(rig.device.Slot(0)), before);
         // a valid file after the invalid ones goes up
@@ -348,7 +371,7 @@ private slots:
         StatusRecorder status(rig.Label2());
         rig.form->SpeedButton_OpenEdid->click();
         QCOMPARE(rig.Sent(), Bracket({}));
-        QCOMPARE(status.seen, QStringList{"Upload Edid Canceled. [red]"});
+        QCOMPARE(status.all(), QStringList{"Upload Edid Canceled. [red]"});
         qunsetenv("TAVO_DRM_ROOT");
     }
 
@@ -364,7 +387,7 @@ private slots:
         StatusRecorder status(rig.Label2());
         rig.form->SpeedButton_OpenEdid->click();
         QCOMPARE(rig.Sent(), Bracket({}));
-        QCOMPARE(status.seen, QStringList{"Upload Edid Canceled. [red]"});
+        QCOMPARE(status.all(), QStringList{"Upload Edid Canceled. [red]"});
         QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open Fail.\n"));
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(NewEdidTemplate()));
         // a name that cannot be opened takes the same way
@@ -445,6 +468,12 @@ private slots:
         QCOMPARE(Bytes(rig.device.Slot(0x2001)), Bytes(Sample("6311a3e944772acc")));
         QVERIFY(disabledMeanwhile);
         QVERIFY(copy->isEnabled());
+        // the verdict stays on the copy's row; a save's result replaces it on the page
+        QCOMPARE(rig.Row("Label_Copy_Status"), QString(kTextOk));
+        rig.dialogs.saveAnswer = rig.Path("after-copy.bin");
+        rig.form->SpeedButton_SaveEdid->click();
+        QCOMPARE(rig.Row("Label_Copy_Status"), QString());
+        QCOMPARE(rig.Label2()->text(), QString(kTextOk));
 
         // a lost chunk: nothing is written to the destination
         rig.device.Slot(0x2001) = NewEdidTemplate();
@@ -456,10 +485,15 @@ private slots:
         QCOMPARE(status.label->parentWidget(), rig.form->Panel52);
         copy->click();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence));
-        QCOMPARE(status.seen, QStringList{QString(kTextCopyFailed) + " [red]"});
-        QVERIFY(above.seen.isEmpty());
+        QCOMPARE(status.all(),
+                 (QStringList{QString(kTextCopying) + " [black]", QString(kTextCopyFailed) + " [red]"}));
+        QVERIFY(above.all().isEmpty());
         QCOMPARE(Bytes(rig.device.Slot(0x2001)), Bytes(NewEdidTemplate()));
         QVERIFY(copy->isEnabled());
+        // the failure stays until the operator's next action on the page: picking a slot
+        QCOMPARE(rig.Row("Label_Copy_Status"), QString(kTextCopyFailed));
+        QTest::keyClick(rig.Combo("ComboBox_EdidSel_Src"), Qt::Key_Up);
+        QCOMPARE(rig.Row("Label_Copy_Status"), QString());
     }
 
     void analysisShowsTheRowsOfSampleEdids() {
@@ -724,7 +758,8 @@ private slots:
         rig.form->SpeedButton_SaveEdid->click();
         QVERIFY(rig.device.Names().contains("GET ND_DSCPT"));
         QVERIFY(!QFile::exists(rig.Path("mixed.bin")));
-        QVERIFY(status.seen.contains("Save Edid Failed. [red]"));
+        QVERIFY2(status.all().last().startsWith("Save Edid Failed. Not saved to mixed.bin"),
+                 qPrintable(status.seen.join('|')));
     }
 
     // The port dies in the middle of a save: nothing more is written, no file appears.

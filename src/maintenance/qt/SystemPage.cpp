@@ -180,9 +180,10 @@ void SystemPage::SpeedButton_SysConfigClick() {
     // the device keeps at most 31 bytes, cut between characters: so do the record and the grid
     const std::string kept(CutAtCharacter(text, kDescriptionLimit));
     record.description = kept;
-    showStatus(QStringLiteral("Ok."), false);
+    showStatus(QStringLiteral("Sending..."), false);
     SendDescription(session_, text);
-    showStatus(QString(), false);
+    // once the device had its time to take it; it stays until the next action
+    showStatus(QStringLiteral("Ok."), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
     setDescriptionCell(index, kept);
 }
@@ -195,12 +196,18 @@ void SystemPage::SpeedButton_SysDefaultClick() {
     if (devices_.records[std::size_t(index)].serialDevice != 1) return;
     if (!confirm(QStringLiteral("Warning!\r\nReset system to default."))) return;
     restoring_ = true;
-    RestoreDefaults(session_);
+    showStatus(QStringLiteral("Restoring defaults..."), false);
+    const bool reported = RestoreDefaults(session_);
     restoring_ = false;
     const std::string& description = devices_.records[std::size_t(index)].description;
     if (description_) description_->setText(DeviceText(description));
     setDescriptionCell(index, description);
-    showStatus(QStringLiteral("Defaults restored."), false); // after the field's own check
+    // after the field's own check
+    if (reported)
+        showStatus(QStringLiteral("Defaults restored."), false);
+    else
+        showStatus(QStringLiteral("Defaults sent: the device did not report its description."),
+                   true);
 }
 
 // ---- Firmware ----------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -99,6 +100,11 @@ void EdidControllerPage::attach(QWidget* root) {
         connect(analysis_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::SpeedButton_AnalysisEdidClick);
     if (hexView_) hexView_->setEnabled(false); // until an analysis has bytes to show
+    // the operator picking another slot is an action on the page: the last result goes
+    for (QComboBox* combo : {all_.data(), src_.data(), dest_.data()})
+        if (combo) connect(combo, &QComboBox::activated, this, [this] {
+                if (!busy_) forgetResults();
+            });
     if (hexView_)
         connect(hexView_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::Button_HexView_AnalyzerClick);
@@ -162,10 +168,9 @@ void EdidControllerPage::setCopyStatus(const QString& text, const QColor& colour
     label->setText(text);
 }
 
-void EdidControllerPage::showStatusFor(const QString& text, const QColor& colour, unsigned ms) {
-    setStatus(text, colour);
-    UartSession::Uart_Wait(ms);
+void EdidControllerPage::forgetResults() {
     setStatus(QString(), kStatusBlack);
+    setCopyStatus(QString(), kStatusBlack);
 }
 
 void EdidControllerPage::setDebugText(const QString& text) {
@@ -227,11 +232,12 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     const DeviceOperation operation(uart_.session());
     if (!operation) return;
     BusyScope busy(busy_);
+    forgetResults();
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
     if (!IsWritableSlot(*slot)) {
         // outputs and internal slots are read only: say so instead of silently doing nothing
-        showStatusFor(kTextReadOnlySlot, kStatusRed, kStatusFailMs);
+        setStatus(kTextReadOnlySlot, kStatusRed);
         return;
     }
     devices_.Current().selected = *slot;
@@ -243,28 +249,28 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     EdidImage image{};
     if (!ReadEdidFile(name, image)) {
         setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
-        showStatusFor(kTextUploadCanceled, kStatusRed, kStatusFailMs);
+        setStatus(kTextUploadCanceled, kStatusRed);
         slots_->End();
         return;
     }
     setDebugText(QStringLiteral("Edid Open OK.\r\n"));
-    setStatus(QString(), kStatusBlack);
     transfer_.image = image;
     if (!ValidateImage(transfer_.image, transfer_.status)) {
-        showStatusFor(Latin1(ValidationMessage(transfer_.status)), kStatusRed, kStatusFailMs);
+        setStatus(Latin1(ValidationMessage(transfer_.status)), kStatusRed);
         slots_->End();
         return;
     }
-    setStatus(kTextOk, kStatusBlack);
+    setStatus(kTextUploading, kStatusBlack);
     setPollOn(false);
     // judged by what the slot holds afterwards (read back), never by the answers to the SETs
     const VerifiedWrite w = slots_->WriteVerified(*slot, transfer_.image);
     setPollOn(true);
-    if (!w.ok())
-        showStatusFor(kTextUploadFailed, kStatusRed, kStatusFailMs);
-    else
-        showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
     slots_->End();
+    // the verdict once the write and its read-back have ended; it stays until the next action
+    if (!w.ok())
+        setStatus(kTextUploadFailed, kStatusRed);
+    else
+        setStatus(kTextOk, kStatusBlack);
 }
 
 // ---- slot to file ------------------------------------------------------------------------------
@@ -274,6 +280,7 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     const DeviceOperation operation(uart_.session());
     if (!operation) return;
     BusyScope busy(busy_);
+    forgetResults();
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
     setPollOn(false);
@@ -282,33 +289,46 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
 
     const QString name = Dialogs::Current().SaveFile(
         root_, kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
+    QString result, failure;
     if (!name.isEmpty()) {
+        const QByteArray fileName = QFileInfo(name).fileName().toUtf8();
+        auto saveFailure = [&](const char* pageText, const QString& reason) {
+            return QString::fromStdString(
+                SaveFailureText(pageText, fileName.toStdString(), reason.toStdString()));
+        };
         // the file appears only complete, through a temporary file and a rename
         QSaveFile file(name);
         // a device node or a pipe is never replaced by a plain file
-        if (!ResolveOutputPath(name.toStdString()) || !file.open(QIODevice::WriteOnly)) {
+        const OutputTarget target = ResolveOutputPath(name.toStdString());
+        if (!target || !file.open(QIODevice::WriteOnly)) {
             setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
-            showStatusFor(QStringLiteral("Edid Open Fail."), kStatusRed, kStatusFailMs);
+            failure = saveFailure(kTextOpenFail, !target ? QString::fromStdString(target.problem)
+                                                         : file.errorString());
         } else {
             setDebugText(QStringLiteral("Edid Open OK.\r\n"));
-            setStatus(kTextOk, kStatusBlack);
+            setStatus(kTextSaving, kStatusBlack);
             const SlotRead r = slots_->Read(*slot);
-            bool written = false;
-            if (r.complete()) {
+            if (!r.complete()) {
+                file.cancelWriting();
+                failure = saveFailure(kTextSaveFailed,
+                                      QStringLiteral("the device did not send the whole EDID"));
+            } else {
                 file.write(reinterpret_cast<const char*>(r.image.data()),
                            static_cast<qint64>(r.image.size()));
-                written = file.commit();
-            } else {
-                file.cancelWriting();
+                if (file.commit())
+                    result = kTextOk;
+                else
+                    failure = saveFailure(kTextSaveFailed, file.errorString());
             }
-            if (written)
-                showStatusFor(kTextOk, kStatusBlack, kStatusOkMs);
-            else
-                showStatusFor(kTextSaveFailed, kStatusRed, kStatusFailMs);
         }
     }
     slots_->End();
     setPollOn(true);
+    // the verdict once the file is written (or not); it stays until the next action
+    if (!failure.isEmpty())
+        setStatus(failure, kStatusRed);
+    else
+        setStatus(result, kStatusBlack);
 }
 
 // ---- slot to slot ------------------------------------------------------------------------------
@@ -321,7 +341,9 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
     const auto source = slotAt(SlotList::Src, src_);
     const auto dest = slotAt(SlotList::Dest, dest_);
     if (!source || !dest) return;
+    forgetResults();
     if (copy_) copy_->setEnabled(false);
+    setCopyStatus(kTextCopying, kStatusBlack);
     setPollOn(false);
     slots_->Begin();
     const SlotRead r = slots_->Read(*source);
@@ -339,19 +361,10 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
     }
     slots_->End();
     setPollOn(true);
-    if (ok) {
-        setCopyStatus(kTextOk, kStatusBlack);
-        UartSession::Uart_Wait(kCopyDoneMs);
-        setCopyStatus(QString(), kStatusBlack);
-    } else {
-        setCopyStatus(failure, kStatusRed);
-        UartSession::Uart_Wait(kCopyDoneMs);
-    }
+    // the verdict once the destination was read back; it stays until the next action
+    setCopyStatus(ok ? QString(kTextOk) : failure, ok ? kStatusBlack : kStatusRed);
+    UartSession::Uart_Wait(kCopyDoneMs);
     if (copy_) copy_->setEnabled(true);
-    if (!ok) {
-        UartSession::Uart_Wait(kStatusFailMs - kCopyDoneMs);
-        setCopyStatus(QString(), kStatusBlack);
-    }
 }
 
 // ---- output EDID mode --------------------------------------------------------------------------
@@ -361,6 +374,7 @@ void EdidControllerPage::RadioButton_Set_MouseDown(const ModeButton& button) {
     const DeviceOperation operation(uart_.session());
     if (!operation) return;
     BusyScope busy(busy_);
+    forgetResults();
     if (root_)
         if (auto* b =
                 root_->findChild<QAbstractButton*>(QString::fromStdString(ModeButtonName(button))))
@@ -392,6 +406,7 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     BusyScope busy(busy_);
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return; // nothing selected: nothing to analyse
+    forgetResults();
     analysedSlot_ = all_ ? all_->currentText() : QString();
     slots_->Start();
     setPollOn(false);

@@ -40,9 +40,7 @@ class SlotHistory;
 class SlotTransfer;
 class UartController;
 
-// How long the page's status texts stay.
-inline constexpr unsigned kStatusOkMs = 1000;
-inline constexpr unsigned kStatusFailMs = 1500;
+// The copy button stays disabled this long after a copy.
 inline constexpr unsigned kCopyDoneMs = 150;
 inline constexpr const char* kEdidFilter = "EDID (*.bin)";
 
@@ -54,6 +52,11 @@ inline constexpr const char* kTextReadOnlySlot = "Read Only Slot, Upload Refused
 inline constexpr const char* kTextUploadFailed = "Upload Edid Failed.";
 inline constexpr const char* kTextCopyFailed = "Copy Edid Failed.";
 inline constexpr const char* kTextNoAnswer = "No Answer";
+// While an operation runs; its result replaces it when it has ended.
+inline constexpr const char* kTextUploading = "Uploading...";
+inline constexpr const char* kTextSaving = "Saving...";
+inline constexpr const char* kTextCopying = "Copying...";
+inline constexpr const char* kTextOpenFail = "Edid Open Fail.";
 inline const QColor kStatusBlack(0, 0, 0);
 inline const QColor kStatusRed(255, 0, 0);
 
@@ -113,7 +116,8 @@ private:
     void separatorRule(SlotList list, QComboBox* combo);
     void setStatus(const QString& text, const QColor& colour);
     void setCopyStatus(const QString& text, const QColor& colour); // the copy row's own line
-    void showStatusFor(const QString& text, const QColor& colour, unsigned ms);
+    // A result stays until the operator's next action on the page, which forgets it.
+    void forgetResults();
     void setDebugText(const QString& text);
     void showSummary(const AnalyzerSummary& summary);
     AnalyzerSummary noAnswerSummary() const;

@@ -42,6 +42,7 @@ const QString kOpenOk = QStringLiteral("Edid Open OK.\r\n");
 const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
 const QString kOk = QStringLiteral("Ok.");
 const QString kUploadFailed = QStringLiteral("Upload Edid Failed.");
+const QString kUploading = QStringLiteral("Uploading...");
 const QString kDiscardQuestion =
     QStringLiteral("The page holds changes that were not saved.\r\nDiscard them?");
 constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
@@ -410,15 +411,16 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     if (!operation) return; // another operation holds the link
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
+    if (label3_) label3_->clear(); // the last result belongs to the last action
     send(SYS_STM);
     const QString path = Dialogs::Current().SaveFile(root_, kEdidFilter, kCreatedName);
     if (!self) return;
     if (!path.isEmpty()) {
         // a device node or a pipe is never replaced by a plain file
-        const bool allowed = static_cast<bool>(ResolveOutputPath(path.toStdString()));
+        const OutputTarget target = ResolveOutputPath(path.toStdString());
         QSaveFile file(path);
         bool saved = false;
-        if (allowed && file.open(QIODevice::WriteOnly)) {
+        if (target && file.open(QIODevice::WriteOnly)) {
             setDebugText(kOpenOk);
             file.write(reinterpret_cast<const char*>(image.data()),
                        static_cast<qint64>(image.size()));
@@ -426,7 +428,14 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         }
         if (!saved) {
             setDebugText(kOpenFail);
-            setLabel(label3_, kOpenFail.trimmed(), kCreatorRed);
+            // the page's words, then which file and why
+            const QString why =
+                !target ? QString::fromStdString(target.problem) : file.errorString();
+            setLabel(label3_,
+                     QString::fromStdString(SaveFailureText(
+                         kOpenFail.trimmed().toStdString(),
+                         QFileInfo(path).fileName().toStdString(), why.toStdString())),
+                     kCreatorRed);
         } else {
             edited_ = false;
             setLabel(label3_, QStringLiteral("Saved to ") + QFileInfo(path).fileName() + ".",
@@ -484,7 +493,7 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
         // the operator keeps the EDID on the device as it is
     } else {
         const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
-        setLabel(label3_, kOk, Qt::black);
+        setLabel(label3_, kUploading, Qt::black);
         // judged by what the slot holds afterwards (read back), never by the answers to the SETs
         SlotHistory history;
         SlotTransfer transfers(uart_->session());
@@ -508,7 +517,8 @@ void EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick() {
         if (lost) setLabel(label3_, kUploadFailed, kCreatorRed);
         UartController::Uart_Wait(kUploadSettleWaitMs);
         if (!self) return;
-        if (label3_ && !lost) label3_->clear();
+        // the verdict once the slot was read back and the upload's wait is over; it stays
+        if (!lost) setLabel(label3_, kOk, Qt::black);
         if (connected()) uart_->session().pollTimer().start();
     }
     if (!self) return;
