@@ -20,6 +20,7 @@
 #include "discovery/Discovery.h"
 #include "link/DeviceModel.h"
 
+class QKeyEvent;
 class QWidget;
 
 namespace tavo {
@@ -95,6 +96,8 @@ signals:
 
 private:
     template <class T> T* find(const QString& name) const;
+    // Enter or Space on the grid selects the current cell's row; true when the key was taken.
+    bool SelectByKey(const QKeyEvent* key);
     void HandleAnnouncement(const QByteArray& datagram);
     void PrepareSerialPages(DeviceRecord& record);
     void FillIpConfigure(const NetDeviceRecord& record);

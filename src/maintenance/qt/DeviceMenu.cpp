@@ -15,6 +15,7 @@
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceBackup.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/ScreenPlacement.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo {
@@ -92,6 +93,8 @@ void DeviceMenu::HistoryClick() {
         layout->addWidget(restore_);
         connect(list_, &QListWidget::currentRowChanged, this, &DeviceMenu::showEntry);
         connect(restore_, &QPushButton::clicked, this, &DeviceMenu::RestoreSelected);
+        // beside the main window, clear of the program's other windows; later where it was left
+        PlaceBesideOnScreen(historyWindow_, window_, 15);
     }
     status_->clear();
     fillHistory();

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,6 +14,7 @@
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/SystemConfig.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/SpeedButton.h"
 #include "ui/qt/StringGrid.h"
 
 namespace tavo {
@@ -65,6 +67,7 @@ void SystemPage::attach(QWidget* root) {
     button("SpeedButton_SysDefault", &SystemPage::SpeedButton_SysDefaultClick);
     button("SpeedButton_OpenFw", &SystemPage::SpeedButton_OpenFwClick);
     button("SpeedButton_UpdateFw", &SystemPage::SpeedButton_UpdateFwClick);
+    pages::GiveShortcut(find<QAbstractButton>("SpeedButton_OpenFw"), QKeySequence::Open);
     if (description_)
         connect(description_, &QLineEdit::textChanged, this, &SystemPage::Edit_Product_StringChange,
                 Qt::UniqueConnection);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -18,6 +19,7 @@
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "ui/qt/SpeedButton.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
@@ -100,9 +102,11 @@ void EdidControllerPage::attach(QWidget* root) {
         connect(analysis_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::SpeedButton_AnalysisEdidClick);
     if (hexView_) hexView_->setEnabled(false); // until an analysis has bytes to show
+    pages::GiveShortcut(save_, QKeySequence::Save);
     // the operator picking another slot is an action on the page: the last result goes
     for (QComboBox* combo : {all_.data(), src_.data(), dest_.data()})
-        if (combo) connect(combo, &QComboBox::activated, this, [this] {
+        if (combo)
+            connect(combo, &QComboBox::activated, this, [this] {
                 if (!busy_) forgetResults();
             });
     if (hexView_)

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -22,6 +23,7 @@
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/SpeedButton.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
@@ -128,6 +130,10 @@ void EdidCreatorPage::attach(QWidget* root) {
     for (const auto& b : buttons)
         if (auto* w = find<QAbstractButton>(QLatin1String(b.name)))
             connect(w, &QAbstractButton::clicked, this, b.handler, Qt::UniqueConnection);
+    pages::GiveShortcut(find<QAbstractButton>(QStringLiteral("SpeedButton_OpenEdid_Creator")),
+                        QKeySequence::Open);
+    pages::GiveShortcut(find<QAbstractButton>(QStringLiteral("SpeedButton_SaveEdid_Creator")),
+                        QKeySequence::Save);
 
     if (scrollBox_) {
         scrollBox_->installEventFilter(this);
