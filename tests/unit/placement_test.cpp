@@ -40,47 +40,26 @@ TEST(Placement, SecondScreenToTheLeftOfThePrimary) {
 }
 
 TEST(Placement, BesideTakesTheFirstSideThatCoversNothing) {
-    const ScreenRect area{0, 0, 1600, 960};
-    const ScreenRect main{300, 0, 583, 560}; // the main window, also kept clear
+    const ScreenRect screen{0, 0, 1600, 960}, small{0, 0, 1000, 700};
+    const std::vector<ScreenRect> none, main{{300, 0, 583, 560}}; // the main window kept clear
     const struct {
         const char* what;
-        ScreenRect area, anchor;
-        int width, height;
-        std::vector<ScreenRect> avoid;
-        int left, top;
+        const ScreenRect& area;
+        ScreenRect anchor, wanted;
+        const std::vector<ScreenRect>& avoid;
     } cases[] = {
-        {"room on the right", area, {620, 180, 450, 450}, 422, 481, {}, 1085, 180},
+        {"room on the right", screen, {620, 180, 450, 450}, {1085, 180, 422, 481}, none},
         // pushed back inside from the right it would lie over the anchor's buttons
-        {"right edge: the left side", area, {1140, 180, 450, 450}, 422, 481, {}, 703, 180},
-        {"right edge, the left side over the main window: below",
-         area,
-         {1140, 100, 450, 300},
-         422,
-         400,
-         {main},
-         1178,
-         415},
-        {"bottom right corner: the left side, moved up",
-         area,
-         {1140, 540, 450, 420},
-         422,
-         481,
-         {},
-         703,
-         479},
-        // a small screen where every side covers the anchor: the side covering the least
-        {"no free side: least covered",
-         {0, 0, 1000, 700},
-         {300, 150, 450, 450},
-         422,
-         481,
-         {},
-         0,
-         150},
+        {"right edge: the left side", screen, {1140, 180, 450, 450}, {703, 180, 422, 481}, none},
+        {"left over main: below", screen, {1140, 100, 450, 300}, {1140, 415, 422, 400}, main},
+        {"corner: left, moved up", screen, {1140, 540, 450, 420}, {703, 479, 422, 481}, none},
+        // every side covers the anchor: the side covering the least
+        {"no free side: least covered", small, {300, 150, 450, 450}, {0, 150, 422, 481}, none},
     };
     for (const auto& c : cases) {
-        const ScreenRect placed = PlaceBeside(c.anchor, c.width, c.height, c.area, c.avoid, 15);
-        EXPECT_EQ(placed, (ScreenRect{c.left, c.top, c.width, c.height})) << c.what;
+        const ScreenRect placed =
+            PlaceBeside(c.anchor, c.wanted.width, c.wanted.height, c.area, c.avoid, 15);
+        EXPECT_EQ(placed, c.wanted) << c.what;
         EXPECT_EQ(KeepInside(placed, c.area), placed) << c.what; // always wholly on the screen
     }
     EXPECT_EQ(Overlap({0, 0, 10, 10}, {10, 0, 10, 10}), 0); // touching edges share no pixel
