@@ -1,21 +1,13 @@
 #include "Faults.h"
 
 #include <cctype>
-#include <charconv>
 
+#include "CommandLine.h"
 #include "link/DeviceCommand.h"
 #include "link/Response.h"
 
 namespace tavo::devsim {
 namespace {
-
-std::optional<unsigned> Number(std::string_view s) {
-    unsigned v = 0;
-    if (s.empty()) return std::nullopt;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc{} || end != s.data() + s.size()) return std::nullopt;
-    return v;
-}
 
 constexpr struct {
     std::string_view name;
@@ -87,7 +79,7 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text, std::string& erro
             key = item.substr(0, eq);
             item = item.substr(eq + 1);
         }
-        const auto value = Number(item);
+        const auto value = cmdline::ParseInteger(item, 0, 0xFFFFFFFFu);
         if (!value) {
             error = "'" + std::string(item) + "' is not a number";
             return std::nullopt;

@@ -1,8 +1,7 @@
 #include "Options.h"
 
-#include <charconv>
-
 #include "BuiltinEdid.h"
+#include "CommandLine.h"
 #include "StateDir.h"
 
 namespace tavo::devsim {
@@ -106,12 +105,121 @@ Network (discovery):
   --help                  show this text and exit
 )";
 
-std::optional<unsigned> Number(std::string_view s, unsigned max) {
-    unsigned v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc{} || end != s.data() + s.size() || v > max)
-        return std::nullopt;
-    return v;
+using cmdline::OptionParser;
+
+constexpr std::size_t kTextMax = 64; // keeps the descriptor line well inside 1024 bytes
+constexpr std::string_view kExpects01 = "expects 0 or 1";
+const std::string kExpectsCount = cmdline::ExpectsNumber(0, 255);
+
+OptionParser::OnValue Text(std::string& target, std::size_t max) {
+    return [&target, max](const std::string& value) -> std::string {
+        if (value.size() > max) return "at most " + std::to_string(max) + " characters";
+        target = value;
+        return {};
+    };
+}
+
+OptionParser::OnValue ZeroOrOne(bool& target) {
+    return [&target](const std::string& value) -> std::string {
+        if (value != "0" && value != "1") return std::string(kExpects01);
+        target = value == "1";
+        return {};
+    };
+}
+
+template <typename T> OptionParser::OnValue Count(T& target) {
+    return [&target](const std::string& value) -> std::string {
+        const auto n = cmdline::ParseInteger(value, 0, 255);
+        if (!n) return kExpectsCount;
+        target = static_cast<T>(*n);
+        return {};
+    };
+}
+
+OptionParser::OnValue Path(std::string& target) {
+    return [&target](const std::string& value) -> std::string {
+        if (value.empty()) return "needs a path";
+        target = value;
+        return {};
+    };
+}
+
+// The system descriptor's texts and counts, the port descriptor's flags and the mode.
+void DeclareDescriptorOptions(OptionParser& p, DeviceConfig& d) {
+    p.Flag("--isp", [&d] { d.isp = true; })
+        .Value("--isp-banner", "needs a value", Text(d.ispBanner, kTextMax))
+        .Value("--vid", "needs a value", Text(d.vid, kTextMax))
+        .Value("--pid", "needs a value", Text(d.pid, kTextMax))
+        .Value("--product", "needs a value", Text(d.product, kTextMax))
+        .Value("--description", "needs a value", Text(d.description, kDescriptionMax))
+        .Value("--field5", "needs a value", Text(d.field5, kTextMax))
+        .Value("--fw-version", "needs a value", Text(d.firmwareVersion, kTextMax))
+        .Value("--descriptor-flag", std::string(kExpects01), ZeroOrOne(d.descriptorFlag))
+        .Value("--inputs", kExpectsCount, Count(d.counts[0]))
+        .Value("--outputs", kExpectsCount, Count(d.counts[1]))
+        .Value("--users", kExpectsCount, Count(d.counts[2]))
+        .Value("--internals", kExpectsCount, Count(d.counts[3]))
+        .Value("--mode", kExpectsCount, Count(d.mode))
+        .Value("--modes-selectable", std::string(kExpects01), ZeroOrOne(d.modesSelectable))
+        .Value("--copy-panel", std::string(kExpects01), ZeroOrOne(d.copyPanel))
+        .Value("--mode-poll", std::string(kExpects01), ZeroOrOne(d.modePoll))
+        .Flag("--corrupt-writes", [&d] { d.corruptWrites = true; })
+        .Flag("--late-commit", [&d] { d.lateCommit = true; });
+}
+
+// The slots' files, the terminal's link, the log, the state and firmware files.
+void DeclareFileOptions(OptionParser& p, Options& o) {
+    p.Value("--slot", "needs NAME=FILE",
+            [&o](const std::string& value) -> std::string {
+                const auto eq = value.find('=');
+                const auto slot =
+                    eq == std::string::npos ? std::nullopt : SlotFromName(value.substr(0, eq));
+                if (!slot || eq + 1 >= value.size())
+                    return "expects NAME=FILE with NAME like input1, output1, user3, internal2";
+                o.slotFiles.emplace_back(*slot, value.substr(eq + 1));
+                return {};
+            })
+        .Value("--link", "needs a path", Path(o.link))
+        .Value("--log", "needs a path", Path(o.log))
+        .Value("--state-dir", "needs a path", Path(o.stateDir))
+        .Value("--fw-out", "needs a path", Path(o.fwOut));
+}
+
+// Faults, the hang-up and the networked devices.
+void DeclareFaultAndNetOptions(OptionParser& p, Options& o) {
+    p.Value("--fault", "needs a rule",
+            [&o](const std::string& value) -> std::string {
+                std::string why;
+                auto rule = ParseFaultRule(value, why);
+                if (!rule) return why;
+                o.faults.push_back(*rule);
+                return {};
+            })
+        .Value("--hangup-after", "needs a number",
+               [&o](const std::string& value) -> std::string {
+                   const auto n = cmdline::ParseInteger(value, 1, 0xFFFFFFFFu);
+                   if (!n) return "expects a number from 1";
+                   o.hangupAfter = static_cast<unsigned>(*n);
+                   return {};
+               })
+        .Value("--net", "needs a number",
+               [&o](const std::string& value) -> std::string {
+                   const auto n = cmdline::ParseInteger(value, 1, 255);
+                   if (!n) return cmdline::ExpectsNumber(1, 255);
+                   o.net = static_cast<unsigned>(*n);
+                   return {};
+               })
+        .Flag("--net-only", [&o] { o.netOnly = true; })
+        .Flag("--allow-network", [&o] { o.allowNetwork = true; });
+}
+
+// What the options say together: empty when they fit, otherwise why not.
+std::string CheckCombination(const Options& o) {
+    if (o.netOnly && o.net == 0) return "--net-only needs --net N";
+    for (const auto& [slot, file] : o.slotFiles)
+        if (slot.index() >= o.device.counts[slot.kindCode()])
+            return "--slot: the device has no " + SlotName(slot);
+    return {};
 }
 
 } // namespace
@@ -122,149 +230,17 @@ std::string_view HelpText() {
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
     Options o;
-    DeviceConfig& d = o.device;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.starts_with("--") && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto fail = [&](const std::string& why) {
-            error = name + ": " + why;
-            return std::nullopt;
-        };
-        // value of an option that takes one
-        std::string value;
-        auto take = [&]() -> bool {
-            if (inlineValue) {
-                value = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            value = args[++i];
-            return true;
-        };
-        auto flag = [&](bool& target) -> bool {
-            if (!take()) return false;
-            if (value != "0" && value != "1") return false;
-            target = value == "1";
-            return true;
-        };
-        auto text = [&](std::string& target, std::size_t max) -> std::optional<std::string> {
-            if (!take()) return "needs a value";
-            if (value.size() > max) return "at most " + std::to_string(max) + " characters";
-            target = value;
-            return std::nullopt;
-        };
-        auto count = [&](unsigned& target) -> bool {
-            if (!take()) return false;
-            const auto n = Number(value, 255);
-            if (!n) return false;
-            target = *n;
-            return true;
-        };
-        constexpr std::size_t kTextMax = 64; // keeps the descriptor line well inside 1024 bytes
-        std::optional<std::string> textError;
-
-        if (name == "--help" || name == "-h") {
-            o.help = true;
-        } else if (name == "--isp") {
-            d.isp = true;
-        } else if (name == "--isp-banner") {
-            if ((textError = text(d.ispBanner, kTextMax))) return fail(*textError);
-        } else if (name == "--vid") {
-            if ((textError = text(d.vid, kTextMax))) return fail(*textError);
-        } else if (name == "--pid") {
-            if ((textError = text(d.pid, kTextMax))) return fail(*textError);
-        } else if (name == "--product") {
-            if ((textError = text(d.product, kTextMax))) return fail(*textError);
-        } else if (name == "--description") {
-            if ((textError = text(d.description, kDescriptionMax))) return fail(*textError);
-        } else if (name == "--field5") {
-            if ((textError = text(d.field5, kTextMax))) return fail(*textError);
-        } else if (name == "--fw-version") {
-            if ((textError = text(d.firmwareVersion, kTextMax))) return fail(*textError);
-        } else if (name == "--descriptor-flag") {
-            if (!flag(d.descriptorFlag)) return fail("expects 0 or 1");
-        } else if (name == "--inputs") {
-            if (!count(d.counts[0])) return fail("expects a number from 0 to 255");
-        } else if (name == "--outputs") {
-            if (!count(d.counts[1])) return fail("expects a number from 0 to 255");
-        } else if (name == "--users") {
-            if (!count(d.counts[2])) return fail("expects a number from 0 to 255");
-        } else if (name == "--internals") {
-            if (!count(d.counts[3])) return fail("expects a number from 0 to 255");
-        } else if (name == "--mode") {
-            unsigned m = 0;
-            if (!count(m)) return fail("expects a number from 0 to 255");
-            d.mode = static_cast<std::uint8_t>(m);
-        } else if (name == "--modes-selectable") {
-            if (!flag(d.modesSelectable)) return fail("expects 0 or 1");
-        } else if (name == "--copy-panel") {
-            if (!flag(d.copyPanel)) return fail("expects 0 or 1");
-        } else if (name == "--corrupt-writes") {
-            d.corruptWrites = true;
-        } else if (name == "--late-commit") {
-            d.lateCommit = true;
-        } else if (name == "--mode-poll") {
-            if (!flag(d.modePoll)) return fail("expects 0 or 1");
-        } else if (name == "--slot") {
-            if (!take()) return fail("needs NAME=FILE");
-            const auto eq = value.find('=');
-            const auto slot =
-                eq == std::string::npos ? std::nullopt : SlotFromName(value.substr(0, eq));
-            if (!slot || eq + 1 >= value.size())
-                return fail("expects NAME=FILE with NAME like input1, output1, user3, internal2");
-            o.slotFiles.emplace_back(*slot, value.substr(eq + 1));
-        } else if (name == "--link" || name == "--log" || name == "--state-dir" ||
-                   name == "--fw-out") {
-            std::string& target = name == "--link"     ? o.link
-                                  : name == "--log"    ? o.log
-                                  : name == "--fw-out" ? o.fwOut
-                                                       : o.stateDir;
-            if (!take() || value.empty()) return fail("needs a path");
-            target = value;
-        } else if (name == "--fault") {
-            if (!take()) return fail("needs a rule");
-            std::string why;
-            auto rule = ParseFaultRule(value, why);
-            if (!rule) return fail(why);
-            o.faults.push_back(*rule);
-        } else if (name == "--net") {
-            if (!take()) return fail("needs a number");
-            const auto n = Number(value, 255);
-            if (!n || *n == 0) return fail("expects a number from 1 to 255");
-            o.net = *n;
-        } else if (name == "--net-only") {
-            o.netOnly = true;
-        } else if (name == "--allow-network") {
-            o.allowNetwork = true;
-        } else if (name == "--hangup-after") {
-            if (!take()) return fail("needs a number");
-            const auto n = Number(value, 0xFFFFFFFFu);
-            if (!n || *n == 0) return fail("expects a number from 1");
-            o.hangupAfter = *n;
-        } else {
-            error = "unknown option " + args[i];
-            return std::nullopt;
-        }
-        if (inlineValue && (name == "--isp" || name == "--help" || name == "-h" ||
-                            name == "--net-only" || name == "--allow-network")) {
-            error = name + " takes no value";
-            return std::nullopt;
-        }
-    }
-    if (o.netOnly && o.net == 0) {
-        error = "--net-only needs --net N";
+    OptionParser parser;
+    parser.Flag("--help|-h", [&o] { o.help = true; });
+    DeclareDescriptorOptions(parser, o.device);
+    DeclareFileOptions(parser, o);
+    DeclareFaultAndNetOptions(parser, o);
+    if (const auto failure = parser.Parse(args)) {
+        error = failure->Text();
         return std::nullopt;
     }
-    for (const auto& [slot, file] : o.slotFiles) {
-        if (slot.index() >= d.counts[slot.kindCode()]) {
-            error = "--slot: the device has no " + SlotName(slot);
-            return std::nullopt;
-        }
-    }
+    error = CheckCombination(o);
+    if (!error.empty()) return std::nullopt;
     return o;
 }
 

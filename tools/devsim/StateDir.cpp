@@ -1,9 +1,10 @@
 #include "StateDir.h"
 
-#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+
+#include "CommandLine.h"
 
 namespace tavo::devsim {
 namespace {
@@ -49,14 +50,9 @@ bool WriteFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
 std::optional<SlotSelector> SlotFromName(std::string_view name) {
     for (unsigned k = 0; k < kSlotKinds; ++k) {
         if (!name.starts_with(kKindNames[k])) continue;
-        const std::string_view digits = name.substr(kKindNames[k].size());
-        unsigned number = 0;
-        const auto [end, ec] =
-            std::from_chars(digits.data(), digits.data() + digits.size(), number);
-        if (digits.empty() || ec != std::errc{} || end != digits.data() + digits.size() ||
-            number < 1 || number > 0x1000)
-            return std::nullopt;
-        return SlotSelector::Make(static_cast<SlotKind>(k), number - 1);
+        const auto number = cmdline::ParseInteger(name.substr(kKindNames[k].size()), 1, 0x1000);
+        if (!number) return std::nullopt;
+        return SlotSelector::Make(static_cast<SlotKind>(k), static_cast<unsigned>(*number - 1));
     }
     return std::nullopt;
 }
@@ -83,10 +79,8 @@ bool StateDir::Load(Device& device, std::string& error) {
         std::string text(bytes->begin(), bytes->end());
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
             text.pop_back();
-        unsigned mode = 0;
-        const auto [end, perr] = std::from_chars(text.data(), text.data() + text.size(), mode);
-        if (!text.empty() && perr == std::errc{} && end == text.data() + text.size() && mode < 256)
-            device.SetMode(static_cast<std::uint8_t>(mode));
+        if (const auto mode = cmdline::ParseInteger(text, 0, 255))
+            device.SetMode(static_cast<std::uint8_t>(*mode));
     }
     if (auto bytes = ReadFileBytes(dir_ / "description"))
         device.SetDescription(std::string(bytes->begin(), bytes->end()));

@@ -362,54 +362,65 @@ bool MakeLink(const std::string& link, const std::string& target, std::string& e
     return true;
 }
 
-int Run(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+constexpr int kExitUsage = 2;  // bad options, unreadable or unusable files
+constexpr int kExitFailed = 1; // the terminal, the socket or the loop failed
+
+int Say(int status, const std::string& what) {
+    std::fprintf(stderr, "tavo-devsim: %s\n", what.c_str());
+    return status;
+}
+
+// The options, with the --slot files read. nullopt with `status` set when the run ends here
+// (--help, a refused option, an unreadable file).
+std::optional<Options> ReadCommandLine(int argc, char** argv, int& status) {
     std::string error;
-    auto parsed = ParseOptions(args, error);
+    auto parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!parsed) {
         std::fprintf(stderr, "tavo-devsim: %s\nTry 'tavo-devsim --help'.\n", error.c_str());
-        return 2;
+        status = kExitUsage;
+        return std::nullopt;
     }
-    Options& o = *parsed;
-    if (o.help) {
+    if (parsed->help) {
         std::fwrite(HelpText().data(), 1, HelpText().size(), stdout);
-        return 0;
+        status = 0;
+        return std::nullopt;
     }
-    if (!LoadSlotFiles(o, error)) {
-        std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
-        return 2;
+    if (!LoadSlotFiles(*parsed, error)) {
+        status = Say(kExitUsage, error);
+        return std::nullopt;
     }
+    return parsed;
+}
 
-    RequestLog log;
-    if (!o.log.empty() && !log.Open(o.log)) {
-        std::fprintf(stderr, "tavo-devsim: cannot open %s: %s\n", o.log.c_str(),
-                     std::strerror(errno));
-        return 2;
-    }
-    Device device(o.device);
-    std::unique_ptr<StateDir> state;
-    if (!o.stateDir.empty()) {
-        state = std::make_unique<StateDir>(o.stateDir);
-        if (!state->Load(device, error)) {
-            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
-            return 2;
-        }
-        state->SaveAll(device);
-    }
-    device.firmwareSink = [&](const std::vector<std::uint8_t>& image) {
-        if (o.fwOut.empty()) {
+// The state directory: loaded into the device, then written whole. False with a reason.
+bool OpenStateDir(const Options& o, Device& device, std::unique_ptr<StateDir>& state,
+                  std::string& error) {
+    if (o.stateDir.empty()) return true;
+    state = std::make_unique<StateDir>(o.stateDir);
+    if (!state->Load(device, error)) return false;
+    state->SaveAll(device);
+    return true;
+}
+
+// Where a firmware image received in ISP mode goes: the --fw-out file, or only the log.
+void SinkFirmware(Device& device, const std::string& fwOut, RequestLog& log) {
+    device.firmwareSink = [&log, fwOut](const std::vector<std::uint8_t>& image) {
+        if (fwOut.empty()) {
             log.Line("# firmware received, " + std::to_string(image.size()) + " bytes");
             return true;
         }
         const bool ok = WriteFileAtomic(
-            o.fwOut, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
+            fwOut, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
         log.Line("# firmware " + std::to_string(image.size()) + " bytes " +
-                 (ok ? "written to " : "NOT written to ") + o.fwOut);
-        if (!ok) std::fprintf(stderr, "tavo-devsim: cannot write %s\n", o.fwOut.c_str());
+                 (ok ? "written to " : "NOT written to ") + fwOut);
+        if (!ok) std::fprintf(stderr, "tavo-devsim: cannot write %s\n", fwOut.c_str());
         return ok;
     };
+}
 
-    if (pipe(gSignalPipe) != 0) return 1;
+// SIGTERM, SIGINT and SIGHUP arrive as a byte on the signal pipe, which the loop polls.
+bool CatchSignals() {
+    if (pipe(gSignalPipe) != 0) return false;
     for (int fd : gSignalPipe) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -420,43 +431,33 @@ int Run(int argc, char** argv) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         sigaction(sig, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    return true;
+}
 
-    std::unique_ptr<NetSide> net;
-    if (o.net > 0) {
-        if (!o.allowNetwork && !IsIsolatedNetwork(std::getenv("TAVO_ISOLATED"))) {
-            std::fprintf(stderr,
-                         "tavo-devsim: --net: this is not an isolated network namespace (run it "
-                         "under scripts/isolated, or add --allow-network)\n");
-            return 2;
-        }
-        net = std::make_unique<NetSide>(o.net, log);
-        if (!net->Open(error)) {
-            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
-            return 1;
-        }
-    }
+// The networked devices when --net asks for them, only in an isolated namespace unless allowed.
+// 0 when there is nothing to open or it opened, otherwise the exit status.
+int OpenNetSide(const Options& o, RequestLog& log, std::unique_ptr<NetSide>& net) {
+    if (o.net == 0) return 0;
+    if (!o.allowNetwork && !IsIsolatedNetwork(std::getenv("TAVO_ISOLATED")))
+        return Say(kExitUsage, "--net: this is not an isolated network namespace (run it under "
+                               "scripts/isolated, or add --allow-network)");
+    net = std::make_unique<NetSide>(o.net, log);
+    std::string error;
+    if (!net->Open(error)) return Say(kExitFailed, error);
+    return 0;
+}
 
-    SerialSide serial(device, o.faults, o.hangupAfter, log, state.get());
-    const bool withSerial = !o.netOnly;
-    if (withSerial) {
-        if (!serial.Open(error)) {
-            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
-            return 1;
-        }
-        if (!o.link.empty() && !MakeLink(o.link, serial.Path(), error)) {
-            std::fprintf(stderr, "tavo-devsim: %s\n", error.c_str());
-            return 2;
-        }
-    }
-    std::printf("%s\n", withSerial ? serial.Path().c_str() : "net");
-    std::fflush(stdout);
-    log.Line("# start " + (withSerial ? serial.Path() : std::string("net-only")) +
-             (device.Isp() ? " isp" : " normal") +
-             (net ? " net " + std::to_string(o.net) : std::string()));
+// The pseudo-terminal and its --link. 0 when it opened, otherwise the exit status.
+int OpenSerialSide(const Options& o, SerialSide& serial) {
+    std::string error;
+    if (!serial.Open(error)) return Say(kExitFailed, error);
+    if (!o.link.empty() && !MakeLink(o.link, serial.Path(), error)) return Say(kExitUsage, error);
+    return 0;
+}
 
-    std::vector<PollSource*> sources;
-    if (withSerial) sources.push_back(&serial);
-    if (net) sources.push_back(net.get());
+// Polls the signal pipe and the sources until a signal arrives, the terminal closes (hung up
+// on purpose or failed) or poll() fails.
+void ServeUntilStopped(const std::vector<PollSource*>& sources, const SerialSide* serial) {
     bool stop = false;
     while (!stop) {
         const auto now = Clock::now();
@@ -481,17 +482,51 @@ int Run(int argc, char** argv) {
         const auto after = Clock::now();
         for (std::size_t i = 0; i < sources.size(); ++i) {
             if (n > 0 && fds[i + 1].revents) sources[i]->OnEvents(fds[i + 1].revents, after);
-            if (!withSerial || !serial.Closed()) sources[i]->OnTime(after);
+            if (!serial || !serial->Closed()) sources[i]->OnTime(after);
         }
-        if (withSerial && serial.Closed()) break; // hung up on purpose, or the terminal failed
+        if (serial && serial->Closed()) break;
     }
+}
+
+int Run(int argc, char** argv) {
+    int status = 0;
+    std::optional<Options> parsed = ReadCommandLine(argc, argv, status);
+    if (!parsed) return status;
+    const Options& o = *parsed;
+
+    RequestLog log;
+    if (!o.log.empty() && !log.Open(o.log))
+        return Say(kExitUsage, "cannot open " + o.log + ": " + std::strerror(errno));
+    Device device(o.device);
+    std::unique_ptr<StateDir> state;
+    if (std::string error; !OpenStateDir(o, device, state, error)) return Say(kExitUsage, error);
+    SinkFirmware(device, o.fwOut, log);
+    if (!CatchSignals()) return kExitFailed;
+
+    std::unique_ptr<NetSide> net;
+    if (const int failed = OpenNetSide(o, log, net)) return failed;
+    SerialSide serial(device, o.faults, o.hangupAfter, log, state.get());
+    const bool withSerial = !o.netOnly;
+    if (withSerial)
+        if (const int failed = OpenSerialSide(o, serial)) return failed;
+    std::printf("%s\n", withSerial ? serial.Path().c_str() : "net");
+    std::fflush(stdout);
+    log.Line("# start " + (withSerial ? serial.Path() : std::string("net-only")) +
+             (device.Isp() ? " isp" : " normal") +
+             (net ? " net " + std::to_string(o.net) : std::string()));
+
+    std::vector<PollSource*> sources;
+    if (withSerial) sources.push_back(&serial);
+    if (net) sources.push_back(net.get());
+    ServeUntilStopped(sources, withSerial ? &serial : nullptr);
+
     log.Line(serial.Failed() ? "# stop, terminal failed" : "# stop");
     serial.Close();
     if (withSerial && !o.link.empty()) {
         std::error_code ec;
         std::filesystem::remove(o.link, ec);
     }
-    return serial.Failed() ? 1 : 0;
+    return serial.Failed() ? kExitFailed : 0;
 }
 
 } // namespace

@@ -6,8 +6,11 @@
 //     int Run(const tavo::cli::Args& args) { ... }
 //     const tavo::cli::CommandRegistration reg{{"name", "name ARG...", "what it does", &Run}};
 //     }
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "CommandLine.h"
 
 namespace tavo::cli {
 
@@ -36,5 +39,18 @@ struct CommandRegistration {
 void PrintError(std::string_view what);
 // The usage line of `command` on stderr, as the answer to missing or bad arguments.
 int UsageError(std::string_view command);
+
+// The options every device command takes: --port PATH (a serial port; a name with ':' is
+// refused) and --verbose|-v (the link's log on stderr).
+inline void DeclarePortOptions(cmdline::OptionParser& parser, std::string& port, bool& verbose) {
+    parser
+        .Value("--port", "needs a path",
+               [&port](const std::string& value) -> std::string {
+                   if (value.find(':') != std::string::npos) return "is not a serial port";
+                   port = value;
+                   return {};
+               })
+        .Flag("--verbose|-v", [&verbose] { verbose = true; });
+}
 
 } // namespace tavo::cli

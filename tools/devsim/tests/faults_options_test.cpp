@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "CommandLine.h"
 #include "Faults.h"
 #include "Options.h"
 #include "StateDir.h"
@@ -313,4 +314,86 @@ TEST(Options, SlotFilesAreReadAsTheOpenDialogsReadThem) {
     EXPECT_FALSE(LoadSlotFiles(*missing, error));
     EXPECT_NE(error.find("user1"), std::string::npos);
     std::filesystem::remove_all(dir);
+}
+
+// The number and option reading both tools share (tools/common/CommandLine.h).
+TEST(CommandLine, WholeNumbersInRange) {
+    const struct {
+        const char* text;
+        long long min, max;
+        std::optional<long long> value;
+    } cases[] = {
+        {"0", 0, 255, 0},
+        {"255", 0, 255, 255},
+        {"256", 0, 255, std::nullopt},
+        {"007", 0, 255, 7},
+        {"", 0, 255, {}},
+        {"-1", 0, 255, {}},
+        {"-0", 0, 255, {}},
+        {"+1", 0, 255, {}},
+        {" 1", 0, 255, {}},
+        {"1 ", 0, 255, {}},
+        {"1x", 0, 255, {}},
+        {"0x10", 0, 255, {}},
+        {"0", 1, 9, {}},
+        {"-3", -5, 5, -3},
+        {"99999999999999999999", 0, 9, {}},
+        {"4294967295", 1, 0xFFFFFFFFLL, 0xFFFFFFFFLL},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cmdline::ParseInteger(c.text, c.min, c.max), c.value) << '"' << c.text << '"';
+}
+
+TEST(CommandLine, OptionsValuesAndArguments) {
+    struct Seen {
+        bool verbose = false;
+        std::string port;
+        std::vector<std::string> arguments;
+    };
+    auto parse = [](std::vector<std::string> args, Seen& seen, bool doubleDash) {
+        cmdline::OptionParser p;
+        p.Flag("--verbose|-v", [&] { seen.verbose = true; })
+            .Value("--port", "needs a path",
+                   [&](const std::string& v) -> std::string {
+                       if (v.find(':') != std::string::npos) return "is not a serial port";
+                       seen.port = v;
+                       return {};
+                   })
+            .Arguments([&](const std::string& a) {
+                seen.arguments.push_back(a);
+                return a != "refused";
+            });
+        if (doubleDash) p.DoubleDashEndsOptions();
+        const auto failure = p.Parse(args);
+        return failure ? failure->Text() : std::string("ok");
+    };
+    const struct {
+        std::vector<std::string> args;
+        bool doubleDash;
+        const char* outcome;
+        const char* port;
+        bool verbose;
+        std::size_t arguments;
+    } cases[] = {
+        {{"-v", "--port", "/dev/a", "x"}, false, "ok", "/dev/a", true, 1},
+        {{"--port=/dev/b", "--verbose"}, false, "ok", "/dev/b", true, 0},
+        {{"--port="}, false, "ok", "", false, 0},
+        {{"--port", "--verbose"}, false, "ok", "--verbose", false, 0}, // the next one is the value
+        {{"-", "", "y"}, false, "ok", "", false, 3},                   // "-" and "" are arguments
+        {{"--port"}, false, "--port: needs a path", "", false, 0},
+        {{"--port", "a:b"}, false, "--port: is not a serial port", "", false, 0},
+        {{"--verbose=1"}, false, "--verbose takes no value", "", false, 0},
+        {{"-v=1"}, false, "unknown option -v=1", "", false, 0},
+        {{"--bogus=2"}, false, "unknown option --bogus=2", "", false, 0},
+        {{"refused"}, false, "unknown option refused", "", false, 1},
+        {{"--", "-v"}, false, "unknown option --", "", false, 0},
+        {{"--", "-v", "--port"}, true, "ok", "", false, 2},
+    };
+    for (const auto& c : cases) {
+        Seen seen;
+        EXPECT_EQ(parse(c.args, seen, c.doubleDash), c.outcome) << c.args[0];
+        EXPECT_EQ(seen.port, c.port) << c.args[0];
+        EXPECT_EQ(seen.verbose, c.verbose) << c.args[0];
+        EXPECT_EQ(seen.arguments.size(), c.arguments) << c.args[0];
+    }
 }

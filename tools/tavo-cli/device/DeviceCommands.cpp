@@ -23,26 +23,22 @@ struct DeviceOptions {
 };
 
 bool ParseOptions(const Args& args, DeviceOptions& o) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--port" && i + 1 < args.size()) {
-            o.port = args[++i];
-        } else if (a.substr(0, 7) == "--port=") {
-            o.port = a.substr(7);
-        } else if (a == "--seconds" && i + 1 < args.size()) {
-            const std::string v(args[++i]);
-            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || v.size() > 6)
-                return false;
-            o.seconds = std::stoi(v);
-        } else if (a == "--verbose" || a == "-v") {
-            o.verbose = true;
-        } else if (o.action.empty() && !a.empty() && a[0] != '-') {
+    cmdline::OptionParser parser;
+    DeclarePortOptions(parser, o.port, o.verbose);
+    parser
+        .Value("--seconds", "needs a number",
+               [&o](const std::string& value) -> std::string {
+                   const auto n = cmdline::ParseInteger(value, 0, 999999);
+                   if (!n) return cmdline::ExpectsNumber(0, 999999);
+                   o.seconds = static_cast<int>(*n);
+                   return {};
+               })
+        .Arguments([&o](const std::string& a) {
+            if (!o.action.empty() || a.empty() || a == "-") return false;
             o.action = a;
-        } else {
-            return false;
-        }
-    }
-    return !o.action.empty() && (o.port.empty() || o.port.find(':') == std::string::npos);
+            return true;
+        });
+    return !parser.Parse(args) && !o.action.empty();
 }
 
 const char* Flag(std::uint8_t v) {

@@ -30,29 +30,16 @@ struct SlotOptions {
 };
 
 bool Parse(const Args& args, SlotOptions& o) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--port" && i + 1 < args.size()) {
-            o.port = args[++i];
-        } else if (a.substr(0, 7) == "--port=") {
-            o.port = a.substr(7);
-        } else if (a == "--verbose" || a == "-v") {
-            o.verbose = true;
-        } else if (a == "--no-verify") {
-            o.verify = false;
-        } else if (a == "--no-history") {
-            o.history = false;
-        } else if (a == "--force") {
-            o.force = true;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            return false;
-        } else if (o.action.empty()) {
-            o.action = a;
-        } else {
-            o.operands.emplace_back(a);
-        }
-    }
-    return o.port.find(':') == std::string::npos;
+    cmdline::OptionParser parser;
+    DeclarePortOptions(parser, o.port, o.verbose);
+    parser.Flag("--no-verify", [&o] { o.verify = false; })
+        .Flag("--no-history", [&o] { o.history = false; })
+        .Flag("--force", [&o] { o.force = true; })
+        .Arguments([&o](const std::string& a) {
+            (o.action.empty() ? o.action : o.operands.emplace_back()) = a;
+            return true;
+        });
+    return !parser.Parse(args);
 }
 
 std::optional<SlotSelector> SlotOperand(const std::string& name) {
@@ -213,12 +200,12 @@ int Restore(const SlotOptions& o) {
     int number = 1;
     if (o.operands.size() == 2) {
         const std::string& n = o.operands[1];
-        if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(n) < 1) {
+        const auto parsed = cmdline::ParseInteger(n, 1, 999);
+        if (!parsed) {
             PrintError("'" + n + "' is not an entry number (1 is the newest)");
             return kExitError;
         }
-        number = std::stoi(n);
+        number = static_cast<int>(*parsed);
     }
     if (!IsWritableSlot(*slot)) {
         PrintError(SlotName(*slot) +
@@ -256,12 +243,12 @@ int Mode(const SlotOptions& o) {
     std::optional<int> wanted;
     if (o.operands.size() == 1) {
         const std::string& v = o.operands[0];
-        if (v.empty() || v.size() > 3 || v.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(v) > 255) {
+        const auto parsed = cmdline::ParseInteger(v, 0, 255);
+        if (!parsed) {
             PrintError("'" + v + "' is not a mode index (0 to 255)");
             return kExitError;
         }
-        wanted = std::stoi(v);
+        wanted = static_cast<int>(*parsed);
     }
     Connection c;
     if (!c.Open(o.verbose)) return kExitFailed;

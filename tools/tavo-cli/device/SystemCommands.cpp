@@ -28,26 +28,15 @@ struct Options {
 };
 
 bool Parse(const Args& args, Options& o) {
-    bool onlyPositional = false; // after "--" everything is a positional argument
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (onlyPositional || a.empty() || a[0] != '-') {
-            o.positional.emplace_back(a);
-        } else if (a == "--") {
-            onlyPositional = true;
-        } else if (a == "--port" && i + 1 < args.size()) {
-            o.port = args[++i];
-        } else if (a.substr(0, 7) == "--port=") {
-            o.port = a.substr(7);
-        } else if (a == "--yes" || a == "-y") {
-            o.yes = true;
-        } else if (a == "--verbose" || a == "-v") {
-            o.verbose = true;
-        } else {
-            return false;
-        }
-    }
-    return o.port.find(':') == std::string::npos;
+    cmdline::OptionParser parser;
+    DeclarePortOptions(parser, o.port, o.verbose);
+    parser.Flag("--yes|-y", [&o] { o.yes = true; })
+        .Arguments([&o](const std::string& a) {
+            o.positional.push_back(a);
+            return true;
+        })
+        .DoubleDashEndsOptions();
+    return !parser.Parse(args);
 }
 
 // The link runs on an event loop: timers, the port's notifier, the waits. Each command makes one

@@ -21,12 +21,22 @@ namespace {
 constexpr int kDefaultSeconds = 2;
 constexpr int kMaxSeconds = 3600;
 
-std::optional<long> Number(std::string_view s, long min, long max) {
-    long v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc{} || end != s.data() + s.size() || v < min || v > max)
-        return std::nullopt;
-    return v;
+// --seconds N: how long to listen.
+cmdline::OptionParser::OnValue Seconds(int& seconds) {
+    return [&seconds](const std::string& value) -> std::string {
+        const auto n = cmdline::ParseInteger(value, 0, kMaxSeconds);
+        if (!n) return cmdline::ExpectsNumber(0, kMaxSeconds);
+        seconds = static_cast<int>(*n);
+        return {};
+    };
+}
+
+// A refused value reads "--seconds expects ...", "--ip "x" is not ..."; a command line of the
+// wrong form is answered with the usage line.
+int Refused(const cmdline::ParseFailure& failure) {
+    if (failure.IsUsage()) return UsageError("net");
+    PrintError(failure.option + " " + failure.reason);
+    return kExitError;
 }
 
 // A text item as a quoted string: each byte one character; quotes and backslashes escaped, bytes
@@ -157,20 +167,10 @@ bool Discover(int seconds, const std::function<bool(const NetDeviceRecord&)>& on
 int Discover(const Args& args) {
     int seconds = kDefaultSeconds;
     bool json = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            json = true;
-        } else if (args[i] == "--seconds" && i + 1 < args.size()) {
-            const auto n = Number(args[++i], 0, kMaxSeconds);
-            if (!n) {
-                PrintError("--seconds expects a number from 0 to " + std::to_string(kMaxSeconds));
-                return kExitError;
-            }
-            seconds = int(*n);
-        } else {
-            return UsageError("net");
-        }
-    }
+    cmdline::OptionParser parser;
+    parser.Flag("--json", [&json] { json = true; })
+        .Value("--seconds", "needs a number", Seconds(seconds));
+    if (const auto failure = parser.Parse(args)) return Refused(*failure);
     const bool ok = Discover(seconds, [&](const NetDeviceRecord& r) {
         std::cout << (json ? Json(r) : Line(r)) << std::endl;
         return false;
@@ -188,57 +188,41 @@ int Configure(const Args& args) {
     int seconds = kDefaultSeconds;
     std::optional<int> mode;
     std::optional<std::string> ip, mask, gateway, dns, webPort, telnetPort;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (i + 1 >= args.size()) return UsageError("net");
-        const std::string value(args[++i]);
-        auto address = [&](std::optional<std::string>& target, const char* what) {
-            if (!AddressBytes(value)) {
-                PrintError(std::string(what) + " \"" + value +
-                           "\" is not an address of four numbers from 0 to 255; nothing sent");
-                return false;
-            }
+    auto address = [](std::optional<std::string>& target) {
+        return [&target](const std::string& value) -> std::string {
+            if (!AddressBytes(value))
+                return "\"" + value +
+                       "\" is not an address of four numbers from 0 to 255; nothing sent";
             target = value;
-            return true;
+            return {};
         };
-        auto port = [&](std::optional<std::string>& target, const char* what) {
-            if (!Number(value, 0, 65535)) {
-                PrintError(std::string(what) + " \"" + value +
-                           "\" is not a port number from 0 to 65535; nothing sent");
-                return false;
-            }
+    };
+    auto port = [](std::optional<std::string>& target) {
+        return [&target](const std::string& value) -> std::string {
+            if (!cmdline::ParseInteger(value, 0, 65535))
+                return "\"" + value + "\" is not a port number from 0 to 65535; nothing sent";
             target = value;
-            return true;
+            return {};
         };
-        if (a == "--mode") {
-            if (value != "static" && value != "dhcp") {
-                PrintError("--mode expects static or dhcp; nothing sent");
-                return kExitError;
-            }
-            mode = value == "dhcp" ? 1 : 0;
-        } else if (a == "--ip") {
-            if (!address(ip, "--ip")) return kExitError;
-        } else if (a == "--mask") {
-            if (!address(mask, "--mask")) return kExitError;
-        } else if (a == "--gateway") {
-            if (!address(gateway, "--gateway")) return kExitError;
-        } else if (a == "--dns") {
-            if (!address(dns, "--dns")) return kExitError;
-        } else if (a == "--web-port") {
-            if (!port(webPort, "--web-port")) return kExitError;
-        } else if (a == "--telnet-port") {
-            if (!port(telnetPort, "--telnet-port")) return kExitError;
-        } else if (a == "--seconds") {
-            const auto n = Number(value, 0, kMaxSeconds);
-            if (!n) {
-                PrintError("--seconds expects a number from 0 to " + std::to_string(kMaxSeconds));
-                return kExitError;
-            }
-            seconds = int(*n);
-        } else {
-            return UsageError("net");
-        }
-    }
+    };
+    cmdline::OptionParser parser;
+    parser
+        .Value("--mode", "needs a value",
+               [&mode](const std::string& value) -> std::string {
+                   if (value != "static" && value != "dhcp")
+                       return "expects static or dhcp; nothing sent";
+                   mode = value == "dhcp" ? 1 : 0;
+                   return {};
+               })
+        .Value("--ip", "needs a value", address(ip))
+        .Value("--mask", "needs a value", address(mask))
+        .Value("--gateway", "needs a value", address(gateway))
+        .Value("--dns", "needs a value", address(dns))
+        .Value("--web-port", "needs a value", port(webPort))
+        .Value("--telnet-port", "needs a value", port(telnetPort))
+        .Value("--seconds", "needs a number", Seconds(seconds));
+    if (const auto failure = parser.Parse(Args(args.begin() + 1, args.end())))
+        return Refused(*failure);
 
     std::optional<NetDeviceRecord> found;
     const bool ok = Discover(seconds, [&](const NetDeviceRecord& r) {
