@@ -446,9 +446,10 @@ private slots:
     // The debug log opens at its newest line, and "Commander" moves off it.
     void debugLogOpensAtItsNewestLineInSight() {
         auto form = MakeForm();
-        form->move(100, 100);
+        form->move(900, 100); // widened by the log, it would reach past the screen's right edge
         form->show();
         form->ShowCommander();
+        form->Form3->move(1100, 150); // where the log will open
         for (int i = 0; i < 300; ++i)
             form->DebugLog(QString("line %1\r\n").arg(i));
         form->DebugLogAction->trigger();
@@ -458,6 +459,7 @@ private slots:
         QCOMPARE(bar->value(), bar->maximum());
         const QRect log(form->Memo_Debug->mapToGlobal(QPoint(0, 0)), form->Memo_Debug->size());
         QVERIFY(!form->Form3->frameGeometry().intersects(log));
+        QVERIFY(form->screen()->availableGeometry().contains(form->frameGeometry()));
         QVERIFY(form->screen()->availableGeometry().contains(form->Form3->frameGeometry()));
         QVERIFY(form->Form3->isVisible());
     }

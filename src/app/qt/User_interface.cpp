@@ -437,7 +437,10 @@ void TForm1::Panel_DebugDblClick() {
     Button_debug_clear->setVisible(debugShown_);
     if (DebugLogAction) DebugLogAction->setChecked(debugShown_);
     setFixedWidth(width() + (debugShown_ ? kDebugPaneExtra : -kDebugPaneExtra));
-    if (debugShown_) ShowDebugLogInView();
+    if (debugShown_) {
+        MoveOnScreenOf(this, nullptr, pos()); // widened near the screen's edge: all of it in sight
+        ShowDebugLogInView();
+    }
 }
 
 void TForm1::Button_debug_clearClick() {
