@@ -200,7 +200,7 @@ private slots:
         Sim late({"--late-commit"});
         Window l(late);
         shown = Shown(l, [&] { l.Open("User 2", a); });
-        QCOMPARE(shown, QStringList({"Ok."}));
+        QCOMPARE(shown, QStringList({"Uploading...", "Ok."}));
         QCOMPARE(late.Slot("user2"), ReadAll(a));
         QVERIFY(l.form->Memo_Debug->toPlainText().contains("read again after 500 ms"));
         l.form.reset();
