@@ -31,7 +31,7 @@ b = bytearray((i * 7 + 3) & 0xFF for i in range(65536))
 b[512:536] = b"FW VER: 9.99\0\0\0\0" + b"BNCH" + b"0001"
 open(sys.argv[1], "wb").write(b)
 PY
-"$sim" --isp --fw-out "$tmp/received.bin" >"$tmp/sim.out" 2>"$tmp/sim.err" &
+"$sim" --isp --fw-out "$tmp/received.bin" --fw-restart 0 >"$tmp/sim.out" 2>"$tmp/sim.err" &
 simpid=$!
 for _ in $(seq 50); do [ -s "$tmp/sim.out" ] && break; sleep 0.1; done
 port=$(head -n1 "$tmp/sim.out")

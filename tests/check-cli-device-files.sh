@@ -6,7 +6,9 @@
 # works. `device read SLOT OUT` into a directory writes nothing. A firmware update whose block the
 # loader refuses ("NG") stops there and exits 1; a long UTF-8 description is cut between
 # characters. A write is judged by the bytes read back; SIGINT/SIGTERM let a slot write and its
-# verification finish (exit 130), and stop a firmware update after a whole block.
+# verification finish (exit 130), and stop a firmware update after a whole block. An update is
+# confirmed by the version the restarted device reports. A device whose every answer comes 150 ms
+# late still does info, read, verified write, mode and description.
 # usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
 set -u
 cli=$1
@@ -78,7 +80,7 @@ run "$cli" device read input1 "$in/Sortie — 出力.bin" --port "$port"
     fail "device read into a non-ASCII name: exit $rc, $(cat "$tmp/err")"
 
 # ---- device firmware: a file that is no image never reaches the device
-start isp --isp --fw-out "$tmp/fw-out.bin"
+start isp --isp --fw-out "$tmp/fw-out.bin" --fw-restart 100
 # (an EDID is no firmware image either)
 for f in "$in/empty.bin" "$in/b1.bin" "$in/big.bin" "$tmp/good.bin" "$in/a directory.bin" \
     "$in/missing.bin"; do
@@ -98,6 +100,7 @@ done
 run "$cli" device firmware "$in/Micrologiciel — ü 固件.bin" --port "$port"
 [ "$rc" -eq 0 ] || fail "device firmware from a non-ASCII name: exit $rc, $(cat "$tmp/err")"
 [ "$(wc -c <"$tmp/fw-out.bin" 2>/dev/null || echo 0)" -eq 640 ] || fail "the device did not store 640 bytes"
+grep -q "^V2.10 running: update confirmed" "$tmp/out" || fail "the update was not confirmed: $(cat "$tmp/out")"
 
 # ---- device firmware: the loader refusing the fourth block ends the update there, exit 1
 start refuse --isp --fw-out "$tmp/fw-refused.bin" --fault ng:FW_DATA:skip=3,count=1
@@ -122,6 +125,34 @@ start slowmode --fault late:RXEDMD:count=1,ms=40 # the SET's answer after its wa
 run "$cli" device mode 5 --port "$port"
 [ "$rc" -eq 0 ] && grep -q '^mode: 5 ' "$tmp/out" ||
     fail "device mode with a late answer: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+
+# ---- a slow device: every answer 150 ms late; each command still works, judged by what the
+# device then holds or reports
+mkdir "$tmp/slow"
+start slow --delay-ms 150 --state-dir "$tmp/slow"
+export XDG_DATA_HOME=$tmp/data # the slot history, never in the real home
+slowcheck() { # NAME EXPECTED-EXIT COMMAND...
+    local name=$1 want=$2
+    shift 2
+    run "$cli" device "$@" --port "$port"
+    [ "$rc" -eq "$want" ] || fail "150 ms late, $name: exit $rc, $(cat "$tmp/out") $(cat "$tmp/err")"
+}
+slowcheck info 0 info
+grep -q "^inputs: 4$" "$tmp/out" || fail "150 ms late, info: $(cat "$tmp/out")"
+slowcheck read 0 read output1 "$tmp/slow-out.bin"
+cmp -s "$tmp/slow-out.bin" "$tmp/slow/output1.bin" || fail "150 ms late: the read differs"
+for slot in input1 user3; do
+    slowcheck "write $slot" 0 write "$slot" "$tmp/good.bin"
+    cmp -s "$tmp/slow/$slot.bin" "$tmp/good.bin" || fail "150 ms late: $slot does not hold the file"
+done
+slowcheck mode 0 mode 5
+grep -q '^mode: 5 ' "$tmp/out" || fail "150 ms late, mode: $(cat "$tmp/out")"
+slowcheck description 0 description "Slow rack"
+[ "$(cat "$tmp/slow/description")" = "Slow rack" ] || fail "150 ms late: description not stored"
+start slowbad --delay-ms 150 --corrupt-writes
+slowcheck "write to a corrupting device" 1 write user1 "$tmp/good.bin"
+grep -q "Upload Edid Failed. user1: 4 of 256 bytes differ" "$tmp/err" ||
+    fail "150 ms late, corrupting device: $(cat "$tmp/err")"
 
 # ---- interruptions: SIGINT or SIGTERM never leave a slot half written or a block without its waits
 export XDG_DATA_HOME=$tmp/data # the slot history, never in the real home

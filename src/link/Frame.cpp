@@ -2,6 +2,8 @@
 
 #include "link/Crc16.h"
 
+#include <algorithm>
+
 namespace tavo {
 
 std::string_view CommandName(std::uint16_t command) {
@@ -37,7 +39,8 @@ std::vector<FrameStep> Uart_FrameWrites(std::uint8_t mode, std::uint16_t command
 
 std::string FrameBytes(const std::vector<FrameStep>& steps) {
     std::string out;
-    for (const auto& s : steps) out += s.bytes;
+    for (const auto& s : steps)
+        out += s.bytes;
     return out;
 }
 
@@ -56,6 +59,46 @@ SendSchedule Uart_PostSendWaits(std::uint8_t mode, std::uint16_t command,
     if (command == SYS_DEF) s.waitsMs.push_back(500);
     s.pollOnAfter = true;
     return s;
+}
+
+bool ExpectsAnswer(std::uint8_t mode, std::uint16_t command) {
+    switch (command) {
+    case FW_ADDR:
+    case FW_DATA:
+    case FW_END:
+    case RESERVED:
+        return false;
+    case ENTRANCE:
+        return true;
+    default:
+        break;
+    }
+    if (mode == kModeSet) return true;
+    // the GETs that report something; the others (a SET-only command) are answered with silence
+    switch (command) {
+    case SYS_DSCPT:
+    case ND_DSCPT:
+    case ND_ED0A:
+    case ND_ED0B:
+    case ND_ED1A:
+    case ND_ED1B:
+    case RXEDMD:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void AnswerTiming::Observe(unsigned ms) {
+    if (ms >= lateMs_)
+        lateMs_ = ms;
+    else
+        lateMs_ -= (lateMs_ - ms) / 4;
+}
+
+unsigned AnswerTiming::AnswerLimitMs(unsigned fixedMs) const {
+    const unsigned limit = std::min(lateMs_ + lateMs_ / 2 + kAnswerMarginMs, kAnswerWaitMaxMs);
+    return std::max(fixedMs, limit);
 }
 
 } // namespace tavo

@@ -87,6 +87,44 @@ std::optional<std::string> FirmwareRefusal(std::string_view received) {
     return std::nullopt;
 }
 
+namespace {
+
+std::string_view BareVersion(std::string_view v) {
+    while (!v.empty() && (v.front() == ' ' || v.front() == '\t'))
+        v.remove_prefix(1);
+    while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
+        v.remove_suffix(1);
+    if (!v.empty() && (v.front() == 'V' || v.front() == 'v')) v.remove_prefix(1);
+    return v;
+}
+
+std::string VersionLabel(const std::string& v) {
+    return "V" + std::string(BareVersion(v));
+}
+
+} // namespace
+
+FirmwareCheck CheckRunningVersion(const std::optional<std::string>& running,
+                                  const std::string& image) {
+    if (!running || BareVersion(image).empty()) return FirmwareCheck::NotConfirmed;
+    return BareVersion(*running) == BareVersion(image) ? FirmwareCheck::Confirmed
+                                                       : FirmwareCheck::Mismatch;
+}
+
+std::string FirmwareCheckText(FirmwareCheck check, const std::string& running,
+                              const std::string& image) {
+    switch (check) {
+    case FirmwareCheck::Confirmed:
+        return VersionLabel(image) + " running: update confirmed";
+    case FirmwareCheck::Mismatch:
+        return "the device runs " + VersionLabel(running) + ", not " + VersionLabel(image) +
+               ": the update did not take";
+    case FirmwareCheck::NotConfirmed:
+        break;
+    }
+    return "Image sent; not confirmed: check the version once the device restarts";
+}
+
 std::string_view CutAtCharacter(std::string_view text, std::size_t limit) {
     if (text.size() <= limit) return text;
     // the byte after the cut continues a character: the cut moves back to that character's

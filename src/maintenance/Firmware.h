@@ -53,6 +53,27 @@ inline std::array<std::uint8_t, 2> AddressBytes(std::uint16_t a) {
 // CRC checked when it carries a valid one, the bare word taken as it is). Returns the word.
 std::optional<std::string> FirmwareRefusal(std::string_view received);
 
+// ---- after the transfer -----------------------------------------------------------------------
+// The loader's answer to FW_END is awaited this long; the device, once restarted, is searched for
+// this long by default.
+inline constexpr unsigned kFwEndAnswerMs = 1000;
+inline constexpr unsigned kFwRestartWaitMs = 30000;
+
+// Whether the update took, told by the version the device reports once it runs normally again.
+enum class FirmwareCheck {
+    Confirmed,    // it reports the image's version
+    Mismatch,     // it reports another version
+    NotConfirmed, // it did not come back in normal mode (or the image names no version)
+};
+// `running` is what the restarted device reports (nullopt: it did not come back). Versions are
+// compared as texts, blanks around them and a leading "V" left out ("V2.01" is "2.01").
+FirmwareCheck CheckRunningVersion(const std::optional<std::string>& running,
+                                  const std::string& image);
+// "V2.01 running: update confirmed", "the device runs V1.0, not V2.01: the update did not take",
+// "Image sent; not confirmed: check the version once the device restarts".
+std::string FirmwareCheckText(FirmwareCheck check, const std::string& running,
+                              const std::string& image);
+
 // ---- description text -------------------------------------------------------------------------
 inline constexpr std::size_t kDescriptionLimit = 31;
 // True when the text is longer than the device takes ("31 Letters Limited!").

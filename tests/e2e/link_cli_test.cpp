@@ -15,21 +15,30 @@ inline Run Cli(const QStringList& args, const QString& ports) {
     return tavo::testing::RunCli(args, ports);
 }
 
+void PrintsTheDescriptors(const Sim& sim) {
+    const Run r = Cli({"device", "info", "--port", sim.path}, "/dev/tavo-not-this-one");
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    for (const QString& want :
+         {"port: " + sim.path, QString("mode: normal"), QString("product: Cli Matrix"),
+          QString("description: Desk"), QString("firmware version: 2.07"), QString("inputs: 3"),
+          QString("outputs: 1"), QString("user slots: 5"), QString("internal slots: 2"),
+          QString("input 1 mode poll: F"), QString("input 1 modes selectable: T")})
+        QVERIFY2(lines.contains(want), qPrintable(want + " in\n" + r.out));
+}
+
 class LinkCliTest : public QObject {
     Q_OBJECT
 private slots:
+    // From a device that answers at once and from one whose every answer comes 150 ms late.
     void infoPrintsTheDescriptors() {
-        Sim sim({"--product", "Cli Matrix", "--description", "Desk", "--inputs", "3", "--users",
-                 "5", "--internals", "2", "--fw-version", "2.07", "--mode-poll", "0"});
-        const Run r = Cli({"device", "info", "--port", sim.path}, "/dev/tavo-not-this-one");
-        QCOMPARE(r.code, 0);
-        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
-        for (const QString& want :
-             {"port: " + sim.path, QString("mode: normal"), QString("product: Cli Matrix"),
-              QString("description: Desk"), QString("firmware version: 2.07"), QString("inputs: 3"),
-              QString("outputs: 1"), QString("user slots: 5"), QString("internal slots: 2"),
-              QString("input 1 mode poll: F"), QString("input 1 modes selectable: T")})
-            QVERIFY2(lines.contains(want), qPrintable(want + " in\n" + r.out));
+        for (const char* delay : {"0", "150"}) {
+            Sim sim({"--product", "Cli Matrix", "--description", "Desk", "--inputs", "3", "--users",
+                     "5", "--internals", "2", "--fw-version", "2.07", "--mode-poll", "0",
+                     "--delay-ms", delay});
+            PrintsTheDescriptors(sim);
+            if (QTest::currentTestFailed()) return qWarning("with --delay-ms %s", delay);
+        }
     }
 
     void infoSearchesLikeTheWindowAndTakesTheFirst() {
@@ -58,6 +67,27 @@ private slots:
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains("no serial ports to search"));
         QCOMPARE(Cli({"device", "info", "--port"}, "").code, 2);
+        // a second command while another one holds the port: the port is busy, not silent
+        Sim held;
+        QProcess watch;
+        watch.start(QStringLiteral(TAVO_BINARY_DIR "/tools/tavo-cli/tavo-cli"),
+                    {"device", "watch", "--port", held.path});
+        QVERIFY(watch.waitForReadyRead(10000)); // "connected: ..."
+        for (const QStringList& args :
+             {QStringList{"device", "info"}, QStringList{"device", "read", "input1", "/dev/null"},
+              QStringList{"device", "description"}}) {
+            r = Cli(args + QStringList{"--port", held.path}, "");
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains(held.path + " is busy: another program or tavo-cli command is "
+                                                "using it"),
+                     qPrintable(args.join(' ') + ": " + r.err));
+        }
+        r = Cli({"device", "info"}, "/dev/tavo-absent:" + held.path);
+        QVERIFY2(
+            r.err.contains("no device answered on /dev/tavo-absent; " + held.path + " is busy"),
+            qPrintable(r.err));
+        watch.terminate();
+        watch.waitForFinished(5000);
         QCOMPARE(Cli({"device", "frobnicate"}, "").code, 2);
     }
 

@@ -32,27 +32,37 @@ struct Rig {
     UartSession& s() { return controller.session(); }
 };
 
+// The search finds the device and fills its row, lists and Mode Select buttons; the poll then
+// shows its mode.
+void FindsAndFillsItsRow(const Sim& sim) {
+    QVERIFY(!sim.path.isEmpty());
+    Rig rig({sim.path});
+    rig.form.search->click();
+    QVERIFY(rig.s().isConnected());
+    QCOMPARE(rig.form.row(1), (QStringList{"1", sim.path, "Bench Matrix", " Rack 2 ", "NC", "NC"}));
+    QVERIFY(rig.form.log().contains("Got One Device!"));
+    QCOMPARE(rig.form.items("ComboBox_EdidSel_All").size(), 11);
+    QCOMPARE(rig.form.combo("ComboBox_EdidSel_Src")->currentIndex(), 3);
+    QCOMPARE(rig.form.enabledModeButtons().size(), 6);
+    QVERIFY(!rig.form.log().contains("CRC Error!"));
+    // the status poll asks for the mode and shows it: mode 4 is user slot 1 here
+    QTRY_COMPARE_WITH_TIMEOUT(rig.form.checkedModeButton(), QString("RadioButton_Set_UserEdid1"),
+                              5000);
+    QCOMPARE(int(rig.devices.records[0].inputs[0].currentMode), 4);
+}
+
 class LinkDevsimTest : public QObject {
     Q_OBJECT
 private slots:
+    // From a device that answers at once and from one whose every answer comes 150 ms late.
     void searchFindsTheSimulatorAndFillsItsRow() {
-        Sim sim({"--product", "Bench Matrix", "--description", "Rack 2", "--inputs", "2",
-                 "--outputs", "1", "--users", "2", "--internals", "3", "--mode", "4"});
-        QVERIFY(!sim.path.isEmpty());
-        Rig rig({sim.path});
-        rig.form.search->click();
-        QVERIFY(rig.s().isConnected());
-        QCOMPARE(rig.form.row(1),
-                 (QStringList{"1", sim.path, "Bench Matrix", " Rack 2 ", "NC", "NC"}));
-        QVERIFY(rig.form.log().contains("Got One Device!"));
-        QCOMPARE(rig.form.items("ComboBox_EdidSel_All").size(), 11);
-        QCOMPARE(rig.form.combo("ComboBox_EdidSel_Src")->currentIndex(), 3);
-        QCOMPARE(rig.form.enabledModeButtons().size(), 6);
-        QVERIFY(!rig.form.log().contains("CRC Error!"));
-        // the status poll asks for the mode and shows it: mode 4 is user slot 1 here
-        QTRY_COMPARE_WITH_TIMEOUT(rig.form.checkedModeButton(),
-                                  QString("RadioButton_Set_UserEdid1"), 5000);
-        QCOMPARE(int(rig.devices.records[0].inputs[0].currentMode), 4);
+        for (const char* delay : {"0", "150"}) {
+            Sim sim({"--product", "Bench Matrix", "--description", "Rack 2", "--inputs", "2",
+                     "--outputs", "1", "--users", "2", "--internals", "3", "--mode", "4",
+                     "--delay-ms", delay});
+            FindsAndFillsItsRow(sim);
+            if (QTest::currentTestFailed()) return qWarning("with --delay-ms %s", delay);
+        }
     }
 
     void ispDeviceShowsItsBanner() {

@@ -88,46 +88,59 @@ inline Run Cli(const QStringList& args) {
     return tavo::testing::RunCli(args);
 }
 
+// An ISP device takes the image byte for byte and restarts with its version, which confirms the
+// update; `delay`: how late the simulator answers.
+void ReceiveTheImage(const char* delay) {
+    QTemporaryDir out;
+    const QString received = out.filePath("received.bin");
+    Sim sim({"--isp", "--isp-banner", "Loader 3.2", "--fw-out", received, "--fw-restart", "300",
+             "--delay-ms", delay});
+    QVERIFY(sim.path.startsWith("/dev/"));
+    Window w(sim);
+    QVERIFY(w.form.Uart->session().isConnected());
+    QCOMPARE(w.form.StringGrid1->Cell(1, 2), QString("Loader 3.2"));
+    QCOMPARE(w.form.StringGrid1->Cell(1, 3), QString("ISP Mode"));
+    // the System page alone, without its "Configuration" group
+    for (QWidget* sheet : {w.form.TabSheet10, w.form.TabSheet1, w.form.TabSheet3, w.form.TabSheet4})
+        QVERIFY(!w.tabShown(sheet));
+    QVERIFY(w.tabShown(w.form.TabSheet2));
+    QCOMPARE(w.form.PageControl1->currentWidget(), w.form.TabSheet2);
+    QVERIFY(w.form.GroupBox11->isHidden());
+    QCOMPARE(w.form.GroupBox4->height(), 155);
+    QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(), QString("Target :"));
+    QVERIFY(w.form.Form3->isVisible());
+
+    const QByteArray image = FirmwareBytes(1000, true, "3.2.1");
+    QVERIFY(WriteFile(sim.file("fw.bin"), image));
+    w.open(sim.file("fw.bin"));
+    QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(),
+             QString("Target :   VID-5441     PID-0401     Version-3.2.1"));
+    w.click("SpeedButton_UpdateFw");
+    QCOMPARE(w.label1(), QString("100%"));
+    QVERIFY(!w.label1Red());
+    QCOMPARE(w.shown.size(), 1 + 16); // "0%" when opened, then one label per block
+    QCOMPARE(w.find<QProgressBar>("ProgressBar_Fw")->value(), 100);
+    QTRY_VERIFY(QFile::exists(received));
+    QCOMPARE(ReadAll(received), PaddedToBlocks(image));
+    const QString log = sim.Log();
+    QCOMPARE(log.count("FW_ADDR"), 16);
+    QCOMPARE(log.count("FW_DATA"), 16);
+    QCOMPARE(log.count("$SET FW_END"), 1);
+    QVERIFY(!log.contains("\tbad")); // every request was well formed
+    QCOMPARE(w.find<QLabel>("Label_Fw_Result")->text(),
+             QString("V3.2.1 running: update confirmed"));
+    QCOMPARE(w.form.StringGrid1->Cell(1, 2), QString("DevSim 4x1")); // found running normally
+}
+
 class SystemDevsimTest : public QObject {
     Q_OBJECT
 private slots:
+    // From a device that answers at once and from one whose every answer comes 150 ms late.
     void anIspDeviceReceivesTheImageByteForByte() {
-        QTemporaryDir out;
-        const QString received = out.filePath("received.bin");
-        Sim sim({"--isp", "--isp-banner", "Loader 3.2", "--fw-out", received});
-        QVERIFY(sim.path.startsWith("/dev/"));
-        Window w(sim);
-        QVERIFY(w.form.Uart->session().isConnected());
-        QCOMPARE(w.form.StringGrid1->Cell(1, 2), QString("Loader 3.2"));
-        QCOMPARE(w.form.StringGrid1->Cell(1, 3), QString("ISP Mode"));
-        // the System page alone, without its "Configuration" group
-        for (QWidget* sheet :
-             {w.form.TabSheet10, w.form.TabSheet1, w.form.TabSheet3, w.form.TabSheet4})
-            QVERIFY(!w.tabShown(sheet));
-        QVERIFY(w.tabShown(w.form.TabSheet2));
-        QCOMPARE(w.form.PageControl1->currentWidget(), w.form.TabSheet2);
-        QVERIFY(w.form.GroupBox11->isHidden());
-        QCOMPARE(w.form.GroupBox4->height(), 155);
-        QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(), QString("Target :"));
-        QVERIFY(w.form.Form3->isVisible());
-
-        const QByteArray image = FirmwareBytes(1000, true, "3.2.1");
-        QVERIFY(WriteFile(sim.file("fw.bin"), image));
-        w.open(sim.file("fw.bin"));
-        QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(),
-                 QString("Target :   VID-5441     PID-0401     Version-3.2.1"));
-        w.click("SpeedButton_UpdateFw");
-        QCOMPARE(w.label1(), QString("100%"));
-        QVERIFY(!w.label1Red());
-        QCOMPARE(w.shown.size(), 1 + 16); // "0%" when opened, then one label per block
-        QCOMPARE(w.find<QProgressBar>("ProgressBar_Fw")->value(), 100);
-        QTRY_VERIFY(QFile::exists(received));
-        QCOMPARE(ReadAll(received), PaddedToBlocks(image));
-        const QString log = sim.Log();
-        QCOMPARE(log.count("FW_ADDR"), 16);
-        QCOMPARE(log.count("FW_DATA"), 16);
-        QCOMPARE(log.count("$SET FW_END"), 1);
-        QVERIFY(!log.contains("\tbad")); // every request was well formed
+        for (const char* delay : {"0", "150"}) {
+            ReceiveTheImage(delay);
+            if (QTest::currentTestFailed()) return qWarning("with --delay-ms %s", delay);
+        }
     }
 
     // Closing the window during an update asks whether to stop it; stopped, it ends after a whole
@@ -136,7 +149,7 @@ private slots:
         for (const bool stop : {true, false}) {
             QTemporaryDir out;
             const QString received = out.filePath("received.bin");
-            Sim sim({"--isp", "--fw-out", received});
+            Sim sim({"--isp", "--fw-out", received, "--fw-restart", "100"});
             Window w(sim);
             QVERIFY(WriteFile(sim.file("fw.bin"), FirmwareBytes(64 * 40)));
             w.open(sim.file("fw.bin"));
@@ -342,17 +355,57 @@ private slots:
             QCOMPARE(r.code, 1);
             QVERIFY(r.err.contains("Illegal FW."));
         }
-        const QString received = state.filePath("received.bin");
-        Sim sim({"--isp", "--fw-out", received});
         const QByteArray image = FirmwareBytes(777);
         QVERIFY(WriteFile(state.filePath("fw.bin"), image));
-        Run r = Cli({"device", "firmware", state.filePath("fw.bin"), "--port", sim.path});
-        QCOMPARE(r.code, 0);
-        QVERIFY(r.out.contains("100%"));
-        QTRY_VERIFY(QFile::exists(received));
-        QCOMPARE(ReadAll(received), PaddedToBlocks(image));
         QVERIFY(WriteFile(state.filePath("big.bin"), FirmwareBytes(70000)));
-        r = Cli({"device", "firmware", state.filePath("big.bin"), "--port", sim.path});
+        // After the image the device is searched for again and its version compared with the
+        // image's (2.10); FW_END's own answer counts when it comes within a second.
+        const struct {
+            QStringList sim;
+            QStringList cli;
+            int code;
+            QString said;
+        } cases[] = {
+            {{"--fw-restart", "200"}, {}, 0, "V2.10 running: update confirmed"},
+            {{"--fw-restart", "200", "--delay-ms", "150"},
+             {},
+             0,
+             "V2.10 running: update confirmed"},
+            {{"--fw-restart", "200", "--fw-restart-version", "1.0"},
+             {},
+             1,
+             "the device runs V1.0, not V2.10: the update did not take"},
+            // the device never restarts (as when FW_END never reached it)
+            {{}, {"--wait-restart", "2"}, 0, "Image sent; not confirmed"},
+            {{}, {"--wait-restart", "2", "--confirm"}, 3, "Image sent; not confirmed"},
+            {{"--fault", "ng:FW_END", "--fault", "late:FW_END:30", "--fw-restart", "200"},
+             {},
+             1,
+             "FW_END refused: NG"},
+        };
+        for (const auto& c : cases) {
+            const QString received = state.filePath("received.bin");
+            QFile::remove(received);
+            Sim sim(QStringList{"--isp", "--fw-out", received} + c.sim);
+            const Run r = Cli(
+                QStringList{"device", "firmware", state.filePath("fw.bin"), "--port", sim.path} +
+                c.cli);
+            const QString what = c.sim.join(' ') + " " + c.cli.join(' ') + ": " + r.out + r.err;
+            QVERIFY2(r.code == c.code, qPrintable(what));
+            QVERIFY2((r.out + r.err).contains(c.said), qPrintable(what));
+            QVERIFY2(r.out.contains("100%") ==
+                         (c.code != 1 || c.sim.contains("--fw-restart-version")),
+                     qPrintable(what));
+            QTRY_VERIFY(QFile::exists(received));
+            QCOMPARE(ReadAll(received), PaddedToBlocks(image));
+            if (c.code == 0 && c.cli.isEmpty()) { // found again, running normally
+                const Run info = Cli({"device", "info", "--port", sim.path});
+                QVERIFY2(info.out.contains("mode: normal\n"), qPrintable(info.out + info.err));
+                QVERIFY(info.out.contains("firmware version: 2.10\n"));
+            }
+        }
+        Sim sim({"--isp"});
+        const Run r = Cli({"device", "firmware", state.filePath("big.bin"), "--port", sim.path});
         QCOMPARE(r.code, 1);
         QVERIFY(r.err.contains("FW Too Large."));
     }

@@ -112,6 +112,36 @@ TEST(Firmware, OnlyAnExplicitRefusalCounts) {
         EXPECT_EQ(FirmwareRefusal(c.received), c.refusal) << c.received;
 }
 
+// The restarted device's version against the image's: only a reported version that is the
+// image's confirms; a device that did not come back, or an image without a version, confirms
+// nothing.
+TEST(Firmware, RunningVersionConfirmsTheUpdate) {
+    const struct {
+        std::optional<std::string> running;
+        std::string image;
+        FirmwareCheck check;
+        std::string text;
+    } cases[] = {
+        {"2.01", "2.01", FirmwareCheck::Confirmed, "V2.01 running: update confirmed"},
+        {" V2.01", "2.01 ", FirmwareCheck::Confirmed, "V2.01 running: update confirmed"},
+        {"1.0", "2.01", FirmwareCheck::Mismatch,
+         "the device runs V1.0, not V2.01: the update did not take"},
+        {"2.010", "2.01", FirmwareCheck::Mismatch,
+         "the device runs V2.010, not V2.01: the update did not take"},
+        {"", "2.01", FirmwareCheck::Mismatch,
+         "the device runs V, not V2.01: the update did not take"},
+        {std::nullopt, "2.01", FirmwareCheck::NotConfirmed,
+         "Image sent; not confirmed: check the version once the device restarts"},
+        {"2.01", "", FirmwareCheck::NotConfirmed,
+         "Image sent; not confirmed: check the version once the device restarts"},
+    };
+    for (const auto& c : cases) {
+        const FirmwareCheck check = CheckRunningVersion(c.running, c.image);
+        EXPECT_EQ(check, c.check) << c.running.value_or("(none)") << " / " << c.image;
+        EXPECT_EQ(FirmwareCheckText(check, c.running.value_or(""), c.image), c.text);
+    }
+}
+
 TEST(Description, LimitAndPayload) {
     const std::string t31(31, 'x'), t32(32, 'y');
     EXPECT_FALSE(DescriptionTooLong(t31));

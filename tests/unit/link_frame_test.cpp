@@ -142,6 +142,43 @@ TEST(Frame, WaitSchedule) {
     }
 }
 
+// Which commands are waited for beyond the fixed waits, and how long: a device as fast as the
+// waits assume keeps them; a slow one gets half its lateness again plus the margin, up to the cap.
+TEST(Frame, AnswerWaitFollowsTheMeasuredLateness) {
+    EXPECT_TRUE(ExpectsAnswer(kModeSet, ND_ED0A));
+    EXPECT_TRUE(ExpectsAnswer(kModeGet, ND_ED1B));
+    EXPECT_TRUE(ExpectsAnswer(kModeGet, ENTRANCE));
+    EXPECT_FALSE(ExpectsAnswer(kModeGet, SYS_STR)); // no GET form: silence
+    EXPECT_FALSE(ExpectsAnswer(kModeGet, ND_SEL));
+    for (DeviceCommand fw : {FW_ADDR, FW_DATA, FW_END}) // drained, never waited for
+        EXPECT_FALSE(ExpectsAnswer(kModeSet, fw)) << CommandName(fw);
+
+    const struct {
+        const char* name;
+        std::vector<unsigned> observed;
+        unsigned late;
+        unsigned fixed;
+        unsigned limit;
+    } cases[] = {
+        {"nothing measured yet", {}, 0, 50, kAnswerMarginMs},
+        {"a long fixed wait stays", {}, 0, 520, 520},
+        {"a fast device", {3, 20, 8}, 17, 20, 17 + 8 + kAnswerMarginMs},
+        {"150 ms late", {160, 175, 170}, 174, 50, 174 + 87 + kAnswerMarginMs},
+        {"one quick answer does not undo slow ones", {175, 0}, 132, 20, 132 + 66 + kAnswerMarginMs},
+        {"slower at once", {20, 300}, 300, 20, 300 + 150 + kAnswerMarginMs},
+        {"capped", {5000}, 5000, 50, kAnswerWaitMaxMs},
+    };
+    for (const auto& c : cases) {
+        AnswerTiming t;
+        for (unsigned ms : c.observed)
+            t.Observe(ms);
+        EXPECT_EQ(t.lateMs(), c.late) << c.name;
+        EXPECT_EQ(t.AnswerLimitMs(c.fixed), c.limit) << c.name;
+        t.Reset();
+        EXPECT_EQ(t.AnswerLimitMs(c.fixed), std::max(c.fixed, kAnswerMarginMs)) << c.name;
+    }
+}
+
 TEST(Frame, SelectorBytesHighFirst) {
     EXPECT_EQ(SlotSelector::Make(SlotKind::Output, 0).value, 0x1000);
     EXPECT_EQ(SlotSelector::Make(SlotKind::Internal, 0).value, 0x3000);

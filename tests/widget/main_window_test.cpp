@@ -30,6 +30,8 @@
 #include <map>
 #include <memory>
 
+#include "TavoVersion.h"
+
 #include "app/qt/AppState.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/User_interface.h"
@@ -329,7 +331,7 @@ private slots:
         QVERIFY(dialogs_.confirmations.isEmpty()); // a single OK button
         const DialogMessage& box = dialogs_.messages.front();
         QCOMPARE(box.kind, DialogKind::Information);
-        QVERIFY(box.text.contains("Version"));
+        QVERIFY(box.text.contains(QString("Version ") + tavo::kVersionText)); // the build's version
         QVERIFY(box.text.contains("Copyright"));
         QVERIFY(box.topLeft.has_value());
         QCOMPARE(*box.topLeft, mainPos + QPoint(150, 150));

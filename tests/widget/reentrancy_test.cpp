@@ -102,6 +102,8 @@ struct Rig {
         test::WriteFile(FirmwareFile(), test::FirmwareBytes(600));
         qputenv("TAVO_SERIAL_PORTS", "/dev/memory-device");
         form = std::make_unique<TForm1>(state, nullptr, device.transport);
+        // the in-memory loader never restarts: one search after an update is enough to tell
+        form->System->Transfer().setRestartWaitMs(0);
         Connect();
         form->SpeedButton_OpenEdid_New->click(); // an EDID for the creator's upload
     }

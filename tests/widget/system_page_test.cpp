@@ -32,7 +32,8 @@ using tavo::test::FirmwareBytes;
 using tavo::test::WriteFile;
 
 // A device waiting in ISP mode (or running normally) behind a MemoryTransport: answers the
-// handshake, acknowledges everything else, and keeps every complete request line.
+// handshake, acknowledges everything else, and keeps every complete request line. After FW_END it
+// runs normally with `restartVersion` (empty: it stays in ISP mode).
 struct FakeDevice {
     MemoryTransport* t = new MemoryTransport;
     std::shared_ptr<QList<QByteArray>> lines = std::make_shared<QList<QByteArray>>();
@@ -40,11 +41,14 @@ struct FakeDevice {
     std::function<void(const QByteArray&)> onLine;
     // given a request line, may set the answer's body in place of the usual one ("": silence)
     std::function<bool(const QByteArray&, QByteArray&)> answerFor;
+    bool isp;
+    QByteArray version = "1.0";
+    QByteArray restartVersion = "2.10"; // FirmwareBytes' version
 
-    explicit FakeDevice(bool isp) {
+    explicit FakeDevice(bool inIsp) : isp(inIsp) {
         t->present = {"/dev/fake-loader"};
         auto pending = std::make_shared<QByteArray>();
-        t->onWrite = [this, isp, pending](const QByteArray& b) {
+        t->onWrite = [this, pending](const QByteArray& b) {
             *pending += b;
             if (!pending->endsWith("\r\n")) return;
             const QByteArray line = std::exchange(*pending, {}).trimmed();
@@ -57,12 +61,17 @@ struct FakeDevice {
                 t->deliver(QByteArray::fromStdString(
                     MakeResponseLine(isp ? "$ISP029Loader 1.0" : "$ACCEPT")));
             else if (line.contains("SYS_DSCPT"))
-                t->deliver(QByteArray::fromStdString(
-                    MakeResponseLine("5441\f0401\fMatrix\fHall\f-\f1.0\fT\f1\f1\f2\f8\f")));
+                t->deliver(QByteArray::fromStdString(MakeResponseLine(
+                    ("5441\f0401\fMatrix\fHall\f-\f" + version + "\fT\f1\f1\f2\f8\f")
+                        .toStdString())));
             else if (line.contains("ND_DSCPT"))
                 t->deliver(QByteArray::fromStdString(MakeResponseLine("0\f0\f0\fF\fT\fT\fF\fF\f")));
             else
                 t->deliver(QByteArray::fromStdString(MakeResponseLine("OK\f")));
+            if (isp && line.contains("FW_END") && !restartVersion.isEmpty()) {
+                isp = false;
+                version = restartVersion;
+            }
             if (onLine) onLine(line);
         };
     }
@@ -160,8 +169,9 @@ private slots:
                                          "96%", "100%"}));
         QCOMPARE(rig.form.Find<QProgressBar>("ProgressBar_Fw")->value(), 100);
         QVERIFY(!rig.label1Red());
+        // the restarted device reports the image's version
         QCOMPARE(rig.form.Find<QLabel>("Label_Fw_Result")->text(),
-                 QString("Update complete: the image was sent."));
+                 QString("V2.10 running: update confirmed"));
         // ten address/data pairs in order, then FW_END; the last block padded with 0xFF
         QList<QByteArray> fw;
         for (const QByteArray& l : *rig.device.lines)
@@ -176,8 +186,10 @@ private slots:
             QCOMPARE(fw[2 * i + 1], SetLine(FW_DATA, block));
         }
         QCOMPARE(fw[20], SetLine(FW_END, {}));
-        // the receive tick stays off after the transfer
-        QVERIFY(!rig.form.Uart->session().rxTimer().isActive());
+        // and the device was found again, running normally
+        QVERIFY(rig.form.Uart->session().isConnected());
+        QCOMPARE(rig.form.Uart->session().link().flags & kLinkIspDevice, 0);
+        QCOMPARE(rig.form.StringGrid1->Cell(1, 2), QString("Matrix"));
     }
 
     void aLostLinkEndsTheTransferAtOnce() {
@@ -204,40 +216,65 @@ private slots:
         QCOMPARE(rig.device.t->writesWhileClosed, 0);
         QVERIFY(!rig.form.Uart->session().isConnected());
         QVERIFY(!rig.form.System->Updating());
+        QCOMPARE(rig.form.Find<QLabel>("Label_Fw_Result")->text(),
+                 QString("The update stopped: the device was lost after block 5 of 20."));
     }
 
     // The loader's answers are not fixed: silence goes on, "NG" or "ERR" to a block ends the
-    // transfer at once and the log names the block.
+    // transfer at once, and so does an "NG" to FW_END that comes after FW_END's own wait; the log
+    // and the result line name the step.
     void aRefusedBlockEndsTheTransfer() {
-        for (const QByteArray& word : {QByteArray("NG\f"), QByteArray("ERR"), QByteArray()}) {
+        const struct {
+            QByteArray word; // "": silence to every firmware command
+            bool atEnd;      // the refusal answers FW_END, 30 ms late; otherwise the fifth block
+            QString named;
+        } cases[] = {
+            {"NG\f", false, "Block 5 of 20 (address 0x0100) refused: NG"},
+            {"ERR", false, "Block 5 of 20 (address 0x0100) refused: ERR"},
+            {"", false, ""},
+            {"NG\f", true, "FW_END refused: NG"},
+        };
+        for (const auto& c : cases) {
             Rig rig;
             QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 20)));
             rig.open(rig.file("fw.bin"));
             rig.device.answerFor = [&](const QByteArray& line, QByteArray& body) {
                 if (!line.contains("FW_")) return false;
+                if (c.atEnd) {
+                    if (!line.contains("FW_END")) return false;
+                    QTimer::singleShot(30, [&] {
+                        rig.device.t->deliver(QByteArray::fromStdString(MakeResponseLine("NG\f")));
+                    });
+                    return true; // nothing within the command's own wait
+                }
                 // silence to everything, or a refusal of the fifth block
-                body =
-                    word.isEmpty() || rig.device.count("FW_DATA") != 5 || !line.contains("FW_DATA")
-                        ? QByteArray()
-                        : word;
-                return word.isEmpty() || !body.isEmpty();
+                body = c.word.isEmpty() || rig.device.count("FW_DATA") != 5 ||
+                               !line.contains("FW_DATA")
+                           ? QByteArray()
+                           : c.word;
+                return c.word.isEmpty() || !body.isEmpty();
             };
             rig.shown.clear();
             rig.update();
-            if (word.isEmpty()) {
+            const QString result = rig.form.Find<QLabel>("Label_Fw_Result")->text();
+            if (c.word.isEmpty()) {
                 QCOMPARE(rig.label1()->text(), QString("100%"));
                 QCOMPARE(rig.device.count("FW_END"), 1);
+                QCOMPARE(result, QString("V2.10 running: update confirmed"));
                 continue;
             }
             QCOMPARE(rig.label1()->text(), QString("Update Fw Failed."));
             QVERIFY(rig.label1Red());
-            QCOMPARE(rig.device.count("FW_DATA"), 5);
-            QCOMPARE(rig.device.count("FW_ADDR"), 5);
-            QCOMPARE(rig.device.count("FW_END"), 0);
-            QVERIFY2(
-                rig.form.Memo_Debug->toPlainText().contains(
-                    "Block 5 of 20 (address 0x0100) refused: " + word.chopped(word.endsWith('\f'))),
-                qPrintable(rig.form.Memo_Debug->toPlainText()));
+            const int blocks = c.atEnd ? 20 : 5;
+            QCOMPARE(rig.device.count("FW_DATA"), blocks);
+            QCOMPARE(rig.device.count("FW_ADDR"), blocks);
+            QCOMPARE(rig.device.count("FW_END"), c.atEnd ? 1 : 0);
+            QVERIFY2(rig.form.Memo_Debug->toPlainText().contains(c.named),
+                     qPrintable(rig.form.Memo_Debug->toPlainText()));
+            QString named = c.named;
+            named[0] = named[0].toLower();
+            QCOMPARE(result, "The update stopped: " + named + ".");
+            QCOMPARE(rig.device.count("$ENTRANCE"), 1); // a failed update is not confirmed
             QVERIFY(!rig.form.System->Updating());
         }
     }
@@ -406,7 +443,7 @@ private slots:
         QCOMPARE(rig.device.count("FW_END"), 1);
         QVERIFY(statusLines.contains("Firmware update: 50%"));
         QCOMPARE(rig.form.statusBar()->currentMessage(),
-                 QString("Firmware update: Update complete: the image was sent."));
+                 QString("Firmware update: V2.10 running: update confirmed"));
 
         // selecting the row again (reopening "Commander") keeps the end in sight
         const QString version = rig.version();
@@ -417,7 +454,7 @@ private slots:
             QCOMPARE(rig.label1()->text(), QString("100%"));
             QCOMPARE(rig.form.Find<QLineEdit>("Edit_Fw_Path")->text(), rig.file("fw.bin"));
             QCOMPARE(rig.version(), version);
-            QCOMPARE(result->text(), QString("Update complete: the image was sent."));
+            QCOMPARE(result->text(), QString("V2.10 running: update confirmed"));
         }
         // until the next Open
         rig.open(rig.file("fw.bin"));

@@ -140,6 +140,20 @@ std::string Device::ModeBody() const {
     return b;
 }
 
+std::string Device::ImageVersion(const std::vector<std::uint8_t>& image) {
+    static constexpr std::string_view kMark = "FW VER:";
+    constexpr std::size_t kMarkAt = 512, kVersionAt = 520, kVersionMax = 8;
+    if (image.size() < kVersionAt ||
+        !std::equal(kMark.begin(), kMark.end(), image.begin() + kMarkAt))
+        return {};
+    std::string version;
+    for (std::size_t i = kVersionAt; i < std::min(image.size(), kVersionAt + kVersionMax); ++i) {
+        if (image[i] == 0) break;
+        version += static_cast<char>(image[i]);
+    }
+    return FieldText(version) == " " ? std::string() : FieldText(version);
+}
+
 std::string Device::HandshakeBody() const {
     return config_.isp ? "$ISP029" + FieldText(config_.ispBanner) : std::string("$ACCEPT");
 }
@@ -177,8 +191,19 @@ DeviceResult Device::HandleIsp(const Request& r) {
         firmware_.clear();
         fwAddress_ = 0;
         const bool stored = firmwareSink ? firmwareSink(lastFirmware_) : true;
-        return SetResult(stored, "firmware " + std::to_string(lastFirmware_.size()) + " bytes" +
-                                     (stored ? "" : ", not stored"));
+        DeviceResult res = SetResult(stored, "firmware " + std::to_string(lastFirmware_.size()) +
+                                                 " bytes" + (stored ? "" : ", not stored"));
+        if (stored && config_.restartAfterFirmware) {
+            const std::string version = config_.restartVersion.empty() ? ImageVersion(lastFirmware_)
+                                                                       : config_.restartVersion;
+            if (!version.empty()) config_.firmwareVersion = version;
+            config_.isp = false;
+            selected_ = SlotSelector{0}; // as after start-up
+            selectionValid_ = true;
+            res.restarted = true;
+            res.note += ", restarts with version " + config_.firmwareVersion;
+        }
+        return res;
     }
     default:
         return Silent("not in ISP mode");

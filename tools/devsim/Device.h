@@ -56,6 +56,11 @@ struct DeviceConfig {
     // ISP mode
     bool isp = false;
     std::string ispBanner; // empty: the product text
+    // After an FW_END that stored the image: restart into normal mode reporting the image's
+    // version (the text at offset 520), or restartVersion when it is set (an update that did not
+    // take). The serial side keeps the device silent for the restart's duration.
+    bool restartAfterFirmware = false;
+    std::string restartVersion;
     // The EDIDs the slots start with; a slot without an entry holds BuiltinNewEdid(). Entries past
     // a kind's count are ignored.
     std::array<std::vector<EdidImage>, kSlotKinds> slots;
@@ -73,7 +78,8 @@ struct DeviceResult {
     bool answered = false;
     std::string answer; // the complete line, CRC and LF included
     StateChanges changes;
-    std::string note; // a short word on what happened, for the request log ("" when routine)
+    std::string note;       // a short word on what happened, for the request log ("" when routine)
+    bool restarted = false; // the device left ISP mode: it restarts after this answer
 };
 
 // body + CRC("%04X" of the body) + LF
@@ -121,6 +127,9 @@ public:
     std::string PortDescriptorBody(SlotSelector s) const;
     std::string ChunkBody(SlotSelector s, unsigned chunk) const; // chunk 0..3
     std::string ModeBody() const;
+    // The version an image carries: the text at offset 520 (up to a zero byte, at most 8
+    // characters) when "FW VER:" stands at 512; empty otherwise.
+    static std::string ImageVersion(const std::vector<std::uint8_t>& image);
     std::string HandshakeBody() const;
 
 private:

@@ -32,6 +32,12 @@ Mode:
   --isp-banner TEXT       the text after "$ISP029" (default: the product text)
   --fw-out FILE           in ISP mode, write the image received to FILE at each FW_END (blocks
                           at their addresses, whole 64-byte blocks, gaps 0xFF)
+  --fw-restart MS         after answering an FW_END that stored the image, restart: hear nothing
+                          for MS milliseconds, then answer as a device in normal mode whose
+                          firmware version is the image's (the text at offset 520)
+  --fw-restart-version TEXT
+                          with --fw-restart: report TEXT instead of the image's version (an
+                          update that did not take)
 
 System descriptor:
   --vid TEXT              VID text (default 5441)
@@ -82,6 +88,8 @@ Faults (repeatable --fault RULE; RULE is KIND[:CMD[:ARGS]]):
                           written at once
   ng:CMD[:COUNT]          the answer is "NG" (a refusal; the request was handled all the same)
   Answers leave in the order of the requests: a late answer delays the ones after it.
+  --delay-ms N            every answer leaves N milliseconds (0 to 10000) after its request
+                          (a slow device; faults add their own delays on top)
   --hangup-after N        when the Nth well-formed request arrives (it is not answered), close
                           the terminal so the tool sees the port die, and exit 0
 
@@ -103,6 +111,7 @@ Network (discovery):
   --allow-network         start the network side on a machine's real network as well
 
   --help                  show this text and exit
+  --version               print the version and exit
 )";
 
 using cmdline::OptionParser;
@@ -185,6 +194,26 @@ void DeclareFileOptions(OptionParser& p, Options& o) {
         .Value("--fw-out", "needs a path", Path(o.fwOut));
 }
 
+OptionParser::OnValue Milliseconds(unsigned& target) {
+    return [&target](const std::string& value) -> std::string {
+        const auto n = cmdline::ParseInteger(value, 0, 10000);
+        if (!n) return "expects milliseconds from 0 to 10000";
+        target = static_cast<unsigned>(*n);
+        return {};
+    };
+}
+
+// How slowly the device answers, and its restart after a firmware update.
+void DeclareTimingOptions(OptionParser& p, Options& o) {
+    p.Value("--delay-ms", "needs a number", Milliseconds(o.delayMs))
+        .Value("--fw-restart", "needs a number",
+               [&o, ms = Milliseconds(o.restartMs)](const std::string& value) {
+                   o.device.restartAfterFirmware = true;
+                   return ms(value);
+               })
+        .Value("--fw-restart-version", "needs a value", Text(o.device.restartVersion, kTextMax));
+}
+
 // Faults, the hang-up and the networked devices.
 void DeclareFaultAndNetOptions(OptionParser& p, Options& o) {
     p.Value("--fault", "needs a rule",
@@ -216,6 +245,8 @@ void DeclareFaultAndNetOptions(OptionParser& p, Options& o) {
 // What the options say together: empty when they fit, otherwise why not.
 std::string CheckCombination(const Options& o) {
     if (o.netOnly && o.net == 0) return "--net-only needs --net N";
+    if (!o.device.restartVersion.empty() && !o.device.restartAfterFirmware)
+        return "--fw-restart-version needs --fw-restart MS";
     for (const auto& [slot, file] : o.slotFiles)
         if (slot.index() >= o.device.counts[slot.kindCode()])
             return "--slot: the device has no " + SlotName(slot);
@@ -235,6 +266,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     DeclareDescriptorOptions(parser, o.device);
     DeclareFileOptions(parser, o);
     DeclareFaultAndNetOptions(parser, o);
+    DeclareTimingOptions(parser, o);
     if (const auto failure = parser.Parse(args)) {
         error = failure->Text();
         return std::nullopt;

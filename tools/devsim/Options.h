@@ -19,9 +19,11 @@ struct Options {
     std::string stateDir;                                        // --state-dir DIR
     std::string fwOut;                                           // --fw-out FILE
     std::vector<FaultRule> faults;
-    unsigned hangupAfter = 0; // 0: never
-    unsigned net = 0;         // --net N: simulated networked devices
-    bool netOnly = false;     // --net-only: no terminal, only the network side
+    unsigned hangupAfter = 0;  // 0: never
+    unsigned delayMs = 0;      // --delay-ms: every answer this much later
+    unsigned restartMs = 0;    // --fw-restart: silent this long after FW_END, then normal mode
+    unsigned net = 0;          // --net N: simulated networked devices
+    bool netOnly = false;      // --net-only: no terminal, only the network side
     bool allowNetwork = false; // --allow-network: also outside an isolated namespace
     bool help = false;
 };

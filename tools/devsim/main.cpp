@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Device.h"
@@ -29,6 +30,7 @@
 #include "Options.h"
 #include "RequestParser.h"
 #include "StateDir.h"
+#include "TavoVersion.h"
 #include "discovery/Discovery.h"
 #include "link/DeviceCommand.h"
 
@@ -97,9 +99,11 @@ public:
 
 class SerialSide : public PollSource {
 public:
-    SerialSide(Device& device, std::vector<FaultRule> faults, unsigned hangupAfter, RequestLog& log,
-               StateDir* state)
-        : device_(device), hangupAfter_(hangupAfter), log_(log), state_(state) {
+    SerialSide(Device& device, const Options& options, RequestLog& log, StateDir* state)
+        : device_(device), hangupAfter_(options.hangupAfter),
+          delay_(std::chrono::milliseconds(options.delayMs)),
+          restart_(std::chrono::milliseconds(options.restartMs)), log_(log), state_(state) {
+        const std::vector<FaultRule>& faults = options.faults;
         for (const auto& f : faults)
             faults_.Add(f);
     }
@@ -205,6 +209,12 @@ private:
     }
 
     void Serve(const ParsedLine& line, Clock::time_point now) {
+        if (now < restartEnd_) { // restarting after a firmware update: nothing is heard
+            if (!line.wakeup)
+                log_.Line(std::string(RequestErrorName(line.error)) + "\t" + Printable(line.text) +
+                          "\tsilent (restarting)");
+            return;
+        }
         if (line.wakeup) {
             WakeUp();
             return;
@@ -235,6 +245,10 @@ private:
             Schedule(pieces, now);
         }
         log_.Line(entry);
+        if (result.restarted) {
+            restartEnd_ = (out_.empty() ? now : out_.back().due) + restart_;
+            log_.Line("# restart into normal mode, firmware " + device_.Config().firmwareVersion);
+        }
     }
 
     // The wake-up starts a new session: whatever the previous one left unread (answers still
@@ -254,8 +268,10 @@ private:
     }
 
     // Answers leave in the order of the requests, each piece after its delay.
+    // With a delay every answer leaves that much after its request (a slow device), still in order.
     void Schedule(const std::vector<AnswerPiece>& pieces, Clock::time_point now) {
-        Clock::time_point t = out_.empty() ? now : std::max(now, out_.back().due);
+        Clock::time_point t = now + delay_;
+        if (!out_.empty()) t = std::max(t, out_.back().due);
         for (const auto& piece : pieces) {
             t += std::chrono::milliseconds(piece.delayMs);
             out_.push_back({piece.bytes, t});
@@ -265,6 +281,9 @@ private:
     Device& device_;
     FaultPlan faults_;
     unsigned hangupAfter_ = 0;
+    Clock::duration delay_{};
+    Clock::duration restart_{};
+    Clock::time_point restartEnd_{};
     unsigned requests_ = 0;
     RequestLog& log_;
     StateDir* state_ = nullptr;
@@ -505,7 +524,7 @@ int Run(int argc, char** argv) {
 
     std::unique_ptr<NetSide> net;
     if (const int failed = OpenNetSide(o, log, net)) return failed;
-    SerialSide serial(device, o.faults, o.hangupAfter, log, state.get());
+    SerialSide serial(device, o, log, state.get());
     const bool withSerial = !o.netOnly;
     if (withSerial)
         if (const int failed = OpenSerialSide(o, serial)) return failed;
@@ -532,5 +551,11 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            std::printf("tavo-devsim %s\n", tavo::kVersionText);
+            return 0;
+        }
+    }
     return Run(argc, argv);
 }

@@ -42,7 +42,7 @@ void PrintHelp(std::ostream& out) {
     auto commands = tavo::cli::Commands();
     std::sort(commands.begin(), commands.end(),
               [](const auto& a, const auto& b) { return a.name < b.name; });
-    out << "usage: tavo-cli COMMAND [ARGS...]\n\ncommands:\n";
+    out << "usage: tavo-cli COMMAND [ARGS...]\n       tavo-cli --help | --version\n\ncommands:\n";
     for (const auto& c : commands)
         out << "  " << c.usage << "\n      " << c.summary << '\n';
     out << "\nexit status: 0 success, 1 an EDID or build failed, 2 bad arguments or file "
@@ -72,6 +72,9 @@ namespace {
 
 int main(int argc, char** argv) {
     using namespace tavo::cli;
+    // --version is the command "version", which both programs hold.
+    static char versionCommand[] = "version";
+    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) argv[1] = versionCommand;
 #ifdef TAVO_CLI_FORWARD
     {
         bool local = false;

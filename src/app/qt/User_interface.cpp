@@ -1,5 +1,7 @@
 #include "app/qt/User_interface.h"
 
+#include "TavoVersion.h"
+
 #include "link/qt/UartController.h"
 
 #include <QAction>
@@ -65,9 +67,13 @@ constexpr int kAboutOffset = 150;
 
 const QColor kMoneyGreen(192, 220, 192);
 
-const char* const kAboutText = "TAVO 2016\nVersion 1.0.0\n\n"
-                               "EDID and device manager for HDMI signal distribution.\n"
-                               "Copyright (c) 2016 the TAVO owners. All rights reserved.";
+// The version line comes from the build (the project's version and, from a checkout, the commit).
+QString AboutText() {
+    return QStringLiteral("TAVO 2016\nVersion %1\n\n"
+                          "EDID and device manager for HDMI signal distribution.\n"
+                          "Copyright (c) 2016 the TAVO owners. All rights reserved.")
+        .arg(QString::fromUtf8(kVersionText));
+}
 
 } // namespace
 
@@ -428,7 +434,7 @@ void TForm1::SetUpKeyboard() {
 }
 
 void TForm1::About2Click() {
-    ShowInformation(this, "Information", kAboutText, pos() + QPoint(kAboutOffset, kAboutOffset));
+    ShowInformation(this, "Information", AboutText(), pos() + QPoint(kAboutOffset, kAboutOffset));
 }
 
 void TForm1::Panel_DebugDblClick() {

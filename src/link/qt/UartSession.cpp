@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSerialPortInfo>
+#include <optional>
 
 #include "link/Frame.h"
 #include "link/Receive.h"
@@ -77,6 +78,7 @@ void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std
     // whatever the device sent before this point is discarded, also what has not been read yet
     // (a late answer to the previous command would otherwise run into this one's answer)
     transport_->clearInput();
+    answerSeen_ = true; // nothing is awaited during the handshake's pause
     for (const FrameStep& step : Uart_FrameWrites(mode, command, length, data)) {
         if (step.isPause()) {
             Uart_Wait(step.pauseMs);
@@ -85,12 +87,43 @@ void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std
         if (!portOpen()) return; // lost during the pause
         transport_->write(QByteArray(step.bytes.data(), static_cast<qsizetype>(step.bytes.size())));
     }
+    sentClock_.start();
+    answerSeen_ = !ExpectsAnswer(mode, command);
     const SendSchedule schedule = Uart_PostSendWaits(mode, command, devices_.Current().selected);
     for (unsigned ms : schedule.waitsMs) {
         if (!portOpen()) return;
         Uart_Wait(ms);
     }
+    // The handshake's reply is looked for by the search during its own wait; a device's answer
+    // is only looked at while the receive tick runs (not during a firmware transfer).
+    if (command != ENTRANCE && !answerSeen_ && portOpen() && rxTimer_.isActive() && resumed_)
+        waitForAnswer(timing_.AnswerLimitMs(schedule.totalMs()));
     if (schedule.pollOnAfter && portOpen()) pollTimer_.start();
+}
+
+void UartSession::waitForAnswer(unsigned limitMs) {
+    Timer_UART_RxTimer(); // what arrived by the end of the fixed waits is looked at now
+    waitUntil(limitMs, [this] { return answerSeen_; });
+}
+
+void UartSession::waitUntil(unsigned limitMs, const std::function<bool()>& done) {
+    if (done() || !portOpen()) return;
+    const qint64 left = static_cast<qint64>(limitMs) - sentClock_.elapsed();
+    if (left <= 0) return;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    // ends at the limit, at the answer or at the link's end (and when the application quits)
+    const auto end = [&] { loop.quit(); };
+    QObject::connect(&limit, &QTimer::timeout, &loop, end);
+    // the tick's own handler runs first (connected before), then this looks at its outcome
+    QObject::connect(&rxTimer_, &QTimer::timeout, &loop, [&] {
+        if (done()) end();
+    });
+    QObject::connect(this, &UartSession::disconnected, &loop, end);
+    limit.start(static_cast<int>(left));
+    loop.exec();
 }
 
 void UartSession::Timer_UART_RxTimer() {
@@ -111,6 +144,11 @@ void UartSession::Timer_UART_RxTimer() {
 ResponseResult UartSession::Uart_HandleResponse() {
     ResponseResult r = Uart_ProcessResponse(link_, devices_, transfer_);
     if (r.outcome == ResponseOutcome::NothingWaiting) return r;
+    if (!answerSeen_) {
+        // the device answered (well or badly): how late is measured from the request's last byte
+        answerSeen_ = true;
+        timing_.Observe(static_cast<unsigned>(sentClock_.elapsed()));
+    }
     if (r.failed()) {
         emit logLine(QStringLiteral("CRC Error!"));
     } else {
@@ -170,17 +208,21 @@ static QString IspBanner(const QString& reply, qsizetype from) {
     return line.mid(from);
 }
 
-UartSession::Found UartSession::Uart_Search() {
+UartSession::Found UartSession::Uart_Search(const DeviceOperation* held) {
     if (searching_) return Found::None;
     // the device found is read during the search's waits: no other operation may send meanwhile
-    const DeviceOperation operation(this);
-    if (!operation) return Found::None;
+    std::optional<DeviceOperation> operation;
+    if (!held || !*held) {
+        operation.emplace(this);
+        if (!*operation) return Found::None;
+    }
     searching_ = true;
     devices_.count = 0;
     devices_.current = 0;
     emit searchStarted();
 
     Found found = Found::None;
+    busyPorts_.clear();
     const QStringList ports = Uart_ListSerialPorts();
     for (const QString& name : ports) {
         const auto path = SerialPortPath(name.toStdString());
@@ -189,6 +231,7 @@ UartSession::Found UartSession::Uart_Search() {
         if (!opened.ok()) {
             log(QStringLiteral("Open ") + name + QStringLiteral(" Failed.\r\n"));
             log(OpenFailureText(opened));
+            if (opened.failure == OpenFailure::InUse) busyPorts_ << name;
             continue;
         }
         portName_ = name;
@@ -201,9 +244,19 @@ UartSession::Found UartSession::Uart_Search() {
         emit busy(true);
         resume();
         rxTimer_.start();
+        timing_.Reset(); // another port, maybe another device: its lateness is measured anew
 
         Uart_SendCommand(kModeGet, ENTRANCE, 0, nullptr);
         Uart_Wait(kHandshakeExtraWaitMs);
+        // a slow device's reply may still be on its way: it is waited for, up to a limit, once
+        // the fixed wait has passed (a port without a device costs that much more)
+        waitUntil(kHandshakeAnswerLimitMs, [this] {
+            const std::string_view text = link_.Text();
+            const std::size_t isp = text.find("$ISP029");
+            return text.find("$ACCEPT") != std::string_view::npos ||
+                   (isp != std::string_view::npos &&
+                    text.find('\n', isp) != std::string_view::npos);
+        });
         const QString reply =
             QString::fromLatin1(link_.Text().data(), static_cast<qsizetype>(link_.Text().size()));
         const bool accepted = portOpen() && reply.contains(QLatin1String("$ACCEPT"));

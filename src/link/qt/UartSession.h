@@ -3,24 +3,31 @@
 // with its fixed waits, the response handler and the search over the ports. Needs Qt Core and
 // SerialPort only; what the window shows is left to whoever listens to the signals (the
 // UartController on the main window, nobody in the command-line tool).
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "edid/EdidImage.h"
 #include "link/DeviceModel.h"
+#include "link/Frame.h"
 #include "link/Response.h"
 #include "link/UartLink.h"
 
 namespace tavo {
 
+class DeviceOperation;
 class LinkTransport;
 
 inline constexpr int kRxTickMs = 25;
 inline constexpr int kPollIntervalMs = 2000;
 inline constexpr unsigned kHandshakeExtraWaitMs = 160;
+// A handshake reply not in by the end of the fixed waits is waited for until this long after the
+// request's last byte.
+inline constexpr unsigned kHandshakeAnswerLimitMs = 450;
 
 class UartSession : public QObject {
     Q_OBJECT
@@ -55,12 +62,19 @@ public:
     bool isResumed() const { return resumed_; }
 
     // Sends one command: poll off, receive side reset, the writes (ENTRANCE with its pause), the
-    // waits after it; the poll back on after a SET. Nothing is written to a closed port, and no
+    // fixed waits after it; then, when the command is answered and its answer has not been looked
+    // at yet, the wait goes on until it is, within the limit the device's measured lateness sets
+    // (answerTiming()). The poll back on after a SET. Nothing is written to a closed port, and no
     // waits are spent on it.
     void Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
                           const std::uint8_t* data = nullptr);
     // Lets the event loop run (sleeping) for at least `ms`; returns the elapsed milliseconds.
     static unsigned Uart_Wait(unsigned ms);
+    // How late this device answers, measured since the last search found it.
+    const AnswerTiming& answerTiming() const { return timing_; }
+    // Why the last search found nothing: every port that opened had no device, or none opened;
+    // the ports another program held are named here (empty: none was busy).
+    const QStringList& busyPorts() const { return busyPorts_; }
 
     void Timer_UART_RxTimer();
     ResponseResult Uart_HandleResponse();
@@ -73,8 +87,9 @@ public:
     static QStringList Uart_ListSerialPorts();
 
     // The whole search: device table reset, searchStarted (grid, discovery request), every port
-    // in list order until one answers. A search started while one runs is ignored.
-    Found Uart_Search();
+    // in list order until one answers. A search started while one runs is ignored, and so is one
+    // while another operation holds the link, unless the caller is that operation (`held`).
+    Found Uart_Search(const DeviceOperation* held = nullptr);
     // The disconnect: nothing when no port is open; otherwise flags cleared, port closed,
     // handler suspended, both timers off, `disconnected` (the window clears its part), count 0.
     bool Uart_Disconnect();
@@ -104,6 +119,13 @@ private:
     Found foundDevice();
     Found foundIspDevice(const QString& banner);
     void onTransportFailed();
+    // After the fixed waits: looks at what has arrived, then waits on (receive ticks running)
+    // until the answer to the command sent last has been looked at or `limitMs` have passed since
+    // its last byte.
+    void waitForAnswer(unsigned limitMs);
+    // Sleeps, the receive ticks running, until `done()` holds after a tick or `limitMs` have
+    // passed since the last request's last byte (or the link ended).
+    void waitUntil(unsigned limitMs, const std::function<bool()>& done);
     void log(const QString& text) { emit logText(text); }
     bool portOpen() const;
     void setResumed(bool on) {
@@ -124,6 +146,11 @@ private:
     bool connected_ = false;
     bool searching_ = false;
     bool operationRunning_ = false;
+    // the command sent last: when its last byte went out, and whether a line was looked at since
+    QElapsedTimer sentClock_;
+    bool answerSeen_ = true;
+    AnswerTiming timing_;
+    QStringList busyPorts_;
     friend class DeviceOperation;
 };
 

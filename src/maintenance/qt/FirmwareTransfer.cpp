@@ -1,10 +1,12 @@
 #include "maintenance/qt/FirmwareTransfer.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
 
 #include "link/Receive.h"
+#include "link/Response.h"
 #include "link/qt/LinkTransport.h"
 #include "link/qt/UartSession.h"
 
@@ -43,6 +45,33 @@ QString FirmwareResultText(FirmwareResult result) {
     return QString();
 }
 
+QString FirmwareStopText(FirmwareResult result, const FirmwareTransfer& transfer) {
+    const QString stopped = QStringLiteral("The update stopped: ");
+    const QString after = QStringLiteral(" after block %1 of %2.")
+                              .arg(transfer.blocksSent())
+                              .arg(transfer.blockCount());
+    switch (result) {
+    case FirmwareResult::Refused: {
+        QString refusal = transfer.refusal();
+        if (!refusal.isEmpty()) refusal[0] = refusal[0].toLower();
+        return stopped + refusal + QLatin1Char('.');
+    }
+    case FirmwareResult::Lost:
+        return stopped + QStringLiteral("the device was lost") + after;
+    case FirmwareResult::Aborted:
+        return stopped + QStringLiteral("it was cancelled") + after;
+    case FirmwareResult::OpenFailed:
+        return stopped + QStringLiteral("the image file could not be read.");
+    case FirmwareResult::Illegal:
+    case FirmwareResult::TooLarge:
+        return stopped + QStringLiteral("the image file changed and is no longer accepted.");
+    case FirmwareResult::Sent:
+    case FirmwareResult::Busy:
+        break;
+    }
+    return QString();
+}
+
 std::optional<std::string> FirmwareTransfer::drainInput() {
     // What the device says meanwhile is taken off the port so that it never piles up (each send
     // clears the buffer again); only an explicit refusal is looked for. A flood is cut down to 16
@@ -53,12 +82,58 @@ std::optional<std::string> FirmwareTransfer::drainInput() {
     if (plan.readCount == 0 && !plan.flood) return std::nullopt;
     const QByteArray bytes = port.read(static_cast<qint64>(plan.readCount));
     if (plan.flood) port.clearInput();
+    linesSeen_ += static_cast<int>(bytes.count('\n'));
     UartLink& link = session_.link();
     Uart_ApplyReceived(link,
                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                        plan.flood);
     link.flags &= static_cast<std::uint8_t>(~kLinkResponseWaiting); // no answer is handled
     return FirmwareRefusal(link.Text());
+}
+
+std::optional<std::string> FirmwareTransfer::awaitEndAnswer() {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (auto word = drainInput()) return word;
+        // one answer per command, in order: FW_END's is the last
+        endAnswered_ = linesSeen_ >= commandsSent_;
+        if (endAnswered_ || lost_ || !session_.isConnected()) return std::nullopt;
+        if (clock.elapsed() >= kFwEndAnswerMs) return std::nullopt;
+        UartSession::Uart_Wait(kRxTickMs);
+    }
+}
+
+FirmwareConfirmation FirmwareTransfer::Confirm(const DeviceOperation* held) {
+    FirmwareConfirmation c;
+    c.image = imageVersion_;
+    bool descriptor = false;
+    const QMetaObject::Connection read = QObject::connect(
+        &session_, &UartSession::responseHandled, [&descriptor](int command, int outcome) {
+            if (command == SYS_DSCPT && outcome == static_cast<int>(ResponseOutcome::Handled))
+                descriptor = true;
+        });
+    // the loader's port is let go: the device restarts, and may come back on another port
+    session_.Uart_Disconnect();
+    QElapsedTimer clock;
+    clock.start();
+    std::optional<std::string> running;
+    while (!abort_) {
+        UartSession::Uart_Wait(kFwRestartRetryMs);
+        descriptor = false;
+        const UartSession::Found found = session_.Uart_Search(held);
+        c.stillInIsp = found == UartSession::Found::Isp;
+        if (found == UartSession::Found::Normal && descriptor) {
+            running = session_.devices().Current().firmwareVersion;
+            break;
+        }
+        if (clock.elapsed() + kFwRestartRetryMs >= restartWaitMs_) break; // a loader stays found
+        session_.Uart_Disconnect();
+    }
+    QObject::disconnect(read);
+    c.check = CheckRunningVersion(running, c.image);
+    if (running) c.running = *running;
+    return c;
 }
 
 FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progress) {
@@ -71,8 +146,11 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
     if (image.header.tooLarge) return FirmwareResult::TooLarge;
     if (!image.header.accepted) return FirmwareResult::Illegal;
     if (!session_.isConnected()) return FirmwareResult::Lost;
+    imageVersion_ = image.header.version;
 
     running_ = true;
+    linesSeen_ = 0;
+    endAnswered_ = false;
     abort_ = false;
     lost_ = false;
     // the link closing (the port failed, or the operator disconnected) ends the loop
@@ -142,9 +220,13 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
             progress(QString::fromStdString(step.label),
                      std::stoi(step.label.substr(0, step.label.size() - 1)));
         if (step.kind == FirmwareStep::End) {
-            // what the loader said to FW_END, within its wait, decides too
-            if (const auto word = drainInput()) {
+            // what the loader says to FW_END decides too; a slow loader answers after the wait
+            if (const auto word = awaitEndAnswer()) {
                 result = refused(*word);
+                break;
+            }
+            if (lost_ || !session_.isConnected()) {
+                result = FirmwareResult::Lost;
                 break;
             }
             if (progress) progress(QStringLiteral("100%"), 100);

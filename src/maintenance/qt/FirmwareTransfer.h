@@ -15,6 +15,7 @@
 
 namespace tavo {
 
+class DeviceOperation;
 class UartSession;
 
 // A firmware file as the update reads it: every byte of it, but never more than one byte past the
@@ -27,7 +28,7 @@ struct FirmwareImage {
 FirmwareImage ReadFirmwareImage(const QString& path);
 
 enum class FirmwareResult {
-    Sent,       // every block and FW_END went out on a live link
+    Sent,       // every block and FW_END went out on a live link, FW_END was not refused
     OpenFailed, // the file could not be read
     Illegal,    // no "FW VER:" mark at 512 (any more): nothing sent
     TooLarge,   // larger than 65,536 bytes: nothing sent
@@ -39,6 +40,23 @@ enum class FirmwareResult {
 
 // The status text the page shows for a result that ends an update ("" for Busy).
 QString FirmwareResultText(FirmwareResult result);
+
+class FirmwareTransfer;
+// Why an update stopped, for the page's result line: "The update stopped: block 4 of 10 (address
+// 0x00c0) refused: NG.", "... the link was lost after block 5 of 20.", ...
+QString FirmwareStopText(FirmwareResult result, const FirmwareTransfer& transfer);
+
+// Between two searches for the restarted device.
+inline constexpr unsigned kFwRestartRetryMs = 500;
+
+// What the device said after the image: the version it reports once it runs normally again.
+struct FirmwareConfirmation {
+    FirmwareCheck check = FirmwareCheck::NotConfirmed;
+    std::string running;     // the version the restarted device reports
+    std::string image;       // the image's version
+    bool stillInIsp = false; // the device came back in ISP mode and stayed there
+    std::string text() const { return FirmwareCheckText(check, running, image); }
+};
 inline bool FirmwareResultFailed(FirmwareResult result) {
     return result != FirmwareResult::Sent && result != FirmwareResult::Busy;
 }
@@ -56,8 +74,21 @@ public:
     // The route: reads the file again and checks its header (a file replaced since it was chosen
     // is refused here and nothing is sent), stops the receive timer (it stays off until the next
     // search), then one step per cycle: drain the serial input, send the step, let the event loop
-    // run. Returns at once with Busy while a transfer runs on this object.
+    // run. After FW_END its answer is awaited up to kFwEndAnswerMs (the device answers in order,
+    // so it is the last of one answer per command sent); a refusal then fails the update.
+    // Returns at once with Busy while a transfer runs on this object.
     FirmwareResult Run(const QString& path, const Progress& progress = {});
+
+    // After Sent: the loader's port is closed and the ports are searched until the device answers
+    // in normal mode (its system descriptor read) or restartWaitMs() have passed; its version is
+    // compared with the image's. `held` is the caller's DeviceOperation, if it holds one.
+    FirmwareConfirmation Confirm(const DeviceOperation* held = nullptr);
+    void setRestartWaitMs(unsigned ms) { restartWaitMs_ = ms; }
+    unsigned restartWaitMs() const { return restartWaitMs_; }
+    // The image version of the last run.
+    const std::string& imageVersion() const { return imageVersion_; }
+    // Whether FW_END's answer came within its wait (silence is no refusal).
+    bool endAnswered() const { return endAnswered_; }
 
     bool running() const { return running_; }
     // Ends a running transfer between two blocks: before the next block's address (or FW_END),
@@ -75,6 +106,8 @@ public:
 private:
     // Takes what the loader said off the port; returns its refusal word if it refused.
     std::optional<std::string> drainInput();
+    // Waits for FW_END's answer; returns the refusal word if the loader refused.
+    std::optional<std::string> awaitEndAnswer();
 
     UartSession& session_;
     bool running_ = false;
@@ -84,6 +117,10 @@ private:
     QString refusal_;
     int blocksSent_ = 0;
     int blockCount_ = 0;
+    int linesSeen_ = 0; // answer lines taken off the port during the run
+    bool endAnswered_ = false;
+    std::string imageVersion_;
+    unsigned restartWaitMs_ = kFwRestartWaitMs;
 };
 
 } // namespace tavo

@@ -282,12 +282,19 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         transfer_.Run(chosenPath_, [this](const QString& label, int percent) {
             showProgress(label, false, percent);
         });
+    bool failed = FirmwareResultFailed(result);
     switch (result) {
     case FirmwareResult::Busy:
         break;
-    case FirmwareResult::Sent:
-        showResultLine(QStringLiteral("Update complete: the image was sent."), false);
+    case FirmwareResult::Sent: {
+        // the device restarts: the version it then reports says whether the update took
+        showResultLine(QStringLiteral("Image sent; waiting for the device to restart..."), false);
+        const FirmwareConfirmation c = transfer_.Confirm(&operation);
+        appendLog(QString::fromStdString(c.text()) + QStringLiteral("\r\n"));
+        failed = c.check == FirmwareCheck::Mismatch;
+        showResultLine(QString::fromStdString(c.text()), failed);
         break;
+    }
     case FirmwareResult::OpenFailed:
         appendLog(QStringLiteral("Fw Open Fail.\r\n"));
         showProgress(FirmwareResultText(result), true);
@@ -309,17 +316,13 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         break;
     }
     if (result != FirmwareResult::Busy) {
-        if (FirmwareResultFailed(result))
-            showResultLine(result == FirmwareResult::Lost
-                               ? QStringLiteral("The update stopped: the device was lost.")
-                               : QStringLiteral("The update did not complete."),
-                           true);
+        if (FirmwareResultFailed(result)) showResultLine(FirmwareStopText(result, transfer_), true);
         // the end stays on the page until the next update, Open or search
         KeptResult kept;
         kept.path = path_ ? path_->text() : chosenPath_;
         kept.version = version_ ? version_->text() : QString();
         kept.progress = progress_ ? progress_->text() : QString();
-        kept.failure = FirmwareResultFailed(result);
+        kept.failure = failed;
         kept.percent = bar_ ? bar_->value() : 0;
         kept.line = result_ ? result_->text() : QString();
         kept_ = kept;

@@ -52,6 +52,7 @@ public:
     // The file the open dialog last chose (what the update sends).
     QString ChosenFirmware() const { return chosenPath_; }
     const FirmwareTransfer& Transfer() const { return transfer_; }
+    FirmwareTransfer& Transfer() { return transfer_; }
 
     // Puts the last update's end back on the page (path, version line, result) after a row
     // selection reset it: it stays until the next update, Open or search.

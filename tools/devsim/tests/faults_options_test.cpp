@@ -197,7 +197,12 @@ TEST(Options, DefaultsAndEveryOption) {
                     "drop:RXEDMD:1",
                     "--fault=late:*:5",
                     "--hangup-after",
-                    "7"});
+                    "7",
+                    "--delay-ms",
+                    "150",
+                    "--fw-restart=400",
+                    "--fw-restart-version",
+                    "0.9"});
     ASSERT_TRUE(o);
     const DeviceConfig& c = o->device;
     EXPECT_TRUE(c.isp);
@@ -214,6 +219,10 @@ TEST(Options, DefaultsAndEveryOption) {
     ASSERT_EQ(o->faults.size(), 2u);
     EXPECT_EQ(o->faults[1].kind, FaultKind::Late);
     EXPECT_EQ(o->hangupAfter, 7u);
+    EXPECT_EQ(o->delayMs, 150u);
+    EXPECT_EQ(o->restartMs, 400u);
+    EXPECT_TRUE(c.restartAfterFirmware);
+    EXPECT_EQ(c.restartVersion, "0.9");
 }
 
 TEST(Options, Refusals) {
@@ -236,6 +245,10 @@ TEST(Options, Refusals) {
         {"--hangup-after", "0"},
         {"--link", ""},
         {"--isp=1"},
+        {"--delay-ms", "10001"},
+        {"--delay-ms", "-5"},
+        {"--fw-restart", "soon"},
+        {"--fw-restart-version", "2.0"}, // without --fw-restart
     };
     for (const auto& args : bad) {
         std::string error;
@@ -278,6 +291,9 @@ TEST(Options, HelpNamesEveryOption) {
                              "late:",
                              "flood:",
                              "--hangup-after",
+                             "--delay-ms",
+                             "--fw-restart",
+                             "--fw-restart-version",
                              "--help"}) {
         EXPECT_NE(help.find(name), std::string::npos) << name;
         // and every option named in the help is accepted by the parser

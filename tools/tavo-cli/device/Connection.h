@@ -13,6 +13,26 @@
 
 namespace tavo::cli {
 
+// Why a search found no device, in one line: no ports to search, ports another program holds
+// (a second command while the first still has the port), or ports where nothing answered.
+inline std::string NoDeviceText(const UartSession& session, const QStringList& ports) {
+    if (ports.isEmpty())
+        return "no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)";
+    const QStringList& busy = session.busyPorts();
+    QStringList silent;
+    for (const QString& p : ports)
+        if (!busy.contains(p)) silent << p;
+    const std::string busyText =
+        busy.size() == 1 ? busy.front().toStdString() + " is busy"
+                         : "ports " + busy.join(QStringLiteral(", ")).toStdString() + " are busy";
+    const std::string why = ": another program or tavo-cli command is using it";
+    if (busy.isEmpty())
+        return "no device answered on " + ports.join(QStringLiteral(", ")).toStdString();
+    if (silent.isEmpty()) return busyText + why;
+    return "no device answered on " + silent.join(QStringLiteral(", ")).toStdString() + "; " +
+           busyText + why;
+}
+
 // The session for one command; Open says why when no device answered.
 struct Connection {
     DeviceTable devices;
@@ -36,10 +56,8 @@ struct Connection {
         if (found == UartSession::Found::Isp)
             PrintError("the device on " + session.portName().toStdString() +
                        " is in ISP mode and takes no EDID commands");
-        else if (ports.isEmpty())
-            PrintError("no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)");
         else
-            PrintError("no device answered on " + ports.join(QStringLiteral(", ")).toStdString());
+            PrintError(NoDeviceText(session, ports));
         session.Uart_Disconnect();
         return false;
     }

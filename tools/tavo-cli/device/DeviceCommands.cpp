@@ -8,6 +8,7 @@
 #include <string>
 
 #include "../Command.h"
+#include "Connection.h"
 #include "SlotCommands.h"
 #include "link/qt/LinkTransport.h"
 #include "link/qt/UartSession.h"
@@ -91,11 +92,8 @@ int Info(const DeviceOptions& o) {
     const UartSession::Found found = session.Uart_Search();
     if (o.verbose) std::cerr << "search took " << clock.elapsed() << " ms\n";
     if (found == UartSession::Found::None) {
-        if (ports.isEmpty())
-            PrintError("no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)");
-        else
-            PrintError("no device answered on " + ports.join(QStringLiteral(", ")).toStdString() +
-                       (o.verbose ? "" : " (--verbose shows what each port did)"));
+        PrintError(NoDeviceText(session, ports) +
+                   (o.verbose || ports.isEmpty() ? "" : " (--verbose shows what each port did)"));
         return kExitFailed;
     }
     const bool isp = found == UartSession::Found::Isp;
@@ -121,7 +119,7 @@ int Watch(const DeviceOptions& o) {
                          [](const QString& t) { std::cerr << t.toStdString(); });
     const UartSession::Found found = session.Uart_Search();
     if (found == UartSession::Found::None) {
-        PrintError("no device answered");
+        PrintError(NoDeviceText(session, UartSession::Uart_ListSerialPorts()));
         return kExitFailed;
     }
     std::cout << "connected: " << session.portName().toStdString() << std::endl;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "../Command.h"
+#include "Connection.h"
 #include "Interrupt.h"
 #include "link/Response.h"
 #include "link/qt/UartSession.h"
@@ -25,12 +26,24 @@ struct Options {
     std::string port;
     bool yes = false;
     bool verbose = false;
+    bool confirm = false; // firmware: exit 3 when the update is not confirmed
+    unsigned restartWaitS = kFwRestartWaitMs / 1000; // firmware: how long to search afterwards
 };
+
+inline constexpr int kExitNotConfirmed = 3;
 
 bool Parse(const Args& args, Options& o) {
     cmdline::OptionParser parser;
     DeclarePortOptions(parser, o.port, o.verbose);
     parser.Flag("--yes|-y", [&o] { o.yes = true; })
+        .Flag("--confirm", [&o] { o.confirm = true; })
+        .Value("--wait-restart", "needs a number of seconds",
+               [&o](const std::string& v) {
+                   const auto n = cmdline::ParseInteger(v, 0, 3600);
+                   if (!n) return cmdline::ExpectsNumber(0, 3600);
+                   o.restartWaitS = static_cast<unsigned>(*n);
+                   return std::string();
+               })
         .Arguments([&o](const std::string& a) {
             o.positional.push_back(a);
             return true;
@@ -66,13 +79,8 @@ struct Device {
                 descriptorRead = true;
         });
         found = session.Uart_Search();
-        if (found == UartSession::Found::None) {
-            const QStringList ports = UartSession::Uart_ListSerialPorts();
-            PrintError(ports.isEmpty()
-                           ? "no serial ports to search (set TAVO_SERIAL_PORTS or use --port PATH)"
-                           : "no device answered on " +
-                                 ports.join(QStringLiteral(", ")).toStdString());
-        }
+        if (found == UartSession::Found::None)
+            PrintError(NoDeviceText(session, UartSession::Uart_ListSerialPorts()));
     }
     ~Device() { session.Uart_Disconnect(); }
     DeviceRecord& record() { return devices.Current(); }
@@ -206,12 +214,36 @@ int Firmware(const Args& args) {
     if (result != FirmwareResult::Sent) {
         PrintError(FirmwareResultText(result).toStdString());
         if (result == FirmwareResult::Refused) PrintError(transfer.refusal().toStdString());
+        if (result == FirmwareResult::Lost)
+            PrintError("the link was lost after block " + std::to_string(transfer.blocksSent()) +
+                       " of " + std::to_string(transfer.blockCount()));
         return kExitFailed;
     }
     std::cout << "100%\nsent " << image.bytes.size() << " bytes in "
               << (image.bytes.size() + qsizetype(kFwBlock) - 1) / qsizetype(kFwBlock)
               << " blocks\n";
-    return kExitOk;
+    if (!transfer.endAnswered()) std::cerr << "FW_END: no answer within 1 s\n";
+    // the device restarts: its version says whether the update took
+    transfer.setRestartWaitMs(o.restartWaitS * 1000);
+    if (terminal) std::cerr << "waiting for the device to restart...\n";
+    const FirmwareConfirmation confirmation = transfer.Confirm();
+    if (interrupt.requested()) {
+        PrintError("interrupted while waiting for the device to restart: the image was sent");
+        return kExitInterrupted;
+    }
+    switch (confirmation.check) {
+    case FirmwareCheck::Confirmed:
+        std::cout << confirmation.text() << '\n';
+        return kExitOk;
+    case FirmwareCheck::Mismatch:
+        PrintError(confirmation.text());
+        return kExitFailed;
+    case FirmwareCheck::NotConfirmed:
+        break;
+    }
+    if (confirmation.stillInIsp) std::cerr << "the device answers in ISP mode\n";
+    std::cout << confirmation.text() << '\n';
+    return o.confirm ? kExitNotConfirmed : kExitOk;
 }
 
 const CommandRegistration description{{"device description",
@@ -225,9 +257,12 @@ const CommandRegistration defaults{{"device defaults", "device defaults --yes [-
                                     "description it reports afterwards",
                                     &Defaults}};
 const CommandRegistration firmware{
-    {"device firmware", "device firmware FILE [--port PATH] [--verbose]",
+    {"device firmware",
+     "device firmware FILE [--confirm] [--wait-restart SECONDS] [--port PATH] [--verbose]",
      "send a firmware image (\"FW VER:\" at 512, at most 65,536 bytes) to a device waiting in "
-     "ISP mode; a progress line on a terminal",
+     "ISP mode, then search for the restarted device (30 s, or SECONDS) and compare its version "
+     "with the image's: exit 1 when it differs; --confirm: exit 3 when the device did not come "
+     "back to tell",
      &Firmware}};
 
 } // namespace

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Unpacks the Debian package into a scratch root (dpkg -x, nothing installed) and runs what it
+# holds from there: --version of every program, tavo-cli analyze on a sample, a command that the
+# installed tavo-cli hands to tavo-cli-qt beside it, the manual pages and the completion.
+#   check-package.sh PACKAGE.deb SAMPLE_DIR
+set -uo pipefail
+deb=$1 samples=$2
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+fail=0
+say() { echo "check-package: $*" >&2; fail=1; }
+dpkg -x "$deb" "$root" || { say "dpkg -x failed"; exit 1; }
+bin=$root/usr/bin
+version=$(dpkg-deb --field "$deb" Version)
+
+for program in tavo tavo-cli tavo-devsim; do
+    out=$("$bin/$program" --version 2>&1) || say "$program --version failed: $out"
+    case "$out" in
+    "$program $version"*) ;;
+    *) say "$program --version says '$out', the package is $version" ;;
+    esac
+done
+
+sample=$(ls "$samples"/*.bin | head -n 1)
+golden=${sample%.bin}.json
+# the golden lines name the file as given: analyse it from its folder
+out=$(cd "$samples" && "$bin/tavo-cli" analyze --json "${sample##*/}") || say "tavo-cli analyze failed"
+if [ -f "$golden" ]; then
+    [ "$out" = "$(cat "$golden")" ] || say "tavo-cli analyze of $sample differs from its golden line"
+fi
+# a device command is handed to tavo-cli-qt beside the installed tavo-cli: a port that is not
+# there is named (not "no such program")
+out=$(TAVO_SERIAL_PORTS=/nonexistent "$bin/tavo-cli" device info --port "$root/no-port" 2>&1)
+case "$out" in
+*no-port*) ;;
+*) say "device info from the package: '$out'" ;;
+esac
+
+for page in tavo tavo-cli tavo-devsim tavo-cli-qt; do
+    f=$root/usr/share/man/man1/$page.1.gz
+    [ -e "$f" ] || { say "no manual page $page(1)"; continue; }
+    zcat "$f" | grep -q '^\.SH "\?SYNOPSIS' || say "$page(1) is no manual page with a SYNOPSIS"
+done
+completion=$root/usr/share/bash-completion/completions/tavo-cli
+[ -f "$completion" ] && bash -n "$completion" || say "no bash completion for tavo-cli"
+for f in usr/share/applications/tavo.desktop usr/share/icons/hicolor/64x64/apps/tavo.png \
+    usr/share/doc/tavo/copyright usr/share/doc/tavo/changelog.gz; do
+    [ -f "$root/$f" ] || say "the package lacks /$f"
+done
+depends=$(dpkg-deb --field "$deb" Depends)
+case "$depends" in *libqt6widgets6*libc6* | *libc6*libqt6widgets6*) ;; *)
+    say "Depends does not name the libraries: '$depends'" ;;
+esac
+
+[ $fail -eq 0 ] && echo "check-package: the unpacked package runs ($version)"
+exit $fail
