@@ -14,6 +14,7 @@
 #include "edid/EdidDiff.h"
 #include "edid/Encoder.h"
 #include "workspace/AnalyzerSummary.h"
+#include "workspace/Compose.h"
 
 using namespace tavo;
 
@@ -117,6 +118,38 @@ void BM_Diff(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_Diff);
+
+// Compose of eight sources (`tavo-cli compose` with eight displays): two 4K TVs, a monitor,
+// three receivers, a 4K monitor and a 1080p TV that share 1080p and 720p. items_per_second is
+// composed EDIDs per second, each with its list of what it leaves out.
+void BM_ComposeEight(benchmark::State& state) {
+    static const char* const names[] = {"0615aa6316ff13ad", "05a56ba71e1ddc67", "049581c3f4b50a09",
+                                        "6311a3e944772acc", "0b420c464d9c5469", "d0807abe7120c13f",
+                                        "ee123e2c04b65b39", "003e3a86840230ba"};
+    std::vector<ComposeSource> sources;
+    for (const char* name : names) {
+        std::ifstream in(std::filesystem::path(TAVO_TEST_DATA) / "edid" /
+                             (std::string(name) + ".bin"),
+                         std::ios::binary);
+        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+        sources.push_back({name, ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                bytes.size())});
+    }
+    if (Compose(sources, {}).outcome != ComposeOutcome::Built) {
+        state.SkipWithError("the eight samples share nothing");
+        return;
+    }
+    std::int64_t omissions = 0;
+    for (auto _ : state) {
+        const ComposeResult r = Compose(sources, {});
+        omissions += static_cast<std::int64_t>(r.omissions.size());
+        benchmark::DoNotOptimize(r.image.data());
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.counters["omissions"] =
+        benchmark::Counter(static_cast<double>(omissions), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ComposeEight);
 
 } // namespace
 

@@ -239,5 +239,14 @@ run "$cli" device restore-backup "$tmp/bk" --port "$port"
 [ $(($(requests "$tmp/unitB.log") - before)) -eq 4 ] ||
     fail "restore-backup of a changed file sent more than the search"
 
+# compose with slot: sources: the device's outputs, read over one connection, with a file
+start composer
+run "$cli" compose "$tmp/composed.bin" slot:output1 slot:internal1 "$tmp/good.bin" --port "$port"
+[ "$rc" -eq 0 ] && "$cli" validate "$tmp/composed.bin" >/dev/null ||
+    fail "compose of slot: sources: exit $rc, $(cat "$tmp/err")"
+run "$cli" compose "$tmp/none.bin" slot:output99 "$tmp/good.bin" --port "$port"
+[ "$rc" -eq 2 ] && [ ! -e "$tmp/none.bin" ] && grep -q "output99" "$tmp/err" ||
+    fail "compose of a slot the device lacks: exit $rc, $(cat "$tmp/err")"
+
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "tavo-cli device file checks passed"

@@ -119,6 +119,15 @@ for cmd in validate analyze hex; do
     expect 2 "$cli" $cmd "$tmp/long.txt"
     grep -q "long.txt: hex text of 257 bytes, too long" "$tmp/err" || fail "$cmd 257 bytes of hex: $(cat "$tmp/err")"
 done
+# an edid-decode report (tests/data/reports) reads as the EDID it was made from; hex text with
+# an odd number of digits is refused as such
+data=$(cd "$(dirname "$0")" && pwd)/data
+expect 0 "$cli" hex "$data/reports/0a2f6adf41d8ea44.txt"
+"$cli" hex "$data/edid/0a2f6adf41d8ea44.bin" | cmp -s - "$tmp/out" || fail "hex of a report: not its EDID"
+printf 'EDID:\n00 ff f\n' >"$tmp/odd.txt"
+expect 2 "$cli" validate "$tmp/odd.txt"
+grep -q "odd.txt: hex text with an odd number of hex digits in line 2" "$tmp/err" ||
+    fail "odd digits: $(cat "$tmp/err")"
 expect 2 "$cli" hex
 expect 2 "$cli" hex "$tmp/new.bin" "$tmp/new.bin"
 

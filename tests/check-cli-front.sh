@@ -31,6 +31,11 @@ rc=$?
 [ $? -eq 2 ] && grep -q "unknown command 'frobnicate'" "$tmp/out" || fail "unknown: $(cat "$tmp/out")"
 "$front" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "no command: not exit 2"
+# compose in the front, but with slot: sources (the device) in the full program
+"$front" compose "$tmp/c.bin" "$tmp/a.bin" "$tmp/a.bin" >/dev/null 2>&1 || fail "compose: exit $?"
+"$front" compose "$tmp/c.bin" slot:bogus "$tmp/a.bin" >"$tmp/out" 2>&1
+rc=$?
+[ "$rc" -eq 2 ] && grep -q "'slot:bogus' is not a slot" "$tmp/out" || fail "compose slot: exit $rc, $(cat "$tmp/out")"
 # alone, without the full program: a clear message for what it cannot do, the rest still works
 cp "$front" "$tmp/tavo-cli"
 "$tmp/tavo-cli" device info >"$tmp/out" 2>&1

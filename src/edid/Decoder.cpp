@@ -62,6 +62,8 @@ void ResetFields(EdidRecord& r) {
     r.audioFormatsPresent = 0;
     r.maxChannels = 0;
     r.speakerAllocation = 0;
+    for (auto& t : r.extTimings)
+        t.fill(0);
 }
 
 void DecodeBaseBlock(EdidRecord& r) {
@@ -302,10 +304,12 @@ void DecodeSpeakerBlock(EdidRecord& rec) {
 }
 
 // Detailed timing descriptors of bank 1 from offset d = byte 130; a slot whose 18 bytes would
-// pass offset 125 is not written.
+// pass offset 125 stays empty (all zero), and so do all three when d is below 4 (0: the
+// extension has neither data blocks nor timings).
 void DecodeExtensionTimings(EdidRecord& rec) {
     const EdidImage& b = rec.image;
     const int d = b[130];
+    if (d < 4) return;
     for (int i = 0; i < static_cast<int>(kExtTimingCount); ++i) {
         const int s = d + 18 * i;
         if (126 - s < 18) continue;

@@ -76,7 +76,7 @@ struct EdidRecord {
     // Entry i: byte 38+2i in the high half, 39+2i in the low half; 0x0101 is unused.
     std::array<std::uint16_t, 8> standardTimings{};
     // Detailed timing descriptors of the extension block, 18 bytes each. A slot for which the
-    // decoded image has no room keeps its previous contents.
+    // decoded image has no room is all zero (the encoder writes zeros there: padding).
     std::array<DetailedTiming, kExtTimingCount> extTimings{};
 
     // Extension byte 3 (image byte 131) as a whole: 0x20 YCbCr 4:4:4, 0x10 YCbCr 4:2:2.

@@ -36,9 +36,24 @@ struct HexBytes {
     }
 };
 
+// What one line of hex text is.
+enum class LineKind {
+    Data,        // byte pairs, perhaps none (a blank line)
+    Header,      // printable ASCII text ending with a colon: "EDID:", "edid-decode (hex):"
+    OddDigits,   // hex digits and separators, but a run of an odd number of digits
+    ForeignText, // a header line (ending with a colon) with characters outside ASCII
+    Other,
+};
+
+bool IsPrintableAscii(char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return (c >= 0x20 && c < 0x7F) || c == '\t' || c == '\r';
+}
+
 // A line of byte pairs: runs of an even number of hex digits, each optionally after "0x",
-// between separators. False (leaving `out` partly filled) for any other line.
-bool ReadDataLine(std::string_view line, HexBytes& out) {
+// between separators; bytes go to `out` only for a data line.
+LineKind ReadDataLine(std::string_view line, HexBytes* out) {
+    bool odd = false;
     std::size_t i = 0;
     while (i < line.size()) {
         if (IsSeparator(line[i])) {
@@ -51,44 +66,179 @@ bool ReadDataLine(std::string_view line, HexBytes& out) {
         while (i < line.size() && HexValue(line[i]) >= 0)
             ++i;
         const std::size_t run = i - start;
-        if (run == 0 || run % 2 != 0) return false;
-        if (i < line.size() && !IsSeparator(line[i])) return false;
-        for (std::size_t k = start; k < i; k += 2)
-            out.Add(static_cast<std::uint8_t>(HexValue(line[k]) << 4 | HexValue(line[k + 1])));
+        if (run == 0) return LineKind::Other;
+        if (i < line.size() && !IsSeparator(line[i])) return LineKind::Other;
+        if (run % 2 != 0) odd = true;
     }
-    return true;
+    if (odd) return LineKind::OddDigits;
+    if (out != nullptr) {
+        for (std::size_t k = 0; k < line.size(); ++k) {
+            if (line[k] == '0' && k + 1 < line.size() && (line[k + 1] == 'x' || line[k + 1] == 'X'))
+                ++k;
+            else if (HexValue(line[k]) >= 0) {
+                out->Add(static_cast<std::uint8_t>(HexValue(line[k]) << 4 | HexValue(line[k + 1])));
+                ++k;
+            }
+        }
+    }
+    return LineKind::Data;
 }
 
-// "EDID:", "edid-decode (hex):": printable text ending with a colon.
-bool IsHeaderLine(std::string_view line) {
+LineKind Classify(std::string_view line) {
+    const LineKind data = ReadDataLine(line, nullptr);
+    if (data != LineKind::Other) return data;
     while (!line.empty() && IsSeparator(line.back()) && line.back() != ':')
         line.remove_suffix(1);
-    if (line.empty() || line.back() != ':') return false;
-    return std::all_of(line.begin(), line.end(), [](char ch) {
+    if (line.empty() || line.back() != ':') return LineKind::Other;
+    if (std::all_of(line.begin(), line.end(), IsPrintableAscii)) return LineKind::Header;
+    // text of another character set (UTF-8, Latin-1) but no control characters
+    const bool text = std::none_of(line.begin(), line.end(), [](char ch) {
         const auto c = static_cast<unsigned char>(ch);
-        return (c >= 0x20 && c < 0x7F) || c == '\t' || c == '\r';
+        return (c < 0x20 && c != '\t' && c != '\r') || c == 0x7F;
     });
+    return text ? LineKind::ForeignText : LineKind::Other;
 }
 
-// True when the text is made only of data lines, header lines and blank lines and spells at
-// least one byte. With `cut`, the text stops in the middle of the input: its last, unfinished
-// line is left out.
-bool ReadHexText(std::string_view text, bool cut, HexBytes& out) {
+// The lines of a text; with `cut` (the text stops in the middle of the input) its last,
+// unfinished line is left out.
+std::vector<std::string_view> Lines(std::string_view text, bool cut) {
+    std::vector<std::string_view> out;
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos && cut) break;
-        const std::string_view line = text.substr(
-            start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        const std::size_t before = out.count;
-        if (!ReadDataLine(line, out)) {
-            if (!IsHeaderLine(line)) return false;
-            out.count = before;
-        }
+        out.push_back(text.substr(start, end == std::string_view::npos ? std::string_view::npos
+                                                                       : end - start));
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
-    return out.count > 0;
+    return out;
+}
+
+bool IsBlank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), IsSeparator) &&
+           line.find(':') == std::string_view::npos;
+}
+
+// Strict: every token of two hex digits (a line of tokens of any other shape is not hex).
+bool IsStrictHexLine(std::string_view line) {
+    std::size_t i = 0, tokens = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+            ++i;
+            continue;
+        }
+        std::size_t run = 0;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r') {
+            if (HexValue(line[i]) < 0) return false;
+            ++run, ++i;
+        }
+        if (run != 2) return false;
+        ++tokens;
+    }
+    return tokens > 0;
+}
+
+std::string LineNumber(std::size_t index) {
+    return "line " + std::to_string(index + 1);
+}
+
+enum class HexResult { Read, NotHex, Refused };
+
+// Text made only of data lines, header lines and blank lines that spells at least one byte.
+// A text that would be one but for a run of an odd number of digits or a header line with
+// characters outside ASCII is refused, naming the line.
+HexResult ReadHexText(const std::vector<std::string_view>& lines, HexBytes& out,
+                      std::string& error) {
+    std::size_t odd = lines.size(), foreign = lines.size();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        switch (Classify(lines[i])) {
+        case LineKind::Other:
+            return HexResult::NotHex;
+        case LineKind::OddDigits:
+            odd = std::min(odd, i);
+            break;
+        case LineKind::ForeignText:
+            foreign = std::min(foreign, i);
+            break;
+        case LineKind::Data:
+            ReadDataLine(lines[i], &out);
+            break;
+        case LineKind::Header:
+            break;
+        }
+    }
+    if (odd < lines.size()) {
+        error = "hex text with an odd number of hex digits in " + LineNumber(odd) +
+                ": every byte is two digits";
+        return HexResult::Refused;
+    }
+    if (foreign < lines.size()) {
+        error = "hex text whose header " + LineNumber(foreign) +
+                " has characters outside ASCII: remove that line or write it in ASCII";
+        return HexResult::Refused;
+    }
+    return out.count > 0 ? HexResult::Read : HexResult::NotHex;
+}
+
+bool EndsWithHexHeader(std::string_view line) {
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line.ends_with("(hex):");
+}
+
+// A report (edid-decode's, or a database file's): the first hex block after a line ending in
+// "(hex):", up to the next paragraph (after a blank line) that is not hex. Strict: every line
+// of the block is two-digit tokens, and the block is 128 or 256 bytes.
+HexResult ReadReport(const std::vector<std::string_view>& lines, HexBytes& out,
+                     std::string& error) {
+    std::size_t i = 0;
+    while (i < lines.size() && !EndsWithHexHeader(lines[i]))
+        ++i;
+    if (i == lines.size()) return HexResult::NotHex;
+    const std::string header = LineNumber(i);
+    ++i;
+    bool inParagraph = false, any = false;
+    for (; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (IsBlank(line)) {
+            inParagraph = false;
+            continue;
+        }
+        if (!IsStrictHexLine(line)) {
+            if (inParagraph || !any) {
+                error = "report whose hex block after \"(hex):\" (" + header + ") has " +
+                        LineNumber(i) + " that is not two-digit hex bytes";
+                return HexResult::Refused;
+            }
+            break; // the report's text after the block
+        }
+        inParagraph = true;
+        any = true;
+        ReadDataLine(line, &out);
+    }
+    if (out.count != kEdidSize / 2 && out.count != kEdidSize) {
+        error = "report whose hex block after \"(hex):\" (" + header + ") holds " +
+                std::to_string(out.count) + " bytes, not an EDID of 128 or 256 bytes";
+        return HexResult::Refused;
+    }
+    return HexResult::Read;
+}
+
+// Text with a byte-order mark: UTF-8's is dropped; UTF-16 text (either byte order) of ASCII
+// characters becomes those characters. Anything else stays as it is.
+std::string_view DropByteOrderMark(std::string_view text, std::string& ascii) {
+    if (text.starts_with("\xEF\xBB\xBF")) return text.substr(3);
+    const bool le = text.starts_with("\xFF\xFE"), be = text.starts_with("\xFE\xFF");
+    if (!le && !be) return text;
+    ascii.clear();
+    for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
+        const auto lo = static_cast<unsigned char>(text[le ? i : i + 1]);
+        const auto hi = static_cast<unsigned char>(text[le ? i + 1 : i]);
+        if (hi != 0 || lo >= 0x80) return text; // not ASCII: read as binary
+        ascii.push_back(static_cast<char>(lo));
+    }
+    return ascii;
 }
 
 } // namespace
@@ -98,9 +248,15 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
     if (data == nullptr) size = 0;
     const bool cut = total > size;
     if (size < sizeof kHeader || std::memcmp(data, kHeader, sizeof kHeader) != 0) {
+        std::string ascii;
+        const std::string_view text =
+            DropByteOrderMark({reinterpret_cast<const char*>(data), size}, ascii);
+        const auto lines = Lines(text, cut);
         HexBytes hex;
-        const std::string_view text(reinterpret_cast<const char*>(data), size);
-        if (ReadHexText(text, cut, hex)) {
+        switch (ReadHexText(lines, hex, error)) {
+        case HexResult::Refused:
+            return false;
+        case HexResult::Read:
             if (cut) {
                 error = "hex text longer than " + std::to_string(size) +
                         " characters, too long for an EDID of at most 256 bytes";
@@ -115,6 +271,20 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
             source.form = EdidForm::HexText;
             source.size = hex.count;
             return true;
+        case HexResult::NotHex:
+            break;
+        }
+        HexBytes report;
+        switch (ReadReport(lines, report, error)) {
+        case HexResult::Refused:
+            return false;
+        case HexResult::Read:
+            source.image = ImageFromBytes(report.bytes, report.count);
+            source.form = EdidForm::Report;
+            source.size = report.count;
+            return true;
+        case HexResult::NotHex:
+            break;
         }
     }
     source.image = ImageFromBytes(data, size);

@@ -42,17 +42,22 @@ void EncodeBaseBlock(EdidRecord& rec) {
     b[17] = static_cast<std::uint8_t>(rec.year + 58);
 
     // The name goes into every monitor-name descriptor (00 00 00 FC 00). A line feed ends a
-    // shorter name; the bytes after it keep their values. Offsets below 3 have no 3-byte prefix.
+    // shorter name and spaces fill the rest, as displays write it, so nothing of a longer
+    // former name remains. Offsets below 3 have no 3-byte prefix.
     for (int p = 3; p < 128; ++p) {
         if (b[p] != 0xFC || b[p - 1] != 0 || b[p - 2] != 0 || b[p - 3] != 0 || b[p + 1] != 0)
             continue;
-        for (int k = 0; k < 13; ++k) {
+        bool ended = false;
+        for (int k = 0; k < 13 && p + 2 + k < 128; ++k) {
             const char c = rec.monitorName[k];
-            if (c == 0) {
+            if (ended) {
+                b[p + 2 + k] = 0x20;
+            } else if (c == 0) {
                 b[p + 2 + k] = 0x0A;
-                break;
+                ended = true;
+            } else {
+                b[p + 2 + k] = static_cast<std::uint8_t>(c);
             }
-            b[p + 2 + k] = static_cast<std::uint8_t>(c);
         }
     }
 

@@ -245,6 +245,15 @@ void HdmiVsdb(const PartBytes& p, std::vector<PartField>& f) {
     }
 }
 
+// Max_FRL_Rate: the fastest fixed rate link, per lane and on how many lanes.
+std::string FrlRate(int code) {
+    static const char* const kRates[7] = {"not supported (TMDS only)", "3 Gbps on 3 lanes",
+                                          "3 and 6 Gbps on 3 lanes",   "up to 6 Gbps on 4 lanes",
+                                          "up to 8 Gbps on 4 lanes",   "up to 10 Gbps on 4 lanes",
+                                          "up to 12 Gbps on 4 lanes"};
+    return code < 7 ? kRates[code] : "reserved (" + std::to_string(code) + ")";
+}
+
 void ForumVsdb(const PartBytes& p, std::vector<PartField>& f) {
     const int n = p.size();
     if (n > 4) f.push_back({"version", std::to_string(p[4])});
@@ -257,12 +266,31 @@ void ForumVsdb(const PartBytes& p, std::vector<PartField>& f) {
         f.push_back({"features", Flags(p[6], kNames)});
     }
     if (n > 7) {
-        static const char* const kNames[8] = {"FRL rate bit 7", "FRL rate bit 6", "FRL rate bit 5",
-                                              "FRL rate bit 4", "UHD_VIC",        "DC_48bit_420",
-                                              "DC_36bit_420",   "DC_30bit_420"};
-        f.push_back({"4:2:0 deep colour and FRL", Flags(p[7], kNames)});
+        f.push_back({"maximum FRL rate", FrlRate(p[7] >> 4)});
+        static const char* const kNames[8] = {nullptr,        nullptr,       nullptr,
+                                              nullptr,        "UHD_VIC",     "DC_48bit_420",
+                                              "DC_36bit_420", "DC_30bit_420"};
+        f.push_back({"4:2:0 deep colour", Flags(p[7] & 0x0F, kNames)});
     }
-    if (n > 8) f.push_back({"further fields", HexBytes(p, 8, n)});
+    if (n > 8) {
+        f.push_back({"ALLM (auto low latency mode)", YesNo(p[8] & 0x02)});
+        static const char* const kNames[8] = {
+            "FAPA_End_Extended", "QMS", "M_Delta", "CinemaVRR", "CNMVRR", "FVA", nullptr,
+            "FAPA_Start"};
+        f.push_back({"gaming features", Flags(p[8] & ~0x02u, kNames)});
+    }
+    if (n > 9) {
+        // VRRmin: 6 bits; VRRmax: 10 bits, its top two in byte 9. 0 means no VRR / the mode's
+        // own rate.
+        const int vrrMin = p[9] & 0x3F;
+        const int vrrMax = ((p[9] & 0xC0) << 2) | (n > 10 ? p[10] : 0);
+        std::string vrr = "not supported";
+        if (vrrMin != 0)
+            vrr = std::to_string(vrrMin) + " Hz to " +
+                  (vrrMax != 0 ? std::to_string(vrrMax) + " Hz" : "the video format's rate");
+        f.push_back({"VRR range", vrr});
+    }
+    if (n > 11) f.push_back({"further fields", HexBytes(p, 11, n)});
 }
 
 void Extended(const PartBytes& p, int ext, std::vector<PartField>& f) {

@@ -1,7 +1,9 @@
 #pragma once
-// What a build of the creator loses from the EDID that was opened: the differences that come from
-// the parts the creator does not model, not from the operator's edits. A difference counts when
-// the build without any edit (the creator's rebuild of the opened image) has it too.
+// What a build of the creator changes in the EDID that was opened, on its own: the differences
+// that come from the parts the creator does not model (and the blocks it adds), not from the
+// operator's edits. A difference counts when the build without any edit (the creator's rebuild of
+// the opened image) has it too. Each change is said in the page's terms first ("L-PCM: 176.4 and
+// 192 kHz") with the block map's byte detail after it.
 #include <string>
 #include <vector>
 
@@ -10,17 +12,27 @@
 
 namespace tavo::creator {
 
-// The differences from `opened` to `built` that `unedited` (the opened image built without an
-// edit) shares, as lines of text ("YCbCr 4:2:0 Capability Map Data Block: removed").
-std::vector<std::string> LostParts(const EdidImage& opened, const EdidImage& unedited,
-                                   const EdidImage& built);
+struct BuildChange {
+    bool added = false; // the build adds it; otherwise the EDID loses it (or its former value)
+    std::string words;  // in the page's terms: "YCbCr 4:2:0 capability map"
+    std::string detail; // the block map's: "YCbCr 4:2:0 Capability Map Data Block: removed"
+    // "words (detail)", or the detail alone when there are no words of its own
+    std::string Line() const;
+    bool operator==(const BuildChange&) const = default;
+};
+
+// The changes from `opened` to `built` that `unedited` (the opened image built without an edit)
+// shares. A build as DVI of an opened CTA extension is one change: the whole extension.
+std::vector<BuildChange> BuildChanges(const EdidImage& opened, const EdidImage& unedited,
+                                      const EdidImage& built);
 
 // The same with the unedited build made here through Rebuild. Empty when the opened image does
 // not rebuild (an invalid image opens as the reset page: there is nothing to lose on top).
-std::vector<std::string> LostParts(const EdidImage& opened, const EdidImage& built,
-                                   const CalendarDate& today);
+std::vector<BuildChange> BuildChanges(const EdidImage& opened, const EdidImage& built,
+                                      const CalendarDate& today);
 
-// "This EDID will lose:" and the lines below it, one a line, for the confirmation.
-std::string LossQuestion(const std::vector<std::string>& lost);
+// For the confirmation: "This EDID will lose:" and the losses, then "It will gain:" and the
+// additions ("This EDID will gain:" when nothing is lost), one a line.
+std::string LossQuestion(const std::vector<BuildChange>& changes);
 
 } // namespace tavo::creator

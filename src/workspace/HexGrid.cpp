@@ -55,4 +55,8 @@ std::string FieldsText(const EdidImage& image, const BlockPart& part) {
     return out;
 }
 
+std::size_t AnnouncedBytes(const EdidImage& image) {
+    return image[126] == 0 ? kEdidSize / 2 : kEdidSize;
+}
+
 } // namespace tavo

@@ -30,6 +30,11 @@ HexGrid MakeHexGrid(const EdidImage& image, const EdidImage* compared = nullptr)
 // bytes, name).
 std::string PartLine(const BlockPart& part);
 
+// The bytes of the blocks `image` announces: the base block alone (128) when byte 126 counts no
+// extension, else both blocks (256). What edid-decode is given, so that it judges no block the
+// EDID does not have.
+std::size_t AnnouncedBytes(const EdidImage& image);
+
 // The decoded fields of a part, "name: value" one a line; the part's bytes in hex first.
 std::string FieldsText(const EdidImage& image, const BlockPart& part);
 

@@ -18,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (source.form == EdidForm::HexText) {
             fuzz::Check(total == 0 && source.size >= 1 && source.size <= kEdidSize);
+        } else if (source.form == EdidForm::Report) {
+            fuzz::Check(source.size == kEdidSize / 2 || source.size == kEdidSize);
         } else {
             fuzz::Check(source.size == (total == 0 ? size : total));
             fuzz::Check(source.image == ImageFromBytes(data, size));

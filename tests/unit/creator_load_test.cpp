@@ -2,11 +2,15 @@
 // invalid image, the date of a New EDID and the number formats.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 
 #include "creator_test_util.h"
 #include "edid/Decoder.h"
+#include "edid/EdidDiff.h"
 #include "workspace/CreatorLoad.h"
 #include "workspace/CreatorRebuild.h"
 #include "workspace/CreatorRules.h"
@@ -31,6 +35,14 @@ CreatorPage Loaded(const EdidImage& image, EdidRecord* out = nullptr) {
     OpenImage(record, page, image, creator_test::kTemplateWeek);
     if (out) *out = record;
     return page;
+}
+
+EdidImage Sample(const std::string& name) {
+    std::ifstream f(std::filesystem::path(TAVO_TEST_DATA) / "edid" / name, std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(f)),
+                                          std::istreambuf_iterator<char>());
+    EXPECT_FALSE(bytes.empty()) << name;
+    return ImageFromBytes(bytes.data(), bytes.size());
 }
 
 } // namespace
@@ -377,5 +389,49 @@ TEST(CreatorLoad, LpcmShowsTheLargestCountAndKeepsBothDescriptors) {
         Decode(after, out);
         for (std::size_t i = 0; i < before.audioDescriptors.size(); ++i)
             EXPECT_EQ(after.audioDescriptors[i][0], before.audioDescriptors[i][0]) << i;
+    }
+}
+
+// What a page shows and builds comes from the EDID opened, nothing of the one opened before it:
+// opening `second` after `first` gives the page, the record and the build that opening `second`
+// alone gives.
+TEST(CreatorLoad, NothingCarriesOverFromThePreviousEdid) {
+    struct Case {
+        const char* first;
+        const char* second;
+    } cases[] = {
+        // three extension timings (720x480, 1440x480i, ...) before one without them
+        {"0615aa6316ff13ad.bin", "0a2f6adf41d8ea44.bin"},
+        // eight audio formats and a speaker block before an HDMI EDID without audio
+        {"6311a3e944772acc.bin", "1865d631944fcb58.bin"},
+        // HDMI and forum blocks, 3D, 4:2:0 before an extension without any vendor block
+        {"d0807abe7120c13f.bin", "00f9ebab5d16e4d7.bin"},
+        // a full extension before a base block alone; a long name before a one-blank name
+        {"d5aa8a9a1b01ee31.bin", "002d10c53aa9561f.bin"},
+        {"0716a23fd78ad31d.bin", "021345d04455e827.bin"},
+        // an invalid image between: its reset page leaves nothing behind either
+        {"42732ae63cde488c.bin", "0e6a3caebdbd807a.bin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.first) + " then " + c.second);
+        const EdidImage first = Sample(c.first), second = Sample(c.second);
+        EdidRecord fresh, reused;
+        CreatorPage freshPage, reusedPage;
+        OpenImage(fresh, freshPage, second, creator_test::kTemplateWeek);
+        OpenImage(reused, reusedPage, first, creator_test::kTemplateWeek);
+        OpenImage(reused, reusedPage, second, creator_test::kTemplateWeek);
+        EXPECT_EQ(reusedPage, freshPage);
+        EXPECT_EQ(reused.extTimings, fresh.extTimings);
+        EXPECT_EQ(reused.audioDescriptors, fresh.audioDescriptors);
+        EXPECT_EQ(reused.standardTimings, fresh.standardTimings);
+        EXPECT_EQ(FieldText(reused.monitorName), FieldText(fresh.monitorName));
+        ASSERT_TRUE(Build(freshPage, fresh));
+        ASSERT_TRUE(Build(reusedPage, reused));
+        EXPECT_EQ(reused.image, fresh.image);
+        // nothing of the first EDID appears in what is saved
+        for (const auto& line : DifferenceTexts(DiffImages(second, reused.image)))
+            EXPECT_FALSE(line.starts_with("Extension Detailed Timing Descriptor") &&
+                         line.ends_with(": added"))
+                << line;
     }
 }

@@ -128,14 +128,16 @@ TEST(CreatorSamples, LossListsWhatTheCreatorDropsNotTheEdits) {
     OpenImage(record, page, opened, today);
     page.SetText(kMonitorName, "EDITED");
     ASSERT_TRUE(Build(page, record));
-    const auto lost = LostParts(opened, record.image, today);
-    auto has = [&](std::string_view text) {
-        return std::find(lost.begin(), lost.end(), text) != lost.end();
+    const auto lost = BuildChanges(opened, record.image, today);
+    auto has = [&](std::string_view line) {
+        return std::any_of(lost.begin(), lost.end(),
+                           [&](const BuildChange& c) { return !c.added && c.Line() == line; });
     };
-    EXPECT_TRUE(has("YCbCr 4:2:0 Capability Map Data Block: removed"));
-    EXPECT_TRUE(has("Audio Data Block: E-AC-3 descriptor, byte 3: 0x03 \xE2\x86\x92 0x00"));
-    for (const auto& line : lost)
-        EXPECT_FALSE(line.starts_with("Descriptor 3")) << line; // the operator renamed it
+    EXPECT_TRUE(has("YCbCr 4:2:0 capability map (YCbCr 4:2:0 Capability Map Data Block: removed)"));
+    EXPECT_TRUE(has("E-AC-3: format details (Audio Data Block: E-AC-3 descriptor, byte 3: 0x03 "
+                    "\xE2\x86\x92 0x00)"));
+    for (const auto& change : lost)
+        EXPECT_FALSE(change.detail.starts_with("Descriptor 3")) << change.Line(); // renamed
     // the edit is a difference all the same
     bool renamed = false;
     for (const auto& line : DifferenceTexts(DiffImages(opened, record.image)))
@@ -147,10 +149,83 @@ TEST(CreatorSamples, LossListsWhatTheCreatorDropsNotTheEdits) {
     EdidImage rebuilt{}, again{};
     ASSERT_TRUE(Rebuild(opened, today, rebuilt));
     ASSERT_TRUE(Rebuild(rebuilt, today, again));
-    EXPECT_EQ(LostParts(rebuilt, again, today), std::vector<std::string>{});
+    EXPECT_EQ(BuildChanges(rebuilt, again, today), std::vector<BuildChange>{});
     EdidImage broken = opened;
     broken[0] = 1;
-    EXPECT_TRUE(LostParts(broken, rebuilt, today).empty());
-    EXPECT_EQ(LossQuestion({"A: removed", "B: added"}),
-              "This EDID will lose:\nA: removed\nB: added");
+    EXPECT_TRUE(BuildChanges(broken, rebuilt, today).empty());
+
+    // losses first, then additions
+    EXPECT_EQ(LossQuestion({{true, "", "B: added"}, {false, "A", "A: removed"}}),
+              "This EDID will lose:\nA (A: removed)\nIt will gain:\nB: added");
+    EXPECT_EQ(LossQuestion({{true, "B", "B: added"}}), "This EDID will gain:\nB (B: added)");
+}
+
+// The changes in the page's terms, the byte detail second; a build as DVI loses the extension as
+// a whole.
+TEST(CreatorSamples, ChangesAreSaidInThePagesTerms) {
+    using creator_test::WithBlocks;
+    const std::vector<std::uint8_t> hdmi = {0x65, 0x03, 0x0C, 0x00, 0x10, 0x00};
+    auto with = [&](std::vector<std::uint8_t> blocks) {
+        blocks.insert(blocks.end(), hdmi.begin(), hdmi.end());
+        return WithBlocks(blocks);
+    };
+    const std::string arrow = " \xE2\x86\x92 ";
+    struct Case {
+        std::vector<std::uint8_t> opened, built; // the data blocks before the HDMI block
+        std::vector<std::string> lines;          // "-" lost, "+" added
+    } cases[] = {
+        {{0x23, 0x09, 0x7F, 0x07},
+         {0x23, 0x09, 0x1F, 0x07},
+         {"-L-PCM: 176.4 and 192 kHz (Audio Data Block: L-PCM descriptor, byte 2: 0x7F" + arrow +
+          "0x1F)"}},
+        {{0x23, 0x09, 0x07, 0x07},
+         {0x23, 0x09, 0x0F, 0x01},
+         {"+L-PCM: 88.2 kHz (Audio Data Block: L-PCM descriptor, byte 2: 0x07" + arrow + "0x0F)",
+          "-L-PCM: 20-bit and 24-bit samples (Audio Data Block: L-PCM descriptor, byte 3: 0x07" +
+              arrow + "0x01)"}},
+        {{0x23, 0x0F, 0x07, 0x07},
+         {0x23, 0x0D, 0x07, 0x07},
+         {"-L-PCM: 8 channels" + arrow + "6 (Audio Data Block: L-PCM descriptor, byte 1: 0x0F" +
+          arrow + "0x0D)"}},
+        {{0x26, 0x09, 0x07, 0x07, 0x15, 0x07, 0x50},
+         {0x23, 0x09, 0x07, 0x07},
+         {"-AC-3 audio (Audio Data Block: AC-3 descriptor removed)"}},
+        {{0x23, 0x15, 0x07, 0x50},
+         {0x23, 0x15, 0x07, 0x28},
+         {"-AC-3: maximum bit rate 640" + arrow +
+          "320 kbit/s (Audio Data Block: AC-3 descriptor, "
+          "byte 3: 0x50" +
+          arrow + "0x28)"}},
+        {{0x43, 0x10, 0x04, 0x61},
+         {0x41, 0x10},
+         {"-video formats (VIC 4, 97) (Video Data Block: video codes removed: 4, 97)"}},
+        {{},
+         {0xE2, 0x0F, 0x01},
+         {"+YCbCr 4:2:0 capability map (YCbCr 4:2:0 Capability Map Data "
+          "Block: added)"}},
+    };
+    for (const auto& c : cases) {
+        const EdidImage opened = with(c.opened), built = with(c.built);
+        std::vector<std::string> lines;
+        for (const auto& change : BuildChanges(opened, built, built))
+            lines.push_back((change.added ? "+" : "-") + change.Line());
+        EXPECT_EQ(lines, c.lines);
+    }
+
+    // an extension without an HDMI block is saved as DVI: all of it goes, said once
+    const auto samples = Samples();
+    const auto dvi = std::find_if(samples.begin(), samples.end(),
+                                  [](const Sample& s) { return s.name == "00f9ebab5d16e4d7.bin"; });
+    ASSERT_NE(dvi, samples.end());
+    EdidImage out{};
+    ASSERT_TRUE(Rebuild(dvi->image, creator_test::kTemplateWeek, out));
+    const auto changes = BuildChanges(dvi->image, out, creator_test::kTemplateWeek);
+    ASSERT_FALSE(changes.empty());
+    EXPECT_TRUE(changes.front().words.starts_with("the whole CTA extension ("))
+        << changes.front().words;
+    EXPECT_TRUE(changes.front().words.ends_with(") because the EDID is saved as DVI"));
+    for (std::size_t i = 1; i < changes.size(); ++i)
+        EXPECT_FALSE(changes[i].detail.find("Data Block") != std::string::npos ||
+                     changes[i].detail.starts_with("Extension"))
+            << changes[i].Line();
 }

@@ -197,6 +197,56 @@ TEST(BlockMap, DecodedFields) {
     EXPECT_EQ(field("Detailed Timing Descriptor", "pixel clock"), "148.50 MHz");
     EXPECT_EQ(field("Display Product Name", "name"), "TV");
     EXPECT_EQ(field("Checksum", "block sums to zero"), "yes");
+
+    // the HDMI Forum block's FRL rate, ALLM and VRR range in words (fields after the OUI)
+    struct Forum {
+        std::vector<std::uint8_t> fields;
+        const char* frl;
+        const char* deepColour;
+        const char* allm;
+        const char* vrr;
+    } forum[] = {
+        {{1, 0x78, 0x80, 0x63, 0x02, 0x30, 0x78},
+         "up to 12 Gbps on 4 lanes",
+         "DC_36bit_420, DC_30bit_420",
+         "yes",
+         "48 Hz to 120 Hz"},
+        {{1, 0x78, 0x80, 0x10, 0x00, 0x00, 0x00},
+         "3 Gbps on 3 lanes",
+         "none",
+         "no",
+         "not supported"},
+        {{1, 0x78, 0x80, 0x24, 0x0A, 0x58, 0x2C},
+         "3 and 6 Gbps on 3 lanes",
+         "DC_48bit_420",
+         "yes",
+         "24 Hz to 300 Hz"},
+        {{1, 0x78, 0x80, 0x00, 0x00, 0x05},
+         "not supported (TMDS only)",
+         "none",
+         "no",
+         "5 Hz to the video format's rate"},
+        {{1, 0x78, 0x80, 0x98}, "reserved (9)", "UHD_VIC", "(none)", "(none)"},
+    };
+    for (const auto& c : forum) {
+        std::vector<std::uint8_t> block = {static_cast<std::uint8_t>(0x60 | (3 + c.fields.size())),
+                                           0xD8, 0x5D, 0xC4};
+        block.insert(block.end(), c.fields.begin(), c.fields.end());
+        const EdidImage forumImage = WithBlocks(block);
+        const BlockMap forumMap = MapBlocks(forumImage);
+        auto value = [&](const std::string& name) {
+            for (const auto& p : forumMap)
+                if (p.name == "HDMI Forum Vendor-Specific Data Block")
+                    for (const auto& f : PartFields(forumImage, p))
+                        if (f.name == name) return f.value;
+            return std::string("(none)");
+        };
+        SCOPED_TRACE(c.frl);
+        EXPECT_EQ(value("maximum FRL rate"), c.frl);
+        EXPECT_EQ(value("4:2:0 deep colour"), c.deepColour);
+        EXPECT_EQ(value("ALLM (auto low latency mode)"), c.allm);
+        EXPECT_EQ(value("VRR range"), c.vrr);
+    }
 }
 
 TEST(BlockMap, SamplesAndRandomBytesAreCovered) {
@@ -362,6 +412,12 @@ TEST(HexGrid, PartsColoursAndChangedBytes) {
     EdidImage base = img;
     base[126] = 0;
     EXPECT_EQ(MakeHexGrid(base).colourOf[200], kQuietColour);
+
+    // edid-decode gets the blocks the image announces: a base block alone is 128 bytes
+    EdidImage baseOnly = img;
+    baseOnly[126] = 0;
+    EXPECT_EQ(AnnouncedBytes(img), 256u);
+    EXPECT_EQ(AnnouncedBytes(baseOnly), 128u);
 }
 
 TEST(HexGrid, PartLinesAndFieldTexts) {

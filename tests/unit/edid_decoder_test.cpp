@@ -348,17 +348,23 @@ TEST(Decode, HdmiBlockAtTheImageEndReadsZerosPastIt) {
     EXPECT_EQ(r.threeDBytes[1], 0);
 }
 
-TEST(Decode, ExtensionTimingSlotsThatDoNotFitKeepTheirContents) {
-    EdidRecord r;
-    for (auto& d : r.extTimings)
-        d.fill(0xEE);
-    EdidImage img = WithBlocks({0x41, 0x10});
-    img[130] = 80; // slot 0 at 80, slot 1 at 98 (fits: ends at 115), slot 2 at 116 (does not)
-    for (int i = 0; i < 36; ++i)
-        img[128 + 80 + i] = static_cast<std::uint8_t>(i + 1);
-    FixChecksums(img);
-    Decode(r, img);
-    EXPECT_EQ(r.extTimings[0][0], 1);
-    EXPECT_EQ(r.extTimings[1][17], 36);
-    EXPECT_EQ(r.extTimings[2][0], 0xEE);
+// Nothing of an earlier EDID stays in the record: a slot with no room, or every slot when the
+// extension gives no timing offset, is empty.
+TEST(Decode, ExtensionTimingSlotsThatDoNotFitAreEmpty) {
+    for (const int offset : {80, 0, 3}) {
+        SCOPED_TRACE(offset);
+        EdidRecord r;
+        for (auto& d : r.extTimings)
+            d.fill(0xEE);
+        EdidImage img = WithBlocks({0x41, 0x10});
+        img[130] = static_cast<std::uint8_t>(offset);
+        // slot 0 at 80, slot 1 at 98 (fits: ends at 115), slot 2 at 116 (does not)
+        for (int i = 0; i < 36; ++i)
+            img[128 + 80 + i] = static_cast<std::uint8_t>(i + 1);
+        FixChecksums(img);
+        Decode(r, img);
+        EXPECT_EQ(r.extTimings[0][0], offset == 80 ? 1 : 0);
+        EXPECT_EQ(r.extTimings[1][17], offset == 80 ? 36 : 0);
+        EXPECT_EQ(r.extTimings[2], DetailedTiming{});
+    }
 }

@@ -127,14 +127,15 @@ TEST(Encode, BaseBlockFields) {
          [](const EdidImage& i, const EdidRecord&) {
              EXPECT_EQ(Slice(i, 0x5F, 0x6C), Text("ABCDEFGHIJKLM"));
          }},
-        {"empty name: line feed first, rest unchanged",
+        {"empty name: line feed first, then spaces",
          [](EdidRecord& r) { SetFieldText(r.monitorName, ""); },
          [](const EdidImage& i, const EdidRecord&) {
-             EXPECT_EQ(Slice(i, 0x5F, 0x6C), Concat({{0x0A}, Text("randNewEdid"), {0x0A}}));
+             EXPECT_EQ(Slice(i, 0x5F, 0x6C), Concat({{0x0A}, Text("            ")}));
          }},
-        {"shorter name is not padded", [](EdidRecord& r) { SetFieldText(r.monitorName, "TV"); },
+        {"a shorter name leaves nothing of the longer one",
+         [](EdidRecord& r) { SetFieldText(r.monitorName, "TV"); },
          [](const EdidImage& i, const EdidRecord&) {
-             EXPECT_EQ(Slice(i, 0x5F, 0x6C), Concat({Text("TV"), {0x0A}, Text("ndNewEdid\n")}));
+             EXPECT_EQ(Slice(i, 0x5F, 0x6C), Concat({Text("TV"), {0x0A}, Text("          ")}));
          }},
         {"established timings", [](EdidRecord& r) { r.establishedTimings = 0xFFA5C3; },
          [](const EdidImage& i, const EdidRecord&) {

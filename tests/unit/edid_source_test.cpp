@@ -74,9 +74,40 @@ TEST(EdidSource, DecidesBinaryOrHexText) {
          EdidForm::Binary,
          13,
          {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, '0', '0'}},
+        {"UTF-8 byte-order mark",
+         "\xEF\xBB\xBF"
+         "EDID:\n00 ff 10\n",
+         EdidForm::HexText,
+         3,
+         {0x00, 0xFF, 0x10}},
+        {"UTF-16 byte-order mark",
+         std::string("\xFF\xFE"
+                     "0\0"
+                     "0\0 \0"
+                     "a\0"
+                     "b\0",
+                     12),
+         EdidForm::HexText,
+         2,
+         {0x00, 0xAB}},
+        // a report: the hex block after "(hex):" and nothing of the text after it
+        {"edid-decode report",
+         "edid-decode (hex):\n\n" + Counting(8) + "\n" + Counting(8) +
+             "\n----------------\n\nBlock 0, Base EDID:\n  Made in: week 1 of 2022\n",
+         EdidForm::Report,
+         256,
+         {0x00, 0x01, 0x02}},
+        {"database file",
+         "EDID (hex):\n" + Counting(8) + "\nEDID version: 1.3\nab cd ef 01:\n",
+         EdidForm::Report,
+         128,
+         {0x00, 0x01}},
+        {"report with a CRLF and more hex later",
+         "x\r\nEDID (hex): \r\n" + Counting(8) + "\r\nText\n\n00 11\n",
+         EdidForm::Report,
+         128,
+         {0x00, 0x01}},
         // not hex text: read as binary, so validation names the header
-        {"odd digit", "00 f 11", EdidForm::Binary, 7, {'0', '0', ' '}},
-        {"odd run", "00ff1", EdidForm::Binary, 5, {'0', '0'}},
         {"0x alone", "0x 00", EdidForm::Binary, 5, {'0', 'x'}},
         {"other text", "hello\n00 11", EdidForm::Binary, 11, {'h', 'e'}},
         {"text after the hex", kBase16 + "\n----------------\n", EdidForm::Binary, 65, {'0'}},
@@ -106,13 +137,37 @@ TEST(EdidSource, DecidesBinaryOrHexText) {
     }
 }
 
-TEST(EdidSource, RefusesHexTextPastTwoBlocks) {
-    for (const std::string& text : {Counting(16) + "00", Counting(17), Counting(40, ",")}) {
-        const auto bytes = Bytes(text);
+TEST(EdidSource, RefusesWithAReason) {
+    std::string spaced = Counting(8); // line 3 of the block starts with a one-digit token
+    spaced.replace(2 * 48, 2, "0 ");
+    struct Refusal {
+        std::string input;
+        const char* reason;
+    } refusals[] = {
+        {Counting(16) + "00", "too long"},
+        {Counting(17), "too long"},
+        {Counting(40, ","), "too long"},
+        {"00 f 11", "odd number of hex digits in line 1"},
+        {"EDID:\n00ff1\n", "odd number of hex digits in line 2"},
+        {"\xC3\x89"
+         "cran:\n00 11\n",
+         "header line 1 has characters outside ASCII"},
+        {"EDID \xE9:\n00 11\n", "outside ASCII"},
+        // a report's block: 128 or 256 bytes of two-digit tokens
+        {"EDID (hex):\n" + Counting(6) + "\nText\n", "holds 96 bytes"},
+        {"EDID (hex):\n" + Counting(24) + "\nText\n", "holds 384 bytes"},
+        {"EDID (hex):\n" + Counting(8, "") + "\nText\n", "line 2 that is not two-digit"},
+        {"EDID (hex):\n" + Counting(7) + "Text\n" + Counting(1), "line 9 that is not"},
+
+        {"EDID (hex):\n" + spaced + "\nText\n", "line 4 that is not two-digit"},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.input.substr(0, 40));
+        const auto bytes = Bytes(r.input);
         EdidSource s;
         std::string error;
         EXPECT_FALSE(ReadEdidBytes(bytes.data(), bytes.size(), 0, s, error));
-        EXPECT_NE(error.find("too long"), std::string::npos) << error;
+        EXPECT_NE(error.find(r.reason), std::string::npos) << error;
     }
     // the first part of a longer input that is hex text so far: too long as well
     const auto part = Bytes(Counting(2));
@@ -164,6 +219,17 @@ TEST(EdidSource, ReadsFiles) {
     EXPECT_EQ(s.form, EdidForm::HexText);
     EXPECT_EQ(s.size, 128u);
     EXPECT_EQ(s.image[127], 127);
+    // edid-decode's own reports (tests/data/reports) give the EDID they were made from
+    for (const char* name : {"0a2f6adf41d8ea44", "002d10c53aa9561f"}) {
+        SCOPED_TRACE(name);
+        const std::string data = TAVO_TEST_DATA;
+        EdidSource report, binary;
+        ASSERT_TRUE(ReadEdidPath(data + "/reports/" + name + ".txt", report, error)) << error;
+        ASSERT_TRUE(ReadEdidPath(data + "/edid/" + name + ".bin", binary, error)) << error;
+        EXPECT_EQ(report.form, EdidForm::Report);
+        EXPECT_EQ(report.size, binary.size);
+        EXPECT_EQ(report.image, binary.image);
+    }
     // a long text file: too long, however much of it the reader looks at
     std::string longText;
     while (longText.size() <= kEdidTextLimit)

@@ -737,7 +737,7 @@ private slots:
         shortFile.close();
         rig.dialogs.openAnswer = shortFile.fileName();
         rig.form->SpeedButton_OpenEdid_Creator->click();
-        QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin)"});
+        QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin *.txt *.hex);;All files (*)"});
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kManufacturerName)->text(), QString("Error."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
@@ -783,13 +783,32 @@ private slots:
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
 
+        // a whole edid-decode report opens as its EDID
+        rig.dialogs.openAnswer = QString(TAVO_TEST_DATA) + "/reports/0a2f6adf41d8ea44.txt";
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("QBQ90"));
+        // hex text with an odd number of digits is refused as such, the reason whole on Label3
+        QFile odd(dir.filePath("odd.txt"));
+        QVERIFY(odd.open(QIODevice::WriteOnly));
+        odd.write("EDID:\n00 ff f\n");
+        odd.close();
+        rig.dialogs.openAnswer = odd.fileName();
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail: hex text with an odd number of hex digits in line 2: "
+                         "every byte is two digits."));
+        QVERIFY(rig.label3()->heightForWidth(rig.label3()->width()) <= rig.label3()->height());
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("QBQ90"));
+
         // a file that cannot be opened changes nothing
         rig.dialogs.openAnswer = dir.filePath("absent.bin");
         rig.form->SpeedButton_OpenEdid_Creator->click();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
         QVERIFY2(rig.label3()->text().startsWith("Edid Open Fail: "),
                  qPrintable(rig.label3()->text()));
-        QCOMPARE(rig.edit(kMonitorName)->text(), QString("HexTextEdid"));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("QBQ90"));
         // cancelled: nothing at all
         rig.dialogs.openAnswer.clear();
         rig.form->SpeedButton_OpenEdid_Creator->click();
@@ -841,12 +860,18 @@ private slots:
         QCOMPARE(Memo(rig), QString("Edid Open OK."));
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("PastedEdid"));
         QCOMPARE(rig.form->PageControl1->currentWidget(), rig.form->TabSheet4);
-        QGuiApplication::clipboard()->setText("00 ff 0");
+        QGuiApplication::clipboard()->setText("no EDID here");
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open OK.")); // binary of no EDID: opened as Open would
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
         QVERIFY2(rig.label3()->text().startsWith("Not an EDID: "),
                  qPrintable(rig.label3()->text()));
+        QGuiApplication::clipboard()->setText("00 ff 0");
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail: the clipboard holds hex text with an odd number of hex "
+                         "digits in line 1: every byte is two digits."));
         QGuiApplication::clipboard()->setText(QString::fromStdString(EdidHexText(tmpl)) + "00");
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open Fail.")); // 257 bytes

@@ -418,6 +418,9 @@ private slots:
         // the device keeps the 30 letters before it, and so do the record and the row
         QCOMPARE(QString::fromStdString(rig.state.deviceTable.Current().description),
                  QString(30, 'a'));
+        // and the page says so
+        QCOMPARE(rig.form.Find<QLabel>("Label9")->text(),
+                 "Cut to 31 bytes: the device keeps \"" + QString(30, 'a') + "\".");
     }
 
     void theUpdateCanBeFollowedAndItsEndStays() {

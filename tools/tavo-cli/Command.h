@@ -35,6 +35,10 @@ struct CommandRegistration {
     explicit CommandRegistration(const Command& command) { Commands().push_back(command); }
 };
 
+// In the front program that holds only the file commands: hands the whole command line to the
+// full program beside it (which replaces this process). False where there is none to hand to.
+bool HandToFullProgram();
+
 // "tavo-cli: <what>" on stderr, one line.
 void PrintError(std::string_view what);
 // The usage line of `command` on stderr, as the answer to missing or bad arguments.

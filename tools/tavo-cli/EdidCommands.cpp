@@ -10,19 +10,6 @@
 namespace tavo::cli {
 namespace {
 
-// The rows as the analyzer window shows them: caption, then the value; the audio row's
-// second line is indented to the value column.
-void PrintRows(std::ostream& out, std::string_view file, const AnalyzerSummary& s) {
-    out << file << '\n';
-    for (int i = 0; i < kSummaryRowCount; ++i) {
-        const std::string_view caption = kSummaryCaptions[i];
-        std::string value = Latin1ToUtf8(s.rows[i].View());
-        for (std::size_t at; (at = value.find("\r\n")) != std::string::npos;)
-            value.replace(at, 2, "\n" + std::string(caption.size() + 1, ' '));
-        out << caption << ' ' << value << '\n';
-    }
-}
-
 int Analyze(const Args& args) {
     const FileArgs in = ParseFileArgs(args);
     if (in.files.empty()) return UsageError("analyze");
@@ -35,7 +22,7 @@ int Analyze(const Args& args) {
             std::cout << SummaryJson(file, summary) << '\n';
         } else {
             if (!first) std::cout << '\n';
-            PrintRows(std::cout, file, summary);
+            PrintAnalysis(std::cout, file, summary);
         }
         first = false;
     });

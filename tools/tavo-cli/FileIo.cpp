@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +67,17 @@ int ForEachEdidFile(const std::vector<std::string>& files,
         use(file, image);
     }
     return rc;
+}
+
+void PrintAnalysis(std::ostream& out, std::string_view file, const AnalyzerSummary& s) {
+    out << file << '\n';
+    for (int i = 0; i < kSummaryRowCount; ++i) {
+        const std::string_view caption = kSummaryCaptions[i];
+        std::string value = Latin1ToUtf8(s.rows[i].View());
+        for (std::size_t at; (at = value.find("\r\n")) != std::string::npos;)
+            value.replace(at, 2, "\n" + std::string(caption.size() + 1, ' '));
+        out << caption << ' ' << value << '\n';
+    }
 }
 
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,

@@ -3,11 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "Command.h"
 #include "edid/EdidImage.h"
+#include "workspace/AnalyzerSummary.h"
 
 namespace tavo::cli {
 
@@ -37,5 +39,9 @@ int ForEachEdidFile(const std::vector<std::string>& files,
 // A replaced file keeps its permission bits. False with a reason in `error`.
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string& error);
+
+// The rows as the analyzer window shows them, after a line with `file`: caption, then the value;
+// the audio row's second line is indented to the value column.
+void PrintAnalysis(std::ostream& out, std::string_view file, const AnalyzerSummary& summary);
 
 } // namespace tavo::cli

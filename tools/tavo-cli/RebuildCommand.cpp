@@ -1,6 +1,6 @@
 // rebuild [--refuse-loss] [--force] IN OUT: the EDID of IN loaded into the creator as its Open
 // button loads a file, built without any edit and written to OUT. What the build loses of IN
-// (the parts the creator does not model) is listed on stderr.
+// (the parts the creator does not model) and what it adds are listed on stderr.
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -43,11 +43,19 @@ int Rebuild(const Args& args) {
         PrintError(in + ": " + result.message);
         return kExitFailed;
     }
-    const auto lost = creator::LostParts(image, built, built);
-    if (!lost.empty()) {
-        PrintError(in + ": This EDID will lose:");
-        for (const auto& line : lost)
-            std::cerr << "  " << line << '\n';
+    const auto changes = creator::BuildChanges(image, built, built);
+    if (!changes.empty()) {
+        // the losses, then the additions: each in the creator's words, the byte detail after
+        for (const bool added : {false, true}) {
+            bool first = true;
+            for (const auto& change : changes) {
+                if (change.added != added) continue;
+                if (first)
+                    PrintError(in + (added ? ": This EDID will gain:" : ": This EDID will lose:"));
+                first = false;
+                std::cerr << "  " << change.Line() << '\n';
+            }
+        }
         if (refuseLoss) {
             PrintError(out + ": not written (--refuse-loss)");
             return kExitFailed;
@@ -63,8 +71,10 @@ int Rebuild(const Args& args) {
 const CommandRegistration rebuildCommand{
     {"rebuild", "rebuild [--refuse-loss] [--force] IN OUT",
      "load IN into the creator, build it without an edit and write it to OUT; list on stderr "
-     "what the build loses of IN; exit 1 with the message when IN is invalid or the build fails, "
-     "or (--refuse-loss, nothing written) when anything would be lost; OUT the same file as IN "
+     "what the build loses of IN and what it adds; exit 1 with the message when IN is invalid or "
+     "the build fails, "
+     "or (--refuse-loss, nothing written) when anything would be lost or added; OUT the same file "
+     "as IN "
      "needs --force or --refuse-loss",
      &Rebuild}};
 

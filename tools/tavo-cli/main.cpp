@@ -51,6 +51,10 @@ void PrintHelp(std::ostream& out) {
 
 } // namespace
 
+namespace {
+char** savedArgv = nullptr;
+} // namespace
+
 #ifdef TAVO_CLI_FORWARD
 namespace {
 
@@ -70,8 +74,16 @@ namespace {
 } // namespace
 #endif
 
+bool tavo::cli::HandToFullProgram() {
+#ifdef TAVO_CLI_FORWARD
+    if (savedArgv) ForwardToFullProgram(savedArgv);
+#endif
+    return false;
+}
+
 int main(int argc, char** argv) {
     using namespace tavo::cli;
+    savedArgv = argv;
     // --version is the command "version", which both programs hold.
     static char versionCommand[] = "version";
     if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) argv[1] = versionCommand;

@@ -185,8 +185,15 @@ void SystemPage::SpeedButton_SysConfigClick() {
     record.description = kept;
     showStatus(QStringLiteral("Sending..."), false);
     SendDescription(session_, text);
-    // once the device had its time to take it; it stays until the next action
-    showStatus(QStringLiteral("Ok."), false);
+    // once the device had its time to take it; it stays until the next action. A cut the
+    // operator did not make is said, with what the device keeps
+    if (kept.size() < text.size())
+        showStatus(QStringLiteral("Cut to %1 bytes: the device keeps \"%2\".")
+                       .arg(kDescriptionLimit)
+                       .arg(DeviceText(kept)),
+                   false);
+    else
+        showStatus(QStringLiteral("Ok."), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
     setDescriptionCell(index, kept);
 }

@@ -248,12 +248,16 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
+    const QString name = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays());
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
-    if (!ReadEdidFile(name, image)) {
+    QString refused;
+    if (!ReadEdidFile(name, image, &refused)) {
         setDebugText(QStringLiteral("Edid Open Fail.\r\n"));
-        setStatus(kTextUploadCanceled, kStatusRed);
+        // a file the reader refuses says why; a cancelled dialog is a cancelled upload
+        setStatus(refused.isEmpty() ? QString(kTextUploadCanceled)
+                                    : QStringLiteral("Edid Open Fail: ") + refused,
+                  kStatusRed);
         slots_->End();
         return;
     }
@@ -431,6 +435,9 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     analysed_ = record;
     analysedRead_ = r.complete();
     if (hexView_) hexView_->setEnabled(analysedRead_);
+    // an open hex view of the former analysis shows this one (or says it is not of this slot)
+    if (auto* view = HexView::Existing(root_))
+        view->FollowAnalysis(analysedRead_ ? &analysed_->image : nullptr, analysedSlot_);
     showSummary(summary_);
     emit analysed(*analysed_);
     if (showAnalyzer_) showAnalyzer_();
@@ -439,7 +446,8 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
 void EdidControllerPage::Button_HexView_AnalyzerClick() {
     if (!analysed_ || !analysedRead_) return; // an incomplete read has no bytes to show
     HexView::Of(root_)->Show(analysed_->image, std::nullopt,
-                             hexView_ ? hexView_->window() : root_.data());
+                             hexView_ ? hexView_->window() : root_.data(),
+                             analysedSlot_ + QStringLiteral(" (analysis)"), true);
 }
 
 void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {

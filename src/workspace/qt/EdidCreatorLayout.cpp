@@ -329,6 +329,7 @@ void BuildEdidCreator(QWidget* page) {
     auto* warning = new QLabel(page);
     warning->setObjectName(Q(kWarningLine));
     warning->setTextFormat(Qt::PlainText);
+    warning->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     warning->setGeometry(8, 2, 428, 16);
 
     auto* select = new QGroupBox("Select", page);
@@ -340,14 +341,16 @@ void BuildEdidCreator(QWidget* page) {
     MakeSpeedButton(select, "SpeedButton_CopyEdid_Creator", "Upload", 170, 18);
     auto* upload = new QComboBox(select);
     upload->setObjectName("ComboBox_EdidSel_Upload");
-    upload->setGeometry(232, 24, 104, 24);
+    upload->setGeometry(232, 18, 104, 24);
     auto* hex = new QPushButton(QStringLiteral("Hex View\u2026"), select);
     hex->setObjectName("Button_HexView_Creator");
-    hex->setGeometry(340, 24, 80, 24);
+    hex->setGeometry(340, 18, 80, 24);
+    // room for a reason of three short lines (the page wraps it and fits its font)
     auto* status = new QLabel(select);
     status->setObjectName("Label3");
     status->setTextFormat(Qt::PlainText);
-    status->setGeometry(232, 52, 190, 18);
+    status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    status->setGeometry(232, 43, 190, 33);
 
     auto* pages = new QTabWidget(page);
     pages->setObjectName("PageControl2");

@@ -70,6 +70,22 @@ void SetFontColour(QWidget* w, const QColor& colour) {
     w->setPalette(p);
 }
 
+// A reason is never clipped: the label wraps it and, while the lines do not fit its height, takes
+// a smaller font (down to 70% of its parent's); the whole text is its tooltip as well.
+void FitText(QLabel* label) {
+    label->setWordWrap(true);
+    label->setToolTip(label->text());
+    QFont font = label->parentWidget() ? label->parentWidget()->font() : label->font();
+    const qreal normal = font.pointSizeF();
+    if (normal <= 0) return; // a font sized in pixels: left as it is
+    for (qreal size = normal;; size -= 0.5) {
+        font.setPointSizeF(size);
+        label->setFont(font);
+        if (label->heightForWidth(label->width()) <= label->height() || size - 0.5 < normal * 0.7)
+            break;
+    }
+}
+
 bool IsRadio(const QAbstractButton* b) {
     return b->autoExclusive();
 }
@@ -187,7 +203,10 @@ void EdidCreatorPage::refresh() {
         if (e->text() != want) e->setText(want);
         SetFontColour(e, ColourOf(page_.Colour(editNames[i])));
     }
-    if (warning_) warning_->setText(FromLatin1(page_.Warning()));
+    if (warning_ && warning_->text() != FromLatin1(page_.Warning())) {
+        warning_->setText(FromLatin1(page_.Warning()));
+        FitText(warning_);
+    }
     for (std::size_t i = 0; i < audioPanels_.size(); ++i)
         if (QFrame* panel = audioPanels_[i])
             panel->setFixedHeight(AudioPanelHeight(page_, static_cast<int>(i)));
@@ -199,6 +218,7 @@ void EdidCreatorPage::setLabel(QLabel* label, const QString& text, const QColor&
     if (!label) return;
     SetFontColour(label, colour);
     label->setText(text);
+    FitText(label);
 }
 
 void EdidCreatorPage::setWarningColour(const QColor& colour) {
@@ -291,10 +311,12 @@ QString EdidCreatorPage::redField() const {
 void EdidCreatorPage::loadFile(const QString& path) {
     EdidImage image{};
     const QFileInfo file(path);
-    if (!ReadEdidFile(path, image)) {
+    QString refused;
+    if (!ReadEdidFile(path, image, &refused)) {
         setDebugText(kOpenFail);
-        // say why: the file is missing or closed to us, or holds more hex text than one EDID
-        QString why = QStringLiteral("it holds more than one EDID.");
+        // say why: the file is missing or closed to us, or the reader refuses its text
+        QString why = refused.isEmpty() ? QStringLiteral("it holds more than one EDID.")
+                                        : refused + QStringLiteral(".");
         if (path.startsWith(QStringLiteral("display:")))
             why = QStringLiteral("the display has no EDID.");
         else if (!file.exists())
@@ -325,11 +347,13 @@ void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) 
 void EdidCreatorPage::openPasted(const QByteArray& text) {
     if (busy_ || !mayDiscardEdits()) return;
     EdidImage image{};
-    if (!ReadEdidText(text, image)) {
+    QString refused;
+    if (!ReadEdidText(text, image, &refused)) {
         setDebugText(kOpenFail);
         setLabel(label3_,
-                 QStringLiteral("Edid Open Fail: the clipboard is empty or holds hex text of "
-                                "more than 256 bytes."),
+                 refused.isEmpty() ? QStringLiteral("Edid Open Fail: the clipboard is empty.")
+                                   : QStringLiteral("Edid Open Fail: the clipboard holds ") +
+                                         refused + QStringLiteral("."),
                  kCreatorRed);
         return;
     }
@@ -339,7 +363,7 @@ void EdidCreatorPage::openPasted(const QByteArray& text) {
 // What the build in the record drops of the opened EDID, asked about; true to go on.
 bool EdidCreatorPage::confirmLoss() {
     if (!opened_) return true;
-    const auto lost = LostParts(*opened_, record_.image, today());
+    const auto lost = BuildChanges(*opened_, record_.image, today());
     if (lost.empty()) return true;
     DialogMessage message{DialogKind::Confirmation,
                           QStringLiteral("EDID Creator"),
@@ -368,7 +392,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenEdid(root_, kEdidFilter, ConnectedDisplays());
+    const QString path = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays());
     if (!self) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
@@ -546,7 +570,9 @@ void EdidCreatorPage::Button_HexView_CreatorClick() {
         return;
     }
     auto* button = find<QWidget>(QStringLiteral("Button_HexView_Creator"));
-    HexView::Of(root_)->Show(record_.image, opened_, button ? button->window() : root_.data());
+    HexView::Of(root_)->Show(record_.image, opened_, button ? button->window() : root_.data(),
+                             opened_ ? QStringLiteral("EDID Creator build beside the opened EDID")
+                                     : QStringLiteral("EDID Creator build"));
 }
 
 // ---- "Audio2" scrolling

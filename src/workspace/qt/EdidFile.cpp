@@ -8,7 +8,7 @@
 
 namespace tavo {
 
-bool ReadEdidFile(const QString& name, EdidImage& image) {
+bool ReadEdidFile(const QString& name, EdidImage& image, QString* error) {
     if (name.startsWith(kDisplayAnswerPrefix)) {
         EdidSource source;
         std::string error;
@@ -26,21 +26,25 @@ bool ReadEdidFile(const QString& name, EdidImage& image) {
     const std::size_t total =
         size > kEdidTextLimit ? std::max<std::size_t>(size, std::size_t(file.size())) : 0;
     EdidSource source;
-    std::string error;
+    std::string why;
     if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()), kept, total,
-                       source, error))
+                       source, why)) {
+        if (error) *error = QString::fromStdString(why);
         return false;
+    }
     image = source.image;
     return true;
 }
 
-bool ReadEdidText(const QByteArray& bytes, EdidImage& image) {
+bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error) {
     if (bytes.isEmpty()) return false;
     EdidSource source;
-    std::string error;
+    std::string why;
     if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<std::size_t>(bytes.size()), 0, source, error))
+                       static_cast<std::size_t>(bytes.size()), 0, source, why)) {
+        if (error) *error = QString::fromStdString(why);
         return false;
+    }
     image = source.image;
     return true;
 }

@@ -9,14 +9,18 @@
 
 namespace tavo {
 
-// `name` is a file name or "display:CONNECTOR" (Dialogs::OpenEdid's answer). False when the file
-// cannot be opened, holds hex text of more than 256 bytes, or the display has no EDID. An empty
-// file reads as all FF, as it always did, and fails validation.
-bool ReadEdidFile(const QString& name, EdidImage& image);
+// What the open dialogs offer: EDIDs as binary, hex text or reports, and any file.
+inline constexpr const char* kEdidOpenFilter = "EDID (*.bin *.txt *.hex);;All files (*)";
 
-// Hex text (or a binary image) held in memory, as pasted: false when it is hex text that is too
-// long or nothing at all.
-bool ReadEdidText(const QByteArray& bytes, EdidImage& image);
+// `name` is a file name or "display:CONNECTOR" (Dialogs::OpenEdid's answer). False when the file
+// cannot be opened, the reader refuses it (`error`, when given, says why: hex text of more than
+// 256 bytes, an odd number of digits, a report's broken hex block), or the display has no EDID.
+// An empty file reads as all FF, as it always did, and fails validation.
+bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullptr);
+
+// Hex text (or a binary image) held in memory, as pasted: false when the reader refuses it
+// (`error` says why) or it is nothing at all.
+bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error = nullptr);
 
 // The connected displays that have an EDID, for the "From a connected display…" chooser.
 QList<DisplayChoice> ConnectedDisplays();

@@ -62,6 +62,13 @@ HexView* HexView::Of(QWidget* root) {
     return new HexView(window);
 }
 
+HexView* HexView::Existing(QWidget* root) {
+    QWidget* owner = root ? root->window() : nullptr;
+    if (auto* window = FindControl<QWidget>(owner, QStringLiteral("Form_HexView")))
+        return window->findChild<HexView*>(QString(), Qt::FindDirectChildrenOnly);
+    return nullptr;
+}
+
 QString HexView::EdidDecodePath() {
     if (qEnvironmentVariableIsSet("TAVO_EDID_DECODE")) {
         const QFileInfo program(qEnvironmentVariable("TAVO_EDID_DECODE"));
@@ -115,7 +122,35 @@ HexView::HexView(QWidget* window) : QObject(window), window_(window) {
         connect(fullReport, &QAbstractButton::clicked, this, &HexView::Button_FullReportClick);
 }
 
-void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near) {
+void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,
+                   const QString& source, bool analysis) {
+    source_ = source;
+    showsAnalysis_ = analysis;
+    display(image, opened);
+    setTitle(QString());
+    place(near);
+}
+
+void HexView::FollowAnalysis(const EdidImage* image, const QString& slot) {
+    if (!window_ || !window_->isVisible() || !showsAnalysis_) return;
+    if (image == nullptr) {
+        setTitle(QStringLiteral("not the analysis of %1, which could not be read").arg(slot));
+        return;
+    }
+    source_ = slot + QStringLiteral(" (analysis)");
+    display(*image, std::nullopt);
+    setTitle(QString());
+}
+
+void HexView::setTitle(const QString& detail) {
+    if (!window_) return;
+    QString title = QStringLiteral("Hex View");
+    if (!source_.isEmpty()) title += QStringLiteral(" - ") + source_;
+    if (!detail.isEmpty()) title += QStringLiteral(": ") + detail;
+    window_->setWindowTitle(title);
+}
+
+void HexView::display(const EdidImage& image, const std::optional<EdidImage>& opened) {
     ++shown_;
     image_ = image;
     openedImage_ = opened;
@@ -147,7 +182,6 @@ void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opene
     if (fullReport_) fullReport_->setVisible(!EdidDecodePath().isEmpty());
     if (details_) details_->setCurrentIndex(0);
     SelectPart(0);
-    place(near);
 }
 
 void HexView::fillGrid(QTableWidget* table, const EdidImage& image, const HexGrid& grid,
@@ -265,8 +299,9 @@ void HexView::Button_FullReportClick() {
     // the bytes go in on standard input: no file to write or clean up
     process.start(program, {});
     if (!done) {
+        // only the blocks the image announces: a base block alone is 128 bytes
         process.write(reinterpret_cast<const char*>(image_.data()),
-                      static_cast<qint64>(image_.size()));
+                      static_cast<qint64>(AnnouncedBytes(image_)));
         process.closeWriteChannel();
         limit.start(reportLimitMs_);
         loop.exec(); // the window goes on painting; the CPU sleeps

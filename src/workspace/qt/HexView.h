@@ -34,6 +34,8 @@ class HexView : public QObject {
 public:
     // The hex view of the main window `root` belongs to: the one already made, or a new one.
     static HexView* Of(QWidget* root);
+    // The one already made, or null.
+    static HexView* Existing(QWidget* root);
     // Where edid-decode is: TAVO_EDID_DECODE when set (empty when that is no program), else the
     // program on the PATH; empty when there is none.
     static QString EdidDecodePath();
@@ -42,8 +44,15 @@ public:
     explicit HexView(QWidget* window);
 
     // Shows `image`; with `opened`, that image beside it and the bytes that differ marked in
-    // both. The window is placed beside `near` when it was hidden, and kept on the screen.
-    void Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near);
+    // both. The window is placed beside `near` when it was hidden, and kept on the screen. The
+    // title names `source` ("Input 1 (analysis)"); with `analysis` the view follows the next
+    // analysis (FollowAnalysis).
+    void Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,
+              const QString& source = QString(), bool analysis = false);
+    // A new analysis of `slot` was made: a visible view that shows an analysis shows this one
+    // (`image`), or, when the slot could not be read (null), says in its title that what it
+    // shows is not of the analysed slot.
+    void FollowAnalysis(const EdidImage* image, const QString& slot);
     // Selects part `index` of the block map: its bytes, its line in the list, its fields.
     void SelectPart(int index);
     // Runs edid-decode on the bytes shown and shows what it prints.
@@ -60,6 +69,8 @@ private:
                   const EdidImage* other);
     void selectBytes(QTableWidget* table, const BlockPart& part);
     void place(QWidget* near);
+    void display(const EdidImage& image, const std::optional<EdidImage>& opened);
+    void setTitle(const QString& detail);
 
     QPointer<QWidget> window_;
     QPointer<QTableWidget> hex_, opened_;
@@ -74,6 +85,8 @@ private:
     std::optional<EdidImage> openedImage_;
     HexGrid grid_;
     int selected_ = -1;
+    QString source_;             // what the bytes shown are of, for the title
+    bool showsAnalysis_ = false; // they are an analysis: the next one replaces them
     int reportLimitMs_ = kFullReportLimitMs;
     bool reportRunning_ = false;
     unsigned shown_ = 0; // counts Show calls: a report of bytes no longer shown is dropped

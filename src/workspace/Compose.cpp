@@ -1,0 +1,1270 @@
+#include "workspace/Compose.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <iterator>
+#include <map>
+#include <optional>
+
+#include "edid/BlockMap.h"
+#include "edid/VideoFormats.h"
+
+namespace tavo {
+namespace {
+
+constexpr std::uint32_t kOuiHdmi = 0x000C03;
+constexpr std::uint32_t kOuiForum = 0xC45DD8;
+constexpr int kExtTagVideoCapability = 0;
+constexpr int kExtTagColorimetry = 5;
+constexpr int kExtTagHdrStatic = 6;
+constexpr int kExtTagYuv420Video = 14;
+constexpr int kExtTagYuv420Capability = 15;
+constexpr int kExtTagForumSink = 0x79;
+constexpr int kMaxAudioDescriptors = 10;
+constexpr int kMaxVideoCodes = 31;
+
+using Sad = std::array<std::uint8_t, 3>;
+
+// How one EDID lists one format.
+struct Listing {
+    bool normal = false; // RGB (and the YCbCr the EDID declares)
+    bool yuv420 = false; // takes the format in YCbCr 4:2:0
+    int vic = 0;         // first video code of the format
+    bool inVideoBlock = false;
+    int hdmiVic = 0;
+    bool dtd = false;
+    DetailedTiming dtdBytes{};
+    int estBit = -1;
+    std::uint16_t standard = 0;
+};
+
+// Everything compose reads of one EDID.
+struct Parsed {
+    EdidImage image{};
+    std::map<VideoFormat, Listing> formats;
+    bool cta = false;
+    std::uint8_t ctaFlags = 0;
+    std::vector<Sad> sads;       // the audio descriptors of known formats
+    std::vector<Sad> audioBytes; // every descriptor of the audio blocks as it stands
+    bool speakers = false;
+    std::array<std::uint8_t, 3> speakerBytes{};
+    // HDMI block
+    bool hdmi = false;
+    std::array<std::uint8_t, 2> address{};
+    bool hdmiHasFlags = false, hdmiHasClock = false, hdmiHasByte8 = false;
+    std::uint8_t hdmiFlags = 0, hdmiClock = 0, hdmiByte8 = 0;
+    bool threeD = false;
+    // HDMI Forum block (vendor-specific or sink capability form): its payload from the version on
+    bool forum = false;
+    std::vector<std::uint8_t> forumBytes;
+    // other extended blocks
+    bool vcdb = false;
+    std::uint8_t vcdbByte = 0;
+    bool colorimetry = false;
+    std::array<std::uint8_t, 2> colorimetryBytes{};
+    bool hdr = false;
+    std::vector<std::uint8_t> hdrBytes; // EOTFs, descriptors, then the luminance codes present
+};
+
+std::uint32_t Oui(const EdidImage& img, int at) {
+    return ByteAt(img, at + 1) | ByteAt(img, at + 2) << 8 | ByteAt(img, at + 3) << 16;
+}
+
+Listing& At(Parsed& p, const VideoFormat& f) {
+    return p.formats[f];
+}
+
+void AddDtd(Parsed& p, const std::uint8_t* d) {
+    const auto t = ReadDetailedTiming(d);
+    if (!t) return;
+    Listing& l = At(p, t->format);
+    l.normal = true;
+    if (!l.dtd) {
+        l.dtd = true;
+        std::copy(d, d + kDetailedTimingSize, l.dtdBytes.begin());
+    }
+}
+
+void AddStandard(Parsed& p, std::uint8_t b0, std::uint8_t b1) {
+    if (const auto f = StandardTimingFormat(b0, b1)) {
+        Listing& l = At(p, *f);
+        l.normal = true;
+        if (!l.standard) l.standard = static_cast<std::uint16_t>(b0 << 8 | b1);
+    }
+}
+
+void ParseBase(Parsed& p) {
+    const EdidImage& img = p.image;
+    const std::uint32_t est = img[35] << 16 | img[36] << 8 | img[37];
+    for (int bit = 0; bit < kEstablishedTimingBits; ++bit) {
+        if (!(est & (0x800000u >> bit))) continue;
+        Listing& l = At(p, *EstablishedFormat(bit));
+        l.normal = true;
+        l.estBit = bit;
+    }
+    for (int i = 0; i < 8; ++i)
+        AddStandard(p, img[38 + 2 * i], img[39 + 2 * i]);
+    for (int d = 54; d < 126; d += 18) {
+        if (img[d] || img[d + 1]) {
+            AddDtd(p, &img[d]);
+        } else if (img[d + 3] == 0xFA) {
+            for (int i = 0; i < 6; ++i)
+                AddStandard(p, img[d + 5 + 2 * i], img[d + 6 + 2 * i]);
+        }
+    }
+}
+
+void ParseHdmi(Parsed& p, int at, int len) {
+    const EdidImage& img = p.image;
+    p.hdmi = true;
+    p.address = {ByteAt(img, at + 4), ByteAt(img, at + 5)};
+    if (len >= 6) p.hdmiHasFlags = true, p.hdmiFlags = img[at + 6];
+    if (len >= 7) p.hdmiHasClock = true, p.hdmiClock = img[at + 7];
+    if (len < 8) return;
+    p.hdmiHasByte8 = true;
+    const std::uint8_t b8 = img[at + 8];
+    p.hdmiByte8 = b8;
+    int i = at + 9;
+    if (b8 & 0x80) i += 2;
+    if (b8 & 0x40) i += 2;
+    if (!(b8 & 0x20) || i + 1 > at + len) return;
+    p.threeD = img[i] & 0x80;
+    const int vicLen = img[i + 1] >> 5;
+    for (int k = 0; k < vicLen && i + 2 + k <= at + len; ++k) {
+        const int h = img[i + 2 + k];
+        if (const int vic = VicOfHdmiVic(h)) {
+            Listing& l = At(p, *VicFormat(vic));
+            l.normal = true;
+            l.hdmiVic = h;
+        }
+    }
+}
+
+void ParseCta(Parsed& p) {
+    const EdidImage& img = p.image;
+    p.cta = true;
+    p.ctaFlags = img[131];
+    // the collection ends where the detailed timings start, at the checksum at the latest
+    const int dtdStart = img[130] >= 4 ? std::min(128 + img[130], 255) : 255;
+    std::vector<int> videoOrder; // the video blocks' codes in order, for the 4:2:0 map
+    std::vector<int> map420;     // payload offsets of the 4:2:0 capability map
+    bool map420All = false, has420Map = false;
+    for (int at = kFirstDataBlock; at < dtdStart && at < 255;) {
+        const int tag = img[at] >> 5;
+        const int len = std::min<int>(img[at] & 0x1F, dtdStart - 1 - at);
+        if (tag == 1) {
+            for (int k = 0; k + 3 <= len; k += 3) {
+                const Sad sad{img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]};
+                p.audioBytes.push_back(sad);
+                if (sad[0] & 0x78) p.sads.push_back(sad);
+            }
+        } else if (tag == 2) {
+            for (int k = 1; k <= len; ++k) {
+                const int code = img[at + k];
+                const int vic = (code >= 129 && code <= 192) ? code - 128 : code;
+                videoOrder.push_back(vic);
+                if (const auto f = VicFormat(vic)) {
+                    Listing& l = At(p, *f);
+                    l.normal = true;
+                    l.inVideoBlock = true;
+                    if (!l.vic) l.vic = vic;
+                }
+            }
+        } else if (tag == 3 && len >= 3) {
+            const std::uint32_t oui = Oui(img, at);
+            if (oui == kOuiHdmi && len >= 5) {
+                ParseHdmi(p, at, len);
+            } else if (oui == kOuiForum && len >= 4 && !p.forum) {
+                p.forum = true;
+                p.forumBytes.assign(img.begin() + at + 4, img.begin() + at + 1 + len);
+            }
+        } else if (tag == 4 && len >= 3) {
+            p.speakers = true;
+            p.speakerBytes = {img[at + 1], img[at + 2], img[at + 3]};
+        } else if (tag == 7 && len >= 1) {
+            const int ext = img[at + 1];
+            if (ext == kExtTagVideoCapability && len >= 2) {
+                p.vcdb = true;
+                p.vcdbByte = img[at + 2];
+            } else if (ext == kExtTagColorimetry && len >= 3) {
+                p.colorimetry = true;
+                p.colorimetryBytes = {img[at + 2], img[at + 3]};
+            } else if (ext == kExtTagHdrStatic && len >= 3) {
+                p.hdr = true;
+                p.hdrBytes.assign(img.begin() + at + 2, img.begin() + at + 1 + std::min(len, 6));
+            } else if (ext == kExtTagYuv420Video) {
+                for (int k = 2; k <= len; ++k)
+                    if (const auto f = VicFormat(img[at + k])) {
+                        Listing& l = At(p, *f);
+                        l.yuv420 = true;
+                        if (!l.vic) l.vic = img[at + k];
+                    }
+            } else if (ext == kExtTagYuv420Capability) {
+                has420Map = true;
+                if (len == 1) map420All = true;
+                for (int k = 2; k <= len; ++k)
+                    map420.push_back(at + k);
+            } else if (ext == kExtTagForumSink && len >= 4 && !p.forum) {
+                p.forum = true;
+                p.forumBytes.assign(img.begin() + at + 4, img.begin() + at + 1 + len);
+            }
+        }
+        at += 1 + (img[at] & 0x1F);
+    }
+    if (has420Map) {
+        for (std::size_t i = 0; i < videoOrder.size(); ++i) {
+            const std::size_t byte = i / 8;
+            const bool set =
+                map420All || (byte < map420.size() && (img[map420[byte]] & (1u << (i % 8))));
+            if (set)
+                if (const auto f = VicFormat(videoOrder[i])) At(p, *f).yuv420 = true;
+        }
+    }
+    for (int d = dtdStart; d + 18 <= 255; d += 18) {
+        if (!img[d] && !img[d + 1]) break;
+        AddDtd(p, &img[d]);
+    }
+}
+
+Parsed Parse(const EdidImage& image) {
+    Parsed p;
+    p.image = image;
+    ParseBase(p);
+    if (image[126] >= 1 && image[128] == 0x02) ParseCta(p);
+    return p;
+}
+
+// ----- claims ---------------------------------------------------------------------------------
+
+std::string FormatName(const VideoFormat& f) {
+    return std::to_string(f.width) + "x" + std::to_string(f.height) + (f.interlaced ? "i " : " ") +
+           std::to_string(f.rate) + " Hz";
+}
+
+int AudioKey(const Sad& s) {
+    const int code = (s[0] >> 3) & 0x0F;
+    return code == 15 ? 15 << 8 | (s[2] >> 3) : code;
+}
+
+int SadChannels(const Sad& s) {
+    return (s[0] & 0x07) + 1;
+}
+
+constexpr std::array<std::string_view, 24> kSpeakerNames = {
+    "FL/FR",
+    "LFE1",
+    "FC",
+    "BL/BR",
+    "BC",
+    "FLc/FRc",
+    "RLc/RRc",
+    "FLw/FRw",
+    "TpFL/TpFR",
+    "TpC",
+    "TpFC",
+    "LS/RS",
+    "LFE2",
+    "TpBC",
+    "SiL/SiR",
+    "TpSiL/TpSiR",
+    "TpBL/TpBR",
+    "BtFC",
+    "BtFL/BtFR",
+    "TpLS/TpRS",
+    "speaker bit 20",
+    "speaker bit 21",
+    "speaker bit 22",
+    "speaker bit 23",
+};
+
+double MaxLuminance(int code) {
+    return 50.0 * std::pow(2.0, code / 32.0);
+}
+
+// A claim as compose compares them: what it is about in one number (its kind in the top bits),
+// and a level. Names are made only for what is shown.
+enum class Kind : std::uint64_t { Format = 1, Flag, AudioFormat, AudioRate, AudioSize, Speaker };
+struct Claim {
+    std::uint64_t key = 0;
+    int level = 0;
+};
+using Claims = std::vector<Claim>; // sorted by key, one per key
+
+constexpr std::uint64_t Key(Kind kind, std::uint64_t payload) {
+    return static_cast<std::uint64_t>(kind) << 48 | payload;
+}
+Kind KindOf(std::uint64_t key) {
+    return static_cast<Kind>(key >> 48);
+}
+
+// The plain claims, by index; those with a unit have a level.
+struct FlagName {
+    std::string_view name;
+    std::string_view unit = {};
+};
+enum Flag : int {
+    kUnderscan,
+    kBasicAudio,
+    kYcbcr444,
+    kYcbcr422,
+    kHdmi,
+    kSupportsAi,
+    kDeep48,
+    kDeep36,
+    kDeep30,
+    kDeepY444,
+    kDualLink,
+    k3D,
+    kForum,
+    kFrlRate,
+    kUhdVic,
+    kForum48,
+    kForum36,
+    kForum30,
+    kVrr,
+    kDsc,
+    kMaxTmds,
+    kQuantYcc,
+    kQuantRgb,
+    kDciP3,
+    kHdr,
+    kHdrType1,
+    kHdrMax,
+    kHdrAverage,
+    kColorimetry,                   // 8 names follow
+    kEotf = kColorimetry + 8,       // 6
+    kForumFlag = kEotf + 6,         // 8
+    kForumFeature = kForumFlag + 8, // 8
+    kFlagCount = kForumFeature + 8,
+};
+constexpr std::array<FlagName, kFlagCount> kFlagNames = {{
+    {"underscan"},
+    {"basic audio"},
+    {"YCbCr 4:4:4"},
+    {"YCbCr 4:2:2"},
+    {"HDMI"},
+    {"Supports_AI"},
+    {"48-bit colour"},
+    {"36-bit colour"},
+    {"30-bit colour"},
+    {"deep colour in YCbCr 4:4:4"},
+    {"DVI dual link"},
+    {"3D"},
+    {"HDMI Forum"},
+    {"FRL rate", ""},
+    {"UHD VIC"},
+    {"48-bit colour in 4:2:0"},
+    {"36-bit colour in 4:2:0"},
+    {"30-bit colour in 4:2:0"},
+    {"VRR"},
+    {"DSC"},
+    {"Max TMDS clock", " MHz"},
+    {"YCC quantization selectable"},
+    {"RGB quantization selectable"},
+    {"DCI-P3"},
+    {"HDR static metadata"},
+    {"HDR static metadata type 1"},
+    {"HDR max luminance", " cd/m2"},
+    {"HDR max frame-average luminance", " cd/m2"},
+    {"xvYCC601"},
+    {"xvYCC709"},
+    {"sYCC601"},
+    {"opYCC601"},
+    {"opRGB"},
+    {"BT2020cYCC"},
+    {"BT2020YCC"},
+    {"BT2020RGB"},
+    {"HDR EOTF traditional SDR"},
+    {"HDR EOTF traditional HDR"},
+    {"HDR EOTF SMPTE ST2084"},
+    {"HDR EOTF HLG"},
+    {"HDR EOTF bit 4"},
+    {"HDR EOTF bit 5"},
+    {"3D OSD disparity"},
+    {"3D dual view"},
+    {"3D independent view"},
+    {"LTE 340 Mcsc scramble"},
+    {"CCBPCI"},
+    {"cable status"},
+    {"RR capable"},
+    {"SCDC"},
+    {"FAPA start location"},
+    {"ALLM"},
+    {"FVA"},
+    {"CNMVRR"},
+    {"CinemaVRR"},
+    {"M delta"},
+    {"forum bit 6"},
+    {"forum bit 7"},
+}};
+constexpr std::array<std::string_view, 7> kRateNames = {"32 kHz", "44.1 kHz",  "48 kHz", "88.2 kHz",
+                                                        "96 kHz", "176.4 kHz", "192 kHz"};
+constexpr std::array<std::string_view, 3> kSizeNames = {"16-bit", "20-bit", "24-bit"};
+
+std::uint64_t FormatKey(const VideoFormat& f, bool yuv420) {
+    const auto rate = static_cast<std::uint64_t>(std::clamp(f.rate, 0, 0xFFFF));
+    return Key(Kind::Format, static_cast<std::uint64_t>(f.width & 0x3FFF) << 31 |
+                                 static_cast<std::uint64_t>(f.height & 0x1FFF) << 18 |
+                                 (f.interlaced ? 1u : 0u) << 17 | rate << 1 | (yuv420 ? 1u : 0u));
+}
+
+// The name of the audio format an audio key stands for.
+std::string AudioKeyName(std::uint64_t audioKey) {
+    if (audioKey >> 8) return "extended audio type " + std::to_string(audioKey & 0xFF);
+    return std::string(AudioFormatName(static_cast<std::uint8_t>(audioKey << 3)));
+}
+
+ComposeCapability Capability(const Claim& c) {
+    const std::uint64_t payload = c.key & ((1ULL << 48) - 1);
+    ComposeCapability out;
+    out.level = c.level;
+    switch (KindOf(c.key)) {
+    case Kind::Format: {
+        const VideoFormat f{static_cast<int>(payload >> 31),
+                            static_cast<int>(payload >> 18 & 0x1FFF), (payload >> 17 & 1) != 0,
+                            static_cast<int>(payload >> 1 & 0xFFFF)};
+        out.name = FormatName(f) + (payload & 1 ? " (4:2:0)" : "");
+        break;
+    }
+    case Kind::Flag:
+        out.name = kFlagNames[payload].name;
+        out.unit = kFlagNames[payload].unit;
+        out.audio = payload == kBasicAudio;
+        break;
+    case Kind::AudioFormat:
+        out.name = AudioKeyName(payload);
+        out.unit = " channels";
+        out.audio = true;
+        break;
+    case Kind::AudioRate:
+        out.name = AudioKeyName(payload >> 3) + " " + std::string(kRateNames[payload & 7]);
+        out.audio = true;
+        break;
+    case Kind::AudioSize:
+        out.name = AudioKeyName(payload >> 2) + " " + std::string(kSizeNames[payload & 3]);
+        out.audio = true;
+        break;
+    case Kind::Speaker:
+        out.name = "speaker " + std::string(kSpeakerNames[payload]);
+        out.audio = true;
+        break;
+    }
+    return out;
+}
+
+bool ByKey(const Claim& a, const Claim& b) {
+    return a.key < b.key;
+}
+
+// Sorts the claims (unless they are sorted) and keeps one per key, with the highest level.
+void Settle(Claims& claims, bool sorted = false) {
+    if (!sorted) std::sort(claims.begin(), claims.end(), ByKey);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < claims.size(); ++i) {
+        if (kept && claims[kept - 1].key == claims[i].key)
+            claims[kept - 1].level = std::max(claims[kept - 1].level, claims[i].level);
+        else
+            claims[kept++] = claims[i];
+    }
+    claims.resize(kept);
+}
+
+const Claim* Find(const Claims& claims, std::uint64_t key) {
+    const auto it = std::lower_bound(claims.begin(), claims.end(), Claim{key, 0}, ByKey);
+    return it != claims.end() && it->key == key ? &*it : nullptr;
+}
+
+void AddClaims(const Parsed& p, Claims& out) {
+    auto flag = [&](int index, int level = 0) { out.push_back({Key(Kind::Flag, index), level}); };
+    for (const auto& [f, l] : p.formats) {
+        if (l.normal) out.push_back({FormatKey(f, false), 0});
+        if (l.yuv420) out.push_back({FormatKey(f, true), 0});
+    }
+    if (!p.cta) return;
+    if (p.ctaFlags & 0x80) flag(kUnderscan);
+    if (p.ctaFlags & 0x40) flag(kBasicAudio);
+    if (p.ctaFlags & 0x20) flag(kYcbcr444);
+    if (p.ctaFlags & 0x10) flag(kYcbcr422);
+    for (const Sad& s : p.sads) {
+        const auto audioKey = static_cast<std::uint64_t>(AudioKey(s));
+        out.push_back({Key(Kind::AudioFormat, audioKey), SadChannels(s)});
+        for (int r = 0; r < 7; ++r)
+            if (s[1] & (1 << r)) out.push_back({Key(Kind::AudioRate, audioKey << 3 | r), 0});
+        if (audioKey == 1)
+            for (int b = 0; b < 3; ++b)
+                if (s[2] & (1 << b)) out.push_back({Key(Kind::AudioSize, audioKey << 2 | b), 0});
+    }
+    if (p.speakers)
+        for (int b = 0; b < 24; ++b)
+            if (p.speakerBytes[b / 8] & (1 << (b % 8)))
+                out.push_back({Key(Kind::Speaker, static_cast<std::uint64_t>(b)), 0});
+    int clock = 0;
+    if (p.hdmi) {
+        flag(kHdmi);
+        static constexpr std::array<std::pair<int, int>, 6> flags = {{
+            {0x80, kSupportsAi},
+            {0x40, kDeep48},
+            {0x20, kDeep36},
+            {0x10, kDeep30},
+            {0x08, kDeepY444},
+            {0x01, kDualLink},
+        }};
+        for (const auto& [bit, index] : flags)
+            if (p.hdmiFlags & bit) flag(index);
+        clock = p.hdmiClock * 5;
+        if (p.threeD) flag(k3D);
+    }
+    if (p.forum) {
+        flag(kForum);
+        const auto& f = p.forumBytes;
+        if (f.size() > 1) clock = std::max(clock, f[1] * 5);
+        if (f.size() > 2)
+            for (int b = 0; b < 8; ++b)
+                if (f[2] & (1 << b)) flag(kForumFlag + b);
+        if (f.size() > 3) {
+            if (f[3] >> 4) flag(kFrlRate, f[3] >> 4);
+            if (f[3] & 0x08) flag(kUhdVic);
+            if (f[3] & 0x04) flag(kForum48);
+            if (f[3] & 0x02) flag(kForum36);
+            if (f[3] & 0x01) flag(kForum30);
+        }
+        if (f.size() > 4)
+            for (int b = 0; b < 8; ++b)
+                if (f[4] & (1 << b)) flag(kForumFeature + b);
+        if (f.size() > 5 && (f[5] || (f.size() > 6 && f[6]))) flag(kVrr);
+        if (f.size() > 7 && f[7]) flag(kDsc);
+    }
+    if (clock) flag(kMaxTmds, clock);
+    if (p.vcdb) {
+        if (p.vcdbByte & 0x80) flag(kQuantYcc);
+        if (p.vcdbByte & 0x40) flag(kQuantRgb);
+    }
+    if (p.colorimetry) {
+        for (int b = 0; b < 8; ++b)
+            if (p.colorimetryBytes[0] & (1 << b)) flag(kColorimetry + b);
+        if (p.colorimetryBytes[1] & 0x80) flag(kDciP3);
+    }
+    if (p.hdr) {
+        flag(kHdr);
+        for (int b = 0; b < 6; ++b)
+            if (p.hdrBytes[0] & (1 << b)) flag(kEotf + b);
+        if (p.hdrBytes[1] & 1) flag(kHdrType1);
+        if (p.hdrBytes.size() > 2) flag(kHdrMax, static_cast<int>(MaxLuminance(p.hdrBytes[2])));
+        if (p.hdrBytes.size() > 3) flag(kHdrAverage, static_cast<int>(MaxLuminance(p.hdrBytes[3])));
+    }
+}
+
+// ----- building -------------------------------------------------------------------------------
+
+// A detailed timing worth copying: blanking no larger than the picture, a line rate the range
+// limits of EDID 1.3 can hold. (Some EDIDs carry odd ones, such as a frame-packed 3D timing.)
+bool Plausible(const DetailedTiming& d) {
+    const auto t = ReadDetailedTiming(d.data());
+    if (!t || t->hFront < 0 || t->hBack < 0 || t->vBack < 0) return false;
+    const int lines = t->format.interlaced ? t->format.height / 2 : t->format.height;
+    return t->HTotal() <= 2 * t->format.width && t->VTotal() <= lines + lines / 2 &&
+           t->HFrequencyKhz() < 255;
+}
+
+// The format's place in the result: bigger first, then the higher rate, progressive first.
+bool Before(const VideoFormat& a, const VideoFormat& b) {
+    const long long pa = 1LL * a.width * a.height, pb = 1LL * b.width * b.height;
+    if (pa != pb) return pa > pb;
+    if (a.rate != b.rate) return a.rate > b.rate;
+    if (a.interlaced != b.interlaced) return !a.interlaced;
+    return a < b;
+}
+
+struct Kept {
+    VideoFormat format;
+    bool normal = false;               // every source takes it in RGB
+    bool yuv420 = false;               // every source takes it in 4:2:0
+    int vic = 0;                       // the code to write, 0 when none
+    bool hdmiVic = false;              // some source lists it as an HDMI VIC
+    std::optional<VideoTiming> timing; // for the range limits
+    std::optional<DetailedTiming> dtd; // bytes to write as a detailed timing
+};
+
+// A short audio descriptor that both `a` and `b` take, nullopt when they share none.
+std::optional<Sad> Meet(const Sad& a, const Sad& b) {
+    if (AudioKey(a) != AudioKey(b)) return std::nullopt;
+    const int code = AudioKey(a) & 0xFF;
+    Sad r = a;
+    r[1] = a[1] & b[1] & 0x7F;
+    if (!r[1]) return std::nullopt;
+    if (AudioKey(a) >> 8) { // extended types: the same descriptor or nothing
+        if (a[0] != b[0]) return std::nullopt;
+        r[2] = static_cast<std::uint8_t>((a[2] & 0xF8) | (a[2] & b[2] & 0x07));
+        return r;
+    }
+    r[0] = static_cast<std::uint8_t>((a[0] & 0x78) | (std::min(a[0] & 7, b[0] & 7)));
+    if (code == 1) {
+        r[2] = a[2] & b[2] & 0x07;
+        if (!r[2]) return std::nullopt;
+    } else if (code >= 2 && code <= 8) {
+        r[2] = std::min(a[2], b[2]);
+    } else if (code == 14) {
+        if (a[2] != b[2]) r[2] = 0;
+    } else {
+        r[2] = a[2] & b[2];
+    }
+    return r;
+}
+
+bool Covers(const Sad& big, const Sad& small) {
+    if (AudioKey(big) != AudioKey(small)) return false;
+    if ((small[1] & ~big[1]) & 0x7F) return false;
+    const int code = AudioKey(big) & 0xFF;
+    if (AudioKey(big) >> 8) return big[0] == small[0] && !((small[2] & ~big[2]) & 0x07);
+    if ((small[0] & 7) > (big[0] & 7)) return false;
+    if (code >= 2 && code <= 8) return small[2] <= big[2];
+    if (code == 14) return small[2] == big[2] || small[2] == 0;
+    return !(small[2] & ~big[2]);
+}
+
+std::vector<Sad> SharedAudio(const std::vector<Parsed>& parsed) {
+    std::vector<Sad> shared = parsed[0].sads;
+    for (std::size_t i = 1; i < parsed.size(); ++i) {
+        std::vector<Sad> next;
+        for (const Sad& a : shared)
+            for (const Sad& b : parsed[i].sads)
+                if (const auto m = Meet(a, b)) next.push_back(*m);
+        shared.clear();
+        for (std::size_t k = 0; k < next.size(); ++k) { // drop what another descriptor covers
+            bool covered = false;
+            for (std::size_t j = 0; j < next.size() && !covered; ++j)
+                covered =
+                    j != k && Covers(next[j], next[k]) && (!Covers(next[k], next[j]) || j < k);
+            if (!covered) shared.push_back(next[k]);
+        }
+    }
+    std::stable_sort(shared.begin(), shared.end(),
+                     [](const Sad& a, const Sad& b) { return AudioKey(a) < AudioKey(b); });
+    if (shared.size() > kMaxAudioDescriptors) shared.resize(kMaxAudioDescriptors);
+    return shared;
+}
+
+std::string SourceList(const std::vector<int>& sources, const std::vector<ComposeSource>& in) {
+    std::string text;
+    for (int s : sources) {
+        text += text.empty() ? (sources.size() == 1 ? "source " : "sources ") : ", ";
+        text += std::to_string(s);
+        if (!in[s - 1].label.empty()) text += " (\"" + in[s - 1].label + "\")";
+    }
+    return text;
+}
+
+void PutText(EdidImage& img, int at, std::uint8_t tag, std::string_view text) {
+    img[at] = img[at + 1] = img[at + 2] = img[at + 4] = 0;
+    img[at + 3] = tag;
+    std::size_t n = std::min<std::size_t>(text.size(), 13);
+    for (std::size_t i = 0; i < 13; ++i)
+        img[at + 5 + i] = i < n ? static_cast<std::uint8_t>(text[i]) : i == n ? 0x0A : 0x20;
+}
+
+std::string CleanName(std::string_view name) {
+    std::string out;
+    for (char c : name)
+        if (c >= 0x20 && c < 0x7F && out.size() < 13) out += c;
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out.empty() ? "Common EDID" : out;
+}
+
+void Checksum(EdidImage& img, int block) {
+    unsigned sum = 0;
+    for (int i = block * 128; i < block * 128 + 127; ++i)
+        sum += img[i];
+    img[block * 128 + 127] = static_cast<std::uint8_t>(-sum & 0xFF);
+}
+
+std::vector<std::uint8_t> DataBlock(int tag, const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t> b;
+    b.push_back(static_cast<std::uint8_t>(tag << 5 | payload.size()));
+    b.insert(b.end(), payload.begin(), payload.end());
+    return b;
+}
+
+// The range limits: every kept timing falls inside them.
+void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
+    int minV = 1000, maxV = 0;
+    double minH = 1e9, maxH = 0;
+    int maxClock = 0;
+    for (const Kept& k : kept) {
+        if (!k.normal && !k.yuv420) continue;
+        minV = std::min(minV, k.format.rate - 1);
+        maxV = std::max(maxV, k.format.rate + 1);
+        std::vector<VideoTiming> timings;
+        if (k.timing) timings.push_back(*k.timing);
+        if (const auto t = KnownTiming(k.format)) timings.push_back(*t);
+        if (const auto t = VicTiming(k.vic)) timings.push_back(*t);
+        if (timings.empty()) { // a format with no known timing: generous blanking
+            VideoTiming t;
+            t.format = k.format;
+            t.vBack = k.format.height / 10 + 40;
+            t.hBack = k.format.width / 3 + 160;
+            t.pixelClockKhz = static_cast<int>(
+                double(t.HTotal()) * t.VTotal() * (k.format.rate + 1) / 1000.0 + 1);
+            timings.push_back(t);
+        }
+        for (const VideoTiming& t : timings) {
+            const double h = t.HFrequencyKhz();
+            minH = std::min(minH, h * 0.99);
+            maxH = std::max(maxH, h * 1.01);
+            maxClock = std::max(maxClock, t.pixelClockKhz);
+        }
+    }
+    minV = std::max(1, minV);
+    const int lowH = std::max(1, static_cast<int>(std::floor(minH)) - 1);
+    const int highH = static_cast<int>(std::ceil(maxH)) + 1;
+    // EDID 1.3 has no offsets: the rates stop at 255
+    auto fit = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 1, 255)); };
+    img[at] = img[at + 1] = img[at + 2] = img[at + 4] = 0;
+    img[at + 3] = 0xFD;
+    img[at + 5] = fit(minV);
+    img[at + 6] = fit(maxV);
+    img[at + 7] = fit(std::min(lowH, 255));
+    img[at + 8] = fit(highH);
+    img[at + 9] = static_cast<std::uint8_t>(std::clamp((maxClock + 9999) / 10000, 1, 255));
+    img[at + 10] = 0x00; // no secondary curve
+    img[at + 11] = 0x0A;
+    for (int i = 12; i < 18; ++i)
+        img[at + i] = 0x20;
+}
+
+} // namespace
+
+std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image) {
+    Claims claims;
+    AddClaims(Parse(image), claims);
+    Settle(claims);
+    std::vector<ComposeCapability> out;
+    out.reserve(claims.size());
+    for (const Claim& c : claims)
+        out.push_back(Capability(c));
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    return out;
+}
+
+ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOptions& options) {
+    ComposeResult result;
+    const int n = static_cast<int>(sources.size());
+    if (n < kComposeMinSources || n > kComposeMaxSources) {
+        result.message = "Compose takes " + std::to_string(kComposeMinSources) + " to " +
+                         std::to_string(kComposeMaxSources) + " sources, not " + std::to_string(n) +
+                         ".";
+        return result;
+    }
+    if (options.audioFrom < 0 || options.audioFrom > n) {
+        result.message = "There is no source " + std::to_string(options.audioFrom) +
+                         " to take the audio from (sources 1 to " + std::to_string(n) + ").";
+        return result;
+    }
+    std::vector<Parsed> parsed;
+    parsed.reserve(sources.size());
+    for (int i = 0; i < n; ++i) {
+        std::uint16_t status = 0;
+        if (!ValidateImage(sources[i].image, status)) {
+            result.message =
+                SourceList({i + 1}, sources) + ": " + std::string(ValidationMessage(status));
+            return result;
+        }
+        parsed.push_back(Parse(sources[i].image));
+    }
+    const Parsed& first = parsed[0];
+    auto all = [&](auto pred) { return std::all_of(parsed.begin(), parsed.end(), pred); };
+
+    // ---- video: the formats every source takes
+    std::vector<Kept> kept;
+    for (const auto& entry : first.formats) {
+        const VideoFormat& format = entry.first;
+        const Listing& listing = entry.second;
+        Kept k;
+        k.format = format;
+        k.normal = all([&](const Parsed& p) {
+            const auto it = p.formats.find(format);
+            return it != p.formats.end() && it->second.normal;
+        });
+        k.yuv420 = all([&](const Parsed& p) {
+            const auto it = p.formats.find(format);
+            return it != p.formats.end() && it->second.yuv420;
+        });
+        if (!k.normal && !k.yuv420) continue;
+        // the code every source uses, else the first source's, else any known code
+        std::map<int, int> codes;
+        for (const Parsed& p : parsed) {
+            const Listing& l = p.formats.at(format);
+            if (l.vic) ++codes[l.vic];
+            if (l.hdmiVic) k.hdmiVic = true;
+            if (l.dtd && !k.dtd && Plausible(l.dtdBytes)) k.dtd = l.dtdBytes;
+        }
+        for (const auto& [code, count] : codes)
+            if (count == n) k.vic = code;
+        if (!k.vic) k.vic = listing.vic ? listing.vic : VicOfFormat(format);
+        k.timing = k.dtd ? ReadDetailedTiming(k.dtd->data()) : KnownTiming(format);
+        if (!k.timing) k.timing = KnownTiming(format);
+        if (!k.dtd && k.timing) k.dtd = WriteDetailedTiming(*k.timing);
+        if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
+        if (k.dtd) {
+            (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
+            (*k.dtd)[17] &= 0x9E;                           // no stereo
+        }
+        kept.push_back(k);
+    }
+    std::sort(kept.begin(), kept.end(),
+              [](const Kept& a, const Kept& b) { return Before(a.format, b.format); });
+    if (kept.empty()) {
+        std::vector<int> all_;
+        for (int i = 1; i <= n; ++i)
+            all_.push_back(i);
+        result.outcome = ComposeOutcome::NothingShared;
+        result.message = "The sources share no timing: " + SourceList(all_, sources) + ".";
+        return result;
+    }
+
+    const bool allCta = all([](const Parsed& p) { return p.cta; });
+    const Parsed* audioSource = options.audioFrom ? &parsed[options.audioFrom - 1] : nullptr;
+    std::vector<Sad> sads;
+    bool speakers = false;
+    std::array<std::uint8_t, 3> speakerBytes{};
+    bool basicAudio = false;
+    if (audioSource) {
+        sads = audioSource->audioBytes; // as they stand, reserved codes too
+        if (sads.size() > kMaxAudioDescriptors) sads.resize(kMaxAudioDescriptors);
+        speakers = audioSource->speakers && !sads.empty();
+        speakerBytes = audioSource->speakerBytes;
+        basicAudio = (audioSource->ctaFlags & 0x40) && !sads.empty();
+    } else if (allCta) {
+        sads = SharedAudio(parsed);
+        speakers = !sads.empty() && all([](const Parsed& p) { return p.speakers; });
+        for (int b = 0; b < 3; ++b) {
+            speakerBytes[b] = 0xFF;
+            for (const Parsed& p : parsed)
+                speakerBytes[b] &= p.speakerBytes[b];
+        }
+        speakers = speakers && (speakerBytes[0] | speakerBytes[1] | speakerBytes[2]);
+        basicAudio = !sads.empty() && all([](const Parsed& p) { return p.ctaFlags & 0x40; });
+    }
+    const bool withCta = allCta || !sads.empty();
+    const bool hdmi = withCta && all([](const Parsed& p) { return p.hdmi; });
+    const bool forum = hdmi && all([](const Parsed& p) { return p.forum; });
+    // The TMDS clock every source takes (HDMI only; 165 MHz where a source gives none): no
+    // detailed timing goes above it.
+    int clockLimitKhz = 0;
+    if (hdmi) {
+        clockLimitKhz = 1 << 30;
+        for (const Parsed& p : parsed) {
+            int mhz = p.hdmiHasClock ? p.hdmiClock * 5 : 0;
+            if (p.forum && p.forumBytes.size() > 1) mhz = std::max(mhz, p.forumBytes[1] * 5);
+            clockLimitKhz = std::min(clockLimitKhz, (mhz ? mhz : 165) * 1000);
+        }
+    }
+    auto dtdFits = [clockLimitKhz](const Kept& k) {
+        return k.dtd && (!clockLimitKhz || ((*k.dtd)[0] | (*k.dtd)[1] << 8) * 10 <= clockLimitKhz);
+    };
+
+    // ---- the preferred timing: the biggest format a detailed timing can carry
+    EdidImage& img = result.image;
+    img.fill(0);
+    const Kept* preferred = nullptr;
+    for (const Kept& k : kept)
+        if (k.normal && dtdFits(k)) {
+            preferred = &k;
+            break;
+        }
+    std::vector<DetailedTiming> dtds; // after the preferred one
+    std::vector<int> vics;            // the video block, in order
+    std::vector<bool> vics420;        // ... and which of them also take 4:2:0
+    std::vector<int> only420;         // the 4:2:0 video block
+    std::vector<int> hdmiVics;
+    std::uint32_t est = 0;
+    std::vector<std::uint16_t> standard;
+    for (const Kept& k : kept) {
+        const bool isPreferred = &k == preferred;
+        if (!k.normal) {
+            if (withCta && k.vic) only420.push_back(k.vic);
+            continue;
+        }
+        bool shown = isPreferred;
+        for (int bit = 0; bit < kEstablishedTimingBits; ++bit)
+            if (*EstablishedFormat(bit) == k.format) {
+                est |= 0x800000u >> bit;
+                shown = true;
+            }
+        if (withCta && k.vic) {
+            vics.push_back(k.vic);
+            vics420.push_back(k.yuv420);
+            if (hdmi && k.hdmiVic && HdmiVicOfVic(k.vic)) hdmiVics.push_back(HdmiVicOfVic(k.vic));
+            shown = true;
+        }
+        if (shown) continue;
+        if (const std::uint16_t code = StandardTimingCode(k.format); code && standard.size() < 8) {
+            standard.push_back(code);
+            continue;
+        }
+        if (dtdFits(k)) dtds.push_back(*k.dtd);
+    }
+    // the preferred format leads the video block
+    if (preferred && preferred->vic && !vics.empty()) {
+        const auto it = std::find(vics.begin(), vics.end(), preferred->vic);
+        if (it != vics.end()) {
+            const auto i = it - vics.begin();
+            const bool y = vics420[i];
+            vics.erase(it);
+            vics420.erase(vics420.begin() + i);
+            vics.insert(vics.begin(), preferred->vic);
+            vics420.insert(vics420.begin(), y);
+        }
+    }
+
+    // ---- the base block
+    static constexpr std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(std::begin(header), std::end(header), img.begin());
+    const EdidImage& f = first.image;
+    std::copy(f.begin() + 8, f.begin() + 12, img.begin() + 8); // manufacturer, product
+    img[16] = f[16];
+    img[17] = f[17];
+    // EDID 1.3, as HDMI asks; the image size stays undefined, as in the detailed timings, which
+    // come from different displays
+    img[18] = 1;
+    img[19] = 3;
+    img[20] = 0x80;
+    img[23] = f[23] == 0xFF ? 0x78 : f[23];
+    std::uint8_t features = 0xE4; // standby, suspend, active off, sRGB: as all sources have them
+    for (const Parsed& p : parsed)
+        features &= p.image[24];
+    std::uint8_t ycbcr = 0;
+    if (allCta) {
+        ycbcr = 0x30;
+        for (const Parsed& p : parsed)
+            ycbcr &= p.ctaFlags;
+    }
+    features |= 0x08 | (preferred ? 0x02 : 0); // RGB colour display, detailed timing 1 preferred
+    img[24] = features;
+    std::copy(f.begin() + 25, f.begin() + 35, img.begin() + 25);
+    img[35] = (est >> 16) & 0xFF;
+    img[36] = (est >> 8) & 0xFF;
+    img[37] = est & 0xFF;
+    for (int i = 0; i < 8; ++i) {
+        const std::uint16_t code = i < int(standard.size()) ? standard[i] : kStandardTimingUnused;
+        img[38 + 2 * i] = code >> 8;
+        img[39 + 2 * i] = code & 0xFF;
+    }
+    if (preferred) {
+        std::copy(preferred->dtd->begin(), preferred->dtd->end(), img.begin() + 54);
+    } else {
+        img[57] = 0x10; // dummy descriptor
+    }
+    if (!dtds.empty()) {
+        std::copy(dtds[0].begin(), dtds[0].end(), img.begin() + 72);
+        dtds.erase(dtds.begin());
+    } else {
+        img[75] = 0x10; // dummy descriptor
+    }
+    PutRangeLimits(img, 90, kept);
+    PutText(img, 108, 0xFC, CleanName(options.name));
+    img[126] = withCta ? 1 : 0;
+    Checksum(img, 0);
+
+    // ---- the CTA-861 extension
+    if (withCta) {
+        std::uint8_t underscan = allCta ? 0x80 : 0;
+        for (const Parsed& p : parsed)
+            underscan &= p.ctaFlags;
+        // HDMI block
+        // the HDMI block, its HDMI VICs those whose video code is in the video block
+        std::vector<std::uint8_t> hdmiBlock;
+        auto buildHdmiBlock = [&] {
+            hdmiBlock.clear();
+            if (!hdmi) return;
+            std::vector<int> hdmiVicsLeft;
+            for (int h : hdmiVics)
+                if (std::find(vics.begin(), vics.end(), VicOfHdmiVic(h)) != vics.end())
+                    hdmiVicsLeft.push_back(h);
+            const std::vector<int>& hdmiVics = hdmiVicsLeft;
+            hdmiBlock = {0x03, 0x0C, 0x00, first.address[0], first.address[1]};
+            const bool flags = all([](const Parsed& p) { return p.hdmiHasFlags; });
+            const bool clock = all([](const Parsed& p) { return p.hdmiHasClock && p.hdmiClock; });
+            if (flags || clock || !hdmiVics.empty()) {
+                std::uint8_t b6 = flags ? 0xF9 : 0;
+                for (const Parsed& p : parsed)
+                    b6 &= p.hdmiFlags;
+                if (!(ycbcr & 0x20)) b6 &= ~0x08;
+                if (!(b6 & 0x70)) b6 &= ~0x08;
+                hdmiBlock.push_back(b6);
+            }
+            if (clock || !hdmiVics.empty()) {
+                std::uint8_t c = clock ? 0xFF : 0;
+                for (const Parsed& p : parsed)
+                    c = std::min(c, p.hdmiClock);
+                hdmiBlock.push_back(c);
+            }
+            if (!hdmiVics.empty()) {
+                std::uint8_t cnc = all([](const Parsed& p) { return p.hdmiHasByte8; }) ? 0x0F : 0;
+                for (const Parsed& p : parsed)
+                    cnc &= p.hdmiByte8;
+                hdmiBlock.push_back(0x20 | cnc);
+                hdmiBlock.push_back(0x00);
+                hdmiBlock.push_back(static_cast<std::uint8_t>(hdmiVics.size() << 5));
+                for (int h : hdmiVics)
+                    hdmiBlock.push_back(static_cast<std::uint8_t>(h));
+            }
+        };
+        buildHdmiBlock();
+        std::vector<std::uint8_t> forumBlock;
+        if (forum) {
+            std::size_t len = 8;
+            for (const Parsed& p : parsed)
+                len = std::min(len, p.forumBytes.size());
+            len = std::min<std::size_t>(len, 5);
+            std::vector<std::uint8_t> b(len, 0xFF);
+            for (const Parsed& p : parsed)
+                for (std::size_t i = 0; i < len; ++i)
+                    b[i] &= p.forumBytes[i];
+            if (len > 1) {
+                int rate = 255;
+                for (const Parsed& p : parsed)
+                    rate = std::min<int>(rate, p.forumBytes[1]);
+                b[1] = static_cast<std::uint8_t>(rate);
+            }
+            b[0] = 1;
+            if (len > 2) b[2] &= 0xF8;                          // no 3D
+            if (len > 2 && !(b[2] & 0x80) && len > 1) b[1] = 0; // above 340 MHz needs SCDC
+            if (len > 3) {
+                int frl = 15;
+                for (const Parsed& p : parsed)
+                    frl = std::min(frl, p.forumBytes[3] >> 4);
+                b[3] = static_cast<std::uint8_t>((frl << 4) | (b[3] & 0x0F));
+                if (!(ycbcr & 0x30) && only420.empty() &&
+                    std::find(vics420.begin(), vics420.end(), true) == vics420.end())
+                    b[3] &= 0xF8;
+            }
+            if (len > 4) {
+                b[4] &= 0x3E; // ALLM, FVA, CNMVRR, CinemaVRR, M delta; no VRR range follows
+                if (!b[4]) len = 4;
+                b.resize(len);
+            }
+            while (b.size() < 4)
+                b.push_back(0);
+            forumBlock = {0xD8, 0x5D, 0xC4};
+            forumBlock.insert(forumBlock.end(), b.begin(), b.end());
+        }
+        // quantization selectable only as all sources say it; the overscan behaviour when all
+        // say the same (else "not supported")
+        std::vector<std::uint8_t> vcdbBlock;
+        if (all([](const Parsed& p) { return p.vcdb; })) {
+            std::uint8_t vcdb = 0xC0;
+            for (const Parsed& p : parsed)
+                vcdb &= p.vcdbByte;
+            if (all([&](const Parsed& p) {
+                    return (p.vcdbByte & 0x3F) == (first.vcdbByte & 0x3F);
+                }))
+                vcdb |= first.vcdbByte & 0x3F;
+            if ((vcdb & 0x0C) == 0x08 && !(underscan & 0x80))
+                vcdb &= ~0x0C; // "always underscanned" needs the underscan bit
+            vcdbBlock = {kExtTagVideoCapability, vcdb};
+        }
+        std::vector<std::uint8_t> colorimetryBlock;
+        if (all([](const Parsed& p) { return p.colorimetry; })) {
+            std::uint8_t c0 = 0xFF, c1 = 0xFF;
+            for (const Parsed& p : parsed) {
+                c0 &= p.colorimetryBytes[0];
+                c1 &= p.colorimetryBytes[1];
+            }
+            if (c0 || (c1 & 0x80))
+                colorimetryBlock = {kExtTagColorimetry, c0, static_cast<std::uint8_t>(c1 & 0x80)};
+        }
+        std::vector<std::uint8_t> hdrBlock;
+        if (all([](const Parsed& p) { return p.hdr; })) {
+            std::size_t len = 5;
+            for (const Parsed& p : parsed)
+                len = std::min(len, p.hdrBytes.size());
+            std::vector<std::uint8_t> h(len, 0xFF);
+            h[0] = 0x3F;
+            h[1] = 0xFF;
+            for (const Parsed& p : parsed)
+                h[0] &= p.hdrBytes[0], h[1] &= p.hdrBytes[1];
+            for (std::size_t i = 2; i < len && i < 4; ++i)
+                for (const Parsed& p : parsed)
+                    h[i] = std::min(h[i], p.hdrBytes[i]);
+            if (len > 4) { // the highest minimum, under the result's maximum
+                double need = 0;
+                for (const Parsed& p : parsed) {
+                    const double cv = p.hdrBytes[4] / 255.0;
+                    need = std::max(need, MaxLuminance(p.hdrBytes[2]) * cv * cv / 100.0);
+                }
+                const double maxLum = MaxLuminance(h[2]);
+                int code = static_cast<int>(std::ceil(255.0 * std::sqrt(need * 100.0 / maxLum)));
+                while (code > 0 &&
+                       maxLum * ((code - 1) / 255.0) * ((code - 1) / 255.0) / 100.0 >= need)
+                    --code;
+                h[4] = static_cast<std::uint8_t>(std::clamp(code, 0, 255));
+            }
+            if (h[0]) {
+                hdrBlock = {kExtTagHdrStatic};
+                hdrBlock.insert(hdrBlock.end(), h.begin(), h.end());
+            }
+        }
+        std::vector<std::uint8_t> speakerBlock;
+        if (speakers) speakerBlock.assign(speakerBytes.begin(), speakerBytes.end());
+
+        // Fit in the extension's 123 bytes: drop detailed timings, then the smallest video
+        // formats, then 4:2:0-only formats, then audio descriptors.
+        auto build = [&](std::vector<std::uint8_t>& out) {
+            out.clear();
+            auto add = [&out](int tag, const std::vector<std::uint8_t>& payload) {
+                const auto b = DataBlock(tag, payload);
+                out.insert(out.end(), b.begin(), b.end());
+            };
+            if (!vics.empty()) {
+                std::vector<std::uint8_t> v(vics.begin(), vics.end());
+                add(2, v);
+            }
+            if (!sads.empty()) {
+                std::vector<std::uint8_t> a;
+                for (const Sad& s : sads)
+                    a.insert(a.end(), s.begin(), s.end());
+                add(1, a);
+            }
+            if (!speakerBlock.empty()) add(4, speakerBlock);
+            if (!hdmiBlock.empty()) add(3, hdmiBlock);
+            if (!forumBlock.empty()) add(3, forumBlock);
+            if (!vcdbBlock.empty()) add(7, vcdbBlock);
+            if (!colorimetryBlock.empty()) add(7, colorimetryBlock);
+            if (!hdrBlock.empty()) add(7, hdrBlock);
+            if (!only420.empty()) {
+                std::vector<std::uint8_t> y{kExtTagYuv420Video};
+                y.insert(y.end(), only420.begin(), only420.end());
+                add(7, y);
+            }
+            if (std::find(vics420.begin(), vics420.end(), true) != vics420.end()) {
+                std::vector<std::uint8_t> m{kExtTagYuv420Capability};
+                std::size_t last = 0;
+                for (std::size_t i = 0; i < vics420.size(); ++i)
+                    if (vics420[i]) last = i;
+                m.resize(1 + last / 8 + 1, 0);
+                for (std::size_t i = 0; i < vics420.size(); ++i)
+                    if (vics420[i]) m[1 + i / 8] |= static_cast<std::uint8_t>(1u << (i % 8));
+                add(7, m);
+            }
+            return static_cast<int>(out.size() + 18 * dtds.size());
+        };
+        std::vector<std::uint8_t> data;
+        while (vics.size() > kMaxVideoCodes) {
+            vics.pop_back();
+            vics420.pop_back();
+        }
+        while (only420.size() > 30)
+            only420.pop_back();
+        while (build(data) > 123) {
+            if (!dtds.empty()) {
+                dtds.pop_back();
+            } else if (vics.size() > 1) {
+                vics.pop_back();
+                vics420.pop_back();
+            } else if (!only420.empty()) {
+                only420.pop_back();
+            } else if (!sads.empty()) {
+                sads.pop_back();
+            } else {
+                break;
+            }
+        }
+        buildHdmiBlock(); // without the HDMI VICs whose video code did not fit
+        build(data);
+        img[128] = 0x02;
+        img[129] = 0x03;
+        img[130] = static_cast<std::uint8_t>(4 + data.size());
+        img[131] = static_cast<std::uint8_t>(ycbcr | (basicAudio ? 0x40 : 0) | (preferred ? 1 : 0));
+        img[131] |= underscan;
+        std::copy(data.begin(), data.end(), img.begin() + 132);
+        int at = 132 + static_cast<int>(data.size());
+        for (const DetailedTiming& d : dtds) {
+            std::copy(d.begin(), d.end(), img.begin() + at);
+            at += 18;
+        }
+        Checksum(img, 1);
+    } else {
+        std::fill(img.begin() + 128, img.end(), 0);
+    }
+    result.outcome = ComposeOutcome::Built;
+
+    // ---- what the sources claim and the result does not
+    Claims mine;
+    AddClaims(Parse(img), mine);
+    Settle(mine);
+    std::vector<Claims> theirs(parsed.size());
+    Claims any;
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+        AddClaims(parsed[i], theirs[i]);
+        Settle(theirs[i]);
+        Claims merged;
+        merged.reserve(any.size() + theirs[i].size());
+        std::merge(any.begin(), any.end(), theirs[i].begin(), theirs[i].end(),
+                   std::back_inserter(merged), ByKey);
+        any = std::move(merged);
+    }
+    Settle(any, true);
+    for (const Claim& c : any) {
+        const Claim* held = Find(mine, c.key);
+        if (held && held->level >= c.level) continue;
+        ComposeOmission o;
+        // "E-AC-3" when the sources that lack it have none of it, else "E-AC-3 8 channels"
+        bool lower = held != nullptr;
+        for (int i = 0; i < n; ++i) {
+            const Claim* t = Find(theirs[i], c.key);
+            if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
+            lower = lower || (t && t->level < c.level);
+        }
+        const ComposeCapability capability = Capability(c);
+        o.capability = lower ? capability.Text() : capability.name;
+        result.omissions.push_back(std::move(o));
+    }
+    std::sort(result.omissions.begin(), result.omissions.end(),
+              [](const auto& a, const auto& b) { return a.capability < b.capability; });
+    // "DTS 48 kHz" says nothing more when "DTS" is left out for the same sources
+    std::vector<ComposeOmission> told;
+    for (ComposeOmission& o : result.omissions) {
+        const bool covered = std::any_of(told.begin(), told.end(), [&](const ComposeOmission& p) {
+            const std::string& a = o.capability;
+            const std::string& b = p.capability;
+            return a.size() > b.size() && a[b.size()] == ' ' && a.compare(0, b.size(), b) == 0 &&
+                   p.lackingSources == o.lackingSources;
+        });
+        if (covered) continue;
+        o.text = o.capability + ": " +
+                 (o.lackingSources.empty()
+                      ? std::string("every source has it, the composed EDID does not carry it")
+                      : "not in " + SourceList(o.lackingSources, sources));
+        told.push_back(std::move(o));
+    }
+    result.omissions = std::move(told);
+    return result;
+}
+
+std::string ComposeJson(const ComposeResult& result) {
+    std::string out = "{\"outcome\": ";
+    out += result.outcome == ComposeOutcome::Built           ? "\"built\""
+           : result.outcome == ComposeOutcome::NothingShared ? "\"nothing_shared\""
+                                                             : "\"bad_input\"";
+    out += ", \"message\": ";
+    AppendJsonText(out, result.message);
+    out += ", \"omissions\": [";
+    bool first = true;
+    for (const ComposeOmission& o : result.omissions) {
+        out += first ? "{\"capability\": " : ", {\"capability\": ";
+        first = false;
+        AppendJsonText(out, o.capability);
+        out += ", \"lacking_sources\": [";
+        for (std::size_t i = 0; i < o.lackingSources.size(); ++i)
+            out += (i ? ", " : "") + std::to_string(o.lackingSources[i]);
+        out += "], \"text\": ";
+        AppendJsonText(out, o.text);
+        out += "}";
+    }
+    out += "]}";
+    return out;
+}
+
+} // namespace tavo
