@@ -29,11 +29,19 @@ public:
     }
 
     // Answers with openAnswer, as OpenFile does: a file name or "display:CONNECTOR".
-    QString OpenEdid(QWidget*, const QString& filter,
-                     const QList<DisplayChoice>& displays) override {
+    QString OpenEdid(QWidget*, const QString& filter, const QList<DisplayChoice>& displays,
+                     const QList<ListChoice>& presets) override {
         openFilters.append(filter);
         offeredDisplays = displays;
+        offeredPresets = presets;
         return openAnswer;
+    }
+    // Answers with listAnswer (a name, or "" to cancel).
+    QString ChooseFromList(QWidget*, const QString& caption,
+                           const QList<ListChoice>& items) override {
+        listCaptions.append(caption);
+        offeredChoices = items;
+        return listAnswer;
     }
     QString ChooseFolder(QWidget*, const QString& caption) override {
         folderCaptions.append(caption);
@@ -47,6 +55,10 @@ public:
     QString openAnswer, saveAnswer, folderAnswer; // empty: the operator cancels
     QList<DisplayChoice> offeredDisplays;         // the displays the last OpenEdid offered
     QStringList folderCaptions;                   // every ChooseFolder
+    QList<ListChoice> offeredPresets;             // the presets the last OpenEdid offered
+    QList<ListChoice> offeredChoices;             // the items the last ChooseFromList offered
+    QStringList listCaptions;                     // every ChooseFromList
+    QString listAnswer;                           // empty: the operator cancels
 };
 
 class ScopedDialogs {

@@ -32,6 +32,7 @@
 
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
+#include "edid/Decoder.h"
 #include "edid/EdidImage.h"
 #include "edid/EdidSource.h"
 #include "edid/NewEdidTemplate.h"
@@ -45,6 +46,7 @@
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
+#include "workspace/Presets.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
 namespace creator_page_test {
@@ -877,6 +879,56 @@ private slots:
         QCOMPARE(Memo(rig), QString("Edid Open Fail.")); // 257 bytes
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
         QVERIFY(rig.label3()->text().startsWith("Edid Open Fail: the clipboard"));
+    }
+
+    // "Presets...": a ready-made EDID on the page as Open puts a file there; saved without an
+    // edit it keeps its claims, and only what the page cannot hold is asked about. Open offers
+    // them too.
+    void presetsOpenAsOpenDoes() {
+        Rig rig;
+        QTemporaryDir dir;
+        QCOMPARE(rig.w<QAbstractButton>("Button_Presets_Creator")->text(),
+                 QString("Presets\u2026"));
+        for (const PresetInfo& p : Presets()) {
+            const QString name = Q(p.name);
+            rig.dialogs.listAnswer = name;
+            rig.w<QAbstractButton>("Button_Presets_Creator")->click();
+            QCOMPARE(rig.dialogs.offeredChoices.size(), qsizetype(Presets().size()));
+            QCOMPARE(Memo(rig), QString("Edid Open OK."));
+            const PresetBuild built = BuildPreset(p.name);
+            EdidRecord decoded;
+            Decode(decoded, built.image);
+            QCOMPARE(rig.edit(kMonitorName)->text(), Q(FieldText(decoded.monitorName)));
+            QVERIFY(rig.box(built.image[126] == 0 ? kFormatDvi : kFormatHdmi)->isChecked());
+            const int confirmations = rig.dialogs.confirmations.size();
+            rig.dialogs.saveAnswer = dir.filePath(name + ".bin");
+            rig.form->SpeedButton_SaveEdid_Creator->click();
+            // nothing to lose, but HLG, for which the page has no box
+            const bool hlg = decoded.hdrEotfs & 0x08;
+            QCOMPARE(rig.dialogs.confirmations.size(), confirmations + (hlg ? 1 : 0));
+            QFile f(rig.dialogs.saveAnswer);
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(name));
+            EdidRecord saved;
+            const QByteArray bytes = f.readAll();
+            Decode(saved, ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                         std::size_t(bytes.size())));
+            QCOMPARE(saved.videoCodes, decoded.videoCodes);
+            QCOMPARE(saved.audioDescriptors, decoded.audioDescriptors);
+            QCOMPARE(saved.hdrEotfs, decoded.hdrEotfs & 0x07);
+        }
+        // cancelled: the page stays; the Open dialog offers the presets and opens one by name
+        const QString shown = rig.edit(kMonitorName)->text();
+        rig.dialogs.listAnswer.clear();
+        rig.w<QAbstractButton>("Button_Presets_Creator")->click();
+        QCOMPARE(rig.edit(kMonitorName)->text(), shown);
+        rig.dialogs.openAnswer = "preset:2160p30-stereo";
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(rig.dialogs.offeredPresets.size(), qsizetype(Presets().size()));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("2160p30"));
+        rig.dialogs.openAnswer = "preset:no-such-thing";
+        rig.form->SpeedButton_OpenEdid_Creator->click();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.label3()->text(), QString("Edid Open Fail: no such ready-made EDID."));
     }
 
     void openFromTheAnalyzer() {

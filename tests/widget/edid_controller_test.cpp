@@ -26,14 +26,18 @@
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "edid/Decoder.h"
 #include "edid/NewEdidTemplate.h"
 #include "link/qt/UartController.h"
 #include "support/DrmTree.h"
 #include "support/HexViewChecks.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
+#include "ui/qt/DisplayChooser.h"
 #include "ui/qt/Glyphs.h"
 #include "workspace/AnalyzerSummary.h"
+#include "workspace/Presets.h"
+#include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidFile.h"
 
@@ -377,6 +381,15 @@ private slots:
         QCOMPARE(rig.Sent(), Bracket({}));
         QCOMPARE(status.all(), QStringList{"Upload Edid Canceled. [red]"});
         qunsetenv("TAVO_DRM_ROOT");
+        // a ready-made EDID, offered beside the displays, goes up as a file's would
+        QCOMPARE(rig.dialogs.offeredPresets.size(), qsizetype(Presets().size()));
+        rig.dialogs.openAnswer = "preset:2160p60-hdr-7.1";
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(BuildPreset("2160p60-hdr-7.1").image));
+        rig.dialogs.openAnswer = "preset:2160p60-hdr";
+        rig.form->SpeedButton_OpenEdid->click();
+        QCOMPARE(rig.Label2()->text(), QString()); // canceled, and the slot keeps the preset
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(BuildPreset("2160p60-hdr-7.1").image));
     }
 
     // A cancel never opens the file an earlier dialog left behind.
@@ -672,6 +685,123 @@ private slots:
         QVERIFY(!window->isVisible());
     }
 
+    // "Compose...": the outputs read when the window opens and ticked, a file added; the result
+    // never claims what a ticked source lacks, says what it left out, takes one source's audio
+    // when asked, and is saved, shown and uploaded through the page's own verified write.
+    void composeWindowBuildsSavesAndUploadsTheCommonEdid() {
+        Rig rig;
+        rig.device.outputs = 2;
+        const EdidImage tv = BuildPreset("2160p60-hdr-7.1").image;
+        const EdidImage monitor = BuildPreset("1080p60-stereo").image;
+        rig.device.Slot(0x1000) = tv;
+        rig.device.Slot(0x1001) = monitor;
+        rig.Connect();
+        rig.Mark();
+        rig.form->Find<QAbstractButton>("Button_Compose")->click();
+        auto* window = rig.form->Find<QWidget>("Form_Compose");
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(rig.Sent(), Bracket(kReadSequence + kReadSequence));
+        auto w = [window](const char* name) { return window->findChild<QAbstractButton*>(name); };
+        auto* sources = window->findChild<QListWidget*>("ListBox_Compose_Sources");
+        auto* audio = window->findChild<QComboBox*>("ComboBox_Compose_AudioFrom");
+        auto* leftOut = window->findChild<QListWidget*>("ListBox_Compose_LeftOut");
+        auto* message = window->findChild<QLabel*>("Label_Compose_Message");
+        auto* compose = window->findChild<ComposeWindow*>();
+        QCOMPARE(sources->count(), 2);
+        QCOMPARE(sources->item(0)->text(), QString("Output 1  (2160p60 HDR)"));
+        QCOMPARE(sources->item(1)->checkState(), Qt::Checked);
+        auto decoded = [compose] {
+            EdidRecord r;
+            Decode(r, compose->result().image);
+            return r;
+        };
+        QVERIFY(compose->built());
+        const EdidRecord both = decoded();
+        QVERIFY(std::count(both.videoCodes.begin(), both.videoCodes.end(), 16) == 1);
+        QVERIFY(std::count(both.videoCodes.begin(), both.videoCodes.end(), 97) == 0);
+        QCOMPARE(int(both.maxChannels), 2);
+        QCOMPARE(int(both.hdrEotfs), 0);
+        QVERIFY(leftOut->count() > 0);
+        QVERIFY(!leftOut->findItems("3840x2160", Qt::MatchContains).isEmpty());
+        EdidRecord shown = both;
+        const AnalyzerSummary summary = ShowAnalysis(shown);
+        const std::string_view resolution = summary.Row(SummaryRow::MaxResolution);
+        QCOMPARE(window->findChild<QLabel*>("Label_Max_Resolution_Compose")->text(),
+                 QString::fromLatin1(resolution.data(), qsizetype(resolution.size())));
+        // the receiver's audio: source 1's, whatever source 2 says
+        QCOMPARE(audio->count(), 3);
+        audio->setCurrentIndex(1);
+        QCOMPARE(int(decoded().maxChannels), 8);
+        audio->setCurrentIndex(0);
+        QCOMPARE(int(decoded().maxChannels), 2);
+
+        // a file added is ticked and composed; an invalid one is refused with its message
+        rig.dialogs.openAnswer =
+            rig.WriteFile("720p.bin", Bytes(BuildPreset("720p60-stereo").image));
+        w("Button_Compose_AddFile")->click();
+        QCOMPARE(sources->count(), 3);
+        QVERIFY(sources->item(2)->text().startsWith("720p.bin"));
+        QVERIFY(compose->built());
+        const EdidRecord three = decoded();
+        QVERIFY(std::count(three.videoCodes.begin(), three.videoCodes.end(), 16) == 0);
+        QByteArray bad = Bytes(monitor);
+        bad[0] = 0x11;
+        rig.dialogs.openAnswer = rig.WriteFile("bad.bin", bad);
+        w("Button_Compose_AddFile")->click();
+        QCOMPARE(sources->count(), 3);
+        QCOMPARE(message->text(), QString("bad.bin: Illegal Edid Header."));
+        // one ticked source is too few: nothing to save or upload
+        sources->item(1)->setCheckState(Qt::Unchecked);
+        sources->item(2)->setCheckState(Qt::Unchecked);
+        QVERIFY(!compose->built());
+        QCOMPARE(message->text(), QString(kComposeTooFew));
+        QVERIFY(!w("Button_Compose_Save")->isEnabled() && !w("Button_Compose_Upload")->isEnabled());
+        sources->item(1)->setCheckState(Qt::Checked);
+        QVERIFY(compose->built());
+        const EdidImage result = compose->result().image;
+
+        // Save, Hex View
+        rig.dialogs.saveAnswer = rig.Path("composed.bin");
+        w("Button_Compose_Save")->click();
+        QCOMPARE(rig.dialogs.proposedNames.last(), QString(kComposedName));
+        QFile saved(rig.dialogs.saveAnswer);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), Bytes(result));
+        QCOMPARE(message->text(), QString("Saved to composed.bin."));
+        w("Button_Compose_HexView")->click();
+        tavo::test::CheckHexView(rig.form->Find<QWidget>("Form_HexView"), result);
+
+        // Upload into User 1: the slot's history read, the write, the read-back
+        auto* slot = window->findChild<QComboBox*>("ComboBox_Compose_Upload");
+        QCOMPARE(slot->itemText(2), QString("User 1"));
+        slot->setCurrentIndex(2);
+        rig.Mark();
+        w("Button_Compose_Upload")->click();
+        QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
+        QCOMPARE(Bytes(rig.device.Slot(0x2000)), Bytes(result));
+        QCOMPARE(message->text(), QString("User 1: Ok."));
+        // a slot that does not take it: the controller's own text
+        rig.device.corrupt.insert("ND_ED1B");
+        slot->setCurrentIndex(0);
+        w("Button_Compose_Upload")->click();
+        QCOMPARE(message->text(), QString("Input 1: ") + kTextUploadFailed);
+        rig.device.corrupt.clear();
+
+        // opened again: the outputs read anew (no duplicates), the file stays
+        rig.device.Slot(0x1001) = BuildPreset("1080p60-5.1").image;
+        rig.form->Find<QAbstractButton>("Button_Compose")->click();
+        QCOMPARE(sources->count(), 3);
+        QCOMPARE(sources->item(1)->text(), QString("Output 2  (1080p 5.1)"));
+        QVERIFY(sources->item(2)->text().startsWith("720p.bin"));
+        // no display connected: said, nothing added
+        qputenv("TAVO_DRM_ROOT", QByteArray::fromStdString(rig.Path("no-drm").toStdString()));
+        const int before = rig.dialogs.messages.size();
+        w("Button_Compose_AddDisplay")->click();
+        QCOMPARE(rig.dialogs.messages.size(), before + 1);
+        QCOMPARE(rig.dialogs.messages.last().text, QString(kTextNoDisplay));
+        qunsetenv("TAVO_DRM_ROOT");
+    }
+
     // "Full report" runs edid-decode on the bytes shown (on its standard input) and shows what it
     // prints; it is hidden without the program and stops one that takes too long.
     void fullReportRunsEdidDecode() {
@@ -832,6 +962,19 @@ private slots:
         QCOMPARE(rig.device.Count(), 0);
         QVERIFY(rig.dialogs.saveFilters.isEmpty() && rig.dialogs.openFilters.isEmpty());
         QVERIFY(!rig.form->Form2->isVisible());
+        // "Compose..." opens with files only, and its upload sends nothing
+        rig.form->Find<QAbstractButton>("Button_Compose")->click();
+        auto* window = rig.form->Find<QWidget>("Form_Compose");
+        QCOMPARE(window->findChild<QLabel*>("Label_Compose_Message")->text(),
+                 QString(kComposeNoOutputs));
+        auto* compose = window->findChild<ComposeWindow*>();
+        QVERIFY(compose->addSource("a", BuildPreset("1080p60-stereo").image));
+        QVERIFY(compose->addSource("b", BuildPreset("720p60-stereo").image));
+        QVERIFY(compose->built());
+        compose->Button_Compose_UploadClick();
+        QCOMPARE(rig.device.Count(), 0);
+        QCOMPARE(window->findChild<QLabel*>("Label_Compose_Message")->text(),
+                 QString(kComposeNoDevice));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "edid/EdidSource.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/OutputFile.h"
+#include "workspace/Presets.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,15 @@
 namespace tavo::cli {
 
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
+    if (path.rfind(kPresetPrefix, 0) == 0) {
+        const PresetBuild built = BuildPreset(std::string_view(path).substr(kPresetPrefix.size()));
+        if (!built) {
+            error = path + ": " + built.message;
+            return false;
+        }
+        image = built.image;
+        return true;
+    }
     EdidSource source;
     const bool display = path.rfind(kDisplayPrefix, 0) == 0;
     if (display

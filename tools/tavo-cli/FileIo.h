@@ -18,7 +18,8 @@ namespace tavo::cli {
 // missing, unreadable, empty or directory path and for hex text of more than 256 bytes. An EDID
 // that is neither 128 nor 256 bytes long is read all the same, with a note about it on stderr
 // (longer: only the first 256 bytes count; shorter: the rest reads as FF).
-// "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h).
+// "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h),
+// "preset:NAME" the ready-made EDID of that name (workspace/Presets.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
 
 // The arguments of the file commands: "--json" anywhere, the rest file names.

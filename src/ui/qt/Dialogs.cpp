@@ -1,9 +1,12 @@
 #include "ui/qt/Dialogs.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "ui/qt/DisplayChooser.h"
 
@@ -89,7 +92,8 @@ QString QtDialogs::SaveFile(QWidget* parent, const QString& filter, const QStrin
 }
 
 QString QtDialogs::OpenEdid(QWidget* parent, const QString& filter,
-                            const QList<DisplayChoice>& displays) {
+                            const QList<DisplayChoice>& displays,
+                            const QList<ListChoice>& presets) {
     // Qt's own file dialog, which takes a button of ours below its file list
     QFileDialog dialog(parent, QString(), QString(), filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -106,9 +110,48 @@ QString QtDialogs::OpenEdid(QWidget* parent, const QString& filter,
             dialog.reject();
         }
     });
+    if (!presets.isEmpty()) {
+        auto* fromPreset = new QPushButton(QStringLiteral("Ready-made EDID…"), &dialog);
+        fromPreset->setObjectName(QStringLiteral("Button_FromPreset"));
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(fromPreset, grid->rowCount(), 0, 1, grid->columnCount());
+        QObject::connect(fromPreset, &QPushButton::clicked, &dialog, [&] {
+            const QString name =
+                ChooseFromList(&dialog, QStringLiteral("Ready-made EDID"), presets);
+            if (!name.isEmpty()) {
+                answer = kPresetAnswerPrefix + name;
+                dialog.reject();
+            }
+        });
+    }
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         return dialog.selectedFiles().constFirst();
     return answer;
+}
+
+QString QtDialogs::ChooseFromList(QWidget* parent, const QString& caption,
+                                  const QList<ListChoice>& items) {
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("ListChooser"));
+    dialog.setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName(QStringLiteral("ListBox_Choices"));
+    for (const ListChoice& c : items) {
+        auto* item = new QListWidgetItem(c.name + QStringLiteral("  ") + c.description);
+        item->setData(Qt::UserRole, c.name);
+        list->addItem(item);
+    }
+    if (!items.isEmpty()) list->setCurrentRow(0);
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 24);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted || !list->currentItem()) return QString();
+    return list->currentItem()->data(Qt::UserRole).toString();
 }
 
 QString QtDialogs::ChooseFolder(QWidget* parent, const QString& caption) {

@@ -29,8 +29,16 @@ struct DisplayChoice {
     QString description; // manufacturer and monitor name
 };
 
+// An entry of a list to choose from (a ready-made EDID): its name and a line about it.
+struct ListChoice {
+    QString name;        // "1080p60-stereo"
+    QString description; // "1920x1080 60 Hz, 2-channel L-PCM"
+};
+
 // The prefix of an OpenEdid answer that names a display's connector instead of a file.
 inline const QString kDisplayAnswerPrefix = QStringLiteral("display:");
+// The prefix of an OpenEdid answer that names a ready-made EDID instead of a file.
+inline const QString kPresetAnswerPrefix = QStringLiteral("preset:");
 
 class Dialogs {
 public:
@@ -48,9 +56,16 @@ public:
                              const QString& proposedName) = 0;
     // Opening an EDID: the file dialog with "From a connected display…" beside it, which
     // offers `displays` in a small chooser. The chosen file name, "display:" and the chosen
-    // connector, or an empty string when the operator cancelled.
+    // connector, or an empty string when the operator cancelled. With `presets`, a button
+    // "Ready-made EDID…" beside it offers them (ChooseFromList), answered as "preset:" and the
+    // chosen name.
     virtual QString OpenEdid(QWidget* parent, const QString& filter,
-                             const QList<DisplayChoice>& displays) = 0;
+                             const QList<DisplayChoice>& displays,
+                             const QList<ListChoice>& presets = {}) = 0;
+    // One entry of `items` chosen in a small list window titled `caption`: its name, or an
+    // empty string when the operator cancelled.
+    virtual QString ChooseFromList(QWidget* parent, const QString& caption,
+                                   const QList<ListChoice>& items) = 0;
     // A folder (for a device backup), or an empty string when the operator cancelled.
     virtual QString ChooseFolder(QWidget* parent, const QString& caption) = 0;
 
@@ -76,8 +91,10 @@ public:
     bool Confirm(QWidget* parent, const DialogMessage& message) override;
     QString OpenFile(QWidget* parent, const QString& filter, const QString& caption) override;
     QString SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) override;
-    QString OpenEdid(QWidget* parent, const QString& filter,
-                     const QList<DisplayChoice>& displays) override;
+    QString OpenEdid(QWidget* parent, const QString& filter, const QList<DisplayChoice>& displays,
+                     const QList<ListChoice>& presets = {}) override;
+    QString ChooseFromList(QWidget* parent, const QString& caption,
+                           const QList<ListChoice>& items) override;
     QString ChooseFolder(QWidget* parent, const QString& caption) override;
 };
 

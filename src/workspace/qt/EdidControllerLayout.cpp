@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include "link/DeviceModel.h"
@@ -71,6 +72,12 @@ void BuildEdidController(QWidget* page) {
     MakeSpeedButton(group, "SpeedButton_SaveEdid", "Save", 262, 20);
     MakeSpeedButton(group, "SpeedButton_AnalysisEdid", "Analysis", 324, 20);
     MakeLabel(group, "Label2", QString(), 12, 82, 400, 20);
+    // the EDID that every output's display takes, in a window of its own
+    auto* compose = new QPushButton(QStringLiteral("Compose\u2026"), group);
+    compose->setObjectName("Button_Compose");
+    compose->setToolTip(
+        QStringLiteral("Build the EDID that every display behind the device takes"));
+    compose->setGeometry(12, 60, 96, 22);
     auto* path = new QLineEdit(group);
     path->setObjectName("Edit_Edid_Path");
     path->hide();

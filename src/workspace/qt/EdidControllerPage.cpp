@@ -21,6 +21,7 @@
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/SpeedButton.h"
 #include "workspace/OutputFile.h"
+#include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
 
@@ -112,6 +113,8 @@ void EdidControllerPage::attach(QWidget* root) {
     if (hexView_)
         connect(hexView_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::Button_HexView_AnalyzerClick);
+    if (auto* compose = qobject_cast<QAbstractButton*>(find("Button_Compose")))
+        connect(compose, &QAbstractButton::clicked, this, &EdidControllerPage::Button_ComposeClick);
     for (ModeButtonKind kind :
          {ModeButtonKind::Internal, ModeButtonKind::External, ModeButtonKind::User}) {
         for (int n = 1; n <= ModeButtonCount(kind); ++n) {
@@ -248,7 +251,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays());
+    const QString name =
+        Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(), PresetChoices());
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
@@ -269,16 +273,60 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
         return;
     }
     setStatus(kTextUploading, kStatusBlack);
-    setPollOn(false);
-    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
-    const VerifiedWrite w = slots_->WriteVerified(*slot, transfer_.image);
-    setPollOn(true);
+    const bool ok = writeVerified(*slot, transfer_.image);
     slots_->End();
     // the verdict once the write and its read-back have ended; it stays until the next action
-    if (!w.ok())
+    if (!ok)
         setStatus(kTextUploadFailed, kStatusRed);
     else
         setStatus(kTextOk, kStatusBlack);
+}
+
+bool EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {
+    setPollOn(false);
+    // judged by what the slot holds afterwards (read back), never by the answers to the SETs
+    const VerifiedWrite w = slots_->WriteVerified(slot, image);
+    setPollOn(true);
+    return w.ok();
+}
+
+QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& image) {
+    if (busy_ || !connected()) return QString();
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return QString();
+    BusyScope busy(busy_);
+    if (!IsWritableSlot(slot)) return kTextReadOnlySlot;
+    std::uint16_t status = 0;
+    if (!ValidateImage(image, status)) return Latin1(ValidationMessage(status));
+    devices_.Current().selected = slot;
+    slots_->Begin();
+    const bool ok = writeVerified(slot, image);
+    slots_->End();
+    return ok ? kTextOk : kTextUploadFailed;
+}
+
+std::vector<std::optional<EdidImage>>
+EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted) {
+    if (busy_ || !connected()) return {};
+    const DeviceOperation operation(uart_.session());
+    if (!operation) return {};
+    BusyScope busy(busy_);
+    std::vector<std::optional<EdidImage>> out(wanted.size());
+    setPollOn(false);
+    slots_->Begin();
+    for (std::size_t i = 0; i < wanted.size() && !slots_->lost(); ++i) {
+        const SlotRead r = slots_->Read(wanted[i]);
+        if (r.complete()) out[i] = r.image;
+    }
+    slots_->End();
+    setPollOn(true);
+    return out;
+}
+
+void EdidControllerPage::Button_ComposeClick() {
+    if (busy_) return;
+    if (!compose_) compose_ = ComposeWindow::Make(*this, root_);
+    compose_->open();
 }
 
 // ---- slot to file ------------------------------------------------------------------------------

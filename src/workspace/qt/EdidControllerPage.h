@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "edid/EdidRecord.h"
 #include "link/DeviceModel.h"
@@ -36,6 +37,7 @@ class QWidget;
 
 namespace tavo {
 
+class ComposeWindow;
 class SlotHistory;
 class SlotTransfer;
 class UartController;
@@ -102,6 +104,18 @@ public:
     // An operation (open, save, copy, analysis, mode) is running.
     bool Busy() const { return busy_; }
 
+    // ---- the "Compose..." window's transfers, through this page's own
+    // "Compose...": the window, its sources the EDIDs of the device's outputs read now.
+    void Button_ComposeClick();
+    // The slots read as a save reads them, in one operation; an entry is nullopt when its read
+    // was not complete. Empty without a device or while an operation runs.
+    std::vector<std::optional<EdidImage>> readSlots(const std::vector<SlotSelector>& wanted);
+    // `image` into `slot` as "Upload" sends a file: validated, then the verified write with the
+    // slot's history. The text "Upload" would show: "Ok.", "Read Only Slot, Upload Refused.", the
+    // validation message or "Upload Edid Failed."; empty when nothing ran (no device, busy).
+    QString uploadImage(SlotSelector slot, const EdidImage& image);
+    const DeviceRecord& currentDevice() const { return device(); }
+
 signals:
     // A new analysis is shown (valid or not).
     void analysed(const tavo::EdidRecord& record);
@@ -122,6 +136,9 @@ private:
     void showSummary(const AnalyzerSummary& summary);
     AnalyzerSummary noAnswerSummary() const;
     void setPollOn(bool on);
+    // The verified write with the history, the status poll paused meanwhile; true when the slot
+    // holds `image` afterwards.
+    bool writeVerified(SlotSelector slot, const EdidImage& image);
 
     DeviceTable& devices_;
     EdidRecord& transfer_;
@@ -141,6 +158,7 @@ private:
     QPointer<QLineEdit> path_;
     QPointer<QPlainTextEdit> memo_;
     QPointer<QWidget> root_, panel10_;
+    QPointer<ComposeWindow> compose_; // the "Compose" window's behaviour, made on first use
 };
 
 } // namespace tavo

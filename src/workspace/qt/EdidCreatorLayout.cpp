@@ -330,7 +330,12 @@ void BuildEdidCreator(QWidget* page) {
     warning->setObjectName(Q(kWarningLine));
     warning->setTextFormat(Qt::PlainText);
     warning->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    warning->setGeometry(8, 2, 428, 16);
+    warning->setGeometry(8, 2, 344, 16);
+    // the ready-made EDIDs, opened as Open opens a file
+    auto* presets = new QPushButton(QStringLiteral("Presets\u2026"), page);
+    presets->setObjectName("Button_Presets_Creator");
+    presets->setToolTip(QStringLiteral("Open a ready-made EDID"));
+    presets->setGeometry(356, 0, 80, 20);
 
     auto* select = new QGroupBox("Select", page);
     select->setObjectName("GroupBox9");

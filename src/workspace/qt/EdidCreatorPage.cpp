@@ -142,6 +142,7 @@ void EdidCreatorPage::attach(QWidget* root) {
         {"SpeedButton_SaveEdid_Creator", &EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick},
         {"SpeedButton_CopyEdid_Creator", &EdidCreatorPage::SpeedButton_CopyEdid_CreatorClick},
         {"Button_HexView_Creator", &EdidCreatorPage::Button_HexView_CreatorClick},
+        {"Button_Presets_Creator", &EdidCreatorPage::Button_Presets_CreatorClick},
     };
     for (const auto& b : buttons)
         if (auto* w = find<QAbstractButton>(QLatin1String(b.name)))
@@ -317,8 +318,10 @@ void EdidCreatorPage::loadFile(const QString& path) {
         // say why: the file is missing or closed to us, or the reader refuses its text
         QString why = refused.isEmpty() ? QStringLiteral("it holds more than one EDID.")
                                         : refused + QStringLiteral(".");
-        if (path.startsWith(QStringLiteral("display:")))
+        if (path.startsWith(kDisplayAnswerPrefix))
             why = QStringLiteral("the display has no EDID.");
+        else if (path.startsWith(kPresetAnswerPrefix))
+            why = QStringLiteral("no such ready-made EDID.");
         else if (!file.exists())
             why = QStringLiteral("no such file.");
         else if (!file.isReadable())
@@ -392,12 +395,22 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     QPointer<EdidCreatorPage> self(this);
     busy_ = true;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays());
+    const QString path =
+        Dialogs::Current().OpenEdid(root_, kEdidOpenFilter, ConnectedDisplays(), PresetChoices());
     if (!self) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
     if (!self) return;
     busy_ = false;
+}
+
+void EdidCreatorPage::Button_Presets_CreatorClick() {
+    if (busy_ || !mayDiscardEdits()) return;
+    QPointer<EdidCreatorPage> self(this);
+    const QString name = Dialogs::Current().ChooseFromList(root_, QStringLiteral("Ready-made EDID"),
+                                                           PresetChoices());
+    if (!self || name.isEmpty()) return;
+    loadFile(kPresetAnswerPrefix + name);
 }
 
 void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {

@@ -74,6 +74,9 @@ public:
     void SpeedButton_OpenEdid_NewClick();
     void SpeedButton_OpenEdid_CreatorClick();
     void SpeedButton_OpenEdid_AnalysisClick();
+    // "Presets...": a ready-made EDID (workspace/Presets.h) opened on the page as Open opens a
+    // file.
+    void Button_Presets_CreatorClick();
     // "Paste EDID": `text` (hex text, or the bytes of a binary image) opened as Open opens a
     // file; "Edid Open Fail." when it is no EDID that the reader takes.
     void openPasted(const QByteArray& text);

@@ -5,10 +5,20 @@
 
 #include "edid/EdidSource.h"
 #include "workspace/LocalDisplays.h"
+#include "workspace/Presets.h"
 
 namespace tavo {
 
 bool ReadEdidFile(const QString& name, EdidImage& image, QString* error) {
+    if (name.startsWith(kPresetAnswerPrefix)) {
+        const PresetBuild built = BuildPreset(name.mid(kPresetAnswerPrefix.size()).toStdString());
+        if (!built) {
+            if (error) *error = QString::fromStdString(built.message);
+            return false;
+        }
+        image = built.image;
+        return true;
+    }
     if (name.startsWith(kDisplayAnswerPrefix)) {
         EdidSource source;
         std::string error;
@@ -60,6 +70,15 @@ QList<DisplayChoice> ConnectedDisplays() {
                             QString::fromLatin1(d.monitorName.data(),
                                                 static_cast<qsizetype>(d.monitorName.size()))});
     }
+    return choices;
+}
+
+QList<ListChoice> PresetChoices() {
+    QList<ListChoice> choices;
+    for (const PresetInfo& p : Presets())
+        choices.append({QString::fromLatin1(p.name.data(), static_cast<qsizetype>(p.name.size())),
+                        QString::fromLatin1(p.description.data(),
+                                            static_cast<qsizetype>(p.description.size()))});
     return choices;
 }
 

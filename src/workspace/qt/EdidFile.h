@@ -12,9 +12,10 @@ namespace tavo {
 // What the open dialogs offer: EDIDs as binary, hex text or reports, and any file.
 inline constexpr const char* kEdidOpenFilter = "EDID (*.bin *.txt *.hex);;All files (*)";
 
-// `name` is a file name or "display:CONNECTOR" (Dialogs::OpenEdid's answer). False when the file
-// cannot be opened, the reader refuses it (`error`, when given, says why: hex text of more than
-// 256 bytes, an odd number of digits, a report's broken hex block), or the display has no EDID.
+// `name` is a file name, "display:CONNECTOR" or "preset:NAME" (Dialogs::OpenEdid's answer).
+// False when the file cannot be opened, the reader refuses it (`error`, when given, says why: hex
+// text of more than 256 bytes, an odd number of digits, a report's broken hex block), the display
+// has no EDID or there is no such ready-made EDID.
 // An empty file reads as all FF, as it always did, and fails validation.
 bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullptr);
 
@@ -24,5 +25,8 @@ bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error = nu
 
 // The connected displays that have an EDID, for the "From a connected display…" chooser.
 QList<DisplayChoice> ConnectedDisplays();
+
+// The ready-made EDIDs (workspace/Presets.h), for the choosers.
+QList<ListChoice> PresetChoices();
 
 } // namespace tavo

@@ -1,0 +1,52 @@
+// presets: the ready-made EDIDs; preset: one of them written to a file.
+#include <iostream>
+#include <string>
+
+#include "Command.h"
+#include "FileIo.h"
+#include "workspace/Presets.h"
+
+namespace tavo::cli {
+namespace {
+
+int ListPresets(const Args& args) {
+    bool json = false;
+    for (std::string_view a : args) {
+        if (a != "--json") return UsageError("presets");
+        json = true;
+    }
+    std::cout << PresetList(json);
+    return kExitOk;
+}
+
+int WritePreset(const Args& args) {
+    if (args.size() != 2) return UsageError("preset");
+    const std::string name(args[0]), out(args[1]);
+    const PresetBuild built = BuildPreset(name);
+    if (!built) {
+        PrintError(built.message + " (see 'tavo-cli presets')");
+        return kExitError;
+    }
+    // an EDID without an extension (byte 126 is 0) is the base block alone
+    const std::size_t size = built.image[126] == 0 ? 128 : built.image.size();
+    std::string error;
+    if (!WriteFileAtomically(out, built.image.data(), size, error)) {
+        PrintError(error);
+        return kExitError;
+    }
+    return kExitOk;
+}
+
+const CommandRegistration presetsCommand{
+    {"presets", "presets [--json]",
+     "list the ready-made EDIDs by name and description (--json: one JSON object per line); "
+     "preset:NAME reads one wherever a FILE is taken",
+     &ListPresets}};
+const CommandRegistration presetCommand{
+    {"preset", "preset NAME OUT",
+     "write the ready-made EDID NAME (see 'presets') to OUT: 256 bytes, 128 for one without an "
+     "extension",
+     &WritePreset}};
+
+} // namespace
+} // namespace tavo::cli
