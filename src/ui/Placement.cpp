@@ -21,4 +21,34 @@ ScreenRect KeepInside(const ScreenRect& wanted, const ScreenRect& area) {
     return placed;
 }
 
+long long Overlap(const ScreenRect& a, const ScreenRect& b) {
+    const long long w = std::min(a.right(), b.right()) - std::max(a.left, b.left);
+    const long long h = std::min(a.bottom(), b.bottom()) - std::max(a.top, b.top);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+ScreenRect PlaceBeside(const ScreenRect& anchor, int width, int height, const ScreenRect& area,
+                       const std::vector<ScreenRect>& avoid, int gap) {
+    const ScreenRect sides[] = {
+        {anchor.right() + gap, anchor.top, width, height},       // right
+        {anchor.left - gap - width, anchor.top, width, height},  // left
+        {anchor.left, anchor.bottom() + gap, width, height},     // below
+        {anchor.left, anchor.top - gap - height, width, height}, // above
+    };
+    ScreenRect best{};
+    long long bestCovered = -1;
+    for (const ScreenRect& side : sides) {
+        const ScreenRect placed = KeepInside(side, area);
+        long long covered = Overlap(placed, anchor);
+        for (const ScreenRect& other : avoid)
+            covered += Overlap(placed, other);
+        if (covered == 0) return placed;
+        if (bestCovered < 0 || covered < bestCovered) {
+            best = placed;
+            bestCovered = covered;
+        }
+    }
+    return best;
+}
+
 } // namespace tavo

@@ -1,6 +1,8 @@
 #pragma once
 // Where a window goes so that the operator can see all of it: the place it asks for when that
 // fits the screen's work area, otherwise moved just enough to fit.
+#include <vector>
+
 namespace tavo {
 
 struct ScreenRect {
@@ -14,5 +16,15 @@ struct ScreenRect {
 // keeps its size and is aligned to the area's top-left corner, so its title bar and close box
 // stay reachable.
 ScreenRect KeepInside(const ScreenRect& wanted, const ScreenRect& area);
+
+// The pixels `a` and `b` share.
+long long Overlap(const ScreenRect& a, const ScreenRect& b);
+
+// A window of `width` x `height` placed beside `anchor`, `gap` pixels from it: to its right, else
+// to its left, else below, else above it, each kept inside `area`. The first side where it covers
+// neither the anchor nor any of `avoid` is taken; when every side covers something, the side that
+// covers the fewest pixels.
+ScreenRect PlaceBeside(const ScreenRect& anchor, int width, int height, const ScreenRect& area,
+                       const std::vector<ScreenRect>& avoid, int gap);
 
 } // namespace tavo

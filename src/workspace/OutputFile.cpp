@@ -52,4 +52,19 @@ OutputTarget ResolveOutputPath(const std::string& path, bool replaceReadOnly) {
     }
 }
 
+std::string SaveFailureText(std::string_view pageText, std::string_view fileName,
+                            std::string_view reason) {
+    while (!reason.empty() && (reason.back() == '.' || reason.back() == ' '))
+        reason.remove_suffix(1);
+    std::string text(pageText);
+    text += " Not saved to ";
+    text += fileName;
+    if (!reason.empty()) {
+        text += ": ";
+        text += reason;
+    }
+    text += '.';
+    return text;
+}
+
 } // namespace tavo

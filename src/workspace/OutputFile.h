@@ -2,6 +2,7 @@
 // Where a save goes: the file a path names once its symbolic links are followed, and whether a
 // saved file may replace what is there.
 #include <string>
+#include <string_view>
 
 namespace tavo {
 
@@ -20,5 +21,10 @@ struct OutputTarget {
 // writable folder would replace it all the same) unless `replaceReadOnly`.
 inline constexpr const char* kReadOnlyProblem = "is read-only; not replaced";
 OutputTarget ResolveOutputPath(const std::string& path, bool replaceReadOnly = false);
+
+// The line a failed save leaves on its page: the page's own words first, then the file and why
+// ("Edid Open Fail. Not saved to out.bin: is a directory.").
+std::string SaveFailureText(std::string_view pageText, std::string_view fileName,
+                            std::string_view reason);
 
 } // namespace tavo

@@ -38,3 +38,30 @@ TEST(Placement, SecondScreenToTheLeftOfThePrimary) {
     EXPECT_EQ(KeepInside({-100, 10, 450, 480}, area), (ScreenRect{-450, 24, 450, 480}));
     EXPECT_EQ(KeepInside({-1300, 500, 450, 480}, area), (ScreenRect{-1280, 500, 450, 480}));
 }
+
+TEST(Placement, BesideTakesTheFirstSideThatCoversNothing) {
+    const ScreenRect screen{0, 0, 1600, 960}, small{0, 0, 1000, 700};
+    const std::vector<ScreenRect> none, main{{300, 0, 583, 560}}; // the main window kept clear
+    const struct {
+        const char* what;
+        const ScreenRect& area;
+        ScreenRect anchor, wanted;
+        const std::vector<ScreenRect>& avoid;
+    } cases[] = {
+        {"room on the right", screen, {620, 180, 450, 450}, {1085, 180, 422, 481}, none},
+        // pushed back inside from the right it would lie over the anchor's buttons
+        {"right edge: the left side", screen, {1140, 180, 450, 450}, {703, 180, 422, 481}, none},
+        {"left over main: below", screen, {1140, 100, 450, 300}, {1140, 415, 422, 400}, main},
+        {"corner: left, moved up", screen, {1140, 540, 450, 420}, {703, 479, 422, 481}, none},
+        // every side covers the anchor: the side covering the least
+        {"no free side: least covered", small, {300, 150, 450, 450}, {0, 150, 422, 481}, none},
+    };
+    for (const auto& c : cases) {
+        const ScreenRect placed =
+            PlaceBeside(c.anchor, c.wanted.width, c.wanted.height, c.area, c.avoid, 15);
+        EXPECT_EQ(placed, c.wanted) << c.what;
+        EXPECT_EQ(KeepInside(placed, c.area), placed) << c.what; // always wholly on the screen
+    }
+    EXPECT_EQ(Overlap({0, 0, 10, 10}, {10, 0, 10, 10}), 0); // touching edges share no pixel
+    EXPECT_EQ(Overlap({0, 0, 10, 10}, {5, 5, 10, 10}), 25);
+}

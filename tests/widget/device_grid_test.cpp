@@ -3,6 +3,7 @@
 // "IP Configure" buttons through their seams. Datagrams go straight into the receive handler.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <memory>
@@ -17,10 +19,13 @@
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "edid/EdidSource.h"
+#include "edid/NewEdidTemplate.h"
 #include "link/qt/UartController.h"
 #include "link/qt/UartSession.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/StringGrid.h"
+#include "workspace/qt/EdidCreatorPage.h"
 
 using namespace tavo;
 using tavo::test::RecordingDialogs;
@@ -341,11 +346,32 @@ private slots:
         form_->Form3->close();
         QTest::mouseClick(cells()->viewport(), Qt::LeftButton, {}, centre(2));
         QVERIFY(form_->Form3->isVisible());
-        // the keyboard moves the selection too
+        // the arrows move inside the grid without selecting; Enter or Space selects as a click
         cells()->setFocus();
-        QTest::keyClick(cells(), Qt::Key_Up);
-        QCOMPARE(grid()->HighlightedRow(), 1);
-        QCOMPARE(w<QLabel>("Label_Product_Name")->text(), QString("Net 1"));
+        const struct {
+            Qt::Key key;
+            int highlighted;
+            const char* product;
+        } keys[] = {{Qt::Key_Up, 2, "Net 2"},   {Qt::Key_Return, 1, "Net 1"},
+                    {Qt::Key_Down, 1, "Net 1"}, {Qt::Key_Space, 2, "Net 2"},
+                    {Qt::Key_Up, 2, "Net 2"},   {Qt::Key_Enter, 1, "Net 1"}};
+        for (const auto& k : keys) {
+            QTest::keyClick(cells(), k.key);
+            QCOMPARE(grid()->HighlightedRow(), k.highlighted);
+            QCOMPARE(w<QLabel>("Label_Product_Name")->text(), QString(k.product));
+        }
+        // the grid is one Tab stop: Tab and Shift+Tab leave it, for Search
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        cells()->setFocus();
+        QTest::keyClick(cells(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form_->BitBtn_Search);
+        cells()->setFocus();
+        QTest::keyClick(cells(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), form_->BitBtn_Search);
+        QTest::keyClick(form_->BitBtn_Search, Qt::Key_Tab); // Disconnect is disabled
+        QCOMPARE(QApplication::focusWidget(), cells());
+        QCOMPARE(grid()->HighlightedRow(), 1); // entering the grid selects nothing
     }
 
     void configurationIsSentByteExact() {
@@ -548,7 +574,38 @@ private slots:
             grid()->StringGrid1SelectCell(0, step.row);
             QCOMPARE(shown(), step.tabs);
             QCOMPARE(pages->currentWidget()->objectName(), QString(step.current));
+            // Ctrl+Tab, Ctrl+Shift+Tab and the tab bar's arrows reach only the tabs shown
+            const struct {
+                QWidget* to;
+                Qt::Key key;
+                Qt::KeyboardModifiers modifiers;
+            } presses[] = {{pages, Qt::Key_Tab, Qt::ControlModifier},
+                           {pages, Qt::Key_Tab, Qt::ControlModifier},
+                           {pages, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier},
+                           {pages->tabBar(), Qt::Key_Right, Qt::NoModifier},
+                           {pages->tabBar(), Qt::Key_Left, Qt::NoModifier},
+                           {pages->tabBar(), Qt::Key_Left, Qt::NoModifier}};
+            for (const auto& press : presses) {
+                QTest::keyClick(press.to, press.key, press.modifiers);
+                QVERIFY2(step.tabs.contains(pages->currentWidget()->objectName()),
+                         qPrintable(pages->currentWidget()->objectName()));
+            }
+            pages->setCurrentIndex(pages->indexOf(w<QWidget>(step.current)));
         }
+        // a networked row has no creator: Paste EDID says why and changes nothing
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(EdidHexText(NewEdidTemplate())));
+        grid()->StringGrid1SelectCell(0, 2);
+        form_->PasteEdid->trigger();
+        QCOMPARE(pages->currentWidget(), form_->TabSheet10);
+        QVERIFY2(form_->statusBar()->currentMessage().contains("select its row"),
+                 qPrintable(form_->statusBar()->currentMessage()));
+        QVERIFY(!form_->Creator->edited() && form_->Creator->record().image != NewEdidTemplate());
+        // the serial row's creator takes it, and shows it
+        grid()->StringGrid1SelectCell(0, 1);
+        form_->Form3->close();
+        form_->PasteEdid->trigger();
+        QCOMPARE(pages->currentWidget(), form_->TabSheet4);
+        QVERIFY(form_->Form3->isVisible());
     }
 
     void columnsFitTheirContentBothWays() {
@@ -642,6 +699,12 @@ private slots:
         QVERIFY(form_->findChild<QGroupBox*>("GroupBox11")->isHidden());
         QCOMPARE(w<QLabel>("Label_FW_Version")->text(), QString("Target :"));
         QCOMPARE(sends, 0);
+        // no creator in an ISP session: Paste EDID says so and leaves "System" shown
+        state_->uartLink.flags |= kLinkIspDevice;
+        form_->PasteEdid->trigger();
+        QCOMPARE(pages->currentWidget(), form_->TabSheet2);
+        QVERIFY2(form_->statusBar()->currentMessage().contains("ISP mode"),
+                 qPrintable(form_->statusBar()->currentMessage()));
     }
 };
 

@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -27,6 +28,7 @@
 #include <QToolButton>
 #include <QUdpSocket>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "TavoVersion.h"
@@ -397,39 +399,142 @@ private slots:
 
     void analyzerPlacement_data() {
         QTest::addColumn<QPoint>("commanderAt");
-        QTest::addColumn<QPoint>("analyzerAt");
-        QTest::addColumn<QPoint>("wanted");
-        // moved beside "Commander" when more than 700 across or 300 down away from it
-        const QPoint c(620, 180), beside(620 + 465, 180);
-        QTest::newRow("beside, kept") << c << QPoint(1085, 180) << QPoint(1085, 180);
-        QTest::newRow("700 across, kept") << c << QPoint(1320, 180) << QPoint(1320, 180);
-        QTest::newRow("701 across, moved") << c << QPoint(1321, 180) << beside;
-        QTest::newRow("300 up, kept") << c << QPoint(620, -120) << QPoint(620, -120);
-        QTest::newRow("301 down, moved") << c << QPoint(620, 481) << beside;
-        // "Commander" at the right edge: beside it would be off the screen
-        QTest::newRow("commander at the right edge")
-            << QPoint(1100, 180) << QPoint(0, 900) << QPoint(1565, 180);
+        QTest::addColumn<bool>("right"); // else left of "Commander"
+        // the first time beside "Commander": right of it, else left, below, above, on the first
+        // side where it covers no window; never pushed back over "Commander"'s buttons
+        QTest::newRow("room on the right") << QPoint(620, 180) << true;
+        QTest::newRow("commander at the right edge: left of it") << QPoint(1140, 180) << false;
+        QTest::newRow("bottom right corner: left of it, moved up") << QPoint(1140, 540) << false;
+        // every side covers a window: the side that covers the least (a corner of the main window)
+        QTest::newRow("bottom left corner: the least covered") << QPoint(0, 600) << true;
     }
     void analyzerPlacement() {
         QFETCH(QPoint, commanderAt);
-        QFETCH(QPoint, analyzerAt);
-        QFETCH(QPoint, wanted);
+        QFETCH(bool, right);
         auto form = MakeForm();
         QVERIFY(form->Form2->isHidden());
         QCOMPARE(form->Form2->windowTitle(), QString("EDID Analyzer"));
         form->move(100, 100);
         form->show();
         form->Form3->move(commanderAt);
-        form->Form2->move(analyzerAt);
+        form->Form3->show();
         form->ShowAnalyzer();
         QVERIFY(form->Form2->isVisible());
-        CheckPlaced(form->Form2, wanted, form.get());
+        const QRect commander = form->Form3->frameGeometry();
+        const QRect analyzer = form->Form2->frameGeometry();
+        const QRect area = form->screen()->availableGeometry();
+        QVERIFY(area.contains(analyzer));
+        if (right)
+            QCOMPARE(analyzer.left(), commander.right() + 1 + 15);
+        else
+            QCOMPARE(analyzer.right() + 1 + 15, commander.left());
+        // level with "Commander", moved up only as far as the screen needs
+        QCOMPARE(analyzer.top(), std::min(commander.top(), area.bottom() + 1 - analyzer.height()));
+        QVERIFY(!analyzer.intersects(commander));
         auto* group = form->findChild<QGroupBox*>("GroupBox5");
         QCOMPARE(group->parentWidget(), form->Form2->Panel1);
         QVERIFY(!group->isHidden());
         // the whole group shows in the window
         QVERIFY(form->Form2->rect().contains(
             QRect(group->mapTo(form->Form2, QPoint(0, 0)), group->size())));
+    }
+
+    // Once shown, "Commander" and the analyzer stay where the operator puts them, kept on the
+    // screen; a row click or a new analysis does not move them back.
+    void popUpsStayWhereTheOperatorPutsThem() {
+        auto form = MakeForm();
+        form->move(100, 100);
+        form->show();
+        form->ShowCommander();
+        form->ShowAnalyzer();
+        const struct {
+            QWidget* window;
+            std::function<void()> showAgain;
+            QPoint movedTo;
+        } rows[] = {
+            {form->Form3, [&] { form->ShowCommander(); }, QPoint(1100, 500)}, // far: kept
+            {form->Form3, [&] { form->ShowCommander(); }, QPoint(-300, 40)},  // partly off
+            {form->Form3, [&] { form->ShowCommander(); }, QPoint(1400, 900)},
+            {form->Form2, [&] { form->ShowAnalyzer(); }, QPoint(20, 30)}, // over the main window
+            {form->Form2, [&] { form->ShowAnalyzer(); }, QPoint(1500, 700)},
+        };
+        for (const auto& r : rows) {
+            r.window->move(r.movedTo);
+            r.window->close();
+            r.showAgain();
+            QVERIFY(r.window->isVisible());
+            CheckPlaced(r.window, r.movedTo, form.get());
+        }
+    }
+
+    // The debug log opens at its newest line, and "Commander" moves off it.
+    void debugLogOpensAtItsNewestLineInSight() {
+        auto form = MakeForm();
+        form->move(900, 100); // widened by the log, it would reach past the screen's right edge
+        form->show();
+        form->ShowCommander();
+        form->Form3->move(1100, 150); // where the log will open
+        for (int i = 0; i < 300; ++i)
+            form->DebugLog(QString("line %1\r\n").arg(i));
+        form->DebugLogAction->trigger();
+        QCoreApplication::processEvents();
+        const QScrollBar* bar = form->Memo_Debug->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        const QRect log(form->Memo_Debug->mapToGlobal(QPoint(0, 0)), form->Memo_Debug->size());
+        QVERIFY(!form->Form3->frameGeometry().intersects(log));
+        QVERIFY(form->screen()->availableGeometry().contains(form->frameGeometry()));
+        QVERIFY(form->screen()->availableGeometry().contains(form->Form3->frameGeometry()));
+        QVERIFY(form->Form3->isVisible());
+    }
+
+    // F5 presses Search from every window; Ctrl+S and Ctrl+O press the Save and the Open of the
+    // page shown in "Commander", and no other page's.
+    void shortcutsPressTheButtonsOfThePageShown() {
+        auto form = MakeForm();
+        form->move(100, 100);
+        form->show();
+        form->ShowCommander();
+        const char* const names[] = {"BitBtn_Search",
+                                     "SpeedButton_SaveEdid",
+                                     "SpeedButton_SaveEdid_Creator",
+                                     "SpeedButton_OpenEdid_Creator",
+                                     "SpeedButton_OpenFw",
+                                     "SpeedButton_OpenEdid"};
+        std::map<QString, std::unique_ptr<QSignalSpy>> pressed;
+        for (const char* name : names) {
+            auto* b = form->findChild<QAbstractButton*>(name);
+            QVERIFY2(b, name);
+            QObject::disconnect(b, &QAbstractButton::clicked, nullptr, nullptr); // the key alone
+            pressed[name] = std::make_unique<QSignalSpy>(b, &QAbstractButton::clicked);
+        }
+        const struct {
+            QWidget* window;
+            QWidget* page;
+            QKeySequence keys;
+            const char* button;
+        } rows[] = {
+            {form.get(), nullptr, QKeySequence(Qt::Key_F5), "BitBtn_Search"},
+            {form->Form3, form->TabSheet1, QKeySequence(Qt::Key_F5), "BitBtn_Search"},
+            {form->Form3, form->TabSheet1, QKeySequence::Save, "SpeedButton_SaveEdid"},
+            {form->Form3, form->TabSheet4, QKeySequence::Save, "SpeedButton_SaveEdid_Creator"},
+            {form->Form3, form->TabSheet4, QKeySequence::Open, "SpeedButton_OpenEdid_Creator"},
+            {form->Form3, form->TabSheet2, QKeySequence::Open, "SpeedButton_OpenFw"},
+            {form->Form3, form->TabSheet1, QKeySequence::Open, nullptr}, // Upload is no Open
+        };
+        for (const auto& r : rows) {
+            if (r.page) form->PageControl1->setCurrentWidget(r.page);
+            r.window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(r.window));
+            for (auto& [name, spy] : pressed)
+                spy->clear();
+            const QKeyCombination key = r.keys[0];
+            QTest::keyClick(r.window, key.key(), key.keyboardModifiers());
+            QTest::qWait(250); // a shortcut presses its button visibly, for a moment
+            for (auto& [name, spy] : pressed)
+                QVERIFY2(spy->count() == (r.button && name == r.button ? 1 : 0),
+                         qPrintable(r.keys.toString() + " " + name));
+        }
     }
 
     void udpEndpointsAtStart() {

@@ -11,8 +11,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -33,6 +36,7 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
+#include "ui/qt/TabKeys.h"
 #include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
@@ -43,8 +47,7 @@ namespace {
 // Where the pop-ups go relative to the window they belong to.
 constexpr int kCommanderMaxDy = 280, kCommanderMaxDx = 850;
 constexpr int kCommanderDy = 80, kCommanderDx = 520;
-constexpr int kAnalyzerMaxDy = 300, kAnalyzerMaxDx = 700;
-constexpr int kAnalyzerDx = 465;
+constexpr int kBesideGap = 15; // between a pop-up and the window it is placed beside
 constexpr int kAboutOffset = 150;
 
 // The version line comes from the build (the project's version and, from a checkout, the commit).
@@ -105,6 +108,7 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     Form3 = new TForm3(this);
     CreatePages(transport);
     Pages = new PageCoordinator(*this);
+    SetUpKeyboard();
     connect(&Uart->session(), &UartSession::operationEnded, this, [this] {
         if (closePending_)
             QTimer::singleShot(0, this, [this] {
@@ -222,11 +226,40 @@ void TForm1::CopyEdidHexClick() {
     QGuiApplication::clipboard()->setText(QString::fromLatin1(EdidHexText(image)));
 }
 
-// The clipboard's EDID (hex text) into the creator, as its Open loads a file.
+QString TForm1::CreatorUnavailableReason() const {
+    if (PageControl1->isTabVisible(PageControl1->indexOf(TabSheet4))) return QString();
+    if (state_.uartLink.flags & kLinkIspDevice)
+        return QStringLiteral("The device is in ISP mode: only its firmware can be updated.");
+    return QStringLiteral("The EDID Creator works with the serial device: select its row.");
+}
+
+// The clipboard's EDID (hex text) into the creator, as its Open loads a file; shown in
+// "Commander". Where the creator has no page (a networked row, an ISP session) the status bar
+// says why and nothing changes.
 void TForm1::PasteEdidClick() {
     if (!Creator || Creator->busy()) return;
+    if (const QString why = CreatorUnavailableReason(); !why.isEmpty()) {
+        statusBar()->showMessage(QStringLiteral("Paste EDID: ") + why);
+        return;
+    }
     Creator->openPasted(QGuiApplication::clipboard()->text().toUtf8());
     PageControl1->setCurrentWidget(TabSheet4);
+    ShowCommander();
+}
+
+void TForm1::SetUpKeyboard() {
+    // Search, Disconnect, then the grid as one stop; the log's Clear only while the log shows
+    setTabOrder(BitBtn_Search, BitBtn_Disconnect);
+    setTabOrder(BitBtn_Disconnect, StringGrid1);
+    setTabOrder(StringGrid1, Memo_Debug);
+    setTabOrder(Memo_Debug, Button_debug_clear);
+    Button_debug_clear->setVisible(debugShown_);
+    // F5 searches from every window of the program while Search can be pressed
+    auto* search = new QShortcut(QKeySequence(Qt::Key_F5), BitBtn_Search);
+    search->setContext(Qt::ApplicationShortcut);
+    connect(search, &QShortcut::activated, BitBtn_Search, &QAbstractButton::animateClick);
+    BitBtn_Search->setToolTip(QStringLiteral("Search (F5)"));
+    KeepKeysOnShownTabs(PageControl1);
 }
 
 void TForm1::About2Click() {
@@ -236,8 +269,13 @@ void TForm1::About2Click() {
 void TForm1::Panel_DebugDblClick() {
     debugShown_ = !debugShown_;
     Memo_Debug->setVisible(debugShown_);
+    Button_debug_clear->setVisible(debugShown_);
     if (DebugLogAction) DebugLogAction->setChecked(debugShown_);
     setFixedWidth(width() + (debugShown_ ? pages::kDebugPaneExtra : -pages::kDebugPaneExtra));
+    if (debugShown_) {
+        MoveOnScreenOf(this, nullptr, pos()); // widened near the screen's edge: all of it in sight
+        ShowDebugLogInView();
+    }
 }
 
 void TForm1::Button_debug_clearClick() {
@@ -248,10 +286,13 @@ void TForm1::ShowCommander() {
     Form3->Host(PageControl1);
     const QPoint main = pos();
     QPoint at = Form3->pos();
-    if (std::abs(at.y() - main.y()) > kCommanderMaxDy ||
-        std::abs(at.x() - main.x()) > kCommanderMaxDx) {
+    // placed beside the main window the first time (unless it stands near it already); after
+    // that it stays where the operator put it
+    if (!commanderPlaced_ && (std::abs(at.y() - main.y()) > kCommanderMaxDy ||
+                              std::abs(at.x() - main.x()) > kCommanderMaxDx)) {
         at = QPoint(main.x() + kCommanderDx, main.y() + kCommanderDy);
     }
+    commanderPlaced_ = true;
     // wherever it goes, all of it stays on the main window's screen
     MoveOnScreenOf(Form3, this, at);
     Form3->show();
@@ -260,14 +301,29 @@ void TForm1::ShowCommander() {
 
 void TForm1::ShowAnalyzer() {
     Form2->Host(EdidController->AnalyzerGroup());
-    const QPoint commander = Form3->pos();
-    QPoint at = Form2->pos();
-    if (std::abs(at.y() - commander.y()) > kAnalyzerMaxDy ||
-        std::abs(at.x() - commander.x()) > kAnalyzerMaxDx) {
-        at = QPoint(commander.x() + kAnalyzerDx, commander.y());
-    }
-    MoveOnScreenOf(Form2, this, at);
+    // the first time beside "Commander", on the side where it covers no window of the program;
+    // after that where the operator put it
+    if (!analyzerPlaced_)
+        PlaceBesideOnScreen(Form2, Form3, kBesideGap);
+    else
+        MoveOnScreenOf(Form2, this, Form2->pos());
+    analyzerPlaced_ = true;
     Form2->show();
+}
+
+void TForm1::ShowDebugLogInView() {
+    // the newest line in view, also once the pane has its size
+    auto toEnd = [memo = QPointer<QPlainTextEdit>(Memo_Debug)] {
+        if (!memo) return;
+        memo->moveCursor(QTextCursor::End);
+        memo->verticalScrollBar()->setValue(memo->verticalScrollBar()->maximum());
+    };
+    toEnd();
+    QTimer::singleShot(0, Memo_Debug, toEnd);
+    // "Commander" stays above the main window: it moves off the log
+    const QRect log(Memo_Debug->mapToGlobal(QPoint(0, 0)), Memo_Debug->size());
+    if (Form3 && Form3->isVisible() && Form3->frameGeometry().intersects(log))
+        PlaceBesideOnScreen(Form3, this, kBesideGap);
 }
 
 void TForm1::BringToFront() {

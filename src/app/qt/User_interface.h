@@ -109,6 +109,10 @@ public:
 
     bool DebugPaneShown() const { return debugShown_; }
 
+    // Why the EDID Creator cannot take an EDID now ("" when it can): its page is offered only for
+    // the serial device, and not in an ISP session.
+    QString CreatorUnavailableReason() const;
+
     // The window's own controls (MainWindowLayout).
     QMenu* EditMenu = nullptr;
     QLabel* Image1 = nullptr;
@@ -160,11 +164,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool closePending_ = false;  // a close waits for the running device operation
-    bool closeBySignal_ = false; // the close was asked by a signal: no questions
+    bool closePending_ = false;    // a close waits for the running device operation
+    bool closeBySignal_ = false;   // the close was asked by a signal: no questions
+    bool commanderPlaced_ = false; // shown once: it stays where the operator puts it
+    bool analyzerPlaced_ = false;
+    // The debug pane just opened: at its newest line, not under "Commander".
+    void ShowDebugLogInView();
     void ConnectWindow();
     void FormCreate();
     void CreatePages(LinkTransport* transport);
+    // Tab order, shortcuts (F5 Search) and the keys that skip hidden pages.
+    void SetUpKeyboard();
 
     AppState& state_;
     bool terminateRequested_ = false;

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -108,14 +109,11 @@ void DeviceGrid::attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* 
         connect(grid_->model(), &QAbstractItemModel::headerDataChanged, this, queueFit);
         FitColumns(); // every header whole from the start
         grid_->setItemDelegate(new GridDelegate(this, grid_));
-        // A press selects, also on the row already selected (to open "Commander" again);
-        // the keyboard selects by moving the current cell.
+        // A press selects, also on the row already selected (to open "Commander" again). The
+        // arrows only move the current cell: Enter or Space selects its row as a click does.
         connect(grid_, &QTableWidget::cellPressed, this,
                 [this](int r, int c) { StringGrid1SelectCell(c, r + 1); });
-        connect(grid_, &QTableWidget::currentCellChanged, this, [this](int r, int c, int, int) {
-            if (r >= 0 && QGuiApplication::mouseButtons() == Qt::NoButton)
-                StringGrid1SelectCell(c, r + 1);
-        });
+        grid_->installEventFilter(this);
     }
     if (udp_) {
         connect(udp_, &UdpEndpoints::datagramReceived, this,
@@ -141,7 +139,19 @@ void DeviceGrid::attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* 
 bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && watched->objectName() == "Label_Web_Link")
         Label_Web_LinkClick();
+    if (event->type() == QEvent::KeyPress && grid_ && watched == grid_.data())
+        return SelectByKey(static_cast<QKeyEvent*>(event));
     return QObject::eventFilter(watched, event);
+}
+
+bool DeviceGrid::SelectByKey(const QKeyEvent* key) {
+    const int k = key->key();
+    if (k != Qt::Key_Return && k != Qt::Key_Enter && k != Qt::Key_Space) return false;
+    if (key->modifiers() & ~Qt::KeypadModifier) return false;
+    const int row = grid_->currentRow();
+    if (row < 0) return false;
+    StringGrid1SelectCell(std::max(grid_->currentColumn(), 0), row + 1);
+    return true;
 }
 
 void DeviceGrid::ConnectLink(UartController& link) {

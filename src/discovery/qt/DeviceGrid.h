@@ -21,6 +21,7 @@
 #include "link/DeviceModel.h"
 #include "ui/qt/PageBase.h"
 
+class QKeyEvent;
 class QWidget;
 
 namespace tavo {
@@ -104,6 +105,8 @@ signals:
 
 private:
     template <class T> T* find(const QString& name) const;
+    // Enter or Space on the grid selects the current cell's row; true when the key was taken.
+    bool SelectByKey(const QKeyEvent* key);
     void HandleAnnouncement(const QByteArray& datagram);
     void RefreshPortDescriptors(DeviceRecord& record);
     void FillIpConfigure(const NetDeviceRecord& record);

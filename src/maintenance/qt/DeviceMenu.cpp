@@ -18,6 +18,7 @@
 #include "maintenance/qt/SystemConfig.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/HistoryQuestion.h"
+#include "ui/qt/ScreenPlacement.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo {
@@ -95,6 +96,8 @@ void DeviceMenu::HistoryClick() {
         layout->addWidget(restore_);
         connect(list_, &QListWidget::currentRowChanged, this, &DeviceMenu::showEntry);
         connect(restore_, &QPushButton::clicked, this, &DeviceMenu::RestoreSelected);
+        // beside the main window, clear of the program's other windows; later where it was left
+        PlaceBesideOnScreen(historyWindow_, window_, 15);
     }
     status_->clear();
     fillHistory();

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +15,7 @@
 #include "maintenance/Firmware.h"
 #include "maintenance/qt/SystemConfig.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/SpeedButton.h"
 
 namespace tavo {
 namespace {
@@ -63,6 +65,7 @@ void SystemPage::attach(QWidget* window, QWidget* sheet) {
     button("SpeedButton_SysDefault", &SystemPage::SpeedButton_SysDefaultClick);
     button("SpeedButton_OpenFw", &SystemPage::SpeedButton_OpenFwClick);
     button("SpeedButton_UpdateFw", &SystemPage::SpeedButton_UpdateFwClick);
+    pages::GiveShortcut(find<QAbstractButton>("SpeedButton_OpenFw"), QKeySequence::Open);
     if (description_)
         connect(description_, &QLineEdit::textChanged, this, &SystemPage::Edit_Product_StringChange,
                 Qt::UniqueConnection);
@@ -178,17 +181,18 @@ void SystemPage::SpeedButton_SysConfigClick() {
     // the device keeps at most 31 bytes, cut between characters: so do the record and the grid
     const std::string kept(CutAtCharacter(text, kDescriptionLimit));
     record.description = kept;
-    setDescriptionStatus(QStringLiteral("Ok."), false);
+    setDescriptionStatus(QStringLiteral("Sending..."), false);
     SendDescription(session_, text);
     if (!operation.alive()) return;
-    // a cut the operator did not make is said, with what the device keeps
+    // once the device had its time to take it; it stays until the next action. A cut the
+    // operator did not make is said, with what the device keeps
     if (kept.size() < text.size())
         setDescriptionStatus(QStringLiteral("Cut to %1 bytes: the device keeps \"%2\".")
                                  .arg(kDescriptionLimit)
                                  .arg(DeviceText(kept)),
                              false);
     else
-        setDescriptionStatus(QString(), false);
+        setDescriptionStatus(QStringLiteral("Ok."), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
     emit descriptionShown(index, DeviceText(kept));
 }
@@ -199,11 +203,16 @@ void SystemPage::SpeedButton_SysDefaultClick() {
     const int index = DeviceTable::ClampIndex(devices_.current);
     if (devices_.records[std::size_t(index)].serialDevice != 1) return;
     if (!confirm(QStringLiteral("Warning!\r\nReset system to default."))) return;
-    RestoreDefaults(session_);
+    setDescriptionStatus(QStringLiteral("Restoring defaults..."), false);
+    const bool reported = RestoreDefaults(session_);
     if (!operation.alive()) return;
     showDeviceValues(index);
-    setDescriptionStatus(QStringLiteral("Defaults restored."),
-                         false); // after the field's own check
+    // after the field's own check
+    if (reported)
+        setDescriptionStatus(QStringLiteral("Defaults restored."), false);
+    else
+        setDescriptionStatus(
+            QStringLiteral("Defaults sent: the device did not report its description."), true);
 }
 
 void SystemPage::ShowDeviceValues() {

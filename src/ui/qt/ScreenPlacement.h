@@ -21,4 +21,9 @@ QPoint KeepOnArea(QPoint topLeft, QSize frameSize, const QRect& area);
 // not shown yet has no frame of its own: it is taken to get one like `anchor`'s.
 void MoveOnScreenOf(QWidget* window, const QWidget* anchor, QPoint topLeft);
 
+// Moves top-level `window` beside `anchor` (a window of the program), on `anchor`'s screen: the
+// first side of right, left, below, above where it covers neither `anchor` nor any other window
+// of the program that is shown; else the side that covers the least.
+void PlaceBesideOnScreen(QWidget* window, const QWidget* anchor, int gap);
+
 } // namespace tavo

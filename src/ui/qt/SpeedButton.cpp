@@ -1,5 +1,7 @@
 #include "ui/qt/SpeedButton.h"
 
+#include <QKeySequence>
+#include <QShortcut>
 #include <QToolButton>
 #include <algorithm>
 
@@ -21,6 +23,17 @@ QAbstractButton* MakeSpeedButton(QWidget* parent, const QString& name, const QSt
     const int width = std::max(52, b->fontMetrics().horizontalAdvance(text) + 12);
     b->setGeometry(x, y, width, 52);
     return b;
+}
+
+void GiveShortcut(QAbstractButton* button, const QKeySequence& keys) {
+    if (!button) return;
+    // a shortcut of its own: the button's setText replaces the button's own shortcut. It acts
+    // only while the button is visible and enabled in the active window.
+    auto* shortcut = new QShortcut(keys, button);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::animateClick);
+    button->setToolTip(button->text() + QStringLiteral(" (") +
+                       keys.toString(QKeySequence::NativeText) + QStringLiteral(")"));
 }
 
 } // namespace tavo::pages

@@ -11,6 +11,8 @@ StringGrid::StringGrid(int columns, QWidget* parent) : QTableWidget(0, columns, 
     horizontalHeader()->setStretchLastSection(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    // one Tab stop: the arrows move between the cells, Tab goes on to the next control
+    setTabKeyNavigation(false);
     for (int c = 0; c < columns; ++c)
         setHorizontalHeaderItem(c, new QTableWidgetItem);
 }

@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -21,6 +22,7 @@
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/HistoryQuestion.h"
 #include "ui/qt/PageBase.h"
+#include "ui/qt/SpeedButton.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
@@ -119,6 +121,13 @@ void EdidControllerPage::attach(QWidget* window, QWidget* controllerSheet, QWidg
         connect(openAnalysis_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::modifyRequested);
     if (hexView_) hexView_->setEnabled(false); // until an analysis has bytes to show
+    pages::GiveShortcut(save_, QKeySequence::Save);
+    // the operator picking another slot is an action on the page: the last result goes
+    for (QComboBox* combo : {all_.data(), src_.data(), dest_.data()})
+        if (combo)
+            connect(combo, &QComboBox::activated, this, [this] {
+                if (!busy()) forgetResults();
+            });
     if (hexView_)
         connect(hexView_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::Button_HexView_AnalyzerClick);
@@ -249,6 +258,11 @@ void EdidControllerPage::setCopyStatus(const QString& text, const QColor& colour
     showStatus(copyStatus_ ? copyStatus_.data() : label2_.data(), text, colour);
 }
 
+void EdidControllerPage::forgetResults() {
+    setStatus(QString(), kStatusBlack);
+    setCopyStatus(QString(), kStatusBlack);
+}
+
 void EdidControllerPage::setPollOn(bool on) {
     QTimer& poll = uart_.session().pollTimer();
     if (on && uart_.session().isConnected())
@@ -300,11 +314,12 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     if (!connected()) return;
     const Operation operation(*this, uart_.session());
     if (!operation) return;
+    forgetResults();
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
     if (!IsWritableSlot(*slot)) {
         // outputs and internal slots are read only: say so instead of silently doing nothing
-        (void)showStatusFor(label2_, kTextReadOnlySlot, kStatusRed, kStatusFailMs);
+        setStatus(kTextReadOnlySlot, kStatusRed);
         return;
     }
     devices_.Current().selected = *slot;
@@ -313,37 +328,32 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     // a cancel is a cancel: no file name is left over from an earlier dialog
     const QString name = Dialogs::Current().OpenEdid(window(), kEdidOpenFilter, ConnectedDisplays(),
                                                      PresetChoices());
+    if (!operation.alive()) return;
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
     if (!ReadEdidFile(name, image, &refused)) {
         replaceLog(QStringLiteral("Edid Open Fail.\r\n"));
         // a file the reader refuses says why; a cancelled dialog is a cancelled upload
-        if (!showStatusFor(label2_,
-                           refused.isEmpty() ? QString(kTextUploadCanceled)
-                                             : QStringLiteral("Edid Open Fail: ") + refused,
-                           kStatusRed, kStatusFailMs))
-            return;
+        setStatus(refused.isEmpty() ? QString(kTextUploadCanceled)
+                                    : QStringLiteral("Edid Open Fail: ") + refused,
+                  kStatusRed);
         slots_->End();
         return;
     }
     replaceLog(QStringLiteral("Edid Open OK.\r\n"));
-    setStatus(QString(), kStatusBlack);
     transfer_.image = image;
     if (!ValidateImage(transfer_.image, transfer_.status)) {
-        if (!showStatusFor(label2_, Latin1(ValidationMessage(transfer_.status)), kStatusRed,
-                           kStatusFailMs))
-            return;
+        setStatus(Latin1(ValidationMessage(transfer_.status)), kStatusRed);
         slots_->End();
         return;
     }
-    setStatus(kTextOk, kStatusBlack);
+    setStatus(kTextUploading, kStatusBlack);
     const VerifiedWrite w = writeVerified(*slot, transfer_.image);
-    const bool shown = showStatusFor(label2_, Latin1(WriteStatusText(w)),
-                                     w.ok() ? kStatusBlack : kStatusRed,
-                                     w.ok() ? kStatusOkMs : kStatusFailMs);
-    if (!shown) return;
+    if (!operation.alive()) return;
     slots_->End();
+    // the verdict once the write and its read-back have ended; it stays until the next action
+    setStatus(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed);
 }
 
 VerifiedWrite EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {
@@ -399,6 +409,7 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     if (!connected()) return;
     const Operation operation(*this, uart_.session());
     if (!operation) return;
+    forgetResults();
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
     setPollOn(false);
@@ -407,40 +418,48 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
 
     const QString name = Dialogs::Current().SaveFile(
         window(), kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
+    if (!operation.alive()) return;
+    QString result, failure;
     if (!name.isEmpty()) {
+        const std::string fileName = QFileInfo(name).fileName().toStdString();
+        auto saveFailure = [&](const char* pageText, const QString& reason) {
+            return QString::fromStdString(
+                SaveFailureText(pageText, fileName, reason.toStdString()));
+        };
         // the file appears only complete, through a temporary file and a rename
         QSaveFile file(name);
         // a device node, a pipe or a read-only file is never replaced by a plain file
         const OutputTarget target = ResolveOutputPath(name.toStdString());
         if (!target || !file.open(QIODevice::WriteOnly)) {
-            const QString reason =
-                target ? QString()
-                       : QStringLiteral(" ") + QFileInfo(name).fileName() + QStringLiteral(": ") +
-                             QString::fromStdString(target.problem) + QStringLiteral(".");
-            replaceLog(QStringLiteral("Edid Open Fail.") + reason + QStringLiteral("\r\n"));
-            if (!showStatusFor(label2_, QStringLiteral("Edid Open Fail.") + reason, kStatusRed,
-                               kStatusFailMs))
-                return;
+            failure = saveFailure(kTextOpenFail, !target ? QString::fromStdString(target.problem)
+                                                         : file.errorString());
+            replaceLog(failure + QStringLiteral("\r\n"));
         } else {
             replaceLog(QStringLiteral("Edid Open OK.\r\n"));
-            setStatus(kTextOk, kStatusBlack);
+            setStatus(kTextSaving, kStatusBlack);
             const SlotRead r = slots_->Read(*slot);
-            bool written = false;
-            if (r.complete()) {
+            if (!operation.alive()) return;
+            if (!r.complete()) {
+                file.cancelWriting();
+                failure = saveFailure(kTextSaveFailed,
+                                      QStringLiteral("the device did not send the whole EDID"));
+            } else {
                 file.write(reinterpret_cast<const char*>(r.image.data()),
                            static_cast<qint64>(r.image.size()));
-                written = file.commit();
-            } else {
-                file.cancelWriting();
+                if (file.commit())
+                    result = kTextOk;
+                else
+                    failure = saveFailure(kTextSaveFailed, file.errorString());
             }
-            const bool shown =
-                written ? showStatusFor(label2_, kTextOk, kStatusBlack, kStatusOkMs)
-                        : showStatusFor(label2_, kTextSaveFailed, kStatusRed, kStatusFailMs);
-            if (!shown) return;
         }
     }
     slots_->End();
     setPollOn(true);
+    // the verdict once the file is written (or not); it stays until the next action
+    if (!failure.isEmpty())
+        setStatus(failure, kStatusRed);
+    else
+        setStatus(result, kStatusBlack);
 }
 
 // ---- slot to slot ------------------------------------------------------------------------------
@@ -452,7 +471,9 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
     const auto source = slotAt(SlotList::Src, src_);
     const auto dest = slotAt(SlotList::Dest, dest_);
     if (!source || !dest) return;
+    forgetResults();
     if (copy_) copy_->setEnabled(false);
+    setCopyStatus(kTextCopying, kStatusBlack);
     setPollOn(false);
     slots_->Begin();
     const SlotRead r = slots_->Read(*source);
@@ -471,15 +492,11 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
     }
     slots_->End();
     setPollOn(true);
-    // the button comes back after a short while; a failure stays a little longer
-    setCopyStatus(ok ? kTextOk : failure, ok ? kStatusBlack : kStatusRed);
+    // the verdict once the destination was read back; it stays until the next action, and the
+    // button comes back after a short while
+    setCopyStatus(ok ? QString(kTextOk) : failure, ok ? kStatusBlack : kStatusRed);
     if (!wait(kCopyDoneMs)) return;
-    if (ok) setCopyStatus(QString(), kStatusBlack);
     if (copy_) copy_->setEnabled(true);
-    if (!ok) {
-        if (!wait(kStatusFailMs - kCopyDoneMs)) return;
-        setCopyStatus(QString(), kStatusBlack);
-    }
 }
 
 // ---- output EDID mode --------------------------------------------------------------------------
@@ -488,6 +505,7 @@ void EdidControllerPage::RadioButton_Set_MouseDown(const ModeButton& button) {
     if (!connected()) return;
     const Operation operation(*this, uart_.session());
     if (!operation) return;
+    forgetResults();
     if (auto* b = control<QAbstractButton>(QString::fromStdString(ModeButtonName(button))))
         b->setChecked(true);
     slots_->Start();
@@ -516,6 +534,7 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     if (!operation) return;
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return; // nothing selected: nothing to analyse
+    forgetResults();
     analysedSlot_ = all_ ? all_->currentText() : QString();
     slots_->Start();
     setPollOn(false);

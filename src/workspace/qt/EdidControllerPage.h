@@ -43,12 +43,9 @@ class ComposeWindow;
 class SlotHistory;
 struct VerifiedWrite;
 class SlotTransfer;
-struct VerifiedWrite;
 class UartController;
 
-// How long the page's status texts stay.
-inline constexpr unsigned kStatusOkMs = 1000;
-inline constexpr unsigned kStatusFailMs = 1500;
+// The copy button stays disabled this long after a copy.
 inline constexpr unsigned kCopyDoneMs = 150;
 inline constexpr const char* kEdidFilter = "EDID (*.bin)";
 
@@ -62,6 +59,11 @@ inline constexpr const char* kTextUploadFailed = "Upload Edid Failed.";
 inline constexpr const char* kTextNothingWritten = "Nothing Written.";
 inline constexpr const char* kTextCopyFailed = "Copy Edid Failed.";
 inline constexpr const char* kTextNoAnswer = "No Answer";
+// While an operation runs; its result replaces it when it has ended.
+inline constexpr const char* kTextUploading = "Uploading...";
+inline constexpr const char* kTextSaving = "Saving...";
+inline constexpr const char* kTextCopying = "Copying...";
+inline constexpr const char* kTextOpenFail = "Edid Open Fail.";
 inline const QColor kStatusBlack(0, 0, 0);
 inline const QColor kStatusRed(255, 0, 0);
 
@@ -144,6 +146,8 @@ private:
     void showModeButtons(const QString& disable, const QString& enableAndCheck);
     void fillSlotLists();
     void onDisconnected();
+    // A result stays until the operator's next action on the page, which forgets it.
+    void forgetResults();
     void showSummary(const AnalyzerSummary& summary);
     AnalyzerSummary noAnswerSummary() const;
     void setPollOn(bool on);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -23,6 +24,7 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/HistoryQuestion.h"
+#include "ui/qt/SpeedButton.h"
 #include "workspace/CreatorBuild.h"
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRules.h"
@@ -44,6 +46,7 @@ const QString kOpenFail = QStringLiteral("Edid Open Fail.\r\n");
 const QString kOk = QStringLiteral("Ok.");
 const QString kUploadFailed =
     QString::fromLatin1(kWriteFailedText.data(), qsizetype(kWriteFailedText.size()));
+const QString kUploading = QStringLiteral("Uploading...");
 const QString kDiscardQuestion =
     QStringLiteral("The page holds changes that were not saved.\r\nDiscard them?");
 constexpr int kWheelNotch = 120; // one step of an ordinary mouse wheel
@@ -162,6 +165,10 @@ void EdidCreatorPage::connectButtons() {
     for (const auto& b : buttons)
         if (auto* w = find<QAbstractButton>(QLatin1String(b.name)))
             connect(w, &QAbstractButton::clicked, this, b.handler, Qt::UniqueConnection);
+    pages::GiveShortcut(find<QAbstractButton>(QStringLiteral("SpeedButton_OpenEdid_Creator")),
+                        QKeySequence::Open);
+    pages::GiveShortcut(find<QAbstractButton>(QStringLiteral("SpeedButton_SaveEdid_Creator")),
+                        QKeySequence::Save);
 
     if (scrollBox_) {
         scrollBox_->installEventFilter(this);
@@ -481,17 +488,17 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     if (!confirmLoss()) return;
     const EdidImage image = record_.image; // what this save writes, whatever runs meanwhile
     const Operation operation(*this, uart_ ? &uart_->session() : nullptr);
-    if (!operation) return; // another operation holds the link
+    if (!operation) return;        // another operation holds the link
+    if (label3_) label3_->clear(); // the last result belongs to the last action
     send(SYS_STM);
     const QString path = Dialogs::Current().SaveFile(window(), kEdidFilter, kCreatedName);
     if (!operation.alive()) return;
     if (!path.isEmpty()) {
         // a device node, a pipe or a read-only file is never replaced by a plain file
         const OutputTarget target = ResolveOutputPath(path.toStdString());
-        const bool allowed = static_cast<bool>(target);
         QSaveFile file(path);
         bool saved = false;
-        if (allowed && file.open(QIODevice::WriteOnly)) {
+        if (target && file.open(QIODevice::WriteOnly)) {
             replaceLog(kOpenOk);
             file.write(reinterpret_cast<const char*>(image.data()),
                        static_cast<qint64>(image.size()));
@@ -499,13 +506,13 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         }
         if (!saved) {
             replaceLog(kOpenFail);
+            // the page's words, then which file and why
+            const QString why =
+                !target ? QString::fromStdString(target.problem) : file.errorString();
             setLabel(label3_,
-                     kOpenFail.trimmed() +
-                         (allowed
-                              ? QString()
-                              : QStringLiteral(" ") + QFileInfo(path).fileName() +
-                                    QStringLiteral(": ") + QString::fromStdString(target.problem) +
-                                    QStringLiteral(".")),
+                     QString::fromStdString(SaveFailureText(
+                         kOpenFail.trimmed().toStdString(),
+                         QFileInfo(path).fileName().toStdString(), why.toStdString())),
                      kCreatorRed);
         } else {
             edited_ = false;
@@ -566,7 +573,7 @@ bool EdidCreatorPage::uploadPage() {
         // the operator keeps the EDID on the device as it is
     } else {
         const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
-        setLabel(label3_, kOk, Qt::black);
+        setLabel(label3_, kUploading, Qt::black);
         // judged by what the slot holds afterwards (read back), never by the answers to the SETs
         SlotTransfer& transfers = uart_->transfers(); // the EDID Controller's sequences
         transfers.Start();
@@ -584,7 +591,8 @@ bool EdidCreatorPage::uploadPage() {
         const bool lost = !connected();
         if (lost) setLabel(label3_, kUploadFailed, kCreatorRed);
         if (!wait(kUploadSettleWaitMs)) return false;
-        if (label3_ && !lost) label3_->clear();
+        // the verdict once the slot was read back and the upload's wait is over; it stays
+        if (!lost) setLabel(label3_, kOk, Qt::black);
         if (connected()) uart_->session().pollTimer().start();
     }
     if (!wait(kUploadButtonWaitMs)) return false;

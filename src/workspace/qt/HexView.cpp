@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "ui/qt/ScreenPlacement.h"
 #include "workspace/qt/HexViewLayout.h"
 
 namespace tavo {
@@ -220,8 +221,8 @@ void HexView::place(QWidget* near) {
     if (!window_) return;
     QScreen* screen = nullptr;
     if (!window_->isVisible() && near) {
-        const QRect beside = near->window()->frameGeometry();
-        window_->move(beside.right() + 8, beside.top());
+        // on the side of `near`'s window where it covers no window of the program
+        PlaceBesideOnScreen(window_, near->window(), 8);
         screen = near->window()->screen();
     }
     window_->show();
