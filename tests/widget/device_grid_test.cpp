@@ -372,6 +372,23 @@ private slots:
         QTest::keyClick(form_->BitBtn_Search, Qt::Key_Tab); // Disconnect is disabled
         QCOMPARE(QApplication::focusWidget(), cells());
         QCOMPARE(grid()->HighlightedRow(), 1); // entering the grid selects nothing
+        // the keyboard's row is framed while the grid has the focus, and only then
+        auto framed = [&](int row) {
+            const QImage shown = cells()->viewport()->grab().toImage();
+            const QColor frame = cells()->palette().color(QPalette::Highlight);
+            return shown.pixelColor(cells()->columnViewportPosition(2) + 5,
+                                    cells()->rowViewportPosition(row)) == frame;
+        };
+        QTest::keyClick(cells(), Qt::Key_Down);
+        const int current = cells()->currentRow();
+        QVERIFY(current >= 0);
+        QVERIFY(framed(current));
+        QVERIFY(!framed(1 - current));
+        QTest::keyClick(cells(), Qt::Key_Up);
+        QVERIFY(framed(cells()->currentRow()) && cells()->currentRow() != current);
+        QVERIFY(!framed(current));
+        QTest::keyClick(cells(), Qt::Key_Tab);
+        QVERIFY(!framed(0) && !framed(1));
     }
 
     void configurationIsSentByteExact() {

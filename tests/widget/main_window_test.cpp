@@ -376,6 +376,9 @@ private slots:
         QTest::newRow("main at the bottom") << QPoint(100, 700) << QPoint(0, 0) << QPoint(620, 780);
         QTest::newRow("kept place partly off")
             << QPoint(800, 100) << QPoint(1400, 100) << QPoint(1400, 100);
+        // its start place beside a main window that the window manager put in the middle
+        QTest::newRow("start place, main in the middle")
+            << QPoint(500, 300) << QPoint(500 + 424, 300 + 154) << QPoint(924, 454);
     }
     void commanderPlacement() {
         QFETCH(QPoint, mainAt);
@@ -386,7 +389,8 @@ private slots:
         QCOMPARE(form->Form3->windowTitle(), QString("Commander"));
         form->move(mainAt);
         form->show();
-        form->Form3->move(commanderAt);
+        // before its first showing, its place counts from the main window's corner
+        form->Form3->move(commanderAt - mainAt);
         form->ShowCommander();
         QVERIFY(form->Form3->isVisible());
         CheckPlaced(form->Form3, wanted, form.get());

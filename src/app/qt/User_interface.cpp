@@ -286,11 +286,15 @@ void TForm1::ShowCommander() {
     Form3->Host(PageControl1);
     const QPoint main = pos();
     QPoint at = Form3->pos();
-    // placed beside the main window the first time (unless it stands near it already); after
-    // that it stays where the operator put it
-    if (!commanderPlaced_ && (std::abs(at.y() - main.y()) > kCommanderMaxDy ||
-                              std::abs(at.x() - main.x()) > kCommanderMaxDx)) {
-        at = QPoint(main.x() + kCommanderDx, main.y() + kCommanderDy);
+    // The first time: its start place counts from the main window's corner, where the window
+    // manager may have put the main window anywhere (taken from the screen's corner, it could
+    // stand over the grid); moved beside the main window when that is far from it. After that it
+    // stays where the operator put it.
+    if (!commanderPlaced_) {
+        at += main;
+        if (std::abs(at.y() - main.y()) > kCommanderMaxDy ||
+            std::abs(at.x() - main.x()) > kCommanderMaxDx)
+            at = QPoint(main.x() + kCommanderDx, main.y() + kCommanderDy);
     }
     commanderPlaced_ = true;
     // wherever it goes, all of it stays on the main window's screen

@@ -27,6 +27,7 @@ namespace {
 
 const QColor kMoneyGreen(192, 220, 192);
 const QColor kHighlight(0, 255, 255);
+constexpr int kFocusFrameWidth = 2; // the frame round the keyboard's row
 
 constexpr int kColumnSlack = 8; // a widened column is the text width + 8
 constexpr int kRowSlack = 4;    // a heightened row is the text height + 4
@@ -54,6 +55,18 @@ public:
         painter->setPen(foreground);
         painter->setFont(option.font);
         painter->drawText(option.rect, Qt::AlignCenter | Qt::TextSingleLine, text);
+        // the keyboard's row (where Enter or Space selects) is framed while the grid has the focus
+        const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+        if (view && view->hasFocus() && view->currentIndex().row() == index.row()) {
+            const QRect r = option.rect;
+            const QColor frame = option.palette.color(QPalette::Highlight);
+            const int w = kFocusFrameWidth;
+            painter->fillRect(r.left(), r.top(), r.width(), w, frame);
+            painter->fillRect(r.left(), r.bottom() + 1 - w, r.width(), w, frame);
+            if (index.column() == 0) painter->fillRect(r.left(), r.top(), w, r.height(), frame);
+            if (index.column() == index.model()->columnCount() - 1)
+                painter->fillRect(r.right() + 1 - w, r.top(), w, r.height(), frame);
+        }
         painter->restore();
         // Sizing waits until the paint is over: a column changed now would be painted half old.
         const int column = index.column();
@@ -111,6 +124,8 @@ void DeviceGrid::attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* 
         grid_->setItemDelegate(new GridDelegate(this, grid_));
         // A press selects, also on the row already selected (to open "Commander" again). The
         // arrows only move the current cell: Enter or Space selects its row as a click does.
+        connect(grid_, &QTableWidget::currentCellChanged, grid_->viewport(),
+                qOverload<>(&QWidget::update));
         connect(grid_, &QTableWidget::cellPressed, this,
                 [this](int r, int c) { StringGrid1SelectCell(c, r + 1); });
         grid_->installEventFilter(this);
@@ -141,6 +156,10 @@ bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
         Label_Web_LinkClick();
     if (event->type() == QEvent::KeyPress && grid_ && watched == grid_.data())
         return SelectByKey(static_cast<QKeyEvent*>(event));
+    // the keyboard's row frame comes and goes with the focus: the whole row, not just its cell
+    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) && grid_ &&
+        watched == grid_.data())
+        grid_->viewport()->update();
     return QObject::eventFilter(watched, event);
 }
 
