@@ -1,6 +1,7 @@
 #include "ui/Placement.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tavo {
 
@@ -35,15 +36,17 @@ ScreenRect PlaceBeside(const ScreenRect& anchor, int width, int height, const Sc
         {anchor.left, anchor.bottom() + gap, width, height},     // below
         {anchor.left, anchor.top - gap - height, width, height}, // above
     };
+    // what a side covers: the anchor first (the window just used, with the buttons under the
+    // operator's hand), then the other windows
     ScreenRect best{};
-    long long bestCovered = -1;
+    std::pair<long long, long long> bestCovered{-1, -1};
     for (const ScreenRect& side : sides) {
         const ScreenRect placed = KeepInside(side, area);
-        long long covered = Overlap(placed, anchor);
+        std::pair<long long, long long> covered{Overlap(placed, anchor), 0};
         for (const ScreenRect& other : avoid)
-            covered += Overlap(placed, other);
-        if (covered == 0) return placed;
-        if (bestCovered < 0 || covered < bestCovered) {
+            covered.second += Overlap(placed, other);
+        if (covered == std::pair<long long, long long>{0, 0}) return placed;
+        if (bestCovered.first < 0 || covered < bestCovered) {
             best = placed;
             bestCovered = covered;
         }

@@ -23,7 +23,8 @@ long long Overlap(const ScreenRect& a, const ScreenRect& b);
 // A window of `width` x `height` placed beside `anchor`, `gap` pixels from it: to its right, else
 // to its left, else below, else above it, each kept inside `area`. The first side where it covers
 // neither the anchor nor any of `avoid` is taken; when every side covers something, the side that
-// covers the fewest pixels.
+// covers the fewest pixels of the anchor, and of those the fewest of the others: a window over the
+// grid hides less of the operator's work than one over the buttons just pressed.
 ScreenRect PlaceBeside(const ScreenRect& anchor, int width, int height, const ScreenRect& area,
                        const std::vector<ScreenRect>& avoid, int gap);
 

@@ -11,39 +11,48 @@ namespace tavo::test {
 
 class RecordingDialogs : public Dialogs {
 public:
-    void Message(QWidget*, const DialogMessage& message) override { messages.append(message); }
-    bool Confirm(QWidget*, const DialogMessage& message) override {
+    void Message(QWidget* parent, const DialogMessage& message) override {
+        parents.append(parent);
+        messages.append(message);
+    }
+    bool Confirm(QWidget* parent, const DialogMessage& message) override {
+        parents.append(parent);
         messages.append(message);
         confirmations.append(message);
         return confirmAnswer;
     }
-    QString OpenFile(QWidget*, const QString& filter, const QString& caption) override {
+    QString OpenFile(QWidget* parent, const QString& filter, const QString& caption) override {
+        parents.append(parent);
         openFilters.append(filter);
         openCaptions.append(caption);
         return openAnswer;
     }
-    QString SaveFile(QWidget*, const QString& filter, const QString& proposedName) override {
+    QString SaveFile(QWidget* parent, const QString& filter, const QString& proposedName) override {
+        parents.append(parent);
         saveFilters.append(filter);
         proposedNames.append(proposedName);
         return saveAnswer;
     }
 
     // Answers with openAnswer, as OpenFile does: a file name or "display:CONNECTOR".
-    QString OpenEdid(QWidget*, const QString& filter, const QList<DisplayChoice>& displays,
+    QString OpenEdid(QWidget* parent, const QString& filter, const QList<DisplayChoice>& displays,
                      const QList<ListChoice>& presets) override {
+        parents.append(parent);
         openFilters.append(filter);
         offeredDisplays = displays;
         offeredPresets = presets;
         return openAnswer;
     }
     // Answers with listAnswer (a name, or "" to cancel).
-    QString ChooseFromList(QWidget*, const QString& caption,
+    QString ChooseFromList(QWidget* parent, const QString& caption,
                            const QList<ListChoice>& items) override {
+        parents.append(parent);
         listCaptions.append(caption);
         offeredChoices = items;
         return listAnswer;
     }
-    QString ChooseFolder(QWidget*, const QString& caption) override {
+    QString ChooseFolder(QWidget* parent, const QString& caption) override {
+        parents.append(parent);
         folderCaptions.append(caption);
         return folderAnswer;
     }
@@ -59,6 +68,7 @@ public:
     QList<ListChoice> offeredChoices;             // the items the last ChooseFromList offered
     QStringList listCaptions;                     // every ChooseFromList
     QString listAnswer;                           // empty: the operator cancels
+    QList<QWidget*> parents;                      // the window each request belonged to
 };
 
 class ScopedDialogs {

@@ -55,6 +55,12 @@ TEST(Placement, BesideTakesTheFirstSideThatCoversNothing) {
         {"corner: left, moved up", screen, {1140, 540, 450, 420}, {703, 479, 422, 481}, none},
         // every side covers the anchor: the side covering the least
         {"no free side: least covered", small, {300, 150, 450, 450}, {0, 150, 422, 481}, none},
+        // the screen's right part: over the main window rather than over the anchor's buttons
+        {"over main, not the anchor",
+         {0, 0, 1400, 800},
+         {833, 311, 450, 470},
+         {396, 311, 422, 481},
+         {{409, 157, 583, 560}}},
     };
     for (const auto& c : cases) {
         const ScreenRect placed =

@@ -280,6 +280,10 @@ private slots:
             QCOMPARE(rig.Sent(), Bracket({}));
         }
         QVERIFY(QFileInfo(rig.Path("pipe.bin")).isFile() == false);
+        // the dialogs belong to "Commander", where the page is: closing them leaves it in front
+        QVERIFY(!rig.dialogs.parents.isEmpty());
+        for (QWidget* parent : rig.dialogs.parents)
+            QCOMPARE(parent, rig.form->Form3);
         QVERIFY(QFileInfo::exists(rig.Path("pipe.bin")));
         QVERIFY(readOnly.open(QIODevice::ReadOnly));
         QCOMPARE(readOnly.readAll(), QByteArray("kept"));

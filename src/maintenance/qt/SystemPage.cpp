@@ -116,8 +116,7 @@ void SystemPage::ShowDeviceState() {
 
 // the page's window: "Commander" once the pages moved there, the main window before
 QWidget* SystemPage::commander() const {
-    if (QWidget* w = control<QWidget>("GroupBox4")) return w->window();
-    return window();
+    return dialogParent();
 }
 
 bool SystemPage::confirm(const QString& text, std::optional<QPoint> at) {

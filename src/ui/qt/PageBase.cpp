@@ -19,6 +19,12 @@ void PageBase::attachTo(QWidget* window, std::initializer_list<QWidget*> roots) 
     if (roots_.isEmpty()) addRoot(window);
 }
 
+QWidget* PageBase::dialogParent() const {
+    for (const QPointer<QWidget>& root : roots_)
+        if (root) return root->window();
+    return window_;
+}
+
 void PageBase::addRoot(QWidget* root) {
     if (root) roots_.append(root);
 }

@@ -65,6 +65,9 @@ protected:
     void attachTo(QWidget* window, std::initializer_list<QWidget*> roots);
     void addRoot(QWidget* root);
     QWidget* window() const { return window_; }
+    // The window the page's controls stand in now ("Commander" once the pages moved there, else
+    // the main window): its dialogs belong to it, so that closing one gives the focus back there.
+    QWidget* dialogParent() const;
 
     void log(const QString& text) { emit debugLog(text, LogWrite::Append); }
     void replaceLog(const QString& text) { emit debugLog(text, LogWrite::Replace); }

@@ -326,8 +326,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->Begin();
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
-    const QString name = Dialogs::Current().OpenEdid(window(), kEdidOpenFilter, ConnectedDisplays(),
-                                                     PresetChoices());
+    const QString name = Dialogs::Current().OpenEdid(dialogParent(), kEdidOpenFilter,
+                                                     ConnectedDisplays(), PresetChoices());
     if (!operation.alive()) return;
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
@@ -361,7 +361,7 @@ VerifiedWrite EdidControllerPage::writeVerified(SlotSelector slot, const EdidIma
     // judged by what the slot holds afterwards (read back), never by the answers to the SETs;
     // a slot whose former EDID cannot be kept is written only when the operator says so
     const VerifiedWrite w =
-        slots_->WriteVerified(slot, image, AskBeforeWritingWithoutHistory(window()));
+        slots_->WriteVerified(slot, image, AskBeforeWritingWithoutHistory(dialogParent()));
     setPollOn(true);
     return w;
 }
@@ -417,7 +417,7 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     slots_->Begin();
 
     const QString name = Dialogs::Current().SaveFile(
-        window(), kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
+        dialogParent(), kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
     if (!operation.alive()) return;
     QString result, failure;
     if (!name.isEmpty()) {
@@ -484,8 +484,8 @@ void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
         if (!ValidateImage(r.image, status)) {
             failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
         } else {
-            const VerifiedWrite w =
-                slots_->WriteVerified(*dest, r.image, AskBeforeWritingWithoutHistory(window()));
+            const VerifiedWrite w = slots_->WriteVerified(
+                *dest, r.image, AskBeforeWritingWithoutHistory(dialogParent()));
             ok = w.ok();
             if (!ok) failure = Latin1(WriteStatusText(w)); // the destination lacks the source
         }

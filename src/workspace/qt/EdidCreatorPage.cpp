@@ -336,7 +336,7 @@ void EdidCreatorPage::showRefusal(const QString& text) {
 
 bool EdidCreatorPage::mayDiscardEdits() {
     if (!edited_) return true;
-    return ConfirmWarning(window(), QStringLiteral("Warning"), kDiscardQuestion);
+    return ConfirmWarning(dialogParent(), QStringLiteral("Warning"), kDiscardQuestion);
 }
 
 QString EdidCreatorPage::redField() const {
@@ -420,7 +420,7 @@ bool EdidCreatorPage::confirmLoss() {
                           std::nullopt,
                           QStringLiteral("Continue"),
                           QStringLiteral("Cancel")};
-    return Dialogs::Current().Confirm(window(), message);
+    return Dialogs::Current().Confirm(dialogParent(), message);
 }
 
 // ---- the buttons
@@ -438,8 +438,8 @@ void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
     if (!operation) return;
     if (!mayDiscardEdits()) return;
     send(SYS_STM);
-    const QString path = Dialogs::Current().OpenEdid(window(), kEdidOpenFilter, ConnectedDisplays(),
-                                                     PresetChoices());
+    const QString path = Dialogs::Current().OpenEdid(dialogParent(), kEdidOpenFilter,
+                                                     ConnectedDisplays(), PresetChoices());
     if (!operation.alive()) return;
     if (!path.isEmpty()) loadFile(path);
     send(SYS_CTM);
@@ -449,7 +449,7 @@ void EdidCreatorPage::Button_Presets_CreatorClick() {
     if (busy() || !mayDiscardEdits()) return;
     QPointer<EdidCreatorPage> self(this);
     const QString name = Dialogs::Current().ChooseFromList(
-        window(), QStringLiteral("Ready-made EDID"), PresetChoices());
+        dialogParent(), QStringLiteral("Ready-made EDID"), PresetChoices());
     if (!self || name.isEmpty()) return;
     loadFile(kPresetAnswerPrefix + name);
 }
@@ -491,7 +491,7 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     if (!operation) return;        // another operation holds the link
     if (label3_) label3_->clear(); // the last result belongs to the last action
     send(SYS_STM);
-    const QString path = Dialogs::Current().SaveFile(window(), kEdidFilter, kCreatedName);
+    const QString path = Dialogs::Current().SaveFile(dialogParent(), kEdidFilter, kCreatedName);
     if (!operation.alive()) return;
     if (!path.isEmpty()) {
         // a device node, a pipe or a read-only file is never replaced by a plain file
@@ -578,7 +578,7 @@ bool EdidCreatorPage::uploadPage() {
         SlotTransfer& transfers = uart_->transfers(); // the EDID Controller's sequences
         transfers.Start();
         const VerifiedWrite w =
-            transfers.WriteVerified(*slot, image, AskBeforeWritingWithoutHistory(window()));
+            transfers.WriteVerified(*slot, image, AskBeforeWritingWithoutHistory(dialogParent()));
         if (!self) return false;
         if (!w.ok()) {
             setLabel(label3_, FromLatin1(WriteStatusText(w)), kCreatorRed);
