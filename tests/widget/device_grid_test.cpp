@@ -25,6 +25,7 @@
 #include "link/qt/UartSession.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/StringGrid.h"
+#include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
 using namespace tavo;
@@ -617,6 +618,13 @@ private slots:
         QVERIFY2(form_->statusBar()->currentMessage().contains("select its row"),
                  qPrintable(form_->statusBar()->currentMessage()));
         QVERIFY(!form_->Creator->edited() && form_->Creator->record().image != NewEdidTemplate());
+        // nor does the analyzer's "Modify" reach the creator from there
+        form_->statusBar()->clearMessage();
+        emit form_->EdidController->modifyRequested();
+        QCOMPARE(pages->currentWidget(), form_->TabSheet10);
+        QVERIFY2(form_->statusBar()->currentMessage().startsWith("Modify: ") &&
+                     form_->statusBar()->currentMessage().contains("select its row"),
+                 qPrintable(form_->statusBar()->currentMessage()));
         // the serial row's creator takes it, and shows it
         grid()->StringGrid1SelectCell(0, 1);
         form_->Form3->close();

@@ -31,11 +31,19 @@ PageCoordinator::PageCoordinator(TForm1& form) : QObject(&form), form_(form) {
         form_.Form2->close();
         form_.Form3->close();
     });
-    connect(form.EdidController, &EdidControllerPage::modifyRequested, form.Creator,
-            &EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick);
+    // "Modify": the creator takes the analysed EDID where it has a page (the serial device's row,
+    // not in an ISP session); elsewhere the status bar says why and nothing changes
+    connect(form.EdidController, &EdidControllerPage::modifyRequested, this, [this] {
+        if (const QString why = form_.CreatorUnavailableReason(); !why.isEmpty()) {
+            form_.statusBar()->showMessage(QStringLiteral("Modify: ") + why);
+            return;
+        }
+        form_.Creator->SpeedButton_OpenEdid_AnalysisClick();
+    });
     connect(form.Creator, &EdidCreatorPage::analysisOpened, &form, [this] {
         form_.Form2->close();
         form_.PageControl1->setCurrentWidget(form_.TabSheet4);
+        form_.ShowCommander(); // also when the operator had closed it
     });
 }
 
