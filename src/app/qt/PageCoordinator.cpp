@@ -15,8 +15,8 @@
 namespace tavo {
 
 PageCoordinator::PageCoordinator(TForm1& form) : QObject(&form), form_(form) {
-    for (PageBase* page : std::initializer_list<PageBase*>{form.Grid, form.System,
-                                                           form.EdidController, form.Creator})
+    for (PageBase* page : std::initializer_list<PageBase*>{
+             form.Grid, form.System, form.EdidController, form.Creator, form.DeviceActions})
         connect(page, &PageBase::debugLog, &form, &TForm1::WriteLog);
     connectSelection();
     connectStatusBar();

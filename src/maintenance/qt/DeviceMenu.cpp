@@ -28,16 +28,14 @@ QString Latin1(std::string_view s) {
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 
-void SetColour(QLabel* label, bool red) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, red ? QColor(255, 0, 0) : QColor(0, 0, 0));
-    label->setPalette(p);
+QColor Colour(bool red) {
+    return red ? QColor(255, 0, 0) : QColor(0, 0, 0);
 }
 
 } // namespace
 
 DeviceMenu::DeviceMenu(UartSession& session, QObject* parent)
-    : QObject(parent), session_(session), transfers_(new SlotTransfer(session, this)) {
+    : PageBase(parent), session_(session), transfers_(new SlotTransfer(session, this)) {
     setObjectName(QStringLiteral("DeviceMenu"));
     transfers_->setHistory(&history_);
 }
@@ -47,7 +45,7 @@ DeviceMenu::~DeviceMenu() {
 }
 
 void DeviceMenu::attach(QWidget* window, QMenuBar* bar) {
-    window_ = window;
+    attachTo(window, {});
     QMenu* menu = new QMenu(QStringLiteral("&Device"), bar);
     menu->setObjectName(QStringLiteral("Menu_Device"));
     bar->insertMenu(bar->actions().isEmpty() ? nullptr : bar->actions().first(), menu);
@@ -67,7 +65,7 @@ void DeviceMenu::attach(QWidget* window, QMenuBar* bar) {
 
 bool DeviceMenu::ready() {
     if (session_.isConnected() && (session_.link().flags & kLinkIspDevice) == 0) return true;
-    ShowWarning(window_, QStringLiteral("Warning"), QString::fromLatin1(kTextNoDevice));
+    ShowWarning(window(), QStringLiteral("Warning"), QString::fromLatin1(kTextNoDevice));
     return false;
 }
 
@@ -76,7 +74,7 @@ bool DeviceMenu::ready() {
 void DeviceMenu::HistoryClick() {
     if (!ready()) return;
     if (!historyWindow_) {
-        historyWindow_ = new QWidget(window_, Qt::Window);
+        historyWindow_ = new QWidget(window(), Qt::Window);
         historyWindow_->setObjectName(QStringLiteral("Form_History"));
         historyWindow_->setWindowTitle(QStringLiteral("History"));
         historyWindow_->resize(560, 520);
@@ -96,8 +94,9 @@ void DeviceMenu::HistoryClick() {
         layout->addWidget(restore_);
         connect(list_, &QListWidget::currentRowChanged, this, &DeviceMenu::showEntry);
         connect(restore_, &QPushButton::clicked, this, &DeviceMenu::RestoreSelected);
+        addRoot(historyWindow_);
         // beside the main window, clear of the program's other windows; later where it was left
-        PlaceBesideOnScreen(historyWindow_, window_, 15);
+        PlaceBesideOnScreen(historyWindow_, window(), 15);
     }
     status_->clear();
     fillHistory();
@@ -156,16 +155,16 @@ void DeviceMenu::RestoreSelected() {
     const HistoryEntry entry = entries_[row];
     const QString slot = QString::fromStdString(SlotName(entry.slot));
     if (!IsWritableSlot(entry.slot)) {
-        status_->setText(QStringLiteral("Read Only Slot, Upload Refused."));
-        SetColour(status_, true);
+        showStatus(status_, QStringLiteral("Read Only Slot, Upload Refused."), Colour(true));
         return;
     }
     QString error;
     const auto image = SlotHistory::Load(entry, &error);
     if (!image) {
-        status_->setText(QStringLiteral("The entry's file cannot be read: ") + error +
-                         QStringLiteral(". Nothing written."));
-        SetColour(status_, true);
+        showStatus(status_,
+                   QStringLiteral("The entry's file cannot be read: ") + error +
+                       QStringLiteral(". Nothing written."),
+                   Colour(true));
         return;
     }
     EdidRecord record;
@@ -178,19 +177,16 @@ void DeviceMenu::RestoreSelected() {
                                  : QStringLiteral(" (") + monitor + QStringLiteral(")")) +
                             QStringLiteral(" into ") + slot + QStringLiteral("?")))
         return;
-    const DeviceOperation operation(session_);
+    const Operation operation(*this, session_);
     if (!operation) return;
-    QPointer<DeviceMenu> self(this);
-    status_->setText(QString());
-    SetColour(status_, false);
+    showStatus(status_, QStringLiteral("Uploading..."), Colour(false));
     transfers_->Begin();
     const VerifiedWrite v = transfers_->WriteVerified(
         entry.slot, *image, AskBeforeWritingWithoutHistory(historyWindow_));
     transfers_->End();
-    if (!self) return;
-    const std::string_view verdict = WriteStatusText(v);
-    status_->setText(QString::fromLatin1(verdict.data(), qsizetype(verdict.size())));
-    SetColour(status_, !v.ok());
+    if (!operation.alive()) return;
+    // the verdict once the slot was read back; it stays until the next action
+    showStatus(status_, Latin1(WriteStatusText(v)), Colour(!v.ok()));
     fillHistory();
     emit deviceChanged();
     emit finished();
@@ -207,9 +203,9 @@ void DeviceMenu::showReport(const QString& caption, const BackupReport& report) 
     if (!report.outcome.isEmpty()) text += report.outcome + QLatin1Char('\n');
     if (report.interrupted) text += QStringLiteral("Stopped before the next item.\n");
     if (report.ok())
-        ShowInformation(window_, caption, text.trimmed());
+        ShowInformation(window(), caption, text.trimmed());
     else
-        ShowWarning(window_, caption, text.trimmed());
+        ShowWarning(window(), caption, text.trimmed());
 }
 
 void DeviceMenu::Stop(bool quietly) {
@@ -221,7 +217,7 @@ void DeviceMenu::Stop(bool quietly) {
 BackupOptions DeviceMenu::progressOptions(const QString& caption) {
     stopRequested_ = false;
     delete progress_;
-    progress_ = new QWidget(window_, Qt::Window);
+    progress_ = new QWidget(window(), Qt::Window);
     progress_->setObjectName(QStringLiteral("Form_Progress"));
     progress_->setWindowTitle(caption);
     auto* layout = new QVBoxLayout(progress_);
@@ -262,15 +258,14 @@ void DeviceMenu::endProgress() {
 
 void DeviceMenu::BackupClick() {
     if (!ready()) return;
-    const DeviceOperation operation(session_);
+    const Operation operation(*this, session_);
     if (!operation) return;
     const QString folder =
-        Dialogs::Current().ChooseFolder(window_, QStringLiteral("Backup into folder"));
-    if (folder.isEmpty()) return;
-    QPointer<DeviceMenu> self(this);
+        Dialogs::Current().ChooseFolder(window(), QStringLiteral("Backup into folder"));
+    if (folder.isEmpty() || !operation.alive()) return;
     const BackupOptions options = progressOptions(QStringLiteral("Backup"));
     const BackupReport report = BackupDevice(*transfers_, folder, options);
-    if (!self) return;
+    if (!operation.alive()) return;
     endProgress();
     showReport(QStringLiteral("Backup"), report);
     emit finished();
@@ -278,25 +273,25 @@ void DeviceMenu::BackupClick() {
 
 void DeviceMenu::RestoreBackupClick() {
     if (!ready()) return;
-    const DeviceOperation operation(session_);
+    const Operation operation(*this, session_);
     if (!operation) return;
     const QString folder =
-        Dialogs::Current().ChooseFolder(window_, QStringLiteral("Restore backup from folder"));
+        Dialogs::Current().ChooseFolder(window(), QStringLiteral("Restore backup from folder"));
     if (folder.isEmpty()) return;
-    if (!ConfirmWarning(window_, QStringLiteral("Warning"),
+    if (!ConfirmWarning(window(), QStringLiteral("Warning"),
                         QStringLiteral("Write the backup in ") + folder +
                             QStringLiteral(" into the device's input and user slots, its mode "
                                            "and its description?")))
         return;
-    QPointer<DeviceMenu> self(this);
+    if (!operation.alive()) return;
     BackupOptions options = progressOptions(QStringLiteral("Restore Backup"));
-    options.write = AskBeforeWritingWithoutHistory(window_, options.write);
+    options.write = AskBeforeWritingWithoutHistory(window(), options.write);
     const BackupReport report = RestoreBackup(*transfers_, folder, options);
-    if (!self) return;
+    if (!operation.alive()) return;
     endProgress();
     // the grid and the System page show what the device now reports, not what they showed before
     if (report.started && transfers_->connected()) ReadSystemDescriptor(session_);
-    if (!self) return;
+    if (!operation.alive()) return;
     if (report.started) emit deviceChanged();
     showReport(QStringLiteral("Restore Backup"), report);
     emit finished();

@@ -2,13 +2,13 @@
 // The main window's "Device" menu: "History…" (the EDIDs the connected device's slots held before
 // they were overwritten, the analyzer summary of the one selected, and its restore), "Backup…"
 // and "Restore Backup…" (the whole device into a folder and back). Every dialog goes through
-// Dialogs::Current(); the history window is an ordinary window that blocks nothing. Each action
-// holds a DeviceOperation while it talks to the device.
+// Dialogs::Current(); the history window is an ordinary window that blocks nothing. Like a page,
+// it runs one device operation at a time and shows its results on a status line (PageBase).
 #include <QList>
-#include <QObject>
 #include <QPointer>
 
 #include "link/qt/SlotHistory.h"
+#include "ui/qt/PageBase.h"
 
 class QLabel;
 class QListWidget;
@@ -25,7 +25,7 @@ struct BackupOptions;
 
 inline constexpr const char* kTextNoDevice = "No device connected.";
 
-class DeviceMenu : public QObject {
+class DeviceMenu : public PageBase {
     Q_OBJECT
 public:
     DeviceMenu(UartSession& session, QObject* parent = nullptr);
@@ -63,7 +63,7 @@ private:
     UartSession& session_;
     SlotHistory history_;
     SlotTransfer* transfers_ = nullptr;
-    QPointer<QWidget> window_, historyWindow_;
+    QPointer<QWidget> historyWindow_;
     QListWidget* list_ = nullptr;
     QLabel* summary_ = nullptr;
     QLabel* status_ = nullptr;
