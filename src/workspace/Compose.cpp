@@ -141,6 +141,8 @@ void ParseHdmi(Parsed& p, int at, int len) {
     }
 }
 
+// One branch per kind of data block: the chain is the table of what compose reads from an
+// extension, and reads best whole.
 void ParseCta(Parsed& p) {
     const EdidImage& img = p.image;
     p.cta = true;
@@ -733,6 +735,511 @@ void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
         img[at + i] = 0x20;
 }
 
+// ---- the steps of Compose ----------------------------------------------------------------------
+
+template <class Pred> bool All(const std::vector<Parsed>& parsed, Pred pred) {
+    return std::all_of(parsed.begin(), parsed.end(), pred);
+}
+
+// The formats every source takes (in RGB, or in 4:2:0), biggest first, each with the code and
+// the detailed timing to write.
+std::vector<Kept> SharedFormats(const std::vector<Parsed>& parsed) {
+    const int n = static_cast<int>(parsed.size());
+    std::vector<Kept> kept;
+    for (const auto& entry : parsed[0].formats) {
+        const VideoFormat& format = entry.first;
+        const Listing& listing = entry.second;
+        Kept k;
+        k.format = format;
+        k.normal = All(parsed, [&](const Parsed& p) {
+            const auto it = p.formats.find(format);
+            return it != p.formats.end() && it->second.normal;
+        });
+        k.yuv420 = All(parsed, [&](const Parsed& p) {
+            const auto it = p.formats.find(format);
+            return it != p.formats.end() && it->second.yuv420;
+        });
+        if (!k.normal && !k.yuv420) continue;
+        // the code every source uses, else the first source's, else any known code
+        std::map<int, int> codes;
+        for (const Parsed& p : parsed) {
+            const Listing& l = p.formats.at(format);
+            if (l.vic) ++codes[l.vic];
+            if (l.hdmiVic) k.hdmiVic = true;
+            if (l.dtd && !k.dtd && Plausible(l.dtdBytes)) k.dtd = l.dtdBytes;
+        }
+        for (const auto& [code, count] : codes)
+            if (count == n) k.vic = code;
+        if (!k.vic) k.vic = listing.vic ? listing.vic : VicOfFormat(format);
+        k.timing = k.dtd ? ReadDetailedTiming(k.dtd->data()) : KnownTiming(format);
+        if (!k.timing) k.timing = KnownTiming(format);
+        if (!k.dtd && k.timing) k.dtd = WriteDetailedTiming(*k.timing);
+        if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
+        if (k.dtd) {
+            (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
+            (*k.dtd)[17] &= 0x9E;                           // no stereo
+        }
+        kept.push_back(k);
+    }
+    std::sort(kept.begin(), kept.end(),
+              [](const Kept& a, const Kept& b) { return Before(a.format, b.format); });
+    return kept;
+}
+
+// What the composed EDID holds, decided before a byte is written.
+struct Plan {
+    std::vector<Kept> kept;
+    bool allCta = false; // every source has a CTA-861 extension
+    bool withCta = false, hdmi = false, forum = false;
+    std::vector<Sad> sads;
+    bool speakers = false;
+    std::array<std::uint8_t, 3> speakerBytes{};
+    bool basicAudio = false;
+    int clockLimitKhz = 0; // no detailed timing above it; 0: no limit
+    const Kept* preferred = nullptr;
+    std::vector<DetailedTiming> dtds; // after the preferred one
+    std::vector<int> vics;            // the video block, in order
+    std::vector<bool> vics420;        // ... and which of them also take 4:2:0
+    std::vector<int> only420;         // the 4:2:0 video block
+    std::vector<int> hdmiVics;
+    std::uint32_t est = 0;
+    std::vector<std::uint16_t> standard;
+    std::uint8_t ycbcr = 0;
+
+    bool DtdFits(const Kept& k) const {
+        return k.dtd && (!clockLimitKhz || ((*k.dtd)[0] | (*k.dtd)[1] << 8) * 10 <= clockLimitKhz);
+    }
+};
+
+// Source N's audio as it stands, or (with no N) what every source takes.
+void ChooseAudio(const std::vector<Parsed>& parsed, int audioFrom, Plan& plan) {
+    if (audioFrom) {
+        const Parsed& source = parsed[audioFrom - 1];
+        plan.sads = source.audioBytes; // as they stand, reserved codes too
+        if (plan.sads.size() > kMaxAudioDescriptors) plan.sads.resize(kMaxAudioDescriptors);
+        plan.speakers = source.speakers && !plan.sads.empty();
+        plan.speakerBytes = source.speakerBytes;
+        plan.basicAudio = (source.ctaFlags & 0x40) && !plan.sads.empty();
+    } else if (plan.allCta) {
+        plan.sads = SharedAudio(parsed);
+        plan.speakers =
+            !plan.sads.empty() && All(parsed, [](const Parsed& p) { return p.speakers; });
+        for (int b = 0; b < 3; ++b) {
+            plan.speakerBytes[b] = 0xFF;
+            for (const Parsed& p : parsed)
+                plan.speakerBytes[b] &= p.speakerBytes[b];
+        }
+        plan.speakers =
+            plan.speakers && (plan.speakerBytes[0] | plan.speakerBytes[1] | plan.speakerBytes[2]);
+        plan.basicAudio =
+            !plan.sads.empty() && All(parsed, [](const Parsed& p) { return p.ctaFlags & 0x40; });
+    }
+}
+
+// The TMDS clock every source takes (HDMI only; 165 MHz where a source gives none).
+int ClockLimitKhz(const std::vector<Parsed>& parsed) {
+    int limit = 1 << 30;
+    for (const Parsed& p : parsed) {
+        int mhz = p.hdmiHasClock ? p.hdmiClock * 5 : 0;
+        if (p.forum && p.forumBytes.size() > 1) mhz = std::max(mhz, p.forumBytes[1] * 5);
+        limit = std::min(limit, (mhz ? mhz : 165) * 1000);
+    }
+    return limit;
+}
+
+// Where each kept format goes: the preferred detailed timing (the biggest format one can carry),
+// the established timings, the video block, the standard timings, further detailed timings.
+void PlaceFormats(Plan& plan) {
+    for (const Kept& k : plan.kept)
+        if (k.normal && plan.DtdFits(k)) {
+            plan.preferred = &k;
+            break;
+        }
+    for (const Kept& k : plan.kept) {
+        const bool isPreferred = &k == plan.preferred;
+        if (!k.normal) {
+            if (plan.withCta && k.vic) plan.only420.push_back(k.vic);
+            continue;
+        }
+        bool shown = isPreferred;
+        for (int bit = 0; bit < kEstablishedTimingBits; ++bit)
+            if (*EstablishedFormat(bit) == k.format) {
+                plan.est |= 0x800000u >> bit;
+                shown = true;
+            }
+        if (plan.withCta && k.vic) {
+            plan.vics.push_back(k.vic);
+            plan.vics420.push_back(k.yuv420);
+            if (plan.hdmi && k.hdmiVic && HdmiVicOfVic(k.vic))
+                plan.hdmiVics.push_back(HdmiVicOfVic(k.vic));
+            shown = true;
+        }
+        if (shown) continue;
+        if (const std::uint16_t code = StandardTimingCode(k.format);
+            code && plan.standard.size() < 8) {
+            plan.standard.push_back(code);
+            continue;
+        }
+        if (plan.DtdFits(k)) plan.dtds.push_back(*k.dtd);
+    }
+    // the preferred format leads the video block
+    std::vector<int>& vics = plan.vics;
+    std::vector<bool>& vics420 = plan.vics420;
+    if (plan.preferred && plan.preferred->vic && !vics.empty()) {
+        const auto it = std::find(vics.begin(), vics.end(), plan.preferred->vic);
+        if (it != vics.end()) {
+            const auto i = it - vics.begin();
+            const bool y = vics420[i];
+            vics.erase(it);
+            vics420.erase(vics420.begin() + i);
+            vics.insert(vics.begin(), plan.preferred->vic);
+            vics420.insert(vics420.begin(), y);
+        }
+    }
+}
+
+// Block 0: the first source's identity, EDID 1.3, what every source's features have, the timings
+// the plan put here, the range limits and the name. The first detailed timing after the preferred
+// one leaves the plan's list.
+void WriteBaseBlock(EdidImage& img, Plan& plan, const std::vector<Parsed>& parsed,
+                    const std::string& name) {
+    static constexpr std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(std::begin(header), std::end(header), img.begin());
+    const EdidImage& f = parsed[0].image;
+    std::copy(f.begin() + 8, f.begin() + 12, img.begin() + 8); // manufacturer, product
+    img[16] = f[16];
+    img[17] = f[17];
+    // EDID 1.3, as HDMI asks; the image size stays undefined, as in the detailed timings, which
+    // come from different displays
+    img[18] = 1;
+    img[19] = 3;
+    img[20] = 0x80;
+    img[23] = f[23] == 0xFF ? 0x78 : f[23];
+    std::uint8_t features = 0xE4; // standby, suspend, active off, sRGB: as all sources have them
+    for (const Parsed& p : parsed)
+        features &= p.image[24];
+    features |= 0x08 | (plan.preferred ? 0x02 : 0); // RGB colour, detailed timing 1 preferred
+    img[24] = features;
+    std::copy(f.begin() + 25, f.begin() + 35, img.begin() + 25);
+    img[35] = (plan.est >> 16) & 0xFF;
+    img[36] = (plan.est >> 8) & 0xFF;
+    img[37] = plan.est & 0xFF;
+    for (int i = 0; i < 8; ++i) {
+        const std::uint16_t code =
+            i < int(plan.standard.size()) ? plan.standard[i] : kStandardTimingUnused;
+        img[38 + 2 * i] = code >> 8;
+        img[39 + 2 * i] = code & 0xFF;
+    }
+    if (plan.preferred) {
+        std::copy(plan.preferred->dtd->begin(), plan.preferred->dtd->end(), img.begin() + 54);
+    } else {
+        img[57] = 0x10; // dummy descriptor
+    }
+    if (!plan.dtds.empty()) {
+        std::copy(plan.dtds[0].begin(), plan.dtds[0].end(), img.begin() + 72);
+        plan.dtds.erase(plan.dtds.begin());
+    } else {
+        img[75] = 0x10; // dummy descriptor
+    }
+    PutRangeLimits(img, 90, plan.kept);
+    PutText(img, 108, 0xFC, CleanName(name));
+    img[126] = plan.withCta ? 1 : 0;
+    Checksum(img, 0);
+}
+
+// The HDMI block, its HDMI VICs those whose video code is in the video block.
+std::vector<std::uint8_t> HdmiBlock(const Plan& plan, const std::vector<Parsed>& parsed) {
+    if (!plan.hdmi) return {};
+    std::vector<int> hdmiVics;
+    for (int h : plan.hdmiVics)
+        if (std::find(plan.vics.begin(), plan.vics.end(), VicOfHdmiVic(h)) != plan.vics.end())
+            hdmiVics.push_back(h);
+    const Parsed& first = parsed[0];
+    std::vector<std::uint8_t> block = {0x03, 0x0C, 0x00, first.address[0], first.address[1]};
+    const bool flags = All(parsed, [](const Parsed& p) { return p.hdmiHasFlags; });
+    const bool clock = All(parsed, [](const Parsed& p) { return p.hdmiHasClock && p.hdmiClock; });
+    if (flags || clock || !hdmiVics.empty()) {
+        std::uint8_t b6 = flags ? 0xF9 : 0;
+        for (const Parsed& p : parsed)
+            b6 &= p.hdmiFlags;
+        if (!(plan.ycbcr & 0x20)) b6 &= ~0x08;
+        if (!(b6 & 0x70)) b6 &= ~0x08;
+        block.push_back(b6);
+    }
+    if (clock || !hdmiVics.empty()) {
+        std::uint8_t c = clock ? 0xFF : 0;
+        for (const Parsed& p : parsed)
+            c = std::min(c, p.hdmiClock);
+        block.push_back(c);
+    }
+    if (!hdmiVics.empty()) {
+        std::uint8_t cnc = All(parsed, [](const Parsed& p) { return p.hdmiHasByte8; }) ? 0x0F : 0;
+        for (const Parsed& p : parsed)
+            cnc &= p.hdmiByte8;
+        block.push_back(0x20 | cnc);
+        block.push_back(0x00);
+        block.push_back(static_cast<std::uint8_t>(hdmiVics.size() << 5));
+        for (int h : hdmiVics)
+            block.push_back(static_cast<std::uint8_t>(h));
+    }
+    return block;
+}
+
+// The HDMI Forum block: what every source's takes, the lowest rates.
+std::vector<std::uint8_t> ForumBlock(const Plan& plan, const std::vector<Parsed>& parsed) {
+    if (!plan.forum) return {};
+    std::size_t len = 8;
+    for (const Parsed& p : parsed)
+        len = std::min(len, p.forumBytes.size());
+    len = std::min<std::size_t>(len, 5);
+    std::vector<std::uint8_t> b(len, 0xFF);
+    for (const Parsed& p : parsed)
+        for (std::size_t i = 0; i < len; ++i)
+            b[i] &= p.forumBytes[i];
+    if (len > 1) {
+        int rate = 255;
+        for (const Parsed& p : parsed)
+            rate = std::min<int>(rate, p.forumBytes[1]);
+        b[1] = static_cast<std::uint8_t>(rate);
+    }
+    b[0] = 1;
+    if (len > 2) b[2] &= 0xF8;                          // no 3D
+    if (len > 2 && !(b[2] & 0x80) && len > 1) b[1] = 0; // above 340 MHz needs SCDC
+    if (len > 3) {
+        int frl = 15;
+        for (const Parsed& p : parsed)
+            frl = std::min(frl, p.forumBytes[3] >> 4);
+        b[3] = static_cast<std::uint8_t>((frl << 4) | (b[3] & 0x0F));
+        if (!(plan.ycbcr & 0x30) && plan.only420.empty() &&
+            std::find(plan.vics420.begin(), plan.vics420.end(), true) == plan.vics420.end())
+            b[3] &= 0xF8;
+    }
+    if (len > 4) {
+        b[4] &= 0x3E; // ALLM, FVA, CNMVRR, CinemaVRR, M delta; no VRR range follows
+        if (!b[4]) len = 4;
+        b.resize(len);
+    }
+    while (b.size() < 4)
+        b.push_back(0);
+    std::vector<std::uint8_t> block = {0xD8, 0x5D, 0xC4};
+    block.insert(block.end(), b.begin(), b.end());
+    return block;
+}
+
+// Quantization selectable only as all sources say it; the overscan behaviour when all say the
+// same (else "not supported").
+std::vector<std::uint8_t> VideoCapabilityBlock(const std::vector<Parsed>& parsed,
+                                               std::uint8_t underscan) {
+    if (!All(parsed, [](const Parsed& p) { return p.vcdb; })) return {};
+    const Parsed& first = parsed[0];
+    std::uint8_t vcdb = 0xC0;
+    for (const Parsed& p : parsed)
+        vcdb &= p.vcdbByte;
+    if (All(parsed,
+            [&](const Parsed& p) { return (p.vcdbByte & 0x3F) == (first.vcdbByte & 0x3F); }))
+        vcdb |= first.vcdbByte & 0x3F;
+    if ((vcdb & 0x0C) == 0x08 && !(underscan & 0x80))
+        vcdb &= ~0x0C; // "always underscanned" needs the underscan bit
+    return {kExtTagVideoCapability, vcdb};
+}
+
+std::vector<std::uint8_t> ColorimetryBlock(const std::vector<Parsed>& parsed) {
+    if (!All(parsed, [](const Parsed& p) { return p.colorimetry; })) return {};
+    std::uint8_t c0 = 0xFF, c1 = 0xFF;
+    for (const Parsed& p : parsed) {
+        c0 &= p.colorimetryBytes[0];
+        c1 &= p.colorimetryBytes[1];
+    }
+    if (!c0 && !(c1 & 0x80)) return {};
+    return {kExtTagColorimetry, c0, static_cast<std::uint8_t>(c1 & 0x80)};
+}
+
+// The HDR static metadata every source takes: the common curves, the lowest maximum luminances
+// and the highest minimum, under the result's maximum.
+std::vector<std::uint8_t> HdrBlock(const std::vector<Parsed>& parsed) {
+    if (!All(parsed, [](const Parsed& p) { return p.hdr; })) return {};
+    std::size_t len = 5;
+    for (const Parsed& p : parsed)
+        len = std::min(len, p.hdrBytes.size());
+    std::vector<std::uint8_t> h(len, 0xFF);
+    h[0] = 0x3F;
+    h[1] = 0xFF;
+    for (const Parsed& p : parsed)
+        h[0] &= p.hdrBytes[0], h[1] &= p.hdrBytes[1];
+    for (std::size_t i = 2; i < len && i < 4; ++i)
+        for (const Parsed& p : parsed)
+            h[i] = std::min(h[i], p.hdrBytes[i]);
+    if (len > 4) {
+        double need = 0;
+        for (const Parsed& p : parsed) {
+            const double cv = p.hdrBytes[4] / 255.0;
+            need = std::max(need, MaxLuminance(p.hdrBytes[2]) * cv * cv / 100.0);
+        }
+        const double maxLum = MaxLuminance(h[2]);
+        int code = static_cast<int>(std::ceil(255.0 * std::sqrt(need * 100.0 / maxLum)));
+        while (code > 0 && maxLum * ((code - 1) / 255.0) * ((code - 1) / 255.0) / 100.0 >= need)
+            --code;
+        h[4] = static_cast<std::uint8_t>(std::clamp(code, 0, 255));
+    }
+    if (!h[0]) return {};
+    std::vector<std::uint8_t> block = {kExtTagHdrStatic};
+    block.insert(block.end(), h.begin(), h.end());
+    return block;
+}
+
+// The data blocks that do not shrink while the extension is fitted.
+struct FixedBlocks {
+    std::vector<std::uint8_t> hdmi, forum, vcdb, colorimetry, hdr, speakers;
+};
+
+// The extension's data blocks in order; returns the bytes they and the plan's detailed timings
+// take.
+int ExtensionData(const Plan& plan, const FixedBlocks& blocks, std::vector<std::uint8_t>& out) {
+    out.clear();
+    auto add = [&out](int tag, const std::vector<std::uint8_t>& payload) {
+        const auto b = DataBlock(tag, payload);
+        out.insert(out.end(), b.begin(), b.end());
+    };
+    if (!plan.vics.empty()) add(2, std::vector<std::uint8_t>(plan.vics.begin(), plan.vics.end()));
+    if (!plan.sads.empty()) {
+        std::vector<std::uint8_t> a;
+        for (const Sad& s : plan.sads)
+            a.insert(a.end(), s.begin(), s.end());
+        add(1, a);
+    }
+    if (!blocks.speakers.empty()) add(4, blocks.speakers);
+    if (!blocks.hdmi.empty()) add(3, blocks.hdmi);
+    if (!blocks.forum.empty()) add(3, blocks.forum);
+    if (!blocks.vcdb.empty()) add(7, blocks.vcdb);
+    if (!blocks.colorimetry.empty()) add(7, blocks.colorimetry);
+    if (!blocks.hdr.empty()) add(7, blocks.hdr);
+    if (!plan.only420.empty()) {
+        std::vector<std::uint8_t> y{kExtTagYuv420Video};
+        y.insert(y.end(), plan.only420.begin(), plan.only420.end());
+        add(7, y);
+    }
+    const std::vector<bool>& vics420 = plan.vics420;
+    if (std::find(vics420.begin(), vics420.end(), true) != vics420.end()) {
+        std::vector<std::uint8_t> m{kExtTagYuv420Capability};
+        std::size_t last = 0;
+        for (std::size_t i = 0; i < vics420.size(); ++i)
+            if (vics420[i]) last = i;
+        m.resize(1 + last / 8 + 1, 0);
+        for (std::size_t i = 0; i < vics420.size(); ++i)
+            if (vics420[i]) m[1 + i / 8] |= static_cast<std::uint8_t>(1u << (i % 8));
+        add(7, m);
+    }
+    return static_cast<int>(out.size() + 18 * plan.dtds.size());
+}
+
+// Block 1, the CTA-861 extension. It fits in its 123 bytes: detailed timings go first, then the
+// smallest video formats, then 4:2:0-only formats, then audio descriptors.
+void WriteExtension(EdidImage& img, Plan& plan, const std::vector<Parsed>& parsed) {
+    std::uint8_t underscan = plan.allCta ? 0x80 : 0;
+    for (const Parsed& p : parsed)
+        underscan &= p.ctaFlags;
+    FixedBlocks blocks;
+    blocks.hdmi = HdmiBlock(plan, parsed);
+    blocks.forum = ForumBlock(plan, parsed);
+    blocks.vcdb = VideoCapabilityBlock(parsed, underscan);
+    blocks.colorimetry = ColorimetryBlock(parsed);
+    blocks.hdr = HdrBlock(parsed);
+    if (plan.speakers) blocks.speakers.assign(plan.speakerBytes.begin(), plan.speakerBytes.end());
+
+    std::vector<std::uint8_t> data;
+    while (plan.vics.size() > kMaxVideoCodes) {
+        plan.vics.pop_back();
+        plan.vics420.pop_back();
+    }
+    while (plan.only420.size() > 30)
+        plan.only420.pop_back();
+    while (ExtensionData(plan, blocks, data) > 123) {
+        if (!plan.dtds.empty()) {
+            plan.dtds.pop_back();
+        } else if (plan.vics.size() > 1) {
+            plan.vics.pop_back();
+            plan.vics420.pop_back();
+        } else if (!plan.only420.empty()) {
+            plan.only420.pop_back();
+        } else if (!plan.sads.empty()) {
+            plan.sads.pop_back();
+        } else {
+            break;
+        }
+    }
+    blocks.hdmi = HdmiBlock(plan, parsed); // without the HDMI VICs whose video code did not fit
+    ExtensionData(plan, blocks, data);
+    img[128] = 0x02;
+    img[129] = 0x03;
+    img[130] = static_cast<std::uint8_t>(4 + data.size());
+    img[131] = static_cast<std::uint8_t>(plan.ycbcr | (plan.basicAudio ? 0x40 : 0) |
+                                         (plan.preferred ? 1 : 0));
+    img[131] |= underscan;
+    std::copy(data.begin(), data.end(), img.begin() + 132);
+    int at = 132 + static_cast<int>(data.size());
+    for (const DetailedTiming& d : plan.dtds) {
+        std::copy(d.begin(), d.end(), img.begin() + at);
+        at += 18;
+    }
+    Checksum(img, 1);
+}
+
+// What the sources claim and `img` does not, each with the sources that lack it.
+std::vector<ComposeOmission> Omissions(const EdidImage& img, const std::vector<Parsed>& parsed,
+                                       const std::vector<ComposeSource>& sources) {
+    const int n = static_cast<int>(parsed.size());
+    Claims mine;
+    AddClaims(Parse(img), mine);
+    Settle(mine);
+    std::vector<Claims> theirs(parsed.size());
+    Claims any;
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+        AddClaims(parsed[i], theirs[i]);
+        Settle(theirs[i]);
+        Claims merged;
+        merged.reserve(any.size() + theirs[i].size());
+        std::merge(any.begin(), any.end(), theirs[i].begin(), theirs[i].end(),
+                   std::back_inserter(merged), ByKey);
+        any = std::move(merged);
+    }
+    Settle(any, true);
+    std::vector<ComposeOmission> omissions;
+    for (const Claim& c : any) {
+        const Claim* held = Find(mine, c.key);
+        if (held && held->level >= c.level) continue;
+        ComposeOmission o;
+        // "E-AC-3" when the sources that lack it have none of it, else "E-AC-3 8 channels"
+        bool lower = held != nullptr;
+        for (int i = 0; i < n; ++i) {
+            const Claim* t = Find(theirs[i], c.key);
+            if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
+            lower = lower || (t && t->level < c.level);
+        }
+        const ComposeCapability capability = Capability(c);
+        o.capability = lower ? capability.Text() : capability.name;
+        omissions.push_back(std::move(o));
+    }
+    std::sort(omissions.begin(), omissions.end(),
+              [](const auto& a, const auto& b) { return a.capability < b.capability; });
+    // "DTS 48 kHz" says nothing more when "DTS" is left out for the same sources
+    std::vector<ComposeOmission> told;
+    for (ComposeOmission& o : omissions) {
+        const bool covered = std::any_of(told.begin(), told.end(), [&](const ComposeOmission& p) {
+            const std::string& a = o.capability;
+            const std::string& b = p.capability;
+            return a.size() > b.size() && a[b.size()] == ' ' && a.compare(0, b.size(), b) == 0 &&
+                   p.lackingSources == o.lackingSources;
+        });
+        if (covered) continue;
+        o.text = o.capability + ": " +
+                 (o.lackingSources.empty()
+                      ? std::string("every source has it, the composed EDID does not carry it")
+                      : "not in " + SourceList(o.lackingSources, sources));
+        told.push_back(std::move(o));
+    }
+    return told;
+}
+
 } // namespace
 
 std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image) {
@@ -772,474 +1279,36 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
         }
         parsed.push_back(Parse(sources[i].image));
     }
-    const Parsed& first = parsed[0];
-    auto all = [&](auto pred) { return std::all_of(parsed.begin(), parsed.end(), pred); };
 
-    // ---- video: the formats every source takes
-    std::vector<Kept> kept;
-    for (const auto& entry : first.formats) {
-        const VideoFormat& format = entry.first;
-        const Listing& listing = entry.second;
-        Kept k;
-        k.format = format;
-        k.normal = all([&](const Parsed& p) {
-            const auto it = p.formats.find(format);
-            return it != p.formats.end() && it->second.normal;
-        });
-        k.yuv420 = all([&](const Parsed& p) {
-            const auto it = p.formats.find(format);
-            return it != p.formats.end() && it->second.yuv420;
-        });
-        if (!k.normal && !k.yuv420) continue;
-        // the code every source uses, else the first source's, else any known code
-        std::map<int, int> codes;
-        for (const Parsed& p : parsed) {
-            const Listing& l = p.formats.at(format);
-            if (l.vic) ++codes[l.vic];
-            if (l.hdmiVic) k.hdmiVic = true;
-            if (l.dtd && !k.dtd && Plausible(l.dtdBytes)) k.dtd = l.dtdBytes;
-        }
-        for (const auto& [code, count] : codes)
-            if (count == n) k.vic = code;
-        if (!k.vic) k.vic = listing.vic ? listing.vic : VicOfFormat(format);
-        k.timing = k.dtd ? ReadDetailedTiming(k.dtd->data()) : KnownTiming(format);
-        if (!k.timing) k.timing = KnownTiming(format);
-        if (!k.dtd && k.timing) k.dtd = WriteDetailedTiming(*k.timing);
-        if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
-        if (k.dtd) {
-            (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
-            (*k.dtd)[17] &= 0x9E;                           // no stereo
-        }
-        kept.push_back(k);
-    }
-    std::sort(kept.begin(), kept.end(),
-              [](const Kept& a, const Kept& b) { return Before(a.format, b.format); });
-    if (kept.empty()) {
-        std::vector<int> all_;
+    Plan plan;
+    plan.kept = SharedFormats(parsed);
+    if (plan.kept.empty()) {
+        std::vector<int> every;
         for (int i = 1; i <= n; ++i)
-            all_.push_back(i);
+            every.push_back(i);
         result.outcome = ComposeOutcome::NothingShared;
-        result.message = "The sources share no timing: " + SourceList(all_, sources) + ".";
+        result.message = "The sources share no timing: " + SourceList(every, sources) + ".";
         return result;
     }
-
-    const bool allCta = all([](const Parsed& p) { return p.cta; });
-    const Parsed* audioSource = options.audioFrom ? &parsed[options.audioFrom - 1] : nullptr;
-    std::vector<Sad> sads;
-    bool speakers = false;
-    std::array<std::uint8_t, 3> speakerBytes{};
-    bool basicAudio = false;
-    if (audioSource) {
-        sads = audioSource->audioBytes; // as they stand, reserved codes too
-        if (sads.size() > kMaxAudioDescriptors) sads.resize(kMaxAudioDescriptors);
-        speakers = audioSource->speakers && !sads.empty();
-        speakerBytes = audioSource->speakerBytes;
-        basicAudio = (audioSource->ctaFlags & 0x40) && !sads.empty();
-    } else if (allCta) {
-        sads = SharedAudio(parsed);
-        speakers = !sads.empty() && all([](const Parsed& p) { return p.speakers; });
-        for (int b = 0; b < 3; ++b) {
-            speakerBytes[b] = 0xFF;
-            for (const Parsed& p : parsed)
-                speakerBytes[b] &= p.speakerBytes[b];
-        }
-        speakers = speakers && (speakerBytes[0] | speakerBytes[1] | speakerBytes[2]);
-        basicAudio = !sads.empty() && all([](const Parsed& p) { return p.ctaFlags & 0x40; });
+    plan.allCta = All(parsed, [](const Parsed& p) { return p.cta; });
+    ChooseAudio(parsed, options.audioFrom, plan);
+    plan.withCta = plan.allCta || !plan.sads.empty();
+    plan.hdmi = plan.withCta && All(parsed, [](const Parsed& p) { return p.hdmi; });
+    plan.forum = plan.hdmi && All(parsed, [](const Parsed& p) { return p.forum; });
+    if (plan.hdmi) plan.clockLimitKhz = ClockLimitKhz(parsed);
+    PlaceFormats(plan);
+    if (plan.allCta) {
+        plan.ycbcr = 0x30;
+        for (const Parsed& p : parsed)
+            plan.ycbcr &= p.ctaFlags;
     }
-    const bool withCta = allCta || !sads.empty();
-    const bool hdmi = withCta && all([](const Parsed& p) { return p.hdmi; });
-    const bool forum = hdmi && all([](const Parsed& p) { return p.forum; });
-    // The TMDS clock every source takes (HDMI only; 165 MHz where a source gives none): no
-    // detailed timing goes above it.
-    int clockLimitKhz = 0;
-    if (hdmi) {
-        clockLimitKhz = 1 << 30;
-        for (const Parsed& p : parsed) {
-            int mhz = p.hdmiHasClock ? p.hdmiClock * 5 : 0;
-            if (p.forum && p.forumBytes.size() > 1) mhz = std::max(mhz, p.forumBytes[1] * 5);
-            clockLimitKhz = std::min(clockLimitKhz, (mhz ? mhz : 165) * 1000);
-        }
-    }
-    auto dtdFits = [clockLimitKhz](const Kept& k) {
-        return k.dtd && (!clockLimitKhz || ((*k.dtd)[0] | (*k.dtd)[1] << 8) * 10 <= clockLimitKhz);
-    };
 
-    // ---- the preferred timing: the biggest format a detailed timing can carry
     EdidImage& img = result.image;
     img.fill(0);
-    const Kept* preferred = nullptr;
-    for (const Kept& k : kept)
-        if (k.normal && dtdFits(k)) {
-            preferred = &k;
-            break;
-        }
-    std::vector<DetailedTiming> dtds; // after the preferred one
-    std::vector<int> vics;            // the video block, in order
-    std::vector<bool> vics420;        // ... and which of them also take 4:2:0
-    std::vector<int> only420;         // the 4:2:0 video block
-    std::vector<int> hdmiVics;
-    std::uint32_t est = 0;
-    std::vector<std::uint16_t> standard;
-    for (const Kept& k : kept) {
-        const bool isPreferred = &k == preferred;
-        if (!k.normal) {
-            if (withCta && k.vic) only420.push_back(k.vic);
-            continue;
-        }
-        bool shown = isPreferred;
-        for (int bit = 0; bit < kEstablishedTimingBits; ++bit)
-            if (*EstablishedFormat(bit) == k.format) {
-                est |= 0x800000u >> bit;
-                shown = true;
-            }
-        if (withCta && k.vic) {
-            vics.push_back(k.vic);
-            vics420.push_back(k.yuv420);
-            if (hdmi && k.hdmiVic && HdmiVicOfVic(k.vic)) hdmiVics.push_back(HdmiVicOfVic(k.vic));
-            shown = true;
-        }
-        if (shown) continue;
-        if (const std::uint16_t code = StandardTimingCode(k.format); code && standard.size() < 8) {
-            standard.push_back(code);
-            continue;
-        }
-        if (dtdFits(k)) dtds.push_back(*k.dtd);
-    }
-    // the preferred format leads the video block
-    if (preferred && preferred->vic && !vics.empty()) {
-        const auto it = std::find(vics.begin(), vics.end(), preferred->vic);
-        if (it != vics.end()) {
-            const auto i = it - vics.begin();
-            const bool y = vics420[i];
-            vics.erase(it);
-            vics420.erase(vics420.begin() + i);
-            vics.insert(vics.begin(), preferred->vic);
-            vics420.insert(vics420.begin(), y);
-        }
-    }
-
-    // ---- the base block
-    static constexpr std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-    std::copy(std::begin(header), std::end(header), img.begin());
-    const EdidImage& f = first.image;
-    std::copy(f.begin() + 8, f.begin() + 12, img.begin() + 8); // manufacturer, product
-    img[16] = f[16];
-    img[17] = f[17];
-    // EDID 1.3, as HDMI asks; the image size stays undefined, as in the detailed timings, which
-    // come from different displays
-    img[18] = 1;
-    img[19] = 3;
-    img[20] = 0x80;
-    img[23] = f[23] == 0xFF ? 0x78 : f[23];
-    std::uint8_t features = 0xE4; // standby, suspend, active off, sRGB: as all sources have them
-    for (const Parsed& p : parsed)
-        features &= p.image[24];
-    std::uint8_t ycbcr = 0;
-    if (allCta) {
-        ycbcr = 0x30;
-        for (const Parsed& p : parsed)
-            ycbcr &= p.ctaFlags;
-    }
-    features |= 0x08 | (preferred ? 0x02 : 0); // RGB colour display, detailed timing 1 preferred
-    img[24] = features;
-    std::copy(f.begin() + 25, f.begin() + 35, img.begin() + 25);
-    img[35] = (est >> 16) & 0xFF;
-    img[36] = (est >> 8) & 0xFF;
-    img[37] = est & 0xFF;
-    for (int i = 0; i < 8; ++i) {
-        const std::uint16_t code = i < int(standard.size()) ? standard[i] : kStandardTimingUnused;
-        img[38 + 2 * i] = code >> 8;
-        img[39 + 2 * i] = code & 0xFF;
-    }
-    if (preferred) {
-        std::copy(preferred->dtd->begin(), preferred->dtd->end(), img.begin() + 54);
-    } else {
-        img[57] = 0x10; // dummy descriptor
-    }
-    if (!dtds.empty()) {
-        std::copy(dtds[0].begin(), dtds[0].end(), img.begin() + 72);
-        dtds.erase(dtds.begin());
-    } else {
-        img[75] = 0x10; // dummy descriptor
-    }
-    PutRangeLimits(img, 90, kept);
-    PutText(img, 108, 0xFC, CleanName(options.name));
-    img[126] = withCta ? 1 : 0;
-    Checksum(img, 0);
-
-    // ---- the CTA-861 extension
-    if (withCta) {
-        std::uint8_t underscan = allCta ? 0x80 : 0;
-        for (const Parsed& p : parsed)
-            underscan &= p.ctaFlags;
-        // HDMI block
-        // the HDMI block, its HDMI VICs those whose video code is in the video block
-        std::vector<std::uint8_t> hdmiBlock;
-        auto buildHdmiBlock = [&] {
-            hdmiBlock.clear();
-            if (!hdmi) return;
-            std::vector<int> hdmiVicsLeft;
-            for (int h : hdmiVics)
-                if (std::find(vics.begin(), vics.end(), VicOfHdmiVic(h)) != vics.end())
-                    hdmiVicsLeft.push_back(h);
-            const std::vector<int>& hdmiVics = hdmiVicsLeft;
-            hdmiBlock = {0x03, 0x0C, 0x00, first.address[0], first.address[1]};
-            const bool flags = all([](const Parsed& p) { return p.hdmiHasFlags; });
-            const bool clock = all([](const Parsed& p) { return p.hdmiHasClock && p.hdmiClock; });
-            if (flags || clock || !hdmiVics.empty()) {
-                std::uint8_t b6 = flags ? 0xF9 : 0;
-                for (const Parsed& p : parsed)
-                    b6 &= p.hdmiFlags;
-                if (!(ycbcr & 0x20)) b6 &= ~0x08;
-                if (!(b6 & 0x70)) b6 &= ~0x08;
-                hdmiBlock.push_back(b6);
-            }
-            if (clock || !hdmiVics.empty()) {
-                std::uint8_t c = clock ? 0xFF : 0;
-                for (const Parsed& p : parsed)
-                    c = std::min(c, p.hdmiClock);
-                hdmiBlock.push_back(c);
-            }
-            if (!hdmiVics.empty()) {
-                std::uint8_t cnc = all([](const Parsed& p) { return p.hdmiHasByte8; }) ? 0x0F : 0;
-                for (const Parsed& p : parsed)
-                    cnc &= p.hdmiByte8;
-                hdmiBlock.push_back(0x20 | cnc);
-                hdmiBlock.push_back(0x00);
-                hdmiBlock.push_back(static_cast<std::uint8_t>(hdmiVics.size() << 5));
-                for (int h : hdmiVics)
-                    hdmiBlock.push_back(static_cast<std::uint8_t>(h));
-            }
-        };
-        buildHdmiBlock();
-        std::vector<std::uint8_t> forumBlock;
-        if (forum) {
-            std::size_t len = 8;
-            for (const Parsed& p : parsed)
-                len = std::min(len, p.forumBytes.size());
-            len = std::min<std::size_t>(len, 5);
-            std::vector<std::uint8_t> b(len, 0xFF);
-            for (const Parsed& p : parsed)
-                for (std::size_t i = 0; i < len; ++i)
-                    b[i] &= p.forumBytes[i];
-            if (len > 1) {
-                int rate = 255;
-                for (const Parsed& p : parsed)
-                    rate = std::min<int>(rate, p.forumBytes[1]);
-                b[1] = static_cast<std::uint8_t>(rate);
-            }
-            b[0] = 1;
-            if (len > 2) b[2] &= 0xF8;                          // no 3D
-            if (len > 2 && !(b[2] & 0x80) && len > 1) b[1] = 0; // above 340 MHz needs SCDC
-            if (len > 3) {
-                int frl = 15;
-                for (const Parsed& p : parsed)
-                    frl = std::min(frl, p.forumBytes[3] >> 4);
-                b[3] = static_cast<std::uint8_t>((frl << 4) | (b[3] & 0x0F));
-                if (!(ycbcr & 0x30) && only420.empty() &&
-                    std::find(vics420.begin(), vics420.end(), true) == vics420.end())
-                    b[3] &= 0xF8;
-            }
-            if (len > 4) {
-                b[4] &= 0x3E; // ALLM, FVA, CNMVRR, CinemaVRR, M delta; no VRR range follows
-                if (!b[4]) len = 4;
-                b.resize(len);
-            }
-            while (b.size() < 4)
-                b.push_back(0);
-            forumBlock = {0xD8, 0x5D, 0xC4};
-            forumBlock.insert(forumBlock.end(), b.begin(), b.end());
-        }
-        // quantization selectable only as all sources say it; the overscan behaviour when all
-        // say the same (else "not supported")
-        std::vector<std::uint8_t> vcdbBlock;
-        if (all([](const Parsed& p) { return p.vcdb; })) {
-            std::uint8_t vcdb = 0xC0;
-            for (const Parsed& p : parsed)
-                vcdb &= p.vcdbByte;
-            if (all([&](const Parsed& p) {
-                    return (p.vcdbByte & 0x3F) == (first.vcdbByte & 0x3F);
-                }))
-                vcdb |= first.vcdbByte & 0x3F;
-            if ((vcdb & 0x0C) == 0x08 && !(underscan & 0x80))
-                vcdb &= ~0x0C; // "always underscanned" needs the underscan bit
-            vcdbBlock = {kExtTagVideoCapability, vcdb};
-        }
-        std::vector<std::uint8_t> colorimetryBlock;
-        if (all([](const Parsed& p) { return p.colorimetry; })) {
-            std::uint8_t c0 = 0xFF, c1 = 0xFF;
-            for (const Parsed& p : parsed) {
-                c0 &= p.colorimetryBytes[0];
-                c1 &= p.colorimetryBytes[1];
-            }
-            if (c0 || (c1 & 0x80))
-                colorimetryBlock = {kExtTagColorimetry, c0, static_cast<std::uint8_t>(c1 & 0x80)};
-        }
-        std::vector<std::uint8_t> hdrBlock;
-        if (all([](const Parsed& p) { return p.hdr; })) {
-            std::size_t len = 5;
-            for (const Parsed& p : parsed)
-                len = std::min(len, p.hdrBytes.size());
-            std::vector<std::uint8_t> h(len, 0xFF);
-            h[0] = 0x3F;
-            h[1] = 0xFF;
-            for (const Parsed& p : parsed)
-                h[0] &= p.hdrBytes[0], h[1] &= p.hdrBytes[1];
-            for (std::size_t i = 2; i < len && i < 4; ++i)
-                for (const Parsed& p : parsed)
-                    h[i] = std::min(h[i], p.hdrBytes[i]);
-            if (len > 4) { // the highest minimum, under the result's maximum
-                double need = 0;
-                for (const Parsed& p : parsed) {
-                    const double cv = p.hdrBytes[4] / 255.0;
-                    need = std::max(need, MaxLuminance(p.hdrBytes[2]) * cv * cv / 100.0);
-                }
-                const double maxLum = MaxLuminance(h[2]);
-                int code = static_cast<int>(std::ceil(255.0 * std::sqrt(need * 100.0 / maxLum)));
-                while (code > 0 &&
-                       maxLum * ((code - 1) / 255.0) * ((code - 1) / 255.0) / 100.0 >= need)
-                    --code;
-                h[4] = static_cast<std::uint8_t>(std::clamp(code, 0, 255));
-            }
-            if (h[0]) {
-                hdrBlock = {kExtTagHdrStatic};
-                hdrBlock.insert(hdrBlock.end(), h.begin(), h.end());
-            }
-        }
-        std::vector<std::uint8_t> speakerBlock;
-        if (speakers) speakerBlock.assign(speakerBytes.begin(), speakerBytes.end());
-
-        // Fit in the extension's 123 bytes: drop detailed timings, then the smallest video
-        // formats, then 4:2:0-only formats, then audio descriptors.
-        auto build = [&](std::vector<std::uint8_t>& out) {
-            out.clear();
-            auto add = [&out](int tag, const std::vector<std::uint8_t>& payload) {
-                const auto b = DataBlock(tag, payload);
-                out.insert(out.end(), b.begin(), b.end());
-            };
-            if (!vics.empty()) {
-                std::vector<std::uint8_t> v(vics.begin(), vics.end());
-                add(2, v);
-            }
-            if (!sads.empty()) {
-                std::vector<std::uint8_t> a;
-                for (const Sad& s : sads)
-                    a.insert(a.end(), s.begin(), s.end());
-                add(1, a);
-            }
-            if (!speakerBlock.empty()) add(4, speakerBlock);
-            if (!hdmiBlock.empty()) add(3, hdmiBlock);
-            if (!forumBlock.empty()) add(3, forumBlock);
-            if (!vcdbBlock.empty()) add(7, vcdbBlock);
-            if (!colorimetryBlock.empty()) add(7, colorimetryBlock);
-            if (!hdrBlock.empty()) add(7, hdrBlock);
-            if (!only420.empty()) {
-                std::vector<std::uint8_t> y{kExtTagYuv420Video};
-                y.insert(y.end(), only420.begin(), only420.end());
-                add(7, y);
-            }
-            if (std::find(vics420.begin(), vics420.end(), true) != vics420.end()) {
-                std::vector<std::uint8_t> m{kExtTagYuv420Capability};
-                std::size_t last = 0;
-                for (std::size_t i = 0; i < vics420.size(); ++i)
-                    if (vics420[i]) last = i;
-                m.resize(1 + last / 8 + 1, 0);
-                for (std::size_t i = 0; i < vics420.size(); ++i)
-                    if (vics420[i]) m[1 + i / 8] |= static_cast<std::uint8_t>(1u << (i % 8));
-                add(7, m);
-            }
-            return static_cast<int>(out.size() + 18 * dtds.size());
-        };
-        std::vector<std::uint8_t> data;
-        while (vics.size() > kMaxVideoCodes) {
-            vics.pop_back();
-            vics420.pop_back();
-        }
-        while (only420.size() > 30)
-            only420.pop_back();
-        while (build(data) > 123) {
-            if (!dtds.empty()) {
-                dtds.pop_back();
-            } else if (vics.size() > 1) {
-                vics.pop_back();
-                vics420.pop_back();
-            } else if (!only420.empty()) {
-                only420.pop_back();
-            } else if (!sads.empty()) {
-                sads.pop_back();
-            } else {
-                break;
-            }
-        }
-        buildHdmiBlock(); // without the HDMI VICs whose video code did not fit
-        build(data);
-        img[128] = 0x02;
-        img[129] = 0x03;
-        img[130] = static_cast<std::uint8_t>(4 + data.size());
-        img[131] = static_cast<std::uint8_t>(ycbcr | (basicAudio ? 0x40 : 0) | (preferred ? 1 : 0));
-        img[131] |= underscan;
-        std::copy(data.begin(), data.end(), img.begin() + 132);
-        int at = 132 + static_cast<int>(data.size());
-        for (const DetailedTiming& d : dtds) {
-            std::copy(d.begin(), d.end(), img.begin() + at);
-            at += 18;
-        }
-        Checksum(img, 1);
-    } else {
-        std::fill(img.begin() + 128, img.end(), 0);
-    }
+    WriteBaseBlock(img, plan, parsed, options.name);
+    if (plan.withCta) WriteExtension(img, plan, parsed);
     result.outcome = ComposeOutcome::Built;
-
-    // ---- what the sources claim and the result does not
-    Claims mine;
-    AddClaims(Parse(img), mine);
-    Settle(mine);
-    std::vector<Claims> theirs(parsed.size());
-    Claims any;
-    for (std::size_t i = 0; i < parsed.size(); ++i) {
-        AddClaims(parsed[i], theirs[i]);
-        Settle(theirs[i]);
-        Claims merged;
-        merged.reserve(any.size() + theirs[i].size());
-        std::merge(any.begin(), any.end(), theirs[i].begin(), theirs[i].end(),
-                   std::back_inserter(merged), ByKey);
-        any = std::move(merged);
-    }
-    Settle(any, true);
-    for (const Claim& c : any) {
-        const Claim* held = Find(mine, c.key);
-        if (held && held->level >= c.level) continue;
-        ComposeOmission o;
-        // "E-AC-3" when the sources that lack it have none of it, else "E-AC-3 8 channels"
-        bool lower = held != nullptr;
-        for (int i = 0; i < n; ++i) {
-            const Claim* t = Find(theirs[i], c.key);
-            if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
-            lower = lower || (t && t->level < c.level);
-        }
-        const ComposeCapability capability = Capability(c);
-        o.capability = lower ? capability.Text() : capability.name;
-        result.omissions.push_back(std::move(o));
-    }
-    std::sort(result.omissions.begin(), result.omissions.end(),
-              [](const auto& a, const auto& b) { return a.capability < b.capability; });
-    // "DTS 48 kHz" says nothing more when "DTS" is left out for the same sources
-    std::vector<ComposeOmission> told;
-    for (ComposeOmission& o : result.omissions) {
-        const bool covered = std::any_of(told.begin(), told.end(), [&](const ComposeOmission& p) {
-            const std::string& a = o.capability;
-            const std::string& b = p.capability;
-            return a.size() > b.size() && a[b.size()] == ' ' && a.compare(0, b.size(), b) == 0 &&
-                   p.lackingSources == o.lackingSources;
-        });
-        if (covered) continue;
-        o.text = o.capability + ": " +
-                 (o.lackingSources.empty()
-                      ? std::string("every source has it, the composed EDID does not carry it")
-                      : "not in " + SourceList(o.lackingSources, sources));
-        told.push_back(std::move(o));
-    }
-    result.omissions = std::move(told);
+    result.omissions = Omissions(img, parsed, sources);
     return result;
 }
 
