@@ -84,9 +84,8 @@ std::optional<std::string> FirmwareTransfer::drainInput() {
     if (plan.flood) port.clearInput();
     linesSeen_ += static_cast<int>(bytes.count('\n'));
     UartLink& link = session_.link();
-    ApplyReceived(link,
-                       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                       plan.flood);
+    ApplyReceived(link, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                  plan.flood);
     link.flags &= static_cast<std::uint8_t>(~kLinkResponseWaiting); // no answer is handled
     return FirmwareRefusal(link.Text());
 }
@@ -159,8 +158,16 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
     session_.rxTimer().stop();
 
     const auto* data = reinterpret_cast<const std::uint8_t*>(image.bytes.constData());
-    const std::vector<FirmwareStep> plan =
-        FirmwarePlan(data, static_cast<std::size_t>(image.bytes.size()));
+    const FirmwareResult result =
+        sendPlan(FirmwarePlan(data, static_cast<std::size_t>(image.bytes.size())), progress);
+
+    QObject::disconnect(closed);
+    running_ = false;
+    return result;
+}
+
+FirmwareResult FirmwareTransfer::sendPlan(const std::vector<FirmwareStep>& plan,
+                                          const Progress& progress) {
     FirmwareResult result = FirmwareResult::Sent;
     refusal_.clear();
     const int blocks = static_cast<int>((plan.size() - 1) / 2);
@@ -177,6 +184,7 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
                              .arg(QString::fromStdString(word));
         return FirmwareResult::Refused;
     };
+    const auto linkLost = [this] { return lost_ || !session_.isConnected(); };
     blocksSent_ = 0;
     blockCount_ = static_cast<int>(std::count_if(
         plan.begin(), plan.end(), [](const auto& s) { return s.kind == FirmwareStep::Data; }));
@@ -185,7 +193,7 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
             result = refused(*word);
             break;
         }
-        if (lost_ || !session_.isConnected()) {
+        if (linkLost()) {
             result = FirmwareResult::Lost;
             break;
         }
@@ -193,25 +201,10 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
             result = FirmwareResult::Aborted;
             break;
         }
-        switch (step.kind) {
-        case FirmwareStep::Address: {
-            const auto bytes = AddressBytes(step.address);
-            session_.Uart_SendCommand(kModeSet, FW_ADDR, 2, bytes.data());
-            break;
-        }
-        case FirmwareStep::Data:
-            session_.Uart_SendCommand(kModeSet, FW_DATA, static_cast<std::uint16_t>(kFwBlock),
-                                      step.data.data());
-            break;
-        case FirmwareStep::End:
-            session_.Uart_SendCommand(kModeSet, FW_END, 0, nullptr);
-            break;
-        }
-        ++commandsSent_;
+        sendStep(step);
         last = &step;
         if (step.kind == FirmwareStep::Address) ++block;
-        if (step.kind == FirmwareStep::Data) ++blocksSent_;
-        if (lost_ || !session_.isConnected()) {
+        if (linkLost()) {
             result = FirmwareResult::Lost;
             break;
         }
@@ -225,7 +218,7 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
                 result = refused(*word);
                 break;
             }
-            if (lost_ || !session_.isConnected()) {
+            if (linkLost()) {
                 result = FirmwareResult::Lost;
                 break;
             }
@@ -233,10 +226,26 @@ FirmwareResult FirmwareTransfer::Run(const QString& path, const Progress& progre
         }
         QCoreApplication::processEvents();
     }
-
-    QObject::disconnect(closed);
-    running_ = false;
     return result;
+}
+
+void FirmwareTransfer::sendStep(const FirmwareStep& step) {
+    switch (step.kind) {
+    case FirmwareStep::Address: {
+        const auto bytes = AddressBytes(step.address);
+        session_.Uart_SendCommand(kModeSet, FW_ADDR, 2, bytes.data());
+        break;
+    }
+    case FirmwareStep::Data:
+        session_.Uart_SendCommand(kModeSet, FW_DATA, static_cast<std::uint16_t>(kFwBlock),
+                                  step.data.data());
+        ++blocksSent_;
+        break;
+    case FirmwareStep::End:
+        session_.Uart_SendCommand(kModeSet, FW_END, 0, nullptr);
+        break;
+    }
+    ++commandsSent_;
 }
 
 } // namespace tavo

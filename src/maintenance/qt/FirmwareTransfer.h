@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "maintenance/Firmware.h"
 
@@ -108,6 +109,9 @@ private:
     std::optional<std::string> drainInput();
     // Waits for FW_END's answer; returns the refusal word if the loader refused.
     std::optional<std::string> awaitEndAnswer();
+    // Every step of `plan` in turn, until the end or the first refusal, loss or abort.
+    FirmwareResult sendPlan(const std::vector<FirmwareStep>& plan, const Progress& progress);
+    void sendStep(const FirmwareStep& step);
 
     UartSession& session_;
     bool running_ = false;

@@ -156,6 +156,70 @@ int Defaults(const Args& args) {
     return kExitOk;
 }
 
+// The transfer's end when it did not send the whole image: what stopped it, and where.
+int ReportUnsent(FirmwareResult result, const FirmwareTransfer& transfer, bool interrupted) {
+    if (result == FirmwareResult::Aborted && interrupted) {
+        PrintError("interrupted: the update stopped after block " +
+                   std::to_string(transfer.blocksSent()) + " of " +
+                   std::to_string(transfer.blockCount()) +
+                   "; the device stays in ISP mode until the update is run again");
+        return kExitInterrupted;
+    }
+    PrintError(FirmwareResultText(result).toStdString());
+    if (result == FirmwareResult::Refused) PrintError(transfer.refusal().toStdString());
+    if (result == FirmwareResult::Lost)
+        PrintError("the link was lost after block " + std::to_string(transfer.blocksSent()) +
+                   " of " + std::to_string(transfer.blockCount()));
+    return kExitFailed;
+}
+
+// After the whole image was sent: the device restarts, and its version says whether the update
+// took.
+int ConfirmRestart(FirmwareTransfer& transfer, const Options& o, const InterruptGuard& interrupt,
+                   bool terminal) {
+    transfer.setRestartWaitMs(o.restartWaitS * 1000);
+    if (terminal) std::cerr << "waiting for the device to restart...\n";
+    const FirmwareConfirmation confirmation = transfer.Confirm();
+    if (interrupt.requested()) {
+        PrintError("interrupted while waiting for the device to restart: the image was sent");
+        return kExitInterrupted;
+    }
+    switch (confirmation.check) {
+    case FirmwareCheck::Confirmed:
+        std::cout << confirmation.text() << '\n';
+        return kExitOk;
+    case FirmwareCheck::Mismatch:
+        PrintError(confirmation.text());
+        return kExitFailed;
+    case FirmwareCheck::NotConfirmed:
+        break;
+    }
+    if (confirmation.stillInIsp) std::cerr << "the device answers in ISP mode\n";
+    std::cout << confirmation.text() << '\n';
+    return o.confirm ? kExitNotConfirmed : kExitOk;
+}
+
+// --verbose: how long the transfer took, and the longest the event loop was held up (10 ms ticks).
+class LoopGaps {
+public:
+    explicit LoopGaps(bool on) {
+        tick_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick_, &QTimer::timeout, [this] {
+            longestGap_ = std::max(longestGap_, clock_.elapsed() - lastTick_);
+            lastTick_ = clock_.elapsed();
+        });
+        clock_.start();
+        if (on) tick_.start(10);
+    }
+    qint64 elapsed() const { return clock_.elapsed(); }
+    qint64 longestGap() const { return longestGap_; }
+
+private:
+    QElapsedTimer clock_;
+    QTimer tick_;
+    qint64 lastTick_ = 0, longestGap_ = 0;
+};
+
 int Firmware(const Args& args) {
     Options o;
     if (!Parse(args, o) || o.positional.size() != 1) return UsageError("device firmware");
@@ -182,17 +246,7 @@ int Firmware(const Args& args) {
         return kExitFailed;
     }
     const bool terminal = isatty(STDERR_FILENO) == 1;
-    // --verbose: how long it took, and the longest the event loop was held up (10 ms ticks)
-    QElapsedTimer clock;
-    QTimer tick;
-    qint64 lastTick = 0, longestGap = 0;
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, clock.elapsed() - lastTick);
-        lastTick = clock.elapsed();
-    });
-    clock.start();
-    if (o.verbose) tick.start(10);
+    LoopGaps gaps(o.verbose);
     FirmwareTransfer transfer(d.session);
     // Ctrl-C or SIGTERM: the block being sent and its waits finish, then the update stops
     InterruptGuard interrupt;
@@ -202,48 +256,15 @@ int Firmware(const Args& args) {
     });
     if (terminal) std::cerr << '\n';
     if (o.verbose)
-        std::cerr << "transfer took " << clock.elapsed() << " ms, longest event-loop gap "
-                  << longestGap << " ms\n";
-    if (result == FirmwareResult::Aborted && interrupt.requested()) {
-        PrintError("interrupted: the update stopped after block " +
-                   std::to_string(transfer.blocksSent()) + " of " +
-                   std::to_string(transfer.blockCount()) +
-                   "; the device stays in ISP mode until the update is run again");
-        return kExitInterrupted;
-    }
-    if (result != FirmwareResult::Sent) {
-        PrintError(FirmwareResultText(result).toStdString());
-        if (result == FirmwareResult::Refused) PrintError(transfer.refusal().toStdString());
-        if (result == FirmwareResult::Lost)
-            PrintError("the link was lost after block " + std::to_string(transfer.blocksSent()) +
-                       " of " + std::to_string(transfer.blockCount()));
-        return kExitFailed;
-    }
+        std::cerr << "transfer took " << gaps.elapsed() << " ms, longest event-loop gap "
+                  << gaps.longestGap() << " ms\n";
+    if (result != FirmwareResult::Sent)
+        return ReportUnsent(result, transfer, interrupt.requested());
     std::cout << "100%\nsent " << image.bytes.size() << " bytes in "
               << (image.bytes.size() + qsizetype(kFwBlock) - 1) / qsizetype(kFwBlock)
               << " blocks\n";
     if (!transfer.endAnswered()) std::cerr << "FW_END: no answer within 1 s\n";
-    // the device restarts: its version says whether the update took
-    transfer.setRestartWaitMs(o.restartWaitS * 1000);
-    if (terminal) std::cerr << "waiting for the device to restart...\n";
-    const FirmwareConfirmation confirmation = transfer.Confirm();
-    if (interrupt.requested()) {
-        PrintError("interrupted while waiting for the device to restart: the image was sent");
-        return kExitInterrupted;
-    }
-    switch (confirmation.check) {
-    case FirmwareCheck::Confirmed:
-        std::cout << confirmation.text() << '\n';
-        return kExitOk;
-    case FirmwareCheck::Mismatch:
-        PrintError(confirmation.text());
-        return kExitFailed;
-    case FirmwareCheck::NotConfirmed:
-        break;
-    }
-    if (confirmation.stillInIsp) std::cerr << "the device answers in ISP mode\n";
-    std::cout << confirmation.text() << '\n';
-    return o.confirm ? kExitNotConfirmed : kExitOk;
+    return ConfirmRestart(transfer, o, interrupt, terminal);
 }
 
 const CommandRegistration description{{"device description",
