@@ -36,12 +36,15 @@ run() {
 start() {
     local name=$1
     shift
+    # a name started before (unitB twice) must not show the earlier simulator's terminal: the
+    # loop below could read the old file before the new one replaces it
+    rm -f "$tmp/$name.out"
     "$sim" --log "$tmp/$name.log" "$@" >"$tmp/$name.out" 2>"$tmp/$name.err" &
     pids+=($!)
     # a loaded machine (the sanitizer build beside other tests) can take seconds to start it
     for _ in $(seq 200); do [ -s "$tmp/$name.out" ] && break; sleep 0.1; done
     port=$(head -n 1 "$tmp/$name.out")
-    [ -n "$port" ] || { echo "the simulator did not start: $(cat "$tmp/$name.err")" >&2; exit 2; }
+    [ -n "$port" ] || { echo "the simulator $name did not start: $(cat "$tmp/$name.err")" >&2; exit 2; }
 }
 requests() { grep -vc '^#' "$1" 2>/dev/null; }
 
