@@ -114,13 +114,8 @@ void SystemPage::ShowDeviceState() {
     emit descriptionShown(index, DeviceText(record.description));
 }
 
-// the page's window: "Commander" once the pages moved there, the main window before
-QWidget* SystemPage::commander() const {
-    return dialogParent();
-}
-
 bool SystemPage::confirm(const QString& text, std::optional<QPoint> at) {
-    QWidget* window = commander();
+    QWidget* window = dialogParent();
     const QPoint topLeft =
         at ? *at : (window ? window->pos() + QPoint(kConfirmDx, kConfirmDy) : QPoint());
     return ConfirmWarning(window, QStringLiteral("Warning"), text, topLeft);
@@ -228,7 +223,7 @@ void SystemPage::showDeviceValues(int index) {
 // ---- Firmware ----------------------------------------------------------------------------------
 
 void SystemPage::SpeedButton_OpenFwClick() {
-    const QString chosen = Dialogs::Current().OpenFile(commander(), QLatin1String(kOpenFilter),
+    const QString chosen = Dialogs::Current().OpenFile(dialogParent(), QLatin1String(kOpenFilter),
                                                        QLatin1String(kOpenCaption));
     if (!chosen.isEmpty()) chosenPath_ = chosen;
     // a cancelled dialog checks the earlier choice again; without one there is nothing to check
@@ -293,8 +288,8 @@ void SystemPage::SpeedButton_UpdateFwClick() {
 bool SystemPage::confirmUpdate() {
     const FirmwareHeader header = ReadFirmwareImage(chosenPath_).header;
     std::optional<QPoint> below;
-    if (auto* group = find<QWidget>("GroupBox4"); group && commander())
-        below = QPoint(commander()->pos().x() + kConfirmDx,
+    if (auto* group = find<QWidget>("GroupBox4"); group && dialogParent())
+        below = QPoint(dialogParent()->pos().x() + kConfirmDx,
                        group->mapToGlobal(QPoint(0, group->height() + kConfirmGap)).y());
     return confirm(QStringLiteral("Warning!\r\nUpdate system firmware.\r\n") +
                        DeviceText(TargetLine(header))

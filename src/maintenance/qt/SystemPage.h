@@ -87,7 +87,6 @@ private:
     bool confirmUpdate();
     void showUpdateEnd(FirmwareResult result, int index, const DeviceOperation* held);
     void showDeviceValues(int deviceIndex);
-    QWidget* commander() const;
     bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);
     void showResultLine(const QString& text, bool failure);
     void rejectFile(const QString& reason);
