@@ -56,7 +56,7 @@ MESSAGES = [
      r"(One or more trailing spaces|Non-printable character|Empty string|Non-space after newline)",
      "descriptor-text"),
     (r"HDMI VSDB Max TMDS rate is > 340", "hdmi-tmds"),
-    (r"\(HDMI Forum\).*Max TMDS rate", "hf-tmds"),
+    (r"\(HDMI Forum\).*Max TMDS rate is > ", "hf-tmds"),
     (r"HDMI VIC Codes must have their CTA-861 VIC equivalents", "hdmi-vic-equivalent"),
     (r"requires that the first detailed timing is the preferred timing", "dtd-order"),
     (r"Required 640x480p60 timings are missing", "required-timings"),
@@ -67,7 +67,11 @@ RULES = sorted({r for _, r in MESSAGES})
 
 def theirs(path):
     found, section = set(), None
-    for line in open(path, errors="replace"):
+    lines = open(path, errors="replace").read().splitlines()
+    # without its header edid-decode checks nothing else: the file compares on that rule alone
+    if any(l.startswith("No EDID header found") for l in lines):
+        return None
+    for line in lines:
         line = line.rstrip("\n")
         if line.startswith("Failures:"):
             section = "failure"
@@ -94,7 +98,13 @@ whole = 0
 for name, report in files:
     want, got = theirs(report), ours.get(name, {("unread", "failure")})
     same = True
+    headerless = want is None  # no header: only the header rule compares
+    if headerless:
+        want = {("header", "failure")}
     for r in RULES:
+        if headerless and r != "header":
+            agree[r] += 1
+            continue
         w = {s for rr, s in want if rr == r}
         g = {s for rr, s in got if rr == r}
         if w == g:

@@ -46,9 +46,9 @@ Ranges ReadRanges(const Model& m, int at) {
     r.maxV = m.At(at + 6) + ((flags & 0x02) ? 255 : 0);
     r.minH = m.At(at + 7) + ((flags & 0x0C) == 0x0C ? 255 : 0);
     r.maxH = m.At(at + 8) + ((flags & 0x08) ? 255 : 0);
-    if (r.maxH == 255) r.maxH = 0; // the largest value without an offset: no limit stated
+    // before EDID 1.4 (no offsets) the largest value reads as no limit
+    if (r.maxH == 255 && m.minor < 4) r.maxH = 0;
     r.maxClockKhz = m.At(at + 9) * 10000;
-    if (m.At(at + 10) == 0x04 && r.maxClockKhz) r.maxClockKhz -= (m.At(at + 12) >> 2) * 250;
     return r;
 }
 
@@ -129,7 +129,14 @@ void Srgb(const Model& m, std::vector<Finding>& out) {
 
 void VideoInterface(const Model& m, std::vector<Finding>& out) {
     const int b = m.At(20);
-    if (!(b & 0x80) || m.minor < 4) return;
+    if (!(b & 0x80)) return;
+    if (m.minor < 4) {
+        // before 1.4 only bit 0 (DFP 1.x compatible) may be set beside the digital bit
+        if (b & 0x7E)
+            Add(out, m, "video-interface", kFail, 20,
+                "The digital video interface byte sets reserved bits (" + Hex(b & 0x7E) + ").");
+        return;
+    }
     if ((b & 0x70) == 0x70)
         Add(out, m, "video-interface", kFail, 20,
             "The colour bit depth is set to a reserved value (7).");
@@ -163,7 +170,7 @@ void MissingDescriptors(const Model& m, std::vector<Finding>& out) {
     for (int at = 54; at < 126; at += 18)
         if (!m.At(at) && !m.At(at + 1) && m.At(at + 3) == 0xFC) name = true;
     if (!name)
-        Add(out, m, "missing-name", m.minor >= 4 ? kFail : kWarn, 54,
+        Add(out, m, "missing-name", kFail, 54,
             "The EDID has no display product name; a source shows no name for the display.");
     if ((m.minor == 3 || (m.At(24) & 0x01)) && !m.HasRangeLimits())
         Add(out, m, "missing-range-limits", kFail, 54,
@@ -202,8 +209,12 @@ void ImageSize(const Model& m, std::vector<Finding>& out) {
         const int hs = m.At(at + 12) | (m.At(at + 14) & 0xF0) << 4;
         const int vs = m.At(at + 13) | (m.At(at + 14) & 0x0F) << 8;
         maxW = std::max(maxW, hs), maxH = std::max(maxH, vs);
-        if ((!w && !h) || (!hs && !vs)) continue;
-        if (hs > w + 9 || vs > h + 9 || (hs < w - 9 && vs < h - 9))
+        if (!w && !h) continue;
+        if (!hs && !vs)
+            Add(out, m, "image-size", kFail, at,
+                "A detailed timing gives no image size, but the display size is " +
+                    std::to_string(w) + "x" + std::to_string(h) + " mm.");
+        else if (hs > w + 9 || vs > h + 9 || (hs < w - 9 && vs < h - 9))
             Add(out, m, "image-size", kFail, at,
                 "A detailed timing gives an image size of " + std::to_string(hs) + "x" +
                     std::to_string(vs) + " mm, but the display size is " + std::to_string(w) + "x" +

@@ -17,7 +17,9 @@ std::string TextProblem(const Model& m, int at) {
     for (int i = 0; i < 13; ++i) {
         const int c = m.At(at + i);
         if (newline) {
-            if (c != 0x20) return "has text after its line feed";
+            // printable text after the line feed is ignored by sources; other bytes are not
+            // the padding the line feed asks for
+            if (c < 0x20 || c >= 0x7F) return "has bytes other than spaces after its line feed";
         } else if (c == 0x0A) {
             newline = true;
             if (i == 0) return "is empty";
@@ -104,7 +106,8 @@ void Vcdb(const Model& m, std::vector<Finding>& out) {
         Add(out, m, "vcdb-quantization", kFail, v->offset,
             "The video capability data block does not say that RGB quantization range can be "
             "selected.");
-    if (!(b & 0x80))
+    const bool ycbcr = m.At(m.cta + 3) & 0x30;
+    if (!(b & 0x80) && ycbcr)
         Add(out, m, "vcdb-quantization", kWarn, v->offset,
             "The video capability data block does not say that YCbCr quantization range can be "
             "selected.");
@@ -126,7 +129,7 @@ void Colorimetry(const Model& m, std::vector<Finding>& out) {
 
 void NativeTimings(const Model& m, std::vector<Finding>& out) {
     std::vector<std::pair<int, int>> native; // progressive native timings: width, height
-    const int count = m.At(m.cta + 3) & 0x0F;
+    const int count = m.At(m.cta + 1) >= 2 ? m.At(m.cta + 3) & 0x0F : 0;
     for (int i = 0; i < count && i < static_cast<int>(m.dtds.size()); ++i) {
         const auto t = ReadDetailedTiming(m.bytes.data() + m.dtds[i]);
         if (t && !t->format.interlaced) native.emplace_back(t->format.width, t->format.height);

@@ -215,14 +215,10 @@ void Established(const Model& m, std::vector<ListedTiming>& out) {
 
 void Standard(const Model& m, int at, std::vector<ListedTiming>& out) {
     const std::uint8_t b0 = m.At(at), b1 = m.At(at + 1);
-    if (b0 <= 1 && (b1 <= 1 || b0 == 0)) return;
-    if (b0 == 0x01 && b1 == 0x01) return;
+    if (b0 <= 1) return; // unused (0x0101, or one of the codes taken for it)
     const int w = (b0 + 31) * 8;
-    const int a = b1 >> 6;
-    int h = a == 0   ? (m.minor < 3 ? w : w * 10 / 16)
-            : a == 1 ? w * 3 / 4
-            : a == 2 ? w * 4 / 5
-                     : w * 9 / 16;
+    const int a = b1 >> 6; // aspect 16:10, 4:3, 5:4, 16:9 (as the reference decoder reads it)
+    int h = a == 0 ? w * 10 / 16 : a == 1 ? w * 3 / 4 : a == 2 ? w * 4 / 5 : w * 9 / 16;
     const int rate = (b1 & 0x3F) + 60;
     // DMT timings named by their standard code: 1360x765 is 1360x768, 1366x768 has none
     if (w == 1360 && h == 765) h = 768;
@@ -275,20 +271,27 @@ constexpr HighVic kHighVics[] = {
     {218, 1188000, 5280, 2250},  {219, 1188000, 4400, 2250},
 };
 
-// A video code's timing; `half`: only as YCbCr 4:2:0, at half the pixel rate.
+// A video code's timing; `half`: only as YCbCr 4:2:0, whose line rate and pixel rate are half
+// the RGB timing's (the field rate stays).
 void Vic(int vic, bool half, int at, const std::string& what, std::vector<ListedTiming>& out) {
-    const int div = half ? 2 : 1;
-    if (const auto t = VicTiming(vic)) {
-        const double vTotal = t->format.interlaced ? t->VTotal() * 2 + 1 : t->VTotal();
-        out.push_back(FromTotals(t->format.width, t->format.height, t->format.interlaced,
-                                 t->pixelClockKhz / div, t->HTotal(), vTotal, what, at));
-        return;
+    ListedTiming t;
+    if (const auto v = VicTiming(vic)) {
+        const double vTotal = v->format.interlaced ? v->VTotal() * 2 + 1 : v->VTotal();
+        t = FromTotals(v->format.width, v->format.height, v->format.interlaced, v->pixelClockKhz,
+                       v->HTotal(), vTotal, what, at);
+    } else {
+        const auto f = VicFormat(vic);
+        const HighVic* h = nullptr;
+        for (const HighVic& r : kHighVics)
+            if (r.vic == vic) h = &r;
+        if (!f || !h) return;
+        t = FromTotals(f->width, f->height, false, h->clock, h->htotal, h->vtotal, what, at);
     }
-    const auto f = VicFormat(vic);
-    for (const HighVic& h : kHighVics)
-        if (h.vic == vic && f)
-            out.push_back(FromTotals(f->width, f->height, false, h.clock / div, h.htotal, h.vtotal,
-                                     what, at));
+    if (half) {
+        t.pixelClockKhz /= 2;
+        t.hFreqKhz /= 2;
+    }
+    out.push_back(std::move(t));
 }
 
 void CtaVideo(const Model& m, std::vector<ListedTiming>& out) {
