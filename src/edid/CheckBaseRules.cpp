@@ -70,19 +70,19 @@ std::string RangeText(const Ranges& r, const ListedTiming* loV, const ListedTimi
                               std::to_string(r.maxV) + " Hz";
     const std::string refuse = ": a source may refuse it.";
     if (hiH && hiH->hFreqKhz >= r.maxH + 0.5)
-        return allow + ", but the " + hiH->name + " needs " + Format("%.1f", hiH->hFreqKhz) +
+        return allow + ", but the " + TimingName(*hiH) + " needs " + Format("%.1f", hiH->hFreqKhz) +
                " kHz" + refuse;
     if (loH && loH->hFreqKhz + 0.5 < r.minH)
-        return allow + ", but the " + loH->name + " needs " + Format("%.1f", loH->hFreqKhz) +
+        return allow + ", but the " + TimingName(*loH) + " needs " + Format("%.1f", loH->hFreqKhz) +
                " kHz" + refuse;
     if (hiV && hiV->refreshHz >= r.maxV + 0.5)
-        return allow + ", but the " + hiV->name + " needs " + Format("%.2f", hiV->refreshHz) +
-               " Hz" + refuse;
+        return allow + ", but the " + TimingName(*hiV) + " needs " +
+               Format("%.2f", hiV->refreshHz) + " Hz" + refuse;
     if (loV && loV->refreshHz + 0.5 < r.minV)
-        return allow + ", but the " + loV->name + " needs " + Format("%.2f", loV->refreshHz) +
-               " Hz" + refuse;
+        return allow + ", but the " + TimingName(*loV) + " needs " +
+               Format("%.2f", loV->refreshHz) + " Hz" + refuse;
     return "The range limits allow a pixel clock up to " + std::to_string(r.maxClockKhz / 1000) +
-           " MHz, but the " + (clk ? clk->name : std::string("timing")) + " needs " +
+           " MHz, but the " + (clk ? TimingName(*clk) : std::string("timing")) + " needs " +
            Format("%.2f", clk ? clk->pixelClockKhz / 1000.0 : 0) + " MHz" + refuse;
 }
 

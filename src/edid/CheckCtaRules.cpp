@@ -1,6 +1,6 @@
 // The check's rules about the display descriptors' text and the first CTA-861 extension.
 #include <algorithm>
-#include <set>
+#include <bitset>
 
 #include "edid/CheckModel.h"
 #include "edid/VideoFormats.h"
@@ -79,15 +79,16 @@ void Padding(const Model& m, std::vector<Finding>& out) {
 }
 
 void DuplicateVics(const Model& m, std::vector<Finding>& out) {
-    std::set<int> seen, reported;
+    std::bitset<256> seen;
     for (const CtaBlock& b : m.ctaBlocks) {
         if (b.tag != 2) continue;
         for (int i = 1; i <= b.length; ++i) {
             int v = m.At(b.offset + i);
             if (v >= 129 && v <= 192) v &= 0x7F;
-            if (!seen.insert(v).second)
+            if (seen.test(static_cast<std::size_t>(v)))
                 Add(out, m, "duplicate-vic", kFail, b.offset,
                     "The video data block lists VIC " + std::to_string(v) + " twice.");
+            seen.set(static_cast<std::size_t>(v));
         }
     }
 }
@@ -151,7 +152,7 @@ void NativeTimings(const Model& m, std::vector<Finding>& out) {
 }
 
 void RequiredTimings(const Model& m, std::vector<Finding>& out) {
-    const auto vics = m.Vics();
+    const auto& vics = m.vics;
     if (!(m.At(35) & 0x20) && std::find(vics.begin(), vics.end(), 1) == vics.end())
         Add(out, m, "required-timings", kFail, 35,
             "Neither the established timings nor the video codes list 640x480 at 60 Hz (VIC 1), "
@@ -183,7 +184,7 @@ void Hdmi(const Model& m, const CtaBlock& h, std::vector<Finding>& out) {
             "The HDMI block claims a " + std::to_string(m.At(h.offset + 7) * 5) +
                 " MHz TMDS clock; it may claim at most 340 MHz (higher rates belong in the HDMI "
                 "Forum block).");
-    const auto vics = m.Vics();
+    const auto& vics = m.vics;
     for (int hv : HdmiVics(m, h)) {
         const int vic = VicOfHdmiVic(hv);
         if (vic && std::find(vics.begin(), vics.end(), vic) == vics.end())

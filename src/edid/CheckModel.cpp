@@ -45,17 +45,6 @@ const CtaBlock* Model::FindBlock(int tag, int extendedTag, std::uint32_t oui) co
     return nullptr;
 }
 
-std::vector<int> Model::Vics() const {
-    std::vector<int> out;
-    for (const CtaBlock& b : ctaBlocks)
-        if (b.tag == 2)
-            for (int i = 1; i <= b.length; ++i) {
-                const int v = At(b.offset + i);
-                out.push_back(v >= 129 && v <= 192 ? v & 0x7F : v);
-            }
-    return out;
-}
-
 int Model::RangeLimitsAt() const {
     for (int at = 54; at < 126; at += 18)
         if (At(at) == 0 && At(at + 1) == 0 && At(at + 3) == 0xFD) return at;
@@ -77,6 +66,12 @@ Model BuildModel(std::span<const std::uint8_t> bytes) {
         if (m.At(b * 128) == 0x02) {
             m.cta = b * 128;
             MapCta(m);
+            for (const CtaBlock& v : m.ctaBlocks)
+                if (v.tag == 2)
+                    for (int i = 1; i <= v.length; ++i) {
+                        const int vic = m.At(v.offset + i);
+                        m.vics.push_back(vic >= 129 && vic <= 192 ? vic & 0x7F : vic);
+                    }
             break;
         }
     m.timings = CollectTimings(m);

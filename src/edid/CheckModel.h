@@ -11,9 +11,16 @@
 
 namespace tavo::check {
 
+// Where a listed timing comes from: "VIC" 97, "detailed timing" 2, "established timing".
+struct TimingSource {
+    const char* kind = "";
+    int number = -1;   // -1: none
+    bool y420 = false; // counted as YCbCr 4:2:0
+};
+
 // A listed timing with the rates a source would drive.
 struct ListedTiming {
-    std::string name; // "3840x2160 at 60 Hz (VIC 97)"
+    TimingSource source;
     int width = 0, height = 0;
     bool interlaced = false;
     double refreshHz = 0;
@@ -47,7 +54,7 @@ struct Model {
     }
     const CtaBlock* FindBlock(int tag, int extendedTag = -1, std::uint32_t oui = 0) const;
     // Every VIC of the Video Data Blocks, in order, the native flag removed.
-    std::vector<int> Vics() const;
+    std::vector<int> vics;
     bool HasRangeLimits() const { return RangeLimitsAt() >= 0; }
     int RangeLimitsAt() const; // offset of the range limits descriptor, -1 when none
 };
@@ -56,6 +63,9 @@ inline constexpr std::uint32_t kOuiHdmi = 0x000C03;
 inline constexpr std::uint32_t kOuiHdmiForum = 0xC45DD8;
 
 Model BuildModel(std::span<const std::uint8_t> bytes);
+
+// "3840x2160 at 60 Hz (VIC 97)".
+std::string TimingName(const ListedTiming& timing);
 
 // The timings an EDID lists (established, standard, detailed, video codes, HDMI VICs), in the
 // order they appear.

@@ -112,6 +112,17 @@ constexpr Dmt kDmt[] = {
     {0x58, 4096, 2160, 59, false, 556188, 4176, 2222, 8, 32, 40, 48, 8, 6, true, false},
 };
 
+// The timings of video codes 1..107, read once.
+const VideoTiming* VicTable(int vic) {
+    static const std::vector<VideoTiming> table = [] {
+        std::vector<VideoTiming> out;
+        for (int v = 1; v <= 107; ++v)
+            out.push_back(*VicTiming(v));
+        return out;
+    }();
+    return vic >= 1 && vic <= 107 ? &table[static_cast<std::size_t>(vic - 1)] : nullptr;
+}
+
 const Dmt* FindDmt(int id) {
     for (const Dmt& d : kDmt)
         if (d.id == id) return &d;
@@ -136,28 +147,21 @@ constexpr std::uint8_t kEstablished3[44] = {
     0x25, 0x27, 0x2E, 0x2F, 0x30, 0x31, 0x29, 0x2A, 0x2B, 0x2C, 0x39, 0x3A, 0x3B, 0x3C, 0x33,
     0x34, 0x35, 0x36, 0x37, 0x3E, 0x3F, 0x41, 0x42, 0x44, 0x45, 0x46, 0x47, 0x49, 0x4A};
 
-std::string Label(int w, int h, bool interlaced, double rate, const std::string& what) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%dx%d%s at %.0f Hz (%s)", w, h, interlaced ? "i" : "", rate,
-                  what.c_str());
-    return buf;
-}
-
 // A timing from its totals: rates as a source drives it (an interlaced timing's field rate).
 ListedTiming FromTotals(int w, int h, bool interlaced, int clock, double htotal, double vtotal,
-                        const std::string& what, int at) {
+                        TimingSource what, int at) {
     ListedTiming t;
     t.width = w, t.height = h, t.interlaced = interlaced;
     t.pixelClockKhz = clock;
     t.hFreqKhz = htotal > 0 ? clock / htotal : 0;
     const double lines = interlaced ? vtotal / 2.0 : vtotal;
     t.refreshHz = htotal > 0 && lines > 0 ? clock * 1000.0 / (htotal * lines) : 0;
-    t.name = Label(w, h, interlaced, t.refreshHz, what);
+    t.source = what;
     t.partOffset = at;
     return t;
 }
 
-ListedTiming FromDmt(const Dmt& d, int at, const std::string& what) {
+ListedTiming FromDmt(const Dmt& d, int at, TimingSource what) {
     return FromTotals(d.w, d.h, d.interlaced, d.clock, d.htotal, d.vtotal, what, at);
 }
 
@@ -170,7 +174,7 @@ std::string DmtName(int id) {
 
 // The generalized timing formula's default curve, as a source computes a standard timing that
 // is no DMT timing (EDID 1.3 and earlier).
-ListedTiming Gtf(int w, int h, int rate, const std::string& what, int at) {
+ListedTiming Gtf(int w, int h, int rate, TimingSource what, int at) {
     const double hPeriodEst = (1.0 / rate - 550e-6) / (h + 1) * 1e6;
     const double vSyncBp = std::round(550.0 / hPeriodEst);
     const double vTotal = h + vSyncBp + 1;
@@ -184,7 +188,7 @@ ListedTiming Gtf(int w, int h, int rate, const std::string& what, int at) {
 }
 
 // The coordinated video timing (normal blanking), as EDID 1.4 asks for such standard timings.
-ListedTiming Cvt(int w, int h, int rate, const std::string& what, int at) {
+ListedTiming Cvt(int w, int h, int rate, TimingSource what, int at) {
     const int vSync = w * 3 == h * 4 ? 4 : w * 9 == h * 16 ? 5 : w * 10 == h * 16 ? 6 : 7;
     const double hPeriodEst = (1.0 / rate - 550e-6) / (h + 3) * 1e6;
     double vSyncBp = std::floor(550.0 / hPeriodEst) + 1;
@@ -202,14 +206,14 @@ void Established(const Model& m, std::vector<ListedTiming>& out) {
     for (int bit = 0; bit < kEstablishedTimingBits; ++bit) {
         if (!(m.At(35 + bit / 8) & (0x80 >> (bit % 8)))) continue;
         if (const Dmt* d = FindDmt(kEstablishedDmt[bit])) {
-            out.push_back(FromDmt(*d, 35, "established timing"));
+            out.push_back(FromDmt(*d, 35, TimingSource{"established timing"}));
             continue;
         }
         const auto f = EstablishedFormat(bit);
         for (const Legacy& l : kLegacy)
             if (l.bit == bit && f)
                 out.push_back(FromTotals(f->width, f->height, false, l.clock, l.htotal, l.vtotal,
-                                         "established timing", 35));
+                                         TimingSource{"established timing"}, 35));
     }
 }
 
@@ -229,11 +233,11 @@ void Standard(const Model& m, int at, std::vector<ListedTiming>& out) {
             (!found || (found->hs == 32 && found->hb == 80)))
             found = &d;
     if (found) {
-        out.push_back(FromDmt(*found, at, "standard timing"));
+        out.push_back(FromDmt(*found, at, TimingSource{"standard timing"}));
         return;
     }
-    out.push_back(m.minor >= 4 ? Cvt(w, h, rate, "standard timing", at)
-                               : Gtf(w, h, rate, "standard timing", at));
+    out.push_back(m.minor >= 4 ? Cvt(w, h, rate, TimingSource{"standard timing"}, at)
+                               : Gtf(w, h, rate, TimingSource{"standard timing"}, at));
 }
 
 void Detailed(const Model& m, int at, int number, std::vector<ListedTiming>& out) {
@@ -243,7 +247,7 @@ void Detailed(const Model& m, int at, int number, std::vector<ListedTiming>& out
     const double vTotal = t->format.interlaced ? (t->VTotal() * 2 + 1) : t->VTotal();
     out.push_back(FromTotals(t->format.width, t->format.height, t->format.interlaced,
                              t->pixelClockKhz, hTotal, vTotal,
-                             "detailed timing " + std::to_string(number), at));
+                             TimingSource{"detailed timing", number}, at));
 }
 
 // Pixel clock and totals of the video codes past 107.
@@ -273,9 +277,9 @@ constexpr HighVic kHighVics[] = {
 
 // A video code's timing; `half`: only as YCbCr 4:2:0, whose line rate and pixel rate are half
 // the RGB timing's (the field rate stays).
-void Vic(int vic, bool half, int at, const std::string& what, std::vector<ListedTiming>& out) {
+void Vic(int vic, bool half, int at, TimingSource what, std::vector<ListedTiming>& out) {
     ListedTiming t;
-    if (const auto v = VicTiming(vic)) {
+    if (const VideoTiming* v = VicTable(vic)) {
         const double vTotal = v->format.interlaced ? v->VTotal() * 2 + 1 : v->VTotal();
         t = FromTotals(v->format.width, v->format.height, v->format.interlaced, v->pixelClockKhz,
                        v->HTotal(), vTotal, what, at);
@@ -301,16 +305,16 @@ void CtaVideo(const Model& m, std::vector<ListedTiming>& out) {
         for (int i = y420 ? 2 : 1; i <= b.length; ++i) {
             int vic = m.At(b.offset + i);
             if (!y420 && vic >= 129 && vic <= 192) vic &= 0x7F;
-            Vic(vic, y420, b.offset, "VIC " + std::to_string(vic), out);
+            Vic(vic, y420, b.offset, TimingSource{"VIC", vic, y420}, out);
         }
     }
     // video codes the 4:2:0 capability map marks (by their index among all codes) also count
     // at half their pixel rate
     const CtaBlock* map = m.FindBlock(7, 15);
-    const std::vector<int> vics = m.Vics();
+    const std::vector<int>& vics = m.vics;
     for (int i = 0; map && i < static_cast<int>(vics.size()); ++i)
         if (i / 8 + 2 <= map->length && (m.At(map->offset + 2 + i / 8) & (1 << (i % 8))))
-            Vic(vics[i], true, map->offset, "VIC " + std::to_string(vics[i]) + " as 4:2:0", out);
+            Vic(vics[i], true, map->offset, TimingSource{"VIC", vics[i], true}, out);
     // HDMI VICs of the HDMI block
     const CtaBlock* h = m.FindBlock(3, -1, kOuiHdmi);
     if (!h || h->length < 8) return;
@@ -324,7 +328,7 @@ void CtaVideo(const Model& m, std::vector<ListedTiming>& out) {
     for (int i = 0; i < count && at + 2 + i <= h->offset + h->length; ++i) {
         const int hv = m.At(at + 2 + i);
         if (const int vic = VicOfHdmiVic(hv))
-            Vic(vic, false, h->offset, "HDMI VIC " + std::to_string(hv), out);
+            Vic(vic, false, h->offset, TimingSource{"HDMI VIC", hv}, out);
     }
 }
 
@@ -335,7 +339,7 @@ void DescriptorTimings(const Model& m, int at, std::vector<ListedTiming>& out) {
         for (int i = 0; i < 44; ++i)
             if (m.At(at + 6 + i / 8) & (0x80 >> (i % 8)))
                 if (const Dmt* d = FindDmt(kEstablished3[i]))
-                    out.push_back(FromDmt(*d, at, "established timing"));
+                    out.push_back(FromDmt(*d, at, TimingSource{"established timing"}));
         return;
     }
     if (tag != 0xF8) return;
@@ -349,21 +353,33 @@ void DescriptorTimings(const Model& m, int at, std::vector<ListedTiming>& out) {
         const int w = 8 * (h * num[a] / den[a] / 8);
         static constexpr int rates[] = {50, 60, 75, 85};
         for (int r = 0; r < 4; ++r)
-            if (b2 & (0x10 >> r)) out.push_back(Cvt(w, h, rates[r], "CVT code", at));
+            if (b2 & (0x10 >> r)) out.push_back(Cvt(w, h, rates[r], TimingSource{"CVT code"}, at));
         if (b2 & 0x01) {
             // reduced blanking, 60 Hz
             const double vTotal = h + std::ceil(460.0 / ((1e6 / 60 - 460) / h));
             const double hTotal = w + 160;
             const int clock = static_cast<int>(std::floor(hTotal * vTotal * 60 / 250000.0) * 250);
-            out.push_back(FromTotals(w, h, false, clock, hTotal, vTotal, "CVT code", at));
+            out.push_back(
+                FromTotals(w, h, false, clock, hTotal, vTotal, TimingSource{"CVT code"}, at));
         }
     }
 }
 
 } // namespace
 
+std::string TimingName(const ListedTiming& t) {
+    char buf[128];
+    char number[16] = "";
+    if (t.source.number >= 0) std::snprintf(number, sizeof number, " %d", t.source.number);
+    std::snprintf(buf, sizeof buf, "%dx%d%s at %.0f Hz (%s%s%s)", t.width, t.height,
+                  t.interlaced ? "i" : "", t.refreshHz, t.source.kind, number,
+                  t.source.y420 ? " as YCbCr 4:2:0" : "");
+    return buf;
+}
+
 std::vector<ListedTiming> CollectTimings(const Model& m) {
     std::vector<ListedTiming> out;
+    out.reserve(64);
     Established(m, out);
     for (int at = 38; at < 54; at += 2)
         Standard(m, at, out);
@@ -390,6 +406,7 @@ std::string NearTiming(const std::uint8_t* d) {
     const int hBlank = t->hFront + t->hSync + t->hBack;
     const int vBlank = t->vFront + t->vSync + t->vBack;
     auto near = [&](const VideoTiming& o) {
+        if (o.pixelClockKhz != t->pixelClockKhz) return false;
         if (o.format.width != t->format.width || o.format.height != t->format.height ||
             o.format.interlaced != t->format.interlaced || o.pixelClockKhz != t->pixelClockKhz ||
             o.hFront + o.hSync + o.hBack != hBlank || o.vFront + o.vSync + o.vBack != vBlank)
@@ -397,9 +414,11 @@ std::string NearTiming(const std::uint8_t* d) {
         return !(o.hFront == t->hFront && o.hSync == t->hSync && o.vFront == t->vFront &&
                  o.vSync == t->vSync && o.hPositive == t->hPositive && o.vPositive == t->vPositive);
     };
+    const VideoTiming* vics = VicTable(1); // codes 1..107 in a row
     for (int vic = 1; vic <= 107; ++vic)
-        if (const auto v = VicTiming(vic); v && near(*v)) return "VIC " + std::to_string(vic);
+        if (near(vics[vic - 1])) return "VIC " + std::to_string(vic);
     for (const Dmt& d : kDmt) {
+        if (d.w != t->format.width || d.clock != t->pixelClockKhz) continue;
         VideoTiming o;
         o.format = {d.w, d.h, d.interlaced, d.rate};
         o.pixelClockKhz = d.clock;
