@@ -275,7 +275,8 @@ restore_variant longdesc "s/\"description\": \"Hall A\"/\"description\": \"$long
     fail "restore-backup of a 5000-character description: exit $rc, $(head -c 300 "$tmp/out")"
 # a non-ASCII description: encoded once in the manifest and shown as itself in both summaries;
 # a manifest of an earlier version (each byte a character, no "texts") still restores it right
-start unitA3 --state-dir "$tmp/unitA" --users 2 --inputs 2 --internals 1 --description "Salle été"
+mkdir "$tmp/unitA3"
+start unitA3 --state-dir "$tmp/unitA3" --users 2 --inputs 2 --internals 1 --description "Salle été"
 run "$cli" device backup "$tmp/bk3" --port "$port"
 [ "$rc" -eq 0 ] && grep -q '^description: Salle été$' "$tmp/out" &&
     grep -q '"description": "Salle été"' "$tmp/bk3/manifest.json" &&

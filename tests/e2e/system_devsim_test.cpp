@@ -288,8 +288,10 @@ private slots:
         QTemporaryDir state, data;
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit()); // the history, never the real home
         const QString sample = QStringLiteral(TAVO_TEST_DATA "/edid/0615aa6316ff13ad.bin");
+        // user 2 holds an EDID written into it (its default is the built-in one), input 1 too
+        QVERIFY(QFile::copy(sample, state.filePath("user2.bin")));
         Sim sim({"--description", "Rack 2", "--state-dir", state.path(), "--users", "2", "--slot",
-                 "user2=" + sample, "--slot", "input1=" + sample});
+                 "input1=" + sample});
         Window w(sim);
         w.setDescription("Changed");
         w.click("SpeedButton_SysConfig");

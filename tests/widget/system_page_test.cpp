@@ -516,7 +516,7 @@ private slots:
             Rig rig;
             rig.device.restartVersion = c.restartVersion;
             rig.form.System->Transfer().setRestartWaitMs(300);
-            QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(64 * 3)));
+            QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
             rig.open(rig.file("fw.bin"));
             rig.update();
             auto* result = rig.form.findChild<QLabel*>("Label_Fw_Result");
