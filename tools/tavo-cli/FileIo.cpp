@@ -20,6 +20,13 @@
 namespace tavo::cli {
 
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
+    std::size_t size = 0;
+    return ReadEdidFile(path, image, error, size);
+}
+
+bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
+                  std::size_t& edidSize) {
+    edidSize = kEdidSize;
     if (path.rfind(kPresetPrefix, 0) == 0) {
         const PresetBuild built = BuildPreset(std::string_view(path).substr(kPresetPrefix.size()));
         if (!built) {
@@ -49,6 +56,7 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
                    ", not a whole EDID block; the missing bytes read as FF");
     }
     image = source.image;
+    if (!display && size <= kEdidSize / 2) edidSize = kEdidSize / 2;
     return true;
 }
 
