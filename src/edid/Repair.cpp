@@ -66,6 +66,31 @@ std::vector<Difference> DiffOf(const Bytes& a, const Bytes& b) {
     return out;
 }
 
+// An extension newly announced: its count and the extension itself, not each of its parts as
+// if they were new (they were in the EDID before, unannounced).
+void AnnouncedOnly(std::vector<Difference>& differences) {
+    std::erase_if(differences, [](const Difference& d) {
+        return d.part != "Extension Block Count" && d.part.rfind("CTA-861 Extension", 0) != 0;
+    });
+}
+
+// The repeated video codes a repair removed: the diff compares the lists as sets and so does
+// not see them go.
+void AddRepeats(const Bytes& edid, std::vector<Difference>& differences) {
+    for (const int ext : repair::CtaBlocks(edid)) {
+        const repair::Collection c = repair::ReadCollection(edid, ext);
+        std::vector<int> seen;
+        for (const auto& b : c.blocks)
+            for (std::size_t i = 1; repair::IsVideoBlock(b) && i < b.size(); ++i) {
+                const int vic = repair::SvdVic(b[i]);
+                if (std::find(seen.begin(), seen.end(), vic) != seen.end())
+                    differences.push_back({"Video Data Block", "repeated video codes removed",
+                                           std::to_string(vic), true, false});
+                seen.push_back(vic);
+            }
+    }
+}
+
 bool Named(const std::vector<std::string>& named, std::string_view id) {
     return std::find(named.begin(), named.end(), id) != named.end();
 }
@@ -104,7 +129,10 @@ RepairResult RepairEdid(std::span<const std::uint8_t> bytes,
         Bytes next = rule.apply(edid);
         if (rule.apply != &repair::RepairChecksum) KeepSums(edid, next);
         if (next == edid) continue;
-        result.changes.push_back({std::string(rule.id), DiffOf(edid, next)});
+        auto differences = DiffOf(edid, next);
+        if (rule.apply == &repair::RepairExtensionCount) AnnouncedOnly(differences);
+        if (rule.apply == &repair::RepairDuplicateVic) AddRepeats(edid, differences);
+        result.changes.push_back({std::string(rule.id), std::move(differences)});
         edid = std::move(next);
     }
     result.bytes.assign(bytes.begin(), bytes.end());

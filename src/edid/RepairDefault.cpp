@@ -11,13 +11,6 @@
 namespace tavo::repair {
 namespace {
 
-bool BlockSumsToZero(const Bytes& edid, int at) {
-    unsigned sum = 0;
-    for (int i = at; i < at + kBlock; ++i)
-        sum += edid[i];
-    return (sum & 0xFF) == 0;
-}
-
 // Applies `mend` to every data block of every CTA-861 extension that lies whole inside its
 // collection, in place (a mend keeps the block's length).
 template <typename Mend> Bytes MendDataBlocks(const Bytes& edid, Mend mend) {
@@ -42,15 +35,20 @@ Bytes RepairChecksum(const Bytes& edid) {
     return out;
 }
 
-// A 256-byte image whose byte 126 says 0 but whose second block is a sound CTA-861 extension
-// (tag, revision 1-3, a possible collection length, a checksum that holds) announces it.
+// A 256-byte image whose byte 126 says 0 but whose second block is a CTA-861 extension (its tag,
+// revision 1-3, and a data block collection that ends where byte 2 says) announces it. Its
+// checksum is not asked: the checksum repair mends that, and the repaired EDID must not hold an
+// extension this repair would announce on a second run.
 Bytes RepairExtensionCount(const Bytes& edid) {
     Bytes out = edid;
     if (BlockCount(out) != 2 || out[126] != 0) return out;
     const int d = out[130];
-    const bool sound = out[128] == 0x02 && out[129] >= 1 && out[129] <= 3 &&
-                       (d == 0 || (d >= 4 && d <= 127)) && BlockSumsToZero(out, kBlock);
-    if (sound) out[126] = 1;
+    if (out[128] != 0x02 || out[129] < 1 || out[129] > 3 || !(d == 0 || (d >= 4 && d <= 127)))
+        return out;
+    int p = 132;
+    while (d >= 4 && p < 128 + d)
+        p += (out[p] & 0x1F) + 1;
+    if (d == 0 || p == 128 + d) out[126] = 1;
     return out;
 }
 

@@ -128,17 +128,27 @@ Bytes RepairNativeTimings(const Bytes& edid) {
     return out;
 }
 
-// HDMI asks for EDID 1.3: a 1.4 EDID with an HDMI block says 1.3.
+// HDMI asks for EDID 1.3: a 1.4 EDID with an HDMI block says 1.3, and what 1.3 cannot say goes
+// with it: the digital input's colour depth and interface (byte 20 bits 6-0) and the range
+// limits' timing class (bare limits, CVT: the plain range limits). Range limits that need the
+// 1.4 offsets (above 255 Hz or kHz) cannot be said in 1.3: then nothing changes.
 Bytes RepairHdmiVersion(const Bytes& edid) {
     Bytes out = edid;
     if (BlockCount(out) < 1 || out[18] != 1 || out[19] <= 3) return out;
+    bool hdmi = false;
     for (const int ext : CtaBlocks(out)) {
         const Collection c = ReadCollection(out, ext);
-        for (const auto& b : c.blocks)
-            if (IsVendor(b, kOuiHdmi)) {
-                out[19] = 3;
-                return out;
-            }
+        hdmi = hdmi || std::any_of(c.blocks.begin(), c.blocks.end(),
+                                   [](const Bytes& b) { return IsVendor(b, kOuiHdmi); });
+    }
+    const int range = RangeDescriptor(out);
+    if (!hdmi || (range >= 0 && (out[range + 4] & 0x0F) != 0)) return out;
+    out[19] = 3;
+    if (out[20] & 0x80) out[20] = 0x80;
+    if (range >= 0 && out[range + 10] != 0x00 && out[range + 10] != 0x02) {
+        out[range + 10] = 0x00;
+        out[range + 11] = 0x0A;
+        std::fill(out.begin() + range + 12, out.begin() + range + 18, 0x20);
     }
     return out;
 }

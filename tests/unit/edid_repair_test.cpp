@@ -1,0 +1,297 @@
+// The repairs: built EDIDs with each rule's fault and the changes expected, and over the real
+// samples the property that a default repair never raises a claim and that a repaired EDID has
+// nothing left to repair.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "edid/BlockMap.h"
+#include "edid/Decoder.h"
+#include "edid/Repair.h"
+#include "edid/VideoFormats.h"
+#include "edid_builders.h"
+#include "workspace/AnalyzerSummary.h"
+
+using namespace tavo;
+using namespace tavo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A base block with the 1080p60 timing in descriptor 0 (600 x 340 mm), dummy descriptors after
+// it, and a CTA-861 extension with `blocks`.
+EdidImage WithTiming(const Bytes& blocks, std::uint8_t byte131 = 0x00) {
+    EdidImage img = WithBlocks(blocks, byte131);
+    for (const int at : {72, 90, 108})
+        img[at + 3] = 0x10;
+    const auto dtd = WriteDetailedTiming(*VicTiming(16));
+    std::copy(dtd->begin(), dtd->end(), img.begin() + 54);
+    img[54 + 12] = 0x58; // 600 x 340 mm
+    img[54 + 13] = 0x54;
+    img[54 + 14] = 0x21;
+    FixChecksums(img);
+    return img;
+}
+
+void PutDescriptor(EdidImage& img, int slot, std::uint8_t tag, const Bytes& text13) {
+    PutNameDescriptor(img, slot, text13);
+    img[54 + 18 * slot + 3] = tag;
+    FixChecksum(img, 0);
+}
+
+const Bytes kVideo = {0x42, 0x90, 0x04};
+const Bytes kHdmi600 = {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 0x78};
+Bytes Forum(std::uint8_t rate) {
+    return {0x66, 0xD8, 0x5D, 0xC4, 0x01, rate, 0x80};
+}
+
+struct Case {
+    const char* what;
+    EdidImage in;
+    std::vector<std::string> named;
+    std::vector<std::string> texts;                    // the change lines, exactly
+    std::vector<std::pair<int, std::uint8_t>> bytes{}; // bytes of the result
+};
+
+EdidImage BadChecksum() {
+    EdidImage img = WithTiming(kVideo);
+    img[255] ^= 0x10;
+    return img;
+}
+EdidImage DuplicateVics() {
+    // 16, 4, 16 native, 31, 4; the 4:2:0 map marks the third and the fifth
+    return WithTiming({0x45, 16, 4, 0x90, 31, 4, 0xE2, 0x0F, 0x14});
+}
+EdidImage UnannouncedExtension() {
+    EdidImage img = WithTiming(kVideo);
+    img[126] = 0;
+    FixChecksums(img);
+    return img;
+}
+EdidImage PaddingBytes() {
+    EdidImage img = WithTiming(kVideo);
+    img[200] = 0x55;
+    FixChecksums(img);
+    return img;
+}
+EdidImage TextFaults() {
+    EdidImage img = WithTiming(kVideo);
+    PutDescriptor(img, 1, 0xFC, Text("Screen  \n    "));
+    PutDescriptor(img, 2, 0xFF, Text("\n            "));
+    PutDescriptor(img, 3, 0xFE, Concat({Text("ABC"), Bytes(10, 0)}));
+    return img;
+}
+EdidImage SerialTwice() {
+    EdidImage img = WithTiming(kVideo);
+    PutDescriptor(img, 1, 0xFF, Text("SN1234\n      "));
+    img[12] = 0x34;
+    img[13] = 0x12;
+    FixChecksums(img);
+    return img;
+}
+EdidImage RangeTooNarrow() {
+    EdidImage img = WithTiming(kVideo);
+    const Bytes range = {0,  0,    0,    0xFD, 0,    56,   61,   30,   50,
+                         10, 0x00, 0x0A, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20};
+    std::copy(range.begin(), range.end(), img.begin() + 72);
+    FixChecksums(img);
+    return img;
+}
+EdidImage Version14Hdmi() {
+    EdidImage img = WithTiming(Concat({kVideo, kHdmi600}));
+    img[19] = 4;
+    img[20] = 0xA5; // digital, 10 bits, HDMI-a
+    FixChecksums(img);
+    return img;
+}
+
+const std::string kArrow = " \xE2\x86\x92 ";
+
+std::vector<Case> Cases() {
+    const std::string a = kArrow;
+    return {
+        {"a wrong checksum",
+         BadChecksum(),
+         {},
+         {"checksum: Extension Checksum: 0x0E" + a + "0x1E"}},
+        {"repeated video codes: the first kept with the native flag, the 4:2:0 map follows",
+         DuplicateVics(),
+         {},
+         {"duplicate-vic: Video Data Block: native flags added: 16",
+          "duplicate-vic: YCbCr 4:2:0 Capability Map Data Block: capability map: 14" + a + "03",
+          "duplicate-vic: Video Data Block: repeated video codes removed: 16, 4"},
+         {{130, 11},
+          {132, 0x43},
+          {133, 0x90},
+          {134, 4},
+          {135, 31},
+          {136, 0xE2},
+          {138, 0x03},
+          {139, 0}}},
+        {"an unannounced extension",
+         UnannouncedExtension(),
+         {},
+         {"extension-count: Extension Block Count: extensions: 0" + a + "1",
+          "extension-count: CTA-861 Extension Block: added"},
+         {{126, 1}}},
+        {"padding",
+         PaddingBytes(),
+         {},
+         {"padding: Padding: non-zero bytes: 1" + a + "0"},
+         {{200, 0}}},
+        {"colorimetry MD0-MD3",
+         WithTiming(Concat({kVideo, {0xE3, 0x05, 0xC0, 0x0F}})),
+         {},
+         {"colorimetry-reserved: Colorimetry Data Block: metadata profiles: 0x0F" + a + "0x00"},
+         {{137, 0xC0}, {138, 0x00}}},
+        {"descriptor texts: trailing spaces, an empty serial, NUL padding",
+         TextFaults(),
+         {},
+         {"descriptor-text: Descriptor 2: name: Screen  " + a + "Screen",
+          "descriptor-text: Descriptor 3: Display Product Serial Number" + a + "Dummy Descriptor",
+          "descriptor-text: Descriptor 4: text: ABC.........." + a + "ABC"},
+         {{83, 0x0A}, {84, 0x20}, {93, 0x10}, {95, 0}, {116, 0x0A}, {117, 0x20}}},
+        {"all-zero descriptors",
+         WithBlocks(kVideo),
+         {},
+         {"empty-descriptor: Descriptor 1: Empty Descriptor" + a + "Dummy Descriptor",
+          "empty-descriptor: Descriptor 2: Empty Descriptor" + a + "Dummy Descriptor",
+          "empty-descriptor: Descriptor 3: Empty Descriptor" + a + "Dummy Descriptor",
+          "empty-descriptor: Descriptor 4: Empty Descriptor" + a + "Dummy Descriptor"},
+         {{57, 0x10}, {111, 0x10}}},
+        {"HDMI clock 600 MHz",
+         WithTiming(Concat({kVideo, kHdmi600})),
+         {},
+         {"hdmi-tmds: HDMI Vendor-Specific Data Block: maximum TMDS clock 600" + a + "340 MHz"},
+         {{142, 68}}},
+        {"forum rate 300 MHz",
+         WithTiming(Concat({kVideo, kHdmi600, Forum(60)})),
+         {},
+         {"hdmi-tmds: HDMI Vendor-Specific Data Block: maximum TMDS clock 600" + a + "340 MHz",
+          "hf-tmds: HDMI Forum Vendor-Specific Data Block: maximum TMDS character rate 300" + a +
+              "0 MHz"},
+         {{148, 0}}},
+        {"forum rate 610 MHz",
+         WithTiming(Concat({kVideo, Forum(122)})),
+         {},
+         {"hf-tmds: HDMI Forum Vendor-Specific Data Block: maximum TMDS character rate 610" + a +
+          "600 MHz"},
+         {{140, 120}}},
+        {"forum rate 600 MHz and an HDMI clock of 340: nothing",
+         WithTiming(
+             Concat({kVideo, Bytes{0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 68}, Forum(120)})),
+         {},
+         {}},
+        {"a non-printable character inside a name: left",
+         [] {
+             EdidImage img = WithTiming(kVideo);
+             PutDescriptor(img, 1, 0xFC,
+                           Text("AB\x80"
+                                "CD\n        "));
+             return img;
+         }(),
+         {},
+         {}},
+        {"the only name blank: left",
+         [] {
+             EdidImage img = WithTiming(kVideo);
+             PutDescriptor(img, 1, 0xFC, Text(" \n           "));
+             return img;
+         }(),
+         {},
+         {}},
+        {"a second block that is no CTA-861 extension stays unannounced",
+         [] {
+             EdidImage img = WithTiming(kVideo);
+             std::copy_n(img.begin(), 128, img.begin() + 128);
+             img[126] = 0;
+             FixChecksums(img);
+             return img;
+         }(),
+         {},
+         {}},
+        {"an extension with a wrong checksum is announced all the same",
+         [] {
+             EdidImage img = UnannouncedExtension();
+             img[255] ^= 1;
+             return img;
+         }(),
+         {},
+         {"extension-count: Extension Block Count: extensions: 0" + a + "1",
+          "extension-count: CTA-861 Extension Block: added",
+          "checksum: Extension Checksum: 0x1F" + a + "0x1E"},
+         {{126, 1}}},
+        {"serial twice, not named", SerialTwice(), {}, {}},
+        {"serial twice",
+         SerialTwice(),
+         {"serial-number"},
+         {"serial-number: Vendor & Product Identification: serial number: 4660" + a + "0"},
+         {{12, 0}, {13, 0}}},
+        {"range limits widened to the listed timing, never narrowed",
+         RangeTooNarrow(),
+         {"range-limits"},
+         {"range-limits: Descriptor 2: horizontal rate 30-50" + a + "30-68 kHz",
+          "range-limits: Descriptor 2: maximum pixel clock 100" + a + "150 MHz"},
+         {{77, 56}, {78, 61}}},
+        {"native timings",
+         WithTiming({0x43, 0x90, 0x84, 0x05}, 0x02),
+         {"native-timings"},
+         {"native-timings: CTA-861 Extension Header: native detailed timings: 2" + a + "1",
+          "native-timings: Video Data Block: native flags removed: 16, 4"},
+         {{131, 0x01}, {133, 16}, {134, 4}}},
+        {"HDMI version",
+         Version14Hdmi(),
+         {"hdmi-version"},
+         {"hdmi-tmds: HDMI Vendor-Specific Data Block: maximum TMDS clock 600" + a + "340 MHz",
+          "hdmi-version: EDID Structure Version & Revision: version: 1.4" + a + "1.3",
+          "hdmi-version: Basic Display Parameters & Features: input definition: 0xA5" + a + "0x80"},
+         {{19, 3}}},
+        {"missing VCDB",
+         WithTiming(kVideo),
+         {"missing-vcdb"},
+         {"missing-vcdb: Video Capability Data Block: added"},
+         {{130, 10}, {135, 0xE2}, {136, 0x00}, {137, 0x40}}},
+        {"missing VCDB without room: nothing",
+         [] {
+             // twelve video codes and six detailed timings leave two bytes before the checksum
+             EdidImage img = WithTiming({0x4C, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+             for (int i = 0; i < 6; ++i)
+                 std::copy_n(img.begin() + 54, 18, img.begin() + 145 + 18 * i);
+             FixChecksums(img);
+             return img;
+         }(),
+         {"missing-vcdb"},
+         {}},
+        {"image size",
+         WithTiming(kVideo),
+         {"image-size"},
+         {"image-size: Basic Display Parameters & Features: image size: 0 x 0 cm" + a +
+          "60 x 34 cm"},
+         {{21, 60}, {22, 34}}},
+    };
+}
+
+} // namespace
+
+TEST(Repair, BuiltFaults) {
+    for (const auto& c : Cases()) {
+        SCOPED_TRACE(c.what);
+        const RepairResult r = RepairImage(c.in, c.named);
+        EXPECT_EQ(RepairChangeTexts(r), c.texts);
+        ASSERT_EQ(r.bytes.size(), kEdidSize);
+        for (const auto& [at, v] : c.bytes)
+            EXPECT_EQ(r.bytes[at], v) << "byte " << at;
+        // every block sums to 0
+        for (int b = 0; b < 2; ++b) {
+            unsigned sum = 0;
+            for (int i = 0; i < 128; ++i)
+                sum += r.bytes[b * 128 + i];
+            EXPECT_EQ(sum & 0xFF, 0u) << "block " << b;
+        }
+    }
+}
