@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "edid/BlockMap.h"
@@ -294,4 +296,188 @@ TEST(Repair, BuiltFaults) {
             EXPECT_EQ(sum & 0xFF, 0u) << "block " << b;
         }
     }
+}
+
+// ---- over the real samples ----
+
+namespace {
+
+std::vector<fs::path> SampleFiles() {
+    std::vector<fs::path> out;
+    std::vector<fs::path> dirs = {fs::path(TAVO_TEST_DATA) / "edid",
+                                  fs::path(TAVO_TEST_DATA) / "repair"};
+    // more EDIDs for a local run: TAVO_EDID_SAMPLES=DIR
+    if (const char* extra = std::getenv("TAVO_EDID_SAMPLES")) dirs.emplace_back(extra);
+    for (const auto& dir : dirs)
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().extension() == ".bin" &&
+                e.path().filename().string().find(".repaired") == std::string::npos)
+                out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+Bytes ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// What an EDID claims, as a reader finds it in the bytes and in the decoder's record.
+struct Claims {
+    std::multiset<int> vics, nativeVics;
+    std::set<std::array<std::uint8_t, 3>> audio;
+    std::set<std::string> dataBlocks;
+    int hdmiTmds = 0, forumRate = 0, colorimetry = 0, metadata = 0;
+    EdidRecord record;
+};
+
+Claims ClaimsOf(const EdidImage& img) {
+    Claims c;
+    Decode(c.record, img);
+    for (const auto& part : MapBlocks(img)) {
+        if (!part.IsDataBlock()) continue;
+        c.dataBlocks.insert(part.name);
+        const auto* b = &img[part.offset];
+        for (int i = 1; i < part.length; ++i) {
+            if (part.tag == 2) {
+                const int vic = b[i] >= 129 && b[i] <= 192 ? b[i] & 0x7F : b[i];
+                c.vics.insert(vic);
+                if (b[i] >= 129 && b[i] <= 192) c.nativeVics.insert(vic);
+            }
+            if (part.tag == 1 && i + 2 < part.length && (i - 1) % 3 == 0)
+                c.audio.insert({b[i], b[i + 1], b[i + 2]});
+        }
+        if (part.name.rfind("HDMI Vendor", 0) == 0 && part.length > 7) c.hdmiTmds = b[7];
+        if (part.name.rfind("HDMI Forum", 0) == 0 && part.length > 5) c.forumRate = b[5];
+        if (part.extendedTag == 5 && part.length > 3) c.colorimetry = b[2], c.metadata = b[3];
+    }
+    return c;
+}
+
+template <typename T> bool Within(const std::multiset<T>& a, const std::multiset<T>& b) {
+    return std::includes(b.begin(), b.end(), a.begin(), a.end());
+}
+template <typename T> bool Within(const std::set<T>& a, const std::set<T>& b) {
+    return std::includes(b.begin(), b.end(), a.begin(), a.end());
+}
+bool BitsWithin(unsigned a, unsigned b) {
+    return (a & ~b) == 0;
+}
+template <std::size_t N> std::set<int> NonZeroSet(const std::array<std::uint8_t, N>& a) {
+    std::set<int> out;
+    for (auto v : a)
+        if (v) out.insert(v);
+    return out;
+}
+
+// The image as a reader takes it before the repair: checksums sound (they claim nothing), and
+// an extension the repair announces read as announced (a reader of the whole EDID sees it).
+EdidImage ReadAsBefore(EdidImage img, const EdidImage& repaired) {
+    if (img[126] == 0 && repaired[126] == 1) img[126] = 1;
+    FixChecksums(img);
+    return img;
+}
+
+} // namespace
+
+TEST(Repair, DefaultRepairsNeverRaiseAClaim) {
+    int repaired = 0;
+    for (const auto& p : SampleFiles()) {
+        SCOPED_TRACE(p.filename().string());
+        const Bytes bytes = ReadBytes(p);
+        const EdidImage in = ImageFromBytes(bytes.data(), bytes.size());
+        const RepairResult r = RepairImage(in);
+        ASSERT_EQ(r.bytes.size(), kEdidSize);
+        EdidImage out;
+        std::copy(r.bytes.begin(), r.bytes.end(), out.begin());
+        if (!r.changed()) {
+            EXPECT_EQ(out, in);
+            continue;
+        }
+        ++repaired;
+        const Claims a = ClaimsOf(ReadAsBefore(in, out)), b = ClaimsOf(out);
+        EXPECT_TRUE(Within(b.vics, a.vics) || b.vics.empty());
+        EXPECT_EQ(std::set<int>(b.vics.begin(), b.vics.end()),
+                  std::set<int>(a.vics.begin(), a.vics.end()))
+            << "a default repair removes repeats only";
+        EXPECT_TRUE(Within(std::set<int>(b.nativeVics.begin(), b.nativeVics.end()),
+                           std::set<int>(a.nativeVics.begin(), a.nativeVics.end())));
+        EXPECT_TRUE(Within(b.audio, a.audio));
+        EXPECT_TRUE(Within(b.dataBlocks, a.dataBlocks));
+        EXPECT_LE(b.hdmiTmds, a.hdmiTmds);
+        EXPECT_LE(b.forumRate, a.forumRate);
+        EXPECT_TRUE(BitsWithin(b.colorimetry, a.colorimetry));
+        EXPECT_TRUE(BitsWithin(b.metadata, a.metadata));
+        const EdidRecord &ra = a.record, &rb = b.record;
+        EXPECT_TRUE(Within(NonZeroSet(rb.yuv420VideoCodes), NonZeroSet(ra.yuv420VideoCodes)));
+        EXPECT_TRUE(Within(NonZeroSet(rb.hdmiVics), NonZeroSet(ra.hdmiVics)));
+        EXPECT_TRUE(BitsWithin(rb.audioFormatsPresent, ra.audioFormatsPresent));
+        EXPECT_TRUE(BitsWithin(rb.deepColor, ra.deepColor));
+        EXPECT_TRUE(BitsWithin(rb.hdrEotfs, ra.hdrEotfs));
+        EXPECT_TRUE(BitsWithin(rb.videoCapability, ra.videoCapability));
+        EXPECT_LE(rb.maxChannels, ra.maxChannels);
+        EXPECT_LE(rb.colorDepth, ra.colorDepth);
+        EXPECT_LE(rb.support600MHz, ra.support600MHz);
+        EXPECT_EQ(rb.speakerAllocation, ra.speakerAllocation);
+        // the summary rows that say "Yes" after the repair said it before
+        EdidRecord sa = ra, sb = rb;
+        const AnalyzerSummary ya = ShowAnalysis(sa), yb = ShowAnalysis(sb);
+        for (const SummaryRow row :
+             {SummaryRow::Support3D, SummaryRow::SupportYuv420, SummaryRow::SupportScdc,
+              SummaryRow::Support600MHz, SummaryRow::SupportHdr})
+            if (yb.Row(row) == "Yes") {
+                EXPECT_EQ(ya.Row(row), "Yes");
+            }
+        EXPECT_EQ(yb.Row(SummaryRow::MaxResolution), ya.Row(SummaryRow::MaxResolution));
+        // the range limits and the detailed timings are no default repair's business
+        EXPECT_EQ(std::vector(out.begin() + 54, out.begin() + 72),
+                  std::vector(in.begin() + 54, in.begin() + 72));
+        // repaired again: nothing left to repair
+        const RepairResult again = RepairImage(out);
+        EXPECT_FALSE(again.changed()) << RepairChangeTexts(again).front();
+    }
+    EXPECT_GE(repaired, 10);
+}
+
+// The EDID's own size stays: a 128-byte EDID is repaired as one block and stays 128 bytes, and
+// repairs named by the caller run on top of the defaults, still idempotent.
+TEST(Repair, SizeAndNamedRepairsOnSamples) {
+    const std::vector<std::string> all = {"range-limits", "native-timings", "hdmi-version",
+                                          "missing-vcdb", "serial-number",  "image-size"};
+    for (const auto& p : SampleFiles()) {
+        SCOPED_TRACE(p.filename().string());
+        const Bytes bytes = ReadBytes(p);
+        const std::size_t size = bytes.size() <= 128 ? 128 : 256;
+        Bytes edid = bytes;
+        edid.resize(size, 0xFF);
+        const RepairResult r = RepairEdid(edid, all);
+        ASSERT_EQ(r.bytes.size(), size);
+        for (int b = 0; b < static_cast<int>(size / 128); ++b) {
+            unsigned sum = 0;
+            for (int i = 0; i < 128; ++i)
+                sum += r.bytes[b * 128 + i];
+            EXPECT_EQ(sum & 0xFF, 0u) << "block " << b;
+        }
+        const RepairResult again = RepairEdid(r.bytes, all);
+        EXPECT_FALSE(again.changed()) << RepairChangeTexts(again).front();
+    }
+}
+
+// A 256-byte image whose extension area is erased is repaired as its base block alone: the
+// erased bytes stay as they are.
+TEST(Repair, ImageWithErasedExtensionArea) {
+    EdidImage img = BaseOnly();
+    for (const int at : {54, 72, 90, 108})
+        img[at + 3] = 0x10;
+    FixChecksum(img, 0);
+    std::fill(img.begin() + 128, img.end(), 0xFF);
+    img[127] ^= 0x01;
+    const RepairResult r = RepairImage(img);
+    ASSERT_EQ(r.changes.size(), 1u);
+    EXPECT_EQ(r.changes[0].rule, "checksum");
+    EXPECT_TRUE(
+        std::all_of(r.bytes.begin() + 128, r.bytes.end(), [](auto v) { return v == 0xFF; }));
+    EXPECT_TRUE(IsRepairRule("range-limits"));
+    EXPECT_FALSE(IsRepairRule("srgb"));
+    EXPECT_FALSE(RepairEdid({}).changed());
 }
