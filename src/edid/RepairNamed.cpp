@@ -25,7 +25,27 @@ struct Rates {
     }
     void Add(const std::optional<VideoFormat>& f) {
         if (!f) return;
-        if (const auto t = KnownTiming(*f)) Add(*t);
+        if (const auto t = KnownTiming(*f))
+            Add(*t);
+        else
+            AddGtf(*f);
+    }
+    // A format without a known timing as a reader computes it: the GTF default formula
+    // (C = 40, M = 600, K = 128, J = 20; 550 us of vertical sync and back porch).
+    void AddGtf(const VideoFormat& f) {
+        if (f.width <= 0 || f.height <= 0 || f.rate <= 0 || f.interlaced) return;
+        const double estimate = (1.0 / f.rate - 550e-6) / (f.height + 1) * 1e6; // us
+        const double syncAndBack = std::round(550.0 / estimate);
+        const double fieldRate = 1e6 / estimate / (f.height + syncAndBack + 1);
+        const double period = estimate / (f.rate / fieldRate);
+        const double duty = 30.0 - 300.0 * period / 1000.0;
+        const double blank = std::round(f.width * duty / (100.0 - duty) / 16.0) * 16.0;
+        const double h = 1000.0 / period;
+        const double clockMhz = (f.width + blank) / period;
+        minV = std::min<double>(minV, f.rate), maxV = std::max<double>(maxV, f.rate);
+        minH = std::min(minH, h), maxH = std::max(maxH, h);
+        maxClockMhz = std::max(maxClockMhz, clockMhz);
+        any = true;
     }
 };
 

@@ -240,6 +240,21 @@ std::vector<Case> Cases() {
          {"range-limits: Descriptor 2: horizontal rate 30-50" + a + "30-68 kHz",
           "range-limits: Descriptor 2: maximum pixel clock 100" + a + "150 MHz"},
          {{77, 56}, {78, 61}}},
+        {"range limits hold a standard timing that only GTF describes (1920x1080 at 75 Hz: "
+         "84.6 kHz, 220.6 MHz)",
+         [] {
+             EdidImage img = RangeTooNarrow();
+             img[38] = 0xD1;
+             img[39] = 0xCF;
+             img[72 + 8] = 83;
+             img[72 + 9] = 17;
+             FixChecksums(img);
+             return img;
+         }(),
+         {"range-limits"},
+         {"range-limits: Descriptor 2: vertical rate 56-61" + a + "56-75 Hz",
+          "range-limits: Descriptor 2: horizontal rate 30-83" + a + "30-85 kHz",
+          "range-limits: Descriptor 2: maximum pixel clock 170" + a + "230 MHz"}},
         {"native timings",
          WithTiming({0x43, 0x90, 0x84, 0x05}, 0x02),
          {"native-timings"},
