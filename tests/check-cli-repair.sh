@@ -44,6 +44,20 @@ small="$data/002d10c53aa9561f.bin"
 expect 0 "$cli" repair "$small" "$tmp/small.bin"
 [ "$(wc -c <"$tmp/small.bin")" -eq 128 ] || fail "a 128-byte EDID repaired into $(wc -c <"$tmp/small.bin") bytes"
 
+# a one-block EDID in a 256-byte file, the rest erased (0xFF): the erased bytes stay
+head -c 128 "$small" >"$tmp/erased.bin"
+head -c 128 /dev/zero | tr '\0' '\377' >>"$tmp/erased.bin"
+expect 0 "$cli" repair "$tmp/erased.bin" "$tmp/erased-r.bin"
+[ "$(wc -c <"$tmp/erased-r.bin")" -eq 256 ] || fail "a 256-byte file repaired into another size"
+[ "$(od -An -v -tx1 -j128 "$tmp/erased-r.bin" | tr -d ' \n' | tr -d f)" = "" ] ||
+    fail "the erased extension area was changed"
+[ "$(head -c 128 "$tmp/erased-r.bin" | od -An -v -tx1)" = "$(od -An -v -tx1 "$tmp/small.bin")" ] ||
+    fail "the base block of an erased-extension file is repaired otherwise"
+
+# a preset without an extension is read as one block: written as 128 bytes (nothing to repair
+# in a preset, so its repair writes nothing)
+expect 1 "$cli" repair preset:1080p60-stereo "$tmp/preset.bin"
+
 # --json: one object with in, out, the changes by rule and the findings left
 dup="$data/a3f8bc99a4c80b39.bin"
 expect 0 "$cli" repair --json "$dup" "$tmp/j.bin"

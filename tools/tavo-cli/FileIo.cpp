@@ -34,6 +34,8 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
             return false;
         }
         image = built.image;
+        // a preset without an extension is the base block alone, as `preset` writes it
+        if (image[126] == 0) edidSize = kEdidSize / 2;
         return true;
     }
     EdidSource source;
@@ -56,7 +58,7 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
                    ", not a whole EDID block; the missing bytes read as FF");
     }
     image = source.image;
-    if (!display && size <= kEdidSize / 2) edidSize = kEdidSize / 2;
+    if (size <= kEdidSize / 2) edidSize = kEdidSize / 2;
     return true;
 }
 

@@ -21,8 +21,8 @@ namespace tavo::cli {
 // "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h),
 // "preset:NAME" the ready-made EDID of that name (workspace/Presets.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
-// The same, and the EDID's own size: 128 for a one-block file or hex text, 256 otherwise (a
-// preset, a display's EDID and a longer file count as the image they give).
+// The same, and the EDID's own size: 128 for a one-block file, hex text or display EDID and for
+// a preset without an extension, 256 otherwise (a longer file counts as the image it gives).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error, std::size_t& size);
 
 // The arguments of the file commands: "--json" anywhere, the rest file names.

@@ -96,7 +96,9 @@ int Repair(const Args& args) {
         PrintError(error);
         return kExitError;
     }
-    const RepairResult r = RepairEdid(std::span(image.data(), size), in.rules);
+    // 256 bytes as a slot holds them: an erased extension area stays as it is
+    const RepairResult r = size == kEdidSize ? RepairImage(image, in.rules)
+                                             : RepairEdid(std::span(image.data(), size), in.rules);
     if (in.json) {
         std::cout << RepairJson(in, r) << '\n';
     } else {
