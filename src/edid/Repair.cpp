@@ -23,12 +23,13 @@ constexpr repair::RepairRule kRules[] = {
     {"hdmi-tmds", true, &repair::RepairHdmiTmds},
     {"hf-tmds", true, &repair::RepairHfTmds},
     {"native-timings", false, &repair::RepairNativeTimings},
-    {"hdmi-version", false, &repair::RepairHdmiVersion},
     {"missing-vcdb", false, &repair::RepairMissingVcdb},
     {"serial-number", false, &repair::RepairSerialNumber},
     {"image-size", false, &repair::RepairImageSize},
     // last: the timings it must hold are those the other repairs leave
     {"range-limits", false, &repair::RepairRangeLimits},
+    // after the range limits: it keeps them only when EDID 1.3 can say them
+    {"hdmi-version", false, &repair::RepairHdmiVersion},
 };
 
 int BlockSum(const Bytes& edid, int block) {

@@ -90,6 +90,9 @@ bool WriteCollection(Bytes& edid, int ext, const Collection& c) {
     block.resize(127, 0);
     if (edid[ext + 2] != 0 || !c.blocks.empty()) block[2] = static_cast<std::uint8_t>(newEnd);
     std::copy(block.begin(), block.end(), edid.begin() + ext);
+    // the padding after the moved timings is zeros: a descriptor that no longer fits before the
+    // checksum has become padding
+    std::fill(edid.begin() + TimingsEnd(edid, ext), edid.begin() + ext + 127, 0);
     return true;
 }
 

@@ -38,7 +38,7 @@ struct Collection {
 };
 Collection ReadCollection(const Bytes& edid, int ext);
 // Writes `c` back into the extension at `ext`: the detailed timings and the rest follow the
-// collection (moved up or down), the end is filled with 0, byte 2 follows. False (and nothing
+// collection (moved up or down), the padding after them is 0, byte 2 follows. False (and nothing
 // written) when it does not fit.
 bool WriteCollection(Bytes& edid, int ext, const Collection& c);
 // The offset of the first byte after the extension's detailed timings and display descriptors
