@@ -97,6 +97,12 @@ void AddRepeats(const Bytes& edid, std::vector<Difference>& differences) {
     }
 }
 
+bool HasHeader(const Bytes& edid) {
+    constexpr std::uint8_t kHeader[] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+    return edid.size() >= kBlock &&
+           std::equal(std::begin(kHeader), std::end(kHeader), edid.begin());
+}
+
 bool Named(const std::vector<std::string>& named, std::string_view id) {
     return std::find(named.begin(), named.end(), id) != named.end();
 }
@@ -130,6 +136,8 @@ RepairResult RepairEdid(std::span<const std::uint8_t> bytes,
     RepairResult result;
     result.before = CheckEdid(bytes);
     Bytes edid(bytes.begin(), bytes.begin() + bytes.size() / kBlock * kBlock);
+    // bytes that do not start with the EDID header are no EDID to mend
+    if (!HasHeader(edid)) edid.clear();
     for (const auto& rule : kRules) {
         if (edid.empty() || (!rule.byDefault && !Named(namedRules, rule.id))) continue;
         Bytes next = rule.apply(edid);

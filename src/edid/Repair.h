@@ -34,6 +34,7 @@ struct RepairResult {
 
 // Repairs `bytes` (the EDID's own blocks, as CheckEdid takes them): every default repair, and the
 // named repairs in `namedRules` (rule ids; a default rule named there changes nothing more).
+// Bytes that do not start with the EDID header are left as they are (nothing to repair).
 RepairResult RepairEdid(std::span<const std::uint8_t> bytes,
                         const std::vector<std::string>& namedRules = {});
 

@@ -496,6 +496,11 @@ TEST(Repair, ImageWithErasedExtensionArea) {
     EXPECT_TRUE(IsRepairRule("range-limits"));
     EXPECT_FALSE(IsRepairRule("srgb"));
     EXPECT_FALSE(RepairEdid({}).changed());
+    // no EDID header: nothing to repair, however wrong the rest
+    EdidImage noHeader = BadChecksum();
+    noHeader[1] = 0x00;
+    EXPECT_FALSE(RepairImage(noHeader).changed());
+    EXPECT_EQ(RepairImage(noHeader).bytes, Bytes(noHeader.begin(), noHeader.end()));
 }
 
 // Real EDIDs with random bytes changed (a fixed seed), every repair named: the size kept, every

@@ -1,5 +1,6 @@
 // repair [--rule ID]... [--json] [--force] IN OUT: the EDID of IN mended by every default repair
 // and the named ones, written to OUT (as many bytes as IN holds), each change listed by rule.
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -96,6 +97,11 @@ int Repair(const Args& args) {
         PrintError(error);
         return kExitError;
     }
+    if (image[0] != 0 || image[7] != 0 ||
+        !std::all_of(image.begin() + 1, image.begin() + 7, [](auto b) { return b == 0xFF; })) {
+        PrintError(in.files[0] + ": not an EDID (it does not start with the EDID header)");
+        return kExitError;
+    }
     // 256 bytes as a slot holds them: an erased extension area stays as it is
     const RepairResult r = size == kEdidSize ? RepairImage(image, in.rules)
                                              : RepairEdid(std::span(image.data(), size), in.rules);
@@ -122,7 +128,8 @@ const CommandRegistration repairCommand{
      "(changes nothing a display claims) and the repairs of the rules named with --rule "
      "(they change a claim); list each change by rule and the check's findings left; --json one "
      "object {in, out, changes, remaining}; exit 1 when there is nothing to repair (nothing "
-     "written), 2 for an unreadable IN, an unknown rule or an unwritable OUT",
+     "written), 2 for an unreadable IN or one without the EDID header, an unknown rule or an "
+     "unwritable OUT",
      &Repair}};
 
 } // namespace
