@@ -29,9 +29,17 @@ template <typename Mend> Bytes MendDataBlocks(const Bytes& edid, Mend mend) {
 
 } // namespace
 
+// Every block's checksum, except of an erased block (all 0xFF or all 0x00 before its checksum):
+// there is no block there to mend.
 Bytes RepairChecksum(const Bytes& edid) {
     Bytes out = edid;
     FixAllChecksums(out);
+    for (int b = 1; b < BlockCount(out); ++b) {
+        const auto first = edid.begin() + b * kBlock, last = first + kBlock - 1;
+        if (std::all_of(first, last, [](auto v) { return v == 0xFF; }) ||
+            std::all_of(first, last, [](auto v) { return v == 0x00; }))
+            out[b * kBlock + kBlock - 1] = edid[b * kBlock + kBlock - 1];
+    }
     return out;
 }
 
