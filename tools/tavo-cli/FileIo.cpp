@@ -6,6 +6,7 @@
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +27,7 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
 
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
                   std::size_t& edidSize) {
-    edidSize = kEdidSize;
+    edidSize = 0;
     if (path.rfind(kPresetPrefix, 0) == 0) {
         const PresetBuild built = BuildPreset(std::string_view(path).substr(kPresetPrefix.size()));
         if (!built) {
@@ -34,8 +35,6 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
             return false;
         }
         image = built.image;
-        // a preset without an extension is the base block alone, as `preset` writes it
-        if (image[126] == 0) edidSize = kEdidSize / 2;
         return true;
     }
     EdidSource source;
@@ -58,7 +57,7 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
                    ", not a whole EDID block; the missing bytes read as FF");
     }
     image = source.image;
-    if (size <= kEdidSize / 2) edidSize = kEdidSize / 2;
+    edidSize = std::min(size, kEdidSize);
     return true;
 }
 

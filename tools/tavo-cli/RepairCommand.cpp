@@ -102,7 +102,11 @@ int Repair(const Args& args) {
         PrintError(in.files[0] + ": not an EDID (it does not start with the EDID header)");
         return kExitError;
     }
-    // 256 bytes as a slot holds them: an erased extension area stays as it is
+    // a preset (size 0) as `preset` writes it: 128 bytes without an extension
+    if (size == 0) size = image[126] == 0 ? kEdidSize / 2 : kEdidSize;
+    // one block stays one block; 256 bytes are read as a slot holds them (an erased extension
+    // area stays as it is)
+    size = size <= kEdidSize / 2 ? kEdidSize / 2 : kEdidSize;
     const RepairResult r = size == kEdidSize ? RepairImage(image, in.rules)
                                              : RepairEdid(std::span(image.data(), size), in.rules);
     if (in.json) {
