@@ -26,10 +26,10 @@ constexpr repair::RepairRule kRules[] = {
     {"missing-vcdb", false, &repair::RepairMissingVcdb},
     {"serial-number", false, &repair::RepairSerialNumber},
     {"image-size", false, &repair::RepairImageSize},
+    // before the range limits: the version decides how their timings read
+    {"hdmi-version", false, &repair::RepairHdmiVersion},
     // last: the timings it must hold are those the other repairs leave
     {"range-limits", false, &repair::RepairRangeLimits},
-    // after the range limits: it keeps them only when EDID 1.3 can say them
-    {"hdmi-version", false, &repair::RepairHdmiVersion},
 };
 
 int BlockSum(const Bytes& edid, int block) {

@@ -4,77 +4,30 @@
 #include <cmath>
 #include <optional>
 
+#include "edid/CheckModel.h"
 #include "edid/RepairRules.h"
 #include "edid/VideoFormats.h"
 
 namespace tavo::repair {
 namespace {
 
+// The lowest and highest rates and the highest pixel clock of the listed timings, as the check
+// collects them (established, standard, detailed, video codes, HDMI VICs).
 struct Rates {
-    double minV = 1e9, maxV = 0, minH = 1e9, maxH = 0, maxClockMhz = 0;
+    double minV = 1e9, maxV = 0, minH = 1e9, maxH = 0;
+    int maxClockKhz = 0;
     bool any = false;
-    void Add(const VideoTiming& t) {
-        const int vTotal = t.VTotal();
-        if (t.HTotal() <= 0 || vTotal <= 0 || t.pixelClockKhz <= 0) return;
-        const double h = t.HFrequencyKhz();
-        const double v = h * 1000.0 / vTotal;
-        minV = std::min(minV, v), maxV = std::max(maxV, v);
-        minH = std::min(minH, h), maxH = std::max(maxH, h);
-        maxClockMhz = std::max(maxClockMhz, t.pixelClockKhz / 1000.0);
-        any = true;
-    }
-    void Add(const std::optional<VideoFormat>& f) {
-        if (!f) return;
-        if (const auto t = KnownTiming(*f))
-            Add(*t);
-        else
-            AddGtf(*f);
-    }
-    // A format without a known timing as a reader computes it: the GTF default formula
-    // (C = 40, M = 600, K = 128, J = 20; 550 us of vertical sync and back porch).
-    void AddGtf(const VideoFormat& f) {
-        if (f.width <= 0 || f.height <= 0 || f.rate <= 0 || f.interlaced) return;
-        const double estimate = (1.0 / f.rate - 550e-6) / (f.height + 1) * 1e6; // us
-        const double syncAndBack = std::round(550.0 / estimate);
-        const double fieldRate = 1e6 / estimate / (f.height + syncAndBack + 1);
-        const double period = estimate / (f.rate / fieldRate);
-        const double duty = 30.0 - 300.0 * period / 1000.0;
-        const double blank = std::round(f.width * duty / (100.0 - duty) / 16.0) * 16.0;
-        const double h = 1000.0 / period;
-        const double clockMhz = (f.width + blank) / period;
-        minV = std::min<double>(minV, f.rate), maxV = std::max<double>(maxV, f.rate);
-        minH = std::min(minH, h), maxH = std::max(maxH, h);
-        maxClockMhz = std::max(maxClockMhz, clockMhz);
-        any = true;
-    }
 };
 
-// The rates of every timing the EDID lists: established and standard timings (where their
-// timing is known), detailed timings of every block, and the video codes of the extensions.
 Rates ListedRates(const Bytes& edid) {
     Rates r;
-    for (int bit = 0; bit < kEstablishedTimingBits; ++bit)
-        if (edid[35 + bit / 8] & (0x80 >> (bit % 8))) r.Add(EstablishedFormat(bit));
-    for (int i = 38; i < 54; i += 2)
-        r.Add(StandardTimingFormat(edid[i], edid[i + 1]));
-    for (const int at : kDescriptors)
-        if (const auto t = ReadDetailedTiming(&edid[at])) r.Add(*t);
-    for (const int ext : CtaBlocks(edid)) {
-        for (int p = ext + std::max<int>(edid[ext + 2], 4); p < TimingsEnd(edid, ext); p += 18)
-            if (const auto t = ReadDetailedTiming(&edid[p])) r.Add(*t);
-        const Collection c = ReadCollection(edid, ext);
-        for (const auto& b : c.blocks) {
-            if (IsVideoBlock(b))
-                for (std::size_t i = 1; i < b.size(); ++i)
-                    if (const auto t = VicTiming(SvdVic(b[i]))) r.Add(*t);
-            if (IsVendor(b, kOuiHdmi) && b.size() > 8 && (b[8] & 0x20)) {
-                // HDMI VICs follow the latency fields that byte 8 announces
-                std::size_t p = 9 + ((b[8] & 0x80) ? 2 : 0) + ((b[8] & 0x40) ? 2 : 0) + 1;
-                const std::size_t n = p < b.size() ? b[p] >> 5 : 0;
-                for (std::size_t i = 0; i < n && p + 1 + i < b.size(); ++i)
-                    if (const auto t = VicTiming(VicOfHdmiVic(b[p + 1 + i]))) r.Add(*t);
-            }
-        }
+    const check::Model model = check::BuildModel(edid);
+    for (const auto& t : model.timings) {
+        if (t.refreshHz <= 0 || t.hFreqKhz <= 0) continue;
+        r.minV = std::min(r.minV, t.refreshHz), r.maxV = std::max(r.maxV, t.refreshHz);
+        r.minH = std::min(r.minH, t.hFreqKhz), r.maxH = std::max(r.maxH, t.hFreqKhz);
+        r.maxClockKhz = std::max(r.maxClockKhz, t.pixelClockKhz);
+        r.any = true;
     }
     return r;
 }
@@ -108,7 +61,8 @@ void Widen(Bytes& edid, int at, Limit l, int wanted, bool lower, bool offsets) {
 
 } // namespace
 
-// The range limits widened to hold every listed timing's rates and pixel clock; never narrowed.
+// The range limits widened to hold every listed timing's rates and pixel clock, where the check
+// finds one outside (half a Hz or kHz of rounding allowed, as it allows); never narrowed.
 Bytes RepairRangeLimits(const Bytes& edid) {
     Bytes out = edid;
     if (BlockCount(out) < 1) return out;
@@ -116,33 +70,66 @@ Bytes RepairRangeLimits(const Bytes& edid) {
     const Rates r = ListedRates(out);
     if (at < 0 || !r.any) return out;
     const bool offsets = out[18] == 1 && out[19] >= 4;
-    Widen(out, at, {5, 0x01}, static_cast<int>(std::floor(r.minV)), true, offsets);
-    Widen(out, at, {6, 0x02}, static_cast<int>(std::ceil(r.maxV)), false, offsets);
-    Widen(out, at, {7, 0x04}, static_cast<int>(std::floor(r.minH)), true, offsets);
-    Widen(out, at, {8, 0x08}, static_cast<int>(std::ceil(r.maxH)), false, offsets);
-    const int clock = static_cast<int>(std::ceil(r.maxClockMhz / 10.0 - 1e-9));
-    if (clock > out[at + 9]) out[at + 9] = static_cast<std::uint8_t>(std::min(clock, 255));
+    const auto limit = [&](Limit l) {
+        return out[at + l.byte] + (offsets && (out[at + 4] & l.flag) ? 255 : 0);
+    };
+    const Limit minV{5, 0x01}, maxV{6, 0x02}, minH{7, 0x04}, maxH{8, 0x08};
+    if (r.minV + 0.5 < limit(minV))
+        Widen(out, at, minV, static_cast<int>(std::floor(r.minV)), true, offsets);
+    if (r.maxV >= limit(maxV) + 0.5)
+        Widen(out, at, maxV, static_cast<int>(std::ceil(r.maxV)), false, offsets);
+    if (r.minH + 0.5 < limit(minH))
+        Widen(out, at, minH, static_cast<int>(std::floor(r.minH)), true, offsets);
+    // before EDID 1.4 the largest horizontal limit reads as none
+    if ((offsets || limit(maxH) != 255) && r.maxH >= limit(maxH) + 0.5)
+        Widen(out, at, maxH, static_cast<int>(std::ceil(r.maxH)), false, offsets);
+    const int clock = (r.maxClockKhz + 9999) / 10000;
+    if (out[at + 9] && clock > out[at + 9])
+        out[at + 9] = static_cast<std::uint8_t>(std::min(clock, 255));
     return out;
 }
 
-// One native timing: the first detailed timing's. The extensions count one native detailed
-// timing (none when the base block has no detailed timing, then the first native video code
-// keeps its flag), and the video codes lose their native flags.
+namespace {
+
+// How many progressive native timings the first extension names, as the check counts them: the
+// detailed timings its byte 3 counts, and the video codes with the native flag.
+int NativeCount(const Bytes& edid) {
+    const check::Model m = check::BuildModel(edid);
+    if (m.cta < 0) return 0;
+    int natives = 0;
+    const int count = m.At(m.cta + 1) >= 2 ? m.At(m.cta + 3) & 0x0F : 0;
+    for (int i = 0; i < count && i < static_cast<int>(m.dtds.size()); ++i) {
+        const auto t = ReadDetailedTiming(edid.data() + m.dtds[i]);
+        natives += t && !t->format.interlaced;
+    }
+    for (const auto& b : m.ctaBlocks)
+        for (int i = 1; b.tag == 2 && i <= b.length; ++i) {
+            const std::uint8_t svd = m.At(b.offset + i);
+            const auto f = SvdNative(svd) ? VicFormat(SvdVic(svd)) : std::nullopt;
+            natives += f && !f->interlaced;
+        }
+    return natives;
+}
+
+} // namespace
+
+// One native timing, the first detailed timing's, where the extension names several: it counts
+// one native detailed timing (none when the base block has no detailed timing, then the first
+// native video code keeps its flag), and the video codes lose their native flags.
 Bytes RepairNativeTimings(const Bytes& edid) {
     Bytes out = edid;
-    if (BlockCount(out) < 1) return out;
+    if (BlockCount(out) < 1 || NativeCount(out) < 2) return out;
     const bool dtd = !IsDisplayDescriptor(out, kDescriptors[0]);
     bool keepVic = !dtd;
     for (const int ext : CtaBlocks(out)) {
         out[ext + 3] = static_cast<std::uint8_t>((out[ext + 3] & 0xF0) | (dtd ? 1 : 0));
         Collection c = ReadCollection(out, ext);
         for (auto& b : c.blocks)
-            if (IsVideoBlock(b))
-                for (std::size_t i = 1; i < b.size(); ++i) {
-                    if (!SvdNative(b[i])) continue;
-                    if (!keepVic) b[i] &= 0x7F;
-                    keepVic = false;
-                }
+            for (std::size_t i = 1; IsVideoBlock(b) && i < b.size(); ++i) {
+                if (!SvdNative(b[i])) continue;
+                if (!keepVic) b[i] &= 0x7F;
+                keepVic = false;
+            }
         WriteCollection(out, ext, c);
     }
     return out;
@@ -150,8 +137,8 @@ Bytes RepairNativeTimings(const Bytes& edid) {
 
 // HDMI asks for EDID 1.3: a 1.4 EDID with an HDMI block says 1.3, and what 1.3 cannot say goes
 // with it: the digital input's colour depth and interface (byte 20 bits 6-0) and the range
-// limits' timing class (bare limits, CVT: the plain range limits). Range limits that need the
-// 1.4 offsets (above 255 Hz or kHz) cannot be said in 1.3: then nothing changes.
+// limits' timing class (bare limits, CVT: the plain range limits). Range limits whose maximum
+// needs the 1.4 offsets (above 255 Hz or kHz) cannot be said in 1.3: then nothing changes.
 Bytes RepairHdmiVersion(const Bytes& edid) {
     Bytes out = edid;
     if (BlockCount(out) < 1 || out[18] != 1 || out[19] <= 3) return out;
@@ -162,7 +149,8 @@ Bytes RepairHdmiVersion(const Bytes& edid) {
                                    [](const Bytes& b) { return IsVendor(b, kOuiHdmi); });
     }
     const int range = RangeDescriptor(out);
-    if (!hdmi || (range >= 0 && (out[range + 4] & 0x0F) != 0)) return out;
+    // a maximum above 255 Hz or kHz (the range limits repair only ever adds one)
+    if (!hdmi || (range >= 0 && (out[range + 4] & 0x0A) != 0)) return out;
     out[19] = 3;
     if (out[20] & 0x80) out[20] = 0x80;
     if (range >= 0 && out[range + 10] != 0x00 && out[range + 10] != 0x02) {
@@ -190,11 +178,13 @@ Bytes RepairMissingVcdb(const Bytes& edid) {
     return out;
 }
 
-// The base block's serial number (bytes 12-15) is 0 when a serial number descriptor states it.
+// The base block's serial number (bytes 12-15) is 0 when a serial number descriptor (in the base
+// block or an extension) states it, in an EDID with a CTA-861 extension (where readers compare
+// the two).
 Bytes RepairSerialNumber(const Bytes& edid) {
     Bytes out = edid;
-    if (BlockCount(out) < 1) return out;
-    for (const int at : kDescriptors)
+    if (CtaBlocks(out).empty()) return out;
+    for (const int at : DescriptorSlots(out))
         if (IsDisplayDescriptor(out, at) && out[at + 3] == 0xFF) {
             std::fill(out.begin() + 12, out.begin() + 16, 0);
             break;
