@@ -462,6 +462,15 @@ TEST(Repair, DefaultRepairsNeverRaiseAClaim) {
         // the range limits and the detailed timings are no default repair's business
         EXPECT_EQ(std::vector(out.begin() + 54, out.begin() + 72),
                   std::vector(in.begin() + 54, in.begin() + 72));
+        // the check: the repaired rules' findings gone, no rule found that was not before
+        std::set<std::string> before, after;
+        for (const auto& f : r.before)
+            before.insert(f.rule);
+        for (const auto& f : r.after)
+            after.insert(f.rule);
+        for (const auto& change : r.changes)
+            EXPECT_EQ(after.count(change.rule), 0u) << change.rule << " still found";
+        EXPECT_TRUE(Within(after, before));
         // repaired again: nothing left to repair
         const RepairResult again = RepairImage(out);
         EXPECT_FALSE(again.changed()) << RepairChangeTexts(again).front();
@@ -490,6 +499,12 @@ TEST(Repair, SizeAndNamedRepairsOnSamples) {
         }
         const RepairResult again = RepairEdid(r.bytes, all);
         EXPECT_FALSE(again.changed()) << RepairChangeTexts(again).front();
+        // the rules whose repair always applies where the check finds them are cleared
+        for (const auto& f : r.after)
+            for (const char* rule :
+                 {"range-limits", "native-timings", "hdmi-version", "serial-number", "checksum",
+                  "duplicate-vic", "hdmi-tmds", "hf-tmds", "colorimetry-reserved", "padding"})
+                EXPECT_NE(f.rule, rule) << f.text;
     }
 }
 
