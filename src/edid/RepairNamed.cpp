@@ -76,12 +76,12 @@ Bytes RepairRangeLimits(const Bytes& edid) {
     const Limit minV{5, 0x01}, maxV{6, 0x02}, minH{7, 0x04}, maxH{8, 0x08};
     if (r.minV + 0.5 < limit(minV))
         Widen(out, at, minV, static_cast<int>(std::floor(r.minV)), true, offsets);
-    if (r.maxV >= limit(maxV) + 0.5)
+    // a maximum of 0 (and before EDID 1.4 a horizontal one of 255) reads as none: left
+    if (limit(maxV) != 0 && r.maxV >= limit(maxV) + 0.5)
         Widen(out, at, maxV, static_cast<int>(std::ceil(r.maxV)), false, offsets);
     if (r.minH + 0.5 < limit(minH))
         Widen(out, at, minH, static_cast<int>(std::floor(r.minH)), true, offsets);
-    // before EDID 1.4 the largest horizontal limit reads as none
-    if ((offsets || limit(maxH) != 255) && r.maxH >= limit(maxH) + 0.5)
+    if (limit(maxH) != 0 && (offsets || limit(maxH) != 255) && r.maxH >= limit(maxH) + 0.5)
         Widen(out, at, maxH, static_cast<int>(std::ceil(r.maxH)), false, offsets);
     const int clock = (r.maxClockKhz + 9999) / 10000;
     if (out[at + 9] && clock > out[at + 9])
