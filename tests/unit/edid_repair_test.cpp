@@ -265,6 +265,19 @@ std::vector<Case> Cases() {
          {"range-limits: Descriptor 2: vertical rate 56-61" + a + "56-75 Hz",
           "range-limits: Descriptor 2: horizontal rate 30-83" + a + "30-85 kHz",
           "range-limits: Descriptor 2: maximum pixel clock 170" + a + "230 MHz"}},
+        {"range limits: a maximum of 0 reads as none and stays",
+         [] {
+             EdidImage img = RangeTooNarrow();
+             img[72 + 5] = 61;
+             img[72 + 6] = 0;
+             FixChecksums(img);
+             return img;
+         }(),
+         {"range-limits"},
+         {"range-limits: Descriptor 2: vertical rate 61-0" + a + "60-0 Hz",
+          "range-limits: Descriptor 2: horizontal rate 30-50" + a + "30-68 kHz",
+          "range-limits: Descriptor 2: maximum pixel clock 100" + a + "150 MHz"},
+         {{77, 60}, {78, 0}}},
         {"native timings",
          WithTiming({0x43, 0x90, 0x84, 0x05}, 0x02),
          {"native-timings"},
