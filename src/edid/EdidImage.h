@@ -53,6 +53,12 @@ inline std::uint8_t ByteAt(const EdidImage& image, int offset) {
     return (offset >= 0 && offset < static_cast<int>(kEdidSize)) ? image[offset] : 0;
 }
 
+// The bytes of the EDID's own blocks: 128 when byte 126 says there is no extension, else 256.
+// A file saved holds these; a device slot always holds 256 (the rest as the image has it).
+inline std::size_t EdidLength(const EdidImage& image) {
+    return image[126] == 0 ? kEdidSize / 2 : kEdidSize;
+}
+
 // The image as the open dialogs read a file: the first 256 bytes, a short file padded with 0xFF.
 EdidImage ImageFromBytes(const std::uint8_t* data, std::size_t size);
 

@@ -25,9 +25,10 @@ struct Sample {
     EdidImage image;
 };
 
-std::vector<Sample> Samples() {
+// The EDIDs of tests/data/edid, or of another folder of tests/data.
+std::vector<Sample> Samples(const char* folder = "edid") {
     std::vector<Sample> out;
-    const std::filesystem::path dir = std::filesystem::path(TAVO_TEST_DATA) / "edid";
+    const std::filesystem::path dir = std::filesystem::path(TAVO_TEST_DATA) / folder;
     if (!std::filesystem::is_directory(dir)) return out;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         if (entry.path().extension() != ".bin") continue;
@@ -112,6 +113,29 @@ TEST(CreatorSamples, RebuildValidatesOrRefusesAnInvalidImage) {
         }
     }
     EXPECT_GE(valid, 10);
+}
+
+// Opened and built without an edit, no real EDID gains a claim: no block, video code, audio
+// format, rate, flag or higher clock that it did not have; and the loss question then has no
+// "gain" part.
+TEST(CreatorSamples, OpenAndBuildClaimsNothingNew) {
+    auto samples = Samples();
+    const auto more = Samples("samples");
+    ASSERT_GE(more.size(), 100u) << "tests/data/samples is missing";
+    samples.insert(samples.end(), more.begin(), more.end());
+    int built = 0;
+    for (const auto& s : samples) {
+        SCOPED_TRACE(s.name);
+        EdidImage out{};
+        if (!Rebuild(s.image, creator_test::kTemplateWeek, out)) continue;
+        ++built;
+        const auto gained = creator_test::ClaimsAdded(s.image, out);
+        EXPECT_TRUE(gained.empty()) << ::testing::PrintToString(gained);
+        const auto changes = BuildChanges(s.image, out, creator_test::kTemplateWeek);
+        EXPECT_EQ(LossQuestion(changes).find("gain"), std::string::npos)
+            << LossQuestion(changes);
+    }
+    EXPECT_GE(built, 120);
 }
 
 // The loss warning: what the creator drops of an opened EDID, never what the operator changed.

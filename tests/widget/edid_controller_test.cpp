@@ -604,8 +604,8 @@ private slots:
         bad[200] ^= 1;
         rig.device.Slot(0x3000) = bad;
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
-        QCOMPARE(rig.Row("Label_Edid_Header"), QString("Illegal"));
-        QCOMPARE(rig.Row("Label_Edid_Checksum"), QString("-"));
+        QCOMPARE(rig.Row("Label_Edid_Header"), QString("Illegal (header good)"));
+        QCOMPARE(rig.Row("Label_Edid_Checksum"), QString("Illegal (extension block)"));
         QCOMPARE(GlyphOf(rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
                  QString("ModifyGray"));
     }

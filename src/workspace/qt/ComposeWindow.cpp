@@ -1,5 +1,8 @@
 #include "workspace/qt/ComposeWindow.h"
 
+#include <QCollator>
+#include <QRegularExpression>
+
 #include <algorithm>
 
 #include <QAbstractButton>
@@ -231,6 +234,29 @@ void ComposeWindow::recompose() {
     showResult();
 }
 
+// The left-out lines in compose's order, but the video formats among them ("640x480 60 Hz",
+// "1024x768 60 Hz") in numeric order of width, height and rate, in the places they hold.
+QStringList LeftOutLines(const std::vector<ComposeOmission>& omissions) {
+    QStringList lines;
+    std::vector<int> formats;
+    static const QRegularExpression format(QStringLiteral("^\\d+x\\d+"));
+    for (const ComposeOmission& o : omissions) {
+        if (format.match(QString::fromStdString(o.capability)).hasMatch())
+            formats.push_back(static_cast<int>(lines.size()));
+        lines << QString::fromStdString(o.text);
+    }
+    QCollator numeric;
+    numeric.setNumericMode(true);
+    QStringList sorted;
+    for (int at : formats)
+        sorted << lines[at];
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](const QString& a, const QString& b) { return numeric.compare(a, b) < 0; });
+    for (std::size_t i = 0; i < formats.size(); ++i)
+        lines[formats[i]] = sorted[static_cast<qsizetype>(i)];
+    return lines;
+}
+
 void ComposeWindow::showResult() {
     AnalyzerSummary summary;
     for (SummaryText& row : summary.rows)
@@ -250,8 +276,8 @@ void ComposeWindow::showResult() {
             }
     if (leftOut_) {
         leftOut_->clear();
-        for (const ComposeOmission& o : result_.omissions)
-            leftOut_->addItem(QString::fromStdString(o.text));
+        for (const QString& line : LeftOutLines(result_.omissions))
+            leftOut_->addItem(line);
     }
     if (hexView_) hexView_->setEnabled(built());
     if (save_) save_->setEnabled(built());
@@ -317,8 +343,13 @@ void ComposeWindow::Button_Compose_RemoveClick() {
 
 void ComposeWindow::Button_Compose_HexViewClick() {
     if (!built()) return;
+    // titled with what it was composed of, never with an earlier view's name
+    QStringList sources;
+    for (const Source& s : list_)
+        sources << s.label;
     HexView::Of(window_ ? window_->parentWidget() : nullptr)
-        ->Show(result_.image, std::nullopt, window_);
+        ->Show(result_.image, std::nullopt, window_,
+               QStringLiteral("Compose of ") + sources.join(QStringLiteral(", ")));
 }
 
 void ComposeWindow::Button_Compose_SaveClick() {
