@@ -257,6 +257,17 @@ Payload BuildHdmiPayload(const EdidRecord& rec, int tmpl, bool new4k) {
         v.vics += vic != 0;
     v.is3D = rec.formatFlags & kFormat3D;
     v.threeDLength = std::min<int>(rec.threeDLength, static_cast<int>(k3DByteCount));
+    // an HDMI VIC (a 4K format) the template's block does not list counts as a new 4K format
+    std::array<bool, 256> templateVics{};
+    if (t.has(8) && (t.at(8) & 0x20)) {
+        const std::uint8_t flags = t.at(8);
+        const int lengths = (flags & 0x40) ? 14 : (flags & 0x80) ? 12 : 10;
+        const int n = t.has(lengths) ? t.at(lengths) >> 5 : 0;
+        for (int k = 0; k < n && t.has(lengths + 1 + k); ++k)
+            templateVics[t.at(lengths + 1 + k)] = true;
+    }
+    for (std::uint8_t vic : rec.hdmiVics)
+        new4k = new4k || (vic != 0 && !templateVics[vic]);
     AppendHdmiHeader(p, rec, t, new4k, v.vics > 0 || v.is3D);
     if (p.size <= kHdmiByte7) return p; // the template's short block, nothing added
     const int threeD = CopyHdmiLatency(p, t);

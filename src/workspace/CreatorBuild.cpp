@@ -330,12 +330,14 @@ void ReadColour(const CreatorPage& page, EdidRecord& r) {
         depthMask |= box.bit;
         if (IsChecked(page, kColorDepthPrefix, box.number)) depths |= box.bit;
     }
+    const bool ycbcr444 = IsChecked(page, kColorSpacePrefix, 1);
     if (depths != (r.deepColor & depthMask)) {
         r.deepColor = depths;
-        if (r.deepColor != 0 && IsChecked(page, kColorSpacePrefix, 1))
-            r.deepColor |= kDeepColourYcbcr444;
+        if (r.deepColor != 0 && ycbcr444) r.deepColor |= kDeepColourYcbcr444;
     } else if (depths == 0) {
         r.deepColor = 0;
+    } else if (!ycbcr444) {
+        r.deepColor = static_cast<std::uint8_t>(r.deepColor & ~kDeepColourYcbcr444);
     }
     r.colorimetry = 0;
     for (const auto& box : kColorimetries)
