@@ -118,8 +118,8 @@ TemplateBlocks ScanTemplate(const EdidRecord& rec) {
             for (int k = 1; k <= L; ++k)
                 t.forum.Append(ByteAt(b, r + k));
             if (L >= 7)
-                t.forum.bytes[6] =
-                    static_cast<std::uint8_t>((t.forum.bytes[6] & 0xF8) | (rec.yuv420DeepColor & 0x07));
+                t.forum.bytes[6] = static_cast<std::uint8_t>((t.forum.bytes[6] & 0xF8) |
+                                                             (rec.yuv420DeepColor & 0x07));
         }
         r += L + 1;
     }
@@ -336,8 +336,8 @@ void AddForumBlock(const EdidRecord& rec, const TemplateBlocks& t, bool new4kHig
     x.hasForum = t.hasForum;
     const std::uint8_t dc420 = rec.yuv420DeepColor & 0x07;
     if (x.hasForum || (!new4kHigh && dc420 == 0)) return;
-    for (std::uint8_t v : {0xD8, 0x5D, 0xC4, 0x01, new4kHigh ? 0x78 : 0x00, new4kHigh ? 0x80 : 0x00,
-                           int(dc420)})
+    for (std::uint8_t v :
+         {0xD8, 0x5D, 0xC4, 0x01, new4kHigh ? 0x78 : 0x00, new4kHigh ? 0x80 : 0x00, int(dc420)})
         x.forum.Append(static_cast<std::uint8_t>(v));
     x.hasForum = true;
 }

@@ -380,7 +380,7 @@ void ReadVideo(const CreatorPage& page, EdidRecord& r) {
         if (vic == 0) continue;
         const auto box = std::find_if(kHdmiVicBoxes.begin(), kHdmiVicBoxes.end(),
                                       [&](const HdmiVicBox& b) { return b.hdmiVic == vic; });
-        const int boxVic = box != kHdmiVicBoxes.end() ? box->vic
+        const int boxVic = box != kHdmiVicBoxes.end()        ? box->vic
                            : vic < kVideoBoxOfHdmiVic.size() ? kVideoBoxOfHdmiVic[vic]
                                                              : 0;
         if (boxVic == 0 || IsChecked(page, kVideoCodePrefix, boxVic)) r.hdmiVics[h++] = vic;

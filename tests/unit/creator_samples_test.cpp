@@ -132,8 +132,7 @@ TEST(CreatorSamples, OpenAndBuildClaimsNothingNew) {
         const auto gained = creator_test::ClaimsAdded(s.image, out);
         EXPECT_TRUE(gained.empty()) << ::testing::PrintToString(gained);
         const auto changes = BuildChanges(s.image, out, creator_test::kTemplateWeek);
-        EXPECT_EQ(LossQuestion(changes).find("gain"), std::string::npos)
-            << LossQuestion(changes);
+        EXPECT_EQ(LossQuestion(changes).find("gain"), std::string::npos) << LossQuestion(changes);
     }
     EXPECT_GE(built, 120);
 }

@@ -80,10 +80,10 @@ TEST(Placement, WidthBesideIsTheWiderFreeStrip) {
         ScreenRect area, anchor;
         int wanted, least, width;
     } cases[] = {
-        {screen, {300, 100, 900, 700}, 1166, 480, 392},  // right: 392, left: 292
-        {screen, {700, 100, 900, 700}, 1166, 480, 692},  // left is wider
-        {screen, {0, 100, 500, 700}, 700, 480, 700},     // room enough: as wanted
-        {small, {200, 0, 1000, 700}, 1166, 480, 480},    // no room: the least width
+        {screen, {300, 100, 900, 700}, 1166, 480, 392},                // right: 392, left: 292
+        {screen, {700, 100, 900, 700}, 1166, 480, 692},                // left is wider
+        {screen, {0, 100, 500, 700}, 700, 480, 700},                   // room enough: as wanted
+        {small, {200, 0, 1000, 700}, 1166, 480, 480},                  // no room: the least width
         {{-1600, 0, 1600, 900}, {-1500, 0, 600, 600}, 1166, 400, 892}, // a screen left of 0
     };
     for (const auto& c : cases)

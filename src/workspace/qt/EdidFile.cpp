@@ -18,8 +18,8 @@ namespace {
 std::optional<bool> ChooseXrandrEdid(const QByteArray& bytes, EdidImage& image, QString* error,
                                      QWidget* chooser) {
     if (chooser == nullptr) return std::nullopt;
-    const auto found =
-        ReadXrandrEdids(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const auto found = ReadXrandrEdids(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (found.size() < 2) return std::nullopt;
     QList<ListChoice> items;
     for (const auto& f : found) {
