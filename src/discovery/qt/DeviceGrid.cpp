@@ -56,8 +56,12 @@ public:
         painter->setFont(option.font);
         painter->drawText(option.rect, Qt::AlignCenter | Qt::TextSingleLine, text);
         // the keyboard's row (where Enter or Space selects) is framed while the grid has the focus
+        // (a blank row, no device's, is never framed)
         const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
-        if (view && view->hasFocus() && view->currentIndex().row() == index.row()) {
+        bool blank = true;
+        for (int c = 0; blank && c < index.model()->columnCount(); ++c)
+            blank = index.model()->index(index.row(), c).data().toString().trimmed().isEmpty();
+        if (view && !blank && view->hasFocus() && view->currentIndex().row() == index.row()) {
             const QRect r = option.rect;
             const QColor frame = option.palette.color(QPalette::Highlight);
             const int w = kFocusFrameWidth;

@@ -36,7 +36,7 @@ std::optional<bool> ChooseXrandrEdid(const QByteArray& bytes, EdidImage& image, 
         image = f.image;
         return true;
     }
-    if (error) *error = QStringLiteral("no connector chosen");
+    if (error) *error = QStringLiteral("xrandr output, but no connector chosen");
     return false;
 }
 

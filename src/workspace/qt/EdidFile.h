@@ -19,7 +19,7 @@ inline constexpr const char* kEdidOpenFilter = "EDID (*.bin *.txt *.hex);;All fi
 // An empty file reads as all FF, as it always did, and fails validation.
 // With `chooser`, `xrandr --verbose` output that holds several EDIDs is not refused: the
 // operator picks the connector in a list (Dialogs::ChooseFromList over `chooser`); a cancelled
-// choice is false with "no connector chosen".
+// choice is false with "xrandr output, but no connector chosen".
 bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullptr,
                   QWidget* chooser = nullptr);
 
