@@ -187,7 +187,8 @@ TEST(EdidLength, OneBlockIsHalfTheImage) {
     EXPECT_EQ(EdidLength(one), 128u);
     const EdidImage slot = SlotImage(one);
     EXPECT_TRUE(std::equal(slot.begin(), slot.begin() + 128, one.begin()));
-    EXPECT_TRUE(std::all_of(slot.begin() + 128, slot.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(
+        std::all_of(slot.begin() + 128, slot.end(), [](std::uint8_t b) { return b == 0xFF; }));
 
     EdidImage two = one;
     two[126] = 1;
