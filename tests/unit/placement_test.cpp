@@ -80,7 +80,8 @@ TEST(Placement, WidthBesideIsTheWiderFreeStrip) {
         ScreenRect area, anchor;
         int wanted, least, width;
     } cases[] = {
-        {screen, {300, 100, 900, 700}, 1166, 480, 392},                // right: 392, left: 292
+        {screen, {300, 100, 900, 700}, 1166, 300, 392},                // right: 392, left: 292
+        {screen, {300, 100, 900, 700}, 1166, 480, 480},                // narrower than the least
         {screen, {700, 100, 900, 700}, 1166, 480, 692},                // left is wider
         {screen, {0, 100, 500, 700}, 700, 480, 700},                   // room enough: as wanted
         {small, {200, 0, 1000, 700}, 1166, 480, 480},                  // no room: the least width
