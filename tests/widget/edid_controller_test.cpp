@@ -756,6 +756,16 @@ private slots:
         QCOMPARE(int(both.hdrEotfs), 0);
         QVERIFY(leftOut->count() > 0);
         QVERIFY(!leftOut->findItems("3840x2160", Qt::MatchContains).isEmpty());
+        // long lines wrap rather than scroll sideways
+        QVERIFY(leftOut->wordWrap());
+        QCOMPARE(leftOut->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        // the video formats in numeric order, in the places compose gave them
+        std::vector<ComposeOmission> omissions = {{"1024x768 60 Hz", {2}, "1024x768 60 Hz: x"},
+                                                  {"E-AC-3", {2}, "E-AC-3: y"},
+                                                  {"640x480 60 Hz", {2}, "640x480 60 Hz: z"},
+                                                  {"3840x2160 30 Hz", {2}, "3840x2160 30 Hz: w"}};
+        QCOMPARE(LeftOutLines(omissions), (QStringList{"640x480 60 Hz: z", "E-AC-3: y",
+                                                       "1024x768 60 Hz: x", "3840x2160 30 Hz: w"}));
         EdidRecord shown = both;
         const AnalyzerSummary summary = ShowAnalysis(shown);
         const std::string_view resolution = summary.Row(SummaryRow::MaxResolution);
@@ -803,6 +813,11 @@ private slots:
         QCOMPARE(message->text(), QString("Saved to composed.bin."));
         w("Button_Compose_HexView")->click();
         tavo::test::CheckHexView(rig.form->findChild<QWidget*>("Form_HexView"), result);
+        // titled with its sources, not with what the view showed before
+        QVERIFY2(rig.form->findChild<QWidget*>("Form_HexView")
+                     ->windowTitle()
+                     .startsWith("Hex View - Compose of Output 1"),
+                 qPrintable(rig.form->findChild<QWidget*>("Form_HexView")->windowTitle()));
 
         // Upload into User 1: the slot's history read, the write, the read-back
         auto* slot = window->findChild<QComboBox*>("ComboBox_Compose_Upload");

@@ -1,9 +1,9 @@
 #include "workspace/qt/ComposeWindow.h"
 
-#include <QCollator>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <tuple>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -237,23 +237,29 @@ void ComposeWindow::recompose() {
 // The left-out lines in compose's order, but the video formats among them ("640x480 60 Hz",
 // "1024x768 60 Hz") in numeric order of width, height and rate, in the places they hold.
 QStringList LeftOutLines(const std::vector<ComposeOmission>& omissions) {
+    static const QRegularExpression format(QStringLiteral("^(\\d+)x(\\d+)\\D*(\\d+(?:\\.\\d+)?)?"));
+    struct Format {
+        double width, height, rate;
+        QString line;
+    };
     QStringList lines;
-    std::vector<int> formats;
-    static const QRegularExpression format(QStringLiteral("^\\d+x\\d+"));
+    std::vector<int> places;
+    std::vector<Format> formats;
     for (const ComposeOmission& o : omissions) {
-        if (format.match(QString::fromStdString(o.capability)).hasMatch())
-            formats.push_back(static_cast<int>(lines.size()));
-        lines << QString::fromStdString(o.text);
+        const QString line = QString::fromStdString(o.text);
+        const auto m = format.match(QString::fromStdString(o.capability));
+        if (m.hasMatch()) {
+            places.push_back(static_cast<int>(lines.size()));
+            formats.push_back({m.captured(1).toDouble(), m.captured(2).toDouble(),
+                               m.captured(3).toDouble(), line});
+        }
+        lines << line;
     }
-    QCollator numeric;
-    numeric.setNumericMode(true);
-    QStringList sorted;
-    for (int at : formats)
-        sorted << lines[at];
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [&](const QString& a, const QString& b) { return numeric.compare(a, b) < 0; });
-    for (std::size_t i = 0; i < formats.size(); ++i)
-        lines[formats[i]] = sorted[static_cast<qsizetype>(i)];
+    std::stable_sort(formats.begin(), formats.end(), [](const Format& a, const Format& b) {
+        return std::tie(a.width, a.height, a.rate) < std::tie(b.width, b.height, b.rate);
+    });
+    for (std::size_t i = 0; i < places.size(); ++i)
+        lines[places[i]] = formats[i].line;
     return lines;
 }
 
@@ -344,9 +350,11 @@ void ComposeWindow::Button_Compose_RemoveClick() {
 void ComposeWindow::Button_Compose_HexViewClick() {
     if (!built()) return;
     // titled with what it was composed of, never with an earlier view's name
-    QStringList sources;
-    for (const Source& s : list_)
-        sources << s.label;
+    QStringList sources; // the ticked ones, that were composed
+    for (std::size_t i = 0; i < list_.size(); ++i) {
+        const QListWidgetItem* item = sources_ ? sources_->item(static_cast<int>(i)) : nullptr;
+        if (!item || item->checkState() == Qt::Checked) sources << list_[i].label;
+    }
     HexView::Of(window_ ? window_->parentWidget() : nullptr)
         ->Show(result_.image, std::nullopt, window_,
                QStringLiteral("Compose of ") + sources.join(QStringLiteral(", ")));
