@@ -384,6 +384,16 @@ private slots:
             rig.WriteFile("good.txt", "edid-decode (hex):\n\n" + other.toHex(' ') + "\n");
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(Bytes(rig.device.Slot(0)), other);
+        // a one-block EDID's 128-byte file goes up too: its block, then 0xFF to the slot's end
+        QFile oneBlock(QString(TAVO_TEST_DATA) + "/edid/002d10c53aa9561f.bin");
+        QVERIFY(oneBlock.open(QIODevice::ReadOnly));
+        const QByteArray base = oneBlock.readAll();
+        QCOMPARE(base.size(), 128);
+        rig.dialogs.openAnswer = rig.WriteFile("one.bin", base);
+        StatusRecorder oneStatus(rig.Label2());
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        QCOMPARE(Bytes(rig.device.Slot(0)), base + QByteArray(128, '\xFF'));
+        QCOMPARE(oneStatus.all().last(), QString("Ok. [black]"));
     }
 
     // "From a connected display…": the chosen display's EDID goes up as a file's would.
