@@ -1,10 +1,14 @@
 #!/bin/sh
 # Every ready-made EDID, written by `tavo-cli preset`, passes `edid-decode --check` without a
-# failure or a warning, and its preferred timing is the one its name starts with. Skips (exit 77)
-# without edid-decode.
-# usage: check-presets-edid-decode.sh TAVO_CLI
+# failure or a warning, and its preferred timing is the one its name starts with. The creator's
+# builds (`tavo-cli rebuild`: opened and built unchanged) of the built-in new EDID, of every
+# ready-made EDID and of every EDID in the folders given have no failure that the EDID opened did
+# not have already (the same rule, whatever its numbers or block). Skips (exit 77) without
+# edid-decode.
+# usage: check-presets-edid-decode.sh TAVO_CLI [FOLDER...]
 set -u
 cli=$1
+shift
 command -v edid-decode >/dev/null 2>&1 || { echo "edid-decode not installed: skipped"; exit 77; }
 tmp=$(mktemp -d) || exit 2
 trap 'rm -rf "$tmp"' EXIT
@@ -44,3 +48,36 @@ done
 [ "$count" -ge 8 ] || { echo "FAIL: only $count presets"; exit 1; }
 [ "$failures" -eq 0 ] || { echo "$failures of $count presets fail"; exit 1; }
 echo "all $count presets pass edid-decode --check"
+
+# The failures edid-decode finds in an EDID, one a line, as rules: without their numbers and
+# blocks, a timing outside the range limits and an image size against the display size each
+# named once (a build may move them between blocks).
+rules() {
+    edid-decode --check "$1" 2>&1 | sed -n '/^Failures:/,/^EDID conformity/p' | grep '^  ' |
+        sed -e 's/[0-9][0-9.x]*/N/g' -e 's/^ *//' \
+            -e 's/.*\(Freq\|Pixel Clock\|Monitor Ranges\).*/timings outside the range limits/' \
+            -e 's/.*image size.*/image size against display size/' | sort -u
+}
+built=0
+new_failures=0
+"$cli" new "$tmp/new.bin" || { echo "FAIL: tavo-cli new"; exit 1; }
+sources="$tmp/new.bin $tmp/*-*.bin"
+for dir in "$@"; do sources="$sources $dir/*.bin"; done
+for in in $sources; do
+    [ -f "$in" ] || continue
+    case $in in *.built.bin) continue ;; esac
+    out="$tmp/$(basename "$in" .bin).built.bin"
+    "$cli" rebuild --force "$in" "$out" 2>/dev/null || continue # an invalid EDID opens nothing
+    built=$((built + 1))
+    rules "$in" >"$tmp/before"
+    rules "$out" >"$tmp/after"
+    added=$(comm -13 "$tmp/before" "$tmp/after")
+    if [ -n "$added" ]; then
+        echo "FAIL: $(basename "$in") opened and built: edid-decode --check fails it anew:"
+        echo "$added" | sed 's/^/    /'
+        new_failures=$((new_failures + 1))
+    fi
+done
+[ "$built" -ge $((count + 1)) ] || { echo "FAIL: only $built builds"; exit 1; }
+[ "$new_failures" -eq 0 ] || { echo "$new_failures of $built builds fail anew"; exit 1; }
+echo "all $built builds have no failure their EDID did not have"

@@ -53,6 +53,22 @@ inline std::uint8_t ByteAt(const EdidImage& image, int offset) {
     return (offset >= 0 && offset < static_cast<int>(kEdidSize)) ? image[offset] : 0;
 }
 
+// The bytes of the EDID's own blocks: 128 when byte 126 says there is no extension, else 256.
+// A file saved holds these; a device slot always holds 256 (the rest as the image has it).
+inline std::size_t EdidLength(const EdidImage& image) {
+    return image[126] == 0 ? kEdidSize / 2 : kEdidSize;
+}
+
+// The 256 bytes a device slot is written with: a one-block EDID (byte 126 is 0) with the rest
+// 0xFF, as an erased slot reads, whatever the image held there; any other image as it is.
+inline EdidImage SlotImage(const EdidImage& image) {
+    EdidImage out = image;
+    if (out[126] == 0)
+        for (std::size_t i = kEdidSize / 2; i < kEdidSize; ++i)
+            out[i] = 0xFF;
+    return out;
+}
+
 // The image as the open dialogs read a file: the first 256 bytes, a short file padded with 0xFF.
 EdidImage ImageFromBytes(const std::uint8_t* data, std::size_t size);
 

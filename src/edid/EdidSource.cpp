@@ -255,7 +255,68 @@ bool Take(EdidSource& source, const HexBytes& hex, EdidForm form) {
     return true;
 }
 
+// "HDMI-1 connected primary 1920x1080+0+0 ...", "DP-2 disconnected ...": the connector's name.
+bool ConnectorLine(std::string_view line, std::string& name) {
+    if (line.empty() || line.front() == ' ' || line.front() == '\t') return false;
+    const std::size_t space = line.find(' ');
+    if (space == std::string_view::npos || space == 0) return false;
+    const std::string_view rest = line.substr(space + 1);
+    if (!rest.starts_with("connected") && !rest.starts_with("disconnected") &&
+        !rest.starts_with("unknown connection"))
+        return false;
+    name = std::string(line.substr(0, space));
+    return true;
+}
+
+std::string_view Trimmed(std::string_view line) {
+    while (!line.empty() && IsSeparator(line.front()))
+        line.remove_prefix(1);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+// One indented line of xrandr's EDID: hex digits only, an even number of them.
+bool XrandrHexLine(std::string_view line) {
+    if (line.empty() || (line.front() != ' ' && line.front() != '\t')) return false;
+    const std::string_view t = Trimmed(line);
+    return !t.empty() && t.size() % 2 == 0 &&
+           std::all_of(t.begin(), t.end(), [](char ch) { return HexValue(ch) >= 0; });
+}
+
 } // namespace
+
+std::vector<EdidSource> ReadXrandrEdids(std::string_view text) {
+    std::vector<EdidSource> out;
+    const auto lines = Lines(text, false);
+    std::string connector;
+    bool inConnector = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string name;
+        if (ConnectorLine(lines[i], name)) {
+            connector = name;
+            inConnector = true;
+            continue;
+        }
+        if (!inConnector || lines[i].empty() ||
+            (lines[i].front() != '\t' && lines[i].front() != ' '))
+            continue;
+        if (Trimmed(lines[i]) != "EDID:") continue;
+        HexBytes hex;
+        std::size_t k = i + 1;
+        for (; k < lines.size() && XrandrHexLine(lines[k]); ++k)
+            ReadDataLine(Trimmed(lines[k]), &hex);
+        i = k - 1;
+        if (hex.count == 0) continue;
+        EdidSource source;
+        source.image = ImageFromBytes(hex.bytes, hex.count);
+        source.form = EdidForm::Xrandr;
+        source.size = hex.count;
+        source.connector = connector;
+        out.push_back(std::move(source));
+    }
+    return out;
+}
 
 bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total,
                    EdidSource& source, std::string& error) {
@@ -293,6 +354,19 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
             return Take(source, report, EdidForm::Report);
         case HexResult::NotHex:
             break;
+        }
+        auto found = ReadXrandrEdids(text);
+        if (found.size() == 1) {
+            source = std::move(found.front());
+            return true;
+        }
+        if (found.size() > 1) {
+            std::string names;
+            for (const auto& f : found)
+                names += (names.empty() ? "" : ", ") + f.connector;
+            error = "xrandr output with " + std::to_string(found.size()) + " EDIDs (" + names +
+                    "): choose one connector";
+            return false;
         }
     }
     source.image = ImageFromBytes(data, size);

@@ -117,7 +117,9 @@ TemplateBlocks ScanTemplate(const EdidRecord& rec) {
             t.forum = Payload{};
             for (int k = 1; k <= L; ++k)
                 t.forum.Append(ByteAt(b, r + k));
-            if (L >= 7) t.forum.bytes[6] = rec.yuv420DeepColor & 0x07;
+            if (L >= 7)
+                t.forum.bytes[6] = static_cast<std::uint8_t>((t.forum.bytes[6] & 0xF8) |
+                                                             (rec.yuv420DeepColor & 0x07));
         }
         r += L + 1;
     }
@@ -136,21 +138,33 @@ struct HdmiTemplate {
 constexpr int kHdmiByte7 = 6, kHdmiByte8 = 7; // payload indices
 
 // Block bytes 1 to 7: the IEEE identifier, the CEC address, the deep colour flags (Supports_AI
-// from the template, set when its block has no byte 6) and the TMDS clock in 5 MHz units: 165,
-// 225 with deep colour, 300 for 4K formats.
-void AppendHdmiHeader(Payload& p, const EdidRecord& rec, const HdmiTemplate& t) {
+// from the template) and the TMDS clock in 5 MHz units. The template's clock stays as it is; a
+// block without one, or a build that asks more than it gives (deep colour or a 4K format the
+// template does not have), gets what those need: 165, 225 with deep colour, 300 for 4K formats.
+// A template block that ends before byte 6 stays that short while the build adds nothing to it.
+void AppendHdmiHeader(Payload& p, const EdidRecord& rec, const HdmiTemplate& t, bool new4k,
+                      bool more) {
     p.Append(0x03);
     p.Append(0x0C);
     p.Append(0x00);
     p.Append(rec.cecAddress[0]);
     p.Append(rec.cecAddress[1]);
-    if (t.offset < 0)
-        p.Append(rec.deepColor);
-    else
-        p.Append(rec.deepColor | (t.has(6) ? (t.at(6) & 0x80) : 0x80));
-    std::uint8_t tmds = 0x21;
-    if (rec.deepColor != 0) tmds = 0x2D;
-    if (rec.formatFlags & (kFormat4kLow | kFormat4kHigh)) tmds = 0x3C;
+    const std::uint8_t deepColour =
+        t.offset < 0 ? rec.deepColor
+                     : static_cast<std::uint8_t>(rec.deepColor | (t.has(6) ? (t.at(6) & 0x80) : 0));
+    if (t.offset >= 0 && !t.has(6) && deepColour == 0 && !new4k && !more) return;
+    p.Append(deepColour);
+    std::uint8_t needed = 0x21;
+    if (rec.deepColor & 0x70) needed = 0x2D;
+    if (rec.formatFlags & (kFormat4kLow | kFormat4kHigh)) needed = 0x3C;
+    if (t.offset >= 0 && !t.has(7) && deepColour == (t.has(6) ? t.at(6) : 0) && !new4k && !more)
+        return;
+    std::uint8_t tmds = needed;
+    if (t.has(7)) {
+        tmds = t.at(7);
+        const bool deeper = ((rec.deepColor & ~(t.has(6) ? t.at(6) : 0)) & 0x70) != 0;
+        if ((deeper || new4k) && tmds != 0 && tmds < needed) tmds = needed;
+    }
     p.Append(tmds);
 }
 
@@ -233,17 +247,30 @@ void SetHdmiVideoFlags(Payload& p, int threeD, const EdidRecord& rec, const Hdmi
     }
 }
 
-// The HDMI vendor-specific block's payload; payload index i is block byte i + 1.
-Payload BuildHdmiPayload(const EdidRecord& rec, int tmpl) {
+// The HDMI vendor-specific block's payload; payload index i is block byte i + 1. `new4k`: the
+// build lists a 4K format the template does not.
+Payload BuildHdmiPayload(const EdidRecord& rec, int tmpl, bool new4k) {
     const HdmiTemplate t{rec.image, tmpl, tmpl >= 0 ? DataBlockLength(rec.image, tmpl) : 0};
     Payload p;
-    AppendHdmiHeader(p, rec, t);
-    const int threeD = CopyHdmiLatency(p, t);
     HdmiVideo v;
     for (std::uint8_t vic : rec.hdmiVics)
         v.vics += vic != 0;
     v.is3D = rec.formatFlags & kFormat3D;
     v.threeDLength = std::min<int>(rec.threeDLength, static_cast<int>(k3DByteCount));
+    // an HDMI VIC (a 4K format) the template's block does not list counts as a new 4K format
+    std::array<bool, 256> templateVics{};
+    if (t.has(8) && (t.at(8) & 0x20)) {
+        const std::uint8_t flags = t.at(8);
+        const int lengths = (flags & 0x40) ? 14 : (flags & 0x80) ? 12 : 10;
+        const int n = t.has(lengths) ? t.at(lengths) >> 5 : 0;
+        for (int k = 0; k < n && t.has(lengths + 1 + k); ++k)
+            templateVics[t.at(lengths + 1 + k)] = true;
+    }
+    for (std::uint8_t vic : rec.hdmiVics)
+        new4k = new4k || (vic != 0 && !templateVics[vic]);
+    AppendHdmiHeader(p, rec, t, new4k, v.vics > 0 || v.is3D);
+    if (p.size <= kHdmiByte7) return p; // the template's short block, nothing added
+    const int threeD = CopyHdmiLatency(p, t);
     SetHdmiVideoFlags(p, threeD, rec, v);
     if (v.vics > 0 || v.is3D) { // the VIC and 3D lengths, the VICs, the 3D bytes
         p.Append(static_cast<std::uint8_t>(v.vics * 32 + (v.is3D ? v.threeDLength : 0)));
@@ -299,21 +326,20 @@ void CollectLists(EdidRecord& rec, ExtensionPayloads& x) {
     }
 }
 
-// E9: a 4K format without a forum block in the template gets one (SCDC, 600 or 300 MHz), and
-// HDR with it when the record has none.
-void AddForumBlock(EdidRecord& rec, const TemplateBlocks& t, ExtensionPayloads& x) {
+// E9: a 4K format at 50 or 60 Hz in 4:4:4 that the template does not list, in an EDID without a
+// forum block, gets one: SCDC and 600 MHz, which that format needs. 4:2:0 deep colour set in an
+// EDID without a forum block gets one too, with no character rate of its own (0: the HDMI
+// block's clock). Nothing else is claimed for the display: no HDR, no other feature.
+void AddForumBlock(const EdidRecord& rec, const TemplateBlocks& t, bool new4kHigh,
+                   ExtensionPayloads& x) {
     x.forum = t.forum;
     x.hasForum = t.hasForum;
     const std::uint8_t dc420 = rec.yuv420DeepColor & 0x07;
-    if (x.hasForum || !(rec.formatFlags & (kFormat4kHigh | kFormat4kLow))) return;
-    const bool high = rec.formatFlags & kFormat4kHigh;
-    for (std::uint8_t v : {0xD8, 0x5D, 0xC4, 0x01, high ? 0x78 : 0x3C, 0x80, int(dc420)})
+    if (x.hasForum || (!new4kHigh && dc420 == 0)) return;
+    for (std::uint8_t v :
+         {0xD8, 0x5D, 0xC4, 0x01, new4kHigh ? 0x78 : 0x00, new4kHigh ? 0x80 : 0x00, int(dc420)})
         x.forum.Append(static_cast<std::uint8_t>(v));
     x.hasForum = true;
-    if (rec.hdrEotfs == 0 && (!high || dc420 != 0)) {
-        rec.hdrEotfs = 0x03;
-        rec.hdrDescriptors = 0x01;
-    }
 }
 
 // The extended-tag blocks: colorimetry, video capability, HDR static metadata (luminance codes
@@ -322,7 +348,7 @@ void CollectExtendedBlocks(const EdidRecord& rec, const TemplateBlocks& t, Exten
     if (rec.colorimetry != 0) {
         x.colorimetry.Append(0x05);
         x.colorimetry.Append(rec.colorimetry);
-        x.colorimetry.Append(t.hasColorimetry ? (t.colorimetryFlags | 0x01) : 0x01);
+        x.colorimetry.Append(t.hasColorimetry ? t.colorimetryFlags : 0x00);
     }
     if (rec.videoCapability != 0) {
         x.capability.Append(0x00);
@@ -376,12 +402,40 @@ bool LayOutExtension(EdidRecord& rec, const ExtensionPayloads& x) {
     return true;
 }
 
+// Whether the record lists a video code of [from, to] that the template's video data blocks do
+// not (native flags aside); with `yuv420` the 4:2:0 lists count on both sides.
+bool ListsNewCode(const EdidRecord& rec, int from, int to, bool yuv420) {
+    bool listed[256] = {};
+    int r = kFirstDataBlock;
+    while (FindDataBlock(rec.image, kTagVideo, r)) {
+        const int L = DataBlockLength(rec.image, r);
+        for (int k = 1; k <= L; ++k) {
+            const std::uint8_t v = ByteAt(rec.image, r + k);
+            listed[(v >= 0x81 && v <= 0xC0) ? (v & 0x7F) : v] = true;
+        }
+        r += L + 1;
+    }
+    r = kFirstDataBlock;
+    while (yuv420 && FindDataBlock(rec.image, kTagExtended, r)) {
+        const int L = DataBlockLength(rec.image, r);
+        if (ByteAt(rec.image, r + 1) == 14)
+            for (int k = 2; k <= L; ++k)
+                listed[ByteAt(rec.image, r + k)] = true;
+        r += L + 1;
+    }
+    auto anyNew = [&](const auto& codes) {
+        return std::any_of(codes.begin(), codes.end(),
+                           [&](std::uint8_t v) { return v >= from && v <= to && !listed[v]; });
+    };
+    return anyNew(rec.videoCodes) || (yuv420 && anyNew(rec.yuv420VideoCodes));
+}
+
 bool EncodeExtension(EdidRecord& rec) {
     ExtensionPayloads x;
     CollectLists(rec, x);
     const TemplateBlocks t = ScanTemplate(rec);
-    x.hdmi = BuildHdmiPayload(rec, t.hdmi);
-    AddForumBlock(rec, t, x);
+    x.hdmi = BuildHdmiPayload(rec, t.hdmi, ListsNewCode(rec, 93, 107, true));
+    AddForumBlock(rec, t, ListsNewCode(rec, 96, 107, false), x);
     CollectExtendedBlocks(rec, t, x);
     return LayOutExtension(rec, x);
 }
@@ -393,7 +447,9 @@ EncodeResult Encode(EdidRecord& record) {
     EdidRecord work = record;
     EncodeBaseBlock(work);
     if (work.formatFlags & kFormatNoExtension) {
-        std::fill(work.image.begin() + 128, work.image.end(), 0);
+        // one block: the rest of the image reads as a 128-byte file does (and as an erased
+        // device area), so that a one-block EDID opened and built is the image it was
+        std::fill(work.image.begin() + 128, work.image.end(), 0xFF);
     } else if (!EncodeExtension(work)) {
         return {false, kEncodeOverSize};
     }

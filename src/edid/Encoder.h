@@ -16,11 +16,18 @@ struct EncodeResult {
 inline constexpr std::string_view kEncodeOverSize = "Edid Over Size.";
 
 // Rewrites record.image from the record: the base block's vendor/product fields, monitor name,
-// timings, extension count and checksum; in DVI format (kFormatNoExtension) a zeroed extension;
+// timings, extension count and checksum; in DVI format (kFormatNoExtension) one block, the rest
+// of the image 0xFF (a file of it holds 128 bytes: EdidLength);
 // in HDMI format a rebuilt CEA-861 extension, carrying a few bytes over from the template's
-// blocks. Also changes the record: format flags (HDMI: all but 3D cleared, 4K bits recomputed),
-// one compaction pass over the standard timings, and the HDR EOTFs/descriptors when a forum
-// block is added.
+// blocks. Also changes the record: format flags (HDMI: all but 3D cleared, 4K bits recomputed)
+// and one compaction pass over the standard timings.
+//
+// The build claims nothing for the display that the record does not: what the template's blocks
+// say (the HDMI block's clock and Supports_AI, the colorimetry block's metadata profiles, the
+// forum block) is carried over as it is, and a block or a higher clock is added only for what the
+// record lists beyond the template (a forum block with SCDC and 600 MHz for a 4K format at 50 or
+// 60 Hz that the template does not list; the HDMI block's clock raised for deep colour or a 4K
+// format it did not have).
 //
 // When the data blocks would run past offset 126 of the extension (over its checksum), or one
 // block's payload would be longer than the 31 bytes its header can give (an HDMI block with

@@ -54,4 +54,10 @@ ScreenRect PlaceBeside(const ScreenRect& anchor, int width, int height, const Sc
     return best;
 }
 
+int WidthBeside(const ScreenRect& anchor, const ScreenRect& area, int gap, int wanted, int least) {
+    const int right = area.right() - anchor.right() - gap;
+    const int left = anchor.left - area.left - gap;
+    return std::max(least, std::min(wanted, std::max(right, left)));
+}
+
 } // namespace tavo

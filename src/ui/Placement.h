@@ -28,4 +28,8 @@ long long Overlap(const ScreenRect& a, const ScreenRect& b);
 ScreenRect PlaceBeside(const ScreenRect& anchor, int width, int height, const ScreenRect& area,
                        const std::vector<ScreenRect>& avoid, int gap);
 
+// The width a window beside `anchor` can have without covering it: the wider of the strips of
+// `area` right and left of the anchor, less `gap`; never below `least` nor above `wanted`.
+int WidthBeside(const ScreenRect& anchor, const ScreenRect& area, int gap, int wanted, int least);
+
 } // namespace tavo

@@ -55,7 +55,30 @@ AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight
     if (record.status & kStatusValidationMask) {
         for (auto& row : s.rows)
             row.Assign(kDash);
-        RowOf(s, SummaryRow::Header).Assign("Illegal");
+        // "Illegal" stays on the header row; when the header itself is good, plain words
+        // beside it say so and the checksum row names the block at fault, so that a checksum
+        // fault (an erased extension area) is not read as a broken header
+        const std::uint16_t status = record.status;
+        SummaryText& header = RowOf(s, SummaryRow::Header);
+        header.Assign("Illegal");
+        if (!(status & kStatusBadHeader)) {
+            header.Append(" (header good)");
+            SummaryText& checksum = RowOf(s, SummaryRow::Checksum);
+            if (status & kStatusBadChecksum0) {
+                checksum.Assign("Illegal (base block)");
+            } else if (status & kStatusTooManyBanks) {
+                checksum.Assign("Illegal (extension count)");
+            } else if (status & kStatusBadChecksum1) {
+                bool erased = true, empty = true;
+                for (std::size_t i = 128; i < kEdidSize; ++i) {
+                    erased = erased && record.image[i] == 0xFF;
+                    empty = empty && record.image[i] == 0x00;
+                }
+                checksum.Assign(erased  ? "Illegal (extension erased)"
+                                : empty ? "Illegal (extension empty)"
+                                        : "Illegal (extension block)");
+            }
+        }
         s.audioPanelHeight = previousAudioPanelHeight;
         s.valid = false;
         return s;

@@ -94,7 +94,9 @@ struct AnalyzerSummary {
 void AppendAudioFormat(SummaryText& label, int& panelHeight, std::string_view text);
 
 // The summary of a record that Decode has filled. An invalid image gives "Illegal" and "-"
-// rows; its audio panel keeps `previousAudioPanelHeight` (the height of the last analysis).
+// rows; when its header is good, "Illegal (header good)" and the checksum row names the block at
+// fault ("Illegal (extension erased)"). Its audio panel keeps `previousAudioPanelHeight` (the
+// height of the last analysis).
 AnalyzerSummary Summarize(const EdidRecord& record,
                           int previousAudioPanelHeight = kAudioPanelHeight);
 

@@ -322,29 +322,72 @@ void ReadColour(const CreatorPage& page, EdidRecord& r) {
         if (box.bit != 0 && IsChecked(page, kColorSpacePrefix, box.number))
             r.ycbcrSupport |= box.bit;
     r.yuv420Selection = IsChecked(page, kColorSpacePrefix, 3) ? 1 : 0;
-    r.deepColor = 0;
-    for (const auto& box : kColorDepths)
-        if (IsChecked(page, kColorDepthPrefix, box.number)) r.deepColor |= box.bit;
-    if (r.deepColor != 0 && IsChecked(page, kColorSpacePrefix, 1))
-        r.deepColor |= kDeepColourYcbcr444;
+    // the depths from their boxes; the other bits of the HDMI block's byte (Supports_AI, deep
+    // colour in 4:4:4, dual link) stay as loaded while the depths are, so that an unchanged page
+    // claims no more than the EDID it came from
+    std::uint8_t depths = 0, depthMask = 0;
+    for (const auto& box : kColorDepths) {
+        depthMask |= box.bit;
+        if (IsChecked(page, kColorDepthPrefix, box.number)) depths |= box.bit;
+    }
+    const bool ycbcr444 = IsChecked(page, kColorSpacePrefix, 1);
+    if (depths != (r.deepColor & depthMask)) {
+        r.deepColor = depths;
+        if (r.deepColor != 0 && ycbcr444) r.deepColor |= kDeepColourYcbcr444;
+    } else if (depths == 0) {
+        r.deepColor = 0;
+    } else if (!ycbcr444) {
+        r.deepColor = static_cast<std::uint8_t>(r.deepColor & ~kDeepColourYcbcr444);
+    }
     r.colorimetry = 0;
     for (const auto& box : kColorimetries)
         if (IsChecked(page, kColorimetryPrefix, box.number)) r.colorimetry |= box.bit;
 }
 
+template <std::size_t N> bool Lists(const std::array<std::uint8_t, N>& codes, int code) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
 // Video codes and 4:2:0 video codes edited in place (the second pass adds the codes that found
 // the list full before the removals; with room it changes nothing), the HDMI VICs and 3D.
+//
+// A 4K box stands for a video code and an HDMI VIC of the same format, and the page ticks it for
+// either. Ticked for an HDMI VIC alone, it adds no video code, and ticked for a video code alone,
+// no HDMI VIC: each list keeps what it had while the box stays ticked, and the box adds both only
+// when the operator ticks it. The HDMI VICs keep their order, and those without a box (4096x2160)
+// stay.
 void ReadVideo(const CreatorPage& page, EdidRecord& r) {
+    const auto videoBefore = r.videoCodes;
+    const auto hdmiBefore = r.hdmiVics;
+    const auto byHdmiVicAlone = [&](int vic) {
+        if (Lists(videoBefore, vic)) return false;
+        return std::any_of(hdmiBefore.begin(), hdmiBefore.end(), [&](std::uint8_t h) {
+            return h >= 1 && h < kVideoBoxOfHdmiVic.size() && kVideoBoxOfHdmiVic[h] == vic;
+        });
+    };
     for (int pass = 0; pass < 2; ++pass) {
-        for (const auto& box : kVideoBoxes)
-            EditCodes(r.videoCodes, box.vic, IsChecked(page, kVideoCodePrefix, box.vic));
+        for (const auto& box : kVideoBoxes) {
+            const bool ticked = IsChecked(page, kVideoCodePrefix, box.vic);
+            if (ticked && byHdmiVicAlone(box.vic)) continue;
+            EditCodes(r.videoCodes, box.vic, ticked);
+        }
         for (const auto& box : kYuv420Boxes)
             EditCodes(r.yuv420VideoCodes, box.vic, IsChecked(page, kYuv420Prefix, box.vic));
     }
     r.hdmiVics.fill(0);
     std::size_t h = 0;
+    for (std::uint8_t vic : hdmiBefore) {
+        if (vic == 0) continue;
+        const auto box = std::find_if(kHdmiVicBoxes.begin(), kHdmiVicBoxes.end(),
+                                      [&](const HdmiVicBox& b) { return b.hdmiVic == vic; });
+        const int boxVic = box != kHdmiVicBoxes.end()        ? box->vic
+                           : vic < kVideoBoxOfHdmiVic.size() ? kVideoBoxOfHdmiVic[vic]
+                                                             : 0;
+        if (boxVic == 0 || IsChecked(page, kVideoCodePrefix, boxVic)) r.hdmiVics[h++] = vic;
+    }
     for (const auto& box : kHdmiVicBoxes)
-        if (IsChecked(page, kVideoCodePrefix, box.vic))
+        if (IsChecked(page, kVideoCodePrefix, box.vic) && !Lists(videoBefore, box.vic) &&
+            !byHdmiVicAlone(box.vic) && !Lists(r.hdmiVics, box.hdmiVic) && h < r.hdmiVics.size())
             r.hdmiVics[h++] = static_cast<std::uint8_t>(box.hdmiVic);
     if (page.Checked(k3DPresent))
         r.formatFlags |= kFormat3D;
@@ -357,9 +400,13 @@ void ReadHdr(const CreatorPage& page, const PageNumbers& numbers, EdidRecord& r)
     r.yuv420DeepColor = 0;
     for (const auto& box : kHdrDeepColours)
         if (IsChecked(page, kHdrDeepColourPrefix, box.number)) r.yuv420DeepColor |= box.bit;
-    r.hdrEotfs = 0;
+    // the EOTFs the page has no box for (HLG and later ones) stay as loaded
+    std::uint8_t eotfs = r.hdrEotfs;
     for (const auto& box : kHdrEotfs)
-        if (IsChecked(page, kHdrEotfPrefix, box.number)) r.hdrEotfs |= box.bit;
+        eotfs = static_cast<std::uint8_t>(eotfs & ~box.bit);
+    for (const auto& box : kHdrEotfs)
+        if (IsChecked(page, kHdrEotfPrefix, box.number)) eotfs |= box.bit;
+    r.hdrEotfs = eotfs;
     r.hdrDescriptors = static_cast<std::uint8_t>((r.hdrDescriptors & ~1) |
                                                  (page.Checked(kHdrDescriptorType1) ? 1 : 0));
     r.hdrLuminance = numbers.luminance;

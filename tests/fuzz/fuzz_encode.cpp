@@ -70,7 +70,7 @@ void EncodeOnce(const EdidImage& image, Extra x) {
     fuzz::Check(ValidateImage(r.image, status) || (!headerOk && (status & kStatusBadHeader)));
     if (r.formatFlags & kFormatNoExtension) {
         for (int i = 128; i < 256; ++i)
-            fuzz::Check(r.image[i] == 0);
+            fuzz::Check(r.image[i] == 0xFF);
         return;
     }
     // The data block collection ends exactly at byte 130.

@@ -26,9 +26,10 @@ struct Sample {
     EdidImage image;
 };
 
-std::vector<Sample> Samples() {
+// The EDIDs of tests/data/edid, or of another folder of tests/data.
+std::vector<Sample> Samples(const char* folder = "edid") {
     std::vector<Sample> out;
-    const std::filesystem::path dir = std::filesystem::path(TAVO_TEST_DATA) / "edid";
+    const std::filesystem::path dir = std::filesystem::path(TAVO_TEST_DATA) / folder;
     if (!std::filesystem::is_directory(dir)) return out;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         if (entry.path().extension() != ".bin") continue;
@@ -113,6 +114,74 @@ TEST(CreatorSamples, RebuildValidatesOrRefusesAnInvalidImage) {
         }
     }
     EXPECT_GE(valid, 10);
+}
+
+// Opened and built without an edit, no real EDID gains a claim: no block, video code, audio
+// format, rate, flag or higher clock that it did not have; and the loss question then has no
+// "gain" part.
+TEST(CreatorSamples, OpenAndBuildClaimsNothingNew) {
+    auto samples = Samples();
+    const auto more = Samples("samples");
+    ASSERT_GE(more.size(), 100u) << "tests/data/samples is missing";
+    samples.insert(samples.end(), more.begin(), more.end());
+    int built = 0;
+    for (const auto& s : samples) {
+        SCOPED_TRACE(s.name);
+        EdidImage out{};
+        if (!Rebuild(s.image, creator_test::kTemplateWeek, out)) continue;
+        ++built;
+        const auto gained = creator_test::ClaimsAdded(s.image, out);
+        EXPECT_TRUE(gained.empty()) << ::testing::PrintToString(gained);
+        const auto changes = BuildChanges(s.image, out, creator_test::kTemplateWeek);
+        EXPECT_EQ(LossQuestion(changes).find("gain"), std::string::npos) << LossQuestion(changes);
+    }
+    EXPECT_GE(built, 120);
+}
+
+// The reader of gains the test above relies on: each kind of added claim is caught, a reordering
+// or a removal is not.
+TEST(CreatorSamples, ClaimsAddedCatchesEachKindOfGain) {
+    using creator_test::WithBlocks;
+    const std::vector<std::uint8_t> hdmi = {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x80, 0x21};
+    auto with = [&](std::vector<std::uint8_t> blocks) {
+        blocks.insert(blocks.begin(), hdmi.begin(), hdmi.end());
+        return WithBlocks(blocks);
+    };
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> opened, built; // data blocks after the HDMI block
+        bool gain;
+    } cases[] = {
+        {"forum block added", {}, {0x66, 0xD8, 0x5D, 0xC4, 0x01, 0x00, 0x00}, true},
+        {"video code added", {0x41, 16}, {0x42, 16, 4}, true},
+        {"video codes reordered", {0x42, 16, 4}, {0x42, 4, 16}, false},
+        {"video code removed", {0x42, 16, 4}, {0x41, 16}, false},
+        {"audio rate added", {0x23, 0x09, 0x07, 0x07}, {0x23, 0x09, 0x0F, 0x07}, true},
+        {"audio channels raised", {0x23, 0x09, 0x07, 0x07}, {0x23, 0x0D, 0x07, 0x07}, true},
+        {"audio rate removed", {0x23, 0x09, 0x07, 0x07}, {0x23, 0x09, 0x03, 0x07}, false},
+        {"colorimetry MD0 set", {0xE3, 0x05, 0x80, 0x00}, {0xE3, 0x05, 0x80, 0x01}, true},
+        {"HDR EOTF added", {0xE3, 0x06, 0x05, 0x01}, {0xE3, 0x06, 0x0D, 0x01}, true},
+        {"HDR EOTF removed", {0xE3, 0x06, 0x0D, 0x01}, {0xE3, 0x06, 0x05, 0x01}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(creator_test::ClaimsAdded(with(c.opened), with(c.built)).empty(), !c.gain)
+            << c.what;
+    // the HDMI block's clock raised; a standard timing moved to another entry
+    EdidImage a = with({}), b = a;
+    b[132 + 7] = 0x3C;
+    creator_test::FixChecksums(b);
+    EXPECT_FALSE(creator_test::ClaimsAdded(a, b).empty());
+    a[38] = 0x81, a[39] = 0x80, a[40] = 0x01, a[41] = 0x01; // 1280x1024 in entry 1
+    creator_test::FixChecksums(a);
+    b = a;
+    std::swap(b[38], b[40]);
+    std::swap(b[39], b[41]);
+    creator_test::FixChecksums(b);
+    EXPECT_FALSE(DiffImages(a, b).empty());
+    EXPECT_TRUE(creator_test::ClaimsAdded(a, b).empty());
+    b[38] = 0xD1, b[39] = 0xC0; // 1920x1080 besides: added
+    creator_test::FixChecksums(b);
+    EXPECT_FALSE(creator_test::ClaimsAdded(a, b).empty());
 }
 
 // The loss warning: what the creator drops of an opened EDID, never what the operator changed.

@@ -1,6 +1,7 @@
 // Validation and the data-block finder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <numeric>
 
@@ -173,4 +174,26 @@ TEST(ImageFromBytes, PadsShortFilesWithFF) {
     std::vector<std::uint8_t> big(300, 7);
     EXPECT_EQ(ImageFromBytes(big.data(), big.size())[255], 7);
     EXPECT_EQ(ImageFromBytes(nullptr, 0)[0], 0xFF);
+}
+
+// A one-block EDID: a file holds its 128 bytes, a device slot the base block and 0xFF; an image
+// with an extension is kept whole in both.
+TEST(EdidLength, OneBlockIsHalfTheImage) {
+    EdidImage one{};
+    one.fill(0x00);
+    one[126] = 0;
+    for (int i = 128; i < 256; ++i)
+        one[i] = static_cast<std::uint8_t>(i); // whatever a build left there
+    EXPECT_EQ(EdidLength(one), 128u);
+    const EdidImage slot = SlotImage(one);
+    EXPECT_TRUE(std::equal(slot.begin(), slot.begin() + 128, one.begin()));
+    EXPECT_TRUE(
+        std::all_of(slot.begin() + 128, slot.end(), [](std::uint8_t b) { return b == 0xFF; }));
+
+    EdidImage two = one;
+    two[126] = 1;
+    EXPECT_EQ(EdidLength(two), 256u);
+    EXPECT_EQ(SlotImage(two), two);
+    two[126] = 2; // too many: never cut, validation names it
+    EXPECT_EQ(EdidLength(two), 256u);
 }

@@ -272,3 +272,49 @@ TEST(EdidSource, ReadsFiles) {
     }
     std::filesystem::remove_all(dir);
 }
+
+// `xrandr --verbose` output: every connector's EDID with its name; one EDID reads as the input's
+// EDID, several are refused naming the connectors, and a disconnected connector gives none.
+TEST(EdidSource, ReadsXrandrVerboseOutput) {
+    const std::filesystem::path data(TAVO_TEST_DATA);
+    auto file = [&](const char* name) {
+        std::ifstream in(data / name, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    auto image = [&](const char* name) {
+        const std::string bytes = file(name);
+        return ImageFromBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    };
+    const std::string one = file("xrandr-verbose-one.txt");
+    const std::string two = file("xrandr-verbose-two.txt");
+    ASSERT_FALSE(one.empty());
+    ASSERT_FALSE(two.empty());
+
+    auto found = ReadXrandrEdids(two);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].connector, "eDP-1");
+    EXPECT_EQ(found[0].size, 128u);
+    EXPECT_EQ(found[0].image, image("edid/002d10c53aa9561f.bin"));
+    EXPECT_EQ(found[1].connector, "HDMI-1");
+    EXPECT_EQ(found[1].size, 256u);
+    EXPECT_EQ(found[1].image, image("edid/003e3a86840230ba.bin"));
+
+    EdidSource source;
+    std::string error;
+    EXPECT_FALSE(ReadEdidBytes(Bytes(two).data(), two.size(), 0, source, error));
+    EXPECT_EQ(error, "xrandr output with 2 EDIDs (eDP-1, HDMI-1): choose one connector");
+
+    found = ReadXrandrEdids(one);
+    ASSERT_EQ(found.size(), 1u); // DP-1 is disconnected
+    error.clear();
+    ASSERT_TRUE(ReadEdidBytes(Bytes(one).data(), one.size(), 0, source, error)) << error;
+    EXPECT_EQ(source.form, EdidForm::Xrandr);
+    EXPECT_EQ(source.connector, "HDMI-1");
+    EXPECT_EQ(source.image, image("edid/003e3a86840230ba.bin"));
+
+    // other text has no xrandr EDID: an "EDID:" line outside a connector, or none at all
+    for (const std::string& text :
+         {std::string("hello\n"), std::string("\tEDID:\n\t\t00ffffffffffff00\n"),
+          std::string("HDMI-1 connected\n\tEDID:\n\tnot hex\n")})
+        EXPECT_TRUE(ReadXrandrEdids(text).empty()) << text;
+}

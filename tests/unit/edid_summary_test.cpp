@@ -1,6 +1,8 @@
 // The analyzer summary rows, the audio row wrap and the JSON line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "edid/Decoder.h"
 #include "edid/NewEdidTemplate.h"
 #include "edid_builders.h"
@@ -67,6 +69,36 @@ TEST(Summary, WholeRows) {
          [] {
              EdidImage i = NewEdidTemplate();
              i[255] ^= 1;
+             return i;
+         }(),
+         {"Illegal (header good)", "Illegal (extension block)", "-", "-", "-", "-", "-", "-", "-",
+          "-", "-", "-", "-", "-", "-"},
+         kAudioPanelWrappedHeight,
+         kGlyphModifyGray},
+        {"extension announced, its area erased",
+         [] {
+             EdidImage i = NewEdidTemplate();
+             std::fill(i.begin() + 128, i.end(), 0xFF);
+             return i;
+         }(),
+         {"Illegal (header good)", "Illegal (extension erased)", "-", "-", "-", "-", "-", "-", "-",
+          "-", "-", "-", "-", "-", "-"},
+         kAudioPanelWrappedHeight,
+         kGlyphModifyGray},
+        {"base block checksum wrong",
+         [] {
+             EdidImage i = NewEdidTemplate();
+             i[20] ^= 1;
+             return i;
+         }(),
+         {"Illegal (header good)", "Illegal (base block)", "-", "-", "-", "-", "-", "-", "-", "-",
+          "-", "-", "-", "-", "-"},
+         kAudioPanelWrappedHeight,
+         kGlyphModifyGray},
+        {"header broken",
+         [] {
+             EdidImage i = NewEdidTemplate();
+             i[3] = 0;
              return i;
          }(),
          {"Illegal", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "-"},

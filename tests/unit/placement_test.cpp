@@ -71,3 +71,23 @@ TEST(Placement, BesideTakesTheFirstSideThatCoversNothing) {
     EXPECT_EQ(Overlap({0, 0, 10, 10}, {10, 0, 10, 10}), 0); // touching edges share no pixel
     EXPECT_EQ(Overlap({0, 0, 10, 10}, {5, 5, 10, 10}), 25);
 }
+
+// A window too wide for the room beside its anchor is narrowed to the wider free strip, but never
+// below its least width nor widened.
+TEST(Placement, WidthBesideIsTheWiderFreeStrip) {
+    const ScreenRect screen{0, 0, 1600, 1000}, small{0, 0, 1366, 768};
+    const struct {
+        ScreenRect area, anchor;
+        int wanted, least, width;
+    } cases[] = {
+        {screen, {300, 100, 900, 700}, 1166, 300, 392},                // right: 392, left: 292
+        {screen, {300, 100, 900, 700}, 1166, 480, 480},                // narrower than the least
+        {screen, {700, 100, 900, 700}, 1166, 480, 692},                // left is wider
+        {screen, {0, 100, 500, 700}, 700, 480, 700},                   // room enough: as wanted
+        {small, {200, 0, 1000, 700}, 1166, 480, 480},                  // no room: the least width
+        {{-1600, 0, 1600, 900}, {-1500, 0, 600, 600}, 1166, 400, 892}, // a screen left of 0
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WidthBeside(c.anchor, c.area, 8, c.wanted, c.least), c.width)
+            << c.anchor.left << " " << c.wanted;
+}

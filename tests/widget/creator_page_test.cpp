@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QRegularExpression>
@@ -154,6 +155,16 @@ private slots:
         QCOMPARE(rig.w<QGroupBox>("GroupBox6")->title(), QString("Speaker Placement"));
         QCOMPARE(rig.w<QGroupBox>("GroupBox7")->title(), QString("L-PCM"));
         QVERIFY(rig.w<QScrollArea>("ScrollBox1"));
+        // every tab in sight at once: no scroll arrows, the last tab inside the bar
+        auto* pages = rig.form->findChild<QTabWidget*>("PageControl2");
+        pages->show();
+        QTabBar* bar = pages->tabBar();
+        QVERIFY(!pages->usesScrollButtons());
+        QCOMPARE(bar->count(), 7);
+        QVERIFY2(bar->tabRect(bar->count() - 1).right() < pages->width(),
+                 qPrintable(QString::number(bar->tabRect(bar->count() - 1).right())));
+        for (int i = 0; i < bar->count(); ++i)
+            QCOMPARE(bar->tabToolTip(i), bar->tabText(i));
     }
 
     void captionsComeFromTheTables() {
@@ -477,6 +488,20 @@ private slots:
         std::uint16_t st = 0;
         QVERIFY(ValidateImage(expected.image, st));
 
+        // a one-block (DVI) EDID is saved as its own 128 bytes
+        rig.box("RadioButton_Edid_Fmt_Dvi")->click();
+        EdidRecord dvi = rig.state.creatorRecord;
+        QVERIFY(Build(rig.creator->page(), dvi));
+        QCOMPARE(dvi.image[126], 0);
+        rig.dialogs.saveAnswer = dir.filePath("dvi.bin");
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+        QFile dviFile(rig.dialogs.saveAnswer);
+        QVERIFY(dviFile.open(QIODevice::ReadOnly));
+        QCOMPARE(dviFile.readAll(),
+                 QByteArray(reinterpret_cast<const char*>(dvi.image.data()), 128));
+        rig.box("RadioButton_Edid_Fmt_Hdmi")->click();
+        rig.dialogs.saveAnswer = dir.filePath("out.bin");
+
         // cancelled: nothing is written
         rig.dialogs.saveAnswer.clear();
         QVERIFY(f.remove());
@@ -608,6 +633,30 @@ private slots:
         parts->setCurrentRow(static_cast<int>(map.size()) - 3);
         QCOMPARE(tavo::test::SelectedBytes(opened), tavo::test::BytesOf(map[map.size() - 3]));
 
+        // another Open while the view is shown: it follows, the new EDID beside its build
+        QFile other(QString(TAVO_TEST_DATA) + "/edid/003e3a86840230ba.bin");
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        const QByteArray otherBytes = other.readAll();
+        rig.dialogs.openAnswer = other.fileName();
+        rig.dialogs.confirmAnswer = true;
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
+        QVERIFY(window->isVisible());
+        QCOMPARE(tavo::test::GridBytes(opened), otherBytes);
+        EdidRecord otherBuilt = rig.state.creatorRecord;
+        QVERIFY(Build(rig.creator->page(), otherBuilt));
+        tavo::test::CheckHexView(window, otherBuilt.image);
+
+        // a one-block EDID opened from its 128-byte file and built unchanged: nothing changed
+        QFile oneBlock(QString(TAVO_TEST_DATA) + "/edid/002d10c53aa9561f.bin");
+        QVERIFY(oneBlock.open(QIODevice::ReadOnly));
+        QCOMPARE(oneBlock.size(), 128);
+        rig.dialogs.openAnswer = oneBlock.fileName();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
+        button->click();
+        QCOMPARE(tavo::test::MarkedBytes(hex), QList<int>{});
+        QCOMPARE(window->findChild<QLabel*>("Label_HexChanged")->text(),
+                 QString("0 bytes changed (red)"));
+
         // a New EDID: the build alone
         rig.New();
         button->click();
@@ -708,29 +757,27 @@ private slots:
     void openReadsAFile() {
         Rig rig;
         QTemporaryDir dir;
-        // a short file is padded with 0xFF and fails its checksum: the reset page
+        // a short file is padded with 0xFF and fails its checksum: refused, and the page holding
+        // an edited EDID keeps it, edit included
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_New")->click();
+        rig.Type(kMonitorName, "Kept");
+        const EdidImage recordBefore = rig.state.creatorRecord.image;
         QFile shortFile(dir.filePath("short.bin"));
         QVERIFY(shortFile.open(QIODevice::WriteOnly));
         const EdidImage tmpl = NewEdidTemplate();
         shortFile.write(reinterpret_cast<const char*>(tmpl.data()), 100);
         shortFile.close();
         rig.dialogs.openAnswer = shortFile.fileName();
+        rig.dialogs.confirmAnswer = true; // the edits may go: the file is refused all the same
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         QCOMPARE(rig.dialogs.openFilters, QStringList{"EDID (*.bin *.txt *.hex);;All files (*)"});
-        QCOMPARE(Memo(rig), QString("Edid Open OK."));
-        QCOMPARE(rig.edit(kManufacturerName)->text(), QString("Error."));
-        QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("Kept"));
+        QVERIFY(rig.state.creatorRecord.image == recordBefore);
         // and why
-        QVERIFY2(rig.label3()->text().startsWith("Not an EDID (100 bytes): "),
-                 qPrintable(rig.label3()->text()));
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail: Not an EDID (100 bytes): Illegal Edid CheckSum0."));
         QCOMPARE(Colour(rig.label3()), kRed);
-        QCOMPARE(rig.edit(kProductCode)->text(), QString("0"));
-        QCOMPARE(rig.edit("Edit_AudioDTS_BitRate")->text(), QString("     0"));
-        QVERIFY(rig.state.creatorRecord.image[100] == 0xFF);
-        // "Error." is six letters: the manufacturer rule turns the field red, as it does for
-        // typing (the rules that run after it leave the warning line as the page value has it)
-        QCOMPARE(Colour(rig.edit(kManufacturerName)), kRed);
-        QCOMPARE(rig.warning()->text(), Q(rig.creator->page().Warning()));
 
         // the template as a file: its page, not a new EDID's date
         QFile full(dir.filePath("full.bin"));
@@ -840,11 +887,13 @@ private slots:
         QCOMPARE(rig.edit(kMonitorName)->text(), QString("PastedEdid"));
         QCOMPARE(rig.form->PageControl1->currentWidget(), rig.form->TabSheet4);
         QGuiApplication::clipboard()->setText("no EDID here");
+        rig.Type(kProductCode, "4242"); // an unsaved edit, kept by every refusal below
         rig.form->PasteEdid->trigger();
-        QCOMPARE(Memo(rig), QString("Edid Open OK.")); // binary of no EDID: opened as Open would
-        QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
-        QVERIFY2(rig.label3()->text().startsWith("Not an EDID: "),
-                 qPrintable(rig.label3()->text()));
+        QCOMPARE(Memo(rig), QString("Edid Open Fail.")); // binary of no EDID: refused
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("PastedEdid"));
+        QCOMPARE(rig.edit(kProductCode)->text(), QString("4242"));
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail: Not an EDID: Illegal Edid Header."));
         QGuiApplication::clipboard()->setText("00 ff 0");
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open Fail."));
@@ -854,8 +903,35 @@ private slots:
         QGuiApplication::clipboard()->setText(QString::fromStdString(EdidHexText(tmpl)) + "00");
         rig.form->PasteEdid->trigger();
         QCOMPARE(Memo(rig), QString("Edid Open Fail.")); // 257 bytes
-        QCOMPARE(rig.edit(kMonitorName)->text(), QString("Error."));
+        QCOMPARE(rig.edit(kMonitorName)->text(), QString("PastedEdid"));
+        QCOMPARE(rig.edit(kProductCode)->text(), QString("4242"));
         QVERIFY(rig.label3()->text().startsWith("Edid Open Fail: the clipboard"));
+
+        // a whole `xrandr --verbose` output with two EDIDs: the operator picks the connector;
+        // a cancelled choice is a refusal that leaves the page
+        QFile xrandr(QString(TAVO_TEST_DATA) + "/xrandr-verbose-two.txt");
+        QVERIFY(xrandr.open(QIODevice::ReadOnly));
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(xrandr.readAll()));
+        rig.dialogs.listAnswer.clear();
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open Fail."));
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail: the clipboard holds xrandr output, but no connector "
+                         "chosen."));
+        QCOMPARE(rig.edit(kProductCode)->text(), QString("4242"));
+        QCOMPARE(rig.dialogs.offeredChoices.size(), 2);
+        QCOMPARE(rig.dialogs.offeredChoices[0].name, QString("eDP-1"));
+        QCOMPARE(rig.dialogs.offeredChoices[1].name, QString("HDMI-1"));
+        rig.dialogs.listAnswer = "HDMI-1";
+        rig.dialogs.confirmAnswer = true; // the edit may go
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QFile sample(QString(TAVO_TEST_DATA) + "/edid/003e3a86840230ba.bin");
+        QVERIFY(sample.open(QIODevice::ReadOnly));
+        const QByteArray bytes = sample.readAll();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(rig.state.creatorRecord.image.data()),
+                            bytes.size()),
+                 bytes);
     }
 
     // "Presets...": a ready-made EDID on the page as Open puts a file there; saved without an
@@ -880,9 +956,8 @@ private slots:
             const int confirmations = rig.dialogs.confirmations.size();
             rig.dialogs.saveAnswer = dir.filePath(name + ".bin");
             rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
-            // nothing to lose, but HLG, for which the page has no box
-            const bool hlg = decoded.hdrEotfs & 0x08;
-            QCOMPARE(rig.dialogs.confirmations.size(), confirmations + (hlg ? 1 : 0));
+            // nothing to lose (HLG, for which the page has no box, included), nothing to ask
+            QCOMPARE(rig.dialogs.confirmations.size(), confirmations);
             QFile f(rig.dialogs.saveAnswer);
             QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(name));
             EdidRecord saved;
@@ -891,7 +966,9 @@ private slots:
                                          std::size_t(bytes.size())));
             QCOMPARE(saved.videoCodes, decoded.videoCodes);
             QCOMPARE(saved.audioDescriptors, decoded.audioDescriptors);
-            QCOMPARE(saved.hdrEotfs, decoded.hdrEotfs & 0x07);
+            QCOMPARE(saved.hdrEotfs, decoded.hdrEotfs); // HLG kept
+            QCOMPARE(bytes, QByteArray(reinterpret_cast<const char*>(built.image.data()),
+                                       qsizetype(EdidLength(built.image))));
         }
         // cancelled: the page stays; the Open dialog offers the presets and opens one by name
         const QString shown = rig.edit(kMonitorName)->text();
@@ -1017,14 +1094,14 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(reinterpret_cast<const char*>(bad.data()), 256);
         f.close();
+        // is refused when opened: it never reaches the page, so no build of it is sent
         rig.dialogs.openAnswer = f.fileName();
-        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
         rig.device.lines.clear();
-        rig.Type(kManufacturerName, "ABC"); // the reset page's "Error." breaks the rule
-        rig.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Creator")->click();
-        QCOMPARE(rig.label3()->text(), QString("Illegal Edid Header."));
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
+        QCOMPARE(rig.label3()->text(),
+                 QString("Edid Open Fail: Not an EDID (256 bytes): Illegal Edid Header."));
         QCOMPARE(Colour(rig.label3()), kRed);
-        QVERIFY(rig.device.lines.isEmpty());
+        QCOMPARE(rig.edit(kManufactureWeek)->text(), QString("5"));
     }
 
     // The operator's disconnect or a port that dies while the first chunk is on its way: the

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -694,9 +695,17 @@ private slots:
 
         NetDeviceRecord wide = Device(1);
         wide.productName = "A product name far wider than its column";
+        QSignalSpy wanted(grid(), &DeviceGrid::widthWanted);
         Receive(Bytes(BuildAnnouncement(wide)));
         const int wideWidth =
             metrics.horizontalAdvance(QString::fromStdString(wide.productName)) + 8;
+        // the columns no longer fit: a grid as wide as all of them is asked for
+        QApplication::processEvents();
+        QVERIFY(!wanted.isEmpty());
+        int columns = 0;
+        for (int c = 0; c < cells()->columnCount(); ++c)
+            columns += cells()->columnWidth(c);
+        QVERIFY(wanted.last().at(0).toInt() >= columns);
         const struct {
             const char* text;
             int width; // -1: as at start

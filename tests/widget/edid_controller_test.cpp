@@ -201,7 +201,12 @@ private slots:
                 QByteArray::fromHex(QByteArray::number(r.selector, 16).rightJustified(4, '0')));
             QFile f(file);
             QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), Bytes(rig.device.Slot(r.selector)));
+            // the slot's EDID: a valid one-block EDID its own 128 bytes
+            const EdidImage held = rig.device.Slot(r.selector);
+            std::uint16_t heldStatus = 0;
+            QCOMPARE(f.readAll(),
+                     Bytes(held).left(ValidateImage(held, heldStatus) ? qsizetype(EdidLength(held))
+                                                                      : qsizetype(256)));
             // "Ok." only once the file holds the slot's EDID, and it stays
             QCOMPARE(status.all(), (QStringList{"Saving... [black]", "Ok. [black]"}));
             QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open OK.\n"));
@@ -379,6 +384,16 @@ private slots:
             rig.WriteFile("good.txt", "edid-decode (hex):\n\n" + other.toHex(' ') + "\n");
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(Bytes(rig.device.Slot(0)), other);
+        // a one-block EDID's 128-byte file goes up too: its block, then 0xFF to the slot's end
+        QFile oneBlock(QString(TAVO_TEST_DATA) + "/edid/002d10c53aa9561f.bin");
+        QVERIFY(oneBlock.open(QIODevice::ReadOnly));
+        const QByteArray base = oneBlock.readAll();
+        QCOMPARE(base.size(), 128);
+        rig.dialogs.openAnswer = rig.WriteFile("one.bin", base);
+        StatusRecorder oneStatus(rig.Label2());
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        QCOMPARE(Bytes(rig.device.Slot(0)), base + QByteArray(128, '\xFF'));
+        QCOMPARE(oneStatus.all().last(), QString("Ok. [black]"));
     }
 
     // "From a connected display…": the chosen display's EDID goes up as a file's would.
@@ -604,8 +619,8 @@ private slots:
         bad[200] ^= 1;
         rig.device.Slot(0x3000) = bad;
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
-        QCOMPARE(rig.Row("Label_Edid_Header"), QString("Illegal"));
-        QCOMPARE(rig.Row("Label_Edid_Checksum"), QString("-"));
+        QCOMPARE(rig.Row("Label_Edid_Header"), QString("Illegal (header good)"));
+        QCOMPARE(rig.Row("Label_Edid_Checksum"), QString("Illegal (extension block)"));
         QCOMPARE(GlyphOf(rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
                  QString("ModifyGray"));
     }
@@ -751,6 +766,16 @@ private slots:
         QCOMPARE(int(both.hdrEotfs), 0);
         QVERIFY(leftOut->count() > 0);
         QVERIFY(!leftOut->findItems("3840x2160", Qt::MatchContains).isEmpty());
+        // long lines wrap rather than scroll sideways
+        QVERIFY(leftOut->wordWrap());
+        QCOMPARE(leftOut->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        // the video formats in numeric order, in the places compose gave them
+        std::vector<ComposeOmission> omissions = {{"1024x768 60 Hz", {2}, "1024x768 60 Hz: x"},
+                                                  {"E-AC-3", {2}, "E-AC-3: y"},
+                                                  {"640x480 60 Hz", {2}, "640x480 60 Hz: z"},
+                                                  {"3840x2160 30 Hz", {2}, "3840x2160 30 Hz: w"}};
+        QCOMPARE(LeftOutLines(omissions), (QStringList{"640x480 60 Hz: z", "E-AC-3: y",
+                                                       "1024x768 60 Hz: x", "3840x2160 30 Hz: w"}));
         EdidRecord shown = both;
         const AnalyzerSummary summary = ShowAnalysis(shown);
         const std::string_view resolution = summary.Row(SummaryRow::MaxResolution);
@@ -798,6 +823,11 @@ private slots:
         QCOMPARE(message->text(), QString("Saved to composed.bin."));
         w("Button_Compose_HexView")->click();
         tavo::test::CheckHexView(rig.form->findChild<QWidget*>("Form_HexView"), result);
+        // titled with its sources, not with what the view showed before
+        QVERIFY2(rig.form->findChild<QWidget*>("Form_HexView")
+                     ->windowTitle()
+                     .startsWith("Hex View - Compose of Output 1"),
+                 qPrintable(rig.form->findChild<QWidget*>("Form_HexView")->windowTitle()));
 
         // Upload into User 1: the slot's history read, the write, the read-back
         auto* slot = window->findChild<QComboBox*>("ComboBox_Compose_Upload");

@@ -50,7 +50,8 @@ int New(const Args& args) {
     if (args.size() != (force ? 2u : 1u)) return UsageError("new");
     const EdidImage& image = NewEdidTemplate();
     std::string error;
-    if (!WriteFileAtomically(std::string(args.back()), image.data(), image.size(), error, force)) {
+    if (!WriteFileAtomically(std::string(args.back()), image.data(), EdidLength(image), error,
+                             force)) {
         PrintError(error);
         return kExitError;
     }

@@ -27,8 +27,7 @@ int WritePreset(const Args& args) {
         PrintError(built.message + " (see 'tavo-cli presets')");
         return kExitError;
     }
-    // an EDID without an extension (byte 126 is 0) is the base block alone
-    const std::size_t size = built.image[126] == 0 ? 128 : built.image.size();
+    const std::size_t size = EdidLength(built.image); // the base block alone without extension
     std::string error;
     if (!WriteFileAtomically(out, built.image.data(), size, error)) {
         PrintError(error);

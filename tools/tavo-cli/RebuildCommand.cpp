@@ -65,7 +65,7 @@ int Rebuild(const Args& args) {
             return kExitFailed;
         }
     }
-    if (!WriteFileAtomically(out, built.data(), built.size(), error, force)) {
+    if (!WriteFileAtomically(out, built.data(), EdidLength(built), error, force)) {
         PrintError(error);
         return kExitError;
     }

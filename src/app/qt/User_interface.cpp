@@ -145,6 +145,18 @@ void TForm1::CreatePages(LinkTransport* transport) {
     Grid = new DeviceGrid(state_.deviceTable, state_.netDeviceTable, this);
     Grid->attach(this, TabSheet10, StringGrid1, Udp);
     Grid->ConnectLink(*Uart);
+    // columns wider than the grid (a long description, a MAC address): the grid and the window
+    // widen, the log pane moving along, so that no column is cut
+    connect(Grid, &DeviceGrid::widthWanted, this, [this](int wanted) {
+        const int delta = wanted - StringGrid1->width();
+        if (delta <= 0) return;
+        StringGrid1->resize(wanted, StringGrid1->height());
+        for (QWidget* w : {static_cast<QWidget*>(Panel_Debug), static_cast<QWidget*>(Memo_Debug),
+                           static_cast<QWidget*>(Button_debug_clear)})
+            if (w) w->move(w->x() + delta, w->y());
+        setFixedWidth(width() + delta);
+        if (isVisible()) MoveOnScreenOf(this, nullptr, pos());
+    });
     System = new SystemPage(Uart->session(), state_.deviceTable, this);
     System->setSlotTransfer(&Uart->transfers()); // Default keeps the user slots in the history
     System->attach(this, TabSheet2);

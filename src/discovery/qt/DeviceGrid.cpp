@@ -1,5 +1,7 @@
 #include "discovery/qt/DeviceGrid.h"
 
+#include <QScrollBar>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -57,8 +59,12 @@ public:
         painter->setFont(option.font);
         painter->drawText(option.rect, Qt::AlignCenter | Qt::TextSingleLine, text);
         // the keyboard's row (where Enter or Space selects) is framed while the grid has the focus
+        // (a blank row, no device's, is never framed)
         const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
-        if (view && view->hasFocus() && view->currentIndex().row() == index.row()) {
+        bool blank = true;
+        for (int c = 0; blank && c < index.model()->columnCount(); ++c)
+            blank = index.model()->index(index.row(), c).data().toString().trimmed().isEmpty();
+        if (view && !blank && view->hasFocus() && view->currentIndex().row() == index.row()) {
             const QRect r = option.rect;
             const QColor frame = option.palette.color(QPalette::Highlight);
             const int w = kFocusFrameWidth;
@@ -222,13 +228,26 @@ void DeviceGrid::FitColumns() {
         const int width = std::max(start, widest + kColumnSlack);
         if (grid_->columnWidth(c) != width) grid_->setColumnWidth(c, width);
     }
+    CheckWidth();
+}
+
+void DeviceGrid::CheckWidth() {
+    if (!grid_) return;
+    int needed = 2 * grid_->frameWidth();
+    for (int c = 0; c < grid_->columnCount(); ++c)
+        needed += grid_->columnWidth(c);
+    if (grid_->verticalScrollBar()->isVisible()) needed += grid_->verticalScrollBar()->width();
+    if (needed > grid_->width()) emit widthWanted(needed);
 }
 
 void DeviceGrid::FitCell(int row, int column, const QString& text) {
     if (!grid_ || column < 0 || column >= grid_->columnCount()) return;
     const QFontMetrics metrics(grid_->font());
     const int width = metrics.horizontalAdvance(text);
-    if (grid_->columnWidth(column) < width) grid_->setColumnWidth(column, width + kColumnSlack);
+    if (grid_->columnWidth(column) < width) {
+        grid_->setColumnWidth(column, width + kColumnSlack);
+        CheckWidth();
+    }
     const int height = metrics.height();
     if (row == 0) {
         QHeaderView* header = grid_->horizontalHeader();

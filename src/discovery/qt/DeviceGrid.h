@@ -81,6 +81,8 @@ public:
     // Widens the column or heightens the row when `text` does not fit cell (row, column).
     void FitCell(int row, int column, const QString& text);
     void FitHeader(int column);
+    // Asks for a wider grid (widthWanted) when the columns no longer fit in it.
+    void CheckWidth();
     // Every column as wide as its widest text (header included) + 8, never below its width at
     // start: columns narrow again when long texts go.
     void FitColumns();
@@ -93,6 +95,8 @@ protected:
 
 signals:
     void rowAdded(int row); // a networked device got grid row `row`
+    // The columns, fitted to their texts, need the grid `width` pixels wide (more than it is).
+    void widthWanted(int width);
     // A serial row was selected, its port descriptors read again (not in ISP mode).
     void serialDeviceSelected(const tavo::DeviceRecord& record, bool isp);
     // A network row was selected and "IP Configure" holds its values.

@@ -107,7 +107,9 @@ void SlotTransfer::logLine(const QString& line) {
 VerifiedWrite SlotTransfer::WriteVerified(SlotSelector slot, const EdidImage& image,
                                           WriteOptions options) {
     VerifiedWrite v;
-    const EdidImage bytes = image; // the transfer image may change under the waits
+    // the transfer image may change under the waits; a one-block EDID fills the slot's second
+    // half as an erased slot reads (0xFF)
+    const EdidImage bytes = SlotImage(image);
     const QString name = QString::fromStdString(SlotName(slot));
     if (options.history && history_) {
         const SlotRead before = Read(slot);

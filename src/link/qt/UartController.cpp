@@ -149,6 +149,8 @@ void UartController::onDisconnected() {
     for (int r = 1; r <= rows; ++r)
         for (int c = 0; c < kGridColumns; ++c)
             setCell(r, c, QString());
+    // the blanked rows go, as at the start one empty row stays: no blank rows to frame or click
+    if (grid_ && tableRow(1) == 0) setGridRowCount(2);
     if (fixedColourSetter_) {
         fixedColourSetter_(kMoneyGreen);
     } else if (grid_) {

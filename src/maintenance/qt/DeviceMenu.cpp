@@ -235,6 +235,9 @@ BackupOptions DeviceMenu::progressOptions(const QString& caption) {
         stop->setEnabled(false);
     });
     progress_->resize(360, 120);
+    // beside the window it belongs to, as the program's other windows open
+    if (QWidget* anchor = window() ? window()->window() : nullptr)
+        PlaceBesideOnScreen(progress_, anchor, 8);
     progress_->show();
     BackupOptions options;
     options.stop = [this] { return stopRequested_; };

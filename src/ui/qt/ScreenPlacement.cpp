@@ -64,4 +64,17 @@ void PlaceBesideOnScreen(QWidget* window, const QWidget* anchor, int gap) {
     window->move(placed.left, placed.top);
 }
 
+void FitBesideOnScreen(QWidget* window, const QWidget* anchor, int gap, int least) {
+    if (!window || !anchor) return;
+    const QRect area = WorkAreaOf(anchor);
+    if (!area.isEmpty()) {
+        const QSize frame = FrameSizeOf(window, anchor) - window->size();
+        const int outer = WidthBeside(Rect(anchor->frameGeometry()), Rect(area), gap,
+                                      window->width() + frame.width(), least);
+        if (outer - frame.width() < window->width())
+            window->resize(outer - frame.width(), window->height());
+    }
+    PlaceBesideOnScreen(window, anchor, gap);
+}
+
 } // namespace tavo

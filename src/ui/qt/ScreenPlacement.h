@@ -26,4 +26,9 @@ void MoveOnScreenOf(QWidget* window, const QWidget* anchor, QPoint topLeft);
 // of the program that is shown; else the side that covers the least.
 void PlaceBesideOnScreen(QWidget* window, const QWidget* anchor, int gap);
 
+// As PlaceBesideOnScreen, but a window wider than the free strip beside `anchor` is first
+// narrowed to it (never below `least` pixels of frame), so that it covers none of `anchor`;
+// its content scrolls or its splitter gives way.
+void FitBesideOnScreen(QWidget* window, const QWidget* anchor, int gap, int least);
+
 } // namespace tavo

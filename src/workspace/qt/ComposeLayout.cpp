@@ -64,6 +64,11 @@ QWidget* BuildSources(QWidget* window) {
     auto* leftOutLayout = new QVBoxLayout(leftOut);
     auto* omissions = new QListWidget(leftOut);
     omissions->setObjectName("ListBox_Compose_LeftOut");
+    // long lines wrap rather than scroll sideways
+    omissions->setWordWrap(true);
+    omissions->setTextElideMode(Qt::ElideNone);
+    omissions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    omissions->setResizeMode(QListView::Adjust);
     leftOutLayout->addWidget(omissions);
     layout->addWidget(leftOut, 2);
     return column;

@@ -1,6 +1,9 @@
 #include "workspace/qt/ComposeWindow.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
+#include <tuple>
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -231,6 +234,35 @@ void ComposeWindow::recompose() {
     showResult();
 }
 
+// The left-out lines in compose's order, but the video formats among them ("640x480 60 Hz",
+// "1024x768 60 Hz") in numeric order of width, height and rate, in the places they hold.
+QStringList LeftOutLines(const std::vector<ComposeOmission>& omissions) {
+    static const QRegularExpression format(QStringLiteral("^(\\d+)x(\\d+)\\D*(\\d+(?:\\.\\d+)?)?"));
+    struct Format {
+        double width, height, rate;
+        QString line;
+    };
+    QStringList lines;
+    std::vector<int> places;
+    std::vector<Format> formats;
+    for (const ComposeOmission& o : omissions) {
+        const QString line = QString::fromStdString(o.text);
+        const auto m = format.match(QString::fromStdString(o.capability));
+        if (m.hasMatch()) {
+            places.push_back(static_cast<int>(lines.size()));
+            formats.push_back({m.captured(1).toDouble(), m.captured(2).toDouble(),
+                               m.captured(3).toDouble(), line});
+        }
+        lines << line;
+    }
+    std::stable_sort(formats.begin(), formats.end(), [](const Format& a, const Format& b) {
+        return std::tie(a.width, a.height, a.rate) < std::tie(b.width, b.height, b.rate);
+    });
+    for (std::size_t i = 0; i < places.size(); ++i)
+        lines[places[i]] = formats[i].line;
+    return lines;
+}
+
 void ComposeWindow::showResult() {
     AnalyzerSummary summary;
     for (SummaryText& row : summary.rows)
@@ -250,8 +282,8 @@ void ComposeWindow::showResult() {
             }
     if (leftOut_) {
         leftOut_->clear();
-        for (const ComposeOmission& o : result_.omissions)
-            leftOut_->addItem(QString::fromStdString(o.text));
+        for (const QString& line : LeftOutLines(result_.omissions))
+            leftOut_->addItem(line);
     }
     if (hexView_) hexView_->setEnabled(built());
     if (save_) save_->setEnabled(built());
@@ -317,8 +349,15 @@ void ComposeWindow::Button_Compose_RemoveClick() {
 
 void ComposeWindow::Button_Compose_HexViewClick() {
     if (!built()) return;
+    // titled with what it was composed of, never with an earlier view's name
+    QStringList sources; // the ticked ones, that were composed
+    for (std::size_t i = 0; i < list_.size(); ++i) {
+        const QListWidgetItem* item = sources_ ? sources_->item(static_cast<int>(i)) : nullptr;
+        if (!item || item->checkState() == Qt::Checked) sources << list_[i].label;
+    }
     HexView::Of(window_ ? window_->parentWidget() : nullptr)
-        ->Show(result_.image, std::nullopt, window_);
+        ->Show(result_.image, std::nullopt, window_,
+               QStringLiteral("Compose of ") + sources.join(QStringLiteral(", ")));
 }
 
 void ComposeWindow::Button_Compose_SaveClick() {

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "edid/EdidImage.h"
@@ -25,6 +26,9 @@ class QWidget;
 namespace tavo {
 
 class EdidControllerPage;
+
+// The left-out list's lines: compose's order, the video formats among them in numeric order.
+QStringList LeftOutLines(const std::vector<ComposeOmission>& omissions);
 
 inline constexpr const char* kComposeTooFew = "Tick at least two sources.";
 inline constexpr const char* kComposeNoDevice = "No device: the result is not uploaded.";

@@ -448,8 +448,13 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
                 failure = saveFailure(kTextSaveFailed,
                                       QStringLiteral("the device did not send the whole EDID"));
             } else {
+                // a valid one-block EDID is saved as its own 128 bytes; anything else whole,
+                // as the slot holds it
+                std::uint16_t status = 0;
+                const std::size_t length =
+                    ValidateImage(r.image, status) ? EdidLength(r.image) : r.image.size();
                 file.write(reinterpret_cast<const char*>(r.image.data()),
-                           static_cast<qint64>(r.image.size()));
+                           static_cast<qint64>(length));
                 if (file.commit())
                     result = kTextOk;
                 else

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -373,8 +374,13 @@ void BuildEdidCreator(QWidget* page) {
         auto* sheet = new QWidget;
         sheet->setObjectName(s.name);
         s.build(sheet);
-        pages->addTab(sheet, s.caption);
+        pages->setTabToolTip(pages->addTab(sheet, s.caption), s.caption);
     }
+    // all seven tabs in sight, none behind scroll arrows: narrow padding, and should a font still
+    // be too wide, the captions shortened (each tab's tooltip holds its whole caption)
+    pages->setUsesScrollButtons(false);
+    pages->setElideMode(Qt::ElideRight);
+    pages->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 4px; }"));
 }
 
 } // namespace tavo::pages

@@ -359,7 +359,7 @@ void EdidCreatorPage::loadFile(const QString& path) {
     EdidImage image{};
     const QFileInfo file(path);
     QString refused;
-    if (!ReadEdidFile(path, image, &refused)) {
+    if (!ReadEdidFile(path, image, &refused, dialogParent())) {
         replaceLog(kOpenFail);
         // say why: the file is missing or closed to us, or the reader refuses its text
         QString why = refused.isEmpty() ? QStringLiteral("it holds more than one EDID.")
@@ -380,24 +380,31 @@ void EdidCreatorPage::loadFile(const QString& path) {
 }
 
 void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) {
+    // an image that holds no valid EDID is refused: the page keeps what it holds, edits
+    // included, and says why
+    std::uint16_t status = 0;
+    if (!ValidateImage(image, status)) {
+        replaceLog(kOpenFail);
+        setLabel(label3_,
+                 QStringLiteral("Edid Open Fail: ") + source +
+                     FromLatin1(ValidationMessage(status)),
+                 kCreatorRed);
+        return;
+    }
     replaceLog(kOpenOk);
     OpenImage(record_, page_, image, today());
     opened_ = image;
     edited_ = false;
     refresh();
-    // an image that holds no valid EDID fills the page with "Error.": say why
-    std::uint16_t status = 0;
-    if (!ValidateImage(image, status))
-        setLabel(label3_, source + FromLatin1(ValidationMessage(status)), kCreatorRed);
-    else if (label3_)
-        label3_->clear();
+    followInHexView();
+    if (label3_) label3_->clear();
 }
 
 void EdidCreatorPage::openPasted(const QByteArray& text) {
-    if (busy() || !mayDiscardEdits()) return;
+    if (busy()) return;
     EdidImage image{};
     QString refused;
-    if (!ReadEdidText(text, image, &refused)) {
+    if (!ReadEdidText(text, image, &refused, dialogParent())) {
         replaceLog(kOpenFail);
         setLabel(label3_,
                  refused.isEmpty() ? QStringLiteral("Edid Open Fail: the clipboard is empty.")
@@ -406,6 +413,9 @@ void EdidCreatorPage::openPasted(const QByteArray& text) {
                  kCreatorRed);
         return;
     }
+    // a refused paste asks nothing: the page stays as it is
+    std::uint16_t status = 0;
+    if (ValidateImage(image, status) && !mayDiscardEdits()) return;
     showOpened(image, QStringLiteral("Not an EDID: "));
 }
 
@@ -431,6 +441,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
     opened_.reset();
     edited_ = false;
     refresh();
+    followInHexView();
 }
 
 void EdidCreatorPage::SpeedButton_OpenEdid_CreatorClick() {
@@ -464,6 +475,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
     opened_ = *image;
     edited_ = false;
     refresh();
+    followInHexView();
     emit analysisOpened();
     if (pageControl2_)
         if (auto* sheet = find<QWidget>(QStringLiteral("TabSheet5")))
@@ -501,7 +513,7 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         if (target && file.open(QIODevice::WriteOnly)) {
             replaceLog(kOpenOk);
             file.write(reinterpret_cast<const char*>(image.data()),
-                       static_cast<qint64>(image.size()));
+                       static_cast<qint64>(EdidLength(image)));
             saved = file.commit();
         }
         if (!saved) {
@@ -612,9 +624,21 @@ void EdidCreatorPage::Button_HexView_CreatorClick() {
     }
     auto* button = find<QWidget>(QStringLiteral("Button_HexView_Creator"));
     HexView::Of(window())->Show(record_.image, opened_, button ? button->window() : window(),
-                                opened_
-                                    ? QStringLiteral("EDID Creator build beside the opened EDID")
-                                    : QStringLiteral("EDID Creator build"));
+                                hexViewTitle(), false, true);
+}
+
+QString EdidCreatorPage::hexViewTitle() const {
+    return opened_ ? QStringLiteral("EDID Creator build beside the opened EDID")
+                   : QStringLiteral("EDID Creator build");
+}
+
+// A hex view that shows the creator's build follows the page to the EDID it holds now.
+void EdidCreatorPage::followInHexView() {
+    HexView* view = HexView::Existing(window());
+    if (!view) return;
+    EdidRecord built = record_;
+    if (!Build(page_, built)) return;
+    view->FollowCreator(built.image, opened_, hexViewTitle());
 }
 
 // ---- "Audio2" scrolling

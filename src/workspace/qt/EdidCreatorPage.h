@@ -157,6 +157,8 @@ private:
     bool confirmLoss();
     // `image` on the page as the opened EDID; an invalid one is named on Label3 after `source`
     // ("Not an EDID (100 bytes): ...").
+    QString hexViewTitle() const;
+    void followInHexView();
     void showOpened(const EdidImage& image, const QString& source);
 };
 

@@ -1,15 +1,48 @@
 #include "workspace/qt/EdidFile.h"
 
 #include <QFile>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "edid/Decoder.h"
 #include "edid/EdidSource.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/Presets.h"
 
 namespace tavo {
+namespace {
 
-bool ReadEdidFile(const QString& name, EdidImage& image, QString* error) {
+// Several EDIDs of xrandr output: the connector the operator picks, its EDID into `image`.
+// Nothing to choose from (other input, or one EDID): nullopt, and the reader decides.
+std::optional<bool> ChooseXrandrEdid(const QByteArray& bytes, EdidImage& image, QString* error,
+                                     QWidget* chooser) {
+    if (chooser == nullptr) return std::nullopt;
+    const auto found = ReadXrandrEdids(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (found.size() < 2) return std::nullopt;
+    QList<ListChoice> items;
+    for (const auto& f : found) {
+        EdidRecord record;
+        Decode(record, f.image);
+        const std::string_view name = FieldText(record.monitorName);
+        items.append({QString::fromStdString(f.connector),
+                      QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()))});
+    }
+    const QString picked = Dialogs::Current().ChooseFromList(
+        chooser, QStringLiteral("EDID of which connector?"), items);
+    for (const auto& f : found) {
+        if (picked.isEmpty() || picked != QString::fromStdString(f.connector)) continue;
+        image = f.image;
+        return true;
+    }
+    if (error) *error = QStringLiteral("xrandr output, but no connector chosen");
+    return false;
+}
+
+} // namespace
+
+bool ReadEdidFile(const QString& name, EdidImage& image, QString* error, QWidget* chooser) {
     if (name.startsWith(kPresetAnswerPrefix)) {
         const PresetBuild built = BuildPreset(name.mid(kPresetAnswerPrefix.size()).toStdString());
         if (!built) {
@@ -35,6 +68,8 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error) {
     const std::size_t kept = std::min(size, kEdidTextLimit);
     const std::size_t total =
         size > kEdidTextLimit ? std::max<std::size_t>(size, std::size_t(file.size())) : 0;
+    if (const auto chosen = ChooseXrandrEdid(bytes.left(qsizetype(kept)), image, error, chooser))
+        return *chosen;
     EdidSource source;
     std::string why;
     if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()), kept, total,
@@ -46,8 +81,9 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error) {
     return true;
 }
 
-bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error) {
+bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWidget* chooser) {
     if (bytes.isEmpty()) return false;
+    if (const auto chosen = ChooseXrandrEdid(bytes, image, error, chooser)) return *chosen;
     EdidSource source;
     std::string why;
     if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),

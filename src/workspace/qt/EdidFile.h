@@ -17,11 +17,16 @@ inline constexpr const char* kEdidOpenFilter = "EDID (*.bin *.txt *.hex);;All fi
 // text of more than 256 bytes, an odd number of digits, a report's broken hex block), the display
 // has no EDID or there is no such ready-made EDID.
 // An empty file reads as all FF, as it always did, and fails validation.
-bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullptr);
+// With `chooser`, `xrandr --verbose` output that holds several EDIDs is not refused: the
+// operator picks the connector in a list (Dialogs::ChooseFromList over `chooser`); a cancelled
+// choice is false with "xrandr output, but no connector chosen".
+bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullptr,
+                  QWidget* chooser = nullptr);
 
 // Hex text (or a binary image) held in memory, as pasted: false when the reader refuses it
-// (`error` says why) or it is nothing at all.
-bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error = nullptr);
+// (`error` says why) or it is nothing at all. `chooser` as for ReadEdidFile.
+bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error = nullptr,
+                  QWidget* chooser = nullptr);
 
 // The connected displays that have an EDID, for the "From a connected display…" chooser.
 QList<DisplayChoice> ConnectedDisplays();

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScreen>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -106,12 +107,21 @@ HexView::HexView(QWidget* window) : PageBase(window), window_(window) {
 }
 
 void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,
-                   const QString& source, bool analysis) {
+                   const QString& source, bool analysis, bool creator) {
     source_ = source;
     showsAnalysis_ = analysis;
+    showsCreator_ = creator;
     display(image, opened);
     setTitle(QString());
     place(near);
+}
+
+void HexView::FollowCreator(const EdidImage& image, const std::optional<EdidImage>& opened,
+                            const QString& source) {
+    if (!window_ || !window_->isVisible() || !showsCreator_) return;
+    source_ = source;
+    display(image, opened);
+    setTitle(QString());
 }
 
 void HexView::FollowAnalysis(const EdidImage* image, const QString& slot) {
@@ -145,6 +155,7 @@ void HexView::display(const EdidImage& image, const std::optional<EdidImage>& op
         parts_->clear();
         for (std::size_t i = 0; i < grid_.parts.size(); ++i) {
             auto* item = new QListWidgetItem(Text(PartLine(grid_.parts[i])), parts_);
+            item->setToolTip(item->text()); // the whole line where the list cuts it
             item->setBackground(ColourOf(grid_.partColour[i]));
             item->setForeground(Qt::black);
         }
@@ -155,6 +166,12 @@ void HexView::display(const EdidImage& image, const std::optional<EdidImage>& op
         fillGrid(opened_, *openedImage_, openedGrid, &image_);
     }
     if (openedPanel_) openedPanel_->setVisible(openedImage_.has_value());
+    // the grids keep the width they need (one grid or two), the parts list the rest
+    if (auto* splitter = control<QSplitter>("Panel_HexView"))
+        if (QWidget* grids = splitter->widget(0)) {
+            const int total = std::max(splitter->width(), grids->sizeHint().width() + 140);
+            splitter->setSizes({grids->sizeHint().width(), total - grids->sizeHint().width()});
+        }
     if (shownCaption_)
         shownCaption_->setText(openedImage_ ? QStringLiteral("Build") : QStringLiteral("EDID"));
     if (changedLabel_)
@@ -216,13 +233,17 @@ void HexView::SelectPart(int index) {
     if (details_ && fields_) details_->setCurrentWidget(fields_);
 }
 
+// The narrowest the window is made to fit beside another: one grid and a part of the list.
+constexpr int kLeastWidth = 560;
+
 // Beside `near` when the window was hidden; on the screen in any case.
 void HexView::place(QWidget* near) {
     if (!window_) return;
     QScreen* screen = nullptr;
     if (!window_->isVisible() && near) {
-        // on the side of `near`'s window where it covers no window of the program
-        PlaceBesideOnScreen(window_, near->window(), 8);
+        // on the side of `near`'s window where it covers no window of the program, narrowed
+        // to the room beside it when it can be (the parts list gives way, the grids scroll)
+        FitBesideOnScreen(window_, near->window(), 8, kLeastWidth);
         screen = near->window()->screen();
     }
     window_->show();

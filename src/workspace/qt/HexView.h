@@ -49,11 +49,15 @@ public:
     // title names `source` ("Input 1 (analysis)"); with `analysis` the view follows the next
     // analysis (FollowAnalysis).
     void Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,
-              const QString& source = QString(), bool analysis = false);
+              const QString& source = QString(), bool analysis = false, bool creator = false);
     // A new analysis of `slot` was made: a visible view that shows an analysis shows this one
     // (`image`), or, when the slot could not be read (null), says in its title that what it
     // shows is not of the analysed slot.
     void FollowAnalysis(const EdidImage* image, const QString& slot);
+    // The creator's EDID was replaced (another Open, New, a preset): a visible view that shows
+    // the creator's build shows `image` beside `opened` instead, titled `source`.
+    void FollowCreator(const EdidImage& image, const std::optional<EdidImage>& opened,
+                       const QString& source);
     // Selects part `index` of the block map: its bytes, its line in the list, its fields.
     void SelectPart(int index);
     // Runs edid-decode on the bytes shown and shows what it prints.
@@ -88,6 +92,7 @@ private:
     int selected_ = -1;
     QString source_;             // what the bytes shown are of, for the title
     bool showsAnalysis_ = false; // they are an analysis: the next one replaces them
+    bool showsCreator_ = false;  // they are the creator's build: its next EDID replaces them
     int reportLimitMs_ = kFullReportLimitMs;
     bool reportRunning_ = false;
     unsigned shown_ = 0; // counts Show calls: a report of bytes no longer shown is dropped

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -91,19 +92,24 @@ void BuildHexView(QWidget* outer) {
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     fill->addWidget(scroll);
-    auto* window = new QWidget;
+    // the grids and the parts beside them in a splitter: the operator gives either more room
+    auto* window = new QSplitter(Qt::Horizontal);
     window->setObjectName("Panel_HexView");
-    auto* columns = new QHBoxLayout(window);
+    window->setChildrenCollapsible(false);
+    auto* gridsPanel = new QWidget(window);
+    gridsPanel->setObjectName("Panel_HexGrids");
+    auto* columns = new QHBoxLayout(gridsPanel);
+    columns->setContentsMargins(4, 4, 4, 4);
 
     // the image shown (the creator's build) ...
     auto* shown = new QVBoxLayout;
-    shown->addWidget(MakeCaption(window, "Label_HexShown", QStringLiteral("EDID")));
-    shown->addWidget(MakeGrid(window, "TableWidget_Hex"));
+    shown->addWidget(MakeCaption(gridsPanel, "Label_HexShown", QStringLiteral("EDID")));
+    shown->addWidget(MakeGrid(gridsPanel, "TableWidget_Hex"));
     shown->addStretch(1);
     columns->addLayout(shown);
 
     // ... and beside it the EDID the creator opened, with the same bytes marked
-    auto* openedPanel = new QWidget(window);
+    auto* openedPanel = new QWidget(gridsPanel);
     openedPanel->setObjectName("Panel_HexOpened");
     auto* opened = new QVBoxLayout(openedPanel);
     opened->setContentsMargins(0, 0, 0, 0);
@@ -112,31 +118,39 @@ void BuildHexView(QWidget* outer) {
     opened->addStretch(1);
     columns->addWidget(openedPanel);
 
-    auto* side = new QVBoxLayout;
-    side->addWidget(MakeCaption(window, "Label_HexParts", QStringLiteral("Parts")));
-    auto* parts = new QListWidget(window);
+    auto* sidePanel = new QWidget(window);
+    sidePanel->setObjectName("Panel_HexParts");
+    auto* side = new QVBoxLayout(sidePanel);
+    side->setContentsMargins(4, 4, 4, 4);
+    side->addWidget(MakeCaption(sidePanel, "Label_HexParts", QStringLiteral("Parts")));
+    auto* parts = new QListWidget(sidePanel);
     parts->setObjectName("ListWidget_Parts");
     parts->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     parts->setSelectionMode(QAbstractItemView::SingleSelection);
-    parts->setMinimumWidth(300);
+    parts->setMinimumWidth(140);
+    parts->setTextElideMode(Qt::ElideMiddle); // each line's tooltip holds all of it
     side->addWidget(parts, 1);
-    auto* details = new QTabWidget(window);
+    auto* details = new QTabWidget(sidePanel);
     details->setObjectName("TabWidget_HexDetails");
     details->addTab(MakeText(details, "PlainTextEdit_Fields"), QStringLiteral("Fields"));
     details->addTab(MakeText(details, "PlainTextEdit_Report"), QStringLiteral("Full report"));
     side->addWidget(details, 1);
     auto* buttons = new QHBoxLayout;
-    auto* changed = MakeCaption(window, "Label_HexChanged", QString());
+    auto* changed = MakeCaption(sidePanel, "Label_HexChanged", QString());
     buttons->addWidget(changed, 1);
-    auto* report = new QPushButton(QStringLiteral("Full report"), window);
+    auto* report = new QPushButton(QStringLiteral("Full report"), sidePanel);
     report->setObjectName("Button_FullReport");
     buttons->addWidget(report);
     side->addLayout(buttons);
-    columns->addLayout(side, 1);
+    window->addWidget(gridsPanel);
+    window->addWidget(sidePanel);
+    window->setStretchFactor(0, 0);
+    window->setStretchFactor(1, 1);
     scroll->setWidget(window);
-    // as large as the content wants; HexView keeps it on the screen
+    // the grids and a parts list wide enough for its names; HexView narrows it to the room
+    // beside the window it belongs to and keeps it on the screen
     const QSize content = window->sizeHint();
-    outer->resize(content.width() + 4, content.height() + 4);
+    outer->resize(gridsPanel->sizeHint().width() + 330, content.height() + 4);
 }
 
 } // namespace tavo::pages
