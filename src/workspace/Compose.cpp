@@ -961,14 +961,14 @@ template <class Pred> bool All(const std::vector<Parsed>& parsed, Pred pred) {
     return std::all_of(parsed.begin(), parsed.end(), pred);
 }
 
-// The same timing: sizes, blanking, sync polarity, and the pixel clock to the 10 kHz a detailed
-// timing holds.
+// The same timing: sizes, blanking, sync polarity, and the pixel clock closer than the 10 kHz a
+// detailed timing counts in (a video code's 25.175 MHz is a detailed timing's 25.17 or 25.18).
 bool SameTiming(const VideoTiming& a, const VideoTiming& b) {
     return a.format.width == b.format.width && a.format.height == b.format.height &&
            a.format.interlaced == b.format.interlaced && a.hFront == b.hFront &&
            a.hSync == b.hSync && a.hBack == b.hBack && a.vFront == b.vFront && a.vSync == b.vSync &&
            a.vBack == b.vBack && a.hPositive == b.hPositive && a.vPositive == b.vPositive &&
-           std::abs(a.pixelClockKhz - b.pixelClockKhz) <= 10;
+           std::abs(a.pixelClockKhz - b.pixelClockKhz) < 10;
 }
 
 // A video code's timing at its 1000/1001 rate (59.94 for 60 Hz), which the code covers too.
