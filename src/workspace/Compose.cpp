@@ -27,12 +27,19 @@ constexpr int kMaxVideoCodes = 31;
 
 using Sad = std::array<std::uint8_t, 3>;
 
-// A timing a source takes, and whether it comes from a video code (which covers its 1000/1001
-// rate as well).
+// A timing a source takes, its sync (a detailed timing's byte 17 bits 1-4: the kind of sync and
+// the polarities or serrations), and whether it comes from a video code (which covers its
+// 1000/1001 rate as well).
 struct Timed {
     VideoTiming timing;
     bool vic = false;
+    std::uint8_t sync = 0;
 };
+
+// The sync of a timing of the tables: digital separate, with its polarities.
+std::uint8_t TableSync(const VideoTiming& t) {
+    return static_cast<std::uint8_t>(0x18 | (t.vPositive ? 0x04 : 0) | (t.hPositive ? 0x02 : 0));
+}
 
 // How one EDID lists one format.
 struct Listing {
@@ -151,7 +158,7 @@ void AddDtd(Parsed& p, const std::uint8_t* d) {
     if (!t) return;
     Listing& l = At(p, t->format);
     l.normal = true;
-    l.timings.push_back({*t, false});
+    l.timings.push_back({*t, false, static_cast<std::uint8_t>(d[17] & 0x1E)});
     DetailedTiming bytes{};
     std::copy(d, d + kDetailedTimingSize, bytes.begin());
     l.dtds.push_back(bytes);
@@ -163,7 +170,7 @@ void AddDmt(Parsed& p, const VideoFormat& f) {
     l.normal = true;
     if (l.dmt) return;
     l.dmt = true;
-    if (const auto t = DmtTiming(f)) l.timings.push_back({*t, false});
+    if (const auto t = DmtTiming(f)) l.timings.push_back({*t, false, TableSync(*t)});
 }
 
 void AddVic(Parsed& p, int vic) {
@@ -174,7 +181,7 @@ void AddVic(Parsed& p, int vic) {
     if (!l.vic) l.vic = vic;
     if (std::find(l.vics.begin(), l.vics.end(), vic) != l.vics.end()) return;
     l.vics.push_back(vic);
-    if (const auto t = VicTiming(vic)) l.timings.push_back({*t, true});
+    if (const auto t = VicTiming(vic)) l.timings.push_back({*t, true, TableSync(*t)});
 }
 
 void AddVic420(Parsed& p, int vic) {
@@ -977,23 +984,25 @@ VideoTiming Slower(VideoTiming t) {
     return t;
 }
 
-// Whether the listing holds `t` exactly: one of its timings, or a video code's at either rate.
-bool Takes(const Listing& l, const VideoTiming& t) {
+// Whether the listing holds `t` with `sync` exactly: one of its timings, or a video code's at
+// either rate.
+bool Takes(const Listing& l, const VideoTiming& t, std::uint8_t sync) {
     return std::any_of(l.timings.begin(), l.timings.end(), [&](const Timed& s) {
-        return SameTiming(s.timing, t) || (s.vic && SameTiming(Slower(s.timing), t));
+        return s.sync == sync &&
+               (SameTiming(s.timing, t) || (s.vic && SameTiming(Slower(s.timing), t)));
     });
 }
 
 bool TakesVic(const Listing& l, int vic) {
     if (std::find(l.vics.begin(), l.vics.end(), vic) != l.vics.end()) return true;
     const auto t = VicTiming(vic);
-    return t && (Takes(l, *t) || Takes(l, Slower(*t)));
+    return t && (Takes(l, *t, TableSync(*t)) || Takes(l, Slower(*t), TableSync(*t)));
 }
 
 bool TakesDmt(const Listing& l, const VideoFormat& f) {
     if (l.dmt) return true;
     const auto t = DmtTiming(f);
-    return t && Takes(l, *t);
+    return t && Takes(l, *t, TableSync(*t));
 }
 
 std::string ClockText(int khz) {
@@ -1045,19 +1054,21 @@ std::vector<Kept> SharedFormats(const std::vector<Parsed>& parsed,
                 }
             k.dmt = every([&](const Listing* l) { return TakesDmt(*l, format); });
             // a detailed timing: one of the first source's timings that every source lists
-            std::vector<VideoTiming> candidates;
+            std::vector<Timed> candidates;
             for (const Timed& t : listing.timings) {
-                candidates.push_back(t.timing);
-                if (t.vic) candidates.push_back(Slower(t.timing));
+                candidates.push_back(t);
+                if (t.vic) candidates.push_back({Slower(t.timing), true, t.sync});
             }
-            for (const VideoTiming& t : candidates) {
-                if (!every([&](const Listing* l) { return Takes(*l, t); })) continue;
+            for (const Timed& c : candidates) {
+                const VideoTiming& t = c.timing;
+                if (!every([&](const Listing* l) { return Takes(*l, t, c.sync); })) continue;
                 for (const Listing* l : all)
                     for (const DetailedTiming& d : l->dtds) {
                         const auto read = ReadDetailedTiming(d.data());
-                        if (!k.dtd && read && SameTiming(*read, t)) k.dtd = d;
+                        if (!k.dtd && read && SameTiming(*read, t) && (d[17] & 0x1E) == c.sync)
+                            k.dtd = d;
                     }
-                if (!k.dtd) k.dtd = WriteDetailedTiming(t);
+                if (!k.dtd && c.sync == TableSync(t)) k.dtd = WriteDetailedTiming(t);
                 if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
                 if (k.dtd) break;
             }

@@ -4,6 +4,7 @@
 // than compose's own, every data block, video code, audio format and detailed timing of the
 // result is one every source has.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <set>
@@ -19,6 +20,15 @@
 using namespace tavo;
 
 namespace {
+
+// fuzz::Check, naming the check that failed
+#define Expect(condition)                                                                          \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "fuzz_compose: line %d: %s\n", __LINE__, #condition);             \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
 
 std::string Field(const std::vector<PartField>& fields, const std::string& name) {
     for (const PartField& f : fields)
@@ -178,10 +188,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ComposeOptions options;
     options.audioFrom = data[size - 1] % (count + 1);
     const ComposeResult result = Compose(sources, options);
-    fuzz::Check(result.outcome != ComposeOutcome::BadInput);
+    Expect(result.outcome != ComposeOutcome::BadInput);
     if (result.outcome != ComposeOutcome::Built) return 0;
     std::uint16_t status = 0;
-    fuzz::Check(ValidateImage(result.image, status));
+    Expect(ValidateImage(result.image, status));
     EdidRecord record;
     record.image = result.image;
     (void)ShowAnalysis(record);
@@ -200,7 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!theirs[i].cta && claim.name.find("quantization") != std::string::npos) continue;
             const auto it = std::find_if(held[i].begin(), held[i].end(),
                                          [&](const auto& c) { return c.name == claim.name; });
-            fuzz::Check(it != held[i].end() && it->level >= claim.level);
+            Expect(it != held[i].end() && it->level >= claim.level);
         }
     }
 
@@ -218,21 +228,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 source.blocks.count("HDMI Forum Sink Capability Data Block"))
                 continue;
             if (block == "Video Data Block" || block.rfind("YCbCr 4:2:0", 0) == 0) continue;
-            fuzz::Check(source.blocks.count(block) == 1);
+            Expect(source.blocks.count(block) == 1);
         }
         for (int vic : mine.vics)
-            fuzz::Check(ListsVic(source, vic));
+            Expect(ListsVic(source, vic));
         if (audioHere)
             for (const std::string& format : mine.audio)
-                fuzz::Check(source.audio.count(format) == 1);
+                Expect(source.audio.count(format) == 1);
     }
     for (const BlockPart& part : MapBlocks(result.image))
         if (part.kind == PartKind::DetailedTiming) {
             const auto t = ReadDetailedTiming(&result.image[part.offset]);
-            fuzz::Check(t.has_value());
+            Expect(t.has_value());
             const TimingView v = View(&result.image[part.offset]);
             for (const Reading& source : theirs)
-                fuzz::Check(ListsTiming(source, v, t->format));
+                Expect(ListsTiming(source, v, t->format));
         }
     return 0;
 }

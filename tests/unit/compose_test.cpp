@@ -410,6 +410,10 @@ TEST(Compose, RulesOnBuiltImages) {
     stdOnly[38] = 0xB3, stdOnly[39] = 0x00; // 1680x1050 60 Hz
     FixChecksums(stdOnly);
     const EdidImage rbDtd = WithDtd(WithDtd(BaseOnly(), 0, dtd1080), 1, dtdRb);
+    // VIC 2's timing (720x480) with digital composite sync instead of separate syncs
+    DetailedTiming composite = *WriteDetailedTiming(*VicTiming(2));
+    composite[17] = 0x10;
+    const EdidImage compositeDtd = WithDtd(WithDtd(BaseOnly(), 0, dtd1080), 1, composite);
 
     // rich extensions: 4K, 8-channel audio, HDMI, HDR; and the same behind a byte 2 of 0 or 4,
     // which announces no data blocks (0: no detailed timings either)
@@ -482,6 +486,10 @@ TEST(Compose, RulesOnBuiltImages) {
          0,
          "1680x1050 60 Hz: the sources list different timings of it (119.00 MHz in source 1 "
          "(\"s1\"), 146.25 MHz in source 2 (\"s2\"))"},
+        {"a detailed timing with another kind of sync is another timing",
+         {WithBlocks({0x42, 16, 2}), compositeDtd},
+         {"1920x1080 60 Hz"},
+         {"720x480 60 Hz"}},
         {"the same detailed timing in every source is kept",
          {rbDtd, rbDtd},
          {"1920x1080 60 Hz", "1680x1050 60 Hz"},
