@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
+#include <set>
 #include <sstream>
 
 #include "edid/BlockMap.h"
+#include "edid/Check.h"
 #include "edid/VideoFormats.h"
 #include "edid_builders.h"
 #include "workspace/Compose.h"
@@ -310,6 +313,63 @@ TEST(Compose, SampleSetsClaimWhatTheyShare) {
         for (const auto& m : set.mustNot)
             EXPECT_FALSE(claims.count(m)) << "claims " << m;
     }
+}
+
+// The valid sample EDIDs, in name order.
+std::vector<ComposeSource> ValidSamples() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(kData / "edid"))
+        if (e.path().extension() == ".bin") names.push_back(e.path().stem().string());
+    std::sort(names.begin(), names.end());
+    std::vector<ComposeSource> out;
+    for (const std::string& name : names) {
+        ComposeSource s{name, Load(name)};
+        std::uint16_t status = 0;
+        if (ValidateImage(s.image, status)) out.push_back(s);
+    }
+    return out;
+}
+
+// Random sets of 2 to 4 samples (a fixed seed), a third of them with the audio of one: the result
+// raises no check failure that none of its sources raises.
+TEST(Compose, ResultsRaiseNoCheckFailureTheirSourcesLack) {
+    const std::vector<ComposeSource> samples = ValidSamples();
+    ASSERT_GE(samples.size(), 20u);
+    auto failures = [](const EdidImage& img) {
+        std::set<std::string> rules;
+        for (const Finding& f : CheckImage(img))
+            if (f.severity == Severity::Failure) rules.insert(f.rule);
+        return rules;
+    };
+    std::mt19937 random(20261208);
+    int built = 0;
+    for (int set = 0; set < 60; ++set) {
+        std::vector<std::size_t> picked(samples.size());
+        for (std::size_t i = 0; i < picked.size(); ++i)
+            picked[i] = i;
+        std::shuffle(picked.begin(), picked.end(), random);
+        const int count = 2 + static_cast<int>(random() % 3);
+        std::vector<ComposeSource> sources;
+        std::string names;
+        for (int i = 0; i < count; ++i) {
+            sources.push_back(samples[picked[i]]);
+            names += " " + samples[picked[i]].label;
+        }
+        ComposeOptions options;
+        options.audioFrom = random() % 3 == 0 ? 1 + static_cast<int>(random() % count) : 0;
+        SCOPED_TRACE("audio from " + std::to_string(options.audioFrom) + ":" + names);
+        const ComposeResult r = Compose(sources, options);
+        if (r.outcome != ComposeOutcome::Built) continue;
+        ++built;
+        ExpectSound(sources, options, r);
+        std::set<std::string> theirs;
+        for (const ComposeSource& s : sources)
+            for (const std::string& rule : failures(s.image))
+                theirs.insert(rule);
+        for (const std::string& rule : failures(r.image))
+            EXPECT_TRUE(theirs.count(rule)) << "the result fails " << rule << ", no source does";
+    }
+    EXPECT_GE(built, 25);
 }
 
 // Every pair of valid sample EDIDs, and each with the second's audio.
