@@ -369,6 +369,14 @@ std::optional<VrrRange> SourceVrr(const Parsed& p) {
     return r;
 }
 
+// The highest refresh rate among the formats `p` lists.
+int TopRate(const Parsed& p) {
+    int top = 0;
+    for (const auto& [f, l] : p.formats)
+        if (l.normal || l.yuv420) top = std::max(top, f.rate);
+    return top;
+}
+
 // ----- claims ---------------------------------------------------------------------------------
 
 std::string FormatName(const VideoFormat& f) {
@@ -673,12 +681,7 @@ void AddClaims(const Parsed& p, Claims& out) {
     if (clock) flag(kMaxTmds, clock);
     if (const auto vrr = SourceVrr(p)) {
         flag(kVrr);
-        // no higher than the highest rate it lists (a maximum of 0 says that rate)
-        int top = 0;
-        for (const auto& [f, l] : p.formats)
-            if (l.normal || l.yuv420) top = std::max(top, f.rate);
-        if (vrr->max) top = std::min(top, vrr->max);
-        flag(kVrrMax, top);
+        flag(kVrrMax, vrr->max ? vrr->max : TopRate(p)); // 0: up to each format's rate
     }
     if (p.vcdb) {
         if (p.vcdbByte & 0x80) flag(kQuantYcc);
@@ -1207,10 +1210,16 @@ void ShareVrr(const std::vector<Parsed>& parsed, const std::vector<ComposeSource
     for (const Parsed& p : parsed)
         if (const auto r = SourceVrr(p)) ranges.push_back(*r);
     if (ranges.size() != parsed.size()) return; // "VRR: not in" the sources without it
+    // a maximum of 0 (each format's own rate) stays 0 only when every source says so; else it
+    // stands for the highest rate the source lists
+    const bool allOpen =
+        std::all_of(ranges.begin(), ranges.end(), [](const VrrRange& r) { return r.max == 0; });
     VrrRange shared{plan.limits.minV, 0};
-    for (const VrrRange& r : ranges) {
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        const VrrRange& r = ranges[i];
         shared.min = std::max(shared.min, r.min);
-        if (r.max) shared.max = shared.max ? std::min(shared.max, r.max) : r.max;
+        const int max = r.max || allOpen ? r.max : TopRate(parsed[i]);
+        if (max) shared.max = shared.max ? std::min(shared.max, max) : max;
     }
     if (plan.limits.any) shared.max = shared.max ? std::min(shared.max, plan.limits.maxV) : 0;
     const bool allAmd = All(parsed, [](const Parsed& p) { return p.amd; });
