@@ -45,7 +45,6 @@ std::uint8_t TableSync(const VideoTiming& t) {
 struct Listing {
     bool normal = false;   // RGB (and the YCbCr the EDID declares)
     bool yuv420 = false;   // takes the format in YCbCr 4:2:0
-    int vic = 0;           // first video code of the format
     std::vector<int> vics; // every video code it lists the format by in RGB
     std::vector<int> vics420;
     int hdmiVic = 0;
@@ -115,7 +114,7 @@ std::optional<VideoTiming> DmtTiming(const VideoFormat& f) {
 
 // The rates of a format whose exact timing compose does not write, for the range limits: the
 // totals of the established timings (IBM, Apple and DMT), else an estimate with ample blanking.
-VideoTiming RangeTiming(const VideoFormat& f) {
+VideoTiming RangeTiming(const VideoFormat& f, bool* estimated = nullptr) {
     if (const auto t = DmtTiming(f)) return *t;
     if (const auto t = VicTiming(VicOfFormat(f))) return *t;
     struct Totals {
@@ -141,6 +140,7 @@ VideoTiming RangeTiming(const VideoFormat& f) {
             t.vBack = e.vTotal - lines;
             return t;
         }
+    if (estimated) *estimated = true;
     t.hBack = f.width * 3 / 10;
     t.vBack = lines / 25 + 3;
     t.pixelClockKhz = static_cast<int>(double(t.HTotal()) * t.VTotal() * f.rate / 1000.0);
@@ -149,8 +149,9 @@ VideoTiming RangeTiming(const VideoFormat& f) {
 
 // Whether RangeTiming knows the format's rates rather than estimating them.
 bool KnownRates(const VideoFormat& f) {
-    const VideoTiming t = RangeTiming(f);
-    return t.hFront || t.hSync || t.vFront || t.vSync || t.hBack != f.width * 3 / 10;
+    bool estimated = false;
+    RangeTiming(f, &estimated);
+    return !estimated;
 }
 
 void AddDtd(Parsed& p, const std::uint8_t* d) {
@@ -178,7 +179,6 @@ void AddVic(Parsed& p, int vic) {
     if (!f) return;
     Listing& l = At(p, *f);
     l.normal = true;
-    if (!l.vic) l.vic = vic;
     if (std::find(l.vics.begin(), l.vics.end(), vic) != l.vics.end()) return;
     l.vics.push_back(vic);
     if (const auto t = VicTiming(vic)) l.timings.push_back({*t, true, TableSync(*t)});
@@ -189,7 +189,6 @@ void AddVic420(Parsed& p, int vic) {
     if (!f) return;
     Listing& l = At(p, *f);
     l.yuv420 = true;
-    if (!l.vic) l.vic = vic;
     if (std::find(l.vics420.begin(), l.vics420.end(), vic) == l.vics420.end())
         l.vics420.push_back(vic);
 }
