@@ -11,7 +11,7 @@
 # comes 150 ms late still does info, read, verified write, mode and description. A write whose
 # former EDID cannot be kept in the history sends nothing; two writers keep every entry. A failed
 # backup leaves the last good one; restore-backup names every item as it ended. A pipe where a
-# file should be is refused at once.
+# file should be is refused at once. `device check` gives every slot (or the named ones) a verdict.
 # usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
 set -u
 cli=$1
@@ -85,6 +85,28 @@ run "$cli" device read input1 "$in/a directory.bin" --port "$port"
 run "$cli" device read input1 "$in/Sortie — 出力.bin" --port "$port"
 [ "$rc" -eq 0 ] && cmp -s "$in/Sortie — 出力.bin" "$tmp/input1.before" ||
     fail "device read into a non-ASCII name: exit $rc, $(cat "$tmp/err")"
+
+# ---- device check: every slot read and checked, one verdict line each; named slots only;
+# exit 1 when a slot fails, 0 when none does, 2 for a slot the device lacks or no slot name
+start check --state-dir "$tmp/check" --inputs 2 --users 1 --internals 1
+run "$cli" device write input2 preset:1080p60-stereo --port "$port"
+[ "$rc" -eq 0 ] || fail "device write of a preset: exit $rc, $(cat "$tmp/err")"
+run "$cli" device check --port "$port"
+[ "$rc" -eq 1 ] || fail "device check: exit $rc (the simulator's own EDIDs fail), $(cat "$tmp/err")"
+slots=$(grep -cE '^(input|output|user|internal)[0-9]+: (pass|warn|fail) \(Check: ' "$tmp/out")
+outputs=$(grep -cE '^output[0-9]+: ' "$tmp/out")
+[ "$slots" -eq $((2 + outputs + 1 + 1)) ] && [ "$outputs" -ge 1 ] ||
+    fail "device check: want a verdict for each slot: $(cat "$tmp/out")"
+grep -qx 'input2: pass (Check: no finding)' "$tmp/out" || fail "device check input2: $(cat "$tmp/out")"
+grep -q '^  failure  ' "$tmp/out" || fail "device check: no finding lines"
+run "$cli" device check input2 --json --port "$port"
+[ "$rc" -eq 0 ] && [ "$(wc -l <"$tmp/out")" -eq 1 ] &&
+    grep -q '^{"slot": "input2", "verdict": "pass", "findings": \[\]}$' "$tmp/out" ||
+    fail "device check input2 --json: exit $rc, $(cat "$tmp/out")"
+run "$cli" device check user9 --port "$port"
+[ "$rc" -eq 2 ] && grep -q "has no user9" "$tmp/err" || fail "device check user9: exit $rc, $(cat "$tmp/err")"
+run "$cli" device check nonsense --port "$port"
+[ "$rc" -eq 2 ] && grep -q "'nonsense' is not a slot" "$tmp/err" || fail "device check nonsense: exit $rc"
 
 # ---- device firmware: a file that is no image never reaches the device
 start isp --isp --fw-out "$tmp/fw-out.bin" --fw-restart 100
@@ -266,13 +288,34 @@ restore_variant farmode 's/"mode": 3/"mode": 300/'
     fail "restore-backup of mode 300: exit $rc, $(cat "$tmp/out")"
 grep -q 'RXEDMD' "$tmp/unitB.log" && fail "restore-backup sent a mode outside the range"
 restore_variant nonlatin 's/"description": "Hall A"/"description": "Hall 東"/'
-[ "$rc" -eq 0 ] && grep -q '^description: stored as "Hall ?" (the backup holds "Hall ?")' "$tmp/out" ||
-    grep -q '^description: "Hall ?"' "$tmp/out" ||
+[ "$rc" -eq 0 ] && grep -q '^description: "Hall 東"' "$tmp/out" &&
+    [ "$(cat "$tmp/unitB/description")" = "Hall 東" ] ||
     fail "restore-backup of a non-Latin description: exit $rc, $(cat "$tmp/out")"
 long=$(printf 'L%.0s' $(seq 5000))
 restore_variant longdesc "s/\"description\": \"Hall A\"/\"description\": \"$long\"/"
 [ "$rc" -eq 0 ] && grep -q "^description: stored as \"$(printf 'L%.0s' $(seq 31))\" (the backup holds" "$tmp/out" ||
     fail "restore-backup of a 5000-character description: exit $rc, $(head -c 300 "$tmp/out")"
+# a non-ASCII description: encoded once in the manifest and shown as itself in both summaries;
+# a manifest of an earlier version (each byte a character, no "texts") still restores it right
+mkdir "$tmp/unitA3"
+start unitA3 --state-dir "$tmp/unitA3" --users 2 --inputs 2 --internals 1 --description "Salle été"
+run "$cli" device backup "$tmp/bk3" --port "$port"
+[ "$rc" -eq 0 ] && grep -q '^description: Salle été$' "$tmp/out" &&
+    grep -q '"description": "Salle été"' "$tmp/bk3/manifest.json" &&
+    grep -q '"texts": "utf-8"' "$tmp/bk3/manifest.json" ||
+    fail "backup of a non-ASCII description: exit $rc, $(cat "$tmp/out") $(cat "$tmp/bk3/manifest.json")"
+start unitB --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1
+for form in current earlier; do
+    rm -rf "$tmp/bk3.$form"
+    cp -r "$tmp/bk3" "$tmp/bk3.$form"
+    [ "$form" = earlier ] &&
+        sed -i -e '/"texts"/d' -e 's/"description": "Salle été"/"description": "Salle Ã©tÃ©"/' \
+            "$tmp/bk3.$form/manifest.json"
+    run "$cli" device restore-backup "$tmp/bk3.$form" --port "$port"
+    [ "$rc" -eq 0 ] && grep -q '^description: "Salle été"$' "$tmp/out" &&
+        [ "$(cat "$tmp/unitB/description")" = "Salle été" ] ||
+        fail "restore-backup of a non-ASCII description ($form manifest): exit $rc, $(cat "$tmp/out")"
+done
 # a link lost midway (during input2): every item after it is named as not tried
 start unitC --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1 --hangup-after 27
 run "$cli" device restore-backup "$tmp/bk2" --port "$port"
