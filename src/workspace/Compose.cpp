@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::uint32_t kOuiHdmi = 0x000C03;
 constexpr std::uint32_t kOuiForum = 0xC45DD8;
+constexpr std::uint32_t kOuiAmd = 0x00001A;
 constexpr int kExtTagVideoCapability = 0;
 constexpr int kExtTagColorimetry = 5;
 constexpr int kExtTagHdrStatic = 6;
@@ -26,17 +27,30 @@ constexpr int kMaxVideoCodes = 31;
 
 using Sad = std::array<std::uint8_t, 3>;
 
+// A timing a source takes, its sync (a detailed timing's byte 17 bits 1-4: the kind of sync and
+// the polarities or serrations), and whether it comes from a video code (which covers its
+// 1000/1001 rate as well).
+struct Timed {
+    VideoTiming timing;
+    bool vic = false;
+    std::uint8_t sync = 0;
+};
+
+// The sync of a timing of the tables: digital separate, with its polarities.
+std::uint8_t TableSync(const VideoTiming& t) {
+    return static_cast<std::uint8_t>(0x18 | (t.vPositive ? 0x04 : 0) | (t.hPositive ? 0x02 : 0));
+}
+
 // How one EDID lists one format.
 struct Listing {
-    bool normal = false; // RGB (and the YCbCr the EDID declares)
-    bool yuv420 = false; // takes the format in YCbCr 4:2:0
-    int vic = 0;         // first video code of the format
-    bool inVideoBlock = false;
+    bool normal = false;   // RGB (and the YCbCr the EDID declares)
+    bool yuv420 = false;   // takes the format in YCbCr 4:2:0
+    std::vector<int> vics; // every video code it lists the format by in RGB
+    std::vector<int> vics420;
     int hdmiVic = 0;
-    bool dtd = false;
-    DetailedTiming dtdBytes{};
-    int estBit = -1;
-    std::uint16_t standard = 0;
+    bool dmt = false;           // as an established or standard timing
+    std::vector<Timed> timings; // every exact timing it lists the format by
+    std::vector<DetailedTiming> dtds;
 };
 
 // Everything compose reads of one EDID.
@@ -65,6 +79,12 @@ struct Parsed {
     std::array<std::uint8_t, 2> colorimetryBytes{};
     bool hdr = false;
     std::vector<std::uint8_t> hdrBytes; // EOTFs, descriptors, then the luminance codes present
+    // the AMD vendor-specific block: its payload from the version on
+    bool amd = false;
+    std::vector<std::uint8_t> amdBytes;
+    // the range limits descriptor (rates in Hz and kHz, the pixel clock in MHz)
+    bool limits = false;
+    int minV = 0, maxV = 0, minH = 0, maxH = 0, maxClockMhz = 0;
 };
 
 std::uint32_t Oui(const EdidImage& img, int at) {
@@ -75,34 +95,124 @@ Listing& At(Parsed& p, const VideoFormat& f) {
     return p.formats[f];
 }
 
+// The DMT timing of a format an established or standard timing names (nullopt when the table
+// has none, or the format is one only a video code names).
+std::optional<VideoTiming> DmtTiming(const VideoFormat& f) {
+    const int vic = VicOfFormat(f);
+    if (vic && vic != 1 && vic != 4 && vic != 16) return std::nullopt;
+    if (f == VideoFormat{1920, 1200, false, 60}) { // the standard timing's, not reduced blanking
+        VideoTiming t;
+        t.format = f;
+        t.pixelClockKhz = 193250;
+        t.hFront = 136, t.hSync = 200, t.hBack = 336;
+        t.vFront = 3, t.vSync = 6, t.vBack = 36;
+        t.vPositive = true;
+        return t;
+    }
+    return KnownTiming(f);
+}
+
+// The rates of a format whose exact timing compose does not write, for the range limits: the
+// totals of the established timings (IBM, Apple and DMT), else an estimate with ample blanking.
+VideoTiming RangeTiming(const VideoFormat& f, bool* estimated = nullptr) {
+    if (const auto t = DmtTiming(f)) return *t;
+    if (const auto t = VicTiming(VicOfFormat(f))) return *t;
+    struct Totals {
+        VideoFormat format;
+        int clockKhz, hTotal, vTotal; // vTotal: lines of a field
+    };
+    static constexpr Totals kEstablished[] = {
+        {{720, 400, false, 88}, 35500, 900, 449},    {{640, 480, false, 67}, 30240, 864, 525},
+        {{640, 480, false, 72}, 31500, 832, 520},    {{640, 480, false, 75}, 31500, 840, 500},
+        {{800, 600, false, 56}, 36000, 1024, 625},   {{800, 600, false, 72}, 50000, 1040, 666},
+        {{800, 600, false, 75}, 49500, 1056, 625},   {{832, 624, false, 75}, 57284, 1152, 667},
+        {{1024, 768, true, 87}, 44900, 1264, 408},   {{1024, 768, false, 70}, 75000, 1328, 806},
+        {{1024, 768, false, 75}, 78750, 1312, 800},  {{1280, 1024, false, 75}, 135000, 1688, 1066},
+        {{1152, 870, false, 75}, 100000, 1456, 915}, {{1152, 864, false, 75}, 108000, 1600, 900},
+    };
+    VideoTiming t;
+    t.format = f;
+    const int lines = f.interlaced ? f.height / 2 : f.height;
+    for (const Totals& e : kEstablished)
+        if (e.format == f) {
+            t.pixelClockKhz = e.clockKhz;
+            t.hBack = e.hTotal - f.width;
+            t.vBack = e.vTotal - lines;
+            return t;
+        }
+    if (estimated) *estimated = true;
+    t.hBack = f.width * 3 / 10;
+    t.vBack = lines / 25 + 3;
+    t.pixelClockKhz = static_cast<int>(double(t.HTotal()) * t.VTotal() * f.rate / 1000.0);
+    return t;
+}
+
+// Whether RangeTiming knows the format's rates rather than estimating them.
+bool KnownRates(const VideoFormat& f) {
+    bool estimated = false;
+    RangeTiming(f, &estimated);
+    return !estimated;
+}
+
 void AddDtd(Parsed& p, const std::uint8_t* d) {
     const auto t = ReadDetailedTiming(d);
     if (!t) return;
     Listing& l = At(p, t->format);
     l.normal = true;
-    if (!l.dtd) {
-        l.dtd = true;
-        std::copy(d, d + kDetailedTimingSize, l.dtdBytes.begin());
-    }
+    l.timings.push_back({*t, false, static_cast<std::uint8_t>(d[17] & 0x1E)});
+    DetailedTiming bytes{};
+    std::copy(d, d + kDetailedTimingSize, bytes.begin());
+    l.dtds.push_back(bytes);
+}
+
+// An established or standard timing of `f`.
+void AddDmt(Parsed& p, const VideoFormat& f) {
+    Listing& l = At(p, f);
+    l.normal = true;
+    if (l.dmt) return;
+    l.dmt = true;
+    if (const auto t = DmtTiming(f)) l.timings.push_back({*t, false, TableSync(*t)});
+}
+
+void AddVic(Parsed& p, int vic) {
+    const auto f = VicFormat(vic);
+    if (!f) return;
+    Listing& l = At(p, *f);
+    l.normal = true;
+    if (std::find(l.vics.begin(), l.vics.end(), vic) != l.vics.end()) return;
+    l.vics.push_back(vic);
+    if (const auto t = VicTiming(vic)) l.timings.push_back({*t, true, TableSync(*t)});
+}
+
+void AddVic420(Parsed& p, int vic) {
+    const auto f = VicFormat(vic);
+    if (!f) return;
+    Listing& l = At(p, *f);
+    l.yuv420 = true;
+    if (std::find(l.vics420.begin(), l.vics420.end(), vic) == l.vics420.end())
+        l.vics420.push_back(vic);
 }
 
 void AddStandard(Parsed& p, std::uint8_t b0, std::uint8_t b1) {
-    if (const auto f = StandardTimingFormat(b0, b1)) {
-        Listing& l = At(p, *f);
-        l.normal = true;
-        if (!l.standard) l.standard = static_cast<std::uint16_t>(b0 << 8 | b1);
-    }
+    if (const auto f = StandardTimingFormat(b0, b1)) AddDmt(p, *f);
+}
+
+// The range limits descriptor: rates with the offsets of EDID 1.4, the pixel clock.
+void AddRangeLimits(Parsed& p, const std::uint8_t* d) {
+    const int vOffset = d[4] & 0x03, hOffset = (d[4] >> 2) & 0x03;
+    p.limits = true;
+    p.minV = d[5] + (vOffset == 3 ? 255 : 0);
+    p.maxV = d[6] + (vOffset >= 2 ? 255 : 0);
+    p.minH = d[7] + (hOffset == 3 ? 255 : 0);
+    p.maxH = d[8] + (hOffset >= 2 ? 255 : 0);
+    p.maxClockMhz = d[9] * 10;
 }
 
 void ParseBase(Parsed& p) {
     const EdidImage& img = p.image;
     const std::uint32_t est = img[35] << 16 | img[36] << 8 | img[37];
-    for (int bit = 0; bit < kEstablishedTimingBits; ++bit) {
-        if (!(est & (0x800000u >> bit))) continue;
-        Listing& l = At(p, *EstablishedFormat(bit));
-        l.normal = true;
-        l.estBit = bit;
-    }
+    for (int bit = 0; bit < kEstablishedTimingBits; ++bit)
+        if (est & (0x800000u >> bit)) AddDmt(p, *EstablishedFormat(bit));
     for (int i = 0; i < 8; ++i)
         AddStandard(p, img[38 + 2 * i], img[39 + 2 * i]);
     for (int d = 54; d < 126; d += 18) {
@@ -111,6 +221,8 @@ void ParseBase(Parsed& p) {
         } else if (img[d + 3] == 0xFA) {
             for (int i = 0; i < 6; ++i)
                 AddStandard(p, img[d + 5 + 2 * i], img[d + 6 + 2 * i]);
+        } else if (img[d + 3] == 0xFD && !p.limits) {
+            AddRangeLimits(p, &img[d]);
         }
     }
 }
@@ -134,27 +246,33 @@ void ParseHdmi(Parsed& p, int at, int len) {
     for (int k = 0; k < vicLen && i + 2 + k <= at + len; ++k) {
         const int h = img[i + 2 + k];
         if (const int vic = VicOfHdmiVic(h)) {
-            Listing& l = At(p, *VicFormat(vic));
-            l.normal = true;
-            l.hdmiVic = h;
+            AddVic(p, vic);
+            At(p, *VicFormat(vic)).hdmiVic = h;
         }
     }
 }
 
 // One branch per kind of data block: the chain is the table of what compose reads from an
-// extension, and reads best whole.
+// extension, and reads best whole. The data blocks and detailed timings are those of the block
+// map: an extension whose byte 2 announces no data blocks has none, and a block that runs past
+// its collection is not read.
 void ParseCta(Parsed& p) {
     const EdidImage& img = p.image;
     p.cta = true;
     p.ctaFlags = img[131];
-    // the collection ends where the detailed timings start, at the checksum at the latest
-    const int dtdStart = img[130] >= 4 ? std::min(128 + img[130], 255) : 255;
     std::vector<int> videoOrder; // the video blocks' codes in order, for the 4:2:0 map
     std::vector<int> map420;     // payload offsets of the 4:2:0 capability map
     bool map420All = false, has420Map = false;
-    for (int at = kFirstDataBlock; at < dtdStart && at < 255;) {
-        const int tag = img[at] >> 5;
-        const int len = std::min<int>(img[at] & 0x1F, dtdStart - 1 - at);
+    for (const BlockPart& part : MapBlocks(img)) {
+        if (part.offset < 128) continue;
+        if (part.kind == PartKind::DetailedTiming) {
+            AddDtd(p, &img[part.offset]);
+            continue;
+        }
+        if (part.kind != PartKind::DataBlock) continue;
+        const int at = part.offset;
+        const int tag = part.tag;
+        const int len = part.length - 1;
         if (tag == 1) {
             for (int k = 0; k + 3 <= len; k += 3) {
                 const Sad sad{img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]};
@@ -166,12 +284,7 @@ void ParseCta(Parsed& p) {
                 const int code = img[at + k];
                 const int vic = (code >= 129 && code <= 192) ? code - 128 : code;
                 videoOrder.push_back(vic);
-                if (const auto f = VicFormat(vic)) {
-                    Listing& l = At(p, *f);
-                    l.normal = true;
-                    l.inVideoBlock = true;
-                    if (!l.vic) l.vic = vic;
-                }
+                AddVic(p, vic);
             }
         } else if (tag == 3 && len >= 3) {
             const std::uint32_t oui = Oui(img, at);
@@ -180,6 +293,9 @@ void ParseCta(Parsed& p) {
             } else if (oui == kOuiForum && len >= 4 && !p.forum) {
                 p.forum = true;
                 p.forumBytes.assign(img.begin() + at + 4, img.begin() + at + 1 + len);
+            } else if (oui == kOuiAmd && len >= 8 && !p.amd) {
+                p.amd = true;
+                p.amdBytes.assign(img.begin() + at + 4, img.begin() + at + 1 + len);
             }
         } else if (tag == 4 && len >= 3) {
             p.speakers = true;
@@ -197,11 +313,7 @@ void ParseCta(Parsed& p) {
                 p.hdrBytes.assign(img.begin() + at + 2, img.begin() + at + 1 + std::min(len, 6));
             } else if (ext == kExtTagYuv420Video) {
                 for (int k = 2; k <= len; ++k)
-                    if (const auto f = VicFormat(img[at + k])) {
-                        Listing& l = At(p, *f);
-                        l.yuv420 = true;
-                        if (!l.vic) l.vic = img[at + k];
-                    }
+                    AddVic420(p, img[at + k]);
             } else if (ext == kExtTagYuv420Capability) {
                 has420Map = true;
                 if (len == 1) map420All = true;
@@ -212,20 +324,14 @@ void ParseCta(Parsed& p) {
                 p.forumBytes.assign(img.begin() + at + 4, img.begin() + at + 1 + len);
             }
         }
-        at += 1 + (img[at] & 0x1F);
     }
     if (has420Map) {
         for (std::size_t i = 0; i < videoOrder.size(); ++i) {
             const std::size_t byte = i / 8;
             const bool set =
                 map420All || (byte < map420.size() && (img[map420[byte]] & (1u << (i % 8))));
-            if (set)
-                if (const auto f = VicFormat(videoOrder[i])) At(p, *f).yuv420 = true;
+            if (set && VicFormat(videoOrder[i])) AddVic420(p, videoOrder[i]);
         }
-    }
-    for (int d = dtdStart; d + 18 <= 255; d += 18) {
-        if (!img[d] && !img[d + 1]) break;
-        AddDtd(p, &img[d]);
     }
 }
 
@@ -235,6 +341,39 @@ Parsed Parse(const EdidImage& image) {
     ParseBase(p);
     if (image[126] >= 1 && image[128] == 0x02) ParseCta(p);
     return p;
+}
+
+// A variable refresh range in Hz; max 0: up to each format's own rate (HDMI Forum block only).
+struct VrrRange {
+    int min = 0, max = 0;
+};
+
+// The variable refresh range `p` declares: its HDMI Forum block's, its AMD block's, the two
+// ranges' overlap when it has both; nullopt when it declares none.
+std::optional<VrrRange> SourceVrr(const Parsed& p) {
+    std::optional<VrrRange> r;
+    const auto& f = p.forumBytes;
+    if (p.forum && f.size() > 5 && (f[5] & 0x3F))
+        r = VrrRange{f[5] & 0x3F, (f[5] & 0xC0) << 2 | (f.size() > 6 ? f[6] : 0)};
+    const auto& a = p.amdBytes;
+    if (p.amd && a.size() > 3 && a[2] && a[3] > a[2]) {
+        if (r) {
+            r->min = std::max<int>(r->min, a[2]);
+            r->max = r->max ? std::min<int>(r->max, a[3]) : a[3];
+        } else {
+            r = VrrRange{a[2], a[3]};
+        }
+    }
+    if (r && r->max && r->min >= r->max) return std::nullopt;
+    return r;
+}
+
+// The highest refresh rate among the formats `p` lists.
+int TopRate(const Parsed& p) {
+    int top = 0;
+    for (const auto& [f, l] : p.formats)
+        if (l.normal || l.yuv420) top = std::max(top, f.rate);
+    return top;
 }
 
 // ----- claims ---------------------------------------------------------------------------------
@@ -326,6 +465,7 @@ enum Flag : int {
     kForum30,
     kVrr,
     kDsc,
+    kVrrMax,
     kMaxTmds,
     kQuantYcc,
     kQuantRgb,
@@ -346,7 +486,7 @@ constexpr std::array<FlagName, kFlagCount> kFlagNames = {{
     {"YCbCr 4:4:4"},
     {"YCbCr 4:2:2"},
     {"HDMI"},
-    {"Supports_AI"},
+    {"AI (audio info) support"},
     {"48-bit colour"},
     {"36-bit colour"},
     {"30-bit colour"},
@@ -355,12 +495,13 @@ constexpr std::array<FlagName, kFlagCount> kFlagNames = {{
     {"3D"},
     {"HDMI Forum"},
     {"FRL rate", ""},
-    {"UHD VIC"},
+    {"UHD video codes"},
     {"48-bit colour in 4:2:0"},
     {"36-bit colour in 4:2:0"},
     {"30-bit colour in 4:2:0"},
     {"VRR"},
     {"DSC"},
+    {"VRR maximum", " Hz"},
     {"Max TMDS clock", " MHz"},
     {"YCC quantization selectable"},
     {"RGB quantization selectable"},
@@ -369,36 +510,36 @@ constexpr std::array<FlagName, kFlagCount> kFlagNames = {{
     {"HDR static metadata type 1"},
     {"HDR max luminance", " cd/m2"},
     {"HDR max frame-average luminance", " cd/m2"},
-    {"xvYCC601"},
-    {"xvYCC709"},
-    {"sYCC601"},
-    {"opYCC601"},
+    {"xvYCC 601"},
+    {"xvYCC 709"},
+    {"sYCC 601"},
+    {"opYCC 601"},
     {"opRGB"},
-    {"BT2020cYCC"},
-    {"BT2020YCC"},
-    {"BT2020RGB"},
+    {"BT.2020 cYCC"},
+    {"BT.2020 YCC"},
+    {"BT.2020 RGB"},
     {"HDR EOTF traditional SDR"},
     {"HDR EOTF traditional HDR"},
-    {"HDR EOTF SMPTE ST2084"},
+    {"HDR EOTF SMPTE ST 2084"},
     {"HDR EOTF HLG"},
     {"HDR EOTF bit 4"},
     {"HDR EOTF bit 5"},
     {"3D OSD disparity"},
     {"3D dual view"},
     {"3D independent view"},
-    {"LTE 340 Mcsc scramble"},
-    {"CCBPCI"},
+    {"scrambling at 340 Mcsc and below"},
+    {"colour component bits per component (CCBPCI)"},
     {"cable status"},
-    {"RR capable"},
+    {"read requests (RR)"},
     {"SCDC"},
-    {"FAPA start location"},
-    {"ALLM"},
-    {"FVA"},
-    {"CNMVRR"},
-    {"CinemaVRR"},
+    {"fast audio packets from the start (FAPA)"},
+    {"ALLM (auto low latency mode)"},
+    {"fast vactive (FVA)"},
+    {"negative M VRR (CNMVRR)"},
+    {"cinema VRR"},
     {"M delta"},
-    {"forum bit 6"},
-    {"forum bit 7"},
+    {"quick media switching (QMS)"},
+    {"extended FAPA end"},
 }};
 constexpr std::array<std::string_view, 7> kRateNames = {"32 kHz", "44.1 kHz",  "48 kHz", "88.2 kHz",
                                                         "96 kHz", "176.4 kHz", "192 kHz"};
@@ -534,10 +675,13 @@ void AddClaims(const Parsed& p, Claims& out) {
         if (f.size() > 4)
             for (int b = 0; b < 8; ++b)
                 if (f[4] & (1 << b)) flag(kForumFeature + b);
-        if (f.size() > 5 && (f[5] || (f.size() > 6 && f[6]))) flag(kVrr);
         if (f.size() > 7 && f[7]) flag(kDsc);
     }
     if (clock) flag(kMaxTmds, clock);
+    if (const auto vrr = SourceVrr(p)) {
+        flag(kVrr);
+        flag(kVrrMax, vrr->max ? vrr->max : TopRate(p)); // 0: up to each format's rate
+    }
     if (p.vcdb) {
         if (p.vcdbByte & 0x80) flag(kQuantYcc);
         if (p.vcdbByte & 0x40) flag(kQuantRgb);
@@ -582,9 +726,11 @@ struct Kept {
     VideoFormat format;
     bool normal = false;               // every source takes it in RGB
     bool yuv420 = false;               // every source takes it in 4:2:0
-    int vic = 0;                       // the code to write, 0 when none
+    int vic = 0;                       // a code every source takes, 0 when none
+    int vic420 = 0;                    // the code of a format every source takes in 4:2:0 only
+    bool dmt = false;                  // every source takes its established / standard timing
     bool hdmiVic = false;              // some source lists it as an HDMI VIC
-    std::optional<VideoTiming> timing; // for the range limits
+    std::vector<VideoTiming> timings;  // of the forms it may be written in, for the range limits
     std::optional<DetailedTiming> dtd; // bytes to write as a detailed timing
 };
 
@@ -688,20 +834,93 @@ std::vector<std::uint8_t> DataBlock(int tag, const std::vector<std::uint8_t>& pa
     return b;
 }
 
-// The range limits: every kept timing falls inside them.
-void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
-    int minV = 1000, maxV = 0;
-    double minH = 1e9, maxH = 0;
+// The range limits every source's hold: the highest minimum and the lowest maximum of each rate,
+// the lowest maximum pixel clock. Sources without the descriptor set no limit.
+struct Limits {
+    int minV = 1, maxV = 255, minH = 1, maxH = 255, maxClockMhz = 2550;
+    bool any = false; // a source gives range limits
+};
+
+Limits SharedLimits(const std::vector<Parsed>& parsed) {
+    Limits l;
+    for (const Parsed& p : parsed) {
+        if (!p.limits) continue;
+        l.any = true;
+        l.minV = std::max(l.minV, p.minV);
+        l.maxV = std::min(l.maxV, p.maxV);
+        l.minH = std::max(l.minH, p.minH);
+        l.maxH = std::min(l.maxH, p.maxH);
+        if (p.maxClockMhz) l.maxClockMhz = std::min(l.maxClockMhz, p.maxClockMhz);
+    }
+    return l;
+}
+
+// Why the sources' range limits share no rate ("" when they share some): no EDID can lie within
+// them all.
+std::string EmptyLimits(const Limits& l, const std::vector<Parsed>& parsed,
+                        const std::vector<ComposeSource>& sources) {
+    const bool v = l.minV > std::min(l.maxV, 255), h = l.minH > std::min(l.maxH, 255);
+    if (!v && !h) return {};
+    std::string text = std::string("The sources' range limits share no ") +
+                       (v ? "vertical" : "horizontal") + " rate (";
+    bool first = true;
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+        const Parsed& p = parsed[i];
+        if (!p.limits) continue;
+        text += (first ? "" : ", ") + std::to_string(v ? p.minV : p.minH) + "-" +
+                std::to_string(v ? p.maxV : p.maxH) + (v ? " Hz in " : " kHz in ") +
+                SourceList({static_cast<int>(i) + 1}, sources);
+        first = false;
+    }
+    return text + "): no EDID can lie within them all.";
+}
+
+double FieldRate(const VideoTiming& t) {
+    const double total = double(t.HTotal()) * (t.VTotal() + (t.format.interlaced ? 0.5 : 0.0));
+    return total > 0 ? t.pixelClockKhz * 1000.0 / total : 0;
+}
+
+// Whether `p`'s range limits hold `t` (a format of no known timing: its rate).
+bool Holds(int minV, int maxV, int minH, int maxH, int maxClockMhz, const VideoFormat& f,
+           const VideoTiming* t) {
+    if (!t) return f.rate >= minV && f.rate <= maxV;
+    const double v = FieldRate(*t), h = t->HFrequencyKhz();
+    return v >= minV - 0.5 && v <= maxV + 0.5 && h >= minH - 0.5 && h <= maxH + 0.5 &&
+           t->pixelClockKhz <= maxClockMhz * 1000;
+}
+
+// A format taken in YCbCr 4:2:0 only carries half its pixels on the link: half the clock and
+// half the line rate count against the range limits.
+VideoTiming Halved(VideoTiming t) {
+    t.pixelClockKhz /= 2;
+    t.format.width /= 2;
+    t.hFront /= 2, t.hSync /= 2, t.hBack /= 2;
+    return t;
+}
+
+bool HoldsKept(int minV, int maxV, int minH, int maxH, int maxClockMhz, const Kept& k) {
+    return std::all_of(k.timings.begin(), k.timings.end(), [&](const VideoTiming& t) {
+        const VideoTiming held = k.normal ? t : Halved(t);
+        return Holds(minV, maxV, minH, maxH, maxClockMhz, k.format, &held);
+    });
+}
+
+// The range limits: the kept timings' rates and clock, within what every source's limits allow.
+void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept, const Limits& shared,
+                    const std::optional<VrrRange>& vrr) {
+    double minV = 1000, maxV = 0, minH = 1e9, maxH = 0;
+    if (vrr) { // the variable refresh range too
+        minV = vrr->min;
+        maxV = std::max(vrr->max, vrr->min);
+    }
     int maxClock = 0;
     for (const Kept& k : kept) {
         if (!k.normal && !k.yuv420) continue;
-        minV = std::min(minV, k.format.rate - 1);
-        maxV = std::max(maxV, k.format.rate + 1);
-        std::vector<VideoTiming> timings;
-        if (k.timing) timings.push_back(*k.timing);
-        if (const auto t = KnownTiming(k.format)) timings.push_back(*t);
-        if (const auto t = VicTiming(k.vic)) timings.push_back(*t);
-        if (timings.empty()) { // a format with no known timing: generous blanking
+        std::vector<VideoTiming> timings = k.timings;
+        if (!k.normal)
+            for (VideoTiming& t : timings)
+                t = Halved(t);
+        if (timings.empty() || !KnownRates(k.format)) { // an estimate: generous blanking too
             VideoTiming t;
             t.format = k.format;
             t.vBack = k.format.height / 10 + 40;
@@ -711,24 +930,34 @@ void PutRangeLimits(EdidImage& img, int at, const std::vector<Kept>& kept) {
             timings.push_back(t);
         }
         for (const VideoTiming& t : timings) {
-            const double h = t.HFrequencyKhz();
-            minH = std::min(minH, h * 0.99);
-            maxH = std::max(maxH, h * 1.01);
+            const double v = FieldRate(t), h = t.HFrequencyKhz();
+            minV = std::min(minV, std::min<double>(v, k.format.rate) - 1);
+            maxV = std::max(maxV, std::max<double>(v, k.format.rate) + 1);
+            minH = std::min(minH, h * 0.99 - 1);
+            maxH = std::max(maxH, h * 1.01 + 1);
             maxClock = std::max(maxClock, t.pixelClockKhz);
         }
     }
-    minV = std::max(1, minV);
-    const int lowH = std::max(1, static_cast<int>(std::floor(minH)) - 1);
-    const int highH = static_cast<int>(std::ceil(maxH)) + 1;
+    if (maxV == 0) { // no timing to hold: the shared limits
+        minV = shared.minV, maxV = shared.maxV, minH = shared.minH, maxH = shared.maxH;
+        maxClock = shared.maxClockMhz * 1000;
+    }
     // EDID 1.3 has no offsets: the rates stop at 255
+    // within the shared limits (not empty: compose refuses sources whose limits share no rate)
+    const int topV = std::min(shared.maxV, 255), topH = std::min(shared.maxH, 255);
+    const int lowV = std::clamp(static_cast<int>(std::floor(minV)), shared.minV, topV);
+    const int highV = std::clamp(static_cast<int>(std::ceil(maxV)), shared.minV, topV);
+    const int lowH = std::clamp(static_cast<int>(std::floor(minH)), shared.minH, topH);
+    const int highH = std::clamp(static_cast<int>(std::ceil(maxH)), shared.minH, topH);
+    const int clock = std::min((maxClock + 9999) / 10000, shared.maxClockMhz / 10);
     auto fit = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 1, 255)); };
     img[at] = img[at + 1] = img[at + 2] = img[at + 4] = 0;
     img[at + 3] = 0xFD;
-    img[at + 5] = fit(minV);
-    img[at + 6] = fit(maxV);
-    img[at + 7] = fit(std::min(lowH, 255));
+    img[at + 5] = fit(lowV);
+    img[at + 6] = fit(highV);
+    img[at + 7] = fit(lowH);
     img[at + 8] = fit(highH);
-    img[at + 9] = static_cast<std::uint8_t>(std::clamp((maxClock + 9999) / 10000, 1, 255));
+    img[at + 9] = fit(clock);
     img[at + 10] = 0x00; // no secondary curve
     img[at + 11] = 0x0A;
     for (int i = 12; i < 18; ++i)
@@ -741,49 +970,205 @@ template <class Pred> bool All(const std::vector<Parsed>& parsed, Pred pred) {
     return std::all_of(parsed.begin(), parsed.end(), pred);
 }
 
-// The formats every source takes (in RGB, or in 4:2:0), biggest first, each with the code and
-// the detailed timing to write.
-std::vector<Kept> SharedFormats(const std::vector<Parsed>& parsed) {
+// The same timing: sizes, blanking, sync polarity, and the pixel clock closer than the 10 kHz a
+// detailed timing counts in (a video code's 25.175 MHz is a detailed timing's 25.17 or 25.18).
+bool SameTiming(const VideoTiming& a, const VideoTiming& b) {
+    return a.format.width == b.format.width && a.format.height == b.format.height &&
+           a.format.interlaced == b.format.interlaced && a.hFront == b.hFront &&
+           a.hSync == b.hSync && a.hBack == b.hBack && a.vFront == b.vFront && a.vSync == b.vSync &&
+           a.vBack == b.vBack && a.hPositive == b.hPositive && a.vPositive == b.vPositive &&
+           std::abs(a.pixelClockKhz - b.pixelClockKhz) < 10;
+}
+
+// A video code's timing at its 1000/1001 rate (59.94 for 60 Hz), which the code covers too.
+VideoTiming Slower(VideoTiming t) {
+    t.pixelClockKhz = static_cast<int>(std::lround(t.pixelClockKhz * 1000.0 / 1001.0));
+    return t;
+}
+
+// Whether the listing holds `t` with `sync` exactly: one of its timings, or a video code's at
+// either rate.
+bool Takes(const Listing& l, const VideoTiming& t, std::uint8_t sync) {
+    return std::any_of(l.timings.begin(), l.timings.end(), [&](const Timed& s) {
+        return s.sync == sync &&
+               (SameTiming(s.timing, t) || (s.vic && SameTiming(Slower(s.timing), t)));
+    });
+}
+
+bool TakesVic(const Listing& l, int vic) {
+    if (std::find(l.vics.begin(), l.vics.end(), vic) != l.vics.end()) return true;
+    const auto t = VicTiming(vic);
+    return t && (Takes(l, *t, TableSync(*t)) || Takes(l, Slower(*t), TableSync(*t)));
+}
+
+bool TakesDmt(const Listing& l, const VideoFormat& f) {
+    if (l.dmt) return true;
+    const auto t = DmtTiming(f);
+    return t && Takes(l, *t, TableSync(*t));
+}
+
+std::string ClockText(int khz) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f MHz", khz / 1000.0);
+    return buf;
+}
+
+// The formats every source takes (in RGB, or in 4:2:0), biggest first, each with the forms it
+// may be written in: a video code, an established or standard timing, a detailed timing, each
+// only when every source lists that very timing. A format every source lists, but not by one
+// timing, is left out with a note.
+std::vector<Kept> SharedFormats(const std::vector<Parsed>& parsed,
+                                const std::vector<ComposeSource>& sources,
+                                std::map<std::string, ComposeOmission>& notes) {
     const int n = static_cast<int>(parsed.size());
     std::vector<Kept> kept;
     for (const auto& entry : parsed[0].formats) {
         const VideoFormat& format = entry.first;
         const Listing& listing = entry.second;
+        std::vector<const Listing*> all;
+        for (const Parsed& p : parsed) {
+            const auto it = p.formats.find(format);
+            if (it == p.formats.end()) break;
+            all.push_back(&it->second);
+        }
+        if (static_cast<int>(all.size()) < n) continue;
+        auto every = [&](auto pred) { return std::all_of(all.begin(), all.end(), pred); };
         Kept k;
         k.format = format;
-        k.normal = All(parsed, [&](const Parsed& p) {
-            const auto it = p.formats.find(format);
-            return it != p.formats.end() && it->second.normal;
-        });
-        k.yuv420 = All(parsed, [&](const Parsed& p) {
-            const auto it = p.formats.find(format);
-            return it != p.formats.end() && it->second.yuv420;
-        });
-        if (!k.normal && !k.yuv420) continue;
-        // the code every source uses, else the first source's, else any known code
-        std::map<int, int> codes;
-        for (const Parsed& p : parsed) {
-            const Listing& l = p.formats.at(format);
-            if (l.vic) ++codes[l.vic];
-            if (l.hdmiVic) k.hdmiVic = true;
-            if (l.dtd && !k.dtd && Plausible(l.dtdBytes)) k.dtd = l.dtdBytes;
+        const bool listedNormal = every([](const Listing* l) { return l->normal; });
+        if (listedNormal) {
+            // a code every source takes: the one all list, else the first source's, else any
+            std::vector<int> codes;
+            for (const Listing* l : all)
+                codes.insert(codes.end(), l->vics.begin(), l->vics.end());
+            codes.insert(codes.end(), listing.vics.begin(), listing.vics.end());
+            if (const int v = VicOfFormat(format)) codes.push_back(v);
+            std::map<int, int> counts;
+            for (const Listing* l : all)
+                for (int v : l->vics)
+                    ++counts[v];
+            std::stable_sort(codes.begin(), codes.end(),
+                             [&](int a, int b) { return (counts[a] == n) > (counts[b] == n); });
+            for (int v : codes)
+                if (every([&](const Listing* l) { return TakesVic(*l, v); })) {
+                    k.vic = v;
+                    break;
+                }
+            k.dmt = every([&](const Listing* l) { return TakesDmt(*l, format); });
+            // a detailed timing: one of the first source's timings that every source lists
+            std::vector<Timed> candidates;
+            for (const Timed& t : listing.timings) {
+                candidates.push_back(t);
+                if (t.vic) candidates.push_back({Slower(t.timing), true, t.sync});
+            }
+            for (const Timed& c : candidates) {
+                const VideoTiming& t = c.timing;
+                if (!every([&](const Listing* l) { return Takes(*l, t, c.sync); })) continue;
+                for (const Listing* l : all)
+                    for (const DetailedTiming& d : l->dtds) {
+                        const auto read = ReadDetailedTiming(d.data());
+                        if (!k.dtd && read && SameTiming(*read, t) && (d[17] & 0x1E) == c.sync)
+                            k.dtd = d;
+                    }
+                if (!k.dtd && c.sync == TableSync(t)) k.dtd = WriteDetailedTiming(t);
+                if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
+                if (k.dtd) break;
+            }
+            if (k.dtd) {
+                (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
+                (*k.dtd)[17] &= 0x9E;                           // no stereo
+                k.timings.push_back(*ReadDetailedTiming(k.dtd->data()));
+            }
+            if (k.vic) k.timings.push_back(VicTiming(k.vic).value_or(RangeTiming(format)));
+            if (k.dmt) k.timings.push_back(RangeTiming(format));
+            k.normal = k.vic || k.dmt || k.dtd;
+            if (!k.normal) {
+                ComposeOmission note;
+                note.capability = FormatName(format);
+                note.text = note.capability + ": the sources list different timings of it (";
+                for (int i = 0; i < n; ++i) {
+                    const auto& timings = all[i]->timings;
+                    note.text += (i ? ", " : "") +
+                                 (timings.empty() ? std::string("no known timing")
+                                                  : ClockText(timings[0].timing.pixelClockKhz)) +
+                                 " in " + SourceList({i + 1}, sources);
+                }
+                note.text += ")";
+                notes[note.capability] = note;
+            }
         }
-        for (const auto& [code, count] : codes)
-            if (count == n) k.vic = code;
-        if (!k.vic) k.vic = listing.vic ? listing.vic : VicOfFormat(format);
-        k.timing = k.dtd ? ReadDetailedTiming(k.dtd->data()) : KnownTiming(format);
-        if (!k.timing) k.timing = KnownTiming(format);
-        if (!k.dtd && k.timing) k.dtd = WriteDetailedTiming(*k.timing);
-        if (k.dtd && !Plausible(*k.dtd)) k.dtd.reset();
-        if (k.dtd) {
-            (*k.dtd)[12] = (*k.dtd)[13] = (*k.dtd)[14] = 0; // no image size
-            (*k.dtd)[17] &= 0x9E;                           // no stereo
+        k.yuv420 = every([](const Listing* l) { return l->yuv420; });
+        if (k.yuv420) {
+            std::map<int, int> counts;
+            for (const Listing* l : all)
+                for (int v : l->vics420)
+                    ++counts[v];
+            for (const auto& [code, count] : counts)
+                if (count == n) k.vic420 = code;
+            if (!k.vic420) k.vic420 = listing.vics420.empty() ? 0 : listing.vics420[0];
+            if (!k.normal) k.timings.push_back(VicTiming(k.vic420).value_or(RangeTiming(format)));
+            if (k.normal && !k.vic) k.yuv420 = false; // the capability map needs a code
         }
-        kept.push_back(k);
+        for (const Listing* l : all)
+            k.hdmiVic = k.hdmiVic || l->hdmiVic;
+        if (k.normal || k.yuv420) kept.push_back(k);
     }
     std::sort(kept.begin(), kept.end(),
               [](const Kept& a, const Kept& b) { return Before(a.format, b.format); });
     return kept;
+}
+
+// Drops the kept formats that the shared range limits do not hold, with a note naming the
+// sources whose limits exclude them.
+void KeepWithinLimits(std::vector<Kept>& kept, const std::vector<Parsed>& parsed,
+                      const std::vector<ComposeSource>& sources,
+                      std::map<std::string, ComposeOmission>& notes, bool cta) {
+    auto excluding = [&](const Kept& k) {
+        std::vector<int> out;
+        for (std::size_t i = 0; i < parsed.size(); ++i) {
+            const Parsed& p = parsed[i];
+            if (p.limits &&
+                !HoldsKept(p.minV, p.maxV, p.minH, p.maxH, p.maxClockMhz ? p.maxClockMhz : 2550, k))
+                out.push_back(static_cast<int>(i) + 1);
+        }
+        return out;
+    };
+    auto note = [&](const std::string& capability, const std::vector<int>& lacking) {
+        ComposeOmission o;
+        o.capability = capability;
+        o.lackingSources = lacking;
+        o.text = capability + ": outside the range limits of " + SourceList(lacking, sources);
+        notes[capability] = o;
+    };
+    std::vector<Kept> within;
+    for (Kept& k : kept) {
+        std::vector<int> lacking = excluding(k);
+        // 640x480 at 60 Hz, which CTA-861 asks every display to take, stays in a CTA-861 EDID
+        // where all list it
+        if (lacking.empty() || (cta && k.normal && k.format == VideoFormat{640, 480, false, 60})) {
+            within.push_back(std::move(k));
+            continue;
+        }
+        if (!k.normal || !k.yuv420 || !k.vic) {
+            note(FormatName(k.format) + (k.normal ? "" : " (4:2:0)"), lacking);
+            if (k.normal && k.yuv420) note(FormatName(k.format) + " (4:2:0)", lacking);
+            continue;
+        }
+        // taken in 4:2:0 by all, at half the clock: perhaps within the limits so
+        note(FormatName(k.format), lacking);
+        k.normal = false;
+        k.vic420 = k.vic;
+        k.vic = 0;
+        k.dmt = false;
+        k.dtd.reset();
+        k.timings = {VicTiming(k.vic420).value_or(RangeTiming(k.format))};
+        lacking = excluding(k);
+        if (lacking.empty())
+            within.push_back(std::move(k));
+        else
+            note(FormatName(k.format) + " (4:2:0)", lacking);
+    }
+    kept = std::move(within);
 }
 
 // What the composed EDID holds, decided before a byte is written.
@@ -805,11 +1190,64 @@ struct Plan {
     std::uint32_t est = 0;
     std::vector<std::uint16_t> standard;
     std::uint8_t ycbcr = 0;
+    Limits limits;                                // what every source's range limits hold
+    std::optional<VrrRange> vrr;                  // the variable refresh range all share
+    bool vrrForum = false, vrrAmd = false;        // ... written in which blocks
+    std::map<std::string, ComposeOmission> notes; // why a claim all sources make is left out
 
     bool DtdFits(const Kept& k) const {
         return k.dtd && (!clockLimitKhz || ((*k.dtd)[0] | (*k.dtd)[1] << 8) * 10 <= clockLimitKhz);
     }
 };
+
+// The variable refresh range every source declares, within the shared range limits, and the
+// blocks that carry it: the HDMI Forum block when the result has one, the AMD block when every
+// source has one. A note says why a range all declare is not carried.
+void ShareVrr(const std::vector<Parsed>& parsed, const std::vector<ComposeSource>& sources,
+              Plan& plan) {
+    std::vector<VrrRange> ranges;
+    for (const Parsed& p : parsed)
+        if (const auto r = SourceVrr(p)) ranges.push_back(*r);
+    if (ranges.size() != parsed.size()) return; // "VRR: not in" the sources without it
+    // a maximum of 0 (each format's own rate) stays 0 only when every source says so; else it
+    // stands for the highest rate the source lists
+    const bool allOpen =
+        std::all_of(ranges.begin(), ranges.end(), [](const VrrRange& r) { return r.max == 0; });
+    VrrRange shared{plan.limits.minV, 0};
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        const VrrRange& r = ranges[i];
+        shared.min = std::max(shared.min, r.min);
+        const int max = r.max || allOpen ? r.max : TopRate(parsed[i]);
+        if (max) shared.max = shared.max ? std::min(shared.max, max) : max;
+    }
+    if (plan.limits.any) shared.max = shared.max ? std::min(shared.max, plan.limits.maxV) : 0;
+    const bool allAmd = All(parsed, [](const Parsed& p) { return p.amd; });
+    ComposeOmission note;
+    note.capability = "VRR";
+    if (shared.max && shared.min >= shared.max) {
+        note.text = "VRR: the sources' ranges share no rate (";
+        for (std::size_t i = 0; i < ranges.size(); ++i)
+            note.text += (i ? ", " : "") + std::to_string(ranges[i].min) + "-" +
+                         (ranges[i].max ? std::to_string(ranges[i].max) : "") + " Hz in " +
+                         SourceList({static_cast<int>(i) + 1}, sources);
+        note.text += ")";
+        plan.notes[note.capability] = note;
+        return;
+    }
+    // the HDMI Forum block's maximum is 0 (each format's rate) or 100 Hz at least
+    plan.vrrForum = plan.forum && shared.min <= 63 && (!shared.max || shared.max >= 100);
+    plan.vrrAmd = allAmd && shared.max && shared.max <= 255;
+    if (!plan.vrrForum && !plan.vrrAmd) {
+        note.text = "VRR: every source has it, but no block the composed EDID carries can hold " +
+                    std::to_string(shared.min) + "-" +
+                    (shared.max ? std::to_string(shared.max) : std::string("")) +
+                    " Hz (the HDMI Forum block: a maximum of 100 Hz at least; the AMD block: "
+                    "only when every source has one)";
+        plan.notes[note.capability] = note;
+        return;
+    }
+    plan.vrr = shared;
+}
 
 // Source N's audio as it stands, or (with no N) what every source takes.
 void ChooseAudio(const std::vector<Parsed>& parsed, int audioFrom, Plan& plan) {
@@ -850,19 +1288,18 @@ int ClockLimitKhz(const std::vector<Parsed>& parsed) {
 // Where each kept format goes: the preferred detailed timing (the biggest format one can carry),
 // the established timings, the video block, the standard timings, further detailed timings.
 void PlaceFormats(Plan& plan) {
-    for (const Kept& k : plan.kept)
-        if (k.normal && plan.DtdFits(k)) {
+    for (const Kept& k : plan.kept) // a progressive format, where there is one
+        if (k.normal && plan.DtdFits(k) &&
+            (!plan.preferred || (plan.preferred->format.interlaced && !k.format.interlaced)))
             plan.preferred = &k;
-            break;
-        }
     for (const Kept& k : plan.kept) {
         const bool isPreferred = &k == plan.preferred;
         if (!k.normal) {
-            if (plan.withCta && k.vic) plan.only420.push_back(k.vic);
+            if (plan.withCta && k.vic420) plan.only420.push_back(k.vic420);
             continue;
         }
         bool shown = isPreferred;
-        for (int bit = 0; bit < kEstablishedTimingBits; ++bit)
+        for (int bit = 0; bit < kEstablishedTimingBits && k.dmt; ++bit)
             if (*EstablishedFormat(bit) == k.format) {
                 plan.est |= 0x800000u >> bit;
                 shown = true;
@@ -875,7 +1312,7 @@ void PlaceFormats(Plan& plan) {
             shown = true;
         }
         if (shown) continue;
-        if (const std::uint16_t code = StandardTimingCode(k.format);
+        if (const std::uint16_t code = k.dmt ? StandardTimingCode(k.format) : 0;
             code && plan.standard.size() < 8) {
             plan.standard.push_back(code);
             continue;
@@ -920,7 +1357,13 @@ void WriteBaseBlock(EdidImage& img, Plan& plan, const std::vector<Parsed>& parse
         features &= p.image[24];
     features |= 0x08 | (plan.preferred ? 0x02 : 0); // RGB colour, detailed timing 1 preferred
     img[24] = features;
-    std::copy(f.begin() + 25, f.begin() + 35, img.begin() + 25);
+    // the colour characteristics of the first source that says sRGB as the result does: sRGB
+    // chromaticities go with the sRGB flag
+    const auto colour = std::find_if(parsed.begin(), parsed.end(), [&](const Parsed& p) {
+        return (p.image[24] & 0x04) == (features & 0x04);
+    });
+    const EdidImage& c = colour != parsed.end() ? colour->image : f;
+    std::copy(c.begin() + 25, c.begin() + 35, img.begin() + 25);
     img[35] = (plan.est >> 16) & 0xFF;
     img[36] = (plan.est >> 8) & 0xFF;
     img[37] = plan.est & 0xFF;
@@ -941,7 +1384,7 @@ void WriteBaseBlock(EdidImage& img, Plan& plan, const std::vector<Parsed>& parse
     } else {
         img[75] = 0x10; // dummy descriptor
     }
-    PutRangeLimits(img, 90, plan.kept);
+    PutRangeLimits(img, 90, plan.kept, plan.limits, plan.vrr);
     PutText(img, 108, 0xFC, CleanName(name));
     img[126] = plan.withCta ? 1 : 0;
     Checksum(img, 0);
@@ -1015,28 +1458,41 @@ std::vector<std::uint8_t> ForumBlock(const Plan& plan, const std::vector<Parsed>
             b[3] &= 0xF8;
     }
     if (len > 4) {
-        b[4] &= 0x3E; // ALLM, FVA, CNMVRR, CinemaVRR, M delta; no VRR range follows
+        b[4] &= 0x3E; // ALLM, FVA, CNMVRR, CinemaVRR, M delta
         if (!b[4]) len = 4;
         b.resize(len);
     }
     while (b.size() < 4)
         b.push_back(0);
+    if (plan.vrrForum) { // the shared variable refresh range: 6 bits of minimum, 10 of maximum
+        b.resize(7, 0);
+        b[5] = static_cast<std::uint8_t>((plan.vrr->min & 0x3F) | ((plan.vrr->max >> 2) & 0xC0));
+        b[6] = static_cast<std::uint8_t>(plan.vrr->max & 0xFF);
+    }
     std::vector<std::uint8_t> block = {0xD8, 0x5D, 0xC4};
     block.insert(block.end(), b.begin(), b.end());
     return block;
 }
 
 // Quantization selectable only as all sources say it; the overscan behaviour when all say the
-// same (else "not supported").
+// same (else "not supported"). A source without a CTA-861 extension takes no InfoFrame and has
+// no say; a source with one but without the block leaves it out (an extension lacks it then, as
+// that source's does).
 std::vector<std::uint8_t> VideoCapabilityBlock(const std::vector<Parsed>& parsed,
                                                std::uint8_t underscan) {
-    if (!All(parsed, [](const Parsed& p) { return p.vcdb; })) return {};
-    const Parsed& first = parsed[0];
+    std::vector<const Parsed*> say;
+    for (const Parsed& p : parsed) {
+        if (p.cta && !p.vcdb) return {};
+        if (p.vcdb) say.push_back(&p);
+    }
+    if (say.empty()) return {};
+    const Parsed& first = *say[0];
     std::uint8_t vcdb = 0xC0;
-    for (const Parsed& p : parsed)
-        vcdb &= p.vcdbByte;
-    if (All(parsed,
-            [&](const Parsed& p) { return (p.vcdbByte & 0x3F) == (first.vcdbByte & 0x3F); }))
+    for (const Parsed* p : say)
+        vcdb &= p->vcdbByte;
+    if (std::all_of(say.begin(), say.end(), [&](const Parsed* p) {
+            return (p->vcdbByte & 0x3F) == (first.vcdbByte & 0x3F);
+        }))
         vcdb |= first.vcdbByte & 0x3F;
     if ((vcdb & 0x0C) == 0x08 && !(underscan & 0x80))
         vcdb &= ~0x0C; // "always underscanned" needs the underscan bit
@@ -1089,8 +1545,21 @@ std::vector<std::uint8_t> HdrBlock(const std::vector<Parsed>& parsed) {
 
 // The data blocks that do not shrink while the extension is fitted.
 struct FixedBlocks {
-    std::vector<std::uint8_t> hdmi, forum, vcdb, colorimetry, hdr, speakers;
+    std::vector<std::uint8_t> hdmi, forum, amd, vcdb, colorimetry, hdr, speakers;
 };
+
+// The AMD block with the shared variable refresh range (version 1.1, no further flags).
+std::vector<std::uint8_t> AmdBlock(const Plan& plan) {
+    if (!plan.vrrAmd) return {};
+    return {0x1A,
+            0x00,
+            0x00,
+            0x01,
+            0x01,
+            static_cast<std::uint8_t>(plan.vrr->min),
+            static_cast<std::uint8_t>(plan.vrr->max),
+            0x00};
+}
 
 // The extension's data blocks in order; returns the bytes they and the plan's detailed timings
 // take.
@@ -1110,6 +1579,7 @@ int ExtensionData(const Plan& plan, const FixedBlocks& blocks, std::vector<std::
     if (!blocks.speakers.empty()) add(4, blocks.speakers);
     if (!blocks.hdmi.empty()) add(3, blocks.hdmi);
     if (!blocks.forum.empty()) add(3, blocks.forum);
+    if (!blocks.amd.empty()) add(3, blocks.amd);
     if (!blocks.vcdb.empty()) add(7, blocks.vcdb);
     if (!blocks.colorimetry.empty()) add(7, blocks.colorimetry);
     if (!blocks.hdr.empty()) add(7, blocks.hdr);
@@ -1141,6 +1611,7 @@ void WriteExtension(EdidImage& img, Plan& plan, const std::vector<Parsed>& parse
     FixedBlocks blocks;
     blocks.hdmi = HdmiBlock(plan, parsed);
     blocks.forum = ForumBlock(plan, parsed);
+    blocks.amd = AmdBlock(plan);
     blocks.vcdb = VideoCapabilityBlock(parsed, underscan);
     blocks.colorimetry = ColorimetryBlock(parsed);
     blocks.hdr = HdrBlock(parsed);
@@ -1172,8 +1643,9 @@ void WriteExtension(EdidImage& img, Plan& plan, const std::vector<Parsed>& parse
     img[128] = 0x02;
     img[129] = 0x03;
     img[130] = static_cast<std::uint8_t>(4 + data.size());
-    img[131] = static_cast<std::uint8_t>(plan.ycbcr | (plan.basicAudio ? 0x40 : 0) |
-                                         (plan.preferred ? 1 : 0));
+    img[131] =
+        static_cast<std::uint8_t>(plan.ycbcr | (plan.basicAudio ? 0x40 : 0) |
+                                  (plan.preferred && !plan.preferred->format.interlaced ? 1 : 0));
     img[131] |= underscan;
     std::copy(data.begin(), data.end(), img.begin() + 132);
     int at = 132 + static_cast<int>(data.size());
@@ -1184,9 +1656,34 @@ void WriteExtension(EdidImage& img, Plan& plan, const std::vector<Parsed>& parse
     Checksum(img, 1);
 }
 
+// Text order with numbers by their value: "640x480" before "1024x768".
+bool NaturalLess(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            std::size_t ei = i, ej = j;
+            while (ei < a.size() && digit(a[ei]))
+                ++ei;
+            while (ej < b.size() && digit(b[ej]))
+                ++ej;
+            const std::string_view na(a.data() + i, ei - i), nb(b.data() + j, ej - j);
+            if (na.size() != nb.size()) return na.size() < nb.size();
+            if (na != nb) return na < nb;
+            i = ei, j = ej;
+        } else {
+            if (a[i] != b[j]) return a[i] < b[j];
+            ++i, ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
 // What the sources claim and `img` does not, each with the sources that lack it.
 std::vector<ComposeOmission> Omissions(const EdidImage& img, const std::vector<Parsed>& parsed,
-                                       const std::vector<ComposeSource>& sources) {
+                                       const std::vector<ComposeSource>& sources,
+                                       const std::map<std::string, ComposeOmission>& notes,
+                                       int audioFrom) {
     const int n = static_cast<int>(parsed.size());
     Claims mine;
     AddClaims(Parse(img), mine);
@@ -1204,23 +1701,28 @@ std::vector<ComposeOmission> Omissions(const EdidImage& img, const std::vector<P
     }
     Settle(any, true);
     std::vector<ComposeOmission> omissions;
+    std::vector<std::string> audioCapabilities; // taken from one source
     for (const Claim& c : any) {
         const Claim* held = Find(mine, c.key);
         if (held && held->level >= c.level) continue;
         ComposeOmission o;
         // "E-AC-3" when the sources that lack it have none of it, else "E-AC-3 8 channels"
         bool lower = held != nullptr;
+        const ComposeCapability capability = Capability(c);
+        // the audio comes from source N alone: only it can lack an audio claim
+        const bool fromOne = audioFrom && capability.audio;
         for (int i = 0; i < n; ++i) {
+            if (fromOne && i + 1 != audioFrom) continue;
             const Claim* t = Find(theirs[i], c.key);
             if (!t || t->level < c.level) o.lackingSources.push_back(i + 1);
             lower = lower || (t && t->level < c.level);
         }
-        const ComposeCapability capability = Capability(c);
         o.capability = lower ? capability.Text() : capability.name;
+        if (fromOne) audioCapabilities.push_back(o.capability);
         omissions.push_back(std::move(o));
     }
     std::sort(omissions.begin(), omissions.end(),
-              [](const auto& a, const auto& b) { return a.capability < b.capability; });
+              [](const auto& a, const auto& b) { return NaturalLess(a.capability, b.capability); });
     // "DTS 48 kHz" says nothing more when "DTS" is left out for the same sources
     std::vector<ComposeOmission> told;
     for (ComposeOmission& o : omissions) {
@@ -1231,10 +1733,19 @@ std::vector<ComposeOmission> Omissions(const EdidImage& img, const std::vector<P
                    p.lackingSources == o.lackingSources;
         });
         if (covered) continue;
-        o.text = o.capability + ": " +
-                 (o.lackingSources.empty()
-                      ? std::string("every source has it, the composed EDID does not carry it")
-                      : "not in " + SourceList(o.lackingSources, sources));
+        if (const auto note = notes.find(o.capability);
+            note != notes.end() && o.lackingSources.empty()) {
+            told.push_back(note->second);
+            continue;
+        }
+        const bool fromOne = std::find(audioCapabilities.begin(), audioCapabilities.end(),
+                                       o.capability) != audioCapabilities.end();
+        o.text =
+            o.capability + ": " +
+            (!o.lackingSources.empty() ? "not in " + SourceList(o.lackingSources, sources)
+             : fromOne
+                 ? SourceList({audioFrom}, sources) + " has it, the composed EDID does not carry it"
+                 : std::string("every source has it, the composed EDID does not carry it"));
         told.push_back(std::move(o));
     }
     return told;
@@ -1281,21 +1792,42 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     }
 
     Plan plan;
-    plan.kept = SharedFormats(parsed);
+    plan.allCta = All(parsed, [](const Parsed& p) { return p.cta; });
+    ChooseAudio(parsed, options.audioFrom, plan);
+    plan.withCta = plan.allCta || !plan.sads.empty();
+    plan.kept = SharedFormats(parsed, sources, plan.notes);
+    plan.limits = SharedLimits(parsed);
+    if (const std::string empty = EmptyLimits(plan.limits, parsed, sources); !empty.empty()) {
+        result.outcome = ComposeOutcome::NothingShared;
+        result.message = empty;
+        return result;
+    }
+    const bool sharedAny = !plan.kept.empty();
+    KeepWithinLimits(plan.kept, parsed, sources, plan.notes, plan.withCta);
     if (plan.kept.empty()) {
         std::vector<int> every;
         for (int i = 1; i <= n; ++i)
             every.push_back(i);
         result.outcome = ComposeOutcome::NothingShared;
-        result.message = "The sources share no timing: " + SourceList(every, sources) + ".";
+        result.message = std::string("The sources share no timing") +
+                         (sharedAny ? " within every source's range limits: " : ": ") +
+                         SourceList(every, sources) + ".";
         return result;
     }
-    plan.allCta = All(parsed, [](const Parsed& p) { return p.cta; });
-    ChooseAudio(parsed, options.audioFrom, plan);
-    plan.withCta = plan.allCta || !plan.sads.empty();
     plan.hdmi = plan.withCta && All(parsed, [](const Parsed& p) { return p.hdmi; });
     plan.forum = plan.hdmi && All(parsed, [](const Parsed& p) { return p.forum; });
+    if (!plan.hdmi && All(parsed, [](const Parsed& p) { return p.forum; })) {
+        ComposeOmission note;
+        note.capability = "HDMI Forum";
+        std::vector<int> without;
+        for (int i = 0; i < n; ++i)
+            if (!parsed[i].hdmi) without.push_back(i + 1);
+        note.text = "HDMI Forum: every source has it, but it goes only with an HDMI block, which " +
+                    SourceList(without, sources) + " lack" + (without.size() == 1 ? "s" : "");
+        plan.notes[note.capability] = note;
+    }
     if (plan.hdmi) plan.clockLimitKhz = ClockLimitKhz(parsed);
+    ShareVrr(parsed, sources, plan);
     PlaceFormats(plan);
     if (plan.allCta) {
         plan.ycbcr = 0x30;
@@ -1308,7 +1840,7 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     WriteBaseBlock(img, plan, parsed, options.name);
     if (plan.withCta) WriteExtension(img, plan, parsed);
     result.outcome = ComposeOutcome::Built;
-    result.omissions = Omissions(img, parsed, sources);
+    result.omissions = Omissions(img, parsed, sources, plan.notes, options.audioFrom);
     return result;
 }
 

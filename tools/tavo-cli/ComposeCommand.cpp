@@ -137,7 +137,8 @@ const CommandRegistration composeCommand{
      "the connected device) can take: the timings, colour, HDMI features and audio they all "
      "share (--audio-from N: the audio of source N); list on stderr what it leaves out (--json: "
      "one JSON line with the list and the analysis), then print its analysis; exit 1 when the "
-     "sources share no timing, 2 for a source that is unreadable or invalid",
+     "sources share no timing (or their range limits share no rate), 2 for a source that is "
+     "unreadable or invalid",
      &Compose}};
 
 } // namespace
