@@ -75,4 +75,102 @@ inline Bytes Slice(const EdidImage& img, int from, int to) {
     return Bytes(img.begin() + from, img.begin() + to);
 }
 
+// Larger EDIDs, block by block: each builder returns 128 bytes with a valid checksum.
+inline void FixBlockChecksum(Bytes& bytes, std::size_t block) {
+    const std::size_t base = block * 128;
+    unsigned s = 0;
+    for (std::size_t i = base; i < base + 127; ++i)
+        s += bytes[i];
+    bytes[base + 127] = static_cast<std::uint8_t>((256 - (s & 0xFF)) & 0xFF);
+}
+
+// A CTA-861 block: `blocks` as its collection, then `timings` detailed timings (1920x1080 at
+// 60 Hz). `dtdOffset` -1: right after the collection.
+inline Bytes CtaBlock(const Bytes& blocks, int dtdOffset = -1, int timings = 0) {
+    Bytes b(128, 0);
+    b[0] = 0x02;
+    b[1] = 0x03;
+    b[2] =
+        static_cast<std::uint8_t>(dtdOffset >= 0 ? dtdOffset : 4 + static_cast<int>(blocks.size()));
+    std::copy_n(blocks.begin(), std::min<std::size_t>(blocks.size(), 123), b.begin() + 4);
+    const std::uint8_t dtd[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
+                                  0x2C, 0x45, 0x00, 0x40, 0x84, 0x63, 0x00, 0x00, 0x1E};
+    for (int t = 0; t < timings; ++t)
+        std::copy_n(dtd, 18, b.begin() + b[2] + 18 * t);
+    FixBlockChecksum(b, 0);
+    return b;
+}
+
+// A DisplayID data block.
+inline Bytes DidBlock(std::uint8_t tag, std::uint8_t revision, const Bytes& payload) {
+    Bytes b{tag, revision, static_cast<std::uint8_t>(payload.size())};
+    b.insert(b.end(), payload.begin(), payload.end());
+    return b;
+}
+
+// A DisplayID extension block with one section of `version` (0x13, 0x20) holding `blocks`.
+inline Bytes DisplayIdBlock(std::uint8_t version, std::uint8_t productType, const Bytes& blocks) {
+    Bytes b(128, 0);
+    b[0] = 0x70;
+    b[1] = version;
+    b[2] = static_cast<std::uint8_t>(std::min<std::size_t>(blocks.size(), 121));
+    b[3] = productType;
+    std::copy_n(blocks.begin(), b[2], b.begin() + 5);
+    unsigned s = 0;
+    for (int i = 1; i < 5 + b[2]; ++i)
+        s += b[i];
+    b[5 + b[2]] = static_cast<std::uint8_t>((256 - (s & 0xFF)) & 0xFF);
+    FixBlockChecksum(b, 0);
+    return b;
+}
+
+// A 20-byte type I / type VII timing descriptor: `clock` in the type's units (10 kHz / 1 kHz).
+inline Bytes DidTiming(int clock, int hActive, int hBlank, int vActive, int vBlank,
+                       bool preferred = false) {
+    auto le16 = [](int v) {
+        return Bytes{static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>(v >> 8)};
+    };
+    const int c = clock - 1;
+    return Concat({Bytes{static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                         static_cast<std::uint8_t>(c >> 16),
+                         static_cast<std::uint8_t>(preferred ? 0x80 : 0x00)},
+                   le16(hActive - 1), le16(hBlank - 1), le16(48 - 1), le16(32 - 1),
+                   le16(vActive - 1), le16(vBlank - 1), le16(3 - 1), le16(5 - 1)});
+}
+
+// Tiled display topology payload (22 bytes): `h` x `v` tiles, this one at (`x`, `y`).
+inline Bytes DidTiled(int h, int v, int x, int y, int width, int height) {
+    Bytes p(22, 0);
+    p[0] = 0x80; // one physical enclosure
+    p[1] = static_cast<std::uint8_t>(((h - 1) & 0x0F) << 4 | ((v - 1) & 0x0F));
+    p[2] = static_cast<std::uint8_t>((x & 0x0F) << 4 | (y & 0x0F));
+    p[4] = static_cast<std::uint8_t>((width - 1) & 0xFF);
+    p[5] = static_cast<std::uint8_t>((width - 1) >> 8);
+    p[6] = static_cast<std::uint8_t>((height - 1) & 0xFF);
+    p[7] = static_cast<std::uint8_t>((height - 1) >> 8);
+    p[13] = 'T', p[14] = 'V', p[15] = 'O';
+    return p;
+}
+
+// One adaptive-sync descriptor (6 bytes): `minHz` to `maxHz`.
+inline Bytes DidAdaptiveSync(int minHz, int maxHz) {
+    return Bytes{0x01,
+                 0x00,
+                 static_cast<std::uint8_t>(minHz),
+                 static_cast<std::uint8_t>((maxHz - 1) & 0xFF),
+                 static_cast<std::uint8_t>(((maxHz - 1) >> 8) & 0x03),
+                 0x00};
+}
+
+// The EDID of `extensions` after a base block whose byte 126 counts them (capped at 255).
+inline Bytes LargeEdid(std::initializer_list<Bytes> extensions) {
+    const EdidImage base = BaseOnly();
+    Bytes out(base.begin(), base.begin() + 128);
+    out[126] = static_cast<std::uint8_t>(std::min<std::size_t>(extensions.size(), 255));
+    FixBlockChecksum(out, 0);
+    for (const auto& e : extensions)
+        out.insert(out.end(), e.begin(), e.end());
+    return out;
+}
+
 } // namespace tavo::test
