@@ -1,7 +1,14 @@
 // The one walk over an EDID's blocks and data blocks, at any size.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "edid/BlockMap.h"
 #include "edid/EdidBlocks.h"
+#include "edid/Fit.h"
 #include "edid_builders.h"
 
 using namespace tavo;
@@ -151,4 +158,202 @@ TEST(EdidBlocks, ReadsNothingOutsideTheBytes) {
     }
     Bytes huge(kMaxEdidBytes + 500, 0);
     EXPECT_EQ(ReadEdidBlocks(huge).blocks.size(), static_cast<std::size_t>(kMaxEdidBlocks));
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every byte in exactly one part, in order.
+void ExpectCovers(const BlockMap& map, std::size_t size, const std::string& what) {
+    int at = 0;
+    for (const auto& p : map) {
+        ASSERT_EQ(p.offset, at) << what << ": " << p.name;
+        ASSERT_GT(p.length, 0) << what << ": " << p.name;
+        at = p.end();
+    }
+    EXPECT_EQ(at, static_cast<int>(size)) << what;
+}
+
+// The fields of the first part named `name`, as "name=value; ...".
+std::string FieldsOf(const Bytes& bytes, const BlockMap& map, const std::string& name) {
+    for (const auto& p : map) {
+        if (p.name != name) continue;
+        std::string out;
+        for (const auto& f : PartFields(bytes, p))
+            out += (out.empty() ? "" : "; ") + f.name + "=" + f.value;
+        return out;
+    }
+    return "(no part " + name + ")";
+}
+
+} // namespace
+
+// The builders' larger EDIDs are pinned as files, which the edid-decode comparison reads
+// (TAVO_WRITE_GOLDEN=1 rewrites them).
+TEST(EdidMap, LargerSamplesArePinned) {
+    const fs::path dir = fs::path(TAVO_TEST_DATA) / "blocks";
+    for (const auto& s : LargeSamples()) {
+        const fs::path file = dir / (std::string(s.name) + ".bin");
+        if (std::getenv("TAVO_WRITE_GOLDEN") != nullptr) {
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(s.bytes.data()),
+                       static_cast<std::streamsize>(s.bytes.size()));
+        }
+        EXPECT_EQ(ReadBytes(file), s.bytes) << file;
+        const EdidBlocks e = ReadEdidBlocks(s.bytes);
+        EXPECT_FALSE(e.truncated()) << s.name;
+        for (const auto& blk : e.blocks)
+            EXPECT_TRUE(blk.checksumOk && blk.announced) << s.name << " block " << blk.index;
+        ExpectCovers(MapEdid(s.bytes), s.bytes.size(), s.name);
+    }
+}
+
+TEST(EdidMap, SameAsMapBlocksForEveryImageItCovers) {
+    std::vector<fs::path> files;
+    for (const auto& d :
+         {fs::path(TAVO_TEST_DATA) / "edid", fs::path("/work/shared/edid-samples")}) {
+        std::error_code ec;
+        for (const auto& f : fs::directory_iterator(d, ec))
+            if (f.path().extension() == ".bin") files.push_back(f.path());
+    }
+    ASSERT_GT(files.size(), 20u);
+    int compared = 0;
+    for (const auto& f : files) {
+        const Bytes raw = ReadBytes(f);
+        const EdidImage image = ImageFromBytes(raw.data(), raw.size());
+        if (image[126] != 0 && image[128] == 0x70) continue; // DisplayID: split by MapEdid only
+        const BlockMap a = MapBlocks(image), b = MapEdid(image);
+        ASSERT_EQ(a.size(), b.size()) << f;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            EXPECT_EQ(a[i].offset, b[i].offset) << f;
+            EXPECT_EQ(a[i].length, b[i].length) << f;
+            EXPECT_EQ(a[i].name, b[i].name) << f;
+            EXPECT_EQ(a[i].tag, b[i].tag) << f;
+            EXPECT_EQ(a[i].extendedTag, b[i].extendedTag) << f;
+            EXPECT_EQ(PartFields(image, a[i]), PartFields(image, b[i])) << f;
+        }
+        ++compared;
+    }
+    EXPECT_GT(compared, 20);
+}
+
+TEST(EdidMap, CoversEveryByteOfAnyInput) {
+    // random blocks with CTA-861 and DisplayID tags, and every prefix of them
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        Bytes bytes = LargeEdid({});
+        const int extensions = 1 + static_cast<int>(rng() % 5);
+        for (int k = 0; k < extensions; ++k) {
+            Bytes blk(128);
+            for (auto& v : blk)
+                v = static_cast<std::uint8_t>(rng() % (round % 2 ? 256 : 8));
+            blk[0] = (rng() % 3 == 0) ? 0x02 : (rng() % 2 ? 0x70 : 0xF0);
+            bytes.insert(bytes.end(), blk.begin(), blk.end());
+        }
+        bytes[126] = static_cast<std::uint8_t>(rng() % 6);
+        const std::size_t n = rng() % (bytes.size() + 1);
+        bytes.resize(n);
+        ExpectCovers(MapEdid(bytes), n, "round " + std::to_string(round));
+        for (const auto& p : MapEdid(bytes))
+            PartFields(bytes, p); // reads stay inside the part (sanitizer builds)
+    }
+}
+
+TEST(EdidMap, DisplayIdAndVariableRefreshFields) {
+    const auto samples = LargeSamples();
+    const Bytes& big = samples[0].bytes;
+    const BlockMap map = MapEdid(big);
+    const struct {
+        const char* part;
+        const char* fields;
+    } cases[] = {
+        {"DisplayID Section Header",
+         "version=2.0; section bytes=83; primary use case=0; extension count=0"},
+        {"Product Identification Data Block (0x20)",
+         "revision=0; length=16; vendor=00-11-22; product code=4660; serial number=0; week=1; "
+         "year=2030; name=TAVO"},
+        {"Video Timing Modes Type 7 - Detailed Timings Data Block",
+         "revision=0; length=20; timing 1=5120x1440 at 240 Hz (preferred)"},
+        {"Tiled Display Topology Data Block (0x28)",
+         "revision=0; length=22; tiles=2 x 1; tile location=0, 0; tile size=2560x1440; single "
+         "enclosure=yes"},
+        {"Adaptive Sync Data Block",
+         "revision=0; length=6; VRR range=48 Hz to 240 Hz; native panel range=yes"},
+        {"DisplayID Section Checksum", "checksum=0xA7; section sums to zero=yes"},
+        {"Vendor-Specific Data Block (AMD)", "length=8; version=1.1; VRR range=48 Hz to 144 Hz"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FieldsOf(big, map, c.part), c.fields) << c.part;
+    const std::string forum = FieldsOf(big, map, "HDMI Forum Vendor-Specific Data Block");
+    EXPECT_NE(forum.find("ALLM (auto low latency mode)=yes"), std::string::npos) << forum;
+    EXPECT_NE(forum.find("VRR range=48 Hz to 240 Hz"), std::string::npos) << forum;
+    // the CTA-861 data block inside DisplayID reads as the CTA-861 block it carries
+    EXPECT_EQ(FieldsOf(big, map, "HDR Static Metadata Data Block").substr(0, 6), "length");
+    const Bytes& old = samples[2].bytes;
+    EXPECT_EQ(
+        FieldsOf(old, MapEdid(old), "Video Timing Modes Type 1 - Detailed Timings Data Block"),
+        "revision=0; length=20; timing 1=2560x1440 at 60 Hz");
+}
+
+TEST(Fit, KeepsBaseAndFirstCtaAndNamesTheRest) {
+    const auto samples = LargeSamples();
+    struct {
+        const char* name;
+        Bytes bytes;
+        FitResult result;
+        int keptBlock;
+        std::vector<std::string> dropped;
+    } cases[] = {
+        {"DisplayID",
+         samples[0].bytes,
+         FitResult::Fitted,
+         1,
+         {"DisplayID block 2: product TAVO, 5120x1440 at 240 Hz, tiled display 2 x 1, adaptive "
+          "sync 48 Hz to 240 Hz",
+          "CTA-861 block 3: Detailed Timing Descriptor"}},
+        {"two CTA-861",
+         samples[1].bytes,
+         FitResult::Fitted,
+         1,
+         {"CTA-861 block 2: Audio Data Block, Vendor-Specific Data Block (AMD)"}},
+        {"override",
+         samples[2].bytes,
+         FitResult::Fitted,
+         1,
+         {"CTA-861 block 2: Audio Data Block",
+          "DisplayID block 3: 2560x1440 at 60 Hz, tiled display 2 x 1"}},
+        {"CTA-861 after DisplayID",
+         LargeEdid({DisplayIdBlock(0x20, 0, {}), CtaBlock(kVideo), CtaBlock({})}),
+         FitResult::Fitted,
+         2,
+         {"DisplayID block 1: no data blocks", "CTA-861 block 3: no data blocks"}},
+        {"256 bytes", LargeEdid({CtaBlock(kVideo)}), FitResult::AlreadyFits, 0, {}},
+        {"no CTA-861",
+         LargeEdid({DisplayIdBlock(0x20, 0, {}), DisplayIdBlock(0x20, 0, {})}),
+         FitResult::NoCta,
+         0,
+         {}},
+        {"no header", Bytes(512, 0), FitResult::NoBase, 0, {}},
+    };
+    for (const auto& c : cases) {
+        const FitOutcome fit = FitEdid(c.bytes);
+        EXPECT_EQ(fit.result, c.result) << c.name;
+        EXPECT_EQ(fit.dropped, c.dropped) << c.name;
+        if (fit.result != FitResult::Fitted) continue;
+        // the base block changes in byte 126 and its checksum only; the CTA-861 block not at all
+        for (int i = 0; i < 126; ++i)
+            EXPECT_EQ(fit.image[i], c.bytes[i]) << c.name << " byte " << i;
+        EXPECT_EQ(fit.image[126], 1);
+        for (int i = 0; i < 128; ++i)
+            EXPECT_EQ(fit.image[128 + i], c.bytes[c.keptBlock * 128 + i])
+                << c.name << " byte " << i;
+        std::uint16_t status = 0;
+        EXPECT_TRUE(ValidateImage(fit.image, status)) << c.name;
+    }
 }

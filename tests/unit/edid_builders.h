@@ -173,4 +173,42 @@ inline Bytes LargeEdid(std::initializer_list<Bytes> extensions) {
     return out;
 }
 
+// The larger EDIDs pinned in tests/data/blocks: name and bytes.
+struct LargeSample {
+    const char* name;
+    Bytes bytes;
+};
+
+inline std::vector<LargeSample> LargeSamples() {
+    const Bytes video = {0x43, 0x90, 0x04, 0x03};            // VICs 16 (native), 4, 3
+    const Bytes audio = {0x23, 0x09, 0x07, 0x07};            // L-PCM, 2 channels
+    const Bytes hdmi = {0x65, 0x03, 0x0C, 0x00, 0x10, 0x00}; // physical address 1.0.0.0
+    const Bytes forum = {0x6A, 0xD8, 0x5D, 0xC4, 0x01, 0x78, // version 1, 600 MHz
+                         0x80, 0x00, 0x02, 0x30, 0xF0};      // SCDC, ALLM, VRR 48-240 Hz
+    const Bytes amd = {0x68, 0x1A, 0x00, 0x00, 0x01, 0x01, 0x30, 0x90, 0x00}; // 48-144 Hz
+    const Bytes hdr = {0xE3, 0x06, 0x05, 0x01};                               // SDR and ST 2084
+    // 5120x1440 at 240 Hz: 5280 x 1502 total, 1903.334 MHz
+    const Bytes timing7 = DidTiming(1903334, 5120, 160, 1440, 62, true);
+    const Bytes productId = {0x00, 0x11, 0x22, 0x34, 0x12, 0,   0,   0,
+                             0,    1,    30,   4,    'T',  'A', 'V', 'O'};
+    const Bytes displayId2 =
+        Concat({DidBlock(0x20, 0, productId), DidBlock(0x22, 0, timing7),
+                DidBlock(0x28, 0, DidTiled(2, 1, 0, 0, 2560, 1440)),
+                DidBlock(0x2B, 0, DidAdaptiveSync(48, 240)), DidBlock(0x81, 0, hdr)});
+    // DisplayID 1.3: a type I timing (10 kHz units) 2560x1440 at 60 Hz and its tile 1 of 2
+    const Bytes displayId13 = Concat({DidBlock(0x03, 0, DidTiming(24170, 2560, 160, 1440, 41)),
+                                      DidBlock(0x12, 0, DidTiled(2, 1, 1, 0, 2560, 1440))});
+    Bytes overrideEdid = LargeEdid({CtaBlock(Concat({{0xE2, 0x78, 0x03}, video, hdmi}), -1, 1),
+                                    CtaBlock(audio), DisplayIdBlock(0x13, 0x03, displayId13)});
+    overrideEdid[126] = 1; // the override block announces the three extensions
+    FixBlockChecksum(overrideEdid, 0);
+    return {
+        {"displayid-512", LargeEdid({CtaBlock(Concat({video, audio, hdmi, forum, amd, hdr}), -1, 1),
+                                     DisplayIdBlock(0x20, 0, displayId2), CtaBlock({}, 4, 1)})},
+        {"two-cta-384",
+         LargeEdid({CtaBlock(Concat({video, hdmi}), -1, 2), CtaBlock(Concat({audio, amd}))})},
+        {"override-512", overrideEdid},
+    };
+}
+
 } // namespace tavo::test

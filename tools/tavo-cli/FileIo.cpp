@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "edid/EdidSource.h"
+#include "edid/WholeEdid.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
@@ -49,6 +50,24 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
                    ", not a whole EDID block; the missing bytes read as FF");
     }
     image = source.image;
+    return true;
+}
+
+bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                       std::string& error) {
+    const bool named = path.rfind(kPresetPrefix, 0) == 0 || path.rfind(kDisplayPrefix, 0) == 0;
+    if (!named) {
+        EdidForm form = EdidForm::Binary;
+        std::vector<std::uint8_t> all;
+        // a path ReadRegularFile refuses (a pipe, a device) is left to ReadEdidFile's reasons
+        if (ReadWholeEdidPath(path, all, form, error) && all.size() > kEdidSize) {
+            bytes = std::move(all);
+            return true;
+        }
+    }
+    EdidImage image;
+    if (!ReadEdidFile(path, image, error)) return false;
+    bytes.assign(image.begin(), image.end());
     return true;
 }
 

@@ -22,6 +22,12 @@ namespace tavo::cli {
 // "preset:NAME" the ready-made EDID of that name (workspace/Presets.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
 
+// Every byte of an EDID file, however many blocks it has (edid/WholeEdid.h; up to 32 KiB). A
+// file of 256 bytes or fewer, "display:" and "preset:" read as ReadEdidFile reads them, as the
+// 256-byte image; a larger one as it is. False with a one-line reason in `error`.
+bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                       std::string& error);
+
 // The arguments of the file commands: "--json" anywhere, the rest file names.
 struct FileArgs {
     bool json = false;
