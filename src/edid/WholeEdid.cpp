@@ -84,6 +84,12 @@ bool ReadWholeEdidBytes(const std::uint8_t* data, std::size_t size, std::vector<
             return false;
         }
         if (LongHexText({reinterpret_cast<const char*>(data), size}, out)) {
+            if (out.size() % kEdidBlockSize != 0 && !why.empty()) {
+                // whole blocks only: longer text is an EDID of several blocks, or a mistake
+                out.clear();
+                error = why;
+                return false;
+            }
             if (out.size() > kMaxEdidBytes) {
                 error = "hex text of " + std::to_string(out.size()) +
                         " bytes, longer than an EDID of 256 blocks (32768 bytes)";

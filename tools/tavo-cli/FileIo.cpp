@@ -60,9 +60,16 @@ bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes
         EdidForm form = EdidForm::Binary;
         std::vector<std::uint8_t> all;
         // a path ReadRegularFile refuses (a pipe, a device) is left to ReadEdidFile's reasons
-        if (ReadWholeEdidPath(path, all, form, error) && all.size() > kEdidSize) {
-            bytes = std::move(all);
-            return true;
+        if (ReadWholeEdidPath(path, all, form, error)) {
+            if (all.size() > kEdidSize) {
+                bytes = std::move(all);
+                return true;
+            }
+        } else {
+            // a regular file it refuses (longer than 32 KiB, text it cannot read) stays refused;
+            // anything else (a pipe, a device) is left to ReadEdidFile and its reasons
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(path, ec)) return false;
         }
     }
     EdidImage image;

@@ -24,7 +24,8 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
 
 // Every byte of an EDID file, however many blocks it has (edid/WholeEdid.h; up to 32 KiB). A
 // file of 256 bytes or fewer, "display:" and "preset:" read as ReadEdidFile reads them, as the
-// 256-byte image; a larger one as it is. False with a one-line reason in `error`.
+// 256-byte image; a larger one as it is. False with a one-line reason in `error`, also for a file
+// of more than 32 KiB of EDID.
 bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::string& error);
 
