@@ -9,6 +9,7 @@
 #include "edid/BlockMap.h"
 #include "edid/EdidBlocks.h"
 #include "edid/Fit.h"
+#include "edid/WholeEdid.h"
 #include "edid_builders.h"
 
 using namespace tavo;
@@ -355,5 +356,55 @@ TEST(Fit, KeepsBaseAndFirstCtaAndNamesTheRest) {
                 << c.name << " byte " << i;
         std::uint16_t status = 0;
         EXPECT_TRUE(ValidateImage(fit.image, status)) << c.name;
+    }
+}
+
+TEST(WholeEdid, ReadsEveryByteOfBinaryAndHexText) {
+    const Bytes big = LargeSamples()[0].bytes;
+    auto hex = [](const Bytes& b, std::size_t n) {
+        std::string t = "EDID:\n";
+        char buf[4];
+        for (std::size_t i = 0; i < n; ++i) {
+            std::snprintf(buf, sizeof buf, "%02x", b[i % b.size()]);
+            t += buf;
+            t += i % 16 == 15 ? "\n" : " ";
+        }
+        return Bytes(t.begin(), t.end());
+    };
+    Bytes tooBig = big;
+    tooBig.resize(kMaxEdidBytes + 1);
+    const struct {
+        const char* name;
+        Bytes input;
+        bool ok;
+        std::size_t size;
+        EdidForm form;
+        const char* error;
+    } cases[] = {
+        {"binary, 512 bytes", big, true, 512, EdidForm::Binary, ""},
+        {"binary, 300 bytes: a block cut short stays so", Bytes(big.begin(), big.begin() + 300),
+         true, 300, EdidForm::Binary, ""},
+        {"hex text, 512 bytes", hex(big, 512), true, 512, EdidForm::HexText, ""},
+        {"hex text, 128 bytes (the ordinary reader)", hex(big, 128), true, 128, EdidForm::HexText,
+         ""},
+        {"hex text, 257 bytes: not whole blocks", hex(big, 257), false, 0, EdidForm::Binary,
+         "too long"},
+        {"hex text, an odd run of digits", Text("00 ff fff\n"), false, 0, EdidForm::Binary, "odd"},
+        {"binary past 32 KiB", tooBig, false, 0, EdidForm::Binary, "longer than an EDID of 256"},
+        {"empty", Bytes{}, false, 0, EdidForm::Binary, "empty"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> out;
+        EdidForm form = EdidForm::Binary;
+        std::string error;
+        const bool ok = ReadWholeEdidBytes(c.input.data(), c.input.size(), out, form, error);
+        EXPECT_EQ(ok, c.ok) << c.name << ": " << error;
+        if (!ok) {
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.name << ": " << error;
+            continue;
+        }
+        EXPECT_EQ(out.size(), c.size) << c.name;
+        EXPECT_EQ(form, c.form) << c.name;
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), big.begin())) << c.name;
     }
 }
