@@ -80,5 +80,11 @@ grep -q "^256   5  DisplayID Section Header$" "$tmp/out" || fail "blocks: no Dis
 expect 0 "$cli" fit "$tmp/big.txt" "$tmp/fromhex.bin"
 cmp -s "$tmp/fromhex.bin" "$tmp/fit.bin" || fail "fit of hex text differs from fit of binary"
 
+# diff over every block: the fitted EDID against the whole one names what fitting dropped
+expect 1 "$cli" diff "$big" "$tmp/fit.bin"
+grep -qx "DisplayID block 2: removed: product TAVO, 5120x1440 at 240 Hz, tiled display 2 x 1, adaptive sync 48 Hz to 240 Hz" "$tmp/out" ||
+    fail "diff: dropped DisplayID block not named: $(cat "$tmp/out")"
+expect 0 "$cli" diff "$big" "$tmp/big.txt"
+
 [ "$failures" -eq 0 ] || { echo "$failures failures"; exit 1; }
 echo "tavo-cli fit and larger EDIDs: all checks passed"

@@ -9,6 +9,7 @@
 #include "edid/BlockMap.h"
 #include "edid/EdidBlocks.h"
 #include "edid/Fit.h"
+#include "edid/WholeDiff.h"
 #include "edid/WholeEdid.h"
 #include "edid_builders.h"
 
@@ -407,4 +408,48 @@ TEST(WholeEdid, ReadsEveryByteOfBinaryAndHexText) {
         EXPECT_EQ(form, c.form) << c.name;
         EXPECT_TRUE(std::equal(out.begin(), out.end(), big.begin())) << c.name;
     }
+}
+
+TEST(WholeDiff, NamesEveryBlocksDifferences) {
+    const auto samples = LargeSamples();
+    const Bytes& big = samples[0].bytes;
+    Bytes threeTiles = big;
+    threeTiles[303 + 4] = 0x20; // tiled display topology: 3 x 1
+    FixBlockChecksum(threeTiles, 2);
+    const FitOutcome fit = FitEdid(big);
+    const Bytes fitted(fit.image.begin(), fit.image.end());
+    const struct {
+        const char* name;
+        Bytes a, b;
+        std::vector<std::string> texts;
+    } cases[] = {
+        {"same", big, big, {}},
+        {"a field of a DisplayID data block",
+         big,
+         threeTiles,
+         {"DisplayID block 2: Tiled Display Topology Data Block (0x28): tiles: 2 x 1 \xE2\x86\x92 "
+          "3 x 1"}},
+        {"fitted: the dropped blocks by their content",
+         big,
+         fitted,
+         {"Extension Block Count: extensions: 3 \xE2\x86\x92 1",
+          "DisplayID block 2: removed: product TAVO, 5120x1440 at 240 Hz, tiled display 2 x 1, "
+          "adaptive sync 48 Hz to 240 Hz",
+          "CTA-861 block 3: removed: Detailed Timing Descriptor"}},
+        {"a block added",
+         samples[1].bytes,
+         LargeEdid(
+             {CtaBlock(Concat({{0x43, 0x90, 0x04, 0x03}, {0x65, 0x03, 0x0C, 0x00, 0x10, 0x00}}), -1,
+                       2),
+              CtaBlock(Concat({{0x23, 0x09, 0x07, 0x07},
+                               {0x68, 0x1A, 0x00, 0x00, 0x01, 0x01, 0x30, 0x90, 0x00}})),
+              DisplayIdBlock(0x20, 0, DidBlock(0x2B, 0, DidAdaptiveSync(40, 144)))}),
+         {"Extension Block Count: extensions: 2 \xE2\x86\x92 3",
+          "DisplayID block 3: added: adaptive sync 40 Hz to 144 Hz"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DifferenceTexts(DiffEdids(c.a, c.b)), c.texts) << c.name;
+    // 256-byte images: DiffImages' own result
+    const EdidImage x = WithBlocks({0x43, 0x10, 0x04, 0x03}), y = WithBlocks({0x42, 0x10, 0x04});
+    EXPECT_EQ(DiffEdids(x, y), DiffImages(x, y));
 }
