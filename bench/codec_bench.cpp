@@ -11,6 +11,7 @@
 #include <iterator>
 #include <vector>
 
+#include "edid/BlockMap.h"
 #include "edid/Check.h"
 #include "edid/Decoder.h"
 #include "edid/EdidDiff.h"
@@ -140,6 +141,43 @@ void BM_Diff(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_Diff);
+
+// The block map of every block, with every part's fields (the hex view's and the diff's reading),
+// of the 512-byte EDID with a DisplayID block in tests/data/blocks, and of the 256-byte samples
+// the same way. items_per_second is EDIDs per second.
+void MapWithFields(benchmark::State& state, const std::vector<std::vector<std::uint8_t>>& edids) {
+    if (edids.empty()) {
+        state.SkipWithError("no EDIDs");
+        return;
+    }
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const auto& bytes = edids[i];
+        const BlockMap map = MapEdid(bytes);
+        std::size_t fields = 0;
+        for (const auto& part : map)
+            fields += PartFields(bytes, part).size();
+        benchmark::DoNotOptimize(fields);
+        if (++i == edids.size()) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+void BM_BlockMap512DisplayId(benchmark::State& state) {
+    std::ifstream in(std::filesystem::path(TAVO_TEST_DATA) / "blocks" / "displayid-512.bin",
+                     std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    MapWithFields(state, {bytes});
+}
+BENCHMARK(BM_BlockMap512DisplayId);
+
+void BM_BlockMap256(benchmark::State& state) {
+    std::vector<std::vector<std::uint8_t>> edids;
+    for (const auto& image : Samples())
+        edids.emplace_back(image.begin(), image.end());
+    MapWithFields(state, edids);
+}
+BENCHMARK(BM_BlockMap256);
 
 // Compose of eight sources (`tavo-cli compose` with eight displays): two 4K TVs, a monitor,
 // three receivers, a 4K monitor and a 1080p TV that share 1080p and 720p. items_per_second is

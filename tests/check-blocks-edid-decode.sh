@@ -1,8 +1,10 @@
 #!/bin/sh
 # tavo-cli blocks against edid-decode: for every EDID given, the names of the base block's four
-# descriptors, of the extension (or of its data blocks, in order) and the number of the
-# extension's detailed timings must be the ones edid-decode reports (edid-decode prints no
-# offsets; the order and the timing count pin them). Skips (exit 77) without edid-decode or python3.
+# descriptors, of each extension that is neither CTA-861 nor DisplayID, of the data blocks of
+# every CTA-861 and DisplayID block (in order, those a CTA-861 DisplayID Data Block carries after
+# it) and the number of the extensions' detailed timings must be the ones edid-decode reports
+# (edid-decode prints no offsets; the order and the timing count pin them). EDIDs of any number
+# of blocks. Skips (exit 77) without edid-decode or python3.
 # usage: check-blocks-edid-decode.sh TAVO_CLI SAMPLE.bin...
 set -u
 cli=$1
@@ -14,19 +16,18 @@ trap 'rm -rf "$tmp"' EXIT
 failures=0
 checked=0
 
-# edid-decode's names as the block map writes them; the detailed timings of the extension as one
-# "DTD" line each. Only the first two blocks count: the image holds 256 bytes.
+# edid-decode's names as the block map writes them; the detailed timings of the extensions as one
+# "DTD" line each.
 from_edid_decode() {
     edid-decode -s "$1" 2>/dev/null | awk '
         /^Block 0, /      { b = 0; next }
-        /^Block 1, /      { b = 1; if ($0 !~ /CTA-861/) { sub(/^Block 1, /, ""); sub(/:$/, ""); print "X " $0; b = 9 } ; next }
-        /^Block [2-9]/    { b = 9 }
+        /^Block [0-9]+, / { b = 1; if ($0 !~ /CTA-861|DisplayID/) { sub(/^Block [0-9]+, /, ""); sub(/:$/, ""); print "X " $0; b = 9 } ; next }
         /^Checksum|^----/ { next }
         b == 0 && /^    DTD [0-9]+:/ { print "D Detailed Timing Descriptor"; next }
         b == 0 && /^    (Empty Descriptor|Display Product Name|Display Range Limits|Display Product Serial Number|Alphanumeric Data String|Dummy Descriptor|Established timings III|Color Point Data|Standard Timing Identifications|Display Color Management Data|CVT 3 Byte Timing Codes|Manufacturer-Specified Display Descriptor)/ {
             s = $0; sub(/^    /, "", s); sub(/:.*/, "", s); print "D " s; next }
         b == 1 && /^    DTD [0-9]+:/ { print "T DTD"; next }
-        b == 1 && /^  [^ ].*:$/ && !/^  Detailed Timing Descriptors:/ {
+        b == 1 && /^  [^ ].*:$/ && !/^  (Detailed Timing Descriptors|Filler):/ {
             s = $0; sub(/^  /, "", s); sub(/:$/, "", s)
             sub(/, length [0-9]+\)/, ")", s)
             if (s ~ /^Vendor-Specific Data Block \(HDMI\)/) s = "HDMI Vendor-Specific Data Block"
@@ -40,7 +41,6 @@ from_edid_decode() {
 for f in "$@"; do
     [ -f "$f" ] || continue
     case $f in *.bin) ;; *) continue ;; esac
-    # images of more than 256 bytes keep their first two blocks only
     # bytes 128-255 of an image whose byte 126 is 0 are no extension to the block map
     if [ "$(od -An -tu1 -j126 -N1 "$f" | tr -d ' ')" = 0 ]; then
         from_edid_decode "$f" | grep -v '^[DX] ' >"$tmp/want"
@@ -56,8 +56,9 @@ import json, sys
 parts = json.load(open(sys.argv[1]))["parts"]
 short = sys.argv[2]  # "1": a 128-byte file, whose missing extension edid-decode does not see
 for p in parts:
-    if p["offset"] >= 128 and p["kind"] in ("data_block", "broken_data_block"):
-        print("B " + p["name"].replace(" (runs past its collection)", ""))
+    if p["offset"] >= 128 and p["kind"] in ("data_block", "broken_data_block",
+                                            "displayid_data_block", "broken_displayid_data_block"):
+        print("B " + p["name"].replace(" (runs past its collection)", "").replace(" (runs past its section)", ""))
     elif p["kind"] == "extension" and short == "0":
         print("X " + p["name"])
     elif p["offset"] >= 128 and p["kind"] == "detailed_timing":

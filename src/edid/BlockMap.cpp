@@ -15,7 +15,7 @@ std::string Hex2(unsigned v) {
     return buf;
 }
 
-std::string Oui(const EdidImage& b, int p) {
+std::string Oui(std::span<const std::uint8_t> b, int p) {
     // stored least significant byte first
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02X-%02X-%02X", b[p + 2], b[p + 1], b[p]);
@@ -33,7 +33,7 @@ std::string_view OuiOwner(const std::string& oui) {
 }
 
 // "Vendor-Specific Video Data Block (Dolby)"; the OUI itself when its owner is not known here.
-std::string WithOwner(std::string base, const EdidImage& b, int ouiAt, int end) {
+std::string WithOwner(std::string base, std::span<const std::uint8_t> b, int ouiAt, int end) {
     if (ouiAt + 3 > end) return base;
     const std::string oui = Oui(b, ouiAt);
     const std::string_view owner = OuiOwner(oui);
@@ -93,8 +93,10 @@ std::string ExtendedTagName(int ext) {
     }
 }
 
+} // namespace
+
 // Name of the data block at p whose bytes end before `end` (the collection's end).
-std::string DataBlockName(const EdidImage& b, int p, int end) {
+std::string CtaDataBlockName(std::span<const std::uint8_t> b, int p, int end) {
     const int tag = b[p] >> 5;
     switch (tag) {
     case 1:
@@ -125,6 +127,12 @@ std::string DataBlockName(const EdidImage& b, int p, int end) {
     default:
         return "Unknown CTA-861 Data Block (tag 0x00)";
     }
+}
+
+namespace {
+
+std::string DataBlockName(const EdidImage& b, int p, int end) {
+    return CtaDataBlockName(b, p, end);
 }
 
 std::string DescriptorName(const EdidImage& b, int o, PartKind& kind) {
@@ -170,7 +178,9 @@ std::string DescriptorName(const EdidImage& b, int o, PartKind& kind) {
     }
 }
 
-std::string ExtensionName(int tag) {
+} // namespace
+
+std::string ExtensionBlockName(int tag) {
     switch (tag) {
     case 0x10:
         return "Video Timing Extension Block";
@@ -195,6 +205,12 @@ std::string ExtensionName(int tag) {
     default:
         return "Unknown EDID Extension Block " + Hex2(static_cast<unsigned>(tag));
     }
+}
+
+namespace {
+
+std::string ExtensionName(int tag) {
+    return ExtensionBlockName(tag);
 }
 
 void Add(BlockMap& map, int offset, int length, PartKind kind, std::string name) {
@@ -245,6 +261,10 @@ void MapCtaExtension(const EdidImage& b, BlockMap& map) {
 }
 
 } // namespace
+
+std::string_view OuiOwnerName(const std::string& oui) {
+    return OuiOwner(oui);
+}
 
 void AppendJsonText(std::string& out, std::string_view text) {
     constexpr char kHex[] = "0123456789abcdef";
@@ -307,6 +327,18 @@ std::string_view PartKindName(PartKind kind) {
         return "extension";
     case PartKind::Unused:
         return "unused";
+    case PartKind::DisplayIdHeader:
+        return "displayid_header";
+    case PartKind::DisplayIdDataBlock:
+        return "displayid_data_block";
+    case PartKind::BrokenDisplayIdDataBlock:
+        return "broken_displayid_data_block";
+    case PartKind::DisplayIdChecksum:
+        return "displayid_checksum";
+    case PartKind::BlockMapBlock:
+        return "block_map";
+    case PartKind::Incomplete:
+        return "incomplete";
     }
     return "unknown";
 }
@@ -364,7 +396,8 @@ std::string BlockMapJson(std::string_view file, const BlockMap& map) {
         AppendJsonText(out, PartKindName(p.kind));
         out += ", \"name\": ";
         AppendJsonText(out, p.name);
-        if (p.IsDataBlock()) {
+        if (p.IsDataBlock() || p.kind == PartKind::DisplayIdDataBlock ||
+            p.kind == PartKind::BrokenDisplayIdDataBlock) {
             out += ", \"tag\": ";
             out += std::to_string(p.tag);
             out += ", \"extended_tag\": ";

@@ -10,16 +10,17 @@ namespace {
 // The bytes of one part; reads outside it give 0.
 class PartBytes {
 public:
-    PartBytes(const EdidImage& image, const BlockPart& part) : image_(image), part_(part) {}
+    PartBytes(std::span<const std::uint8_t> image, const BlockPart& part)
+        : image_(image), part_(part) {}
     int size() const { return part_.length; }
     std::uint8_t operator[](int i) const {
-        return (i >= 0 && i < part_.length && part_.offset + i < static_cast<int>(kEdidSize))
-                   ? image_[part_.offset + i]
+        return (i >= 0 && i < part_.length && part_.offset + i < static_cast<int>(image_.size()))
+                   ? image_[static_cast<std::size_t>(part_.offset + i)]
                    : 0;
     }
 
 private:
-    const EdidImage& image_;
+    std::span<const std::uint8_t> image_;
     const BlockPart& part_;
 };
 
@@ -293,6 +294,15 @@ void ForumVsdb(const PartBytes& p, std::vector<PartField>& f) {
     if (n > 11) f.push_back({"further fields", HexBytes(p, 11, n)});
 }
 
+// The AMD block (OUI 00-00-1A) carries its variable refresh range after the OUI: version major and
+// minor, minimum and maximum rate in Hz, then flags.
+void AmdVsdb(const PartBytes& p, std::vector<PartField>& f) {
+    const int n = p.size();
+    if (n > 5) f.push_back({"version", std::to_string(p[4]) + "." + std::to_string(p[5])});
+    if (n > 7)
+        f.push_back({"VRR range", std::to_string(p[6]) + " Hz to " + std::to_string(p[7]) + " Hz"});
+}
+
 void Extended(const PartBytes& p, int ext, std::vector<PartField>& f) {
     switch (ext) {
     case 0:
@@ -350,6 +360,8 @@ void DataBlock(const PartBytes& p, const BlockPart& part, std::vector<PartField>
             HdmiVsdb(p, f);
         else if (part.name == "HDMI Forum Vendor-Specific Data Block")
             ForumVsdb(p, f);
+        else if (part.name == "Vendor-Specific Data Block (AMD)")
+            AmdVsdb(p, f);
         return;
     case 7:
         if (part.extendedTag >= 0) Extended(p, part.extendedTag, f);
@@ -364,6 +376,10 @@ void DataBlock(const PartBytes& p, const BlockPart& part, std::vector<PartField>
 // One case per part kind, the longer ones in a function of their own: the switch is the table
 // of what each kind shows, and reads best whole.
 std::vector<PartField> PartFields(const EdidImage& image, const BlockPart& part) {
+    return PartFields(std::span<const std::uint8_t>(image), part);
+}
+
+std::vector<PartField> PartFields(std::span<const std::uint8_t> image, const BlockPart& part) {
     std::vector<PartField> f;
     f.reserve(8); // every part but a few data blocks: one allocation instead of four
     const PartBytes p(image, part);
@@ -415,8 +431,8 @@ std::vector<PartField> PartFields(const EdidImage& image, const BlockPart& part)
     case PartKind::Checksum: {
         unsigned sum = 0;
         const int block = part.offset / 128 * 128;
-        for (int i = block; i < block + 128 && i < static_cast<int>(kEdidSize); ++i)
-            sum += image[i];
+        for (int i = block; i < block + 128 && i < static_cast<int>(image.size()); ++i)
+            sum += image[static_cast<std::size_t>(i)];
         f.push_back({"checksum", Hex2(p[0])});
         f.push_back({"block sums to zero", YesNo((sum & 0xFF) == 0)});
         break;
@@ -443,6 +459,14 @@ std::vector<PartField> PartFields(const EdidImage& image, const BlockPart& part)
         f.push_back({"extension tag", Hex2(p[0])});
         break;
     case PartKind::Unused:
+        break;
+    case PartKind::DisplayIdHeader:
+    case PartKind::DisplayIdDataBlock:
+    case PartKind::BrokenDisplayIdDataBlock:
+    case PartKind::DisplayIdChecksum:
+    case PartKind::BlockMapBlock:
+    case PartKind::Incomplete:
+        DisplayIdFields(image, part, f);
         break;
     }
     return f;

@@ -1,4 +1,5 @@
-// blocks [--json] FILE...: the block map of each file, one part per line.
+// blocks [--json] FILE...: the block map of each file, one part per line, over every block of
+// the EDID however many it has.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -14,11 +15,19 @@ int Blocks(const Args& args) {
     const FileArgs in = ParseFileArgs(args);
     if (in.files.empty()) return UsageError("blocks");
     bool first = true;
-    return ForEachEdidFile(in.files, [&](const std::string& file, const EdidImage& image) {
-        const BlockMap map = MapBlocks(image);
+    int rc = kExitOk;
+    for (const auto& file : in.files) {
+        std::vector<std::uint8_t> bytes;
+        std::string error;
+        if (!ReadWholeEdidFile(file, bytes, error)) {
+            PrintError(error);
+            rc = kExitError;
+            continue;
+        }
+        const BlockMap map = MapEdid(bytes);
         if (in.json) {
             std::cout << BlockMapJson(file, map) << '\n';
-            return;
+            continue;
         }
         if (!first) std::cout << '\n';
         first = false;
@@ -28,7 +37,8 @@ int Blocks(const Args& args) {
             std::snprintf(line, sizeof line, "%3d %3d  ", part.offset, part.length);
             std::cout << line << part.name << '\n';
         }
-    });
+    }
+    return rc;
 }
 
 const CommandRegistration blocksCommand{

@@ -1,10 +1,12 @@
-// diff [--json] A B: what differs between two EDIDs, part by part, in the block map's terms.
+// diff [--json] A B: what differs between two EDIDs, part by part, in the block map's terms, over
+// every block of either.
 #include <iostream>
 #include <string>
 
 #include "Command.h"
 #include "FileIo.h"
 #include "edid/EdidDiff.h"
+#include "edid/WholeDiff.h"
 
 namespace tavo::cli {
 namespace {
@@ -14,13 +16,13 @@ int Diff(const Args& args) {
     const std::vector<std::string>& files = in.files;
     const bool json = in.json;
     if (files.size() != 2) return UsageError("diff");
-    EdidImage a, b;
+    std::vector<std::uint8_t> a, b;
     std::string error;
-    if (!ReadEdidFile(files[0], a, error) || !ReadEdidFile(files[1], b, error)) {
+    if (!ReadWholeEdidFile(files[0], a, error) || !ReadWholeEdidFile(files[1], b, error)) {
         PrintError(error);
         return kExitError;
     }
-    const auto texts = DifferenceTexts(DiffImages(a, b));
+    const auto texts = DifferenceTexts(DiffEdids(a, b));
     if (json) {
         std::cout << DiffJson(files[0], files[1], texts) << '\n';
     } else {

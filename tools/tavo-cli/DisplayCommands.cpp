@@ -45,13 +45,28 @@ int Displays(const Args& args) {
 
 int Hex(const Args& args) {
     if (args.size() != 1) return UsageError("hex");
-    EdidImage image;
+    std::vector<std::uint8_t> bytes;
     std::string error;
-    if (!ReadEdidFile(std::string(args[0]), image, error)) {
+    if (!ReadWholeEdidFile(std::string(args[0]), bytes, error)) {
         PrintError(error);
         return kExitError;
     }
-    std::cout << EdidHexText(image);
+    if (bytes.size() == kEdidSize) {
+        EdidImage image;
+        std::copy(bytes.begin(), bytes.end(), image.begin());
+        std::cout << EdidHexText(image);
+        return kExitOk;
+    }
+    // a larger EDID: every block, in the same form
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text.push_back(kDigits[bytes[i] >> 4]);
+        text.push_back(kDigits[bytes[i] & 0x0F]);
+        text.push_back(i % 16 == 15 || i + 1 == bytes.size() ? '\n' : ' ');
+    }
+    std::cout << text;
     return kExitOk;
 }
 
@@ -62,7 +77,8 @@ const CommandRegistration displaysCommand{
      &Displays}};
 const CommandRegistration hexCommand{
     {"hex", "hex FILE",
-     "print the EDID of FILE as hex text, 16 bytes a line, that reads back as the same EDID",
+     "print the EDID of FILE (every block) as hex text, 16 bytes a line, that reads back as the "
+     "same EDID",
      &Hex}};
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "edid/EdidSource.h"
+#include "edid/WholeEdid.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
@@ -58,6 +59,31 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
     }
     image = source.image;
     edidSize = std::min(size, kEdidSize);
+    return true;
+}
+
+bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                       std::string& error) {
+    const bool named = path.rfind(kPresetPrefix, 0) == 0 || path.rfind(kDisplayPrefix, 0) == 0;
+    if (!named) {
+        EdidForm form = EdidForm::Binary;
+        std::vector<std::uint8_t> all;
+        // a path ReadRegularFile refuses (a pipe, a device) is left to ReadEdidFile's reasons
+        if (ReadWholeEdidPath(path, all, form, error)) {
+            if (all.size() > kEdidSize) {
+                bytes = std::move(all);
+                return true;
+            }
+        } else {
+            // a regular file it refuses (longer than 32 KiB, text it cannot read) stays refused;
+            // anything else (a pipe, a device) is left to ReadEdidFile and its reasons
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(path, ec)) return false;
+        }
+    }
+    EdidImage image;
+    if (!ReadEdidFile(path, image, error)) return false;
+    bytes.assign(image.begin(), image.end());
     return true;
 }
 

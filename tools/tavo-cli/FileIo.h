@@ -25,6 +25,13 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
 // (0 for a preset, whose image is read as a slot's is: see CheckImage).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error, std::size_t& size);
 
+// Every byte of an EDID file, however many blocks it has (edid/WholeEdid.h; up to 32 KiB). A
+// file of 256 bytes or fewer, "display:" and "preset:" read as ReadEdidFile reads them, as the
+// 256-byte image; a larger one as it is. False with a one-line reason in `error`, also for a file
+// of more than 32 KiB of EDID.
+bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                       std::string& error);
+
 // The arguments of the file commands: "--json" anywhere, the rest file names.
 struct FileArgs {
     bool json = false;
