@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <cerrno>
 #include <fcntl.h>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 
 #include "edid/EdidSource.h"
+#include "edid/WholeFile.h"
 #include "link/SlotHistory.h"
 #include "link/SlotName.h"
 
@@ -37,10 +37,12 @@ bool ReadIndex(const QString& folder, std::vector<HistoryIndexEntry>& index, QSt
     return true;
 }
 
+// Whole or not at all (edid/WholeFile.h): a full disk leaves the former file as it was.
 bool WriteAll(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
-    if (error) *error = path + QStringLiteral(": ") + f.errorString();
+    std::string why;
+    if (WriteWholeFile(Native(path), {bytes.constData(), std::size_t(bytes.size())}, -1, why))
+        return true;
+    if (error) *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(why);
     return false;
 }
 

@@ -6,12 +6,12 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <sys/stat.h>
 
 #include "edid/EdidSource.h"
+#include "edid/WholeFile.h"
 #include "link/SlotHistory.h"
 #include "link/SlotName.h"
 #include "link/qt/UartSession.h"
@@ -35,11 +35,23 @@ QString Hash(const QByteArray& bytes) {
         reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())));
 }
 
+// Whole or not at all (edid/WholeFile.h), then read back: a file of the backup counts only when
+// what the disk gives back has the hash of what was meant.
 bool Save(const QString& path, const QByteArray& bytes, QString& error) {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
-    error = path + QStringLiteral(": ") + f.errorString();
-    return false;
+    std::string why, back;
+    if (!WriteWholeFile(Native(path), {bytes.constData(), std::size_t(bytes.size())}, -1, why)) {
+        error = path + QStringLiteral(": ") + QString::fromLocal8Bit(why);
+        return false;
+    }
+    if (!ReadRegularFile(Native(path), std::size_t(bytes.size()), back, why)) {
+        error = QString::fromLocal8Bit(why);
+        return false;
+    }
+    if (Hash(QByteArray::fromStdString(back)) != Hash(bytes)) {
+        error = path + QStringLiteral(": reads back different from what was written");
+        return false;
+    }
+    return true;
 }
 
 // Every slot of a device with these counts, inputs first.
@@ -341,6 +353,15 @@ BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder,
             run.add(QStringLiteral("manifest"), BackupItemState::Failed, error);
     }
     if (!report.ok()) { // an incomplete backup never replaces anything
+        RemoveBackupFolder(staging.path());
+        report.outcome = QFileInfo::exists(target) ? target + QStringLiteral(" is unchanged")
+                                                   : QStringLiteral("nothing written");
+        return report;
+    }
+    // every file's name on the disk before the folder takes the backup's place
+    if (std::string why; !SyncFolder(Native(staging.path()), why)) {
+        run.add(QStringLiteral("folder"), BackupItemState::Failed,
+                staging.path() + QStringLiteral(": ") + QString::fromLocal8Bit(why));
         RemoveBackupFolder(staging.path());
         report.outcome = QFileInfo::exists(target) ? target + QStringLiteral(" is unchanged")
                                                    : QStringLiteral("nothing written");

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSaveFile>
 
 #include "edid/Decoder.h"
 #include "link/DeviceModel.h"
@@ -327,19 +326,16 @@ void ComposeWindow::Button_Compose_SaveClick() {
     const QString path = Dialogs::Current().SaveFile(window_, QString::fromLatin1(kEdidFilter),
                                                      QString::fromLatin1(kComposedName));
     if (path.isEmpty()) return;
-    // the file appears only complete; a device node or a pipe is never replaced
-    QSaveFile file(path);
-    const OutputTarget target = ResolveOutputPath(path.toStdString());
-    bool saved = false;
-    if (target && file.open(QIODevice::WriteOnly)) {
-        file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
-        saved = file.commit();
-    }
-    if (saved)
+    // the file appears whole or not at all; a device node or a pipe is never replaced
+    QString why;
+    if (SaveEdidFile(path, image, &why))
         setMessage(QStringLiteral("Saved to ") + QFileInfo(path).fileName() + QLatin1Char('.'),
                    false);
     else
-        setMessage(QString::fromLatin1(kTextSaveFailed), true);
+        setMessage(QString::fromStdString(SaveFailureText(kTextSaveFailed,
+                                                          QFileInfo(path).fileName().toStdString(),
+                                                          why.toStdString())),
+                   true);
 }
 
 void ComposeWindow::Button_Compose_UploadClick() {

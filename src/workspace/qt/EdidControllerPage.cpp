@@ -11,9 +11,11 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 #include "edid/Decoder.h"
+#include "edid/WholeFile.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
@@ -426,30 +428,31 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
             return QString::fromStdString(
                 SaveFailureText(pageText, fileName, reason.toStdString()));
         };
-        // the file appears only complete, through a temporary file and a rename
-        QSaveFile file(name);
         // a device node, a pipe or a read-only file is never replaced by a plain file
         const OutputTarget target = ResolveOutputPath(name.toStdString());
-        if (!target || !file.open(QIODevice::WriteOnly)) {
-            failure = saveFailure(kTextOpenFail, !target ? QString::fromStdString(target.problem)
-                                                         : file.errorString());
+        const QString folder = QFileInfo(QString::fromStdString(target.path)).absolutePath();
+        if (!target || !QFileInfo(folder).isWritable()) {
+            failure = saveFailure(kTextOpenFail,
+                                  !target ? QString::fromStdString(target.problem)
+                                          : folder + QStringLiteral(": ") +
+                                                QString::fromLocal8Bit(std::strerror(EACCES)));
             replaceLog(failure + QStringLiteral("\r\n"));
         } else {
             replaceLog(QStringLiteral("Edid Open OK.\r\n"));
             setStatus(kTextSaving, kStatusBlack);
             const SlotRead r = slots_->Read(*slot);
             if (!operation.alive()) return;
+            std::string why;
             if (!r.complete()) {
-                file.cancelWriting();
                 failure = saveFailure(kTextSaveFailed,
                                       QStringLiteral("the device did not send the whole EDID"));
+            } else if (!WriteWholeFile( // the file appears only complete, or not at all
+                           target.path,
+                           {reinterpret_cast<const char*>(r.image.data()), r.image.size()},
+                           target.exists ? int(target.mode) : -1, why)) {
+                failure = saveFailure(kTextSaveFailed, QString::fromLocal8Bit(why));
             } else {
-                file.write(reinterpret_cast<const char*>(r.image.data()),
-                           static_cast<qint64>(r.image.size()));
-                if (file.commit())
-                    result = kTextOk;
-                else
-                    failure = saveFailure(kTextSaveFailed, file.errorString());
+                result = kTextOk;
             }
         }
     }
