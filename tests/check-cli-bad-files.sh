@@ -4,7 +4,8 @@
 # non-ASCII letters; OUT a symbolic link (written through), a pipe or a device node (refused). Each
 # gets a one-line message naming the file, an exit status of 0, 1 or 2
 # (never a crash), no output file when the command fails, an existing output left as it was, and
-# no temporary file left behind.
+# no temporary file left behind. A pipe or a device node where any command reads an EDID is refused
+# at once.
 # usage: check-cli-bad-files.sh TAVO_CLI
 set -u
 cli=$1
@@ -176,6 +177,42 @@ else
 fi
 chmod 755 "$tmp/locked"
 chmod 644 "$in/b257.bin"
+
+# ---- a pipe or a device node where an EDID is read: refused at once with the reason, never waited on
+# (the device commands before any port is opened; only the full program has them)
+mkfifo "$in/in-pipe.bin"
+ins=("$in/in-pipe.bin")
+[ -c /dev/zero ] && ins+=(/dev/zero)
+cmds=("analyze" "validate" "hex" "blocks" "diff $tmp/good.bin" "rebuild" "compose $tmp/c-out.bin $tmp/good.bin")
+"$cli" device --help >/dev/null 2>&1 && cmds+=("device write input1")
+for src in "${ins[@]}"; do
+    for cmd in "${cmds[@]}"; do
+        args=($cmd "$src")
+        [ "$cmd" = rebuild ] && args+=("$tmp/r-out.bin")
+        [ "${cmd%% *}" = device ] && args+=(--port "$tmp/no-such-port")
+        timeout 5 "$cli" "${args[@]}" >"$tmp/out" 2>"$tmp/err" </dev/null
+        rc=$?
+        [ "$rc" -eq 2 ] && grep -q "$(basename "$src"): not a regular file" "$tmp/err" ||
+            fail "$cmd with $src: exit $rc (124: it waited), $(cat "$tmp/err")"
+    done
+done
+[ ! -e "$tmp/r-out.bin" ] && [ ! -e "$tmp/c-out.bin" ] || fail "an output was written from a pipe"
+rm -f "$in/in-pipe.bin"
+
+# ---- a read-only OUT of preset and compose: refused with the advice to --force, which works
+for cmd in "preset 1080p60-stereo" "compose" ; do
+    cp "$tmp/good.bin" "$in/ro.bin"
+    chmod 444 "$in/ro.bin"
+    extra=()
+    [ "$cmd" = compose ] && extra=("$tmp/good.bin" "$tmp/good.bin")
+    run "$cli" $cmd "$in/ro.bin" "${extra[@]}"
+    [ "$rc" -eq 2 ] && grep -q "ro.bin: is read-only; not replaced (--force replaces it)" "$tmp/err" ||
+        fail "$cmd into a read-only file: exit $rc, $(cat "$tmp/err")"
+    run "$cli" ${cmd%% *} --force ${cmd#"${cmd%% *}"} "$in/ro.bin" "${extra[@]}"
+    [ "$rc" -eq 0 ] && [ "$(stat -c %a "$in/ro.bin")" = 444 ] ||
+        fail "$cmd --force over a read-only file: exit $rc, $(cat "$tmp/err")"
+    rm -f "$in/ro.bin"
+done
 
 # ---- no temporary file anywhere
 left=$(find "$tmp" -name '*.bin.??????' | head -n 3)
