@@ -214,6 +214,46 @@ for cmd in "preset 1080p60-stereo" "compose" ; do
     rm -f "$in/ro.bin"
 done
 
+# ---- text from a file reaches the terminal as text: an EDID whose names and serial text and a
+# firmware image whose fields hold escape sequences; no raw control byte on stdout or stderr
+# (line breaks and tabs aside), and the sequences are shown ("\x1B")
+if command -v python3 >/dev/null; then
+    python3 - "$tmp/good.bin" "$in/esc.bin" "$in/esc-fw.bin" <<'PY'
+import sys
+e = bytearray(open(sys.argv[1], 'rb').read()[:128])
+texts = {0xFC: b'\x1b[2J\x1b[H\x9bX\n', 0xFF: b'\x1b]0;own\x07\n', 0xFE: b'\x07\x1b[31mRED\n'}
+for n, off in enumerate((72, 90, 108)):
+    tag = list(texts)[n]
+    e[off:off + 18] = bytes([0, 0, 0, tag, 0]) + texts[tag].ljust(13, b' ')[:13]
+e[126] = 0
+e[127] = (-sum(e[:127])) & 0xFF
+open(sys.argv[2], 'wb').write(bytes(e))
+fw = bytearray(b'\xff' * 2048)
+fw[512:519] = b'FW VER:'
+fw[520:528] = b'\x1b[2J\x1b[H'
+fw[528:532] = b'\x1b]0;'
+fw[532:536] = b'\x9b\x07\x1bc'
+open(sys.argv[3], 'wb').write(bytes(fw))
+PY
+    raw() { LC_ALL=C grep -caP '[\x00-\x08\x0b-\x1f\x7f]|\xc2[\x80-\x9f]' "$@" | awk -F: '{ s += $NF } END { print s + 0 }'; }
+    cmds=("analyze" "analyze --json" "blocks" "blocks --json" "validate" "hex" "diff $tmp/good.bin")
+    "$cli" device --help >/dev/null 2>&1 && cmds+=("device firmware")
+    for cmd in "${cmds[@]}"; do
+        f=$in/esc.bin
+        extra=()
+        [ "$cmd" = "device firmware" ] && { f=$in/esc-fw.bin; extra=(--port "$tmp/no-such-port"); }
+        timeout 10 "$cli" $cmd "$f" "${extra[@]}" >"$tmp/out" 2>"$tmp/err"
+        [ "$(raw "$tmp/out" "$tmp/err")" -eq 0 ] ||
+            fail "$cmd: a raw control byte on the terminal: $(od -c "$tmp/out" "$tmp/err" | grep -m 3 '033')"
+        case $cmd in analyze* | device*)
+            grep -qF '\x1B' "$tmp/out" || grep -qF '\u001b' "$tmp/out" ||
+                fail "$cmd: the escape sequence is not shown: $(head -c 400 "$tmp/out")" ;;
+        esac
+    done
+else
+    echo "SKIP: escape-sequence files (no python3 to make them)"
+fi
+
 # ---- no temporary file anywhere
 left=$(find "$tmp" -name '*.bin.??????' | head -n 3)
 [ -z "$left" ] || fail "temporary files left: $left"

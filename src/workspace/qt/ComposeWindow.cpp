@@ -14,6 +14,7 @@
 #include "link/SlotName.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/DisplayChooser.h"
+#include "ui/qt/ShownText.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeLayout.h"
@@ -34,7 +35,7 @@ const QColor kMessageRed(255, 0, 0);
 QString MonitorName(const EdidImage& image) {
     EdidRecord record;
     Decode(record, image);
-    return Latin1(FieldText(record.monitorName)).trimmed();
+    return ShownLatin1(FieldText(record.monitorName)).trimmed();
 }
 
 // The source list's entry: its label, and the monitor name the EDID carries.
@@ -243,7 +244,7 @@ void ComposeWindow::showResult() {
         for (int i = 0; i < kSummaryRowCount; ++i)
             if (auto* label = window_->findChild<QLabel*>(Latin1(kSummaryLabelNames[i]) +
                                                           QStringLiteral("_Compose"))) {
-                QString text = Latin1(summary.rows[i].View());
+                QString text = ShownLatin1(summary.rows[i].View());
                 text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
                 label->setText(text);
             }

@@ -24,6 +24,7 @@
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/HistoryQuestion.h"
 #include "ui/qt/PageBase.h"
+#include "ui/qt/ShownText.h"
 #include "ui/qt/SpeedButton.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeWindow.h"
@@ -577,7 +578,7 @@ void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {
     for (int i = 0; i < kSummaryRowCount; ++i) {
         auto* label = control<QLabel>(Latin1(kSummaryLabelNames[i]));
         if (!label) continue;
-        QString text = Latin1(summary.rows[i].View());
+        QString text = ShownLatin1(summary.rows[i].View());
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         label->setText(text);
     }

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "../Command.h"
+#include "../VisibleOutput.h"
 #include "Connection.h"
 #include "Interrupt.h"
 #include "link/Response.h"
@@ -252,7 +253,10 @@ int Firmware(const Args& args) {
     InterruptGuard interrupt;
     interrupt.onRequest([&transfer] { transfer.abort(); });
     const FirmwareResult result = transfer.Run(path, [&](const QString& label, int) {
-        if (terminal) std::cerr << '\r' << label.toStdString() << std::flush;
+        if (terminal) {
+            WriteRaw(std::cerr, "\r"); // the progress line redrawn in place
+            std::cerr << label.toStdString() << std::flush;
+        }
     });
     if (terminal) std::cerr << '\n';
     if (o.verbose)
