@@ -184,11 +184,12 @@ mkfifo "$in/in-pipe.bin"
 ins=("$in/in-pipe.bin")
 [ -c /dev/zero ] && ins+=(/dev/zero)
 cmds=("analyze" "validate" "hex" "blocks" "diff $tmp/good.bin" "rebuild" "compose $tmp/c-out.bin $tmp/good.bin")
-"$cli" device --help >/dev/null 2>&1 && cmds+=("device write input1")
+"$cli" device --help >/dev/null 2>&1 && cmds+=("device write input1" "device firmware")
 for src in "${ins[@]}"; do
     for cmd in "${cmds[@]}"; do
         args=($cmd "$src")
         [ "$cmd" = rebuild ] && args+=("$tmp/r-out.bin")
+        [ "$cmd" = "device firmware" ] && args=(device firmware "$src")
         [ "${cmd%% *}" = device ] && args+=(--port "$tmp/no-such-port")
         timeout 5 "$cli" "${args[@]}" >"$tmp/out" 2>"$tmp/err" </dev/null
         rc=$?

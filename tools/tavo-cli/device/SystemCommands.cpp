@@ -230,7 +230,7 @@ int Firmware(const Args& args) {
     // the file first: a file that is no image never gets as far as the device
     const FirmwareImage image = ReadFirmwareImage(path);
     if (!image.opened) {
-        PrintError("cannot read " + o.positional.front());
+        PrintError("cannot read " + (image.error.empty() ? o.positional.front() : image.error));
         return kExitError;
     }
     std::cout << TargetLine(image.header) << '\n';
