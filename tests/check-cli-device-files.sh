@@ -261,18 +261,30 @@ start unitB --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1
 restore_variant leftout '/"user1.bin"/d'
 [ "$rc" -eq 1 ] && grep -q "^user1: not in the backup" "$tmp/out" && grep -q "^user2: written, verified" "$tmp/out" ||
     fail "restore-backup of a manifest without user1: exit $rc, $(cat "$tmp/out")"
-restore_variant farmode 's/"mode": 3/"mode": 300/'
-[ "$rc" -eq 1 ] && grep -q "^mode: FAILED: mode 300 is outside the device's 4 modes; not sent" "$tmp/out" ||
-    fail "restore-backup of mode 300: exit $rc, $(cat "$tmp/out")"
-grep -q 'RXEDMD' "$tmp/unitB.log" && fail "restore-backup sent a mode outside the range"
+# a field of the wrong type or out of range: the manifest refused, naming it, before anything is
+# sent (the search alone reaches the device)
+for variant in 's/"mode": 3/"mode": 300/|mode: 300 is outside 0 to 255' \
+    's/"mode": 3/"mode": 6/|mode: 6 is outside the device.s 4 modes' \
+    's/"mode": 3/"mode": "3"/|mode: text, not a whole number' \
+    's/"mode": 3/"mode": 2.7/|mode: 2.7 is not a whole number' \
+    's/"description": "Hall A"/"description": 12/|description: a number, not text'; do
+    restore_variant tampered "${variant%%|*}"
+    [ "$rc" -eq 1 ] && grep -q "manifest.json: ${variant#*|}.*nothing sent" "$tmp/err" ||
+        fail "restore-backup of '${variant%%|*}': exit $rc, $(cat "$tmp/out" "$tmp/err")"
+    [ "$(requests "$tmp/unitB.log")" -eq 4 ] ||
+        fail "restore-backup of '${variant%%|*}' sent more than the search"
+done
 restore_variant nonlatin 's/"description": "Hall A"/"description": "Hall 東"/'
-[ "$rc" -eq 0 ] && grep -q '^description: stored as "Hall ?" (the backup holds "Hall ?")' "$tmp/out" ||
-    grep -q '^description: "Hall ?"' "$tmp/out" ||
+[ "$rc" -eq 0 ] && grep -q '^description: ' "$tmp/out" && ! grep -q 'Hall ?' "$tmp/out" ||
     fail "restore-backup of a non-Latin description: exit $rc, $(cat "$tmp/out")"
+grep -q 'Hall 東' "$tmp/unitB/description" ||
+    fail "restore-backup did not store the description as written: $(cat "$tmp/unitB/description")"
 long=$(printf 'L%.0s' $(seq 5000))
 restore_variant longdesc "s/\"description\": \"Hall A\"/\"description\": \"$long\"/"
 [ "$rc" -eq 0 ] && grep -q "^description: stored as \"$(printf 'L%.0s' $(seq 31))\" (the backup holds" "$tmp/out" ||
     fail "restore-backup of a 5000-character description: exit $rc, $(head -c 300 "$tmp/out")"
+grep -q "it will store \"$(printf 'L%.0s' $(seq 31))\"" "$tmp/err" ||
+    fail "restore-backup of a 5000-character description does not say beforehand what is stored"
 # a link lost midway (during input2): every item after it is named as not tried
 start unitC --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1 --hangup-after 27
 run "$cli" device restore-backup "$tmp/bk2" --port "$port"
@@ -332,6 +344,21 @@ rm "$hdir/$newest" && mkfifo "$hdir/$newest"
 run timeout 20 "$cli" device restore user2 1 --port "$port"
 [ "$rc" -eq 1 ] && grep -q "not a regular file" "$tmp/err" || fail "device restore from a pipe: exit $rc, $(cat "$tmp/err")"
 rm -f "$hdir/$newest"
+# an entry of 300 bytes is named with its own size
+head -c 300 /dev/zero >"$hdir/$newest"
+run timeout 20 "$cli" device restore user2 1 --port "$port"
+[ "$rc" -ne 0 ] && grep -q "300 bytes, not a 256-byte history entry" "$tmp/err" ||
+    fail "device restore from a 300-byte entry: exit $rc, $(cat "$tmp/err")"
+rm -f "$hdir/$newest"
+
+# ---- a device whose descriptors come 500 ms late has not answered; it is not a device of no slots
+mkdir -p "$tmp/late"
+start late --state-dir "$tmp/late" --fault late:SYS_DSCPT:500
+for cmd in "read input1 $tmp/late.bin" "write input1 $tmp/good.bin" "mode"; do
+    run timeout 20 "$cli" device $cmd --port "$port"
+    [ "$rc" -eq 1 ] && grep -q "did not answer in time" "$tmp/err" && ! grep -q "has no input1" "$tmp/err" ||
+        fail "device $cmd with late descriptors: exit $rc, $(cat "$tmp/err")"
+done
 
 # ---- two writers of one history (two devices of one product): no entry without its index line
 mkdir "$tmp/twoA" "$tmp/twoB"

@@ -157,13 +157,17 @@ QList<HistoryEntry> SlotHistory::AllEntries(const DeviceRecord& device) const {
 
 std::optional<EdidImage> SlotHistory::Load(const HistoryEntry& entry, QString* error) {
     std::string bytes, why;
-    if (!ReadRegularFile(Native(entry.path), kEdidSize, bytes, why)) {
+    // read past 256 bytes so that a longer file is reported with its own size
+    constexpr std::size_t kLimit = 1 << 16;
+    if (!ReadRegularFile(Native(entry.path), kLimit, bytes, why)) {
         if (error) *error = QString::fromLocal8Bit(why);
         return std::nullopt;
     }
     if (bytes.size() != kEdidSize) {
         if (error)
-            *error = entry.path + QStringLiteral(": ") + QString::number(bytes.size()) +
+            *error = entry.path + QStringLiteral(": ") +
+                     (bytes.size() > kLimit ? QStringLiteral("more than ") + QString::number(kLimit)
+                                            : QString::number(bytes.size())) +
                      QStringLiteral(" bytes, not a 256-byte history entry");
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QJsonParseError>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <sys/stat.h>
@@ -182,21 +183,39 @@ bool ReadManifest(const QString& folder, BackupManifest& m, QString& error) {
         error = QString::fromLocal8Bit(why);
         return false;
     }
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text));
+    QJsonParseError parsed{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &parsed);
+    if (parsed.error != QJsonParseError::NoError || !doc.isObject()) {
+        error = path + QStringLiteral(": not JSON (") + parsed.errorString() +
+                QStringLiteral("); nothing sent");
+        return false;
+    }
     const QJsonObject o = doc.object();
-    m.format = o.value("format").toString().toStdString();
+    // each field by its JSON type: one of another type or out of range refuses the manifest
+    auto value = [](const QJsonValue& v) {
+        ManifestValue m;
+        using Kind = ManifestValue::Kind;
+        m.kind = v.isUndefined() ? Kind::Absent
+                 : v.isNull()    ? Kind::Null
+                 : v.isBool()    ? Kind::Bool
+                 : v.isDouble()  ? Kind::Number
+                 : v.isString()  ? Kind::String
+                 : v.isArray()   ? Kind::Array
+                                 : Kind::Object;
+        m.number = v.toDouble();
+        m.text = v.toString().toStdString();
+        return m;
+    };
+    TakeManifestField(m, "format", value(o.value("format")));
     m.hasFiles = o.value("files").isObject();
     const QJsonObject files = o.value("files").toObject();
     for (auto it = files.begin(); it != files.end(); ++it)
         m.files.emplace_back(it.key().toStdString(), it.value().toString().toStdString());
     const QJsonObject device = o.value("device").toObject();
-    m.vid = device.value("vid").toString().toLatin1().toStdString();
-    m.pid = device.value("pid").toString().toLatin1().toStdString();
-    m.product = device.value("product").toString().toLatin1().toStdString();
-    if (o.value("mode").isDouble()) m.mode = static_cast<long long>(o.value("mode").toDouble());
-    // characters beyond Latin-1 become '?', as the device would show them
-    if (o.value("description").isString())
-        m.description = o.value("description").toString().toLatin1().toStdString();
+    for (const char* field : {"vid", "pid", "product"})
+        TakeManifestField(m, field, value(device.value(QLatin1String(field))));
+    TakeManifestField(m, "mode", value(o.value("mode")));
+    TakeManifestField(m, "description", value(o.value("description")));
     return true;
 }
 
@@ -227,11 +246,6 @@ void RestoreSlots(ItemRun& run, const RestorePlan& plan) {
 
 void RestoreMode(ItemRun& run, const RestorePlan& plan) {
     const QString name = QStringLiteral("mode");
-    if (!plan.modeProblem.empty()) {
-        ++run.done;
-        run.add(name, BackupItemState::Failed, QString::fromStdString(plan.modeProblem));
-        return;
-    }
     if (!plan.mode || !run.next(name)) return;
     const int now = run.transfers.SetModeAndReport(*plan.mode);
     const bool same = now == int(*plan.mode);
@@ -382,12 +396,15 @@ BackupReport RestoreBackup(SlotTransfer& transfers, const QString& folder,
                     [&folder](const std::string& name, std::string& bytes, std::string& error) {
                         const QString path =
                             folder + QLatin1Char('/') + QString::fromStdString(name);
-                        return ReadRegularFile(Native(path), kEdidSize, bytes, error);
+                        // past 256 bytes, so that a longer file is named with its own size
+                        return ReadRegularFile(Native(path), 1 << 16, bytes, error);
                     });
     if (!plan) {
         report.error = QString::fromStdString(plan.error);
         return report;
     }
+    if (!plan.descriptionNotice.empty() && options.notice)
+        options.notice(QString::fromStdString(plan.descriptionNotice));
     report.started = true;
     ItemRun run{report, transfers, options,
                 int(plan.items.size()) + (manifest.mode ? 1 : 0) + (plan.description ? 1 : 0)};

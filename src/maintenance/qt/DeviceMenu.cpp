@@ -286,6 +286,8 @@ void DeviceMenu::RestoreBackupClick() {
     if (!operation.alive()) return;
     BackupOptions options = progressOptions(QStringLiteral("Restore Backup"));
     options.write = AskBeforeWritingWithoutHistory(window(), options.write);
+    // what the device will keep otherwise than the backup holds it, in the log before it is sent
+    options.notice = [this](const QString& notice) { log(notice + QStringLiteral("\r\n")); };
     const BackupReport report = RestoreBackup(*transfers_, folder, options);
     if (!operation.alive()) return;
     endProgress();

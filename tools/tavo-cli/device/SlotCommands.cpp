@@ -344,6 +344,7 @@ int RestoreFromBackup(const SlotOptions& o) {
     options.force = o.force;
     options.stop = [&interrupt] { return interrupt.requested(); };
     options.write.history = o.history;
+    options.notice = [](const QString& notice) { PrintError(notice.toStdString()); };
     const BackupReport report =
         RestoreBackup(c.transfers, QString::fromStdString(o.operands[0]), options);
     c.session.Uart_Disconnect();
