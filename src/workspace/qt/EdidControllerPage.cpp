@@ -436,7 +436,8 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
             failure = saveFailure(kTextOpenFail,
                                   !target ? QString::fromStdString(target.problem)
                                           : folder + QStringLiteral(": ") +
-                                                QString::fromLocal8Bit(std::strerror(EACCES)));
+                                                QString::fromLocal8Bit(std::strerror(
+                                                    QFileInfo::exists(folder) ? EACCES : ENOENT)));
             replaceLog(failure + QStringLiteral("\r\n"));
         } else {
             replaceLog(QStringLiteral("Edid Open OK.\r\n"));
