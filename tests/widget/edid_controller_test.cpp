@@ -233,6 +233,7 @@ private slots:
             QFile old(file);
             QVERIFY(old.open(QIODevice::WriteOnly));
             QCOMPARE(old.write("older contents"), qint64(14));
+            old.close();
             QFile fill(disk.filePath("fill"));
             QVERIFY(fill.open(QIODevice::WriteOnly));
             const QByteArray block(4096, 'f');
