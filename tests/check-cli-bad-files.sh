@@ -4,7 +4,8 @@
 # non-ASCII letters; OUT a symbolic link (written through), a pipe or a device node (refused). Each
 # gets a one-line message naming the file, an exit status of 0, 1 or 2
 # (never a crash), no output file when the command fails, an existing output left as it was, and
-# no temporary file left behind.
+# no temporary file left behind. A pipe or a device node where any command reads an EDID is refused
+# at once.
 # usage: check-cli-bad-files.sh TAVO_CLI
 set -u
 cli=$1
@@ -184,6 +185,83 @@ else
 fi
 chmod 755 "$tmp/locked"
 chmod 644 "$in/b257.bin"
+
+# ---- a pipe or a device node where an EDID is read: refused at once with the reason, never waited on
+# (the device commands before any port is opened; only the full program has them)
+mkfifo "$in/in-pipe.bin"
+ins=("$in/in-pipe.bin")
+[ -c /dev/zero ] && ins+=(/dev/zero)
+cmds=("analyze" "validate" "hex" "blocks" "diff $tmp/good.bin" "rebuild" "compose $tmp/c-out.bin $tmp/good.bin")
+"$cli" device --help >/dev/null 2>&1 && cmds+=("device write input1" "device firmware")
+for src in "${ins[@]}"; do
+    for cmd in "${cmds[@]}"; do
+        args=($cmd "$src")
+        [ "$cmd" = rebuild ] && args+=("$tmp/r-out.bin")
+        [ "$cmd" = "device firmware" ] && args=(device firmware "$src")
+        [ "${cmd%% *}" = device ] && args+=(--port "$tmp/no-such-port")
+        timeout 5 "$cli" "${args[@]}" >"$tmp/out" 2>"$tmp/err" </dev/null
+        rc=$?
+        [ "$rc" -eq 2 ] && grep -q "$(basename "$src"): not a regular file" "$tmp/err" ||
+            fail "$cmd with $src: exit $rc (124: it waited), $(cat "$tmp/err")"
+    done
+done
+[ ! -e "$tmp/r-out.bin" ] && [ ! -e "$tmp/c-out.bin" ] || fail "an output was written from a pipe"
+rm -f "$in/in-pipe.bin"
+
+# ---- a read-only OUT of preset and compose: refused with the advice to --force, which works
+for cmd in "preset 1080p60-stereo" "compose" ; do
+    cp "$tmp/good.bin" "$in/ro.bin"
+    chmod 444 "$in/ro.bin"
+    extra=()
+    [ "$cmd" = compose ] && extra=("$tmp/good.bin" "$tmp/good.bin")
+    run "$cli" $cmd "$in/ro.bin" "${extra[@]}"
+    [ "$rc" -eq 2 ] && grep -q "ro.bin: is read-only; not replaced (--force replaces it)" "$tmp/err" ||
+        fail "$cmd into a read-only file: exit $rc, $(cat "$tmp/err")"
+    run "$cli" ${cmd%% *} --force ${cmd#"${cmd%% *}"} "$in/ro.bin" "${extra[@]}"
+    [ "$rc" -eq 0 ] && [ "$(stat -c %a "$in/ro.bin")" = 444 ] ||
+        fail "$cmd --force over a read-only file: exit $rc, $(cat "$tmp/err")"
+    rm -f "$in/ro.bin"
+done
+
+# ---- text from a file reaches the terminal as text: an EDID whose names and serial text and a
+# firmware image whose fields hold escape sequences; no raw control byte on stdout or stderr
+# (line breaks and tabs aside), and the sequences are shown ("\x1B")
+if command -v python3 >/dev/null; then
+    python3 - "$tmp/good.bin" "$in/esc.bin" "$in/esc-fw.bin" <<'PY'
+import sys
+e = bytearray(open(sys.argv[1], 'rb').read()[:128])
+texts = {0xFC: b'\x1b[2J\x1b[H\x9bX\n', 0xFF: b'\x1b]0;own\x07\n', 0xFE: b'\x07\x1b[31mRED\n'}
+for n, off in enumerate((72, 90, 108)):
+    tag = list(texts)[n]
+    e[off:off + 18] = bytes([0, 0, 0, tag, 0]) + texts[tag].ljust(13, b' ')[:13]
+e[126] = 0
+e[127] = (-sum(e[:127])) & 0xFF
+open(sys.argv[2], 'wb').write(bytes(e))
+fw = bytearray(b'\xff' * 2048)
+fw[512:519] = b'FW VER:'
+fw[520:528] = b'\x1b[2J\x1b[H'
+fw[528:532] = b'\x1b]0;'
+fw[532:536] = b'\x9b\x07\x1bc'
+open(sys.argv[3], 'wb').write(bytes(fw))
+PY
+    raw() { LC_ALL=C grep -caP '[\x00-\x08\x0b-\x1f\x7f]|\xc2[\x80-\x9f]' "$@" | awk -F: '{ s += $NF } END { print s + 0 }'; }
+    cmds=("analyze" "analyze --json" "blocks" "blocks --json" "validate" "hex" "diff $tmp/good.bin")
+    "$cli" device --help >/dev/null 2>&1 && cmds+=("device firmware")
+    for cmd in "${cmds[@]}"; do
+        f=$in/esc.bin
+        extra=()
+        [ "$cmd" = "device firmware" ] && { f=$in/esc-fw.bin; extra=(--port "$tmp/no-such-port"); }
+        timeout 10 "$cli" $cmd "$f" "${extra[@]}" >"$tmp/out" 2>"$tmp/err"
+        [ "$(raw "$tmp/out" "$tmp/err")" -eq 0 ] ||
+            fail "$cmd: a raw control byte on the terminal: $(od -c "$tmp/out" "$tmp/err" | grep -m 3 '033')"
+        case $cmd in analyze* | device*)
+            grep -qF '\x1B' "$tmp/out" || grep -qF '\u001b' "$tmp/out" ||
+                fail "$cmd: the escape sequence is not shown: $(head -c 400 "$tmp/out")" ;;
+        esac
+    done
+else
+    echo "SKIP: escape-sequence files (no python3 to make them)"
+fi
 
 # ---- no temporary file anywhere
 left=$(find "$tmp" -name '*.bin.??????' | head -n 3)

@@ -283,18 +283,31 @@ start unitB --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1
 restore_variant leftout '/"user1.bin"/d'
 [ "$rc" -eq 1 ] && grep -q "^user1: not in the backup" "$tmp/out" && grep -q "^user2: written, verified" "$tmp/out" ||
     fail "restore-backup of a manifest without user1: exit $rc, $(cat "$tmp/out")"
-restore_variant farmode 's/"mode": 3/"mode": 300/'
-[ "$rc" -eq 1 ] && grep -q "^mode: FAILED: mode 300 is outside the device's 4 modes; not sent" "$tmp/out" ||
-    fail "restore-backup of mode 300: exit $rc, $(cat "$tmp/out")"
-grep -q 'RXEDMD' "$tmp/unitB.log" && fail "restore-backup sent a mode outside the range"
+# a field of the wrong type or out of range: the manifest refused, naming it, before anything is
+# sent (the search alone reaches the device)
+for variant in 's/"mode": 3/"mode": 300/|mode: 300 is outside 0 to 255' \
+    's/"mode": 3/"mode": 6/|mode: 6 is outside the device.s 4 modes' \
+    's/"mode": 3/"mode": "3"/|mode: text, not a whole number' \
+    's/"mode": 3/"mode": 2.7/|mode: 2.7 is not a whole number' \
+    's/"description": "Hall A"/"description": 12/|description: a number, not text'; do
+    restore_variant tampered "${variant%%|*}"
+    [ "$rc" -eq 1 ] && grep -q "manifest.json: ${variant#*|}.*nothing sent" "$tmp/err" ||
+        fail "restore-backup of '${variant%%|*}': exit $rc, $(cat "$tmp/out" "$tmp/err")"
+    [ "$(requests "$tmp/unitB.log")" -eq 4 ] ||
+        fail "restore-backup of '${variant%%|*}' sent more than the search"
+done
 restore_variant nonlatin 's/"description": "Hall A"/"description": "Hall 東"/'
 [ "$rc" -eq 0 ] && grep -q '^description: "Hall 東"' "$tmp/out" &&
     [ "$(cat "$tmp/unitB/description")" = "Hall 東" ] ||
     fail "restore-backup of a non-Latin description: exit $rc, $(cat "$tmp/out")"
+grep -q 'Hall 東' "$tmp/unitB/description" ||
+    fail "restore-backup did not store the description as written: $(cat "$tmp/unitB/description")"
 long=$(printf 'L%.0s' $(seq 5000))
 restore_variant longdesc "s/\"description\": \"Hall A\"/\"description\": \"$long\"/"
 [ "$rc" -eq 0 ] && grep -q "^description: stored as \"$(printf 'L%.0s' $(seq 31))\" (the backup holds" "$tmp/out" ||
     fail "restore-backup of a 5000-character description: exit $rc, $(head -c 300 "$tmp/out")"
+grep -q "it will store \"$(printf 'L%.0s' $(seq 31))\"" "$tmp/err" ||
+    fail "restore-backup of a 5000-character description does not say beforehand what is stored"
 # a non-ASCII description: encoded once in the manifest and shown as itself in both summaries;
 # a manifest of an earlier version (each byte a character, no "texts") still restores it right
 mkdir "$tmp/unitA3"
@@ -357,7 +370,7 @@ start hist --state-dir "$tmp/int"
 for h in h-file h-index h-fifo; do
     : >"$tmp/hist.log"
     XDG_DATA_HOME=$tmp/$h run timeout 20 "$cli" device write user2 "$in/b257.bin" --port "$port"
-    [ "$rc" -eq 1 ] && grep -q "the EDID in user2 cannot be kept in the history: .*; nothing sent" "$tmp/err" ||
+    [ "$rc" -eq 2 ] && grep -q "the EDID in user2 cannot be kept in the history: .*; nothing sent" "$tmp/err" ||
         fail "$h: device write without its history: exit $rc, $(cat "$tmp/err")"
     grep -q 'ND_ED0A' "$tmp/hist.log" && grep -q 'SET ND_ED' "$tmp/hist.log" && fail "$h: the write was sent"
 done
@@ -375,6 +388,21 @@ rm "$hdir/$newest" && mkfifo "$hdir/$newest"
 run timeout 20 "$cli" device restore user2 1 --port "$port"
 [ "$rc" -eq 1 ] && grep -q "not a regular file" "$tmp/err" || fail "device restore from a pipe: exit $rc, $(cat "$tmp/err")"
 rm -f "$hdir/$newest"
+# an entry of 300 bytes is named with its own size
+head -c 300 /dev/zero >"$hdir/$newest"
+run timeout 20 "$cli" device restore user2 1 --port "$port"
+[ "$rc" -ne 0 ] && grep -q "300 bytes, not a 256-byte history entry" "$tmp/err" ||
+    fail "device restore from a 300-byte entry: exit $rc, $(cat "$tmp/err")"
+rm -f "$hdir/$newest"
+
+# ---- a device whose descriptors come 500 ms late has not answered; it is not a device of no slots
+mkdir -p "$tmp/late"
+start late --state-dir "$tmp/late" --fault late:SYS_DSCPT:500
+for cmd in "read input1 $tmp/late.bin" "write input1 $tmp/good.bin" "mode"; do
+    run timeout 20 "$cli" device $cmd --port "$port"
+    [ "$rc" -eq 1 ] && grep -q "did not answer in time" "$tmp/err" && ! grep -q "has no input1" "$tmp/err" ||
+        fail "device $cmd with late descriptors: exit $rc, $(cat "$tmp/err")"
+done
 
 # ---- two writers of one history (two devices of one product): no entry without its index line
 mkdir "$tmp/twoA" "$tmp/twoB"

@@ -28,7 +28,7 @@ check "JSON fields" grep -q '"mac":"02:44:53:4E:00:03","ip":"192.168.1.12","mask
 
 # bad values: a message, nothing sent (the simulator hears no configuration)
 for args in "--ip 10.0.x.1" "--ip 10..0.0.5" "--mask 255.255.255" "--dns 1.2.3.256" \
-            "--web-port 70000" "--telnet-port x" "--mode auto"; do
+            "--web-port 70000" "--telnet-port x" "--mode auto" "--mask 255.0.255.0" "--web-port 0"; do
     # shellcheck disable=SC2086
     "$cli" net configure 02:44:53:4E:00:02 $args >"$tmp/out" 2>"$tmp/err"
     rc=$?

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Unpacks the Debian package into a scratch root (dpkg -x, nothing installed) and runs what it
 # holds from there: --version of every program, tavo-cli analyze on a sample, a command that the
-# installed tavo-cli hands to tavo-cli-qt beside it, the manual pages and the completion.
+# installed tavo-cli hands to tavo-cli-qt beside it, the manual pages and the completion, and the
+# hardening of every program (readelf, lintian --pedantic -I).
 #   check-package.sh PACKAGE.deb SAMPLE_DIR
 set -uo pipefail
 deb=$1 samples=$2
@@ -51,6 +52,24 @@ depends=$(dpkg-deb --field "$deb" Depends)
 case "$depends" in *libqt6widgets6*libc6* | *libc6*libqt6widgets6*) ;; *)
     say "Depends does not name the libraries: '$depends'" ;;
 esac
+
+# the distribution's hardening on every program: a position-independent executable, relro and
+# bind-now, the stack protector and fortified calls (readelf); lintian names no hardening tag
+for program in "$bin"/*; do
+    [ -f "$program" ] && [ ! -L "$program" ] || continue
+    name=${program##*/}
+    header=$(readelf -h "$program" 2>/dev/null) || { say "$name: readelf cannot read it"; continue; }
+    grep -q 'Type:.*DYN' <<<"$header" || say "$name is no position-independent executable"
+    readelf -lW "$program" | grep -q GNU_RELRO || say "$name has no relro segment"
+    readelf -dW "$program" | grep -Eq 'BIND_NOW|FLAGS_1.*NOW' || say "$name is not linked with bind-now"
+    symbols=$(readelf --dyn-syms -W "$program")
+    grep -q '__stack_chk_fail' <<<"$symbols" || say "$name has no stack protector"
+    grep -Eq '__[a-z0-9_]+_chk(@|$| )' <<<"$symbols" || say "$name calls no fortified function"
+done
+if command -v lintian >/dev/null; then
+    tags=$(lintian --pedantic -I --no-tag-display-limit "$deb" 2>&1 | grep -E 'hardening')
+    [ -z "$tags" ] || say "lintian names hardening tags: $tags"
+fi
 
 [ $fail -eq 0 ] && echo "check-package: the unpacked package runs ($version)"
 exit $fail

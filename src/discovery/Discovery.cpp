@@ -193,6 +193,17 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
             r.error = AddressRefusal(f.name, f.text, why);
             return false;
         }
+        if (f.tag == TagMask) { // a mask's set bits come first: inverted, it is 2^k - 1
+            const std::uint32_t v = (std::uint32_t((*bytes)[0]) << 24) |
+                                    (std::uint32_t((*bytes)[1]) << 16) |
+                                    (std::uint32_t((*bytes)[2]) << 8) | (*bytes)[3];
+            const std::uint32_t host = ~v;
+            if ((host & (host + 1)) != 0) {
+                r.error = std::string(f.name) + " \"" + f.text +
+                          "\" is not a mask: its set bits must come first, as in 255.255.255.0.";
+                return false;
+            }
+        }
         add(f.tag, std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
         rec.*(f.stored) = f.text;
         return true;
@@ -207,9 +218,11 @@ NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfi
 
     auto port = [&](const char* name, std::uint8_t tag, const std::string& text, int& stored) {
         const auto v = Decimal(text);
-        if (!v || *v < 0 || *v > 65535) {
+        // port 0 is no port: a device set to it could not be reached there (one that reports
+        // 0 and keeps it is left alone)
+        if (!v || *v < 0 || *v > 65535 || (*v == 0 && stored != 0)) {
             r.error =
-                std::string(name) + ": \"" + text + "\" is not a port number from 0 to 65535.";
+                std::string(name) + ": \"" + text + "\" is not a port number from 1 to 65535.";
             return false;
         }
         if (*v != stored) {

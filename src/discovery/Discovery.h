@@ -99,8 +99,9 @@ struct NetConfigResult {
 // mode when one was chosen and it changed (DHCP clears IP, mask and gateway to "0.0.0.0"; with
 // none chosen a mode the device reported, known or not, is kept); unless in DHCP mode IP, mask and
 // gateway that changed; DNS likewise in either mode; the ports when their value changed. A changed
-// address that is not four dot-separated decimal numbers from 0 to 255, or a port that is no
-// number from 0 to 65535, stops it with a message.
+// address that is not four dot-separated decimal numbers from 0 to 255, a changed mask whose set
+// bits do not come first (255.0.255.0), or a port that is no number from 1 to 65535 (0 is
+// taken only unchanged) stops it with a message.
 NetConfigResult BuildConfiguration(const NetDeviceRecord& record, const NetConfigEdits& edits);
 
 // One line saying what a built configuration carries, for the operator: "Sent to

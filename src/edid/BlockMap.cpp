@@ -1,5 +1,7 @@
 #include "edid/BlockMap.h"
 
+#include "edid/VisibleText.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -267,22 +269,7 @@ std::string_view OuiOwnerName(const std::string& oui) {
 }
 
 void AppendJsonText(std::string& out, std::string_view text) {
-    constexpr char kHex[] = "0123456789abcdef";
-    out.push_back('"');
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-            out.push_back(ch);
-        } else if (c < 0x20) {
-            out += "\\u00";
-            out.push_back(kHex[c >> 4]);
-            out.push_back(kHex[c & 0x0F]);
-        } else {
-            out.push_back(ch);
-        }
-    }
-    out.push_back('"');
+    AppendJsonVisible(out, text);
 }
 
 std::string_view PartKindName(PartKind kind) {

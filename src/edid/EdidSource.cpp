@@ -407,61 +407,22 @@ bool ReadRegularFile(const std::string& path, std::size_t limit, std::string& by
     return true;
 }
 
-bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error,
-                  bool regularOnly) {
-    if (regularOnly) {
-        std::string bytes;
-        if (!ReadRegularFile(path, kEdidTextLimit, bytes, error)) return false;
-        if (bytes.empty()) {
-            error = path + ": empty file, no EDID in it";
-            return false;
-        }
-        const std::size_t total = bytes.size();
-        if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                           std::min(total, kEdidTextLimit), total, source, error)) {
-            error = path + ": " + error;
-            return false;
-        }
-        return true;
-    }
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = path + ": is a directory";
-        return false;
-    }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    // one byte past the limit tells a longer file from one of exactly the limit
-    std::vector<std::uint8_t> buffer(kEdidTextLimit + 1);
-    std::size_t n = 0;
-    while (n < buffer.size()) {
-        const std::size_t got = std::fread(buffer.data() + n, 1, buffer.size() - n, f);
-        if (got == 0) break;
-        n += got;
-    }
-    const bool failed = std::ferror(f) != 0;
-    const int readErrno = errno;
-    struct stat st {};
-    const bool regular = ::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode);
-    std::fclose(f);
-    if (failed) {
-        error = path + ": " + std::strerror(readErrno);
-        return false;
-    }
-    if (n == 0) {
+bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error) {
+    // a pipe, a device node or a socket is refused at once: waiting on one would hold the tool
+    std::string bytes;
+    if (!ReadRegularFile(path, kEdidTextLimit, bytes, error)) return false;
+    if (bytes.empty()) {
         error = path + ": empty file, no EDID in it";
         return false;
     }
-    std::size_t total = n;
-    if (n > kEdidTextLimit) {
-        n = kEdidTextLimit;
-        if (regular && static_cast<std::uintmax_t>(st.st_size) > total)
+    std::size_t total = bytes.size();
+    if (total > kEdidTextLimit) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && static_cast<std::uintmax_t>(st.st_size) > total)
             total = static_cast<std::size_t>(st.st_size);
     }
-    if (!ReadEdidBytes(buffer.data(), n, total, source, error)) {
+    if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                       std::min(bytes.size(), kEdidTextLimit), total, source, error)) {
         error = path + ": " + error;
         return false;
     }

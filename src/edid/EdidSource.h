@@ -61,11 +61,9 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
 
 // The file at `path` through ReadEdidBytes. False with a one-line reason starting with the path
 // in `error` for a missing, unreadable, empty or directory path and for the refusals of
-// ReadEdidBytes. Reads to the end of the file, so files that report no size (sysfs, pipes) read
-// whole. `regularOnly`: anything but a regular file (a pipe, a device node) is refused without
-// waiting for it, for paths the tool finds by itself rather than paths an operator names.
-bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error,
-                  bool regularOnly = false);
+// ReadEdidBytes. Only a regular file is read (sysfs files are): a pipe, a device node or a socket
+// named where an EDID file belongs is refused at once rather than waited on.
+bool ReadEdidPath(const std::string& path, EdidSource& source, std::string& error);
 
 // Up to `limit` + 1 bytes of the regular file at `path` into `bytes` (one past the limit tells a
 // longer file). The path is opened without blocking and refused unless it is a regular file: a

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/SlotName.h"
+#include "maintenance/Firmware.h"
 #include "maintenance/Sha256.h"
 
 namespace tavo {
@@ -42,9 +43,70 @@ bool ReadFiles(const BackupManifest& m, const BackupFileReader& read,
 
 } // namespace
 
+void TakeManifestField(BackupManifest& m, const std::string& name, const ManifestValue& v) {
+    using Kind = ManifestValue::Kind;
+    if (!m.invalid.empty()) return; // the first wrong field is the one named
+    auto kindName = [](Kind k) -> std::string {
+        switch (k) {
+        case Kind::Absent:
+            return "missing";
+        case Kind::Null:
+            return "null";
+        case Kind::Bool:
+            return "true or false";
+        case Kind::Number:
+            return "a number";
+        case Kind::String:
+            return "text";
+        case Kind::Array:
+            return "a list";
+        case Kind::Object:
+            return "an object";
+        }
+        return "?";
+    };
+    auto number = [](double d) {
+        std::string text = std::to_string(d);
+        text.erase(text.find_last_not_of('0') + 1);
+        if (!text.empty() && text.back() == '.') text.pop_back();
+        return text;
+    };
+    if (name == "format" || name == "vid" || name == "pid" || name == "product") {
+        if (v.kind != Kind::String) {
+            m.invalid = name + ": " + kindName(v.kind) + ", not text";
+            return;
+        }
+        (name == "format" ? m.format
+         : name == "vid"  ? m.vid
+         : name == "pid"  ? m.pid
+                          : m.product) = v.text;
+    } else if (name == "mode") {
+        if (v.kind == Kind::Absent) return;
+        if (v.kind != Kind::Number) {
+            m.invalid = "mode: " + kindName(v.kind) + ", not a whole number";
+        } else if (v.number != static_cast<double>(static_cast<long long>(v.number))) {
+            m.invalid = "mode: " + number(v.number) + " is not a whole number";
+        } else if (v.number < 0 || v.number > 255) {
+            m.invalid = "mode: " + number(v.number) + " is outside 0 to 255";
+        } else {
+            m.mode = static_cast<long long>(v.number);
+        }
+    } else if (name == "description") {
+        if (v.kind == Kind::Absent) return;
+        if (v.kind != Kind::String)
+            m.invalid = "description: " + kindName(v.kind) + ", not text";
+        else
+            m.description = v.text;
+    }
+}
+
 RestorePlan PlanRestore(const BackupManifest& m, const DeviceRecord& device, bool force,
                         const BackupFileReader& read) {
     RestorePlan plan;
+    if (!m.invalid.empty()) {
+        plan.error = std::string(kBackupManifestName) + ": " + m.invalid + "; nothing sent";
+        return plan;
+    }
     if (m.format != kBackupFormatName || !m.hasFiles) {
         plan.error = std::string(kBackupManifestName) + ": not a device backup manifest";
         return plan;
@@ -76,13 +138,24 @@ RestorePlan PlanRestore(const BackupManifest& m, const DeviceRecord& device, boo
             plan.items.push_back({slot, PlannedState::NoSuchSlot, {}});
     if (m.mode) {
         const unsigned modes = device.internalCount + device.outputCount + device.userCount;
-        if (*m.mode >= 0 && *m.mode < static_cast<long long>(modes))
-            plan.mode = static_cast<std::uint8_t>(*m.mode);
-        else
-            plan.modeProblem = "mode " + std::to_string(*m.mode) + " is outside the device's " +
-                               std::to_string(modes) + " modes; not sent";
+        if (*m.mode < 0 || *m.mode >= static_cast<long long>(modes)) {
+            plan.error = std::string(kBackupManifestName) + ": mode: " + std::to_string(*m.mode) +
+                         " is outside the device's " + std::to_string(modes) + " modes (0 to " +
+                         std::to_string(modes == 0 ? 0 : modes - 1) + "); nothing sent";
+            plan.items.clear();
+            return plan;
+        }
+        plan.mode = static_cast<std::uint8_t>(*m.mode);
     }
     plan.description = m.description;
+    if (m.description) {
+        const std::vector<std::uint8_t> payload = DescriptionPayload(*m.description);
+        const std::string stored(payload.begin(), payload.end());
+        if (stored != *m.description && !m.description->empty())
+            plan.descriptionNotice = "the device keeps " + std::to_string(kDescriptionLimit) +
+                                     " bytes of a description: it will store \"" + stored +
+                                     "\" (the backup holds \"" + *m.description + "\")";
+    }
     return plan;
 }
 

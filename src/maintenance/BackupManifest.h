@@ -25,8 +25,24 @@ struct BackupManifest {
     std::vector<std::pair<std::string, std::string>> files; // "input1.bin" -> SHA-256 hex
     std::string vid, pid, product;                          // the device it was taken of
     std::optional<long long> mode;                          // absent: not restored
-    std::optional<std::string> description;                 // the device's bytes
+    std::optional<std::string> description;                 // UTF-8, as the device keeps it
+    std::string invalid; // a field of the wrong type or out of range, named: nothing is sent
 };
+
+// A field of the manifest as the JSON reader found it.
+struct ManifestValue {
+    enum class Kind : std::uint8_t { Absent, Null, Bool, Number, String, Array, Object };
+    Kind kind = Kind::Absent;
+    double number = 0; // Number
+    std::string text;  // String, UTF-8
+};
+
+// Takes the manifest's scalar fields into `m` ("format", "vid", "pid", "product": strings;
+// "mode": absent or a whole number from 0 to 255; "description": absent or a string). The
+// first field of another type or out of range is named in `m.invalid` ("mode: 5.7 is not a
+// whole number"): such a manifest is refused before anything is sent, never read in part.
+// Unknown names are ignored.
+void TakeManifestField(BackupManifest& m, const std::string& name, const ManifestValue& value);
 
 enum class PlannedState : std::uint8_t {
     Write,       // in the backup and on the device: written and verified
@@ -44,8 +60,10 @@ struct RestorePlan {
     std::string error;              // why nothing may be sent; empty when the plan may run
     std::vector<PlannedSlot> items; // the device's writable slots in order, then slots it lacks
     std::optional<std::uint8_t> mode;
-    std::string modeProblem; // the manifest's mode is outside the device's modes: not sent
-    std::optional<std::string> description;
+    std::optional<std::string> description; // as the backup holds it
+    // empty when the device keeps the description as the backup holds it; else what it will
+    // store (cut to 31 bytes between two characters), said before anything is sent
+    std::string descriptionNotice;
     explicit operator bool() const { return error.empty(); }
 };
 
@@ -53,9 +71,10 @@ struct RestorePlan {
 using BackupFileReader =
     std::function<bool(const std::string& name, std::string& bytes, std::string& error)>;
 
-// Checks the manifest (format, file names, sizes, every SHA-256, the identity unless `force`)
-// and lays out what a restore into `device` does. A mode outside the device's modes (internal
-// slots, outputs, user slots) is kept out of the plan with a reason, never sent modulo 256.
+// Checks the manifest (its fields' types and ranges, format, file names, sizes, every SHA-256,
+// the identity unless `force`) and lays out what a restore into `device` does. A mode outside
+// the device's modes (internal slots, outputs, user slots) refuses the manifest, never sent
+// modulo 256.
 RestorePlan PlanRestore(const BackupManifest& manifest, const DeviceRecord& device, bool force,
                         const BackupFileReader& read);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "edid/VisibleText.h"
 #include "link/Response.h"
 #include "link/SlotName.h"
 
@@ -44,13 +45,15 @@ FirmwareHeader CheckFirmwareHeader(const std::uint8_t* data, std::size_t size) {
 
 std::string TargetLine(const FirmwareHeader& header) {
     if (!header.accepted) return "Target :";
-    return "Target :   VID-" + header.vid + "     PID-" + header.pid + "     Version-" +
-           header.version;
+    // the image's fields are shown, never acted on: an escape sequence there stays text
+    return "Target :   VID-" + VisibleLatin1(header.vid) + "     PID-" + VisibleLatin1(header.pid) +
+           "     Version-" + VisibleLatin1(header.version);
 }
 
 std::string CurrentLine(const std::string& vid, const std::string& pid,
                         const std::string& version) {
-    return "Current :   VID-" + vid + "    PID-" + pid + "    Version-" + version;
+    return "Current :   VID-" + VisibleLatin1(vid) + "    PID-" + VisibleLatin1(pid) +
+           "    Version-" + VisibleLatin1(version);
 }
 
 std::vector<FirmwareStep> FirmwarePlan(const std::uint8_t* data, std::size_t size) {

@@ -179,7 +179,7 @@ void AppendJsonString(std::string& out, std::string_view text, bool dropLineBrea
             out += "\\t";
             break;
         default:
-            if (c < 0x20) {
+            if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) { // C0, DEL and C1 controls
                 out += "\\u00";
                 out.push_back(kHex[c >> 4]);
                 out.push_back(kHex[c & 0x0F]);

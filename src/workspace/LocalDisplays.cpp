@@ -59,7 +59,7 @@ std::vector<LocalDisplay> ListDisplays(const std::string& root) {
         d.status = FirstLine(fs::path(root) / name / "status");
         EdidSource source;
         std::string error;
-        if (ReadEdidPath((fs::path(root) / name / "edid").string(), source, error, true)) {
+        if (ReadEdidPath((fs::path(root) / name / "edid").string(), source, error)) {
             d.hasEdid = true;
             EdidRecord record;
             record.image = source.image;
@@ -96,7 +96,7 @@ bool ReadDisplayEdid(std::string_view connector, EdidSource& source, std::string
     }
     const fs::path edid = fs::path(root) / matches.front() / "edid";
     std::string readError;
-    if (!ReadEdidPath(edid.string(), source, readError, true)) {
+    if (!ReadEdidPath(edid.string(), source, readError)) {
         std::error_code ec;
         if (fs::exists(edid, ec) && readError.find(": empty file") == std::string::npos) {
             error = label + ": " + readError;

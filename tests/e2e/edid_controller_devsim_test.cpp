@@ -38,6 +38,7 @@
 #include "support/DevSim.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/Glyphs.h"
+#include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/qt/EdidControllerPage.h"
@@ -338,6 +339,13 @@ private slots:
                      status.endsWith("Nothing written."),
                  qPrintable(status));
         QCOMPARE(sim.Requests().size(), sent);
+        // the long verdict wraps: the window stays within the screen
+        QVERIFY2(WorkAreaOf(history).contains(history->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(history->frameGeometry().x())
+                                .arg(history->frameGeometry().y())
+                                .arg(history->frameGeometry().width())
+                                .arg(history->frameGeometry().height())));
     }
 
     // The slot's former EDID cannot be kept (the history folder is a file): the window asks

@@ -226,6 +226,15 @@ TEST(Configuration, AnUnknownModeIsKeptUnlessOneIsChosen) {
     EXPECT_EQ(r.record.ipMode, 0);
 }
 
+TEST(Configuration, MasksWhoseBitsComeFirstAreTaken) {
+    for (const char* mask : {"255.255.255.0", "255.255.0.0", "255.255.255.252", "255.255.255.255",
+                             "128.0.0.0", "255.255.254.0"}) {
+        auto edits = Unchanged(Known());
+        edits.mask = mask;
+        EXPECT_TRUE(BuildConfiguration(Known(), edits).ok) << mask;
+    }
+}
+
 TEST(Configuration, BadNumbersSendNothing) {
     const struct {
         const char* what;
@@ -249,6 +258,14 @@ TEST(Configuration, BadNumbersSendNothing) {
         {"three parts", [](NetConfigEdits& e) { e.mask = "255.255.0"; }, "SubNet Mask"},
         {"five parts", [](NetConfigEdits& e) { e.ip = "10.0.0.1.2"; }, "IP Address"},
         {"emptied", [](NetConfigEdits& e) { e.gateway = ""; }, "GateWay IP"},
+        {"a mask with a gap", [](NetConfigEdits& e) { e.mask = "255.0.255.0"; },
+         "SubNet Mask \"255.0.255.0\" is not a mask"},
+        {"a mask with a low bit", [](NetConfigEdits& e) { e.mask = "255.255.255.1"; },
+         "SubNet Mask \"255.255.255.1\" is not a mask"},
+        {"an inverted mask", [](NetConfigEdits& e) { e.mask = "0.0.0.255"; }, "is not a mask"},
+        {"web port 0", [](NetConfigEdits& e) { e.webPort = "0"; },
+         "WebGUI Port: \"0\" is not a port number from 1 to 65535."},
+        {"telnet port 0", [](NetConfigEdits& e) { e.telnetPort = "00"; }, "Telnet Port"},
     };
     for (const auto& c : cases) {
         auto edits = Unchanged(Known());

@@ -214,8 +214,8 @@ std::string Hex(const std::string& bytes) {
 } // namespace
 
 // What a restore may do, decided before anything is sent: every file checked against the
-// manifest, the device's writable slots each written or named as not in the backup, the mode
-// only inside the device's range.
+// manifest, the device's writable slots each written or named as not in the backup, a mode
+// outside the device's range refused.
 TEST(BackupManifest, PlanRestoreTable) {
     DeviceRecord device;
     device.vid = "5441", device.pid = "0401", device.product = "DevSim 4x1";
@@ -239,53 +239,53 @@ TEST(BackupManifest, PlanRestoreTable) {
         const char* what;
         std::function<void(BackupManifest&)> change;
         bool force;
-        const char* error;       // a plan refused with this, or nullptr
-        const char* states;      // per planned slot: W write, N not in the backup, X no such
-        int mode;                // the planned mode, -1 none
-        const char* modeProblem; // or nullptr
+        const char* error;  // a plan refused with this, or nullptr
+        const char* states; // per planned slot: W write, N not in the backup, X no such
+        int mode;           // the planned mode, -1 none
     } cases[] = {
-        {"whole", [](BackupManifest&) {}, false, nullptr, "WWWW", 5, nullptr},
+        {"whole", [](BackupManifest&) {}, false, nullptr, "WWWW", 5},
         {"another format", [](BackupManifest& m) { m.format = "x"; }, false,
-         "not a device backup manifest", "", -1, nullptr},
+         "not a device backup manifest", "", -1},
         {"no files object", [](BackupManifest& m) { m.hasFiles = false; }, false,
-         "not a device backup manifest", "", -1, nullptr},
+         "not a device backup manifest", "", -1},
         {"a file that is no slot",
          [](BackupManifest& m) {
              m.files.push_back({"x.bin", ""});
          },
-         false, "x.bin: not a slot file name", "", -1, nullptr},
+         false, "x.bin: not a slot file name", "", -1},
         {"a changed file", [&](BackupManifest& m) { m.files[1].second = Hex(slotA); }, false,
-         "input2.bin: its SHA-256 differs", "", -1, nullptr},
+         "input2.bin: its SHA-256 differs", "", -1},
         {"a missing file",
          [](BackupManifest& m) {
              m.files.push_back({"user3.bin", "h"});
          },
-         false, "user3.bin: no such file", "", -1, nullptr},
+         false, "user3.bin: no such file", "", -1},
         {"a short file",
          [](BackupManifest& m) {
              m.files.push_back({"input4.bin", "h"});
          },
-         false, "input4.bin: 255 bytes, not 256", "", -1, nullptr},
+         false, "input4.bin: 255 bytes, not 256", "", -1},
         {"another device", [](BackupManifest& m) { m.product = "Other"; }, false,
-         "the backup is of Other (VID 5441, PID 0401), the device is DevSim 4x1", "", -1, nullptr},
+         "the backup is of Other (VID 5441, PID 0401), the device is DevSim 4x1", "", -1},
         {"another device, forced", [](BackupManifest& m) { m.product = "Other"; }, true, nullptr,
-         "WWWW", 5, nullptr},
+         "WWWW", 5},
         {"a slot left out", [](BackupManifest& m) { m.files.erase(m.files.begin() + 3); }, false,
-         nullptr, "WWNW", 5, nullptr},
+         nullptr, "WWNW", 5},
         {"a slot the device lacks",
          [&](BackupManifest& m) {
              m.files.push_back({"user7.bin", Hex(slotA)});
          },
-         false, nullptr, "WWWWX", 5, nullptr},
-        {"no mode", [](BackupManifest& m) { m.mode.reset(); }, false, nullptr, "WWWW", -1, nullptr},
-        {"the last mode", [](BackupManifest& m) { m.mode = 5; }, false, nullptr, "WWWW", 5,
-         nullptr},
-        {"a mode past the device's", [](BackupManifest& m) { m.mode = 6; }, false, nullptr, "WWWW",
-         -1, "mode 6 is outside the device's 6 modes; not sent"},
-        {"a mode that wraps at 256", [](BackupManifest& m) { m.mode = 258; }, false, nullptr,
-         "WWWW", -1, "mode 258 is outside"},
-        {"a negative mode", [](BackupManifest& m) { m.mode = -1; }, false, nullptr, "WWWW", -1,
-         "mode -1 is outside"},
+         false, nullptr, "WWWWX", 5},
+        {"no mode", [](BackupManifest& m) { m.mode.reset(); }, false, nullptr, "WWWW", -1},
+        {"the last mode", [](BackupManifest& m) { m.mode = 5; }, false, nullptr, "WWWW", 5},
+        {"a mode past the device's", [](BackupManifest& m) { m.mode = 6; }, false,
+         "mode: 6 is outside the device's 6 modes (0 to 5); nothing sent", "", -1},
+        {"a mode that wraps at 256", [](BackupManifest& m) { m.mode = 258; }, false,
+         "mode: 258 is outside", "", -1},
+        {"a negative mode", [](BackupManifest& m) { m.mode = -1; }, false, "mode: -1 is outside",
+         "", -1},
+        {"a field the reader refused", [](BackupManifest& m) { m.invalid = "mode: text"; }, true,
+         "manifest.json: mode: text; nothing sent", "", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -315,10 +315,6 @@ TEST(BackupManifest, PlanRestoreTable) {
                                                              : 'X';
         EXPECT_EQ(states, c.states);
         EXPECT_EQ(plan.mode ? int(*plan.mode) : -1, c.mode);
-        if (c.modeProblem)
-            EXPECT_EQ(plan.modeProblem.rfind(c.modeProblem, 0), 0u) << plan.modeProblem;
-        else
-            EXPECT_TRUE(plan.modeProblem.empty()) << plan.modeProblem;
         EXPECT_EQ(plan.description, std::optional<std::string>("Hall A"));
     }
     // the images planned are the files' bytes, slot by slot
@@ -331,4 +327,93 @@ TEST(BackupManifest, PlanRestoreTable) {
     EXPECT_EQ(plan.items[1].slot, SlotSelector::Make(SlotKind::Input, 1));
     EXPECT_EQ(plan.items[1].image[0], 'b');
     EXPECT_EQ(plan.items[2].slot, SlotSelector::Make(SlotKind::User, 0));
+}
+
+// A tampered manifest: each field of the wrong type or out of range is named and refuses the
+// restore before anything is sent; none is skipped in silence nor rounded.
+TEST(BackupManifest, FieldsOfTheWrongTypeOrRange) {
+    using Kind = ManifestValue::Kind;
+    const ManifestValue five{Kind::Number, 5, {}};
+    const struct {
+        const char* field;
+        ManifestValue value;
+        const char* invalid; // nullptr: taken
+    } cases[] = {
+        {"mode", five, nullptr},
+        {"mode", {Kind::Absent, 0, {}}, nullptr},
+        {"mode", {Kind::Number, 0, {}}, nullptr},
+        {"mode", {Kind::Number, 255, {}}, nullptr},
+        {"mode", {Kind::String, 0, "5"}, "mode: text, not a whole number"},
+        {"mode", {Kind::Number, 5.7, {}}, "mode: 5.7 is not a whole number"},
+        {"mode", {Kind::Number, -1, {}}, "mode: -1 is outside 0 to 255"},
+        {"mode", {Kind::Number, 256, {}}, "mode: 256 is outside 0 to 255"},
+        {"mode", {Kind::Number, 1e300, {}}, "mode: "},
+        {"mode", {Kind::Null, 0, {}}, "mode: null, not a whole number"},
+        {"mode", {Kind::Bool, 1, {}}, "mode: true or false, not a whole number"},
+        {"mode", {Kind::Array, 0, {}}, "mode: a list, not a whole number"},
+        {"description", {Kind::String, 0, "Hall 東"}, nullptr},
+        {"description", {Kind::Absent, 0, {}}, nullptr},
+        {"description", {Kind::Number, 12, {}}, "description: a number, not text"},
+        {"description", {Kind::Object, 0, {}}, "description: an object, not text"},
+        {"description", {Kind::Null, 0, {}}, "description: null, not text"},
+        {"product", {Kind::String, 0, "DevSim"}, nullptr},
+        {"product", {Kind::Number, 3, {}}, "product: a number, not text"},
+        {"vid", {Kind::Absent, 0, {}}, "vid: missing, not text"},
+        {"format", {Kind::Bool, 0, {}}, "format: true or false, not text"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.value.text + std::to_string(c.value.number));
+        BackupManifest m;
+        TakeManifestField(m, c.field, c.value);
+        if (!c.invalid) {
+            EXPECT_EQ(m.invalid, "");
+            continue;
+        }
+        EXPECT_EQ(m.invalid.rfind(c.invalid, 0), 0u) << m.invalid;
+        EXPECT_FALSE(m.mode); // nothing of a refused field is kept
+        EXPECT_FALSE(m.description);
+        TakeManifestField(m, "mode", five); // the first wrong field stays the one named
+        EXPECT_EQ(m.invalid.rfind(c.invalid, 0), 0u) << m.invalid;
+    }
+    BackupManifest m;
+    TakeManifestField(m, "mode", five);
+    TakeManifestField(m, "description", {Kind::String, 0, "Hall"});
+    EXPECT_EQ(m.mode, 5);
+    EXPECT_EQ(m.description, "Hall");
+}
+
+// A description the device cannot keep as written is told before anything is sent, as what it
+// will store: cut to 31 bytes between two characters; UTF-8 letters are kept as they are.
+TEST(BackupManifest, DescriptionTheDeviceCannotKeepIsToldBeforehand) {
+    DeviceRecord device;
+    device.vid = "5441", device.pid = "0401", device.product = "P";
+    device.userCount = 1, device.outputCount = 1;
+    const struct {
+        std::string description;
+        std::string stored; // empty: kept as written, no notice
+    } cases[] = {
+        {"Hall A", ""},
+        {"Hall 東", ""},
+        {"", ""},
+        {std::string(31, 'L'), ""},
+        {std::string(40, 'L'), std::string(31, 'L')},
+        {std::string(30, 'x') + "東", std::string(30, 'x')}, // never half a character
+    };
+    for (const auto& c : cases) {
+        BackupManifest m;
+        m.format = kBackupFormatName;
+        m.hasFiles = true;
+        m.vid = device.vid, m.pid = device.pid, m.product = device.product;
+        m.description = c.description;
+        const RestorePlan plan = PlanRestore(
+            m, device, false, [](const std::string&, std::string&, std::string&) { return true; });
+        ASSERT_TRUE(plan) << plan.error;
+        EXPECT_EQ(plan.description, c.description);
+        if (c.stored.empty())
+            EXPECT_EQ(plan.descriptionNotice, "") << c.description;
+        else
+            EXPECT_NE(plan.descriptionNotice.find("it will store \"" + c.stored + "\" (the backup"),
+                      std::string::npos)
+                << plan.descriptionNotice;
+    }
 }

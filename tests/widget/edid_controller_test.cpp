@@ -21,7 +21,10 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
@@ -217,6 +220,43 @@ private slots:
         rig.Mark();
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
         QCOMPARE(rig.Sent(), Bracket({}));
+    }
+
+    // A save onto a full file system (a small tmpfs in a mount namespace of this thread's own,
+    // as root) keeps the older file as it was and says why in red, never "Ok.".
+    void saveOntoAFullDiskKeepsTheOlderFile() {
+        QTemporaryDir disk;
+        if (::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tavo-full", QFile::encodeName(disk.path()).constData(), "tmpfs", 0,
+                    "size=64k") != 0)
+            QSKIP("no mount namespace with a tmpfs here (needs root)");
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(QFile::encodeName(disk.path()).constData(), MNT_DETACH); });
+        const QString file = disk.filePath("old.bin");
+        {
+            QFile old(file);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            QCOMPARE(old.write("older contents"), qint64(14));
+            old.close();
+            QFile fill(disk.filePath("fill"));
+            QVERIFY(fill.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (fill.write(block) == block.size() && fill.flush()) {
+            }
+        }
+        Rig rig;
+        rig.Connect();
+        rig.dialogs.saveAnswer = file;
+        StatusRecorder status(rig.Label2());
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        QCOMPARE(status.all(), (QStringList{"Saving... [black]",
+                                            "Save Edid Failed. Not saved to old.bin: No space "
+                                            "left on device. [red]"}));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("older contents"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files), (QStringList{"fill", "old.bin"}));
     }
 
     // A save writes only a complete read: a missing or corrupted chunk writes nothing, keeps an

@@ -107,7 +107,7 @@ int Compose(const Args& args) {
     }
     std::string error;
     const std::size_t size = result.image[126] ? kEdidSize : kEdidSize / 2;
-    if (!WriteFileAtomically(out, result.image.data(), size, error)) {
+    if (!WriteFileAtomically(out, result.image.data(), size, error, c.force)) {
         PrintError(error);
         return kExitError;
     }

@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "edid/EdidSource.h"
 #include "edid/WholeEdid.h"
+#include "edid/WholeFile.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
@@ -133,45 +134,10 @@ bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std:
         error = path + ": " + out.problem + (out.readOnly ? " (--force replaces it)" : "");
         return false;
     }
-    const std::string& target = out.path;
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    // mkstemp makes the file private; give it the mode of the file it replaces, or the usual
-    // mode of a new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, out.exists ? static_cast<mode_t>(out.mode) : (0666 & ~mask));
-
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        error = path + ": " + std::strerror(err);
-        return false;
-    };
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t w = ::write(fd, data + done, size - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno);
-        }
-        done += static_cast<std::size_t>(w);
-    }
-    if (::fsync(fd) != 0) return fail(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        error = path + ": " + std::strerror(err);
-        return false;
-    }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        error = path + ": " + std::strerror(err);
+    std::string why;
+    if (!WriteWholeFile(out.path, {reinterpret_cast<const char*>(data), size},
+                        out.exists ? static_cast<int>(out.mode) : -1, why)) {
+        error = path + ": " + why;
         return false;
     }
     return true;

@@ -1,6 +1,8 @@
 // presets: the ready-made EDIDs; preset: one of them written to a file.
 #include <iostream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Command.h"
 #include "FileIo.h"
@@ -20,8 +22,17 @@ int ListPresets(const Args& args) {
 }
 
 int WritePreset(const Args& args) {
-    if (args.size() != 2) return UsageError("preset");
-    const std::string name(args[0]), out(args[1]);
+    // "--force" (anywhere) also replaces a read-only OUT
+    bool force = false;
+    std::vector<std::string> operands;
+    for (std::string_view a : args) {
+        if (a == "--force")
+            force = true;
+        else
+            operands.emplace_back(a);
+    }
+    if (operands.size() != 2) return UsageError("preset");
+    const std::string name(operands[0]), out(operands[1]);
     const PresetBuild built = BuildPreset(name);
     if (!built) {
         PrintError(built.message + " (see 'tavo-cli presets')");
@@ -29,7 +40,7 @@ int WritePreset(const Args& args) {
     }
     const std::size_t size = EdidLength(built.image); // the base block alone without extension
     std::string error;
-    if (!WriteFileAtomically(out, built.image.data(), size, error)) {
+    if (!WriteFileAtomically(out, built.image.data(), size, error, force)) {
         PrintError(error);
         return kExitError;
     }
@@ -42,9 +53,9 @@ const CommandRegistration presetsCommand{
      "preset:NAME reads one wherever a FILE is taken",
      &ListPresets}};
 const CommandRegistration presetCommand{
-    {"preset", "preset NAME OUT",
+    {"preset", "preset [--force] NAME OUT",
      "write the ready-made EDID NAME (see 'presets') to OUT: 256 bytes, 128 for one without an "
-     "extension",
+     "extension (--force: also over a read-only file)",
      &WritePreset}};
 
 } // namespace

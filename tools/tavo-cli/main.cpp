@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "Command.h"
+#include "VisibleOutput.h"
 
 namespace tavo::cli {
 
@@ -84,6 +85,7 @@ bool tavo::cli::HandToFullProgram() {
 int main(int argc, char** argv) {
     using namespace tavo::cli;
     savedArgv = argv;
+    GuardStandardStreams();
     // --version is the command "version", which both programs hold.
     static char versionCommand[] = "version";
     if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) argv[1] = versionCommand;

@@ -30,6 +30,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "edid/EdidSource.h"
+#include "edid/VisibleText.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceMenu.h"
 #include "maintenance/qt/SystemPage.h"
@@ -219,7 +220,9 @@ void TForm1::FormCreate() {
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet4), true);
 }
 
-void TForm1::WriteLog(const QString& text, LogWrite how) {
+void TForm1::WriteLog(const QString& raw, LogWrite how) {
+    // what devices and files say is shown, never acted on
+    const QString text = QString::fromStdString(VisibleText(raw.toStdString(), true));
     if (how == LogWrite::Replace) {
         Memo_Debug->setPlainText(text);
         return;

@@ -22,6 +22,7 @@
 #include "link/qt/UartController.h"
 #include "link/qt/UartSession.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/ShownText.h"
 #include "ui/qt/StringGrid.h"
 
 namespace tavo {
@@ -103,7 +104,8 @@ template <class T> T* DeviceGrid::find(const QString& name) const {
 
 QString DeviceGrid::NetText(const std::string& bytes) {
     const std::size_t end = std::min(bytes.find('\0'), bytes.size());
-    return QString::fromLatin1(bytes.data(), qsizetype(end));
+    // datagram fields come from anything on the network: control characters made visible
+    return ShownLatin1(std::string_view(bytes).substr(0, end));
 }
 
 void DeviceGrid::attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* grid,

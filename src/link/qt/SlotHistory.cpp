@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <cerrno>
 #include <fcntl.h>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 
 #include "edid/EdidSource.h"
+#include "edid/WholeFile.h"
 #include "link/SlotHistory.h"
 #include "link/SlotName.h"
 
@@ -37,10 +37,12 @@ bool ReadIndex(const QString& folder, std::vector<HistoryIndexEntry>& index, QSt
     return true;
 }
 
+// Whole or not at all (edid/WholeFile.h): a full disk leaves the former file as it was.
 bool WriteAll(const QString& path, const QByteArray& bytes, QString* error) {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
-    if (error) *error = path + QStringLiteral(": ") + f.errorString();
+    std::string why;
+    if (WriteWholeFile(Native(path), {bytes.constData(), std::size_t(bytes.size())}, -1, why))
+        return true;
+    if (error) *error = path + QStringLiteral(": ") + QString::fromLocal8Bit(why);
     return false;
 }
 
@@ -155,13 +157,17 @@ QList<HistoryEntry> SlotHistory::AllEntries(const DeviceRecord& device) const {
 
 std::optional<EdidImage> SlotHistory::Load(const HistoryEntry& entry, QString* error) {
     std::string bytes, why;
-    if (!ReadRegularFile(Native(entry.path), kEdidSize, bytes, why)) {
+    // read past 256 bytes so that a longer file is reported with its own size
+    constexpr std::size_t kLimit = 1 << 16;
+    if (!ReadRegularFile(Native(entry.path), kLimit, bytes, why)) {
         if (error) *error = QString::fromLocal8Bit(why);
         return std::nullopt;
     }
     if (bytes.size() != kEdidSize) {
         if (error)
-            *error = entry.path + QStringLiteral(": ") + QString::number(bytes.size()) +
+            *error = entry.path + QStringLiteral(": ") +
+                     (bytes.size() > kLimit ? QStringLiteral("more than ") + QString::number(kLimit)
+                                            : QString::number(bytes.size())) +
                      QStringLiteral(" bytes, not a 256-byte history entry");
         return std::nullopt;
     }

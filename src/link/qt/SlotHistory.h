@@ -2,11 +2,11 @@
 // What slots held before they were overwritten, per user: under the XDG data directory
 // ($XDG_DATA_HOME/tavo/history, by default ~/.local/share/tavo/history) a folder per device
 // identity (link/SlotHistory.h) and slot ("input1", "user3"), each entry a 256-byte .bin named
-// after its time and a line in the folder's index file. Files appear only complete (QSaveFile);
-// at most kHistoryLimit entries per slot, the oldest dropped. Writers of one slot folder (two
-// tools, two devices of one product) take turns under an flock on the folder, so no entry is
-// written without its index line. Anything that is not a regular file where the index or an
-// entry should be is refused, never waited on.
+// after its time and a line in the folder's index file. Files appear only complete
+// (WriteWholeFile); at most kHistoryLimit entries per slot, the oldest dropped. Writers of one slot
+// folder (two tools, two devices of one product) take turns under an flock on the folder, so no
+// entry is written without its index line. Anything that is not a regular file where the index or
+// an entry should be is refused, never waited on.
 #include <QList>
 #include <QString>
 #include <optional>

@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QTableWidget>
 
+#include "edid/VisibleText.h"
+
 namespace tavo {
 namespace {
 
@@ -67,12 +69,13 @@ void UartController::appendLog(const QString& text) {
     const bool atEnd = bar->value() == bar->maximum();
     QTextCursor c(memo_->document());
     c.movePosition(QTextCursor::End);
-    c.insertText(text);
+    c.insertText(QString::fromStdString(VisibleText(text.toStdString(), true)));
     if (atEnd) bar->setValue(bar->maximum());
 }
 
 void UartController::appendLogLine(const QString& line) {
-    if (memo_) memo_->appendPlainText(line);
+    if (memo_)
+        memo_->appendPlainText(QString::fromStdString(VisibleText(line.toStdString(), true)));
 }
 
 // ---- grid

@@ -6,13 +6,15 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QJsonParseError>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <sys/stat.h>
 
 #include "edid/EdidSource.h"
+#include "edid/WholeFile.h"
 #include "link/SlotHistory.h"
 #include "link/SlotName.h"
 #include "link/qt/UartSession.h"
@@ -43,10 +45,13 @@ QString Text(const std::string& s) {
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 
-// A manifest's device text back to the device's bytes.
+// A manifest's device text back to the device's bytes. An unmarked manifest of ours holds one
+// character per byte; a text there with characters beyond Latin-1 was written by hand, as UTF-8.
 std::string DeviceBytes(const QJsonValue& value, bool utf8) {
     const QString text = value.toString();
-    return utf8 ? text.toStdString() : text.toLatin1().toStdString();
+    const bool latin1 = std::all_of(text.begin(), text.end(),
+                                    [](QChar c) { return c.unicode() <= 0xFF; });
+    return utf8 || !latin1 ? text.toStdString() : text.toLatin1().toStdString();
 }
 
 std::string Native(const QString& path) {
@@ -58,11 +63,23 @@ QString Hash(const QByteArray& bytes) {
         reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())));
 }
 
+// Whole or not at all (edid/WholeFile.h), then read back: a file of the backup counts only when
+// what the disk gives back has the hash of what was meant.
 bool Save(const QString& path, const QByteArray& bytes, QString& error) {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
-    error = path + QStringLiteral(": ") + f.errorString();
-    return false;
+    std::string why, back;
+    if (!WriteWholeFile(Native(path), {bytes.constData(), std::size_t(bytes.size())}, -1, why)) {
+        error = path + QStringLiteral(": ") + QString::fromLocal8Bit(why);
+        return false;
+    }
+    if (!ReadRegularFile(Native(path), std::size_t(bytes.size()), back, why)) {
+        error = QString::fromLocal8Bit(why);
+        return false;
+    }
+    if (Hash(QByteArray::fromStdString(back)) != Hash(bytes)) {
+        error = path + QStringLiteral(": reads back different from what was written");
+        return false;
+    }
+    return true;
 }
 
 // Every slot of a device with these counts, inputs first.
@@ -193,22 +210,41 @@ bool ReadManifest(const QString& folder, BackupManifest& m, QString& error) {
         error = QString::fromLocal8Bit(why);
         return false;
     }
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text));
+    QJsonParseError parsed{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &parsed);
+    if (parsed.error != QJsonParseError::NoError || !doc.isObject()) {
+        error = path + QStringLiteral(": not JSON (") + parsed.errorString() +
+                QStringLiteral("); nothing sent");
+        return false;
+    }
     const QJsonObject o = doc.object();
-    m.format = o.value("format").toString().toStdString();
+    // each field by its JSON type: one of another type or out of range refuses the manifest; a
+    // text as the device's bytes (UTF-8 in a marked manifest, one byte a character otherwise)
+    const bool utf8 = o.value(kTextsKey).toString() == QLatin1String(kTextsUtf8);
+    auto value = [utf8](const QJsonValue& v) {
+        ManifestValue m;
+        using Kind = ManifestValue::Kind;
+        m.kind = v.isUndefined() ? Kind::Absent
+                 : v.isNull()    ? Kind::Null
+                 : v.isBool()    ? Kind::Bool
+                 : v.isDouble()  ? Kind::Number
+                 : v.isString()  ? Kind::String
+                 : v.isArray()   ? Kind::Array
+                                 : Kind::Object;
+        m.number = v.toDouble();
+        m.text = DeviceBytes(v, utf8);
+        return m;
+    };
+    TakeManifestField(m, "format", value(o.value("format")));
     m.hasFiles = o.value("files").isObject();
     const QJsonObject files = o.value("files").toObject();
     for (auto it = files.begin(); it != files.end(); ++it)
         m.files.emplace_back(it.key().toStdString(), it.value().toString().toStdString());
     const QJsonObject device = o.value("device").toObject();
-    const bool utf8 = o.value(kTextsKey).toString() == QLatin1String(kTextsUtf8);
-    m.vid = DeviceBytes(device.value("vid"), utf8);
-    m.pid = DeviceBytes(device.value("pid"), utf8);
-    m.product = DeviceBytes(device.value("product"), utf8);
-    if (o.value("mode").isDouble()) m.mode = static_cast<long long>(o.value("mode").toDouble());
-    // in an unmarked manifest characters beyond Latin-1 become '?', as the device would show them
-    if (o.value("description").isString())
-        m.description = DeviceBytes(o.value("description"), utf8);
+    for (const char* field : {"vid", "pid", "product"})
+        TakeManifestField(m, field, value(device.value(QLatin1String(field))));
+    TakeManifestField(m, "mode", value(o.value("mode")));
+    TakeManifestField(m, "description", value(o.value("description")));
     return true;
 }
 
@@ -239,11 +275,6 @@ void RestoreSlots(ItemRun& run, const RestorePlan& plan) {
 
 void RestoreMode(ItemRun& run, const RestorePlan& plan) {
     const QString name = QStringLiteral("mode");
-    if (!plan.modeProblem.empty()) {
-        ++run.done;
-        run.add(name, BackupItemState::Failed, QString::fromStdString(plan.modeProblem));
-        return;
-    }
     if (!plan.mode || !run.next(name)) return;
     const int now = run.transfers.SetModeAndReport(*plan.mode);
     const bool same = now == int(*plan.mode);
@@ -375,6 +406,15 @@ BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder,
                                                    : QStringLiteral("nothing written");
         return report;
     }
+    // every file's name on the disk before the folder takes the backup's place
+    if (std::string why; !SyncFolder(Native(staging.path()), why)) {
+        run.add(QStringLiteral("folder"), BackupItemState::Failed,
+                staging.path() + QStringLiteral(": ") + QString::fromLocal8Bit(why));
+        RemoveBackupFolder(staging.path());
+        report.outcome = QFileInfo::exists(target) ? target + QStringLiteral(" is unchanged")
+                                                   : QStringLiteral("nothing written");
+        return report;
+    }
     if (!PutInPlace(staging.path(), target, report.outcome))
         run.add(QStringLiteral("folder"), BackupItemState::Failed, report.outcome);
     return report;
@@ -390,12 +430,15 @@ BackupReport RestoreBackup(SlotTransfer& transfers, const QString& folder,
                     [&folder](const std::string& name, std::string& bytes, std::string& error) {
                         const QString path =
                             folder + QLatin1Char('/') + QString::fromStdString(name);
-                        return ReadRegularFile(Native(path), kEdidSize, bytes, error);
+                        // past 256 bytes, so that a longer file is named with its own size
+                        return ReadRegularFile(Native(path), 1 << 16, bytes, error);
                     });
     if (!plan) {
         report.error = QString::fromStdString(plan.error);
         return report;
     }
+    if (!plan.descriptionNotice.empty() && options.notice)
+        options.notice(QString::fromStdString(plan.descriptionNotice));
     report.started = true;
     ItemRun run{report, transfers, options,
                 int(plan.items.size()) + (manifest.mode ? 1 : 0) + (plan.description ? 1 : 0)};

@@ -66,6 +66,9 @@ struct BackupOptions {
     // before each item: its number from 1, the number of items, its name
     std::function<void(int n, int total, const QString& name)> progress;
     WriteOptions write; // restore: how each slot is written (history, its question)
+    // restore: what the device will keep otherwise than the backup holds it (a description cut
+    // to 31 bytes), told once the manifest passed its checks and before anything is sent
+    std::function<void(const QString& notice)> notice;
 };
 
 // Reads every slot, the mode and the description of the connected device into `folder`.

@@ -19,6 +19,7 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/HistoryQuestion.h"
 #include "ui/qt/ScreenPlacement.h"
+#include "ui/qt/ShownText.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo {
@@ -84,8 +85,12 @@ void DeviceMenu::HistoryClick() {
         summary_ = new QLabel(historyWindow_);
         summary_->setObjectName(QStringLiteral("Label_History_Summary"));
         summary_->setTextFormat(Qt::PlainText);
+        summary_->setWordWrap(true);
         status_ = new QLabel(historyWindow_);
         status_->setObjectName(QStringLiteral("Label_History_Status"));
+        status_->setTextFormat(Qt::PlainText);
+        // a long verdict wraps: the window never grows past the screen for it
+        status_->setWordWrap(true);
         restore_ = new QPushButton(QStringLiteral("Restore"), historyWindow_);
         restore_->setObjectName(QStringLiteral("Button_History_Restore"));
         layout->addWidget(list_, 1);
@@ -114,8 +119,8 @@ void DeviceMenu::fillHistory() {
         if (const auto image = SlotHistory::Load(e)) {
             record.image = *image;
             const AnalyzerSummary s = ShowAnalysis(record);
-            who = Latin1(s.Row(SummaryRow::ManufacturerName)) + QStringLiteral("  ") +
-                  Latin1(s.Row(SummaryRow::MonitorName));
+            who = ShownLatin1(s.Row(SummaryRow::ManufacturerName)) + QStringLiteral("  ") +
+                  ShownLatin1(s.Row(SummaryRow::MonitorName));
         }
         list_->addItem(QString::fromStdString(SlotName(e.slot)) + QStringLiteral("  #") +
                        QString::number(e.number) + QStringLiteral("  ") + e.time +
@@ -141,12 +146,25 @@ void DeviceMenu::showEntry(int row) {
     const AnalyzerSummary s = ShowAnalysis(record);
     QString text;
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        QString value = Latin1(s.rows[i].View());
+        QString value = ShownLatin1(s.rows[i].View());
         value.replace(QLatin1String("\r\n"), QLatin1String(" "));
         text +=
             Latin1(kSummaryCaptions[i]).trimmed() + QLatin1Char(' ') + value + QLatin1Char('\n');
     }
     summary_->setText(text.trimmed());
+}
+
+// The history window within its screen's work area, whatever its labels now hold.
+void DeviceMenu::keepHistoryOnScreen() {
+    if (!historyWindow_) return;
+    const QRect area = WorkAreaOf(historyWindow_);
+    const QRect frame = historyWindow_->frameGeometry();
+    const QSize margins = frame.size() - historyWindow_->size();
+    const QSize most = area.size() - margins;
+    if (historyWindow_->width() > most.width() || historyWindow_->height() > most.height())
+        historyWindow_->resize(historyWindow_->size().boundedTo(most));
+    historyWindow_->move(KeepOnArea(historyWindow_->frameGeometry().topLeft(),
+                                    historyWindow_->frameGeometry().size(), area));
 }
 
 void DeviceMenu::RestoreSelected() {
@@ -165,11 +183,12 @@ void DeviceMenu::RestoreSelected() {
                    QStringLiteral("The entry's file cannot be read: ") + error +
                        QStringLiteral(". Nothing written."),
                    Colour(true));
+        keepHistoryOnScreen();
         return;
     }
     EdidRecord record;
     record.image = *image;
-    const QString monitor = Latin1(ShowAnalysis(record).Row(SummaryRow::MonitorName));
+    const QString monitor = ShownLatin1(ShowAnalysis(record).Row(SummaryRow::MonitorName));
     if (!ConfirmWarning(historyWindow_, QStringLiteral("Warning"),
                         QStringLiteral("Restore the EDID of ") + entry.time +
                             (monitor.isEmpty()
@@ -188,6 +207,7 @@ void DeviceMenu::RestoreSelected() {
     // the verdict once the slot was read back; it stays until the next action
     showStatus(status_, Latin1(WriteStatusText(v)), Colour(!v.ok()));
     fillHistory();
+    keepHistoryOnScreen();
     emit deviceChanged();
     emit finished();
 }
@@ -289,6 +309,8 @@ void DeviceMenu::RestoreBackupClick() {
     if (!operation.alive()) return;
     BackupOptions options = progressOptions(QStringLiteral("Restore Backup"));
     options.write = AskBeforeWritingWithoutHistory(window(), options.write);
+    // what the device will keep otherwise than the backup holds it, in the log before it is sent
+    options.notice = [this](const QString& notice) { log(notice + QStringLiteral("\r\n")); };
     const BackupReport report = RestoreBackup(*transfers_, folder, options);
     if (!operation.alive()) return;
     endProgress();

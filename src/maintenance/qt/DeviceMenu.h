@@ -34,10 +34,11 @@ public:
     // Adds the menu to `bar`; dialogs are placed over `window`.
     void attach(QWidget* window, QMenuBar* bar);
 
-    void HistoryClick();       // shows "Form_History" with the connected device's entries
-    void BackupClick();        // a folder, then every slot, the mode and the description into it
-    void RestoreBackupClick(); // a folder, a confirmation, then the backup written back
-    void RestoreSelected();    // the history window's "Restore"
+    void HistoryClick();        // shows "Form_History" with the connected device's entries
+    void BackupClick();         // a folder, then every slot, the mode and the description into it
+    void RestoreBackupClick();  // a folder, a confirmation, then the backup written back
+    void RestoreSelected();     // the history window's "Restore"
+    void keepHistoryOnScreen(); // the history window within its screen's work area
     // A backup or restore in progress stops before its next item (its progress window's Stop).
     // `quietly`: the window is closing; no report box is shown afterwards.
     void Stop(bool quietly = false);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 
+#include "edid/EdidSource.h"
 #include "link/Receive.h"
 #include "link/Response.h"
 #include "link/qt/LinkTransport.h"
@@ -14,11 +15,15 @@ namespace tavo {
 
 FirmwareImage ReadFirmwareImage(const QString& path) {
     FirmwareImage image;
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) return image;
-    // one byte more than an addressable image: a larger file is refused without reading it all
-    image.bytes = file.read(static_cast<qint64>(kFwMaxSize) + 1);
-    if (file.error() != QFileDevice::NoError) return image;
+    if (path.isEmpty()) return image;
+    // one byte more than an addressable image: a larger file is refused without reading it all;
+    // a pipe or a device node is refused at once, never waited on
+    std::string bytes, why;
+    if (!ReadRegularFile(QFile::encodeName(path).toStdString(), kFwMaxSize, bytes, why)) {
+        image.error = why;
+        return image;
+    }
+    image.bytes = QByteArray::fromStdString(bytes);
     image.opened = true;
     image.header =
         CheckFirmwareHeader(reinterpret_cast<const std::uint8_t*>(image.bytes.constData()),

@@ -23,6 +23,7 @@ class UartSession;
 // largest image 16-bit addresses can reach (enough to tell that a file is too large).
 struct FirmwareImage {
     bool opened = false;
+    std::string error; // why not opened: the path and the reason
     QByteArray bytes;
     FirmwareHeader header;
 };

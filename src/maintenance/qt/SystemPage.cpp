@@ -17,6 +17,7 @@
 #include "maintenance/qt/SystemConfig.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/HistoryQuestion.h"
+#include "ui/qt/ShownText.h"
 #include "ui/qt/SpeedButton.h"
 
 namespace tavo {
@@ -113,7 +114,7 @@ void SystemPage::ShowDeviceState() {
     const DeviceRecord& record = devices_.records[std::size_t(index)];
     if (record.serialDevice != 1) return;
     if (description_) description_->setText(DeviceText(record.description));
-    emit descriptionShown(index, DeviceText(record.description));
+    emit descriptionShown(index, ShownText(record.description));
 }
 
 bool SystemPage::confirm(const QString& text, std::optional<QPoint> at) {
@@ -196,7 +197,7 @@ void SystemPage::SpeedButton_SysConfigClick() {
     else
         setDescriptionStatus(QStringLiteral("Ok."), false);
     // the row of the device this was sent to, even if another row was selected meanwhile
-    emit descriptionShown(index, DeviceText(kept));
+    emit descriptionShown(index, ShownText(kept));
 }
 
 void SystemPage::SpeedButton_SysDefaultClick() {
@@ -259,7 +260,7 @@ void SystemPage::ShowDeviceValues() {
 void SystemPage::showDeviceValues(int index) {
     const std::string& description = devices_.records[std::size_t(index)].description;
     if (description_) description_->setText(DeviceText(description));
-    emit descriptionShown(index, DeviceText(description));
+    emit descriptionShown(index, ShownText(description));
 }
 
 // ---- Firmware ----------------------------------------------------------------------------------

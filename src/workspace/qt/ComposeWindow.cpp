@@ -11,13 +11,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QSaveFile>
 
 #include "edid/Decoder.h"
 #include "link/DeviceModel.h"
 #include "link/SlotName.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/DisplayChooser.h"
+#include "ui/qt/ShownText.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeLayout.h"
@@ -38,7 +38,7 @@ const QColor kMessageRed(255, 0, 0);
 QString MonitorName(const EdidImage& image) {
     EdidRecord record;
     Decode(record, image);
-    return Latin1(FieldText(record.monitorName)).trimmed();
+    return ShownLatin1(FieldText(record.monitorName)).trimmed();
 }
 
 // The source list's entry: its label, and the monitor name the EDID carries.
@@ -276,7 +276,7 @@ void ComposeWindow::showResult() {
         for (int i = 0; i < kSummaryRowCount; ++i)
             if (auto* label = window_->findChild<QLabel*>(Latin1(kSummaryLabelNames[i]) +
                                                           QStringLiteral("_Compose"))) {
-                QString text = Latin1(summary.rows[i].View());
+                QString text = ShownLatin1(summary.rows[i].View());
                 text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
                 label->setText(text);
             }
@@ -366,19 +366,16 @@ void ComposeWindow::Button_Compose_SaveClick() {
     const QString path = Dialogs::Current().SaveFile(window_, QString::fromLatin1(kEdidFilter),
                                                      QString::fromLatin1(kComposedName));
     if (path.isEmpty()) return;
-    // the file appears only complete; a device node or a pipe is never replaced
-    QSaveFile file(path);
-    const OutputTarget target = ResolveOutputPath(path.toStdString());
-    bool saved = false;
-    if (target && file.open(QIODevice::WriteOnly)) {
-        file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
-        saved = file.commit();
-    }
-    if (saved)
+    // the file appears whole or not at all; a device node or a pipe is never replaced
+    QString why;
+    if (SaveEdidFile(path, image, &why))
         setMessage(QStringLiteral("Saved to ") + QFileInfo(path).fileName() + QLatin1Char('.'),
                    false);
     else
-        setMessage(QString::fromLatin1(kTextSaveFailed), true);
+        setMessage(QString::fromStdString(SaveFailureText(kTextSaveFailed,
+                                                          QFileInfo(path).fileName().toStdString(),
+                                                          why.toStdString())),
+                   true);
 }
 
 void ComposeWindow::Button_Compose_UploadClick() {

@@ -11,9 +11,11 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 #include "edid/Decoder.h"
+#include "edid/WholeFile.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
@@ -22,6 +24,7 @@
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/HistoryQuestion.h"
 #include "ui/qt/PageBase.h"
+#include "ui/qt/ShownText.h"
 #include "ui/qt/SpeedButton.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeWindow.h"
@@ -430,21 +433,23 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
             return QString::fromStdString(
                 SaveFailureText(pageText, fileName, reason.toStdString()));
         };
-        // the file appears only complete, through a temporary file and a rename
-        QSaveFile file(name);
         // a device node, a pipe or a read-only file is never replaced by a plain file
         const OutputTarget target = ResolveOutputPath(name.toStdString());
-        if (!target || !file.open(QIODevice::WriteOnly)) {
-            failure = saveFailure(kTextOpenFail, !target ? QString::fromStdString(target.problem)
-                                                         : file.errorString());
+        const QString folder = QFileInfo(QString::fromStdString(target.path)).absolutePath();
+        if (!target || !QFileInfo(folder).isWritable()) {
+            failure = saveFailure(kTextOpenFail,
+                                  !target ? QString::fromStdString(target.problem)
+                                          : folder + QStringLiteral(": ") +
+                                                QString::fromLocal8Bit(std::strerror(
+                                                    QFileInfo::exists(folder) ? EACCES : ENOENT)));
             replaceLog(failure + QStringLiteral("\r\n"));
         } else {
             replaceLog(QStringLiteral("Edid Open OK.\r\n"));
             setStatus(kTextSaving, kStatusBlack);
             const SlotRead r = slots_->Read(*slot);
             if (!operation.alive()) return;
+            std::string why;
             if (!r.complete()) {
-                file.cancelWriting();
                 failure = saveFailure(kTextSaveFailed,
                                       QStringLiteral("the device did not send the whole EDID"));
             } else {
@@ -453,12 +458,12 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
                 std::uint16_t status = 0;
                 const std::size_t length =
                     ValidateImage(r.image, status) ? EdidLength(r.image) : r.image.size();
-                file.write(reinterpret_cast<const char*>(r.image.data()),
-                           static_cast<qint64>(length));
-                if (file.commit())
-                    result = kTextOk;
+                if (!WriteWholeFile( // the file appears only complete, or not at all
+                        target.path, {reinterpret_cast<const char*>(r.image.data()), length},
+                        target.exists ? int(target.mode) : -1, why))
+                    failure = saveFailure(kTextSaveFailed, QString::fromLocal8Bit(why));
                 else
-                    failure = saveFailure(kTextSaveFailed, file.errorString());
+                    result = kTextOk;
             }
         }
     }
@@ -583,7 +588,7 @@ void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {
     for (int i = 0; i < kSummaryRowCount; ++i) {
         auto* label = control<QLabel>(Latin1(kSummaryLabelNames[i]));
         if (!label) continue;
-        QString text = Latin1(summary.rows[i].View());
+        QString text = ShownLatin1(summary.rows[i].View());
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         label->setText(text);
     }

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -506,21 +505,14 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
     const QString path = Dialogs::Current().SaveFile(dialogParent(), kEdidFilter, kCreatedName);
     if (!operation.alive()) return;
     if (!path.isEmpty()) {
-        // a device node, a pipe or a read-only file is never replaced by a plain file
-        const OutputTarget target = ResolveOutputPath(path.toStdString());
-        QSaveFile file(path);
-        bool saved = false;
-        if (target && file.open(QIODevice::WriteOnly)) {
-            replaceLog(kOpenOk);
-            file.write(reinterpret_cast<const char*>(image.data()),
-                       static_cast<qint64>(EdidLength(image)));
-            saved = file.commit();
-        }
+        // a device node, a pipe or a read-only file is never replaced by a plain file; the file
+        // appears whole or not at all; a one-block EDID as its own 128 bytes
+        QString why;
+        const bool saved = SaveEdidFile(path, image, &why, EdidLength(image));
+        if (saved) replaceLog(kOpenOk);
         if (!saved) {
             replaceLog(kOpenFail);
             // the page's words, then which file and why
-            const QString why =
-                !target ? QString::fromStdString(target.problem) : file.errorString();
             setLabel(label3_,
                      QString::fromStdString(SaveFailureText(
                          kOpenFail.trimmed().toStdString(),

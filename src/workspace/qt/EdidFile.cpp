@@ -2,12 +2,15 @@
 
 #include <QFile>
 #include <optional>
+#include <QFileInfo>
 #include <string>
 #include <string_view>
 
 #include "edid/Decoder.h"
 #include "edid/EdidSource.h"
+#include "edid/WholeFile.h"
 #include "workspace/LocalDisplays.h"
+#include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
 
 namespace tavo {
@@ -60,8 +63,18 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error, QWidget
         image = source.image;
         return true;
     }
+    if (name.isEmpty()) return false;
+    // a pipe, a device node or a socket would hold the window: refused without opening it
+    const QFileInfo info(name);
+    if (info.exists() && !info.isFile()) {
+        if (error)
+            *error = name + (info.isDir() ? QStringLiteral(": is a directory")
+                                          : QStringLiteral(": not a regular file (a pipe, device "
+                                                           "or socket)"));
+        return false;
+    }
     QFile file(name);
-    if (name.isEmpty() || !file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     // one byte past the limit tells a longer file from one of exactly the limit
     const QByteArray bytes = file.read(static_cast<qint64>(kEdidTextLimit + 1));
     const auto size = static_cast<std::size_t>(std::max<qsizetype>(bytes.size(), 0));
@@ -79,6 +92,18 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error, QWidget
     }
     image = source.image;
     return true;
+}
+
+bool SaveEdidFile(const QString& name, const EdidImage& image, QString* error, std::size_t size) {
+    const OutputTarget target = ResolveOutputPath(QFile::encodeName(name).toStdString());
+    std::string why = target.problem;
+    if (target &&
+        WriteWholeFile(target.path,
+                       {reinterpret_cast<const char*>(image.data()), std::min(size, image.size())},
+                       target.exists ? int(target.mode) : -1, why))
+        return true;
+    if (error) *error = QString::fromLocal8Bit(why);
+    return false;
 }
 
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWidget* chooser) {

@@ -28,6 +28,13 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullpt
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error = nullptr,
                   QWidget* chooser = nullptr);
 
+// Writes `size` bytes of `image` to `name` as every page saves: a symbolic link is written
+// through, a device node, a pipe or a read-only file is refused (workspace/OutputFile.h), and the
+// file appears whole or not at all (edid/WholeFile.h: a full disk leaves the former file as it
+// was). False with the reason in `error` ("No space left on device").
+bool SaveEdidFile(const QString& name, const EdidImage& image, QString* error,
+                  std::size_t size = kEdidSize);
+
 // The connected displays that have an EDID, for the "From a connected display…" chooser.
 QList<DisplayChoice> ConnectedDisplays();
 

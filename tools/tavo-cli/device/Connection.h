@@ -6,6 +6,8 @@
 #include <string>
 
 #include "../Command.h"
+#include "link/DeviceCommand.h"
+#include "link/Response.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
@@ -50,10 +52,24 @@ struct Connection {
             QObject::connect(&session, &UartSession::logLine,
                              [](const QString& l) { std::cerr << l.toStdString() << '\n'; });
         }
+        // the descriptors tell the slots: a device whose answers come too late to be read has
+        // not answered, whatever its slot counts then say
+        bool systemRead = false, portRead = false;
+        const QMetaObject::Connection heard = QObject::connect(
+            &session, &UartSession::responseHandled, [&](int command, int outcome) {
+                if (outcome != static_cast<int>(ResponseOutcome::Handled)) return;
+                if (command == SYS_DSCPT) systemRead = true;
+                if (command == ND_DSCPT) portRead = true;
+            });
         const QStringList ports = UartSession::Uart_ListSerialPorts();
         const UartSession::Found found = session.Uart_Search();
-        if (found == UartSession::Found::Normal) return true;
-        if (found == UartSession::Found::Isp)
+        QObject::disconnect(heard);
+        if (found == UartSession::Found::Normal && systemRead && portRead) return true;
+        if (found == UartSession::Found::Normal)
+            PrintError("the device on " + session.portName().toStdString() +
+                       " did not answer in time: its descriptors did not arrive (run with "
+                       "--verbose to see its answers)");
+        else if (found == UartSession::Found::Isp)
             PrintError("the device on " + session.portName().toStdString() +
                        " is in ISP mode and takes no EDID commands");
         else

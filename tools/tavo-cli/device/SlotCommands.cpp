@@ -152,7 +152,8 @@ int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const Edid
                    (o.verify ? " and its verification" : "") + " finished first; stopping");
         return kExitInterrupted;
     }
-    return failure.empty() ? kExitOk : kExitFailed;
+    // a history that cannot be written is an unwritable file (a full disk), not a failed write
+    return failure.empty() ? kExitOk : v.historyRefused ? kExitError : kExitFailed;
 }
 
 std::string Column(std::string_view text) {
@@ -343,6 +344,7 @@ int RestoreFromBackup(const SlotOptions& o) {
     options.force = o.force;
     options.stop = [&interrupt] { return interrupt.requested(); };
     options.write.history = o.history;
+    options.notice = [](const QString& notice) { PrintError(notice.toStdString()); };
     const BackupReport report =
         RestoreBackup(c.transfers, QString::fromStdString(o.operands[0]), options);
     c.session.Uart_Disconnect();

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "../Command.h"
+#include "../VisibleOutput.h"
 #include "Connection.h"
 #include "Interrupt.h"
 #include "link/Response.h"
@@ -259,7 +260,7 @@ int Firmware(const Args& args) {
     // the file first: a file that is no image never gets as far as the device
     const FirmwareImage image = ReadFirmwareImage(path);
     if (!image.opened) {
-        PrintError("cannot read " + o.positional.front());
+        PrintError("cannot read " + (image.error.empty() ? o.positional.front() : image.error));
         return kExitError;
     }
     std::cout << TargetLine(image.header) << '\n';
@@ -282,7 +283,10 @@ int Firmware(const Args& args) {
     InterruptGuard interrupt;
     interrupt.onRequest([&transfer] { transfer.abort(); });
     const FirmwareResult result = transfer.Run(path, [&](const QString& label, int) {
-        if (terminal) std::cerr << '\r' << label.toStdString() << std::flush;
+        if (terminal) {
+            WriteRaw(std::cerr, "\r"); // the progress line redrawn in place
+            std::cerr << label.toStdString() << std::flush;
+        }
     });
     if (terminal) std::cerr << '\n';
     if (o.verbose)
