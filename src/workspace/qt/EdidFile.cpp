@@ -1,10 +1,12 @@
 #include "workspace/qt/EdidFile.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <string>
 
 #include "edid/EdidSource.h"
 #include "workspace/LocalDisplays.h"
+#include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
 
 namespace tavo {
@@ -44,6 +46,19 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error) {
     }
     image = source.image;
     return true;
+}
+
+QString WriteEdidFile(const QString& path, const EdidImage& image) {
+    // a device node, a pipe or a read-only file is never replaced by a plain file
+    const OutputTarget target = ResolveOutputPath(path.toStdString());
+    if (!target) return QString::fromStdString(target.problem);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    file.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(image.size()));
+    if (!file.commit())
+        return file.errorString().isEmpty() ? QStringLiteral("cannot be written")
+                                            : file.errorString();
+    return QString();
 }
 
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error) {

@@ -23,6 +23,11 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullpt
 // (`error` says why) or it is nothing at all.
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error = nullptr);
 
+// `image` into the file `path` as the window's saves write one: through a temporary file and a
+// rename (QSaveFile), never over a directory, a device node, a pipe or a read-only file. Empty
+// when written, else why not ("is a directory", the file system's reason).
+QString WriteEdidFile(const QString& path, const EdidImage& image);
+
 // The connected displays that have an EDID, for the "From a connected display…" chooser.
 QList<DisplayChoice> ConnectedDisplays();
 

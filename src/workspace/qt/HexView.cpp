@@ -216,6 +216,11 @@ void HexView::SelectPart(int index) {
     if (details_ && fields_) details_->setCurrentWidget(fields_);
 }
 
+void HexView::SelectPartAt(int offset) {
+    if (offset < 0 || offset >= static_cast<int>(kEdidSize)) return;
+    SelectPart(grid_.partOf[static_cast<std::size_t>(offset)]);
+}
+
 // Beside `near` when the window was hidden; on the screen in any case.
 void HexView::place(QWidget* near) {
     if (!window_) return;
