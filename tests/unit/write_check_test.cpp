@@ -106,6 +106,8 @@ TEST(WriteCheck, WhatIsAskedAndOffered) {
         } else {
             EXPECT_NE(question.find("No repair mends this"), std::string::npos) << question;
         }
-        if (r.repairGivesClean) EXPECT_EQ(check.repaired, Clean());
+        if (r.repairGivesClean) {
+            EXPECT_EQ(check.repaired, Clean());
+        }
     }
 }

@@ -37,8 +37,10 @@ QString VerdictWords(const std::vector<Finding>& findings) {
     return line;
 }
 
+// Shown and raised; one that follows an analysis (no `near`) while open keeps its place in the
+// stack of windows.
 void ShowWindow(QWidget* window, QWidget* near) {
-    if (!window) return;
+    if (!window || (!near && window->isVisible())) return;
     if (!window->isVisible() && near) PlaceBesideOnScreen(window, near->window(), kBesideGap);
     window->show();
     window->raise();
