@@ -60,6 +60,9 @@ void BuildEdidAnalyzer(QWidget* page) {
     rows->addStretch(1);
     // the check's verdict on one line, with its findings and the repair behind two buttons
     auto* check = new QHBoxLayout;
+    // the line starts where the row titles do
+    check->setContentsMargins(group->fontMetrics().horizontalAdvance(QStringLiteral("    ")), 0, 0,
+                              0);
     auto* verdict = new QLabel(group);
     verdict->setObjectName("Label_Check_Verdict");
     verdict->setTextFormat(Qt::PlainText);
