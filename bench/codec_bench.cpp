@@ -1,6 +1,7 @@
 // EDID codec throughput on the real EDIDs of tests/data/edid: decode + analyzer summary (what
 // `tavo-cli analyze` and the analyzer window do per EDID), and decode + encode (the creator's
-// load and build without the page), and the semantic diff of two EDIDs (`tavo-cli diff`).
+// load and build without the page), the semantic diff of two EDIDs (`tavo-cli diff`) and the
+// check (`tavo-cli check`).
 // items_per_second is EDIDs (diffs: pairs of EDIDs) per second on one core.
 #include <benchmark/benchmark.h>
 
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <vector>
 
+#include "edid/Check.h"
 #include "edid/Decoder.h"
 #include "edid/EdidDiff.h"
 #include "edid/Encoder.h"
@@ -75,6 +77,26 @@ void BM_DecodeSummaryJson(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 BENCHMARK(BM_DecodeSummaryJson);
+
+// The check of one EDID (what `tavo-cli check` and the analyzer's verdict do per EDID).
+void BM_Check(benchmark::State& state) {
+    const auto& samples = Samples();
+    if (samples.empty()) {
+        state.SkipWithError("no samples in tests/data/edid");
+        return;
+    }
+    std::size_t i = 0, findings = 0;
+    for (auto _ : state) {
+        const auto found = CheckImage(samples[i]);
+        findings += found.size();
+        benchmark::DoNotOptimize(found);
+        if (++i == samples.size()) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.SetLabel(std::to_string(samples.size()) + " EDIDs");
+    benchmark::DoNotOptimize(findings);
+}
+BENCHMARK(BM_Check);
 
 void BM_DecodeEncode(benchmark::State& state) {
     const auto& samples = Samples();

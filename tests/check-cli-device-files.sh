@@ -11,7 +11,7 @@
 # comes 150 ms late still does info, read, verified write, mode and description. A write whose
 # former EDID cannot be kept in the history sends nothing; two writers keep every entry. A failed
 # backup leaves the last good one; restore-backup names every item as it ended. A pipe where a
-# file should be is refused at once.
+# file should be is refused at once. `device check` gives every slot (or the named ones) a verdict.
 # usage: check-cli-device-files.sh TAVO_CLI TAVO_DEVSIM
 set -u
 cli=$1
@@ -85,6 +85,28 @@ run "$cli" device read input1 "$in/a directory.bin" --port "$port"
 run "$cli" device read input1 "$in/Sortie — 出力.bin" --port "$port"
 [ "$rc" -eq 0 ] && cmp -s "$in/Sortie — 出力.bin" "$tmp/input1.before" ||
     fail "device read into a non-ASCII name: exit $rc, $(cat "$tmp/err")"
+
+# ---- device check: every slot read and checked, one verdict line each; named slots only;
+# exit 1 when a slot fails, 0 when none does, 2 for a slot the device lacks or no slot name
+start check --state-dir "$tmp/check" --inputs 2 --users 1 --internals 1
+run "$cli" device write input2 preset:1080p60-stereo --port "$port"
+[ "$rc" -eq 0 ] || fail "device write of a preset: exit $rc, $(cat "$tmp/err")"
+run "$cli" device check --port "$port"
+[ "$rc" -eq 1 ] || fail "device check: exit $rc (the simulator's own EDIDs fail), $(cat "$tmp/err")"
+slots=$(grep -cE '^(input|output|user|internal)[0-9]+: (pass|warn|fail) \(Check: ' "$tmp/out")
+outputs=$(grep -cE '^output[0-9]+: ' "$tmp/out")
+[ "$slots" -eq $((2 + outputs + 1 + 1)) ] && [ "$outputs" -ge 1 ] ||
+    fail "device check: want a verdict for each slot: $(cat "$tmp/out")"
+grep -qx 'input2: pass (Check: no finding)' "$tmp/out" || fail "device check input2: $(cat "$tmp/out")"
+grep -q '^  failure  ' "$tmp/out" || fail "device check: no finding lines"
+run "$cli" device check input2 --json --port "$port"
+[ "$rc" -eq 0 ] && [ "$(wc -l <"$tmp/out")" -eq 1 ] &&
+    grep -q '^{"slot": "input2", "verdict": "pass", "findings": \[\]}$' "$tmp/out" ||
+    fail "device check input2 --json: exit $rc, $(cat "$tmp/out")"
+run "$cli" device check user9 --port "$port"
+[ "$rc" -eq 2 ] && grep -q "has no user9" "$tmp/err" || fail "device check user9: exit $rc, $(cat "$tmp/err")"
+run "$cli" device check nonsense --port "$port"
+[ "$rc" -eq 2 ] && grep -q "'nonsense' is not a slot" "$tmp/err" || fail "device check nonsense: exit $rc"
 
 # ---- device firmware: a file that is no image never reaches the device
 start isp --isp --fw-out "$tmp/fw-out.bin" --fw-restart 100

@@ -1,5 +1,5 @@
 #!/bin/sh
-# The EDID file subcommands of tavo-cli: new, validate, analyze, blocks, diff, hex, displays, EDIDs
+# The EDID file subcommands of tavo-cli: new, validate, analyze, blocks, check, diff, hex, displays, EDIDs
 # as hex text and from a display (in a DRM tree of its own), and their error handling; the block
 # maps pinned in tests/data/blocks.
 # usage: check-cli-edid.sh TAVO_CLI
@@ -162,6 +162,47 @@ grep -q "no such connector under $drm (connectors: card0-DP-1, card0-HDMI-A-1)" 
 TAVO_DRM_ROOT=$tmp/none expect 0 "$cli" displays
 [ ! -s "$tmp/out" ] && grep -q "no display connector under $tmp/none" "$tmp/err" || fail "no DRM tree: $(cat "$tmp/err")"
 unset TAVO_DRM_ROOT
+
+# check: one verdict line per file and a line per finding, JSON lines, exit 0 (no failure), 1 (a
+# failure), 2 (unreadable). Table: file, exit, verdict, the rules raised ("-": none).
+data=$(cd "$(dirname "$0")" && pwd)/data/edid
+head -c 128 "$tmp/new.bin" >"$tmp/check128.bin" # one block that announces an extension
+while read -r name code verdict rules; do
+    case $name in /* | preset:*) f=$name ;; *) f=$data/$name ;; esac
+    expect "$code" "$cli" check --json "$f"
+    got=$(python3 -c 'import json, sys
+o = json.loads(sys.stdin.readline())
+assert set(o) == {"file", "verdict", "findings"}
+for f in o["findings"]:
+    assert set(f) == {"rule", "severity", "part", "offset", "length", "text"}, f
+print(o["verdict"], ",".join(sorted({f["rule"] for f in o["findings"]})) or "-")' <"$tmp/out") ||
+        fail "check --json $name: not one object of the documented keys: $(cat "$tmp/out")"
+    [ "$got" = "$verdict $rules" ] || fail "check $name: '$got', want '$verdict $rules'"
+done <<TABLE
+0716a23fd78ad31d.bin 0 pass -
+002d10c53aa9561f.bin 1 fail empty-descriptor,missing-name
+00f9ebab5d16e4d7.bin 1 fail it-overscan,missing-vcdb,native-timings,range-limits
+1865d631944fcb58.bin 1 fail descriptor-text,hf-tmds,image-size,native-timings,serial-number,vcdb-quantization
+$tmp/check128.bin 1 fail extension-count
+preset:1080p60-stereo 0 pass -
+TABLE
+# warnings only: exit 0; text: the verdict line, then one line per finding
+"$cli" hex preset:1080p60-stereo | python3 -c 'import sys
+d = bytearray(bytes.fromhex(sys.stdin.read()))
+d[131] &= 0x7F  # IT formats overscanned
+d[255] = -sum(d[128:255]) & 0xFF
+open(sys.argv[1], "wb").write(d)' "$tmp/warn.bin" || fail "check: no preset to change"
+expect 0 "$cli" check "$tmp/warn.bin"
+[ "$(head -n 1 "$tmp/out")" = "$tmp/warn.bin: warn (Check: 1 warning)" ] ||
+    fail "check warn: $(cat "$tmp/out")"
+grep -q '^  warning  it-overscan  CTA-861 Extension Header (offset 128, 4 bytes): ' "$tmp/out" ||
+    fail "check finding line: $(cat "$tmp/out")"
+# several files: one object each; an unreadable one is reported, skipped, and exits 2
+expect 2 "$cli" check --json "$data/0716a23fd78ad31d.bin" "$tmp/missing.bin" "$data/002d10c53aa9561f.bin"
+[ "$(wc -l <"$tmp/out")" -eq 2 ] || fail "check of three files: $(cat "$tmp/out")"
+[ "$(wc -l <"$tmp/err")" -eq 1 ] && grep -q missing.bin "$tmp/err" || fail "check missing: $(cat "$tmp/err")"
+expect 1 "$cli" check "$data/0716a23fd78ad31d.bin" "$data/002d10c53aa9561f.bin"
+expect 2 "$cli" check
 
 expect 2 "$cli" frobnicate
 expect 2 "$cli"

@@ -6,6 +6,7 @@
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,13 @@
 namespace tavo::cli {
 
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
+    std::size_t size = 0;
+    return ReadEdidFile(path, image, error, size);
+}
+
+bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
+                  std::size_t& edidSize) {
+    edidSize = 0;
     if (path.rfind(kPresetPrefix, 0) == 0) {
         const PresetBuild built = BuildPreset(std::string_view(path).substr(kPresetPrefix.size()));
         if (!built) {
@@ -49,6 +57,7 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
                    ", not a whole EDID block; the missing bytes read as FF");
     }
     image = source.image;
+    edidSize = std::min(size, kEdidSize);
     return true;
 }
 

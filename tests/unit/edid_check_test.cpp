@@ -1,0 +1,390 @@
+// The check: real EDIDs with the rules each must and must not raise (as edid-decode --check
+// raises them), built EDIDs for the rules the samples leave out, and the verdict, summary and
+// JSON.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "edid/Check.h"
+#include "edid_builders.h"
+
+using namespace tavo;
+using namespace tavo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::uint8_t> ReadSample(const std::string& name) {
+    std::ifstream in(fs::path(TAVO_TEST_DATA) / "edid" / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// "rule!" for a failure, "rule?" for a warning.
+std::set<std::string> Raised(const std::vector<Finding>& findings) {
+    std::set<std::string> out;
+    for (const Finding& f : findings)
+        out.insert(f.rule + (f.severity == Severity::Failure ? "!" : "?"));
+    return out;
+}
+
+std::set<std::string> Rules(const std::vector<Finding>& findings) {
+    std::set<std::string> out;
+    for (const Finding& f : findings)
+        out.insert(f.rule);
+    return out;
+}
+
+std::vector<Finding> CheckBytes(const EdidImage& img, std::size_t size = kEdidSize) {
+    return CheckEdid(std::span<const std::uint8_t>(img.data(), size));
+}
+
+struct SampleCase {
+    const char* file;
+    std::set<std::string> raised; // exactly these, with their severities
+};
+
+// What edid-decode --check (Debian 12) reports for each, in rule terms.
+const SampleCase kSamples[] = {
+    {"002d10c53aa9561f.bin", {"empty-descriptor!", "missing-name!"}},
+    {"003e3a86840230ba.bin",
+     {"image-size!", "missing-vcdb!", "native-timings?", "range-limits!", "serial-number?",
+      "srgb!"}},
+    {"00f9ebab5d16e4d7.bin", {"it-overscan?", "missing-vcdb!", "native-timings!", "range-limits?"}},
+    {"021345d04455e827.bin", {"descriptor-text!", "extension-count!", "gtf!", "gtf?"}},
+    {"043ee99858195f4a.bin", {"extension-count!"}},
+    {"04d535e716efdc2b.bin",
+     {"descriptor-text!", "it-overscan?", "missing-name!", "missing-vcdb!", "required-timings!"}},
+    {"05a56ba71e1ddc67.bin",
+     {"colorimetry-reserved!", "duplicate-vic!", "image-size!", "missing-vcdb!", "native-timings!",
+      "range-limits!"}},
+    {"0716a23fd78ad31d.bin", {}},
+    {"0a2f6adf41d8ea44.bin", {"colorimetry-reserved!", "image-size!", "vcdb-quantization?"}},
+    {"0b420c464d9c5469.bin",
+     {"colorimetry-reserved!", "hdmi-tmds!", "image-size!", "it-overscan?", "missing-vcdb!",
+      "native-timings!", "range-limits!"}},
+    {"1865d631944fcb58.bin",
+     {"descriptor-text!", "hf-tmds!", "image-size!", "native-timings?", "serial-number?",
+      "vcdb-quantization?"}},
+    {"42732ae63cde488c.bin",
+     {"checksum!", "image-size!", "missing-vcdb!", "padding!", "range-limits!"}},
+    {"5b3c1571e4005dfc.bin", {"missing-range-limits!"}},
+    {"00b3ac0f83f56f03.bin",
+     {"dtd-vs-vic?", "hdmi-tmds!", "image-size!", "it-overscan?", "missing-vcdb!",
+      "native-timings?", "range-limits!", "serial-number?"}},
+    {"006a9b43537f6e73.bin",
+     {"gtf!", "gtf?", "hdmi-version!", "missing-vcdb!", "native-timings!", "range-limits?",
+      "serial-number?"}},
+    {"030407fccf28cb1f.bin",
+     {"hdmi-vic-equivalent!", "image-size!", "it-overscan?", "missing-vcdb!", "range-limits!"}},
+    {"0b67485f5fd26132.bin", {"dtd-order!", "hdmi-tmds!", "missing-vcdb!", "srgb!"}},
+};
+
+TEST(Check, SamplesRaiseExactlyTheirRules) {
+    for (const SampleCase& c : kSamples) {
+        const auto bytes = ReadSample(c.file);
+        ASSERT_GE(bytes.size(), 128u) << c.file;
+        EXPECT_EQ(Raised(CheckEdid(bytes)), c.raised) << c.file;
+    }
+}
+
+TEST(Check, FindingsNameTheirPartAndAreOrdered) {
+    const auto bytes = ReadSample("05a56ba71e1ddc67.bin");
+    const auto findings = CheckEdid(bytes);
+    ASSERT_FALSE(findings.empty());
+    EXPECT_TRUE(std::is_sorted(findings.begin(), findings.end(), [](const auto& a, const auto& b) {
+        return a.offset != b.offset ? a.offset < b.offset : a.rule < b.rule;
+    }));
+    for (const Finding& f : findings) {
+        EXPECT_FALSE(f.part.empty()) << f.rule;
+        EXPECT_FALSE(f.text.empty()) << f.rule;
+        EXPECT_LE(f.offset + f.length, 256) << f.rule;
+        ASSERT_NE(FindCheckRule(f.rule), nullptr) << f.rule;
+    }
+    const auto dup = std::find_if(findings.begin(), findings.end(),
+                                  [](const Finding& f) { return f.rule == "duplicate-vic"; });
+    ASSERT_NE(dup, findings.end());
+    EXPECT_EQ(dup->part, "Video Data Block");
+    EXPECT_NE(dup->text.find("VIC "), std::string::npos);
+}
+
+// A serial number descriptor in the last descriptor slot.
+void PutSerial(EdidImage& img) {
+    const Bytes d = {0,   0,   0,   0xFF, 0,   '1', '2', '3', '\n',
+                     ' ', ' ', ' ', ' ',  ' ', ' ', ' ', ' ', ' '};
+    std::copy(d.begin(), d.end(), img.begin() + 108);
+}
+
+// A clean base block: EDID 1.3, sRGB-free chromaticities, 640x480 established, a preferred
+// 1920x1080 detailed timing, range limits that hold it, a name and a display size to match.
+EdidImage CleanBase() {
+    EdidImage img = BaseOnly();
+    img[20] = 0x80; // digital
+    img[21] = 53, img[22] = 30;
+    img[24] = 0x0A; // RGB, preferred timing
+    img[35] = 0x20; // 640x480 at 60 Hz
+    const Bytes dtd = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
+                       0x2C, 0x45, 0x00, 0x13, 0x2B, 0x21, 0x00, 0x00, 0x1E}; // 531x299 mm
+    std::copy(dtd.begin(), dtd.end(), img.begin() + 54);
+    const Bytes range = {0, 0, 0, 0xFD, 0, 50, 75, 30, 83, 16, 0, 0x0A, 32, 32, 32, 32, 32, 32};
+    std::copy(range.begin(), range.end(), img.begin() + 72);
+    PutNameDescriptor(img, 2, Text("Test\n        "));
+    const Bytes dummy = {0, 0, 0, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    std::copy(dummy.begin(), dummy.end(), img.begin() + 108);
+    FixChecksum(img, 0);
+    return img;
+}
+
+TEST(Check, CleanBaseBlockPasses) {
+    const EdidImage img = CleanBase();
+    const auto findings = CheckBytes(img, 128);
+    EXPECT_TRUE(findings.empty()) << FindingText(findings.front());
+    EXPECT_EQ(VerdictOf(findings), Verdict::Pass);
+    EXPECT_TRUE(CheckImage(img).empty()) << "an erased extension area is no extension";
+}
+
+struct BaseCase {
+    const char* name;
+    void (*change)(EdidImage&);
+    std::set<std::string> raised;
+};
+
+const BaseCase kBaseCases[] = {
+    {"header", [](EdidImage& i) { i[1] = 0xFE; }, {"header!"}},
+    {"srgb flag", [](EdidImage& i) { i[24] |= 0x04; }, {"srgb!"}},
+    {"1.4 reserved depth",
+     [](EdidImage& i) { i[19] = 4, i[20] = 0xF1, i[24] |= 1, i[82] = 1; },
+     {"video-interface!"}},
+    {"1.4 reserved interface",
+     [](EdidImage& i) { i[19] = 4, i[20] = 0x96, i[24] |= 1, i[82] = 1; },
+     {"video-interface!"}},
+    {"1.3 interface bits", [](EdidImage& i) { i[20] = 0x85; }, {"video-interface!"}},
+    {"1.3 without preferred", [](EdidImage& i) { i[24] &= ~0x02; }, {"dtd-order!"}},
+    {"range too narrow 1.3",
+     [](EdidImage& i) { i[72 + 8] = 60; },
+     {"range-limits!"}}, // 67.5 kHz over 60
+    {"range too narrow 1.4",
+     [](EdidImage& i) { i[19] = 4, i[24] |= 0x01, i[72 + 10] = 0x01, i[72 + 8] = 60; },
+     {"range-limits?"}},
+    {"range off by one", [](EdidImage& i) { i[72 + 8] = 67; }, {"range-limits?"}}, // 67.5 kHz
+    {"clock over the limit", [](EdidImage& i) { i[72 + 9] = 13; }, {"range-limits!"}},
+    {"clock within rounding", [](EdidImage& i) { i[72 + 9] = 14; }, {"range-limits?"}},
+    {"gtf in 1.4", [](EdidImage& i) { i[19] = 4; }, {"gtf!", "gtf?"}},
+    {"image larger than display", [](EdidImage& i) { i[21] = 40; }, {"image-size!"}},
+    {"no display size", [](EdidImage& i) { i[21] = 0, i[22] = 0; }, {"image-size!"}},
+    {"no name", [](EdidImage& i) { i[108 - 18 + 3] = 0x10; }, {"missing-name!"}},
+    {"no range limits", [](EdidImage& i) { i[72 + 3] = 0x10; }, {"missing-range-limits!"}},
+    {"all-zero descriptor",
+     [](EdidImage& i) { std::fill_n(i.begin() + 108, 18, 0); },
+     {"empty-descriptor!"}},
+    {"name with trailing spaces",
+     [](EdidImage& i) { PutNameDescriptor(i, 2, Text("Test \n       ")); },
+     {"descriptor-text!"}},
+    {"name empty",
+     [](EdidImage& i) { PutNameDescriptor(i, 2, Text("\n            ")); },
+     {"descriptor-text!"}},
+    {"name with a control character",
+     [](EdidImage& i) { PutNameDescriptor(i, 2, Text("Te\tst\n       ")); },
+     {"descriptor-text!"}},
+    {"zeroes after the line feed",
+     [](EdidImage& i) {
+         PutNameDescriptor(i, 2, Bytes{'T', 'e', 's', 't', '\n'});
+     },
+     {"descriptor-text!"}},
+    {"text after the line feed (as the reference decoder, not raised)",
+     [](EdidImage& i) { PutNameDescriptor(i, 2, Text("Test\nXY      ")); },
+     {}},
+    {"no 640x480 without an extension", [](EdidImage& i) { i[35] = 0; }, {}},
+    {"serial number without an extension", [](EdidImage& i) { i[12] = 7, PutSerial(i); }, {}},
+    {"extension announced, not held", [](EdidImage& i) { i[126] = 1; }, {"extension-count!"}},
+};
+
+void Dump(const EdidImage& img, std::size_t size, const std::string& name) {
+    if (const char* dir = std::getenv("TAVO_CHECK_DUMP")) {
+        std::ofstream out(fs::path(dir) / (name + ".bin"), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(img.data()), static_cast<std::streamsize>(size));
+    }
+}
+
+TEST(Check, BuiltBaseBlocks) {
+    int n = 0;
+    for (const BaseCase& c : kBaseCases) {
+        EdidImage img = CleanBase();
+        c.change(img);
+        FixChecksum(img, 0);
+        Dump(img, 128, "base" + std::to_string(n++));
+        EXPECT_EQ(Raised(CheckBytes(img, 128)), c.raised) << c.name;
+    }
+}
+
+TEST(Check, ChecksumOfEachBlock) {
+    EdidImage img = CleanBase();
+    img[127] ^= 1;
+    auto f = CheckBytes(img, 128);
+    ASSERT_EQ(Rules(f), std::set<std::string>{"checksum"});
+    EXPECT_EQ(f[0].part, "Checksum");
+    EXPECT_EQ(f[0].offset, 127);
+    EXPECT_NE(f[0].text.find("Block 0"), std::string::npos);
+}
+
+// The clean base block with a CTA-861 extension around `blocks`, a VCDB that selects both
+// quantization ranges and IT formats underscanned.
+EdidImage WithExtension(const Bytes& blocks, std::uint8_t byte131 = 0x80) {
+    EdidImage base = CleanBase();
+    EdidImage img = WithBlocks(Concat({Bytes{0xE2, 0x00, 0xC0}, blocks}), byte131);
+    std::copy_n(base.begin(), 126, img.begin());
+    img[126] = 1;
+    FixChecksums(img);
+    return img;
+}
+
+const Bytes kVdb = {0x43, 0x10, 0x04, 0x01}; // VIC 16, 4, 1
+
+struct CtaCase {
+    const char* name;
+    Bytes blocks;
+    std::uint8_t byte131;
+    std::set<std::string> raised;
+};
+
+const CtaCase kCtaCases[] = {
+    {"clean", kVdb, 0x80, {}},
+    {"overscanned IT formats", kVdb, 0x00, {"it-overscan?"}},
+    {"duplicate VIC", {0x44, 0x10, 0x04, 0x01, 0x90}, 0x80, {"duplicate-vic!"}},
+    {"two native resolutions", {0x43, 0x90, 0x84, 0x01}, 0x80, {"native-timings!"}},
+    {"no 640x480", {0x42, 0x10, 0x04}, 0x80, {}}, // the base block lists it
+    {"colorimetry MD0", Concat({kVdb, {0xE3, 0x05, 0x03, 0x01}}), 0x80, {"colorimetry-reserved!"}},
+    {"HDMI clock 600 MHz",
+     Concat({kVdb, {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 120}}),
+     0x80,
+     {"hdmi-tmds!"}},
+    {"HDMI clock 340 MHz",
+     Concat({kVdb, {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 68}}),
+     0x80,
+     {}},
+    {"HDMI Forum rate 300 MHz",
+     Concat({kVdb,
+             {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 60},
+             {0x67, 0xD8, 0x5D, 0xC4, 0x01, 60, 0x00, 0x00}}),
+     0x80,
+     {"hf-tmds!"}},
+    {"HDMI Forum rate 600 MHz",
+     Concat({kVdb,
+             {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 60},
+             {0x67, 0xD8, 0x5D, 0xC4, 0x01, 120, 0x00, 0x00}}),
+     0x80,
+     {}},
+    {"HDMI VIC without its video code",
+     Concat({kVdb, {0x6B, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 60, 0x20, 0x00, 0x20, 0x01}}),
+     0x80,
+     {"hdmi-vic-equivalent!", "range-limits!"}},
+};
+
+TEST(Check, BuiltExtensions) {
+    int n = 0;
+    for (const CtaCase& c : kCtaCases) {
+        const EdidImage img = WithExtension(c.blocks, c.byte131);
+        Dump(img, kEdidSize, "cta" + std::to_string(n++));
+        EXPECT_EQ(Raised(CheckBytes(img)), c.raised) << c.name;
+    }
+}
+
+TEST(Check, ExtensionWithoutCapabilityBlockOrPadding) {
+    EdidImage img = WithBlocks(kVdb, 0x80);
+    const EdidImage base = CleanBase();
+    std::copy_n(base.begin(), 126, img.begin());
+    img[126] = 1;
+    img[250] = 7; // in the padding after the (absent) detailed timings
+    FixChecksums(img);
+    EXPECT_EQ(Raised(CheckBytes(img)), (std::set<std::string>{"missing-vcdb!", "padding!"}));
+    // a 256-byte image whose byte 126 is 0 still holds its extension (CheckImage ignores it only
+    // when erased)
+    img[126] = 0;
+    FixChecksums(img);
+    const std::set<std::string> want = {"extension-count", "missing-vcdb", "padding"};
+    EXPECT_EQ(Rules(CheckBytes(img)), want);
+    EXPECT_EQ(Rules(CheckImage(img)), want);
+}
+
+TEST(Check, HdmiAsksForEdid13AndSerialNumberOnce) {
+    EdidImage img = WithExtension(Concat({kVdb, {0x65, 0x03, 0x0C, 0x00, 0x10, 0x00}}));
+    img[19] = 4, img[24] |= 0x01, img[72 + 10] = 0x01;
+    img[12] = 1;
+    PutSerial(img);
+    FixChecksums(img);
+    EXPECT_EQ(Raised(CheckBytes(img)), (std::set<std::string>{"hdmi-version!", "serial-number?"}));
+}
+
+TEST(Check, ShortInputsAndWholeBlocksOnly) {
+    const EdidImage img = CleanBase();
+    EXPECT_TRUE(CheckEdid(std::span<const std::uint8_t>(img.data(), 127)).empty());
+    // bytes past the last whole block are ignored
+    EXPECT_TRUE(CheckEdid(std::span<const std::uint8_t>(img.data(), 200)).empty());
+}
+
+TEST(Check, RulesTable) {
+    const std::set<std::string> listed = {"checksum",
+                                          "header",
+                                          "extension-count",
+                                          "range-limits",
+                                          "missing-range-limits",
+                                          "missing-name",
+                                          "serial-number",
+                                          "image-size",
+                                          "srgb",
+                                          "native-timings",
+                                          "missing-vcdb",
+                                          "vcdb-quantization",
+                                          "it-overscan",
+                                          "dtd-vs-vic",
+                                          "gtf",
+                                          "hdmi-version",
+                                          "colorimetry-reserved",
+                                          "duplicate-vic",
+                                          "descriptor-text",
+                                          "hdmi-tmds",
+                                          "hf-tmds",
+                                          "empty-descriptor",
+                                          "padding",
+                                          "hdmi-vic-equivalent",
+                                          "dtd-order",
+                                          "required-timings",
+                                          "video-interface"};
+    std::set<std::string> ids;
+    for (const CheckRule& r : CheckRules()) {
+        EXPECT_TRUE(ids.insert(std::string(r.id)).second) << r.id;
+        EXPECT_EQ(FindCheckRule(r.id), &r);
+        EXPECT_FALSE(r.summary.empty());
+    }
+    EXPECT_EQ(ids, listed);
+    EXPECT_EQ(FindCheckRule("no-such-rule"), nullptr);
+    EXPECT_EQ(FindCheckRule("checksum")->repair, RepairKind::Default);
+    EXPECT_EQ(FindCheckRule("range-limits")->repair, RepairKind::Named);
+    EXPECT_EQ(FindCheckRule("srgb")->repair, RepairKind::None);
+}
+
+TEST(Check, SummaryVerdictAndJson) {
+    EXPECT_EQ(CheckSummaryLine({}), "Check: no finding");
+    const Finding fail{"checksum", Severity::Failure, "Checksum", 127, 1, "Bad \"sum\"\n"};
+    const Finding warn{"it-overscan", Severity::Warning, "CTA-861 Extension Header", 128, 4, "W"};
+    EXPECT_EQ(CheckSummaryLine({fail}), "Check: 1 failure");
+    EXPECT_EQ(CheckSummaryLine({warn}), "Check: 1 warning");
+    EXPECT_EQ(CheckSummaryLine({fail, fail, warn}), "Check: 2 failures, 1 warning");
+    EXPECT_EQ(VerdictOf({}), Verdict::Pass);
+    EXPECT_EQ(VerdictOf({warn}), Verdict::Warn);
+    EXPECT_EQ(VerdictOf({warn, fail}), Verdict::Fail);
+    EXPECT_EQ(CheckJson("a\"b.bin", {fail}),
+              "{\"file\": \"a\\\"b.bin\", \"verdict\": \"fail\", \"findings\": [{\"rule\": "
+              "\"checksum\", \"severity\": \"failure\", \"part\": \"Checksum\", \"offset\": 127, "
+              "\"length\": 1, \"text\": \"Bad \\\"sum\\\"\\u000a\"}]}");
+    EXPECT_EQ(CheckJson("x", {}), "{\"file\": \"x\", \"verdict\": \"pass\", \"findings\": []}");
+    EXPECT_EQ(FindingText(warn), "warning  it-overscan  CTA-861 Extension Header (offset 128, 4 "
+                                 "bytes): W");
+}
+
+} // namespace
