@@ -1044,7 +1044,9 @@ private slots:
                 QTemporaryDir dir;
                 rig.Connect();
                 rig.New();
-                rig.box("CheckBox_VideoIdCode_97")->click(); // 3840x2160: beyond the range limits
+                // 3840x2160 at 30 Hz: the build's forum block claims a 300 MHz character rate,
+                // which the default repair mends
+                rig.box("CheckBox_VideoIdCode_95")->click();
                 EdidRecord built = rig.state.creatorRecord;
                 QVERIFY(Build(rig.creator->page(), built));
                 const WriteCheck check = CheckBeforeWrite(built.image);
@@ -1088,6 +1090,18 @@ private slots:
                 // the page keeps its own build whatever went out
                 QCOMPARE(rig.state.creatorRecord.image, built.image);
             }
+        // a build whose failures only a repair that changes a claim could mend (3840x2160 at
+        // 60 Hz beyond the range limits, no video capability block) is offered no repair
+        Rig rig;
+        QTemporaryDir dir;
+        rig.New();
+        rig.box("CheckBox_VideoIdCode_97")->click();
+        rig.dialogs.saveAnswer = dir.filePath("out.bin");
+        rig.dialogs.askAnswer = "Repair and write"; // not offered: the cancel
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+        QCOMPARE(rig.dialogs.offeredAnswers, (QList<QStringList>{{"Write as it is", "Cancel"}}));
+        QVERIFY(rig.dialogs.questions.front().text.contains("range-limits"));
+        QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
     }
 
     void aDisconnectEndsTheUpload() {

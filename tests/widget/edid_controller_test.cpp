@@ -155,6 +155,12 @@ EdidImage WithDuplicateVic(EdidImage image) {
     MendChecksum(image, 1);
     return image;
 }
+// Only a warning: the extension's header says IT formats are overscanned.
+EdidImage WithOverscanHeader(EdidImage image) {
+    image[131] &= 0x7F;
+    MendChecksum(image, 1);
+    return image;
+}
 EdidImage WithBadChecksum(EdidImage image) {
     image[255] = static_cast<std::uint8_t>(image[255] + 1);
     return image;
@@ -962,6 +968,13 @@ private slots:
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.dialogs.questions.size(), 0);
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(clean));
+        // a warning alone asks nothing either
+        const EdidImage warned = WithOverscanHeader(clean);
+        QCOMPARE(VerdictOf(CheckImage(warned)), Verdict::Warn);
+        rig.dialogs.openAnswer = rig.WriteFile("warned.bin", Bytes(warned));
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        QCOMPARE(rig.dialogs.questions.size(), 0);
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(warned));
 
         const QList<QByteArray> written = Bracket(kReadSequence + kWriteSequence + kReadSequence);
         const struct {
@@ -1085,6 +1098,28 @@ private slots:
         QCOMPARE(changes->count(), 0);
         QCOMPARE(message->text(), QString(kRepairNothing));
         QVERIFY(!w("Button_Repair_Save")->isEnabled() && !w("Button_Repair_Upload")->isEnabled());
+
+        // a repair that changes a claim is offered unticked and made only once ticked: the range
+        // limits widened for the new EDID's video code 97 (3840x2160 at 60 Hz)
+        EdidImage wide = NewEdidTemplate();
+        wide[0x85] = 97;
+        MendChecksum(wide, 1);
+        rig.device.Slot(0x3002) = wide;
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(9);
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        auto* named = window->findChild<QListWidget*>("ListWidget_Repair_Named");
+        const auto ranges = named->findItems("range-limits: ", Qt::MatchStartsWith);
+        QCOMPARE(ranges.size(), 1);
+        QCOMPARE(ranges[0]->checkState(), Qt::Unchecked);
+        QVERIFY(changes->findItems("range-limits", Qt::MatchStartsWith).isEmpty());
+        ranges[0]->setCheckState(Qt::Checked);
+        QVERIFY(!changes->findItems("range-limits", Qt::MatchStartsWith).isEmpty());
+        const auto* repairWindow = window->findChild<RepairWindow*>();
+        QCOMPARE(repairWindow->namedRules(), std::vector<std::string>{"range-limits"});
+        const std::vector<Finding> after = CheckImage(repairWindow->repaired());
+        QVERIFY(std::none_of(after.begin(), after.end(),
+                             [](const Finding& f) { return f.rule == "range-limits"; }));
+        QVERIFY(w("Button_Repair_Save")->isEnabled());
     }
 
     void fullReportRunsEdidDecode() {
