@@ -1,5 +1,5 @@
 #!/bin/bash
-# Bad files at every file input of tavo-cli (analyze, validate, rebuild IN and OUT): empty, 1, 127,
+# Bad files at every file input of tavo-cli (analyze, validate, rebuild IN and OUT, repair IN): empty, 1, 127,
 # 255 and 257 bytes, 10 MB, a directory, a file without read permission, a name with spaces and
 # non-ASCII letters; OUT a symbolic link (written through), a pipe or a device node (refused). Each
 # gets a one-line message naming the file, an exit status of 0, 1 or 2
@@ -90,6 +90,14 @@ for f in empty.bin b1.bin b127.bin b255.bin "a directory.bin"; do
     cp "$tmp/rebuilt.bin" "$tmp/keep.bin"
     run "$cli" rebuild "$in/$f" "$tmp/keep.bin"
     cmp -s "$tmp/keep.bin" "$tmp/rebuilt.bin" || fail "rebuild $f: existing output changed"
+done
+# repair IN OUT: no EDID to repair in them, nothing written, the file named
+for f in empty.bin b1.bin "a directory.bin"; do
+    rm -f "$tmp/out.bin"
+    run "$cli" repair "$in/$f" "$tmp/out.bin"
+    [ "$rc" -eq 2 ] || fail "repair $f: exit $rc"
+    [ -e "$tmp/out.bin" ] && fail "repair $f: output written"
+    grep -qF "$f" "$tmp/err" || fail "repair $f: message does not name the file: $(cat "$tmp/err")"
 done
 # long inputs rebuild from their first 256 bytes, with the note
 for f in b257.bin big.bin; do

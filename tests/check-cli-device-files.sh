@@ -288,13 +288,34 @@ restore_variant farmode 's/"mode": 3/"mode": 300/'
     fail "restore-backup of mode 300: exit $rc, $(cat "$tmp/out")"
 grep -q 'RXEDMD' "$tmp/unitB.log" && fail "restore-backup sent a mode outside the range"
 restore_variant nonlatin 's/"description": "Hall A"/"description": "Hall 東"/'
-[ "$rc" -eq 0 ] && grep -q '^description: stored as "Hall ?" (the backup holds "Hall ?")' "$tmp/out" ||
-    grep -q '^description: "Hall ?"' "$tmp/out" ||
+[ "$rc" -eq 0 ] && grep -q '^description: "Hall 東"' "$tmp/out" &&
+    [ "$(cat "$tmp/unitB/description")" = "Hall 東" ] ||
     fail "restore-backup of a non-Latin description: exit $rc, $(cat "$tmp/out")"
 long=$(printf 'L%.0s' $(seq 5000))
 restore_variant longdesc "s/\"description\": \"Hall A\"/\"description\": \"$long\"/"
 [ "$rc" -eq 0 ] && grep -q "^description: stored as \"$(printf 'L%.0s' $(seq 31))\" (the backup holds" "$tmp/out" ||
     fail "restore-backup of a 5000-character description: exit $rc, $(head -c 300 "$tmp/out")"
+# a non-ASCII description: encoded once in the manifest and shown as itself in both summaries;
+# a manifest of an earlier version (each byte a character, no "texts") still restores it right
+mkdir "$tmp/unitA3"
+start unitA3 --state-dir "$tmp/unitA3" --users 2 --inputs 2 --internals 1 --description "Salle été"
+run "$cli" device backup "$tmp/bk3" --port "$port"
+[ "$rc" -eq 0 ] && grep -q '^description: Salle été$' "$tmp/out" &&
+    grep -q '"description": "Salle été"' "$tmp/bk3/manifest.json" &&
+    grep -q '"texts": "utf-8"' "$tmp/bk3/manifest.json" ||
+    fail "backup of a non-ASCII description: exit $rc, $(cat "$tmp/out") $(cat "$tmp/bk3/manifest.json")"
+start unitB --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1
+for form in current earlier; do
+    rm -rf "$tmp/bk3.$form"
+    cp -r "$tmp/bk3" "$tmp/bk3.$form"
+    [ "$form" = earlier ] &&
+        sed -i -e '/"texts"/d' -e 's/"description": "Salle été"/"description": "Salle Ã©tÃ©"/' \
+            "$tmp/bk3.$form/manifest.json"
+    run "$cli" device restore-backup "$tmp/bk3.$form" --port "$port"
+    [ "$rc" -eq 0 ] && grep -q '^description: "Salle été"$' "$tmp/out" &&
+        [ "$(cat "$tmp/unitB/description")" = "Salle été" ] ||
+        fail "restore-backup of a non-ASCII description ($form manifest): exit $rc, $(cat "$tmp/out")"
+done
 # a link lost midway (during input2): every item after it is named as not tried
 start unitC --state-dir "$tmp/unitB" --users 2 --inputs 2 --internals 1 --hangup-after 27
 run "$cli" device restore-backup "$tmp/bk2" --port "$port"

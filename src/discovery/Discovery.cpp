@@ -390,6 +390,16 @@ const NetDeviceRecord* AddressHolder(const std::vector<NetDeviceRecord>& devices
     return nullptr;
 }
 
+std::string AddressTakenText(const std::vector<NetDeviceRecord>& devices,
+                             const std::array<std::uint8_t, 6>& mac, const std::string& address,
+                             bool dhcp) {
+    if (dhcp) return {};
+    const NetDeviceRecord* holder = AddressHolder(devices, mac, address);
+    if (holder == nullptr) return {};
+    return address + " is the address of " + MacText(holder->mac) + " (" + holder->productName +
+           ")";
+}
+
 std::optional<std::string> WebAddress(const NetDeviceRecord& record) {
     if (record.webPort == 0) return std::nullopt;
     if (record.webPort == 80) return "Http://" + record.ip + "/";

@@ -123,6 +123,13 @@ const NetDeviceRecord* AddressHolder(const std::vector<NetDeviceRecord>& devices
                                      const std::array<std::uint8_t, 6>& mac,
                                      const std::string& address);
 
+// What the window and `net configure` say before sending a configuration that gives the device
+// `mac` the static `address` another device of `devices` holds (AddressHolder): "10.0.0.5 is the
+// address of 00:11:22:33:44:55 (Product)"; empty when none holds it or the mode sent is DHCP.
+std::string AddressTakenText(const std::vector<NetDeviceRecord>& devices,
+                             const std::array<std::uint8_t, 6>& mac, const std::string& address,
+                             bool dhcp);
+
 // "Http://" + IP + "/" for port 80, "Http://" + IP + ":" + port + "/" otherwise; none for port 0.
 std::optional<std::string> WebAddress(const NetDeviceRecord& record);
 

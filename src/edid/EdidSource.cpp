@@ -122,9 +122,11 @@ bool IsBlank(std::string_view line) {
            line.find(':') == std::string_view::npos;
 }
 
-// Strict: every token of two hex digits (a line of tokens of any other shape is not hex).
+// Strict: every token of two hex digits ("00 ff ff ..."), or the whole line one run of an even
+// number of hex digits ("00ffffff...", as database files now write it). A line of tokens of any
+// other shape is not hex.
 bool IsStrictHexLine(std::string_view line) {
-    std::size_t i = 0, tokens = 0;
+    std::size_t i = 0, tokens = 0, longest = 0;
     while (i < line.size()) {
         if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
             ++i;
@@ -135,10 +137,11 @@ bool IsStrictHexLine(std::string_view line) {
             if (HexValue(line[i]) < 0) return false;
             ++run, ++i;
         }
-        if (run != 2) return false;
         ++tokens;
+        longest = std::max(longest, run);
+        if (run % 2 != 0) return false;
     }
-    return tokens > 0;
+    return tokens == 1 || (tokens > 1 && longest == 2);
 }
 
 std::string LineNumber(std::size_t index) {
@@ -191,7 +194,8 @@ bool EndsWithHexHeader(std::string_view line) {
 
 // A report (edid-decode's, or a database file's): the first hex block after a line ending in
 // "(hex):", up to the next paragraph (after a blank line) that is not hex. Strict: every line
-// of the block is two-digit tokens, and the block is 128 or 256 bytes.
+// of the block is two-digit tokens or one unspaced run of byte pairs, and the block is 128 or
+// 256 bytes.
 HexResult ReadReport(const std::vector<std::string_view>& lines, HexBytes& out,
                      std::string& error) {
     std::size_t i = 0;
@@ -210,7 +214,7 @@ HexResult ReadReport(const std::vector<std::string_view>& lines, HexBytes& out,
         if (!IsStrictHexLine(line)) {
             if (inParagraph || !any) {
                 error = "report whose hex block after \"(hex):\" (" + header + ") has " +
-                        LineNumber(i) + " that is not two-digit hex bytes";
+                        LineNumber(i) + " that is not hex bytes (two digits each, spaced or not)";
                 return HexResult::Refused;
             }
             break; // the report's text after the block

@@ -12,7 +12,8 @@
 //   - otherwise text with a line ending in "(hex):" is a report (a whole edid-decode report, or
 //     an EDID database file: "EDID (hex):", the hex, then the analysis): its first hex block
 //     after that line is read up to the next paragraph that is not hex. The block is strict:
-//     every token two hex digits, 128 or 256 bytes; any other block is refused with a reason;
+//     every token two hex digits, or every line one unspaced run of byte pairs (the database's
+//     current form), 128 or 256 bytes; any other block is refused with a reason;
 //   - anything else is binary, so that validation names what is wrong with it.
 // Text may start with a byte-order mark (UTF-8, or UTF-16 of ASCII characters).
 // Every form becomes the 256-byte image the way a file always did: the first 256 bytes, a short

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "edid/Check.h"
@@ -33,11 +34,22 @@ struct RepairResult {
 
 // Repairs `bytes` (the EDID's own blocks, as CheckEdid takes them): every default repair, and the
 // named repairs in `namedRules` (rule ids; a default rule named there changes nothing more).
+// Bytes that do not start with the EDID header are left as they are (nothing to repair).
 RepairResult RepairEdid(std::span<const std::uint8_t> bytes,
                         const std::vector<std::string>& namedRules = {});
 
 // A 256-byte image repaired as CheckImage reads it; the result is 256 bytes again.
 RepairResult RepairImage(const EdidImage& image, const std::vector<std::string>& namedRules = {});
+
+// The rules a repair exists for, in the order the repairs run: default repairs run always, the
+// others only when named.
+struct RepairRuleInfo {
+    std::string_view id;
+    bool byDefault;
+};
+std::vector<RepairRuleInfo> RepairRuleList();
+// True when a repair exists for the rule called `id`.
+bool IsRepairRule(std::string_view id);
 
 // The lines that say what a repair changed: "checksum: Checksum: 0x1B → 0x0C", one per
 // difference, grouped by rule.

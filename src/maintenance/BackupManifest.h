@@ -25,7 +25,7 @@ struct BackupManifest {
     std::vector<std::pair<std::string, std::string>> files; // "input1.bin" -> SHA-256 hex
     std::string vid, pid, product;                          // the device it was taken of
     std::optional<long long> mode;                          // absent: not restored
-    std::optional<std::string> description;                 // Latin-1, as the device keeps it
+    std::optional<std::string> description;                 // the device's bytes
 };
 
 enum class PlannedState : std::uint8_t {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/Response.h"
+#include "link/SlotName.h"
 
 namespace tavo {
 namespace {
@@ -143,6 +144,34 @@ std::vector<std::uint8_t> DescriptionPayload(const std::string& text) {
     if (text.empty()) return {0x20};
     const std::string_view cut = CutAtCharacter(text, kDescriptionLimit);
     return std::vector<std::uint8_t>(cut.begin(), cut.end());
+}
+
+std::vector<SlotSelector> SlotsResetByDefaults(unsigned userCount) {
+    std::vector<SlotSelector> out;
+    for (unsigned i = 0; i < userCount; ++i)
+        out.push_back(SlotSelector::Make(SlotKind::User, i));
+    return out;
+}
+
+std::string DefaultsQuestion(unsigned userCount, bool keptInHistory) {
+    std::string text = "Warning!\r\nReset system to default.\r\n";
+    if (userCount == 0)
+        return text + "The description and the EDID mode go back to the device's defaults.";
+    const std::string first = SlotTitle(SlotSelector::Make(SlotKind::User, 0));
+    const std::string last = SlotTitle(SlotSelector::Make(SlotKind::User, userCount - 1));
+    const std::string slots = userCount == 1   ? "the EDID in " + first
+                              : userCount == 2 ? "the EDIDs in " + first + " and " + last
+                                               : "the EDIDs in " + first + " to " + last;
+    text += "The description, the EDID mode and " + slots + " go back to the device's defaults.";
+    if (keptInHistory)
+        text += std::string(userCount == 1 ? " That EDID is" : " Those EDIDs are") +
+                " kept in the history first (Device > History).";
+    return text;
+}
+
+std::string DefaultsKeepingText(SlotSelector slot, int n, int total) {
+    return "Keeping " + SlotTitle(slot) + " in the history (" + std::to_string(n) + " of " +
+           std::to_string(total) + ")...";
 }
 
 } // namespace tavo

@@ -1,6 +1,6 @@
 #pragma once
-// The firmware image check and the transfer plan of a firmware update, and the description text
-// rules of the System page.
+// The firmware image check and the transfer plan of a firmware update, the description text
+// rules of the System page, and what its defaults reset.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "link/DeviceCommand.h"
 
 namespace tavo {
 
@@ -86,5 +88,16 @@ std::string_view CutAtCharacter(std::string_view text, std::size_t limit);
 // What SYS_STR carries: a blank for an empty text, otherwise the text cut to at most 31 bytes at
 // a character boundary.
 std::vector<std::uint8_t> DescriptionPayload(const std::string& text);
+
+// ---- defaults ---------------------------------------------------------------------------------
+// The slots whose EDID the device's defaults replace: every user slot (the inputs keep the EDIDs
+// written into them, outputs and internal slots are not written at all). They are kept in the
+// history before the defaults are sent.
+std::vector<SlotSelector> SlotsResetByDefaults(unsigned userCount);
+// The question before the defaults: the device's own "Warning!\r\nReset system to default.",
+// then in plain words what goes back to the defaults and that the EDIDs are kept first.
+std::string DefaultsQuestion(unsigned userCount, bool keptInHistory = true);
+// "Keeping User 2 in the history (2 of 4)..."
+std::string DefaultsKeepingText(SlotSelector slot, int n, int total);
 
 } // namespace tavo

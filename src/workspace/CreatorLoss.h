@@ -16,8 +16,12 @@ struct BuildChange {
     bool added = false; // the build adds it; otherwise the EDID loses it (or its former value)
     std::string words;  // in the page's terms: "YCbCr 4:2:0 capability map"
     std::string detail; // the block map's: "YCbCr 4:2:0 Capability Map Data Block: removed"
+    // Neither lost nor gained: the same things in another order, a value that changes both ways.
+    bool changed = false;
     // "words (detail)", or the detail alone when there are no words of its own
     std::string Line() const;
+    // What the question says: the words, or the detail without its byte values.
+    std::string Said() const;
     bool operator==(const BuildChange&) const = default;
 };
 
@@ -32,7 +36,8 @@ std::vector<BuildChange> BuildChanges(const EdidImage& opened, const EdidImage& 
                                       const CalendarDate& today);
 
 // For the confirmation: "This EDID will lose:" and the losses, then "It will gain:" and the
-// additions ("This EDID will gain:" when nothing is lost), one a line.
+// additions, then "It will change:" and what is neither ("This EDID will gain:" and so on when
+// nothing comes before), one a line each in the page's terms, without byte values.
 std::string LossQuestion(const std::vector<BuildChange>& changes);
 
 } // namespace tavo::creator

@@ -71,7 +71,7 @@ private slots:
         QVERIFY(rig.s().isConnected());
         const QString banner = "Loader 2.0"; // without the line's CRC and LF
         QCOMPARE(rig.form.row(1), (QStringList{"1", sim.path, banner, "ISP Mode", "NC", "NC"}));
-        QCOMPARE(rig.form.firmware->height(), 155);
+        QCOMPARE(rig.form.firmware->height(), 175);
         QCOMPARE(int(rig.s().link().ispFlag), 1);
     }
 

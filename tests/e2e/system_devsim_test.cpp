@@ -106,7 +106,7 @@ void ReceiveTheImage(const char* delay) {
     QVERIFY(w.tabShown(w.form.TabSheet2));
     QCOMPARE(w.form.PageControl1->currentWidget(), w.form.TabSheet2);
     QVERIFY(w.form.findChild<QGroupBox*>("GroupBox11")->isHidden());
-    QCOMPARE(w.form.findChild<QGroupBox*>("GroupBox4")->height(), 155);
+    QCOMPARE(w.form.findChild<QGroupBox*>("GroupBox4")->height(), 175);
     QCOMPARE(w.find<QLabel>("Label_FW_Version")->text(), QString("Target :"));
     QVERIFY(w.form.Form3->isVisible());
 
@@ -285,8 +285,13 @@ private slots:
     }
 
     void defaultsAreRestoredAfterAConfirmation() {
-        QTemporaryDir state;
-        Sim sim({"--description", "Rack 2", "--state-dir", state.path()});
+        QTemporaryDir state, data;
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit()); // the history, never the real home
+        const QString sample = QStringLiteral(TAVO_TEST_DATA "/edid/0615aa6316ff13ad.bin");
+        // user 2 holds an EDID written into it (its default is the built-in one), input 1 too
+        QVERIFY(QFile::copy(sample, state.filePath("user2.bin")));
+        Sim sim({"--description", "Rack 2", "--state-dir", state.path(), "--users", "2", "--slot",
+                 "input1=" + sample});
         Window w(sim);
         w.setDescription("Changed");
         w.click("SpeedButton_SysConfig");
@@ -301,9 +306,29 @@ private slots:
         w.dialogs.confirmAnswer = true;
         w.click("SpeedButton_SysDefault");
         const DialogMessage& ask = w.dialogs.confirmations.last();
-        QCOMPARE(ask.text, QString("Warning!\r\nReset system to default."));
+        // the device's own warning, then what it resets and that it is kept
+        QCOMPARE(ask.text, QString("Warning!\r\nReset system to default.\r\nThe description, the "
+                                   "EDID mode and the EDIDs in User 1 and User 2 go back to the "
+                                   "device's defaults. Those EDIDs are kept in the history first "
+                                   "(Device > History)."));
         QCOMPARE(ask.topLeft, std::optional<QPoint>(w.form.Form3->pos() + QPoint(115, 130)));
         QCOMPARE(sim.Log().count("$SET SYS_DEF 55"), 1);
+        // the user slots are the built-in EDID now; what they held is in the history, read
+        // before the defaults went out; the input keeps its EDID
+        const QByteArray before = ReadAll(sample);
+        QVERIFY(ReadAll(state.filePath("user2.bin")) != before);
+        QCOMPARE(ReadAll(state.filePath("input1.bin")), before);
+        QVERIFY(sim.Log().lastIndexOf("SYS_CTM") < sim.Log().indexOf("SYS_DEF"));
+        const QStringList devices =
+            QDir(data.filePath("tavo/history")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(devices.size(), 1);
+        const QDir user2(data.filePath("tavo/history/" + devices.front() + "/user2"));
+        const QStringList entries = user2.entryList({"*.bin"});
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(ReadAll(user2.filePath(entries.front())), before);
+        QVERIFY(QDir(data.filePath("tavo/history/" + devices.front() + "/user1")).exists());
+        QVERIFY(!QDir(data.filePath("tavo/history/" + devices.front() + "/input1")).exists());
+        QCOMPARE(w.label9(), QString("Defaults restored; the former EDIDs are in the history."));
         QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Rack 2"));
         QCOMPARE(w.find<QLineEdit>("Edit_Product_String")->text(), QString("Rack 2"));
         QCOMPARE(w.cell(), QString(" Rack 2 "));
@@ -348,10 +373,30 @@ private slots:
             r = Cli({"device", "defaults", "--port", sim.path});
             QCOMPARE(r.code, 2); // not without --yes
             QVERIFY(!sim.Log().contains("SYS_DEF"));
+            // the user slots are kept first; where they cannot be, nothing is reset
+            QTemporaryDir data;
+            qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+            QVERIFY(QDir().mkpath(data.filePath("tavo")));
+            QVERIFY(WriteFile(data.filePath("tavo/history"), "not a folder"));
+            r = Cli({"device", "defaults", "--yes", "--port", sim.path});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains("the EDID in user1 cannot be kept in the history: ") &&
+                         r.err.contains("nothing reset (--no-history resets without keeping it)"),
+                     qPrintable(r.err));
+            QVERIFY(!sim.Log().contains("SYS_DEF"));
+            QVERIFY(QFile::remove(data.filePath("tavo/history")));
             r = Cli({"device", "defaults", "--yes", "--port", sim.path});
             QCOMPARE(r.code, 0);
             QCOMPARE(r.out, QString("description: Rack 2\n"));
+            QVERIFY2(r.err.contains("8 user slots kept in the history"), qPrintable(r.err));
+            QCOMPARE(QDir(data.filePath("tavo/history"))
+                         .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                         .size(),
+                     1);
             QCOMPARE(ReadAll(state.filePath("description")), QByteArray("Rack 2"));
+            r = Cli({"device", "defaults", "--yes", "--no-history", "--port", sim.path});
+            QCOMPARE(r.code, 0);
+            QVERIFY(!r.err.contains("kept in the history"));
             r = Cli({"device", "firmware", state.filePath("description"), "--port", sim.path});
             QCOMPARE(r.code, 1);
             QVERIFY(r.err.contains("Illegal FW."));

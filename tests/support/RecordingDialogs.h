@@ -19,6 +19,7 @@ public:
         parents.append(parent);
         messages.append(message);
         confirmations.append(message);
+        if (!confirmAnswers.isEmpty()) return confirmAnswers.takeFirst();
         return confirmAnswer;
     }
     QString OpenFile(QWidget* parent, const QString& filter, const QString& caption) override {
@@ -71,6 +72,8 @@ public:
     QList<DialogMessage> confirmations; // the OK/Cancel boxes only
     QStringList openFilters, openCaptions, saveFilters, proposedNames;
     bool confirmAnswer = true;
+    QList<bool> confirmAnswers; // the answers to the next confirmations, in order, before
+                                // confirmAnswer
     QString openAnswer, saveAnswer, folderAnswer; // empty: the operator cancels
     QList<DisplayChoice> offeredDisplays;         // the displays the last OpenEdid offered
     QStringList folderCaptions;                   // every ChooseFolder

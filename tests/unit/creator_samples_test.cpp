@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -154,10 +155,16 @@ TEST(CreatorSamples, LossListsWhatTheCreatorDropsNotTheEdits) {
     broken[0] = 1;
     EXPECT_TRUE(BuildChanges(broken, rebuilt, today).empty());
 
-    // losses first, then additions
-    EXPECT_EQ(LossQuestion({{true, "", "B: added"}, {false, "A", "A: removed"}}),
-              "This EDID will lose:\nA (A: removed)\nIt will gain:\nB: added");
-    EXPECT_EQ(LossQuestion({{true, "B", "B: added"}}), "This EDID will gain:\nB (B: added)");
+    // losses first, then additions, then what is neither; in words, never byte values
+    const std::string arrow = " \xE2\x86\x92 ";
+    EXPECT_EQ(LossQuestion({{false, "", "C: order", true},
+                            {true, "", "B: added"},
+                            {false, "A", "A: removed"},
+                            {false, "", "Descriptor 4: byte 3: 0x00" + arrow + "0x10"}}),
+              "This EDID will lose:\nA\nDescriptor 4: byte 3\nIt will gain:\nB: added\n"
+              "It will change:\nC: order");
+    EXPECT_EQ(LossQuestion({{true, "B", "B: added"}}), "This EDID will gain:\nB");
+    EXPECT_EQ(LossQuestion({{false, "C", "C: order", true}}), "This EDID will change:\nC");
 }
 
 // The changes in the page's terms, the byte detail second; a build as DVI loses the extension as
@@ -172,7 +179,7 @@ TEST(CreatorSamples, ChangesAreSaidInThePagesTerms) {
     const std::string arrow = " \xE2\x86\x92 ";
     struct Case {
         std::vector<std::uint8_t> opened, built; // the data blocks before the HDMI block
-        std::vector<std::string> lines;          // "-" lost, "+" added
+        std::vector<std::string> lines;          // "-" lost, "+" added, "~" neither
     } cases[] = {
         {{0x23, 0x09, 0x7F, 0x07},
          {0x23, 0x09, 0x1F, 0x07},
@@ -196,9 +203,33 @@ TEST(CreatorSamples, ChangesAreSaidInThePagesTerms) {
           "320 kbit/s (Audio Data Block: AC-3 descriptor, "
           "byte 3: 0x50" +
           arrow + "0x28)"}},
+        // video codes by their format, an order and a native flag neither or a gain
         {{0x43, 0x10, 0x04, 0x61},
          {0x41, 0x10},
-         {"-video formats (VIC 4, 97) (Video Data Block: video codes removed: 4, 97)"}},
+         {"-video formats 1280x720p60 and 3840x2160p60 (Video Data Block: video codes removed: "
+          "4, 97)"}},
+        {{0x42, 0x10, 0x04},
+         {0x42, 0x04, 0x10},
+         {"~the order of the video formats (Video Data Block: order of video codes changed)"}},
+        {{0x41, 0x10},
+         {0x41, 0x90},
+         {"+the native format flag of 1920x1080p60 (Video Data Block: native flags added: 16)"}},
+        // a flag set is a gain; the forum block's UHD VIC flag is not deep colour
+        {{0xE3, 0x05, 0x80, 0x00},
+         {0xE3, 0x05, 0x80, 0x01},
+         {"+colorimetry: metadata profiles, a flag set (Colorimetry Data Block: metadata "
+          "profiles: 0x00" +
+          arrow + "0x01)"}},
+        {{0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x0B},
+         {0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x03},
+         {"-HDMI Forum block: 4K formats sent by their video codes (UHD VIC) (HDMI Forum "
+          "Vendor-Specific Data Block: 4:2:0 deep colour: UHD_VIC, DC_36bit_420, DC_30bit_420" +
+          arrow + "DC_36bit_420, DC_30bit_420)"}},
+        {{0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x44, 0x80, 0x00},
+         {0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x00},
+         {"+HDMI Forum block: maximum TMDS character rate 340" + arrow +
+          "600 MHz (HDMI Forum Vendor-Specific Data Block: maximum TMDS character rate 340" +
+          arrow + "600 MHz)"}},
         {{},
          {0xE2, 0x0F, 0x01},
          {"+YCbCr 4:2:0 capability map (YCbCr 4:2:0 Capability Map Data "
@@ -208,8 +239,12 @@ TEST(CreatorSamples, ChangesAreSaidInThePagesTerms) {
         const EdidImage opened = with(c.opened), built = with(c.built);
         std::vector<std::string> lines;
         for (const auto& change : BuildChanges(opened, built, built))
-            lines.push_back((change.added ? "+" : "-") + change.Line());
+            lines.push_back((change.changed ? "~" : change.added ? "+" : "-") + change.Line());
         EXPECT_EQ(lines, c.lines);
+        // the question says the same without byte values
+        for (const auto& change : BuildChanges(opened, built, built))
+            EXPECT_FALSE(std::regex_search(LossQuestion({change}), std::regex("\\b0x[0-9A-F]{2}")))
+                << change.Line();
     }
 
     // an extension without an HDMI block is saved as DVI: all of it goes, said once

@@ -102,6 +102,24 @@ TEST(EdidSource, DecidesBinaryOrHexText) {
          EdidForm::Report,
          128,
          {0x00, 0x01}},
+        // the database's current form: unspaced lines of 16 byte pairs, with or without a
+        // blank line between the blocks
+        {"database file, unspaced lines",
+         "edid-decode (hex):\n\n" + Counting(16, "") +
+             "\n----------------\n\nBlock 0, Base EDID:\n",
+         EdidForm::Report,
+         256,
+         {0x00, 0x01, 0x02}},
+        {"database file, unspaced blocks apart",
+         "EDID (hex):\r\n" + Counting(8, "") + "\r\n" + Counting(8, "") + "\r\nText\n",
+         EdidForm::Report,
+         256,
+         {0x00, 0x01}},
+        {"database file, one unspaced line",
+         "EDID (hex):\n" + std::string(256, '0') + "\n\nText\n",
+         EdidForm::Report,
+         128,
+         {0x00, 0x00}},
         {"report with a CRLF and more hex later",
          "x\r\nEDID (hex): \r\n" + Counting(8) + "\r\nText\n\n00 11\n",
          EdidForm::Report,
@@ -156,10 +174,13 @@ TEST(EdidSource, RefusesWithAReason) {
         // a report's block: 128 or 256 bytes of two-digit tokens
         {"EDID (hex):\n" + Counting(6) + "\nText\n", "holds 96 bytes"},
         {"EDID (hex):\n" + Counting(24) + "\nText\n", "holds 384 bytes"},
-        {"EDID (hex):\n" + Counting(8, "") + "\nText\n", "line 2 that is not two-digit"},
+        // unspaced runs are whole lines of byte pairs, never mixed with spaced tokens
+        {"EDID (hex):\n00ff 11\n" + Counting(8) + "\nText\n", "line 2 that is not hex bytes"},
+        {"EDID (hex):\n" + Counting(8, "") + "0\nText\n", "line 10 that is not hex bytes"},
+        {"EDID (hex):\n" + Counting(2, "") + "00 11 2x\n\nText\n", "line 4 that is not hex bytes"},
         {"EDID (hex):\n" + Counting(7) + "Text\n" + Counting(1), "line 9 that is not"},
 
-        {"EDID (hex):\n" + spaced + "\nText\n", "line 4 that is not two-digit"},
+        {"EDID (hex):\n" + spaced + "\nText\n", "line 4 that is not hex bytes"},
     };
     for (const auto& r : refusals) {
         SCOPED_TRACE(r.input.substr(0, 40));
@@ -219,8 +240,9 @@ TEST(EdidSource, ReadsFiles) {
     EXPECT_EQ(s.form, EdidForm::HexText);
     EXPECT_EQ(s.size, 128u);
     EXPECT_EQ(s.image[127], 127);
-    // edid-decode's own reports (tests/data/reports) give the EDID they were made from
-    for (const char* name : {"0a2f6adf41d8ea44", "002d10c53aa9561f"}) {
+    // edid-decode's own reports (tests/data/reports) give the EDID they were made from, and
+    // so does one in the database's unspaced form
+    for (const char* name : {"0a2f6adf41d8ea44", "002d10c53aa9561f", "049581c3f4b50a09"}) {
         SCOPED_TRACE(name);
         const std::string data = TAVO_TEST_DATA;
         EdidSource report, binary;

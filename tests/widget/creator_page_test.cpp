@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
@@ -547,7 +548,9 @@ private slots:
             QCOMPARE(rig.dialogs.confirmations.size(), 1);
             const DialogMessage asked = rig.dialogs.confirmations.front();
             QVERIFY(asked.text.startsWith("This EDID will lose:\n"));
-            QVERIFY(asked.text.contains("YCbCr 4:2:0 Capability Map Data Block: removed"));
+            // in the page's words, without the block map's byte values
+            QVERIFY(asked.text.contains("\nYCbCr 4:2:0 capability map\n"));
+            QVERIFY(!asked.text.contains(QRegularExpression("\\b0x[0-9A-F]{2}")));
             QCOMPARE(asked.acceptText, QString("Continue"));
             QCOMPARE(asked.rejectText, QString("Cancel"));
             QVERIFY(nothingDone());

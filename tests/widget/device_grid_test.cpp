@@ -506,6 +506,53 @@ private slots:
         QVERIFY(select->rect().contains(status->geometry()));
     }
 
+    // An address another listed device holds is asked first, in the words `net configure` warns
+    // with (however the address is written); "no" sends nothing, and DHCP or a free address is not
+    // asked at all.
+    void anAddressAnotherDeviceHoldsIsAskedFirst() {
+        Receive(Announcement(1));
+        Receive(Announcement(2));
+        NetDeviceRecord dhcp = Device(3);
+        dhcp.ip = "10.0.0.7";
+        dhcp.ipMode = 1; // its address is the DHCP server's to give
+        Receive(Bytes(BuildAnnouncement(dhcp)));
+        grid()->StringGrid1SelectCell(0, 1);
+        auto* status = w<QLabel>("Label_IpConfig_Status");
+        const QString taken = "10.000.0.2 is the address of 02:00:00:00:00:02 (Net 2)";
+        const std::vector<NetDeviceRecord> listed = {Device(1), Device(2), dhcp};
+        QCOMPARE(
+            QString::fromStdString(AddressTakenText(listed, Device(1).mac, "10.000.0.2", false)),
+            taken);
+        const struct {
+            const char* mode;
+            const char* ip;
+            bool asked, answer, sent;
+        } steps[] = {
+            {"STATIC", "10.000.0.2", true, false, false},
+            {"STATIC", "10.000.0.2", true, true, true},
+            {"STATIC", "10.0.0.7", false, true, true}, // a DHCP device's address is not held
+            {"STATIC", "10.0.0.1", false, true, true}, // its own address
+            {"DHCP", "10.0.0.2", false, true, true},   // the address is not sent
+        };
+        int asked = 0, sent = 0;
+        for (const auto& step : steps) {
+            w<QComboBox>("ComboBox_IP_Mode")->setCurrentText(step.mode);
+            w<QLineEdit>("Edit_IP_Address")->setText(step.ip);
+            dialogs_.confirmAnswer = step.answer;
+            grid()->SpeedButton2Click();
+            asked += step.asked ? 1 : 0;
+            sent += step.sent ? 1 : 0;
+            QCOMPARE(dialogs_.confirmations.size(), asked);
+            QCOMPARE(sent_.size(), sent);
+            if (step.asked)
+                QCOMPARE(dialogs_.confirmations.last().text, taken + ": send it all the same?");
+            if (!step.sent) {
+                QCOMPARE(status->text(), "Nothing sent: " + taken + ".");
+                QCOMPARE(cells()->Cell(1, 4), QString("10.0.0.1"));
+            }
+        }
+    }
+
     void badNumbersShowAMessageAndSendNothing() {
         Receive(Announcement(1));
         grid()->StringGrid1SelectCell(0, 1);

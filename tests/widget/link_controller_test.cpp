@@ -113,7 +113,7 @@ private slots:
         QVERIFY(!log.contains("Got One Device!"));
         const QString banner = " Loader 1.3"; // without the line's CRC and LF
         QCOMPARE(rig.form.row(1), (QStringList{"1", "/dev/fake0", banner, "ISP Mode", "NC", "NC"}));
-        QCOMPARE(rig.form.firmware->height(), 155);
+        QCOMPARE(rig.form.firmware->height(), 175);
         QVERIFY(rig.s().link().flags & kLinkIspDevice);
         QCOMPARE(int(rig.s().link().ispFlag), 1);
         QVERIFY(rig.form.disconnect->isEnabled());

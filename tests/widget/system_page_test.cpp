@@ -19,6 +19,7 @@
 #include "link/Frame.h"
 #include "link/Response.h"
 #include "link/qt/MemoryTransport.h"
+#include "link/qt/SlotHistory.h"
 #include "link/qt/UartController.h"
 #include "maintenance/qt/SystemPage.h"
 #include "support/FirmwareFiles.h"
@@ -33,10 +34,18 @@ using tavo::test::FirmwareBytes;
 using tavo::test::MemoryDevice;
 using tavo::test::WriteFile;
 
+// The label shows the whole of its text: within its width and, wrapped, its height.
+bool ShowsAll(const QLabel* label) {
+    const QFontMetrics fm(label->font());
+    const int flags = label->wordWrap() ? int(Qt::TextWordWrap) : 0;
+    const QRect needed = fm.boundingRect(QRect(0, 0, label->width(), 10000), flags, label->text());
+    return needed.width() <= label->width() && needed.height() <= label->height();
+}
+
 // The request line the tool sends for a SET with `payload`.
 QByteArray SetLine(std::uint16_t command, const QByteArray& payload) {
     const auto steps = FrameWrites(kModeSet, command, std::uint16_t(payload.size()),
-                                        reinterpret_cast<const std::uint8_t*>(payload.constData()));
+                                   reinterpret_cast<const std::uint8_t*>(payload.constData()));
     return QByteArray::fromStdString(FrameBytes(steps)).trimmed();
 }
 
@@ -73,6 +82,8 @@ struct Rig {
     QLabel* label1() const { return form.findChild<QLabel*>("Label1"); }
     bool label1Red() const { return label1()->palette().color(QPalette::WindowText) == Qt::red; }
     QString version() const { return form.findChild<QLabel*>("Label_FW_Version")->text(); }
+    QLabel* label9() const { return form.findChild<QLabel*>("Label9"); }
+    void clickDefault() { form.findChild<QAbstractButton*>("SpeedButton_SysDefault")->click(); }
     int firmwareCommands() const {
         return device.Count("FW_ADDR") + device.Count("FW_DATA") + device.Count("FW_END");
     }
@@ -91,9 +102,28 @@ struct Rig {
     }
 };
 
+constexpr std::uint16_t kUser1 = 0x2000, kUser2 = 0x2001;
+
+EdidImage Filled(std::uint8_t value) {
+    EdidImage image{};
+    image.fill(value);
+    return image;
+}
+
 class SystemPageTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<QTemporaryDir> data_; // the slot history, never in the real home
+    QString historyRoot() const { return data_->filePath("tavo/history"); }
+    // The history cannot be kept: a file stands where its folder would be.
+    void blockHistory() {
+        QVERIFY(QDir().mkpath(data_->filePath("tavo")));
+        QVERIFY(WriteFile(historyRoot(), "not a folder"));
+    }
 private slots:
+    void init() {
+        data_ = std::make_unique<QTemporaryDir>();
+        qputenv("XDG_DATA_HOME", data_->path().toLocal8Bit());
+    }
     void sixHundredBytesGoOutAsTenBlocksWithTheirLabels() {
         Rig rig;
         QCOMPARE(rig.firmwareControlsShown().size(), 7); // the whole group, nothing cut
@@ -334,6 +364,9 @@ private slots:
         QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), QString());
         rig.update();
         QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+        // the device's words, and below them what to do
+        QCOMPARE(rig.form.findChild<QLabel*>("Label_Fw_Result")->text(),
+                 QString("Open a firmware image first."));
         QCOMPARE(rig.firmwareCommands(), 0);
         rig.open(QString()); // a cancelled dialog has no earlier choice to check again
         QCOMPARE(rig.form.findChild<QLineEdit*>("Edit_Fw_Path")->text(), QString());
@@ -356,6 +389,8 @@ private slots:
         QCOMPARE(rig.form.System->ChosenFirmware(), rig.file("fw.bin"));
         rig.update();
         QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+        QCOMPARE(rig.form.findChild<QLabel*>("Label_Fw_Result")->text(),
+                 QString("The file opened is not a firmware image: open another."));
 
         // a file that cannot be opened
         rig.open(rig.file("missing.bin"));
@@ -379,6 +414,124 @@ private slots:
         // and the page says so
         QCOMPARE(rig.form.findChild<QLabel*>("Label9")->text(),
                  "Cut to 31 bytes: the device keeps \"" + QString(30, 'a') + "\".");
+        QVERIFY(ShowsAll(rig.label9()));
+        // fewer than 32 letters over the limit: the device's words, and why beside them
+        rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(QString(20, QChar(0xE9)));
+        QCOMPARE(rig.label9()->text(), QString("31 Letters Limited! (31 bytes: a letter outside "
+                                               "ASCII takes two or more)"));
+        QVERIFY(ShowsAll(rig.label9()));
+        // the widest letters the device keeps are all in sight as well
+        rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(QString(40, 'W'));
+        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
+        QCOMPARE(rig.label9()->text(),
+                 "Cut to 31 bytes: the device keeps \"" + QString(31, 'W') + "\".");
+        QVERIFY2(ShowsAll(rig.label9()), qPrintable(rig.label9()->text()));
+    }
+
+    // Default: every user slot is read and kept in the history before SYS_DEF goes out, with its
+    // progress; the question says what is reset and that it is kept; the other pages' results
+    // about the slots go.
+    void defaultsKeepTheUserSlotsFirst() {
+        Rig rig(false);
+        rig.device.Slot(kUser1) = Filled(0x11);
+        rig.device.Slot(kUser2) = Filled(0x22);
+        auto* controllerStatus = rig.form.findChild<QLabel*>("Label2");
+        controllerStatus->setText("Upload Edid Failed.");
+        QStringList progress; // Label9 as each slot is selected for its read
+        rig.device.onRequest = [&](const test::Request& r) {
+            if (r.name == "ND_SEL") progress << rig.label9()->text();
+        };
+        const int from = rig.device.Count();
+        rig.clickDefault();
+        QCOMPARE(rig.dialogs.confirmations.size(), 1);
+        QCOMPARE(rig.dialogs.confirmations.front().text,
+                 QString("Warning!\r\nReset system to default.\r\nThe description, the EDID mode "
+                         "and the EDIDs in User 1 and User 2 go back to the device's defaults. "
+                         "Those EDIDs are kept in the history first (Device > History)."));
+        const QList<QByteArray> read = {"SET ND_SEL", "GET ND_ED0A", "GET ND_ED0B", "GET ND_ED1A",
+                                        "GET ND_ED1B"};
+        const QList<QByteArray> expected =
+            QList<QByteArray>{"SET SYS_STM"} + read + read +
+            QList<QByteArray>{"SET SYS_CTM", "SET SYS_DEF", "GET SYS_DSCPT"};
+        QCOMPARE(rig.device.NamesSince(from), expected);
+        QCOMPARE(progress, (QStringList{"Keeping User 1 in the history (1 of 2)...",
+                                        "Keeping User 2 in the history (2 of 2)..."}));
+        SlotHistory history;
+        const DeviceRecord& device = rig.state.deviceTable.Current();
+        for (const auto& [selector, image] :
+             {std::pair{kUser1, Filled(0x11)}, std::pair{kUser2, Filled(0x22)}}) {
+            const auto entries = history.Entries(device, SlotSelector{selector});
+            QCOMPARE(entries.size(), 1);
+            QCOMPARE(SlotHistory::Load(entries.front()), std::optional<EdidImage>(image));
+        }
+        QCOMPARE(rig.label9()->text(),
+                 QString("Defaults restored; the former EDIDs are in the history."));
+        QCOMPARE(controllerStatus->text(), QString());
+    }
+
+    // The history cannot be kept: the operator is asked once, as before a write; "no" sends
+    // nothing, "yes" resets. A device lost while the slots are read is not reset.
+    void defaultsWithoutTheirHistoryAreAsked() {
+        blockHistory();
+        {
+            Rig rig(false);
+            rig.dialogs.confirmAnswers = {true, false};
+            rig.clickDefault();
+            QCOMPARE(rig.dialogs.confirmations.size(), 2);
+            QVERIFY2(rig.dialogs.confirmations[1].text.startsWith(
+                         "The EDID in User 1 cannot be kept in the history: reset anyway?\n"),
+                     qPrintable(rig.dialogs.confirmations[1].text));
+            QCOMPARE(rig.device.Count("SYS_DEF"), 0);
+            QCOMPARE(rig.label9()->text(),
+                     QString("Nothing reset: the EDID in User 1 cannot be kept in the history."));
+            QCOMPARE(rig.label9()->palette().color(QPalette::WindowText), QColor(Qt::red));
+            QVERIFY(rig.form.Memo_Debug->toPlainText().contains("History not kept: "));
+
+            rig.dialogs.confirmAnswers = {true, true};
+            rig.clickDefault();
+            QCOMPARE(rig.dialogs.confirmations.size(), 4); // not asked again for User 2
+            QCOMPARE(rig.device.Count("SYS_DEF"), 1);
+            QCOMPARE(rig.label9()->text(), QString("Defaults restored."));
+        }
+        Rig rig(false);
+        rig.device.onRequest = [&](const test::Request& r) {
+            if (r.name == "ND_ED1A") rig.device.transport->fail(3);
+        };
+        rig.clickDefault();
+        QCOMPARE(rig.device.Count("SYS_DEF"), 0);
+        QCOMPARE(rig.label9()->text(), QString("Nothing reset: the device was lost."));
+    }
+
+    // Every end the result line says shows whole; after an image was sent, Update says that
+    // the device has left ISP mode and what to do.
+    void theResultLineShowsWholeAndSaysWhatToDoNext() {
+        const struct {
+            std::string restartVersion; // "": the device stays in ISP mode (not confirmed)
+            QString line;
+        } cases[] = {
+            {"", "Image sent; not confirmed: check the version once the device restarts"},
+            {"1.0", "the device runs V1.0, not V2.10: the update did not take"},
+        };
+        for (const auto& c : cases) {
+            Rig rig;
+            rig.device.restartVersion = c.restartVersion;
+            rig.form.System->Transfer().setRestartWaitMs(300);
+            QVERIFY(WriteFile(rig.file("fw.bin"), FirmwareBytes(600)));
+            rig.open(rig.file("fw.bin"));
+            rig.update();
+            auto* result = rig.form.findChild<QLabel*>("Label_Fw_Result");
+            QCOMPARE(result->text(), c.line);
+            QVERIFY2(ShowsAll(result), qPrintable(result->text()));
+            if (!c.restartVersion.empty()) continue;
+            // found again, still in ISP mode: the image must be opened again
+            rig.update();
+            QCOMPARE(rig.label1()->text(), QString("Illegal FW."));
+            QCOMPARE(result->text(),
+                     QString("The image was sent and the device searched for again: to update "
+                             "once more, open a firmware image again."));
+            QVERIFY2(ShowsAll(result), qPrintable(result->text()));
+            QCOMPARE(rig.device.Count("FW_END"), 1);
+        }
     }
 
     void theUpdateCanBeFollowedAndItsEndStays() {
@@ -428,7 +581,8 @@ private slots:
         auto* status = rig.form.findChild<QLabel*>("Label9");
         rig.form.findChild<QAbstractButton*>("SpeedButton_SysDefault")->click();
         QCOMPARE(rig.dialogs.confirmations.size(), 1);
-        QCOMPARE(status->text(), QString("Defaults restored."));
+        QCOMPARE(status->text(),
+                 QString("Defaults restored; the former EDIDs are in the history."));
         // a description longer than the device keeps: the row shows what it keeps
         const QString text = "A description of thirty-six letters";
         QCOMPARE(text.size(), qsizetype(35));

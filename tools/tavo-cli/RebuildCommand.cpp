@@ -45,13 +45,17 @@ int Rebuild(const Args& args) {
     }
     const auto changes = creator::BuildChanges(image, built, built);
     if (!changes.empty()) {
-        // the losses, then the additions: each in the creator's words, the byte detail after
-        for (const bool added : {false, true}) {
+        // the losses, the additions, then what is neither (an order): each in the creator's
+        // words, the byte detail after
+        enum { kLost, kGained, kChanged };
+        const char* const headings[] = {
+            ": This EDID will lose:", ": This EDID will gain:", ": This EDID will change:"};
+        for (const int kind : {kLost, kGained, kChanged}) {
             bool first = true;
             for (const auto& change : changes) {
-                if (change.added != added) continue;
-                if (first)
-                    PrintError(in + (added ? ": This EDID will gain:" : ": This EDID will lose:"));
+                const int own = change.changed ? kChanged : change.added ? kGained : kLost;
+                if (own != kind) continue;
+                if (first) PrintError(in + headings[kind]);
                 first = false;
                 std::cerr << "  " << change.Line() << '\n';
             }

@@ -146,6 +146,7 @@ void TForm1::CreatePages(LinkTransport* transport) {
     Grid->attach(this, TabSheet10, StringGrid1, Udp);
     Grid->ConnectLink(*Uart);
     System = new SystemPage(Uart->session(), state_.deviceTable, this);
+    System->setSlotTransfer(&Uart->transfers()); // Default keeps the user slots in the history
     System->attach(this, TabSheet2);
     Grid->setUpdateQuery([this] { return System->Updating(); });
     EdidController = new EdidControllerPage(state_.deviceTable, state_.edidTransfer, *Uart, this);

@@ -19,6 +19,7 @@
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/UartController.h"
 #include "link/qt/UartSession.h"
+#include "ui/qt/Dialogs.h"
 #include "ui/qt/StringGrid.h"
 
 namespace tavo {
@@ -393,6 +394,15 @@ NetDeviceRecord* DeviceGrid::ShownNetRecord() {
     return nullptr;
 }
 
+std::vector<NetDeviceRecord> DeviceGrid::ListedNetRecords() const {
+    std::vector<NetDeviceRecord> listed;
+    const int count = std::clamp(devices_.count, 0, std::min(kMaxDevices, kMaxNetDevices));
+    for (int i = 0; i < count; ++i)
+        if (devices_.records[std::size_t(i)].serialDevice != 1)
+            listed.push_back(netDevices_.records[std::size_t(i)]);
+    return listed;
+}
+
 void DeviceGrid::OpenWebPage() {
     const NetDeviceRecord* record = SelectedNetRecord();
     if (!record) return;
@@ -435,6 +445,24 @@ void DeviceGrid::SpeedButton2Click() {
     const NetConfigResult result = BuildConfiguration(*record, edits);
     if (!result.ok) {
         ShowStatus(QString::fromStdString(result.error), true);
+        return;
+    }
+    // an address another listed device holds would leave two rows with one address: asked first,
+    // in the words `net configure` warns with
+    const std::string taken =
+        AddressTakenText(ListedNetRecords(), record->mac, edits.ip, result.record.ipMode == 1);
+    if (!taken.empty() && !ConfirmWarning(dialogParent(), QStringLiteral("Warning"),
+                                          QString::fromStdString(taken) +
+                                              QStringLiteral(": send it all the same?"))) {
+        ShowStatus(QStringLiteral("Nothing sent: ") + QString::fromStdString(taken) +
+                       QStringLiteral("."),
+                   true);
+        return;
+    }
+    // the question ran the event loop: the row may be gone
+    record = ShownNetRecord();
+    if (!record) {
+        ShowStatus("The device shown is no longer listed: select its row again.", true);
         return;
     }
     *record = result.record;

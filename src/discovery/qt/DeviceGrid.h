@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "discovery/Discovery.h"
 #include "link/DeviceModel.h"
@@ -118,6 +119,8 @@ private:
     NetDeviceRecord* SelectedNetRecord();
     // The listed network record whose values "IP Configure" shows; null when it is gone.
     NetDeviceRecord* ShownNetRecord();
+    // Every listed network device's record, in grid order.
+    std::vector<NetDeviceRecord> ListedNetRecords() const;
 
     DeviceTable& devices_;
     NetDeviceTable& netDevices_;

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <sys/stat.h>
@@ -22,8 +23,30 @@
 namespace tavo {
 namespace {
 
+// The manifest's mark that its device texts are the device's UTF-8 (written once). Without it (a
+// manifest of an earlier version, or a device text that is not UTF-8) each character of a text
+// stands for one of the device's bytes.
+constexpr const char* kTextsKey = "texts";
+constexpr const char* kTextsUtf8 = "utf-8";
+
+bool IsUtf8(const std::string& s) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text =
+        decoder.decode(QByteArrayView(s.data(), qsizetype(s.size())));
+    return !decoder.hasError();
+}
+
+// A device text as the window shows it: its UTF-8, as the grid shows it; bytes that are not
+// UTF-8 one character each.
 QString Text(const std::string& s) {
+    if (IsUtf8(s)) return QString::fromUtf8(s.data(), qsizetype(s.size()));
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+
+// A manifest's device text back to the device's bytes.
+std::string DeviceBytes(const QJsonValue& value, bool utf8) {
+    const QString text = value.toString();
+    return utf8 ? text.toStdString() : text.toLatin1().toStdString();
 }
 
 std::string Native(const QString& path) {
@@ -178,13 +201,14 @@ bool ReadManifest(const QString& folder, BackupManifest& m, QString& error) {
     for (auto it = files.begin(); it != files.end(); ++it)
         m.files.emplace_back(it.key().toStdString(), it.value().toString().toStdString());
     const QJsonObject device = o.value("device").toObject();
-    m.vid = device.value("vid").toString().toLatin1().toStdString();
-    m.pid = device.value("pid").toString().toLatin1().toStdString();
-    m.product = device.value("product").toString().toLatin1().toStdString();
+    const bool utf8 = o.value(kTextsKey).toString() == QLatin1String(kTextsUtf8);
+    m.vid = DeviceBytes(device.value("vid"), utf8);
+    m.pid = DeviceBytes(device.value("pid"), utf8);
+    m.product = DeviceBytes(device.value("product"), utf8);
     if (o.value("mode").isDouble()) m.mode = static_cast<long long>(o.value("mode").toDouble());
-    // characters beyond Latin-1 become '?', as the device would show them
+    // in an unmarked manifest characters beyond Latin-1 become '?', as the device would show them
     if (o.value("description").isString())
-        m.description = o.value("description").toString().toLatin1().toStdString();
+        m.description = DeviceBytes(o.value("description"), utf8);
     return true;
 }
 
@@ -320,7 +344,7 @@ BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder,
     if (run.next(QStringLiteral("description")))
         run.add(QStringLiteral("description"), BackupItemState::Done, Text(device.description));
     if (report.ok()) {
-        const QJsonObject manifest{
+        QJsonObject manifest{
             {"format", kBackupFormat},
             {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
             {"device", QJsonObject{{"vid", Text(device.vid)},
@@ -336,6 +360,11 @@ BackupReport BackupDevice(SlotTransfer& transfers, const QString& folder,
             {"mode", mode},
             {"description", Text(device.description)},
             {"files", files}};
+        // the texts are encoded once, as the UTF-8 they are; one that is not UTF-8 leaves the
+        // manifest unmarked, its bytes one character each
+        if (IsUtf8(device.vid) && IsUtf8(device.pid) && IsUtf8(device.product) &&
+            IsUtf8(device.firmwareVersion) && IsUtf8(device.description))
+            manifest.insert(kTextsKey, kTextsUtf8);
         QString error;
         if (!Save(staging.path() + "/" + kBackupManifest, QJsonDocument(manifest).toJson(), error))
             run.add(QStringLiteral("manifest"), BackupItemState::Failed, error);

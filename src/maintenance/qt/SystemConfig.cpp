@@ -4,6 +4,9 @@
 #include <QTimer>
 
 #include "link/Response.h"
+#include "link/SlotName.h"
+#include "link/qt/SlotHistory.h"
+#include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/Firmware.h"
 
@@ -43,6 +46,52 @@ bool RestoreDefaults(UartSession& session) {
     session.Uart_SendCommand(kModeSet, SYS_DEF, 1, &restore);
     UartSession::Uart_Wait(kSystemConfigWaitMs);
     return ReadSystemDescriptor(session);
+}
+
+DefaultsKeep KeepSlotsBeforeDefaults(SlotTransfer& transfers, const DefaultsOptions& options) {
+    DefaultsKeep result;
+    UartSession& session = transfers.session();
+    const DeviceRecord& device = session.devices().Current();
+    const std::vector<SlotSelector> reset = SlotsResetByDefaults(device.userCount);
+    if (!options.history || reset.empty()) return result;
+    QTimer& poll = session.pollTimer();
+    const bool polling = poll.isActive();
+    poll.stop();
+    bool agreed = false; // the operator said to reset without the history
+    transfers.Begin();
+    for (std::size_t i = 0; i < reset.size(); ++i) {
+        const SlotSelector slot = reset[i];
+        if (options.progress) options.progress(int(i) + 1, int(reset.size()), slot);
+        const SlotRead before = transfers.Read(slot);
+        if (before.lost || transfers.lost()) {
+            result.lost = true;
+            break;
+        }
+        QString why;
+        if (!before.complete())
+            why = QString::fromStdString(SlotTitle(slot)) + QStringLiteral(" could not be read");
+        else if (transfers.history() == nullptr)
+            why = QStringLiteral("no history to keep it in");
+        else if (transfers.history()->Keep(device, slot, before.image, &why)) {
+            ++result.kept;
+            continue;
+        }
+        emit session.logLine(QStringLiteral("History not kept: ") + why);
+        if (result.error.empty()) {
+            result.slot = slot;
+            result.error = why.toStdString();
+        }
+        if (agreed) continue;
+        if (!options.resetWithoutHistory || !options.resetWithoutHistory(slot, result.error)) {
+            result.refused = true;
+            emit session.logLine(QStringLiteral("Nothing reset."));
+            break;
+        }
+        agreed = true;
+    }
+    transfers.End();
+    if (polling && session.isConnected()) poll.start();
+    return result;
 }
 
 } // namespace tavo

@@ -23,6 +23,14 @@ QLabel* MakeLabel(QWidget* parent, const QString& name, const QString& text, int
     return l;
 }
 
+// A line that may run to two: it wraps between words and starts at its top.
+QLabel* MakeWrappedLabel(QWidget* parent, const QString& name, int x, int y, int w, int h) {
+    QLabel* l = MakeLabel(parent, name, QString(), x, y, w, h);
+    l->setWordWrap(true);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return l;
+}
+
 } // namespace
 
 void BuildSystem(QWidget* page) {
@@ -33,7 +41,9 @@ void BuildSystem(QWidget* page) {
     auto* text = new QLineEdit(config);
     text->setObjectName("Edit_Product_String");
     text->setGeometry(96, 32, 208, 22);
-    MakeLabel(config, "Label9", QString(), 96, 62, 208);
+    // below the field and the buttons, the group's whole width: a cut description is said with
+    // all that the device keeps
+    MakeWrappedLabel(config, "Label9", 12, 74, 408, 40);
     MakeSpeedButton(config, "SpeedButton_SysConfig", "Set", 314, 20);
     MakeSpeedButton(config, "SpeedButton_SysDefault", "Default", 368, 20);
 
@@ -41,7 +51,7 @@ void BuildSystem(QWidget* page) {
     // group when it waits in ISP mode.
     auto* firmware = new QGroupBox("Firmware", page);
     firmware->setObjectName("GroupBox4");
-    firmware->setGeometry(8, 136, 428, 155);
+    firmware->setGeometry(8, 136, 428, 175);
     MakeLabel(firmware, "Label_FW_Version", QString(), 12, 22, 408);
     auto* path = new QLineEdit(firmware);
     path->setObjectName("Edit_Fw_Path");
@@ -56,8 +66,9 @@ void BuildSystem(QWidget* page) {
     bar->setValue(0);
     bar->setTextVisible(false);
     bar->setGeometry(136, 112, 284, 18);
-    // how the last update ended ("Update complete: ..." or why it stopped); stays until the next
-    MakeLabel(firmware, "Label_Fw_Result", QString(), 12, 132, 408);
+    // how the last update ended ("V2.10 running: update confirmed" or why it stopped), on two
+    // lines when it needs them; stays until the next
+    MakeWrappedLabel(firmware, "Label_Fw_Result", 12, 132, 408, 38);
 }
 
 } // namespace tavo::pages

@@ -11,17 +11,19 @@
 #include <QTextCursor>
 
 #include "link/DeviceModel.h"
+#include "link/SlotName.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/Firmware.h"
 #include "maintenance/qt/SystemConfig.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/HistoryQuestion.h"
 #include "ui/qt/SpeedButton.h"
 
 namespace tavo {
 namespace {
 
 constexpr int kFirmwareGroupShort = 48; // little more than the caption
-constexpr int kFirmwareGroupFull = 155;
+constexpr int kFirmwareGroupFull = 175; // the result line may take two lines
 const char* const kOpenFilter = "Firmware image (*.bin)";
 const char* const kOpenCaption = "Open Firmware Image";
 constexpr int kConfirmGap = 8; // the firmware confirmation stands this far below the group
@@ -153,8 +155,14 @@ void SystemPage::setDescriptionStatus(const QString& text, bool failure) {
 
 void SystemPage::Edit_Product_StringChange() {
     if (!description_) return;
-    if (DescriptionTooLong(FieldText(description_->text())))
-        setDescriptionStatus(QStringLiteral("31 Letters Limited!"), true);
+    const QString text = description_->text();
+    if (DescriptionTooLong(FieldText(text)))
+        // the limit is of bytes: a text of fewer letters is over it when some take more than one
+        setDescriptionStatus(text.size() <= qsizetype(kDescriptionLimit)
+                                 ? QStringLiteral("31 Letters Limited! (31 bytes: a letter "
+                                                  "outside ASCII takes two or more)")
+                                 : QStringLiteral("31 Letters Limited!"),
+                             true);
     else
         setDescriptionStatus(QString(), false);
 }
@@ -196,14 +204,48 @@ void SystemPage::SpeedButton_SysDefaultClick() {
     if (!operation) return; // not even the confirmation while another operation runs
     const int index = DeviceTable::ClampIndex(devices_.current);
     if (devices_.records[std::size_t(index)].serialDevice != 1) return;
-    if (!confirm(QStringLiteral("Warning!\r\nReset system to default."))) return;
+    const unsigned users = devices_.records[std::size_t(index)].userCount;
+    if (!confirm(QString::fromStdString(DefaultsQuestion(users)))) return;
+    // what the defaults replace is kept first, as a write keeps what it replaces; when it
+    // cannot be kept, nothing is sent unless the operator says so
+    DefaultsOptions options;
+    options.progress = [this](int n, int total, SlotSelector slot) {
+        setDescriptionStatus(QString::fromStdString(DefaultsKeepingText(slot, n, total)), false);
+    };
+    QPointer<QWidget> over(dialogParent());
+    options.resetWithoutHistory = [over](SlotSelector slot, const std::string& reason) {
+        return ConfirmWarning(over, QStringLiteral("Warning"),
+                              ResetWithoutHistoryQuestion(slot) + QStringLiteral("\n") +
+                                  QString::fromStdString(reason));
+    };
+    DefaultsKeep keep;
+    if (transfers_)
+        keep = KeepSlotsBeforeDefaults(*transfers_, options);
+    else if (users > 0) {
+        keep.slot = SlotSelector::Make(SlotKind::User, 0);
+        keep.refused = !options.resetWithoutHistory(keep.slot, "no history to keep it in");
+    }
+    if (!operation.alive()) return;
+    if (!keep.ok()) {
+        setDescriptionStatus(keep.lost ? QStringLiteral("Nothing reset: the device was lost.")
+                                       : QStringLiteral("Nothing reset: the EDID in ") +
+                                             QString::fromStdString(SlotTitle(keep.slot)) +
+                                             QStringLiteral(" cannot be kept in the history."),
+                             true);
+        return;
+    }
     setDescriptionStatus(QStringLiteral("Restoring defaults..."), false);
     const bool reported = RestoreDefaults(session_);
     if (!operation.alive()) return;
     showDeviceValues(index);
+    // the slots, the mode and the description changed: what the pages said of them goes
+    emit session_.deviceStateChanged();
     // after the field's own check
     if (reported)
-        setDescriptionStatus(QStringLiteral("Defaults restored."), false);
+        setDescriptionStatus(keep.kept > 0 ? QStringLiteral("Defaults restored; the former "
+                                                            "EDIDs are in the history.")
+                                           : QStringLiteral("Defaults restored."),
+                             false);
     else
         setDescriptionStatus(
             QStringLiteral("Defaults sent: the device did not report its description."), true);
@@ -231,6 +273,7 @@ void SystemPage::SpeedButton_OpenFwClick() {
     if (path_) path_->setText(chosenPath_);
     // a new file: what was said about the last one (or the last update) goes
     kept_.reset();
+    imageSent_ = false;
     showProgress(QStringLiteral("0%"), false, 0);
     showResultLine(QString(), false);
 
@@ -262,7 +305,9 @@ void SystemPage::SpeedButton_UpdateFwClick() {
     }
     const int index = DeviceTable::ClampIndex(devices_.current);
     if (devices_.records[std::size_t(index)].firmwareFileFlag == 0) {
+        // the device's own words, and below them what to do
         showProgress(FirmwareResultText(FirmwareResult::Illegal), true);
+        showResultLine(imageMissingText(), true);
         return;
     }
     updating_ = true;
@@ -271,6 +316,7 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         return;
     }
     kept_.reset();
+    imageSent_ = false;
     showResultLine(QString(), false);
     if (progress_) showStatus(progress_, progress_->text(), Qt::black);
     if (bar_) bar_->setValue(0);
@@ -281,6 +327,14 @@ void SystemPage::SpeedButton_UpdateFwClick() {
         });
     if (result != FirmwareResult::Busy) showUpdateEnd(result, index, operation.held());
     updating_ = false;
+}
+
+QString SystemPage::imageMissingText() const {
+    if (imageSent_)
+        return QStringLiteral("The image was sent and the device searched for again: to update "
+                              "once more, open a firmware image again.");
+    if (chosenPath_.isEmpty()) return QStringLiteral("Open a firmware image first.");
+    return QStringLiteral("The file opened is not a firmware image: open another.");
 }
 
 // The confirmation names the image it will write and stands below the firmware group, clear of
@@ -312,6 +366,7 @@ void SystemPage::showUpdateEnd(FirmwareResult result, int index, const DeviceOpe
         if (!self) return;
         log(QString::fromStdString(c.text()) + QStringLiteral("\r\n"));
         failed = c.check == FirmwareCheck::Mismatch;
+        imageSent_ = true; // the search after it forgot the image: Update needs another Open
         showResultLine(QString::fromStdString(c.text()), failed);
         break;
     }

@@ -3,6 +3,7 @@
 // firmware update ("Firmware"). Finds its controls on its tab sheet (SystemLayout):
 //
 //   auto* system = new tavo::SystemPage(form->Uart->session(), state.deviceTable, form);
+//   system->setSlotTransfer(&form->Uart->transfers()); // Default keeps the user slots first
 //   system->attach(form, form->TabSheet2);
 #include <QObject>
 #include <QPoint>
@@ -24,6 +25,7 @@ namespace tavo {
 class DeviceOperation;
 struct DeviceRecord;
 struct DeviceTable;
+class SlotTransfer;
 class UartSession;
 
 inline constexpr int kConfirmDx = 115; // confirmations stand at "Commander" + (115, 130)
@@ -33,6 +35,10 @@ class SystemPage : public PageBase {
     Q_OBJECT
 public:
     SystemPage(UartSession& session, DeviceTable& devices, QObject* parent = nullptr);
+
+    // The slot sequences (with their history) that keep the slots the defaults reset before
+    // Default sends them; without one the defaults are refused, as a write without its history.
+    void setSlotTransfer(SlotTransfer* transfers) { transfers_ = transfers; }
 
     // Finds the page's controls on its sheet and connects the buttons and the description field;
     // dialogs belong to `window` until the pages move into "Commander".
@@ -90,15 +96,20 @@ private:
     bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);
     void showResultLine(const QString& text, bool failure);
     void rejectFile(const QString& reason);
+    // What to do when Update finds no accepted image ("Illegal FW."): open one, open another,
+    // or, after an image was sent (the search after it forgot the image), open one again.
+    QString imageMissingText() const;
 
     UartSession& session_;
     DeviceTable& devices_;
+    SlotTransfer* transfers_ = nullptr;
     FirmwareTransfer transfer_;
     QPointer<QLineEdit> description_, path_;
     QPointer<QLabel> status_, version_, progress_, result_;
     QPointer<QProgressBar> bar_;
     QString chosenPath_; // the open dialog's current file name
     bool updating_ = false;
+    bool imageSent_ = false; // the last update sent its whole image (the device restarted)
     // What the page showed when the last update ended.
     struct KeptResult {
         QString path, version, progress, line;

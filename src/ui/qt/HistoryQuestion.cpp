@@ -13,6 +13,11 @@ QString WriteWithoutHistoryQuestion(SlotSelector slot) {
            QStringLiteral(" cannot be kept in the history: write anyway?");
 }
 
+QString ResetWithoutHistoryQuestion(SlotSelector slot) {
+    return QStringLiteral("The EDID in ") + QString::fromStdString(SlotTitle(slot)) +
+           QStringLiteral(" cannot be kept in the history: reset anyway?");
+}
+
 WriteOptions AskBeforeWritingWithoutHistory(QWidget* parent, WriteOptions options) {
     QPointer<QWidget> over(parent);
     options.writeWithoutHistory = [over](SlotSelector slot, const std::string& reason) {

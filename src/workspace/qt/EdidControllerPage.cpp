@@ -127,6 +127,10 @@ void EdidControllerPage::attach(QWidget* window, QWidget* controllerSheet, QWidg
                 &EdidControllerPage::modifyRequested);
     if (hexView_) hexView_->setEnabled(false); // until an analysis has bytes to show
     pages::GiveShortcut(save_, QKeySequence::Save);
+    // another page changed what the slots hold (the defaults): what was said of them goes
+    connect(&uart_.session(), &UartSession::deviceStateChanged, this, [this] {
+        if (!busy()) forgetResults();
+    });
     // the operator picking another slot is an action on the page: the last result goes
     for (QComboBox* combo : {all_.data(), src_.data(), dest_.data()})
         if (combo)

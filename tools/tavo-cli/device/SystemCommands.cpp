@@ -13,6 +13,9 @@
 #include "Connection.h"
 #include "Interrupt.h"
 #include "link/Response.h"
+#include "link/SlotName.h"
+#include "link/qt/SlotHistory.h"
+#include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/Firmware.h"
 #include "maintenance/qt/FirmwareTransfer.h"
@@ -26,6 +29,7 @@ struct Options {
     std::string port;
     bool yes = false;
     bool verbose = false;
+    bool history = true;  // defaults: keep the user slots in the history first (only there)
     bool confirm = false; // firmware: exit 3 when the update is not confirmed
     unsigned restartWaitS = kFwRestartWaitMs / 1000; // firmware: how long to search afterwards
 };
@@ -36,6 +40,7 @@ bool Parse(const Args& args, Options& o) {
     cmdline::OptionParser parser;
     DeclarePortOptions(parser, o.port, o.verbose);
     parser.Flag("--yes|-y", [&o] { o.yes = true; })
+        .Flag("--no-history", [&o] { o.history = false; })
         .Flag("--confirm", [&o] { o.confirm = true; })
         .Value("--wait-restart", "needs a number of seconds",
                [&o](const std::string& v) {
@@ -103,7 +108,8 @@ struct Device {
 
 int Description(const Args& args) {
     Options o;
-    if (!Parse(args, o) || o.positional.size() > 1) return UsageError("device description");
+    if (!Parse(args, o) || o.positional.size() > 1 || !o.history)
+        return UsageError("device description");
     QCoreApplication app(gArgc, gArgv);
     UsePort(o);
     Device d(o);
@@ -148,6 +154,29 @@ int Defaults(const Args& args) {
     UsePort(o);
     Device d(o);
     if (!d.normal()) return kExitFailed;
+    // what the defaults replace is kept first, as a write keeps what it replaces
+    SlotHistory history;
+    SlotTransfer transfers(d.session);
+    transfers.setHistory(&history);
+    DefaultsOptions options;
+    options.history = o.history;
+    if (isatty(STDERR_FILENO))
+        options.progress = [](int n, int total, SlotSelector slot) {
+            std::cerr << DefaultsKeepingText(slot, n, total) << '\n';
+        };
+    const DefaultsKeep keep = KeepSlotsBeforeDefaults(transfers, options);
+    if (keep.lost) {
+        PrintError("the device was lost while its user slots were kept; nothing reset");
+        return kExitFailed;
+    }
+    if (keep.refused) {
+        PrintError("the EDID in " + SlotName(keep.slot) + " cannot be kept in the history: " +
+                   keep.error + "; nothing reset (--no-history resets without keeping it)");
+        return kExitFailed;
+    }
+    if (keep.kept > 0)
+        std::cerr << keep.kept << (keep.kept == 1 ? " user slot" : " user slots")
+                  << " kept in the history (tavo-cli device history)\n";
     if (!RestoreDefaults(d.session)) {
         PrintError("the device did not report its descriptor after SYS_DEF");
         return kExitFailed;
@@ -222,7 +251,8 @@ private:
 
 int Firmware(const Args& args) {
     Options o;
-    if (!Parse(args, o) || o.positional.size() != 1) return UsageError("device firmware");
+    if (!Parse(args, o) || o.positional.size() != 1 || !o.history)
+        return UsageError("device firmware");
     const QString path = QString::fromStdString(o.positional.front());
     QCoreApplication app(gArgc, gArgv);
     UsePort(o);
@@ -273,10 +303,12 @@ const CommandRegistration description{{"device description",
                                        "31 bytes are sent, cut between UTF-8 characters; an "
                                        "empty TEXT sends a blank)",
                                        &Description}};
-const CommandRegistration defaults{{"device defaults", "device defaults --yes [--port PATH]",
-                                    "restore the device's defaults (SYS_DEF) and print the "
-                                    "description it reports afterwards",
-                                    &Defaults}};
+const CommandRegistration defaults{
+    {"device defaults", "device defaults --yes [--no-history] [--port PATH]",
+     "restore the device's defaults (SYS_DEF: the description, the EDID mode and every user "
+     "slot) and print the description it reports afterwards; the user slots' EDIDs are kept in "
+     "the history first, and when one cannot be kept nothing is sent, unless --no-history",
+     &Defaults}};
 const CommandRegistration firmware{
     {"device firmware",
      "device firmware FILE [--confirm] [--wait-restart SECONDS] [--port PATH] [--verbose]",

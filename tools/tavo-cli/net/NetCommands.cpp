@@ -259,10 +259,9 @@ void WarnAboutAddresses(const ConfigureRequest& q, const NetDeviceRecord& r,
     const bool dhcp = q.mode.value_or(r.ipMode) == 1;
     if (dhcp && (q.ip || q.mask || q.gateway))
         PrintError("note: in DHCP mode the IP address, mask and gateway are not sent");
-    if (dhcp || !q.ip) return;
-    if (const NetDeviceRecord* holder = AddressHolder(heard, q.mac, *q.ip))
-        PrintError("warning: " + *q.ip + " is the address of " + MacText(holder->mac) + " (" +
-                   holder->productName + "); sent all the same");
+    if (!q.ip) return;
+    if (const std::string taken = AddressTakenText(heard, q.mac, *q.ip, dhcp); !taken.empty())
+        PrintError("warning: " + taken + "; sent all the same");
 }
 
 int Configure(const Args& args) {
