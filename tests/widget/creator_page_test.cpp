@@ -14,12 +14,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
