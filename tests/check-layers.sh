@@ -48,6 +48,7 @@ pages=(
     "EdidCreatorLayout:EdidCreatorPage"
     "HexViewLayout:HexView"
     "ComposeLayout:ComposeWindow"
+    "CheckLayout:CheckWindows"
     "IpConfigureLayout:DeviceGrid"
     "SystemLayout:SystemPage"
 )

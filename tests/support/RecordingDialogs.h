@@ -58,6 +58,16 @@ public:
         return folderAnswer;
     }
 
+    // Answers with the index of askAnswer among `answers`, or the last one (the cancel) when it
+    // is not offered.
+    int Ask(QWidget* parent, const DialogMessage& message, const QStringList& answers) override {
+        parents.append(parent);
+        questions.append(message);
+        offeredAnswers.append(answers);
+        const auto at = answers.indexOf(askAnswer);
+        return at >= 0 ? static_cast<int>(at) : static_cast<int>(answers.size()) - 1;
+    }
+
     QList<DialogMessage> messages;      // every box shown, in order (confirmations too)
     QList<DialogMessage> confirmations; // the OK/Cancel boxes only
     QStringList openFilters, openCaptions, saveFilters, proposedNames;
@@ -72,6 +82,10 @@ public:
     QStringList listCaptions;                     // every ChooseFromList
     QString listAnswer;                           // empty: the operator cancels
     QList<QWidget*> parents;                      // the window each request belonged to
+    QList<DialogMessage> questions;               // every Ask, in order (not in `messages`)
+    QList<QStringList> offeredAnswers;            // the answers each Ask offered
+    // what Ask answers; the default writes as before the question existed
+    QString askAnswer = QStringLiteral("Write as it is");
 };
 
 class ScopedDialogs {

@@ -14,13 +14,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
@@ -50,6 +50,7 @@
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
 #include "workspace/Presets.h"
+#include "workspace/WriteCheck.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
 namespace creator_page_test {
@@ -1106,6 +1107,83 @@ private slots:
 
     // The operator's disconnect or a port that dies while the first chunk is on its way: the
     // upload stops and says it failed, in red, and the failure stays.
+    // Save and Upload of a build that fails the check ask first, naming the failing rules; the
+    // answer decides what the file or the slot gets: the repaired build, the build as it is, or
+    // nothing.
+    void writingABuildThatFailsTheCheckAsksFirst() {
+        enum Gets { RepairedBuild, TheBuild, Nothing };
+        const struct {
+            const char* answer;
+            Gets gets;
+        } rows[] = {
+            {"Repair and write", RepairedBuild}, {"Write as it is", TheBuild}, {"Cancel", Nothing}};
+        for (const bool upload : {false, true})
+            for (const auto& r : rows) {
+                const QString trace = QString("%1, %2").arg(upload ? "upload" : "save", r.answer);
+                Rig rig;
+                QTemporaryDir dir;
+                rig.Connect();
+                rig.New();
+                // 3840x2160 at 30 Hz: the build's forum block claims a 300 MHz character rate,
+                // which the default repair mends
+                rig.box("CheckBox_VideoIdCode_95")->click();
+                EdidRecord built = rig.state.creatorRecord;
+                QVERIFY(Build(rig.creator->page(), built));
+                const WriteCheck check = CheckBeforeWrite(built.image);
+                QVERIFY2(check.asks() && check.repairable, "the build was to fail the check");
+                rig.w<QComboBox>("ComboBox_EdidSel_Upload")->setCurrentIndex(0); // Input 1
+                rig.dialogs.saveAnswer = dir.filePath("out.bin");
+                rig.dialogs.askAnswer = r.answer;
+                rig.device.lines.clear();
+                rig.form
+                    ->findChild<QAbstractButton*>(upload ? "SpeedButton_CopyEdid_Creator"
+                                                         : "SpeedButton_SaveEdid_Creator")
+                    ->click();
+                QCOMPARE(rig.dialogs.questions.size(), 1);
+                const QString question = rig.dialogs.questions.front().text;
+                QVERIFY2(question.startsWith("This EDID fails the check:\n"), qPrintable(trace));
+                for (const std::string& rule : check.failing)
+                    QVERIFY2(question.contains(QString::fromStdString(rule)), rule.c_str());
+                QCOMPARE(rig.dialogs.offeredAnswers.front(),
+                         (QStringList{"Repair and write", "Write as it is", "Cancel"}));
+                const EdidImage& expected = r.gets == RepairedBuild ? check.repaired : built.image;
+                const QByteArray bytes(reinterpret_cast<const char*>(expected.data()), 256);
+                if (upload) {
+                    if (r.gets == Nothing)
+                        QVERIFY2(rig.device.lines.isEmpty(), qPrintable(trace));
+                    else
+                        QCOMPARE(
+                            QByteArray(
+                                reinterpret_cast<const char*>(rig.device.Slot(0x0000).data()), 256),
+                            bytes);
+                } else {
+                    QFile f(rig.dialogs.saveAnswer);
+                    QCOMPARE(f.exists(), r.gets != Nothing);
+                    if (r.gets != Nothing) {
+                        QVERIFY(f.open(QIODevice::ReadOnly));
+                        QCOMPARE(f.readAll(), bytes);
+                        QCOMPARE(rig.label3()->text(),
+                                 QString(r.gets == RepairedBuild ? "Saved to out.bin (repaired)."
+                                                                 : "Saved to out.bin."));
+                    }
+                }
+                // the page keeps its own build whatever went out
+                QCOMPARE(rig.state.creatorRecord.image, built.image);
+            }
+        // a build whose failures only a repair that changes a claim could mend (3840x2160 at
+        // 60 Hz beyond the range limits, no video capability block) is offered no repair
+        Rig rig;
+        QTemporaryDir dir;
+        rig.New();
+        rig.box("CheckBox_VideoIdCode_97")->click();
+        rig.dialogs.saveAnswer = dir.filePath("out.bin");
+        rig.dialogs.askAnswer = "Repair and write"; // not offered: the cancel
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+        QCOMPARE(rig.dialogs.offeredAnswers, (QList<QStringList>{{"Write as it is", "Cancel"}}));
+        QVERIFY(rig.dialogs.questions.front().text.contains("range-limits"));
+        QVERIFY(!QFile::exists(rig.dialogs.saveAnswer));
+    }
+
     void aDisconnectEndsTheUpload() {
         for (const bool portDies : {false, true}) {
             Rig rig;

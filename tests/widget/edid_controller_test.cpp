@@ -29,8 +29,10 @@
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "edid/Check.h"
 #include "edid/Decoder.h"
 #include "edid/NewEdidTemplate.h"
+#include "edid/Repair.h"
 #include "link/qt/UartController.h"
 #include "support/DrmTree.h"
 #include "support/HexViewChecks.h"
@@ -40,6 +42,7 @@
 #include "ui/qt/Glyphs.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/Presets.h"
+#include "workspace/qt/CheckWindows.h"
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidFile.h"
@@ -135,6 +138,42 @@ const QList<QByteArray> kWriteSequence = {"SET ND_SEL", "SET ND_ED0A", "SET ND_E
                                           "SET ND_ED1B"};
 QList<QByteArray> Bracket(const QList<QByteArray>& inner) {
     return QList<QByteArray>{"SET SYS_STM"} + inner + QList<QByteArray>{"SET SYS_CTM"};
+}
+
+// The check's test EDIDs: a clean one, the same with a video code listed twice (its checksum
+// mended, so that it validates) and with a wrong checksum in its extension.
+EdidImage CleanEdid() {
+    return BuildPreset("1080p60-stereo").image;
+}
+void MendChecksum(EdidImage& image, int block) {
+    std::uint8_t sum = 0;
+    for (int i = block * 128; i < block * 128 + 127; ++i)
+        sum = static_cast<std::uint8_t>(sum + image[static_cast<std::size_t>(i)]);
+    image[static_cast<std::size_t>(block * 128 + 127)] = static_cast<std::uint8_t>(0x100 - sum);
+}
+EdidImage WithDuplicateVic(EdidImage image) {
+    int at = kFirstDataBlock;
+    if (!FindDataBlock(image, kTagVideo, at) || DataBlockLength(image, at) < 2) return image;
+    image[static_cast<std::size_t>(at + 2)] = image[static_cast<std::size_t>(at + 1)];
+    MendChecksum(image, 1);
+    return image;
+}
+// Only a warning: the extension's header says IT formats are overscanned.
+EdidImage WithOverscanHeader(EdidImage image) {
+    image[131] &= 0x7F;
+    MendChecksum(image, 1);
+    return image;
+}
+EdidImage WithBadChecksum(EdidImage image) {
+    image[255] = static_cast<std::uint8_t>(image[255] + 1);
+    return image;
+}
+QByteArray Repaired(const EdidImage& image) {
+    const RepairResult r = RepairImage(image);
+    return QByteArray(reinterpret_cast<const char*>(r.bytes.data()), qsizetype(r.bytes.size()));
+}
+QColor Colour(const QWidget* w) {
+    return w->palette().color(QPalette::WindowText);
 }
 
 class EdidControllerTest : public QObject {
@@ -902,6 +941,257 @@ private slots:
 
     // "Full report" runs edid-decode on the bytes shown (on its standard input) and shows what it
     // prints; it is hidden without the program and stops one that takes too long.
+    // The analyzer's check line: the analysed EDID's verdict, red when it fails; "Details..."
+    // lists the findings and shows a chosen one's part selected in "Hex View"; without a complete
+    // read there is no verdict and nothing to list or repair.
+    void analyzerShowsTheCheckAndItsFindings() {
+        Rig rig;
+        const EdidImage clean = CleanEdid();
+        const EdidImage faulty = WithDuplicateVic(clean);
+        QVERIFY(faulty != clean);
+        rig.device.Slot(0x3000) = clean;
+        rig.device.Slot(0x3001) = faulty;
+        rig.Connect();
+        auto* verdict = rig.form->findChild<QLabel*>("Label_Check_Verdict");
+        auto* details = rig.form->findChild<QAbstractButton*>("Button_Check_Details");
+        auto* repair = rig.form->findChild<QAbstractButton*>("Button_Check_Repair");
+        QVERIFY(verdict && details && repair);
+        QVERIFY(!details->isEnabled() && !repair->isEnabled()); // nothing analysed yet
+        const std::vector<Finding> faults = CheckImage(faulty);
+        const struct {
+            int position;
+            QString line;
+            QColor colour;
+        } rows[] = {{7, "Check: no finding", kStatusBlack},
+                    {8, QString::fromStdString(CheckSummaryLine(faults)), kStatusRed}};
+        for (const auto& r : rows) {
+            rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(r.position);
+            rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+            QCOMPARE(verdict->text(), r.line);
+            QCOMPARE(Colour(verdict), r.colour);
+            QVERIFY(details->isEnabled() && repair->isEnabled());
+            // the line and its buttons stand whole in the fixed window, the line readable
+            for (QWidget* w : {static_cast<QWidget*>(verdict), static_cast<QWidget*>(details),
+                               static_cast<QWidget*>(repair)}) {
+                QCOMPARE(w->window(), rig.form->Form2);
+                QVERIFY(rig.form->Form2->rect().contains(
+                    QRect(w->mapTo(rig.form->Form2, QPoint()), w->size())));
+            }
+            QVERIFY(verdict->fontMetrics().horizontalAdvance(verdict->text()) <= verdict->width());
+        }
+        QVERIFY(verdict->text().contains("failure"));
+        QVERIFY(std::any_of(faults.begin(), faults.end(),
+                            [](const Finding& f) { return f.rule == "duplicate-vic"; }));
+
+        // "Details...": one row per finding; the duplicate's row shows its part in "Hex View"
+        details->click();
+        auto* window = rig.form->findChild<QWidget*>("Form_CheckDetails");
+        QVERIFY(window && window->isVisible());
+        auto* table = window->findChild<QTableWidget*>("TableWidget_Check_Findings");
+        QCOMPARE(table->rowCount(), int(faults.size()));
+        QCOMPARE(window->findChild<QLabel*>("Label_Check_Details")->text(),
+                 QString::fromStdString(CheckSummaryLine(faults)));
+        int duplicate = -1;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const Finding& f = faults[std::size_t(row)];
+            QCOMPARE(table->item(row, 0)->text(), QString::fromLatin1(SeverityName(f.severity)));
+            QCOMPARE(table->item(row, 1)->text(), QString::fromStdString(f.rule));
+            QVERIFY(table->item(row, 2)->text().startsWith(QString::fromStdString(f.part)));
+            QCOMPARE(table->item(row, 3)->text(), QString::fromStdString(f.text));
+            if (f.rule == "duplicate-vic") duplicate = row;
+        }
+        QVERIFY(duplicate >= 0);
+        table->selectRow(duplicate);
+        auto* hexWindow = rig.form->findChild<QWidget*>("Form_HexView");
+        QVERIFY(hexWindow && hexWindow->isVisible());
+        auto* hex = hexWindow->findChild<QTableWidget*>("TableWidget_Hex");
+        QCOMPARE(tavo::test::GridBytes(hex), Bytes(faulty));
+        const int offset = faults[std::size_t(duplicate)].offset;
+        const BlockMap map = MapBlocks(faulty);
+        const auto part = std::find_if(map.begin(), map.end(), [offset](const BlockPart& p) {
+            return p.offset <= offset && offset < p.end();
+        });
+        QVERIFY(part != map.end());
+        QCOMPARE(tavo::test::SelectedBytes(hex), tavo::test::BytesOf(*part));
+
+        // an open list follows the next analysis; an incomplete read has no verdict
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        QCOMPARE(table->rowCount(), 0);
+        rig.device.corrupt.insert("ND_ED1A");
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        QCOMPARE(verdict->text(), QString());
+        QVERIFY(!details->isEnabled() && !repair->isEnabled());
+        QVERIFY(!window->isVisible());
+        QVERIFY(rig.Page().AnalysedFindings().empty());
+    }
+
+    // An upload of a file that fails the check asks first, naming the failing rules; each answer
+    // decides what reaches the slot: the repaired EDID, the file as it is, or nothing. A clean
+    // file asks nothing; a file with a wrong checksum cannot go as it is.
+    void uploadOfAFailingFileAsksFirst() {
+        Rig rig;
+        rig.Connect();
+        const EdidImage clean = CleanEdid();
+        const EdidImage faulty = WithDuplicateVic(clean);
+        rig.dialogs.openAnswer = rig.WriteFile("clean.bin", Bytes(clean));
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        QCOMPARE(rig.dialogs.questions.size(), 0);
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(clean));
+        // a warning alone asks nothing either
+        const EdidImage warned = WithOverscanHeader(clean);
+        QCOMPARE(VerdictOf(CheckImage(warned)), Verdict::Warn);
+        rig.dialogs.openAnswer = rig.WriteFile("warned.bin", Bytes(warned));
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        QCOMPARE(rig.dialogs.questions.size(), 0);
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(warned));
+
+        const QList<QByteArray> written = Bracket(kReadSequence + kWriteSequence + kReadSequence);
+        const struct {
+            const char* answer;
+            QByteArray holds;
+            QList<QByteArray> sent;
+            QString status;
+        } rows[] = {
+            {"Repair and write", Repaired(faulty), written, "Ok. [black]"},
+            {"Write as it is", Bytes(faulty), written, "Ok. [black]"},
+            {"Cancel", Bytes(NewEdidTemplate()), Bracket({}),
+             QString(kTextUploadCanceled) + " [red]"},
+        };
+        rig.dialogs.openAnswer = rig.WriteFile("faulty.bin", Bytes(faulty));
+        for (const auto& r : rows) {
+            rig.device.Slot(0) = NewEdidTemplate();
+            rig.dialogs.askAnswer = r.answer;
+            const auto asked = rig.dialogs.questions.size();
+            rig.Mark();
+            StatusRecorder status(rig.Label2());
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            QCOMPARE(rig.dialogs.questions.size(), asked + 1);
+            const QString question = rig.dialogs.questions.last().text;
+            QVERIFY2(question.startsWith("This EDID fails the check:\n  ") &&
+                         question.contains("duplicate-vic"),
+                     qPrintable(question));
+            QCOMPARE(rig.dialogs.offeredAnswers.last(),
+                     (QStringList{"Repair and write", "Write as it is", "Cancel"}));
+            QCOMPARE(rig.Sent(), r.sent);
+            QCOMPARE(Bytes(rig.device.Slot(0)), r.holds);
+            QCOMPARE(status.all().last(), r.status);
+        }
+        QVERIFY(Repaired(faulty) != Bytes(faulty));
+        const QByteArray mended = Repaired(faulty);
+        QVERIFY(VerdictOf(CheckImage(
+                    ImageFromBytes(reinterpret_cast<const std::uint8_t*>(mended.constData()),
+                                   std::size_t(mended.size())))) != Verdict::Fail);
+
+        // a wrong checksum: only the repair can go up, and it mends just the checksum
+        rig.dialogs.openAnswer = rig.WriteFile("badsum.bin", Bytes(WithBadChecksum(clean)));
+        rig.device.Slot(0) = NewEdidTemplate();
+        rig.dialogs.askAnswer = "Repair and write";
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        QCOMPARE(rig.dialogs.offeredAnswers.last(), (QStringList{"Repair and write", "Cancel"}));
+        QVERIFY(rig.dialogs.questions.last().text.contains("checksum"));
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(clean));
+        QCOMPARE(rig.Label2()->text(), QString(kTextOk));
+        QVERIFY(rig.form->Memo_Debug->toPlainText().contains("Repaired before writing:"));
+        // an answer that is not offered is the cancel: the validation says why nothing went
+        rig.device.Slot(0) = NewEdidTemplate();
+        rig.dialogs.askAnswer = "Write as it is";
+        rig.Mark();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        QCOMPARE(rig.Sent(), Bracket({}));
+        QCOMPARE(rig.Label2()->text(), QString("Illegal Edid CheckSum1."));
+        QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(NewEdidTemplate()));
+    }
+
+    // "Repair...": the analysed EDID's changes listed before anything is written, the repaired
+    // EDID saved to a file and uploaded into a slot through the verified write; a clean EDID has
+    // nothing to repair.
+    void repairSavesAndUploadsTheRepairedEdid() {
+        Rig rig;
+        const EdidImage clean = CleanEdid();
+        const EdidImage faulty = WithDuplicateVic(clean);
+        rig.device.Slot(0x3000) = clean;
+        rig.device.Slot(0x3001) = faulty;
+        rig.Connect();
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Mark();
+        rig.form->findChild<QAbstractButton*>("Button_Check_Repair")->click();
+        QCOMPARE(rig.Sent(), QList<QByteArray>{}); // shown, nothing written
+        auto* window = rig.form->findChild<QWidget*>("Form_Repair");
+        QVERIFY(window && window->isVisible());
+        auto w = [window](const char* name) { return window->findChild<QAbstractButton*>(name); };
+        auto* changes = window->findChild<QListWidget*>("ListWidget_Repair_Changes");
+        auto* message = window->findChild<QLabel*>("Label_Repair_Message");
+        const std::vector<std::string> expected = RepairChangeTexts(RepairImage(faulty));
+        QVERIFY(!expected.empty());
+        QCOMPARE(changes->count(), int(expected.size()));
+        for (int i = 0; i < changes->count(); ++i)
+            QCOMPARE(changes->item(i)->text(), QString::fromStdString(expected[std::size_t(i)]));
+        QVERIFY(changes->findItems("duplicate-vic", Qt::MatchStartsWith).size() > 0);
+        QVERIFY(
+            window->findChild<QLabel*>("Label_Repair_Verdict")
+                ->text()
+                .startsWith("Check as it is: " +
+                            QString::fromStdString(CheckSummaryLine(CheckImage(faulty))).mid(7)));
+
+        // saved: the repaired bytes, through the save dialog
+        rig.dialogs.saveAnswer = rig.Path("repaired.bin");
+        w("Button_Repair_Save")->click();
+        QCOMPARE(rig.dialogs.proposedNames.last(), QString(kRepairedName));
+        QFile saved(rig.dialogs.saveAnswer);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), Repaired(faulty));
+        QCOMPARE(message->text(), QString("Saved to repaired.bin."));
+        // a directory is not replaced
+        rig.dialogs.saveAnswer = rig.dir.path();
+        w("Button_Repair_Save")->click();
+        QVERIFY2(message->text().startsWith(QString(kTextOpenFail) + " Not saved to "),
+                 qPrintable(message->text()));
+        QCOMPARE(Colour(message), kStatusRed);
+
+        // uploaded into User 1 through the verified write: the history read, the write, the
+        // read-back
+        auto* slotList = window->findChild<QComboBox*>("ComboBox_Repair_Upload");
+        QCOMPARE(slotList->itemText(2), QString("User 1"));
+        slotList->setCurrentIndex(2);
+        rig.Mark();
+        w("Button_Repair_Upload")->click();
+        QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
+        QCOMPARE(Bytes(rig.device.Slot(0x2000)), Repaired(faulty));
+        QCOMPARE(message->text(), QString("User 1: Ok."));
+
+        // a clean EDID: nothing to repair, nothing to save or upload
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        QVERIFY(window->isVisible()); // it follows the analysis
+        QCOMPARE(changes->count(), 0);
+        QCOMPARE(message->text(), QString(kRepairNothing));
+        QVERIFY(!w("Button_Repair_Save")->isEnabled() && !w("Button_Repair_Upload")->isEnabled());
+
+        // a repair that changes a claim is offered unticked and made only once ticked: the range
+        // limits widened for the new EDID's video code 97 (3840x2160 at 60 Hz)
+        EdidImage wide = NewEdidTemplate();
+        wide[0x85] = 97;
+        MendChecksum(wide, 1);
+        rig.device.Slot(0x3002) = wide;
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(9);
+        rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        auto* named = window->findChild<QListWidget*>("ListWidget_Repair_Named");
+        const auto ranges = named->findItems("range-limits: ", Qt::MatchStartsWith);
+        QCOMPARE(ranges.size(), 1);
+        QCOMPARE(ranges[0]->checkState(), Qt::Unchecked);
+        QVERIFY(changes->findItems("range-limits", Qt::MatchStartsWith).isEmpty());
+        ranges[0]->setCheckState(Qt::Checked);
+        QVERIFY(!changes->findItems("range-limits", Qt::MatchStartsWith).isEmpty());
+        const auto* repairWindow = window->findChild<RepairWindow*>();
+        QCOMPARE(repairWindow->namedRules(), std::vector<std::string>{"range-limits"});
+        const std::vector<Finding> after = CheckImage(repairWindow->repaired());
+        QVERIFY(std::none_of(after.begin(), after.end(),
+                             [](const Finding& f) { return f.rule == "range-limits"; }));
+        QVERIFY(w("Button_Repair_Save")->isEnabled());
+    }
+
     void fullReportRunsEdidDecode() {
         Rig rig;
         const EdidImage shown = Sample("002d10c53aa9561f");

@@ -158,4 +158,27 @@ QString QtDialogs::ChooseFolder(QWidget* parent, const QString& caption) {
     return QFileDialog::getExistingDirectory(parent, caption);
 }
 
+int QtDialogs::Ask(QWidget* parent, const DialogMessage& message, const QStringList& answers) {
+    if (answers.isEmpty()) return -1;
+    QMessageBox box(IconOf(message.kind), message.caption, message.text, QMessageBox::NoButton,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton*> buttons;
+    for (qsizetype i = 0; i < answers.size(); ++i) {
+        // the last answer is the cancel: Escape and the close button choose it
+        const bool last = i + 1 == answers.size();
+        buttons.append(
+            box.addButton(answers[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.constLast()));
+    box.setEscapeButton(buttons.constLast());
+    if (message.topLeft) {
+        box.adjustSize();
+        MoveOnScreenOf(&box, parent ? parent->window() : nullptr, *message.topLeft);
+    }
+    box.exec();
+    const auto chosen = buttons.indexOf(box.clickedButton());
+    return chosen < 0 ? static_cast<int>(answers.size() - 1) : static_cast<int>(chosen);
+}
+
 } // namespace tavo

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -68,6 +69,9 @@ public:
                                    const QList<ListChoice>& items) = 0;
     // A folder (for a device backup), or an empty string when the operator cancelled.
     virtual QString ChooseFolder(QWidget* parent, const QString& caption) = 0;
+    // A question with one button per entry of `answers` (the last one the cancel, which closing
+    // the box chooses too): the index of the chosen answer.
+    virtual int Ask(QWidget* parent, const DialogMessage& message, const QStringList& answers) = 0;
 
     // The instance every handler uses: the real dialogs unless one was set.
     static Dialogs& Current();
@@ -96,6 +100,7 @@ public:
     QString ChooseFromList(QWidget* parent, const QString& caption,
                            const QList<ListChoice>& items) override;
     QString ChooseFolder(QWidget* parent, const QString& caption) override;
+    int Ask(QWidget* parent, const DialogMessage& message, const QStringList& answers) override;
 };
 
 } // namespace tavo

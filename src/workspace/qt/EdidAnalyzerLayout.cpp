@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "ui/qt/SpeedButton.h"
 #include "workspace/AnalyzerSummary.h"
@@ -57,6 +58,23 @@ void BuildEdidAnalyzer(QWidget* page) {
         rows->addWidget(panel);
     }
     rows->addStretch(1);
+    // the check's verdict on one line, with its findings and the repair behind two buttons
+    auto* check = new QHBoxLayout;
+    // the line starts where the row titles do
+    check->setContentsMargins(group->fontMetrics().horizontalAdvance(QStringLiteral("    ")), 0, 0,
+                              0);
+    auto* verdict = new QLabel(group);
+    verdict->setObjectName("Label_Check_Verdict");
+    verdict->setTextFormat(Qt::PlainText);
+    check->addWidget(verdict, 1);
+    for (const auto& [name, text] : {std::pair{"Button_Check_Details", "Details\u2026"},
+                                     std::pair{"Button_Check_Repair", "Repair\u2026"}}) {
+        auto* button = new QPushButton(QString::fromUtf8(text), group);
+        button->setObjectName(name);
+        button->setEnabled(false); // until an analysis has bytes to check
+        check->addWidget(button);
+    }
+    rows->addLayout(check);
     auto* open = MakeSpeedButton(group, "SpeedButton_OpenEdid_Analysis", "Modify", 360, 360);
     auto* buttons = new QHBoxLayout;
     auto* hex = new QPushButton(QStringLiteral("Hex View\u2026"), group);

@@ -27,6 +27,8 @@
 #include "ui/qt/ShownText.h"
 #include "ui/qt/SpeedButton.h"
 #include "workspace/OutputFile.h"
+#include "workspace/qt/CheckQuestion.h"
+#include "workspace/qt/CheckWindows.h"
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
@@ -90,6 +92,9 @@ void EdidControllerPage::attach(QWidget* window, QWidget* controllerSheet, QWidg
     analysis_ = control<QAbstractButton>("SpeedButton_AnalysisEdid");
     openAnalysis_ = control<QAbstractButton>("SpeedButton_OpenEdid_Analysis");
     hexView_ = control<QAbstractButton>("Button_HexView_Analyzer");
+    checkVerdict_ = control<QLabel>("Label_Check_Verdict");
+    checkDetails_ = control<QAbstractButton>("Button_Check_Details");
+    checkRepair_ = control<QAbstractButton>("Button_Check_Repair");
     label2_ = control<QLabel>("Label2");
     copyStatus_ = control<QLabel>("Label_Copy_Status");
     path_ = control<QLineEdit>("Edit_Edid_Path");
@@ -138,6 +143,12 @@ void EdidControllerPage::attach(QWidget* window, QWidget* controllerSheet, QWidg
     if (hexView_)
         connect(hexView_, &QAbstractButton::clicked, this,
                 &EdidControllerPage::Button_HexView_AnalyzerClick);
+    if (checkDetails_)
+        connect(checkDetails_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::Button_Check_DetailsClick);
+    if (checkRepair_)
+        connect(checkRepair_, &QAbstractButton::clicked, this,
+                &EdidControllerPage::Button_Check_RepairClick);
     if (auto* compose = control<QAbstractButton>("Button_Compose"))
         connect(compose, &QAbstractButton::clicked, this, &EdidControllerPage::Button_ComposeClick);
     for (ModeButtonKind kind :
@@ -350,6 +361,21 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     }
     replaceLog(QStringLiteral("Edid Open OK.\r\n"));
     transfer_.image = image;
+    // an EDID that fails the check goes up only as the operator says: repaired, as it is, or not
+    const CheckedWrite checked =
+        AskBeforeWritingFailingEdid(dialogParent(), QStringLiteral("EDID Controller"), image);
+    if (!operation.alive()) return;
+    if (!checked) {
+        // one the uploads could not take says why; a cancelled question is a cancelled upload
+        setStatus(ValidateImage(transfer_.image, transfer_.status)
+                      ? QString(kTextUploadCanceled)
+                      : Latin1(ValidationMessage(transfer_.status)),
+                  kStatusRed);
+        slots_->End();
+        return;
+    }
+    transfer_.image = checked.image;
+    if (checked.choice == WriteChoice::Repaired) log(RepairLogText(checked));
     if (!ValidateImage(transfer_.image, transfer_.status)) {
         setStatus(Latin1(ValidationMessage(transfer_.status)), kStatusRed);
         slots_->End();
@@ -569,6 +595,7 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     analysed_ = record;
     analysedRead_ = r.complete();
     if (hexView_) hexView_->setEnabled(analysedRead_);
+    showCheck();
     // an open hex view of the former analysis shows this one (or says it is not of this slot)
     if (auto* view = HexView::Existing(window()))
         view->FollowAnalysis(analysedRead_ ? &analysed_->image : nullptr, analysedSlot_);
@@ -582,6 +609,49 @@ void EdidControllerPage::Button_HexView_AnalyzerClick() {
     HexView::Of(window())->Show(analysed_->image, std::nullopt,
                                 hexView_ ? hexView_->window() : window(),
                                 analysedSlot_ + QStringLiteral(" (analysis)"), true);
+}
+
+void EdidControllerPage::showCheck() {
+    // only the bytes of a complete read are checked: the buffer of an incomplete one holds parts
+    // of other EDIDs
+    findings_ = analysed_ && analysedRead_ ? CheckImage(analysed_->image) : std::vector<Finding>{};
+    if (checkVerdict_) {
+        checkVerdict_->setText(analysedRead_ ? QString::fromStdString(CheckSummaryLine(findings_))
+                                             : QString());
+        QPalette p = checkVerdict_->palette();
+        p.setColor(QPalette::WindowText,
+                   VerdictOf(findings_) == Verdict::Fail ? kStatusRed : kStatusBlack);
+        checkVerdict_->setPalette(p);
+    }
+    for (QAbstractButton* b : {checkDetails_.data(), checkRepair_.data()})
+        if (b) b->setEnabled(analysedRead_);
+    // an open window of the former analysis shows this one, or goes when there is none
+    if (details_ && details_->window() && details_->window()->isVisible()) {
+        if (analysedRead_)
+            details_->show(analysed_->image, findings_, analysedSlot_, nullptr);
+        else
+            details_->window()->hide();
+    }
+    if (repair_ && repair_->window() && repair_->window()->isVisible()) {
+        if (analysedRead_)
+            repair_->open(analysed_->image, analysedSlot_, nullptr);
+        else
+            repair_->window()->hide();
+    }
+}
+
+void EdidControllerPage::Button_Check_DetailsClick() {
+    if (!analysed_ || !analysedRead_) return;
+    if (!details_) details_ = CheckDetailsWindow::Make(window());
+    details_->show(analysed_->image, findings_, analysedSlot_,
+                   checkDetails_ ? checkDetails_->window() : window());
+}
+
+void EdidControllerPage::Button_Check_RepairClick() {
+    if (!analysed_ || !analysedRead_ || busy()) return;
+    if (!repair_) repair_ = RepairWindow::Make(*this, window());
+    repair_->open(analysed_->image, analysedSlot_,
+                  checkRepair_ ? checkRepair_->window() : window());
 }
 
 void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {

@@ -25,6 +25,7 @@
 #include <optional>
 #include <vector>
 
+#include "edid/Check.h"
 #include "edid/EdidRecord.h"
 #include "link/DeviceModel.h"
 #include "ui/qt/PageBase.h"
@@ -39,7 +40,9 @@ class QWidget;
 
 namespace tavo {
 
+class CheckDetailsWindow;
 class ComposeWindow;
+class RepairWindow;
 class SlotHistory;
 struct VerifiedWrite;
 class SlotTransfer;
@@ -94,6 +97,10 @@ public:
     void SpeedButton_AnalysisEdidClick();
     // "Hex View...": the analysed EDID's bytes in "Hex View" (nothing without a complete read).
     void Button_HexView_AnalyzerClick();
+    // "Details...": the analysed EDID's findings in "Check Details".
+    void Button_Check_DetailsClick();
+    // "Repair...": the analysed EDID repaired in "Repair", to save or upload.
+    void Button_Check_RepairClick();
     // The seventeen mouse-down handlers of "Mode Select" (RadioButton_Set_IntEdid1MouseDown ..
     // RadioButton_Set_UserEdid8MouseDown): one family that differs only in the button.
     void RadioButton_Set_MouseDown(const ModeButton& button);
@@ -109,6 +116,8 @@ public:
     std::optional<EdidImage> AnalysedImage() const;
     // The last summary shown.
     const AnalyzerSummary& Summary() const { return summary_; }
+    // The check's findings for the analysed EDID (none without a complete read).
+    const std::vector<Finding>& AnalysedFindings() const { return findings_; }
 
     // An operation (open, save, copy, analysis, mode) is running.
     bool Busy() const { return busy(); }
@@ -149,6 +158,8 @@ private:
     // A result stays until the operator's next action on the page, which forgets it.
     void forgetResults();
     void showSummary(const AnalyzerSummary& summary);
+    // The check's verdict line for the analysis; the check's windows follow it.
+    void showCheck();
     AnalyzerSummary noAnswerSummary() const;
     void setPollOn(bool on);
     // The verified write with the history, the status poll paused meanwhile; true when the slot
@@ -164,13 +175,17 @@ private:
     bool analysedRead_ = false; // the analysed EDID came from a complete read
     QString analysedSlot_;
     AnalyzerSummary summary_;
+    std::vector<Finding> findings_; // the check of the analysed EDID
 
     QPointer<QComboBox> all_, src_, dest_;
     QPointer<QAbstractButton> open_, save_, copy_, analysis_, openAnalysis_, hexView_;
-    QPointer<QLabel> label2_, copyStatus_;
+    QPointer<QAbstractButton> checkDetails_, checkRepair_;
+    QPointer<QLabel> label2_, copyStatus_, checkVerdict_;
     QPointer<QLineEdit> path_;
     QPointer<QWidget> analyzerGroup_, panel10_;
-    QPointer<ComposeWindow> compose_; // the "Compose" window's behaviour, made on first use
+    QPointer<ComposeWindow> compose_;      // the "Compose" window's behaviour, made on first use
+    QPointer<CheckDetailsWindow> details_; // "Check Details", made on first use
+    QPointer<RepairWindow> repair_;        // "Repair", made on first use
 };
 
 } // namespace tavo

@@ -29,6 +29,7 @@
 #include "workspace/CreatorRules.h"
 #include "workspace/CreatorTables.h"
 #include "workspace/OutputFile.h"
+#include "workspace/qt/CheckQuestion.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
 
@@ -497,7 +498,12 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
         return;
     }
     if (!confirmLoss()) return;
-    const EdidImage image = record_.image; // what this save writes, whatever runs meanwhile
+    // a build that fails the check is saved only as the operator says: repaired, as it is, or not
+    const QPointer<PageBase> self(this);
+    const CheckedWrite checked =
+        AskBeforeWritingFailingEdid(dialogParent(), QStringLiteral("EDID Creator"), record_.image);
+    if (!self || !checked) return;
+    const EdidImage image = checked.image; // what this save writes, whatever runs meanwhile
     const Operation operation(*this, uart_ ? &uart_->session() : nullptr);
     if (!operation) return;        // another operation holds the link
     if (label3_) label3_->clear(); // the last result belongs to the last action
@@ -520,7 +526,11 @@ void EdidCreatorPage::SpeedButton_SaveEdid_CreatorClick() {
                      kCreatorRed);
         } else {
             edited_ = false;
-            setLabel(label3_, QStringLiteral("Saved to ") + QFileInfo(path).fileName() + ".",
+            const bool repaired = checked.choice == WriteChoice::Repaired;
+            if (repaired) log(RepairLogText(checked));
+            setLabel(label3_,
+                     QStringLiteral("Saved to ") + QFileInfo(path).fileName() +
+                         (repaired ? QStringLiteral(" (repaired).") : QStringLiteral(".")),
                      Qt::black);
         }
     }
@@ -575,8 +585,15 @@ bool EdidCreatorPage::uploadPage() {
         if (!showCreateError()) return false; // no slot chosen (an empty list, the separator)
     } else if (!confirmLoss()) {
         // the operator keeps the EDID on the device as it is
+    } else if (const CheckedWrite checked = AskBeforeWritingFailingEdid(
+                   dialogParent(), QStringLiteral("EDID Creator"), record_.image);
+               !self) {
+        return false;
+    } else if (!checked) {
+        // a build that fails the check, and the operator chose not to write it
     } else {
-        const EdidImage image = record_.image; // what this upload sends, whatever runs meanwhile
+        if (checked.choice == WriteChoice::Repaired) log(RepairLogText(checked));
+        const EdidImage image = checked.image; // what this upload sends, whatever runs meanwhile
         setLabel(label3_, kUploading, Qt::black);
         // judged by what the slot holds afterwards (read back), never by the answers to the SETs
         SlotTransfer& transfers = uart_->transfers(); // the EDID Controller's sequences

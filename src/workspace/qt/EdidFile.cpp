@@ -106,6 +106,12 @@ bool SaveEdidFile(const QString& name, const EdidImage& image, QString* error, s
     return false;
 }
 
+QString WriteEdidFile(const QString& path, const EdidImage& image) {
+    QString why;
+    if (SaveEdidFile(path, image, &why, EdidLength(image))) return QString();
+    return why.isEmpty() ? QStringLiteral("cannot be written") : why;
+}
+
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWidget* chooser) {
     if (bytes.isEmpty()) return false;
     if (const auto chosen = ChooseXrandrEdid(bytes, image, error, chooser)) return *chosen;

@@ -233,6 +233,11 @@ void HexView::SelectPart(int index) {
     if (details_ && fields_) details_->setCurrentWidget(fields_);
 }
 
+void HexView::SelectPartAt(int offset) {
+    if (offset < 0 || offset >= static_cast<int>(kEdidSize)) return;
+    SelectPart(grid_.partOf[static_cast<std::size_t>(offset)]);
+}
+
 // The narrowest the window is made to fit beside another: one grid and a part of the list.
 constexpr int kLeastWidth = 560;
 

@@ -60,6 +60,9 @@ public:
                        const QString& source);
     // Selects part `index` of the block map: its bytes, its line in the list, its fields.
     void SelectPart(int index);
+    // Selects the part that holds byte `offset`, as a click on that byte does (a check's
+    // finding names its part by its offset).
+    void SelectPartAt(int offset);
     // Runs edid-decode on the bytes shown and shows what it prints.
     void Button_FullReportClick();
 
