@@ -154,6 +154,8 @@ expect 0 "$cli" hex display:HDMI-A-1
 expect 0 "$cli" rebuild display:card0-HDMI-A-1 "$tmp/rebuilt.bin"
 expect 0 "$cli" diff display:card0-HDMI-A-1 "$tmp/new.txt"
 expect 0 "$cli" blocks display:card0-HDMI-A-1
+expect 1 "$cli" check display:card0-HDMI-A-1 # the built-in EDID lacks a capability block
+grep -q "^display:card0-HDMI-A-1: fail (Check: " "$tmp/out" || fail "check display: $(cat "$tmp/out")"
 expect 2 "$cli" analyze display:card0-DP-1
 grep -qx "tavo-cli: display:card0-DP-1: no EDID (disconnected)" "$tmp/err" || fail "display without EDID: $(cat "$tmp/err")"
 expect 2 "$cli" validate display:card0-HDMI-A-2
