@@ -161,6 +161,8 @@ expect 0 "$cli" hex display:HDMI-A-1
 expect 0 "$cli" rebuild display:card0-HDMI-A-1 "$tmp/rebuilt.bin"
 expect 0 "$cli" diff display:card0-HDMI-A-1 "$tmp/new.txt"
 expect 0 "$cli" blocks display:card0-HDMI-A-1
+expect 1 "$cli" check display:card0-HDMI-A-1 # the built-in EDID lacks a capability block
+grep -q "^display:card0-HDMI-A-1: fail (Check: " "$tmp/out" || fail "check display: $(cat "$tmp/out")"
 expect 2 "$cli" analyze display:card0-DP-1
 grep -qx "tavo-cli: display:card0-DP-1: no EDID (disconnected)" "$tmp/err" || fail "display without EDID: $(cat "$tmp/err")"
 expect 2 "$cli" validate display:card0-HDMI-A-2
@@ -174,6 +176,15 @@ unset TAVO_DRM_ROOT
 # failure), 2 (unreadable). Table: file, exit, verdict, the rules raised ("-": none).
 data=$(cd "$(dirname "$0")" && pwd)/data/edid
 head -c 128 "$tmp/new.bin" >"$tmp/check128.bin" # one block that announces an extension
+# three blocks (a DisplayID extension, then a CTA-861 one): checked whole, past 256 bytes
+python3 -c 'import sys
+d = bytearray(open(sys.argv[1], "rb").read())
+d[126] = 2
+d[127] = -sum(d[:127]) & 0xFF
+e = bytearray(128)
+e[0:3] = b"\x02\x03\x04"
+e[127] = -sum(e[:127]) & 0xFF
+open(sys.argv[2], "wb").write(d + e)' "$data/0716a23fd78ad31d.bin" "$tmp/check384.bin"
 while read -r name code verdict rules; do
     case $name in /* | preset:*) f=$name ;; *) f=$data/$name ;; esac
     expect "$code" "$cli" check --json "$f"
@@ -191,6 +202,7 @@ done <<TABLE
 00f9ebab5d16e4d7.bin 1 fail it-overscan,missing-vcdb,native-timings,range-limits
 1865d631944fcb58.bin 1 fail descriptor-text,hf-tmds,image-size,native-timings,serial-number,vcdb-quantization
 $tmp/check128.bin 1 fail extension-count
+$tmp/check384.bin 1 fail it-overscan,missing-vcdb,required-timings,serial-number
 preset:1080p60-stereo 0 pass -
 TABLE
 # warnings only: exit 0; text: the verdict line, then one line per finding

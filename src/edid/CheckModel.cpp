@@ -58,7 +58,6 @@ Model BuildModel(std::span<const std::uint8_t> bytes) {
     if (m.blocks == 0) return m;
     std::copy_n(m.bytes.begin(), std::min<std::size_t>(m.bytes.size(), kEdidSize), m.image.begin());
     if (m.blocks == 1) std::fill(m.image.begin() + 128, m.image.end(), 0);
-    m.map = MapBlocks(m.image);
     m.minor = m.At(18) == 1 ? m.At(19) : 0;
     for (int at = 54; at < 126; at += 18)
         if (m.At(at) || m.At(at + 1)) m.dtds.push_back(at);
@@ -86,6 +85,7 @@ void Add(std::vector<Finding>& out, const Model& m, std::string_view rule, Sever
     f.text = std::move(text);
     const bool mapped = offset >= 0 && offset < 256 && (offset < 128 || m.blocks > 1);
     if (mapped) {
+        if (m.map.empty()) m.map = MapBlocks(m.image);
         for (const BlockPart& p : m.map)
             if (offset >= p.offset && offset < p.end()) {
                 f.part = p.name;

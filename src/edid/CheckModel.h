@@ -41,8 +41,8 @@ struct CtaBlock {
 struct Model {
     std::span<const std::uint8_t> bytes; // whole blocks only
     int blocks = 0;
-    int minor = 0; // EDID 1.x revision
-    BlockMap map;  // of the first 256 bytes
+    int minor = 0;        // EDID 1.x revision
+    mutable BlockMap map; // of the first 256 bytes, made when the first finding needs it
     EdidImage image{};
     int cta = -1; // offset of the first CTA-861 extension, -1 when none
     std::vector<CtaBlock> ctaBlocks;

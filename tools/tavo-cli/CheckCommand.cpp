@@ -1,4 +1,5 @@
 // check [--json] FILE...: whether each EDID is sound, as findings an installer can read.
+#include <algorithm>
 #include <iostream>
 #include <span>
 #include <string>
@@ -6,12 +7,27 @@
 #include "Command.h"
 #include "FileIo.h"
 #include "edid/Check.h"
+#include "edid/EdidSource.h"
 
 namespace tavo::cli {
 namespace {
 
-std::vector<Finding> CheckRead(const EdidImage& image, std::size_t size) {
+// The most blocks an EDID has (byte 126 counts up to 255 extensions).
+constexpr std::size_t kMaxBlocks = 256;
+
+// The findings for what `file` holds: its whole blocks, also past the 256 bytes an image keeps
+// (an EDID of more blocks is checked whole, as edid-decode reads it).
+std::vector<Finding> CheckRead(const std::string& file, const EdidImage& image, std::size_t size) {
     if (size == 0) return CheckImage(image);
+    if (size > kEdidSize) {
+        std::string raw, error;
+        if (ReadRegularFile(file, kMaxBlocks * 128, raw, error) && raw.size() <= kMaxBlocks * 128 &&
+            std::equal(image.begin(), image.end(), raw.begin(),
+                       [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }))
+            return CheckEdid(std::span<const std::uint8_t>(
+                reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
+        size = kEdidSize;
+    }
     return CheckEdid(std::span<const std::uint8_t>(image.data(), size));
 }
 
@@ -39,7 +55,7 @@ int Check(const Args& args) {
             unreadable = true;
             continue;
         }
-        const std::vector<Finding> findings = CheckRead(image, size);
+        const std::vector<Finding> findings = CheckRead(file, image, size);
         failed = failed || VerdictOf(findings) == Verdict::Fail;
         PrintFindings(file, findings, in.json);
     }

@@ -8,7 +8,6 @@
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -22,13 +21,11 @@
 
 namespace tavo::cli {
 
-bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
-    std::size_t size = 0;
-    return ReadEdidFile(path, image, error, size);
-}
+namespace {
 
-bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
-                  std::size_t& edidSize) {
+// `wholeFile`: the caller reads a long binary file whole, so no note that only 256 bytes count.
+bool ReadEdid(const std::string& path, EdidImage& image, std::string& error, std::size_t& edidSize,
+              bool wholeFile) {
     edidSize = 0;
     if (path.rfind(kPresetPrefix, 0) == 0) {
         const PresetBuild built = BuildPreset(std::string_view(path).substr(kPresetPrefix.size()));
@@ -52,15 +49,28 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
                        (size == 1 ? " byte" : " bytes") +
                        ", not a whole EDID block; the missing bytes read as FF");
     } else if (size > kEdidSize) {
-        PrintError(path + ": " + std::to_string(size) + " bytes, only the first " +
-                   std::to_string(kEdidSize) + " are read");
+        if (!wholeFile)
+            PrintError(path + ": " + std::to_string(size) + " bytes, only the first " +
+                       std::to_string(kEdidSize) + " are read");
     } else if (size != kEdidSize && size != kEdidSize / 2) {
         PrintError(path + ": " + std::to_string(size) + (size == 1 ? " byte" : " bytes") +
                    ", not a whole EDID block; the missing bytes read as FF");
     }
     image = source.image;
-    edidSize = std::min(size, kEdidSize);
+    edidSize = size;
     return true;
+}
+
+} // namespace
+
+bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error) {
+    std::size_t size = 0;
+    return ReadEdid(path, image, error, size, false);
+}
+
+bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
+                  std::size_t& size) {
+    return ReadEdid(path, image, error, size, true);
 }
 
 bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,

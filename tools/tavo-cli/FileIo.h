@@ -21,8 +21,9 @@ namespace tavo::cli {
 // "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h),
 // "preset:NAME" the ready-made EDID of that name (workspace/Presets.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
-// The same, with the EDID's own length in `size`: the bytes the file or text holds, at most 256
-// (0 for a preset, whose image is read as a slot's is: see CheckImage).
+// The same, with the EDID's own length in `size`: the bytes the file or the text holds, also
+// past 256 (0 for a preset, whose image is read as a slot's is: see CheckImage); a longer binary
+// file gets no note, as the caller reads it whole.
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error, std::size_t& size);
 
 // Every byte of an EDID file, however many blocks it has (edid/WholeEdid.h; up to 32 KiB). A
