@@ -1,12 +1,14 @@
 #include "workspace/qt/EdidFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "edid/Decoder.h"
 #include "edid/EdidSource.h"
+#include "edid/WholeEdid.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/Presets.h"
 
@@ -79,6 +81,18 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error, QWidget
     }
     image = source.image;
     return true;
+}
+
+std::vector<std::uint8_t> ReadLargeEdidFile(const QString& name) {
+    if (name.isEmpty() || name.startsWith(kPresetAnswerPrefix) ||
+        name.startsWith(kDisplayAnswerPrefix) || !QFileInfo(name).isFile())
+        return {};
+    std::vector<std::uint8_t> bytes;
+    EdidForm form = EdidForm::Binary;
+    std::string error;
+    if (!ReadWholeEdidPath(name.toStdString(), bytes, form, error) || bytes.size() <= kEdidSize)
+        return {};
+    return bytes;
 }
 
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWidget* chooser) {
