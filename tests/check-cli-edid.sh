@@ -174,6 +174,11 @@ unset TAVO_DRM_ROOT
 # failure), 2 (unreadable). Table: file, exit, verdict, the rules raised ("-": none).
 data=$(cd "$(dirname "$0")" && pwd)/data/edid
 head -c 128 "$tmp/new.bin" >"$tmp/check128.bin" # one block that announces an extension
+# an EDID of four blocks is checked whole (its count holds); cut to three it announces one
+# block too many, also as hex text
+blocks=$(dirname "$data")/blocks
+head -c 384 "$blocks/displayid-512.bin" >"$tmp/check384.bin"
+python3 -c 'import sys; print(open(sys.argv[1], "rb").read().hex(" "))' "$blocks/displayid-512.bin" >"$tmp/check512.txt"
 while read -r name code verdict rules; do
     case $name in /* | preset:*) f=$name ;; *) f=$data/$name ;; esac
     expect "$code" "$cli" check --json "$f"
@@ -191,6 +196,9 @@ done <<TABLE
 00f9ebab5d16e4d7.bin 1 fail it-overscan,missing-vcdb,native-timings,range-limits
 1865d631944fcb58.bin 1 fail descriptor-text,hf-tmds,image-size,native-timings,serial-number,vcdb-quantization
 $tmp/check128.bin 1 fail extension-count
+$blocks/displayid-512.bin 1 fail dtd-order,empty-descriptor,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
+$tmp/check512.txt 1 fail dtd-order,empty-descriptor,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
+$tmp/check384.bin 1 fail dtd-order,empty-descriptor,extension-count,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
 preset:1080p60-stereo 0 pass -
 TABLE
 # warnings only: exit 0; text: the verdict line, then one line per finding
