@@ -70,6 +70,18 @@ expect 2 "$cli" analyze --json "$tmp/missing.bin" "$tmp/new.bin" "$tmp"
 [ "$(wc -l <"$tmp/out")" -eq 1 ] || fail "analyze: other files not processed"
 [ "$(wc -l <"$tmp/err")" -eq 2 ] || fail "analyze: want one error line per bad path"
 expect 2 "$cli" analyze --json
+# a larger EDID: the rows of its base block and first CTA-861 extension, and what follows
+large=$(cd "$(dirname "$0")/data/blocks" && pwd)/displayid-512.bin
+expect 0 "$cli" analyze "$large"
+grep -qx "    EDID Checksum : Good" "$tmp/out" && grep -qx "    Audio Formats : 2PCM," "$tmp/out" &&
+    [ "$(tail -n 1 "$tmp/out")" = "    Further Blocks : 1 DisplayID, 1 CTA-861" ] ||
+    fail "analyze of 512 bytes: $(cat "$tmp/out")"
+[ ! -s "$tmp/err" ] || fail "analyze of 512 bytes: $(cat "$tmp/err")"
+expect 0 "$cli" analyze --json "$large"
+case "$(cat "$tmp/out")" in
+*'"EDID Header":"Good",'*',"Further Blocks":"1 DisplayID, 1 CTA-861"}') ;;
+*) fail "analyze --json of 512 bytes: $(cat "$tmp/out")" ;;
+esac
 
 # blocks: one line per part; the pinned block maps of tests/data/blocks (the line `blocks --json
 # NAME.bin` prints inside tests/data/edid)

@@ -1,5 +1,4 @@
 // check [--json] FILE...: whether each EDID is sound, as findings an installer can read.
-#include <filesystem>
 #include <iostream>
 #include <span>
 #include <string>
@@ -7,23 +6,9 @@
 #include "Command.h"
 #include "FileIo.h"
 #include "edid/Check.h"
-#include "edid/WholeEdid.h"
-#include "workspace/LocalDisplays.h"
-#include "workspace/Presets.h"
 
 namespace tavo::cli {
 namespace {
-
-// Every byte of a regular file that holds more than 256 bytes of EDID, binary or hex text
-// (edid/WholeEdid.h); false for anything else, which ReadEdidFile reads.
-bool ReadLargeEdid(const std::string& file, std::vector<std::uint8_t>& bytes) {
-    if (file.rfind(kPresetPrefix, 0) == 0 || file.rfind(kDisplayPrefix, 0) == 0) return false;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) return false;
-    EdidForm form = EdidForm::Binary;
-    std::string error;
-    return ReadWholeEdidPath(file, bytes, form, error) && bytes.size() > kEdidSize;
-}
 
 std::vector<Finding> CheckRead(const EdidImage& image, std::size_t size) {
     if (size == 0) return CheckImage(image);
@@ -51,7 +36,7 @@ int Check(const Args& args) {
         EdidImage image;
         std::string error;
         std::size_t size = 0;
-        if (!ReadLargeEdid(file, whole) && !ReadEdidFile(file, image, error, size)) {
+        if (!ReadLargeEdidFile(file, whole) && !ReadEdidFile(file, image, error, size)) {
             PrintError(error);
             unreadable = true;
             continue;
