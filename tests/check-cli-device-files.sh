@@ -3,7 +3,7 @@
 # `device write SLOT IN` and `device firmware FILE` refuse an empty, cut, oversized, random or
 # unreadable file and a directory with a message naming it, before anything reaches the device
 # (its request log stays empty, the slot keeps its EDID); a name with spaces and non-ASCII letters
-# works. `device read SLOT OUT` into a directory writes nothing. A firmware update whose block the
+# works; an EDID of more than two blocks is written only with --fit. `device read SLOT OUT` into a directory writes nothing. A firmware update whose block the
 # loader refuses ("NG") stops there and exits 1; a long UTF-8 description is cut between
 # characters. A write is judged by the bytes read back; SIGINT/SIGTERM/SIGHUP let a slot write
 # and its verification finish (exit 130), and stop a firmware update after a whole block. An
@@ -79,6 +79,21 @@ cmp -s "$tmp/state/user2.bin" "$tmp/good.bin" || fail "user 2 does not hold the 
 run "$cli" device write input2 "$spaced" --port "$port"
 [ "$rc" -eq 0 ] && cmp -s "$tmp/state/input2.bin" "$tmp/good.bin" ||
     fail "device write from a non-ASCII name: exit $rc, $(cat "$tmp/err")"
+# more blocks than a slot holds: refused with what --fit would drop; with --fit the dropped
+# blocks are named first and the base block and first CTA-861 block are written, verified
+big=$(dirname "$0")/data/blocks/displayid-512.bin
+"$cli" fit "$big" "$tmp/fitted.bin" >/dev/null || fail "fit of $big"
+run "$cli" device write input1 "$big" --port "$port"
+[ "$rc" -eq 1 ] && grep -q "Edid Over Banks\. Nothing sent\..*--fit" "$tmp/err" &&
+    grep -q "^  DisplayID block" "$tmp/err" || fail "device write of 512 bytes: exit $rc, $(cat "$tmp/err")"
+cmp -s "$tmp/state/input1.bin" "$tmp/input1.before" || fail "input 1 changed without --fit"
+run "$cli" device write input1 "$big" --fit --port "$port"
+[ "$rc" -eq 0 ] && cmp -s "$tmp/state/input1.bin" "$tmp/fitted.bin" ||
+    fail "device write --fit: exit $rc, $(cat "$tmp/err")"
+grep -q "^  DisplayID block" "$tmp/err" || fail "device write --fit names nothing dropped: $(cat "$tmp/err")"
+run "$cli" device write input1 "$tmp/input1.before" --fit --port "$port" # fits already: as always
+[ "$rc" -eq 0 ] && cmp -s "$tmp/state/input1.bin" "$tmp/input1.before" ||
+    fail "device write --fit of 256 bytes: exit $rc, $(cat "$tmp/err")"
 # device read into a directory: refused, nothing in it
 run "$cli" device read input1 "$in/a directory.bin" --port "$port"
 [ "$rc" -ne 0 ] && [ -z "$(ls -A "$in/a directory.bin")" ] || fail "device read into a directory: exit $rc"

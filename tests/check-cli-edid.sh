@@ -70,6 +70,18 @@ expect 2 "$cli" analyze --json "$tmp/missing.bin" "$tmp/new.bin" "$tmp"
 [ "$(wc -l <"$tmp/out")" -eq 1 ] || fail "analyze: other files not processed"
 [ "$(wc -l <"$tmp/err")" -eq 2 ] || fail "analyze: want one error line per bad path"
 expect 2 "$cli" analyze --json
+# a larger EDID: the rows of its base block and first CTA-861 extension, and what follows
+large=$(cd "$(dirname "$0")/data/blocks" && pwd)/displayid-512.bin
+expect 0 "$cli" analyze "$large"
+grep -qx "    EDID Checksum : Good" "$tmp/out" && grep -qx "    Audio Formats : 2PCM," "$tmp/out" &&
+    [ "$(tail -n 1 "$tmp/out")" = "    Further Blocks : 1 DisplayID, 1 CTA-861" ] ||
+    fail "analyze of 512 bytes: $(cat "$tmp/out")"
+[ ! -s "$tmp/err" ] || fail "analyze of 512 bytes: $(cat "$tmp/err")"
+expect 0 "$cli" analyze --json "$large"
+case "$(cat "$tmp/out")" in
+*'"EDID Header":"Good",'*',"Further Blocks":"1 DisplayID, 1 CTA-861"}') ;;
+*) fail "analyze --json of 512 bytes: $(cat "$tmp/out")" ;;
+esac
 
 # blocks: one line per part; the pinned block maps of tests/data/blocks (the line `blocks --json
 # NAME.bin` prints inside tests/data/edid)
@@ -185,6 +197,11 @@ e = bytearray(128)
 e[0:3] = b"\x02\x03\x04"
 e[127] = -sum(e[:127]) & 0xFF
 open(sys.argv[2], "wb").write(d + e)' "$data/0716a23fd78ad31d.bin" "$tmp/check384.bin"
+# an EDID of four blocks is checked whole (its count holds); cut to three it announces one
+# block too many, also as hex text
+blocks=$(dirname "$data")/blocks
+head -c 384 "$blocks/displayid-512.bin" >"$tmp/check384cut.bin"
+python3 -c 'import sys; print(open(sys.argv[1], "rb").read().hex(" "))' "$blocks/displayid-512.bin" >"$tmp/check512.txt"
 while read -r name code verdict rules; do
     case $name in /* | preset:*) f=$name ;; *) f=$data/$name ;; esac
     expect "$code" "$cli" check --json "$f"
@@ -203,6 +220,9 @@ done <<TABLE
 1865d631944fcb58.bin 1 fail descriptor-text,hf-tmds,image-size,native-timings,serial-number,vcdb-quantization
 $tmp/check128.bin 1 fail extension-count
 $tmp/check384.bin 1 fail it-overscan,missing-vcdb,required-timings,serial-number
+$blocks/displayid-512.bin 1 fail dtd-order,empty-descriptor,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
+$tmp/check512.txt 1 fail dtd-order,empty-descriptor,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
+$tmp/check384cut.bin 1 fail dtd-order,empty-descriptor,extension-count,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
 preset:1080p60-stereo 0 pass -
 TABLE
 # warnings only: exit 0; text: the verdict line, then one line per finding

@@ -3,6 +3,7 @@
 // row's wrap and the glyph of the open-in-creator button. No window involved.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -102,6 +103,19 @@ AnalyzerSummary Summarize(const EdidRecord& record,
 
 // Decodes the record's own image, then summarises it.
 AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight = kAudioPanelHeight);
+
+// A whole EDID of more than two blocks as the analyzer reads it: the base block and the first
+// CTA-861 extension, wherever it stands, as one 256-byte image with the extension count 1 (each
+// checksum as good or bad as it was), and the blocks beyond them by kind, in order of first
+// appearance, and the announced blocks the bytes lack: "1 DisplayID", "1 DisplayID, 1 CTA-861",
+// "1 DisplayID, 1 missing". False for an EDID that announces two
+// blocks or fewer, or has no base block or no CTA-861 extension: it is read as a slot's image.
+bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
+                         std::string& furtherBlocks);
+
+// The caption and JSON key of the line that names the further blocks of a whole EDID.
+inline constexpr std::string_view kFurtherBlocksCaption = "    Further Blocks :";
+inline constexpr std::string_view kFurtherBlocksLabel = "Further Blocks";
 
 // One JSON object on one line: "file" and the fifteen rows keyed by kSummaryLabels, the audio
 // row without its line break. Text bytes are read as Latin-1 and written as UTF-8, with JSON

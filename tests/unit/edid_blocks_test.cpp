@@ -12,6 +12,7 @@
 #include "edid/WholeDiff.h"
 #include "edid/WholeEdid.h"
 #include "edid_builders.h"
+#include "workspace/AnalyzerSummary.h"
 
 using namespace tavo;
 using namespace tavo::test;
@@ -353,6 +354,47 @@ TEST(Fit, KeepsBaseAndFirstCtaAndNamesTheRest) {
                 << c.name << " byte " << i;
         std::uint16_t status = 0;
         EXPECT_TRUE(ValidateImage(fit.image, status)) << c.name;
+    }
+}
+
+// The analyzer's reading of a larger EDID: base block and first CTA-861 extension as one image
+// whose checksums stay as good or bad as they were, and the blocks beyond by kind.
+TEST(WholeAnalysis, KeepsBaseAndFirstCtaAndCountsTheRest) {
+    const auto samples = LargeSamples();
+    Bytes badBase = samples[0].bytes;
+    badBase[20] ^= 0x01;
+    Bytes badCta = samples[0].bytes;
+    badCta[140] ^= 0x01;
+    const Bytes cut(samples[0].bytes.begin(), samples[0].bytes.begin() + 384);
+    struct {
+        const char* name;
+        Bytes bytes;
+        bool read;
+        std::string further;
+        std::uint16_t status; // ValidateImage's on the image; 0: valid
+    } cases[] = {
+        {"DisplayID", samples[0].bytes, true, "1 DisplayID, 1 CTA-861", 0},
+        {"two CTA-861", samples[1].bytes, true, "1 CTA-861", 0},
+        {"CTA-861 after DisplayID",
+         LargeEdid({DisplayIdBlock(0x20, 0, {}), CtaBlock(kVideo), CtaBlock({})}), true,
+         "1 DisplayID, 1 CTA-861", 0},
+        {"cut after block 2", cut, true, "1 DisplayID, 1 missing", 0},
+        {"bad base checksum", badBase, true, "1 DisplayID, 1 CTA-861", kStatusBadChecksum0},
+        {"bad CTA-861 checksum", badCta, true, "1 DisplayID, 1 CTA-861", kStatusBadChecksum1},
+        {"256 bytes", LargeEdid({CtaBlock(kVideo)}), false, "", 0},
+        {"no CTA-861", LargeEdid({DisplayIdBlock(0x20, 0, {}), DisplayIdBlock(0x20, 0, {})}), false,
+         "", 0},
+    };
+    for (const auto& c : cases) {
+        EdidImage image{};
+        std::string further;
+        ASSERT_EQ(AnalysisOfWholeEdid(c.bytes, image, further), c.read) << c.name;
+        if (!c.read) continue;
+        EXPECT_EQ(further, c.further) << c.name;
+        EXPECT_EQ(image[126], 1) << c.name;
+        std::uint16_t status = 0;
+        ValidateImage(image, status);
+        EXPECT_EQ(status, c.status) << c.name;
     }
 }
 

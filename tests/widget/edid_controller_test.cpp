@@ -31,6 +31,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/Check.h"
 #include "edid/Decoder.h"
+#include "edid/Fit.h"
 #include "edid/NewEdidTemplate.h"
 #include "edid/Repair.h"
 #include "link/qt/UartController.h"
@@ -473,6 +474,44 @@ private slots:
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(Bytes(rig.device.Slot(0)), base + QByteArray(128, '\xFF'));
         QCOMPARE(oneStatus.all().last(), QString("Ok. [black]"));
+    }
+
+    // A file of more blocks than a slot holds: the question names every block fitting drops;
+    // Fit sends the base block and the first CTA-861 block, Cancel sends nothing.
+    void uploadAsksToFitALargerEdid() {
+        Rig rig;
+        rig.Connect();
+        QFile f(QStringLiteral(TAVO_TEST_DATA "/blocks/displayid-512.bin"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray whole = f.readAll();
+        const FitOutcome fit = FitEdid(std::span(
+            reinterpret_cast<const std::uint8_t*>(whole.constData()), std::size_t(whole.size())));
+        QCOMPARE(fit.result, FitResult::Fitted);
+        QVERIFY(fit.dropped.size() >= 2);
+        rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(0);
+        const QByteArray before = Bytes(rig.device.Slot(0));
+        for (const bool answer : {false, true}) {
+            rig.dialogs.openAnswer = rig.WriteFile("large.bin", whole);
+            rig.dialogs.confirmations.clear();
+            rig.dialogs.confirmAnswer = answer;
+            rig.Mark();
+            StatusRecorder status(rig.Label2());
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            QCOMPARE(rig.dialogs.confirmations.size(), 1);
+            const DialogMessage& asked = rig.dialogs.confirmations[0];
+            QCOMPARE(asked.acceptText, QString("Fit"));
+            QCOMPARE(asked.rejectText, QString("Cancel"));
+            for (const auto& d : fit.dropped)
+                QVERIFY2(asked.text.contains(QString::fromStdString(d)), qPrintable(asked.text));
+            if (answer) {
+                QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(fit.image));
+                QCOMPARE(status.all().last(), QString("Ok. [black]"));
+            } else {
+                QCOMPARE(rig.Sent(), Bracket({}));
+                QCOMPARE(Bytes(rig.device.Slot(0)), before);
+                QCOMPARE(status.all(), QStringList{QString(kTextUploadCanceled) + " [red]"});
+            }
+        }
     }
 
     // "From a connected display…": the chosen display's EDID goes up as a file's would.

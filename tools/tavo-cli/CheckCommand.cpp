@@ -47,15 +47,18 @@ int Check(const Args& args) {
     if (in.files.empty()) return UsageError("check");
     bool unreadable = false, failed = false;
     for (const std::string& file : in.files) {
+        // an EDID of more blocks is checked whole, every block as edid-decode reads it
+        std::vector<std::uint8_t> whole;
         EdidImage image;
         std::string error;
         std::size_t size = 0;
-        if (!ReadEdidFile(file, image, error, size)) {
+        if (!ReadLargeEdidFile(file, whole) && !ReadEdidFile(file, image, error, size)) {
             PrintError(error);
             unreadable = true;
             continue;
         }
-        const std::vector<Finding> findings = CheckRead(file, image, size);
+        const std::vector<Finding> findings =
+            whole.empty() ? CheckRead(file, image, size) : CheckEdid(whole);
         failed = failed || VerdictOf(findings) == Verdict::Fail;
         PrintFindings(file, findings, in.json);
     }

@@ -1,6 +1,7 @@
 // EDID file subcommands: analyze, validate, new.
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "Command.h"
 #include "FileIo.h"
@@ -14,18 +15,45 @@ int Analyze(const Args& args) {
     const FileArgs in = ParseFileArgs(args);
     if (in.files.empty()) return UsageError("analyze");
     bool first = true;
-    return ForEachEdidFile(in.files, [&](const std::string& file, const EdidImage& image) {
+    const auto show = [&](const std::string& file, const EdidImage& image,
+                          const std::string& further) {
         EdidRecord record;
         record.image = image;
         const AnalyzerSummary summary = ShowAnalysis(record);
         if (in.json) {
-            std::cout << SummaryJson(file, summary) << '\n';
+            std::string line = SummaryJson(file, summary);
+            if (!further.empty()) {
+                line.pop_back(); // the closing brace
+                line += ',';
+                AppendJsonString(line, kFurtherBlocksLabel);
+                line += ':';
+                AppendJsonString(line, further);
+                line += '}';
+            }
+            std::cout << line << '\n';
         } else {
             if (!first) std::cout << '\n';
             PrintAnalysis(std::cout, file, summary);
+            if (!further.empty()) std::cout << kFurtherBlocksCaption << ' ' << further << '\n';
         }
         first = false;
-    });
+    };
+    int rc = kExitOk;
+    for (const std::string& file : in.files) {
+        // an EDID of more blocks: its base block and first CTA-861 extension, and what follows
+        std::vector<std::uint8_t> whole;
+        EdidImage image{};
+        std::string further;
+        if (ReadLargeEdidFile(file, whole) && AnalysisOfWholeEdid(whole, image, further)) {
+            show(file, image, further);
+            continue;
+        }
+        if (ForEachEdidFile({file}, [&](const std::string& f, const EdidImage& i) {
+                show(f, i, {});
+            }) != kExitOk)
+            rc = kExitError;
+    }
+    return rc;
 }
 
 int Validate(const Args& args) {

@@ -98,6 +98,15 @@ bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes
     return true;
 }
 
+bool ReadLargeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    if (path.rfind(kPresetPrefix, 0) == 0 || path.rfind(kDisplayPrefix, 0) == 0) return false;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    EdidForm form = EdidForm::Binary;
+    std::string error;
+    return ReadWholeEdidPath(path, bytes, form, error) && bytes.size() > kEdidSize;
+}
+
 FileArgs ParseFileArgs(const Args& args) {
     FileArgs parsed;
     for (std::string_view a : args) {

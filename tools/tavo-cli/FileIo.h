@@ -33,6 +33,11 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
 bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::string& error);
 
+// Every byte of a regular file that holds more than 256 bytes of EDID, binary or hex text
+// (edid/WholeEdid.h); false, printing nothing, for anything else, which ReadEdidFile then reads
+// with its notes and reasons.
+bool ReadLargeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes);
+
 // The arguments of the file commands: "--json" anywhere, the rest file names.
 struct FileArgs {
     bool json = false;

@@ -15,6 +15,8 @@
 #include <cstring>
 
 #include "edid/Decoder.h"
+#include "edid/EdidBlocks.h"
+#include "edid/Fit.h"
 #include "edid/WholeFile.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotHistory.h"
@@ -350,7 +352,16 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
-    if (!ReadEdidFile(name, image, &refused)) {
+    // an EDID of more blocks than a slot holds goes up only fitted, once the operator has seen
+    // what fitting drops
+    const std::optional<bool> fitted = askToFit(name, image);
+    if (!operation.alive()) return;
+    if (fitted == false) {
+        setStatus(kTextUploadCanceled, kStatusRed);
+        slots_->End();
+        return;
+    }
+    if (!fitted && !ReadEdidFile(name, image, &refused)) {
         replaceLog(QStringLiteral("Edid Open Fail.\r\n"));
         // a file the reader refuses says why; a cancelled dialog is a cancelled upload
         setStatus(refused.isEmpty() ? QString(kTextUploadCanceled)
@@ -387,6 +398,31 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     slots_->End();
     // the verdict once the write and its read-back have ended; it stays until the next action
     setStatus(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed);
+}
+
+std::optional<bool> EdidControllerPage::askToFit(const QString& name, EdidImage& image) {
+    const std::vector<std::uint8_t> whole = ReadLargeEdidFile(name);
+    if (whole.empty()) return std::nullopt;
+    const EdidBlocks blocks = ReadEdidBlocks(whole);
+    if (blocks.announced <= 2) return std::nullopt;
+    const FitOutcome fit = FitEdid(whole);
+    if (fit.result != FitResult::Fitted) return std::nullopt; // refused as before
+    QString text = QStringLiteral("%1 holds %2 blocks; a slot holds 2. Fitting keeps the base "
+                                  "block and CTA-861 block %3 and drops:")
+                       .arg(QFileInfo(name).fileName())
+                       .arg(blocks.announced)
+                       .arg(blocks.FirstCta()->index);
+    for (const auto& d : fit.dropped)
+        text += QStringLiteral("\n") + QString::fromStdString(d);
+    DialogMessage question;
+    question.kind = DialogKind::Confirmation;
+    question.caption = QStringLiteral("Upload");
+    question.text = text;
+    question.acceptText = QStringLiteral("Fit");
+    question.rejectText = QStringLiteral("Cancel");
+    if (!Dialogs::Current().Confirm(dialogParent(), question)) return false;
+    image = fit.image;
+    return true;
 }
 
 VerifiedWrite EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {

@@ -162,6 +162,10 @@ private:
     void showCheck();
     AnalyzerSummary noAnswerSummary() const;
     void setPollOn(bool on);
+    // A file `name` holding more blocks than a slot: the question naming what fitting drops,
+    // with Fit and Cancel. nullopt when there is nothing to ask (the file is read as always),
+    // false when cancelled, true with the fitted EDID in `image`.
+    std::optional<bool> askToFit(const QString& name, EdidImage& image);
     // The verified write with the history, the status poll paused meanwhile; true when the slot
     // holds `image` afterwards.
     VerifiedWrite writeVerified(SlotSelector slot, const EdidImage& image);

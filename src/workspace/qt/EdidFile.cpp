@@ -1,6 +1,7 @@
 #include "workspace/qt/EdidFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <optional>
 #include <QFileInfo>
 #include <string>
@@ -9,6 +10,7 @@
 #include "edid/Decoder.h"
 #include "edid/EdidSource.h"
 #include "edid/WholeFile.h"
+#include "edid/WholeEdid.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"
@@ -110,6 +112,18 @@ QString WriteEdidFile(const QString& path, const EdidImage& image) {
     QString why;
     if (SaveEdidFile(path, image, &why, EdidLength(image))) return QString();
     return why.isEmpty() ? QStringLiteral("cannot be written") : why;
+}
+
+std::vector<std::uint8_t> ReadLargeEdidFile(const QString& name) {
+    if (name.isEmpty() || name.startsWith(kPresetAnswerPrefix) ||
+        name.startsWith(kDisplayAnswerPrefix) || !QFileInfo(name).isFile())
+        return {};
+    std::vector<std::uint8_t> bytes;
+    EdidForm form = EdidForm::Binary;
+    std::string error;
+    if (!ReadWholeEdidPath(name.toStdString(), bytes, form, error) || bytes.size() <= kEdidSize)
+        return {};
+    return bytes;
 }
 
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWidget* chooser) {

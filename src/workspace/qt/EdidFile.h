@@ -3,6 +3,8 @@
 // connected display's EDID (workspace/LocalDisplays.h).
 #include <QList>
 #include <QString>
+#include <cstdint>
+#include <vector>
 
 #include "edid/EdidImage.h"
 #include "ui/qt/Dialogs.h"
@@ -22,6 +24,11 @@ inline constexpr const char* kEdidOpenFilter = "EDID (*.bin *.txt *.hex);;All fi
 // choice is false with "xrandr output, but no connector chosen".
 bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullptr,
                   QWidget* chooser = nullptr);
+
+// Every byte of an EDID file that holds more than 256 bytes of EDID (edid/WholeEdid.h: up to
+// 32 KiB, binary or hex text): empty for anything else (a smaller EDID, a display, a ready-made
+// EDID, something that is no regular file, a file the reader refuses), which ReadEdidFile reads.
+std::vector<std::uint8_t> ReadLargeEdidFile(const QString& name);
 
 // Hex text (or a binary image) held in memory, as pasted: false when the reader refuses it
 // (`error` says why) or it is nothing at all. `chooser` as for ReadEdidFile.

@@ -161,7 +161,7 @@ int RunDevice(const Args& args) {
 const CommandRegistration reg{
     {"device",
      "device info|watch [--port PATH] [--seconds N] [--verbose]\n"
-     "       tavo-cli device read SLOT OUT | write SLOT IN [--no-verify] [--no-history] | "
+     "       tavo-cli device read SLOT OUT | write SLOT IN [--fit] [--no-verify] [--no-history] | "
      "mode [INDEX] [--port PATH] [--verbose]\n"
      "       tavo-cli device history [SLOT] | restore SLOT [N] [--no-history] [--port PATH]\n"
      "       tavo-cli device backup DIR | restore-backup DIR [--force] [--no-history] "
@@ -170,7 +170,10 @@ const CommandRegistration reg{
      "descriptors; watch: stay connected, print the EDID mode as the poll reports it; read: a "
      "slot's EDID into a file (SLOT: input1, output1, user3, internal2, ...); write: a validated "
      "EDID file into an input or user slot, read back and compared (the slot's former EDID kept "
-     "in the history first; when it cannot be kept nothing is sent, unless --no-history); mode: print the EDID mode, or set it to INDEX; history: the EDIDs kept "
+     "in the history first; when it cannot be kept nothing is sent, unless --no-history; an EDID "
+     "of more than two blocks is refused unless --fit, which writes its base block and first "
+     "CTA-861 block and names what it drops); mode: print the EDID mode, or set it to INDEX; "
+     "history: the EDIDs kept "
      "before slots were overwritten, newest first; restore: history entry N (1, the newest) "
      "back into SLOT, verified; backup: every slot, the mode and the description into DIR with a "
      "manifest.json (identity, counts, SHA-256 of each file), built beside DIR and put in place "

@@ -3,6 +3,7 @@
 #include "SlotCommands.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -10,6 +11,8 @@
 #include "../FileIo.h"
 #include "Connection.h"
 #include "Interrupt.h"
+#include "edid/EdidBlocks.h"
+#include "edid/Fit.h"
 #include "link/SlotName.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
@@ -27,6 +30,7 @@ struct SlotOptions {
     bool verify = true;
     bool history = true;
     bool force = false;
+    bool fit = false;
 };
 
 bool Parse(const Args& args, SlotOptions& o) {
@@ -35,6 +39,7 @@ bool Parse(const Args& args, SlotOptions& o) {
     parser.Flag("--no-verify", [&o] { o.verify = false; })
         .Flag("--no-history", [&o] { o.history = false; })
         .Flag("--force", [&o] { o.force = true; })
+        .Flag("--fit", [&o] { o.fit = true; })
         .Arguments([&o](const std::string& a) {
             (o.action.empty() ? o.action : o.operands.emplace_back()) = a;
             return true;
@@ -104,14 +109,50 @@ int Write(const SlotOptions& o) {
     }
     EdidImage image{};
     std::string error;
-    if (!ReadEdidFile(o.operands[1], image, error)) {
+    const std::string& in = o.operands[1];
+    std::vector<std::uint8_t> whole;
+    if (!ReadWholeEdidFile(in, whole, error)) {
         PrintError(error);
         return kExitError;
     }
+    // more blocks announced than a slot holds (only a regular file comes whole): refused as
+    // before unless fitting was asked for, and either way what fitting drops is named before
+    // anything is sent
+    const EdidBlocks blocks = ReadEdidBlocks(whole);
+    const FitOutcome fit =
+        whole.size() > kEdidSize && blocks.announced > 2 ? FitEdid(whole) : FitOutcome{};
+    if (fit.result == FitResult::Fitted) {
+        const int kept = blocks.FirstCta()->index;
+        if (!o.fit)
+            PrintError(
+                in + ": " + std::string(ValidationMessage(kStatusTooManyBanks)) +
+                " Nothing sent. The EDID has " + std::to_string(blocks.announced) +
+                " blocks and a slot holds 2; --fit writes the base block and CTA-861 block " +
+                std::to_string(kept) + " and drops:");
+        else
+            std::cerr << in << ": fitting to the base block and CTA-861 block " << kept
+                      << "; dropped:\n";
+        for (const auto& d : fit.dropped)
+            std::cerr << "  " << d << '\n';
+        if (!o.fit) return kExitFailed;
+        image = fit.image;
+    } else if (o.fit && whole.size() > kEdidSize && blocks.announced > 2) {
+        PrintError(in + (fit.result == FitResult::NoCta
+                             ? ": no CTA-861 extension to keep; --fit cannot fit it. Nothing sent."
+                             : ": no EDID base block to keep; --fit cannot fit it. Nothing sent."));
+        return kExitFailed;
+    } else if (whole.size() > kEdidSize) {
+        // read again as before: the first 256 bytes, with the note saying so
+        if (!ReadEdidFile(in, image, error)) {
+            PrintError(error);
+            return kExitError;
+        }
+    } else {
+        std::copy_n(whole.begin(), std::min(whole.size(), image.size()), image.begin());
+    }
     std::uint16_t status = 0;
     if (!ValidateImage(image, status)) {
-        PrintError(o.operands[1] + ": " + std::string(ValidationMessage(status)) +
-                   " Nothing sent.");
+        PrintError(in + ": " + std::string(ValidationMessage(status)) + " Nothing sent.");
         return kExitFailed;
     }
     Connection c;
