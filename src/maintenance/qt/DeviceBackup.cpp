@@ -49,8 +49,8 @@ QString Text(const std::string& s) {
 // character per byte; a text there with characters beyond Latin-1 was written by hand, as UTF-8.
 std::string DeviceBytes(const QJsonValue& value, bool utf8) {
     const QString text = value.toString();
-    const bool latin1 = std::all_of(text.begin(), text.end(),
-                                    [](QChar c) { return c.unicode() <= 0xFF; });
+    const bool latin1 =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
     return utf8 || !latin1 ? text.toStdString() : text.toLatin1().toStdString();
 }
 

@@ -3,14 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <optional>
-#include <QFileInfo>
 #include <string>
 #include <string_view>
 
 #include "edid/Decoder.h"
 #include "edid/EdidSource.h"
-#include "edid/WholeFile.h"
 #include "edid/WholeEdid.h"
+#include "edid/WholeFile.h"
 #include "workspace/LocalDisplays.h"
 #include "workspace/OutputFile.h"
 #include "workspace/Presets.h"

@@ -43,8 +43,8 @@ bool SaveEdidFile(const QString& name, const EdidImage& image, QString* error,
                   std::size_t size = kEdidSize);
 
 // `image` into the file `path` as the window's saves write one (SaveEdidFile: whole or not at
-// all, a one-block EDID as its 128 bytes), never over a directory, a device node, a pipe or a read-only file. Empty
-// when written, else why not ("is a directory", the file system's reason).
+// all, a one-block EDID as its 128 bytes), never over a directory, a device node, a pipe or a
+// read-only file. Empty when written, else why not ("is a directory", the file system's reason).
 QString WriteEdidFile(const QString& path, const EdidImage& image);
 
 // The connected displays that have an EDID, for the "From a connected display…" chooser.
