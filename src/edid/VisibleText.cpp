@@ -96,8 +96,8 @@ std::string VisibleLatin1(std::string_view latin1) {
 }
 
 void AppendJsonVisible(std::string& out, std::string_view utf8) {
-    constexpr char kLower[] = "0123456789abcdef";
-    auto escape = [&out, &kLower](std::uint32_t cp) {
+    static constexpr char kLower[] = "0123456789abcdef";
+    auto escape = [&out](std::uint32_t cp) {
         out += "\\u";
         for (int shift = 12; shift >= 0; shift -= 4)
             out.push_back(kLower[(cp >> shift) & 0x0F]);
