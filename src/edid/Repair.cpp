@@ -138,16 +138,30 @@ RepairResult RepairEdid(std::span<const std::uint8_t> bytes,
     Bytes edid(bytes.begin(), bytes.begin() + bytes.size() / kBlock * kBlock);
     // bytes that do not start with the EDID header are no EDID to mend
     if (!HasHeader(edid)) edid.clear();
-    for (const auto& rule : kRules) {
-        if (edid.empty() || (!rule.byDefault && !Named(namedRules, rule.id))) continue;
-        Bytes next = rule.apply(edid);
-        if (rule.apply != &repair::RepairChecksum) KeepSums(edid, next);
-        if (next == edid) continue;
-        auto differences = DiffOf(edid, next);
-        if (rule.apply == &repair::RepairExtensionCount) AnnouncedOnly(differences);
-        if (rule.apply == &repair::RepairDuplicateVic) AddRepeats(edid, differences);
-        result.changes.push_back({std::string(rule.id), std::move(differences)});
-        edid = std::move(next);
+    // One repair can make room for another that ran before it (a collection that shrinks lets
+    // the extension be recognised), so the rules run again until a pass changes nothing: a
+    // repaired EDID repaired again stays as it is.
+    for (int pass = 0; pass < 4 && !edid.empty(); ++pass) {
+        bool changed = false;
+        for (const auto& rule : kRules) {
+            if (!rule.byDefault && !Named(namedRules, rule.id)) continue;
+            Bytes next = rule.apply(edid);
+            if (rule.apply != &repair::RepairChecksum) KeepSums(edid, next);
+            if (next == edid) continue;
+            auto differences = DiffOf(edid, next);
+            if (rule.apply == &repair::RepairExtensionCount) AnnouncedOnly(differences);
+            if (rule.apply == &repair::RepairDuplicateVic) AddRepeats(edid, differences);
+            auto same = std::find_if(result.changes.begin(), result.changes.end(),
+                                     [&](const RepairChange& c) { return c.rule == rule.id; });
+            if (same == result.changes.end())
+                result.changes.push_back({std::string(rule.id), std::move(differences)});
+            else
+                same->differences.insert(same->differences.end(), differences.begin(),
+                                         differences.end());
+            edid = std::move(next);
+            changed = true;
+        }
+        if (!changed) break;
     }
     result.bytes.assign(bytes.begin(), bytes.end());
     std::copy(edid.begin(), edid.end(), result.bytes.begin());
