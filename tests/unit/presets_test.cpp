@@ -9,6 +9,7 @@
 
 #include "creator_test_util.h"
 #include "edid/BlockMap.h"
+#include "edid/Check.h"
 #include "edid/Decoder.h"
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRebuild.h"
@@ -85,6 +86,9 @@ TEST(Presets, EachClaimsWhatItsNameSays) {
         EdidRecord r;
         Decode(r, built.image);
         ASSERT_EQ(r.status & kStatusValidationMask, 0);
+        // a ready-made EDID passes the check outright: no failure and no warning
+        for (const Finding& f : CheckImage(built.image))
+            ADD_FAILURE() << FindingText(f);
 
         EXPECT_EQ(FirstTimingField(built.image, "active"), c.active);
         EXPECT_EQ(FirstTimingField(built.image, "refresh"), c.refresh);
