@@ -100,6 +100,13 @@ run "$cli" device read input1 "$in/a directory.bin" --port "$port"
 run "$cli" device read input1 "$in/Sortie — 出力.bin" --port "$port"
 [ "$rc" -eq 0 ] && cmp -s "$in/Sortie — 出力.bin" "$tmp/input1.before" ||
     fail "device read into a non-ASCII name: exit $rc, $(cat "$tmp/err")"
+# a one-block EDID read back into a file holds its own 128 bytes, as the window saves it
+"$cli" preset 1920x1200-pc "$tmp/pc.bin" >/dev/null || fail "preset 1920x1200-pc"
+run "$cli" device write user2 "$tmp/pc.bin" --port "$port"
+[ "$rc" -eq 0 ] || fail "device write of a one-block EDID: exit $rc, $(cat "$tmp/err")"
+run "$cli" device read user2 "$tmp/pc-back.bin" --port "$port"
+[ "$rc" -eq 0 ] && [ "$(wc -c <"$tmp/pc-back.bin")" -eq 128 ] && cmp -s "$tmp/pc-back.bin" "$tmp/pc.bin" ||
+    fail "device read of a one-block slot: exit $rc, $(wc -c <"$tmp/pc-back.bin") bytes"
 
 # ---- device check: every slot read and checked, one verdict line each; named slots only;
 # exit 1 when a slot fails, 0 when none does, 2 for a slot the device lacks or no slot name

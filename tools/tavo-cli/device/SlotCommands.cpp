@@ -86,8 +86,13 @@ int Read(const SlotOptions& o) {
                                 " did not arrive with a good CRC; nothing written");
         return kExitFailed;
     }
+    // a valid one-block EDID is saved as its own 128 bytes, as the window saves it; anything
+    // else whole, as the slot holds it
+    std::uint16_t status = 0;
+    const std::size_t length =
+        ValidateImage(r.image, status) ? EdidLength(r.image) : r.image.size();
     std::string error;
-    if (!WriteFileAtomically(o.operands[1], r.image.data(), r.image.size(), error, o.force)) {
+    if (!WriteFileAtomically(o.operands[1], r.image.data(), length, error, o.force)) {
         PrintError(error);
         return kExitError;
     }
