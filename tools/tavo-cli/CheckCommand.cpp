@@ -12,23 +12,11 @@
 namespace tavo::cli {
 namespace {
 
-// The most blocks an EDID has (byte 126 counts up to 255 extensions).
-constexpr std::size_t kMaxBlocks = 256;
-
-// The findings for what `file` holds: its whole blocks, also past the 256 bytes an image keeps
-// (an EDID of more blocks is checked whole, as edid-decode reads it).
-std::vector<Finding> CheckRead(const std::string& file, const EdidImage& image, std::size_t size) {
+// The findings for the image ReadEdidFile gave: its own `size` bytes (0: as a slot holds it). A
+// file of more blocks never comes here: ReadLargeEdidFile has read it whole.
+std::vector<Finding> CheckRead(const EdidImage& image, std::size_t size) {
     if (size == 0) return CheckImage(image);
-    if (size > kEdidSize) {
-        std::string raw, error;
-        if (ReadRegularFile(file, kMaxBlocks * 128, raw, error) && raw.size() <= kMaxBlocks * 128 &&
-            std::equal(image.begin(), image.end(), raw.begin(),
-                       [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }))
-            return CheckEdid(std::span<const std::uint8_t>(
-                reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()));
-        size = kEdidSize;
-    }
-    return CheckEdid(std::span<const std::uint8_t>(image.data(), size));
+    return CheckEdid(std::span<const std::uint8_t>(image.data(), std::min(size, kEdidSize)));
 }
 
 void PrintFindings(const std::string& file, const std::vector<Finding>& findings, bool json) {
@@ -58,7 +46,7 @@ int Check(const Args& args) {
             continue;
         }
         const std::vector<Finding> findings =
-            whole.empty() ? CheckRead(file, image, size) : CheckEdid(whole);
+            whole.empty() ? CheckRead(image, size) : CheckEdid(whole);
         failed = failed || VerdictOf(findings) == Verdict::Fail;
         PrintFindings(file, findings, in.json);
     }
