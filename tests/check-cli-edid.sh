@@ -5,18 +5,7 @@
 # usage: check-cli-edid.sh TAVO_CLI
 set -u
 cli=$1
-tmp=$(mktemp -d) || exit 2
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-# expect CODE CMD... : runs CMD with stdout in $tmp/out, stderr in $tmp/err
-expect() {
-    want=$1; shift
-    "$@" >"$tmp/out" 2>"$tmp/err"
-    got=$?
-    [ "$got" -eq "$want" ] || fail "'$*' exited $got, want $want; stderr: $(cat "$tmp/err")"
-}
+. "$(dirname "$0")/cli-lib.sh"
 
 # new: the built-in EDID, 256 bytes, valid, written without leftovers
 expect 0 "$cli" new "$tmp/new.bin"

@@ -6,18 +6,7 @@
 set -u
 cli=$1
 data=$2
-tmp=$(mktemp -d) || exit 2
-trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-# expect CODE CMD... : runs CMD with stdout in $tmp/out, stderr in $tmp/err
-expect() {
-    want=$1; shift
-    "$@" >"$tmp/out" 2>"$tmp/err"
-    got=$?
-    [ "$got" -eq "$want" ] || fail "'$*' exited $got, want $want; stderr: $(cat "$tmp/err")"
-}
+. "$(dirname "$0")/cli-lib.sh"
 bytes() { od -An -tx1 -v -j "$2" -N "$3" "$1" | tr -d ' \n'; }
 
 big=$data/blocks/displayid-512.bin

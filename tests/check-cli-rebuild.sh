@@ -5,17 +5,7 @@
 set -u
 cli=$1
 samples=$2
-tmp=$(mktemp -d) || exit 2
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-expect() {
-    want=$1; shift
-    "$@" >"$tmp/out" 2>"$tmp/err"
-    got=$?
-    [ "$got" -eq "$want" ] || fail "'$*' exited $got, want $want; stderr: $(cat "$tmp/err")"
-}
+. "$(dirname "$0")/cli-lib.sh"
 
 # the built-in EDID: its HDMI block loses the empty byte 8, so the data blocks end at 0x12
 expect 0 "$cli" new "$tmp/new.bin"

@@ -6,17 +6,7 @@
 set -u
 cli=$1
 data=$2
-tmp=$(mktemp -d) || exit 2
-trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-expect() {
-    want=$1; shift
-    "$@" >"$tmp/out" 2>"$tmp/err"
-    got=$?
-    [ "$got" -eq "$want" ] || fail "'$*' exited $got, want $want; stderr: $(cat "$tmp/err")"
-}
+. "$(dirname "$0")/cli-lib.sh"
 
 # the goldens; the check's findings left ("remaining:") are the check's own business
 goldens=0
