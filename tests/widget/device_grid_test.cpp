@@ -557,6 +557,54 @@ private slots:
         }
     }
 
+    // Apply changes the shown device's record and row, not the current row's, and only once the
+    // datagram went out: a failed send leaves what the device still holds, so the same edit is
+    // sent again in full. A serial row's selection takes the page from the device.
+    void applyChangesTheShownDeviceOnlyWhenSent() {
+        Receive(Announcement(1));
+        Receive(Announcement(2));
+        SerialRow(3, 1, 1);
+        grid()->StringGrid1SelectCell(0, 1);
+        state_->deviceTable.current = 1; // another row current, as a search may leave it
+        auto* status = w<QLabel>("Label_IpConfig_Status");
+        bool delivers = true;
+        ipConfigure()->setDatagramSender([&](const QByteArray& d) {
+            if (delivers) sent_ << d;
+            return delivers;
+        });
+        const QByteArray toSixty = Bytes(
+            FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 1, 3, 4, 10, 0, 0, 60}));
+        const struct {
+            const char* ip;
+            bool delivers;
+            int sent;
+            const char* recordIp; // device 1's record and row after the click
+        } steps[] = {{"10.0.0.50", true, 1, "10.0.0.50"},
+                     {"10.0.0.60", false, 1, "10.0.0.50"},
+                     {"10.0.0.60", true, 2, "10.0.0.60"}};
+        for (const auto& step : steps) {
+            delivers = step.delivers;
+            w<QLineEdit>("Edit_IP_Address")->setText(step.ip);
+            ipConfigure()->SpeedButton2Click();
+            QCOMPARE(sent_.size(), step.sent);
+            QCOMPARE(state_->netDeviceTable.records[0].ip, std::string(step.recordIp));
+            QCOMPARE(cells()->Cell(1, 4), QString(step.recordIp));
+            QCOMPARE(cells()->Cell(2, 4), QString("10.0.0.2"));
+            QCOMPARE(state_->netDeviceTable.records[1].ip, std::string("10.0.0.2"));
+            if (!step.delivers)
+                QCOMPARE(status->text(), QString("The configuration could not be sent."));
+        }
+        QCOMPARE(sent_.last(), toSixty);
+
+        grid()->setSerialSender(
+            [](std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*) {});
+        grid()->StringGrid1SelectCell(0, 3);
+        ipConfigure()->SpeedButton2Click();
+        ipConfigure()->SpeedButton1Click();
+        QCOMPARE(sent_.size(), 2);
+        QVERIFY(urls_.isEmpty());
+    }
+
     void badNumbersShowAMessageAndSendNothing() {
         Receive(Announcement(1));
         grid()->StringGrid1SelectCell(0, 1);
