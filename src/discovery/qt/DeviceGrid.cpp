@@ -227,7 +227,7 @@ void DeviceGrid::CheckWidth() {
 
 std::optional<GridRow> DeviceGrid::Row(int row) const {
     // rows past the listed devices (or the tables) are not devices
-    if (row < 1 || row > std::clamp(devices_.count, 0, kMaxGridRows)) return std::nullopt;
+    if (row < 1 || row > std::clamp(devices_.count, 0, kMaxGridDevices)) return std::nullopt;
     GridRow listed;
     listed.row = row;
     listed.record = std::size_t(row - 1);
@@ -304,10 +304,10 @@ void DeviceGrid::HandleAnnouncement(const QByteArray& datagram) {
     if (verdict != AnnouncementVerdict::Accepted) return;
 
     const int k = devices_.count;
-    if (k < 0 || k >= kMaxGridRows) {
+    if (k < 0 || k >= kMaxGridDevices) {
         if (!fullLogged_)
             DebugLine(QString("Device list full (%1 devices): further devices are not listed.")
-                          .arg(kMaxGridRows));
+                          .arg(kMaxGridDevices));
         fullLogged_ = true;
         return;
     }

@@ -31,7 +31,7 @@ class UartController;
 class UdpEndpoints;
 
 // A row index addresses the serial and the network table alike: the smaller one decides.
-inline constexpr int kMaxGridRows = kMaxDevices < kMaxNetDevices ? kMaxDevices : kMaxNetDevices;
+inline constexpr int kMaxGridDevices = kMaxDevices < kMaxNetDevices ? kMaxDevices : kMaxNetDevices;
 
 // One listed row of the grid: the device it lists and where its record is.
 struct GridRow {
@@ -48,6 +48,7 @@ public:
     // Sends one serial command and waits as the link does (mode, command, payload length, bytes).
     using SerialSender =
         std::function<void(std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*)>;
+
     DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent = nullptr);
 
     // Takes the grid, installs its drawing, connects its selection and the receive sockets
