@@ -49,7 +49,7 @@ pages=(
     "HexViewLayout:HexView"
     "ComposeLayout:ComposeWindow"
     "CheckLayout:CheckWindows"
-    "IpConfigureLayout:DeviceGrid"
+    "IpConfigureLayout:IpConfigurePage"
     "SystemLayout:SystemPage"
 )
 owner_of() { # layout stem -> its page's stems

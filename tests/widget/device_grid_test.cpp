@@ -20,6 +20,7 @@
 #include "app/qt/AppState.h"
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "discovery/qt/IpConfigurePage.h"
 #include "edid/EdidSource.h"
 #include "edid/NewEdidTemplate.h"
 #include "link/qt/UartController.h"
@@ -88,6 +89,7 @@ private:
     QStringList urls_;
 
     DeviceGrid* grid() { return form_->Grid; }
+    IpConfigurePage* ipConfigure() { return form_->IpConfigure; }
     StringGrid* cells() { return form_->StringGrid1; }
     template <class T> T* w(const char* name) { return form_->findChild<T*>(name); }
     void Receive(const QByteArray& d) { grid()->IdIPMCastClient1IPMCastRead(d); }
@@ -118,13 +120,14 @@ private slots:
         state_ = std::make_unique<AppState>();
         form_ = std::make_unique<TForm1>(*state_);
         QVERIFY(form_->Grid);
+        QVERIFY(form_->IpConfigure);
         sent_.clear();
         urls_.clear();
-        grid()->setDatagramSender([this](const QByteArray& d) {
+        ipConfigure()->setDatagramSender([this](const QByteArray& d) {
             sent_ << d;
             return true;
         });
-        grid()->setUrlOpener([this](const QString& url) {
+        ipConfigure()->setUrlOpener([this](const QString& url) {
             urls_ << url;
             return true;
         });
@@ -404,7 +407,7 @@ private slots:
 
         w<QLineEdit>("Edit_IP_Address")->setText("01.2.3.4");
         w<QLineEdit>("Edit_WebGUI_Port")->setText("8080");
-        grid()->SpeedButton2Click();
+        ipConfigure()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 2);
         QCOMPARE(sent_[1],
                  Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 1, 3, 4, 1, 2, 3,
@@ -415,7 +418,7 @@ private slots:
         // DHCP: the mode item, no addresses; the record's addresses become 0.0.0.0
         w<QComboBox>("ComboBox_IP_Mode")->setCurrentIndex(1);
         w<QLineEdit>("Edit_GateWay_IP")->setText("9.9.9.9");
-        grid()->SpeedButton2Click();
+        ipConfigure()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 3);
         QCOMPARE(sent_[2],
                  Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 1, 7, 1, 1})));
@@ -431,12 +434,12 @@ private slots:
         Receive(Bytes(BuildAnnouncement(odd)));
         grid()->StringGrid1SelectCell(0, 1);
         QCOMPARE(w<QComboBox>("ComboBox_IP_Mode")->currentIndex(), -1);
-        grid()->SpeedButton2Click();
+        ipConfigure()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 1);
         QCOMPARE(sent_[0], Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 3})));
         QCOMPARE(state_->netDeviceTable.records[0].ipMode, 5);
         w<QComboBox>("ComboBox_IP_Mode")->setCurrentIndex(0);
-        grid()->SpeedButton2Click();
+        ipConfigure()->SpeedButton2Click();
         QCOMPARE(sent_[1],
                  Bytes(FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 3, 7, 1, 0})));
     }
@@ -449,7 +452,7 @@ private slots:
         grid()->StringGrid1SelectCell(0, 1); // device 1's values
         state_->deviceTable.current = 1;     // another row current, as a search may leave it
         w<QLineEdit>("Edit_IP_Address")->setText("10.0.0.50");
-        grid()->SpeedButton2Click();
+        ipConfigure()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 1);
         QCOMPARE(sent_[0], Bytes(FrameDatagram(kDatagramConfiguration,
                                                {2, 6, 2, 0, 0, 0, 0, 1, 3, 4, 10, 0, 0, 50})));
@@ -463,12 +466,12 @@ private slots:
         QTabWidget* pages = form_->PageControl1;
         QVERIFY(!pages->isTabVisible(pages->indexOf(form_->TabSheet10)));
         Receive(Announcement(2));
-        grid()->SpeedButton2Click();
+        ipConfigure()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 1); // the closed page belongs to no device: nothing sent
         // selecting again shows the row's own values and sends to its MAC
         grid()->StringGrid1SelectCell(0, 1);
         QCOMPARE(w<QLineEdit>("Edit_IP_Address")->text(), QString("10.0.0.2"));
-        grid()->SpeedButton2Click();
+        ipConfigure()->SpeedButton2Click();
         QCOMPARE(sent_.size(), 2);
         QCOMPARE(sent_[1].left(10), QByteArray::fromHex("03080206020000000002"));
     }
@@ -540,7 +543,7 @@ private slots:
             w<QComboBox>("ComboBox_IP_Mode")->setCurrentText(step.mode);
             w<QLineEdit>("Edit_IP_Address")->setText(step.ip);
             dialogs_.confirmAnswer = step.answer;
-            grid()->SpeedButton2Click();
+            ipConfigure()->SpeedButton2Click();
             asked += step.asked ? 1 : 0;
             sent += step.sent ? 1 : 0;
             QCOMPARE(dialogs_.confirmations.size(), asked);
@@ -552,6 +555,54 @@ private slots:
                 QCOMPARE(cells()->Cell(1, 4), QString("10.0.0.1"));
             }
         }
+    }
+
+    // Apply changes the shown device's record and row, not the current row's, and only once the
+    // datagram went out: a failed send leaves what the device still holds, so the same edit is
+    // sent again in full. A serial row's selection takes the page from the device.
+    void applyChangesTheShownDeviceOnlyWhenSent() {
+        Receive(Announcement(1));
+        Receive(Announcement(2));
+        SerialRow(3, 1, 1);
+        grid()->StringGrid1SelectCell(0, 1);
+        state_->deviceTable.current = 1; // another row current, as a search may leave it
+        auto* status = w<QLabel>("Label_IpConfig_Status");
+        bool delivers = true;
+        ipConfigure()->setDatagramSender([&](const QByteArray& d) {
+            if (delivers) sent_ << d;
+            return delivers;
+        });
+        const QByteArray toSixty = Bytes(
+            FrameDatagram(kDatagramConfiguration, {2, 6, 2, 0, 0, 0, 0, 1, 3, 4, 10, 0, 0, 60}));
+        const struct {
+            const char* ip;
+            bool delivers;
+            int sent;
+            const char* recordIp; // device 1's record and row after the click
+        } steps[] = {{"10.0.0.50", true, 1, "10.0.0.50"},
+                     {"10.0.0.60", false, 1, "10.0.0.50"},
+                     {"10.0.0.60", true, 2, "10.0.0.60"}};
+        for (const auto& step : steps) {
+            delivers = step.delivers;
+            w<QLineEdit>("Edit_IP_Address")->setText(step.ip);
+            ipConfigure()->SpeedButton2Click();
+            QCOMPARE(sent_.size(), step.sent);
+            QCOMPARE(state_->netDeviceTable.records[0].ip, std::string(step.recordIp));
+            QCOMPARE(cells()->Cell(1, 4), QString(step.recordIp));
+            QCOMPARE(cells()->Cell(2, 4), QString("10.0.0.2"));
+            QCOMPARE(state_->netDeviceTable.records[1].ip, std::string("10.0.0.2"));
+            if (!step.delivers)
+                QCOMPARE(status->text(), QString("The configuration could not be sent."));
+        }
+        QCOMPARE(sent_.last(), toSixty);
+
+        grid()->setSerialSender(
+            [](std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*) {});
+        grid()->StringGrid1SelectCell(0, 3);
+        ipConfigure()->SpeedButton2Click();
+        ipConfigure()->SpeedButton1Click();
+        QCOMPARE(sent_.size(), 2);
+        QVERIFY(urls_.isEmpty());
     }
 
     void badNumbersShowAMessageAndSendNothing() {
@@ -574,7 +625,7 @@ private slots:
             auto* edit = w<QLineEdit>(c.field);
             const QString before = edit->text();
             edit->setText(c.text);
-            grid()->SpeedButton2Click();
+            ipConfigure()->SpeedButton2Click();
             QVERIFY2(sent_.isEmpty(), c.field);
             QVERIFY2(status->text().contains(c.mentions), qPrintable(status->text()));
             QCOMPARE(status->palette().color(QPalette::WindowText), QColor(Qt::red));
@@ -584,7 +635,7 @@ private slots:
     }
 
     void webPageGoesThroughTheSeam() {
-        grid()->SpeedButton1Click(); // no device listed
+        ipConfigure()->SpeedButton1Click(); // no device listed
         QVERIFY(urls_.isEmpty());
         Receive(Announcement(1));
         NetDeviceRecord other = Device(2);
@@ -598,15 +649,15 @@ private slots:
         w<QLineEdit>("Edit_IP_Address")->setText("99.99.99.99"); // the record's address counts
         form_->findChild<QAbstractButton*>("SpeedButton1")->click();
         grid()->StringGrid1SelectCell(0, 2);
-        grid()->Label_Web_LinkClick();
+        ipConfigure()->Label_Web_LinkClick();
         grid()->StringGrid1SelectCell(0, 3);
-        grid()->SpeedButton1Click();
+        ipConfigure()->SpeedButton1Click();
         QCOMPARE(urls_, (QStringList{"Http://10.0.0.1/", "Http://10.0.0.2:8080/"}));
 
         // no browser took it: the address is shown to copy, and stays
-        grid()->setUrlOpener([](const QString&) { return false; });
+        ipConfigure()->setUrlOpener([](const QString&) { return false; });
         grid()->StringGrid1SelectCell(0, 2);
-        grid()->SpeedButton1Click();
+        ipConfigure()->SpeedButton1Click();
         auto* status = w<QLabel>("Label_IpConfig_Status");
         QVERIFY2(status->text().contains("Http://10.0.0.2:8080/"), qPrintable(status->text()));
         QVERIFY(status->textInteractionFlags() & Qt::TextSelectableByMouse);

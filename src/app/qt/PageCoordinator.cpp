@@ -5,6 +5,7 @@
 
 #include "app/qt/User_interface.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "discovery/qt/IpConfigurePage.h"
 #include "link/qt/UartController.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceMenu.h"
@@ -15,8 +16,9 @@
 namespace tavo {
 
 PageCoordinator::PageCoordinator(TForm1& form) : QObject(&form), form_(form) {
-    for (PageBase* page : std::initializer_list<PageBase*>{
-             form.Grid, form.System, form.EdidController, form.Creator, form.DeviceActions})
+    for (PageBase* page :
+         std::initializer_list<PageBase*>{form.Grid, form.IpConfigure, form.System,
+                                          form.EdidController, form.Creator, form.DeviceActions})
         connect(page, &PageBase::debugLog, &form, &TForm1::WriteLog);
     connectSelection();
     connectStatusBar();
@@ -57,7 +59,11 @@ void PageCoordinator::connectSelection() {
     connect(grid, &DeviceGrid::serialDeviceSelected, form_.System,
             &SystemPage::SerialDeviceSelected);
     connect(grid, &DeviceGrid::netDeviceSelected, this, &PageCoordinator::showNetworkTabs);
+    connect(grid, &DeviceGrid::netDeviceSelected, form_.IpConfigure, &IpConfigurePage::ShowDevice);
     connect(grid, &DeviceGrid::netDeviceSelected, form_.System, &SystemPage::DeviceSelected);
+    // "IP Configure" belongs to the network row whose values it shows, and to no other row
+    connect(grid, &DeviceGrid::serialDeviceSelected, form_.IpConfigure,
+            &IpConfigurePage::CloseIpConfigure);
     // the end of an update stays on "System" until the next update or search
     connect(grid, &DeviceGrid::rowSelected, form_.System, &SystemPage::RestoreResult);
     connect(grid, &DeviceGrid::rowSelected, &form_, &TForm1::ShowCommander);
@@ -65,7 +71,9 @@ void PageCoordinator::connectSelection() {
         form_.PageControl1->setCurrentWidget(form_.TabSheet2);
         form_.ShowCommander();
     });
-    connect(grid, &DeviceGrid::ipConfigureClosed, this,
+    connect(grid, &DeviceGrid::ipConfigureClosed, form_.IpConfigure,
+            &IpConfigurePage::CloseIpConfigure);
+    connect(form_.IpConfigure, &IpConfigurePage::closed, this,
             [this] { setTabVisible(form_.TabSheet10, false); });
 }
 

@@ -3,11 +3,14 @@
 // another page's controls: it says what happened with a signal, and the pages that care update
 // their own controls; the main window's tab sheets, pop-ups and status bar change here.
 //
-//   DeviceGrid  serialDeviceSelected(record, isp) -> tabs; EdidControllerPage, SystemPage
-//               netDeviceSelected(record)         -> tabs ("IP Configure" only); SystemPage
+//   DeviceGrid  serialDeviceSelected(record, isp) -> tabs; EdidControllerPage, SystemPage;
+//                                                    IpConfigurePage closes
+//               netDeviceSelected(record, net)    -> tabs ("IP Configure" only);
+//                                                    IpConfigurePage::ShowDevice; SystemPage
 //               rowSelected(row)                  -> SystemPage::RestoreResult, then "Commander"
 //               updateRowSelected()               -> "System" in "Commander"
-//               ipConfigureClosed()               -> the "IP Configure" tab hides
+//               ipConfigureClosed()               -> IpConfigurePage::CloseIpConfigure
+//   IpConfigurePage closed()                      -> the "IP Configure" tab hides
 //   SystemPage  descriptionShown(index, text)     -> DeviceGrid::ShowDescription
 //               progressShown / updateFinished    -> the main window's status bar
 //   EdidControllerPage modifyRequested()          -> EdidCreatorPage opens the analysed EDID

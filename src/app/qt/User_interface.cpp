@@ -28,6 +28,7 @@
 #include "app/qt/QuitSignals.h"
 #include "app/qt/SingleInstance.h"
 #include "discovery/qt/DeviceGrid.h"
+#include "discovery/qt/IpConfigurePage.h"
 #include "discovery/qt/UdpEndpoints.h"
 #include "edid/EdidSource.h"
 #include "edid/VisibleText.h"
@@ -144,8 +145,10 @@ void TForm1::CreatePages(LinkTransport* transport) {
     Uart->setFixedColourSetter([this](const QColor& c) { StringGrid1->SetFixedColor(c); });
     Uart->attach({this, StringGrid1, Memo_Debug, BitBtn_Search, BitBtn_Disconnect});
     Grid = new DeviceGrid(state_.deviceTable, state_.netDeviceTable, this);
-    Grid->attach(this, TabSheet10, StringGrid1, Udp);
+    Grid->attach(this, StringGrid1, Udp);
     Grid->ConnectLink(*Uart);
+    IpConfigure = new IpConfigurePage(this);
+    IpConfigure->attach(this, TabSheet10, *Grid, Udp);
     // columns wider than the grid (a long description, a MAC address): the grid and the window
     // widen, the log pane moving along, so that no column is cut
     connect(Grid, &DeviceGrid::widthWanted, this, [this](int wanted) {

@@ -19,6 +19,7 @@ class QTabWidget;
 namespace tavo {
 
 class DeviceGrid;
+class IpConfigurePage;
 class EdidControllerPage;
 class EdidCreatorPage;
 class PageCoordinator;
@@ -140,6 +141,8 @@ public:
     TForm3* Form3 = nullptr;
     // The device grid's rows, drawing and selection, and the networked devices; made last.
     DeviceGrid* Grid = nullptr;
+    // "IP Configure": the settings of the networked device whose row was selected.
+    IpConfigurePage* IpConfigure = nullptr;
     // The serial link: search, disconnect, every command sent to the device and its answers.
     UartController* Uart = nullptr;
     // The "System" page: description, defaults and the firmware update.

@@ -1,27 +1,18 @@
 #include "discovery/qt/DeviceGrid.h"
 
-#include <QScrollBar>
-
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QDesktopServices>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QUdpSocket>
-#include <QUrl>
 #include <QWidget>
 #include <algorithm>
 
 #include "discovery/qt/UdpEndpoints.h"
 #include "link/qt/UartController.h"
 #include "link/qt/UartSession.h"
-#include "ui/qt/Dialogs.h"
 #include "ui/qt/ShownText.h"
 #include "ui/qt/StringGrid.h"
 
@@ -36,7 +27,7 @@ constexpr int kFocusFrameWidth = 2; // the frame round the keyboard's row
 constexpr int kColumnSlack = 8; // a widened column is the text width + 8
 constexpr int kRowSlack = 4;    // a heightened row is the text height + 4
 
-enum Column { ColNumber, ColInterface, ColProduct, ColDescription, ColIp, ColMac };
+enum Column { ColNumber, ColInterface, ColProduct, ColDescription, ColIp, ColMac, ColCount };
 
 // Paints the device grid's cells: after the first selection the selected row cyan and the others
 // white with black text; before it the grid's own colours. Text on one line, centred.
@@ -76,15 +67,6 @@ public:
                 painter->fillRect(r.right() + 1 - w, r.top(), w, r.height(), frame);
         }
         painter->restore();
-        // Sizing waits until the paint is over: a column changed now would be painted half old.
-        const int column = index.column();
-        QMetaObject::invokeMethod(
-            grid_,
-            [g = QPointer<DeviceGrid>(grid_), row, column, text] {
-                if (!g) return;
-                g->FitCell(row, column, text);
-            },
-            Qt::QueuedConnection);
     }
 
 private:
@@ -94,13 +76,7 @@ private:
 } // namespace
 
 DeviceGrid::DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent)
-    : PageBase(parent), devices_(devices), netDevices_(netDevices) {
-    openUrl_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
-}
-
-template <class T> T* DeviceGrid::find(const QString& name) const {
-    return control<T>(name);
-}
+    : PageBase(parent), devices_(devices), netDevices_(netDevices) {}
 
 QString DeviceGrid::NetText(const std::string& bytes) {
     const std::size_t end = std::min(bytes.find('\0'), bytes.size());
@@ -108,28 +84,21 @@ QString DeviceGrid::NetText(const std::string& bytes) {
     return ShownLatin1(std::string_view(bytes).substr(0, end));
 }
 
-void DeviceGrid::attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* grid,
-                        UdpEndpoints* udp) {
-    attachTo(window, {ipConfigureSheet});
+void DeviceGrid::attach(QWidget* window, StringGrid* grid, UdpEndpoints* udp) {
+    attachTo(window, {grid});
     udp_ = udp;
     grid_ = grid;
     if (grid_) {
         startWidths_.clear();
         for (int c = 0; c < grid_->columnCount(); ++c)
             startWidths_.append(grid_->columnWidth(c));
-        // any cell written by anyone (search, announcements, pages): the columns follow, once
-        // per round of the event loop
-        auto queueFit = [this] {
-            if (fitQueued_) return;
-            fitQueued_ = true;
-            QMetaObject::invokeMethod(
-                this, [this] { FitColumns(); }, Qt::QueuedConnection);
-        };
-        connect(grid_->model(), &QAbstractItemModel::dataChanged, this, queueFit);
-        connect(grid_->model(), &QAbstractItemModel::rowsInserted, this, queueFit);
-        connect(grid_->model(), &QAbstractItemModel::rowsRemoved, this, queueFit);
-        connect(grid_->model(), &QAbstractItemModel::headerDataChanged, this, queueFit);
-        FitColumns(); // every header whole from the start
+        // any cell written by anyone (search, announcements, pages): the grid follows
+        connect(grid_->model(), &QAbstractItemModel::dataChanged, this, &DeviceGrid::QueueFit);
+        connect(grid_->model(), &QAbstractItemModel::rowsInserted, this, &DeviceGrid::QueueFit);
+        connect(grid_->model(), &QAbstractItemModel::rowsRemoved, this, &DeviceGrid::QueueFit);
+        connect(grid_->model(), &QAbstractItemModel::headerDataChanged, this,
+                &DeviceGrid::QueueFit);
+        Fit(); // every header whole from the start
         grid_->setItemDelegate(new GridDelegate(this, grid_));
         // A press selects, also on the row already selected (to open "Commander" again). The
         // arrows only move the current cell: Enter or Space selects its row as a click does.
@@ -148,27 +117,28 @@ void DeviceGrid::attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* 
             while (listener->hasPendingDatagrams())
                 IdUDPServer1UDPRead(listener->receiveDatagram().data());
         });
-        if (!sendDatagram_)
-            sendDatagram_ = [u = QPointer<UdpEndpoints>(udp_)](const QByteArray& d) {
-                return u && u->SendMulticast(d);
-            };
     }
-    if (auto* b = find<QAbstractButton>("SpeedButton1"))
-        connect(b, &QAbstractButton::clicked, this, &DeviceGrid::SpeedButton1Click);
-    if (auto* b = find<QAbstractButton>("SpeedButton2"))
-        connect(b, &QAbstractButton::clicked, this, &DeviceGrid::SpeedButton2Click);
-    if (auto* link = find<QLabel>("Label_Web_Link")) link->installEventFilter(this);
 }
 
 bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && watched->objectName() == "Label_Web_Link")
-        Label_Web_LinkClick();
-    if (event->type() == QEvent::KeyPress && grid_ && watched == grid_.data())
-        return SelectByKey(static_cast<QKeyEvent*>(event));
-    // the keyboard's row frame comes and goes with the focus: the whole row, not just its cell
-    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) && grid_ &&
-        watched == grid_.data())
-        grid_->viewport()->update();
+    if (grid_ && watched == grid_.data()) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            return SelectByKey(static_cast<QKeyEvent*>(event));
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+            // the keyboard's row frame comes and goes with the focus: the whole row, not its cell
+            grid_->viewport()->update();
+            break;
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+            // other text sizes: the cells are fitted again
+            QueueFit();
+            break;
+        default:
+            break;
+        }
+    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -193,13 +163,8 @@ void DeviceGrid::ConnectLink(UartController& link) {
         if (l) l->Uart_SendCommand(mode, command, length, data);
     };
     ispQuery_ = [l] { return l && (l->session().link().flags & kLinkIspDevice) != 0; };
-    connect(&link.session(), &UartSession::searchStarted, this, &DeviceGrid::CloseIpConfigure,
+    connect(&link.session(), &UartSession::searchStarted, this, &DeviceGrid::ipConfigureClosed,
             Qt::UniqueConnection);
-}
-
-void DeviceGrid::CloseIpConfigure() {
-    shownMac_.reset();
-    emit ipConfigureClosed();
 }
 
 void DeviceGrid::DebugLine(const QString& line) {
@@ -217,7 +182,18 @@ void DeviceGrid::ClearHighlight() {
     if (grid_) grid_->viewport()->update();
 }
 
-void DeviceGrid::FitColumns() {
+// ---- sizing ------------------------------------------------------------------------------------
+
+void DeviceGrid::QueueFit() {
+    if (fitQueued_) return;
+    fitQueued_ = true;
+    // after the paint or the write that asked for it: a column changed in a paint would be
+    // painted half old
+    QMetaObject::invokeMethod(
+        this, [this] { Fit(); }, Qt::QueuedConnection);
+}
+
+void DeviceGrid::Fit() {
     fitQueued_ = false;
     if (!grid_) return;
     const QFontMetrics cells(grid_->font());
@@ -230,6 +206,11 @@ void DeviceGrid::FitColumns() {
         const int width = std::max(start, widest + kColumnSlack);
         if (grid_->columnWidth(c) != width) grid_->setColumnWidth(c, width);
     }
+    const int height = cells.height();
+    if (QHeaderView* top = grid_->horizontalHeader(); top->height() < height)
+        top->setFixedHeight(height + kRowSlack);
+    for (int r = 0; r < grid_->rowCount(); ++r)
+        if (grid_->rowHeight(r) < height) grid_->setRowHeight(r, height + kRowSlack);
     CheckWidth();
 }
 
@@ -242,36 +223,79 @@ void DeviceGrid::CheckWidth() {
     if (needed > grid_->width()) emit widthWanted(needed);
 }
 
-void DeviceGrid::FitCell(int row, int column, const QString& text) {
-    if (!grid_ || column < 0 || column >= grid_->columnCount()) return;
-    const QFontMetrics metrics(grid_->font());
-    const int width = metrics.horizontalAdvance(text);
-    if (grid_->columnWidth(column) < width) {
-        grid_->setColumnWidth(column, width + kColumnSlack);
-        CheckWidth();
+// ---- the rows ----------------------------------------------------------------------------------
+
+std::optional<GridRow> DeviceGrid::Row(int row) const {
+    // rows past the listed devices (or the tables) are not devices
+    if (row < 1 || row > std::clamp(devices_.count, 0, kMaxGridDevices)) return std::nullopt;
+    GridRow listed;
+    listed.row = row;
+    listed.record = std::size_t(row - 1);
+    if (devices_.records[listed.record].serialDevice != 1) {
+        listed.kind = GridRow::Kind::Network;
+        listed.mac = netDevices_.records[listed.record].mac;
     }
-    const int height = metrics.height();
-    if (row == 0) {
-        QHeaderView* header = grid_->horizontalHeader();
-        if (header->height() < height) header->setFixedHeight(height + kRowSlack);
-    } else if (row <= grid_->rowCount() && grid_->rowHeight(row - 1) < height) {
-        grid_->setRowHeight(row - 1, height + kRowSlack);
-    }
+    return listed;
 }
 
-void DeviceGrid::FitHeader(int column) {
-    if (grid_) FitCell(0, column, grid_->Cell(0, column));
+std::vector<GridRow> DeviceGrid::Rows() const {
+    std::vector<GridRow> rows;
+    for (int r = 1; const std::optional<GridRow> row = Row(r); ++r)
+        rows.push_back(*row);
+    return rows;
+}
+
+std::optional<GridRow> DeviceGrid::NetRow(const std::array<std::uint8_t, 6>& mac) const {
+    auto matches = [&](const std::optional<GridRow>& row) {
+        return row && row->kind == GridRow::Kind::Network && row->mac == mac;
+    };
+    if (const auto selected = Row(devices_.current + 1); matches(selected)) return selected;
+    for (const GridRow& row : Rows())
+        if (matches(row)) return row;
+    return std::nullopt;
+}
+
+const NetDeviceRecord* DeviceGrid::ListedNetRecord(const std::array<std::uint8_t, 6>& mac) const {
+    const auto row = NetRow(mac);
+    return row ? &netDevices_.records[row->record] : nullptr;
+}
+
+std::vector<NetDeviceRecord> DeviceGrid::ListedNetRecords() const {
+    std::vector<NetDeviceRecord> listed;
+    for (const GridRow& row : Rows())
+        if (row.kind == GridRow::Kind::Network) listed.push_back(netDevices_.records[row.record]);
+    return listed;
+}
+
+bool DeviceGrid::UpdateNetRow(const NetDeviceRecord& record) {
+    const auto row = NetRow(record.mac);
+    if (!row) return false;
+    netDevices_.records[row->record] = record;
+    WriteNetRow(*row);
+    return true;
+}
+
+void DeviceGrid::WriteNetRow(const GridRow& row) {
+    if (!grid_) return;
+    const NetDeviceRecord& r = netDevices_.records[row.record];
+    const QString cells[ColCount] = {QString::number(row.row),
+                                     QStringLiteral("ETHERNET"),
+                                     NetText(r.productName),
+                                     NetText(r.description),
+                                     NetText(r.ip),
+                                     NetText(r.macText)};
+    for (int c = 0; c < ColCount; ++c)
+        grid_->SetCell(row.row, c, cells[c]);
+    Fit();
 }
 
 // ---- announcements -----------------------------------------------------------------------------
 
 void DeviceGrid::HandleAnnouncement(const QByteArray& datagram) {
     // The devices listed so far: their MACs, serial rows left out (they have none).
-    const int listed = std::clamp(devices_.count, 0, kMaxDevices);
     std::vector<std::array<std::uint8_t, 6>> known;
-    for (int i = 0; i < listed; ++i)
-        if (devices_.records[std::size_t(i)].serialDevice != 1)
-            known.push_back(netDevices_.records[std::size_t(i)].mac);
+    for (const GridRow& row : Rows())
+        if (row.kind == GridRow::Kind::Network) known.push_back(row.mac);
 
     NetDeviceRecord record;
     const auto verdict =
@@ -279,12 +303,11 @@ void DeviceGrid::HandleAnnouncement(const QByteArray& datagram) {
                           std::size_t(datagram.size()), known, record);
     if (verdict != AnnouncementVerdict::Accepted) return;
 
-    // A row index addresses both tables: the smaller one decides.
     const int k = devices_.count;
-    if (k < 0 || k >= std::min(kMaxDevices, kMaxNetDevices)) {
+    if (k < 0 || k >= kMaxGridDevices) {
         if (!fullLogged_)
             DebugLine(QString("Device list full (%1 devices): further devices are not listed.")
-                          .arg(std::min(kMaxDevices, kMaxNetDevices)));
+                          .arg(kMaxGridDevices));
         fullLogged_ = true;
         return;
     }
@@ -293,18 +316,9 @@ void DeviceGrid::HandleAnnouncement(const QByteArray& datagram) {
     // The serial record at this index may be left from an earlier search: this row is no
     // serial device.
     devices_.records[std::size_t(k)] = DeviceRecord{};
-    if (grid_) {
-        grid_->SetRowCount(k + 2);
-        const QString cells[] = {QString::number(k + 1),      "ETHERNET",
-                                 NetText(record.productName), NetText(record.description),
-                                 NetText(record.ip),          NetText(record.macText)};
-        for (int c = 0; c < 6; ++c) {
-            grid_->SetCell(k + 1, c, cells[c]);
-            FitCell(k + 1, c, cells[c]);
-            FitHeader(c);
-        }
-    }
     devices_.count = k + 1;
+    if (grid_) grid_->SetRowCount(k + 2);
+    if (const auto row = Row(k + 1)) WriteNetRow(*row);
     emit rowAdded(k + 1);
 }
 
@@ -312,9 +326,8 @@ void DeviceGrid::HandleAnnouncement(const QByteArray& datagram) {
 
 void DeviceGrid::StringGrid1SelectCell(int column, int row) {
     (void)column;
-    if (row < 1 || devices_.count <= 0) return;
-    // Rows past the listed devices (or the tables) are not devices.
-    if (row > std::min(devices_.count, std::int32_t(kMaxDevices))) return;
+    const std::optional<GridRow> selected = Row(row);
+    if (!selected) return;
     // A selection sends serial commands and processes window messages while it waits; a second
     // selection in that time waits for the operator to choose again.
     if (selecting_) return;
@@ -335,16 +348,13 @@ void DeviceGrid::StringGrid1SelectCell(int column, int row) {
         grid_->viewport()->update();
     }
 
-    DeviceRecord& record = devices_.records[std::size_t(row - 1)];
-    if (record.serialDevice == 1) {
-        shownMac_.reset(); // the page is hidden and belongs to no device
+    DeviceRecord& record = devices_.records[selected->record];
+    if (selected->kind == GridRow::Kind::Serial) {
         const bool isp = ispQuery_ && ispQuery_();
         if (!isp) RefreshPortDescriptors(record);
         emit serialDeviceSelected(record, isp);
     } else {
-        showStatus(find<QLabel>("Label_IpConfig_Status"), QString(), Qt::black);
-        FillIpConfigure(netDevices_.records[std::size_t(row - 1)]);
-        emit netDeviceSelected(record);
+        emit netDeviceSelected(record, netDevices_.records[selected->record]);
     }
     selecting_ = false;
     emit rowSelected(row);
@@ -367,136 +377,6 @@ void DeviceGrid::RefreshPortDescriptors(DeviceRecord& record) {
     for (int i = 0; i < outputs; ++i)
         refresh(SlotKind::Output, i);
     record.selected = SlotSelector::Make(SlotKind::Output, record.outputCount);
-}
-
-void DeviceGrid::FillIpConfigure(const NetDeviceRecord& r) {
-    auto label = [&](const char* name, const QString& text) {
-        if (auto* l = find<QLabel>(name)) l->setText(text);
-    };
-    auto edit = [&](const char* name, const QString& text) {
-        if (auto* e = find<QLineEdit>(name)) e->setText(text);
-    };
-    shownMac_ = r.mac;
-    label("Label_Product_ID", NetText(r.productId));
-    label("Label_Product_Name", NetText(r.productName));
-    label("Label_MAC_Addr", QString::fromStdString(MacText(r.mac)));
-    if (auto* mode = find<QComboBox>("ComboBox_IP_Mode"))
-        mode->setCurrentIndex(r.ipMode == 0 || r.ipMode == 1 ? r.ipMode : -1);
-    edit("Edit_IP_Address", NetText(r.ip));
-    edit("Edit_SubNet_Mask", NetText(r.mask));
-    edit("Edit_GateWay_IP", NetText(r.gateway));
-    edit("Edit_DNS", NetText(r.dns));
-    edit("Edit_WebGUI_Port", QString::number(r.webPort));
-    edit("Edit_Telnet_Port", QString::number(r.telnetPort));
-    label("Label_Serial_Num", NetText(r.serial));
-    label("Label_Description", NetText(r.description));
-}
-
-// ---- "IP Configure" buttons --------------------------------------------------------------------
-
-NetDeviceRecord* DeviceGrid::SelectedNetRecord() {
-    const int i = devices_.current;
-    if (devices_.count <= 0 || i < 0 || i >= std::min(devices_.count, std::int32_t(kMaxDevices)))
-        return nullptr;
-    if (devices_.records[std::size_t(i)].serialDevice == 1) return nullptr;
-    return &netDevices_.records[std::size_t(i)];
-}
-
-NetDeviceRecord* DeviceGrid::ShownNetRecord() {
-    if (!shownMac_) return nullptr;
-    // the selected row first: MACs of devices without one (all zero) may repeat
-    if (NetDeviceRecord* selected = SelectedNetRecord(); selected && selected->mac == *shownMac_)
-        return selected;
-    const int listed = std::clamp(devices_.count, 0, std::min(kMaxDevices, kMaxNetDevices));
-    for (int i = 0; i < listed; ++i)
-        if (devices_.records[std::size_t(i)].serialDevice != 1 &&
-            netDevices_.records[std::size_t(i)].mac == *shownMac_)
-            return &netDevices_.records[std::size_t(i)];
-    return nullptr;
-}
-
-std::vector<NetDeviceRecord> DeviceGrid::ListedNetRecords() const {
-    std::vector<NetDeviceRecord> listed;
-    const int count = std::clamp(devices_.count, 0, std::min(kMaxDevices, kMaxNetDevices));
-    for (int i = 0; i < count; ++i)
-        if (devices_.records[std::size_t(i)].serialDevice != 1)
-            listed.push_back(netDevices_.records[std::size_t(i)]);
-    return listed;
-}
-
-void DeviceGrid::OpenWebPage() {
-    const NetDeviceRecord* record = SelectedNetRecord();
-    if (!record) return;
-    const auto address = WebAddress(*record);
-    if (!address || !openUrl_) return;
-    const QString url = QString::fromLatin1(address->c_str());
-    // without a browser the operator gets the address to copy
-    if (!openUrl_(url))
-        ShowStatus(QStringLiteral("No browser opened the page. Its address: ") + url, true, true);
-}
-
-void DeviceGrid::ShowStatus(const QString& text, bool failure, bool stays) {
-    // a line to act on (an address to copy) stays until the next one
-    showStatus(find<QLabel>("Label_IpConfig_Status"), text, failure ? Qt::red : Qt::black,
-               stays ? -1 : kIpConfigStatusMs);
-}
-
-void DeviceGrid::SpeedButton2Click() {
-    // the values on the page go to the device they were read from, whichever row is selected
-    NetDeviceRecord* record = ShownNetRecord();
-    if (!record) {
-        if (shownMac_)
-            ShowStatus("The device shown is no longer listed: select its row again.", true);
-        return;
-    }
-    auto text = [&](const char* name) {
-        const auto* e = find<QLineEdit>(name);
-        return e ? e->text().toLatin1().toStdString() : std::string();
-    };
-    NetConfigEdits edits;
-    if (const auto* mode = find<QComboBox>("ComboBox_IP_Mode"))
-        edits.ipModeIndex = mode->currentIndex();
-    edits.ip = text("Edit_IP_Address");
-    edits.mask = text("Edit_SubNet_Mask");
-    edits.gateway = text("Edit_GateWay_IP");
-    edits.dns = text("Edit_DNS");
-    edits.webPort = text("Edit_WebGUI_Port");
-    edits.telnetPort = text("Edit_Telnet_Port");
-
-    const NetConfigResult result = BuildConfiguration(*record, edits);
-    if (!result.ok) {
-        ShowStatus(QString::fromStdString(result.error), true);
-        return;
-    }
-    // an address another listed device holds would leave two rows with one address: asked first,
-    // in the words `net configure` warns with
-    const std::string taken =
-        AddressTakenText(ListedNetRecords(), record->mac, edits.ip, result.record.ipMode == 1);
-    if (!taken.empty() && !ConfirmWarning(dialogParent(), QStringLiteral("Warning"),
-                                          QString::fromStdString(taken) +
-                                              QStringLiteral(": send it all the same?"))) {
-        ShowStatus(QStringLiteral("Nothing sent: ") + QString::fromStdString(taken) +
-                       QStringLiteral("."),
-                   true);
-        return;
-    }
-    // the question ran the event loop: the row may be gone
-    record = ShownNetRecord();
-    if (!record) {
-        ShowStatus("The device shown is no longer listed: select its row again.", true);
-        return;
-    }
-    *record = result.record;
-    const QByteArray datagram(reinterpret_cast<const char*>(result.datagram.data()),
-                              qsizetype(result.datagram.size()));
-    if (sendDatagram_ && sendDatagram_(datagram)) {
-        ShowStatus(QString::fromLatin1(DescribeConfiguration(result).c_str()), false);
-        // the row shows the address just sent, as the record keeps it
-        if (grid_) grid_->SetCell(devices_.current + 1, ColIp, NetText(record->ip));
-        emit configurationSent(datagram);
-    } else {
-        ShowStatus("The configuration could not be sent.", true);
-    }
 }
 
 } // namespace tavo

@@ -1,17 +1,16 @@
 #pragma once
-// The device grid and the networked devices on the main window: announcements become grid rows,
-// the grid's colours and cell sizes, selecting a row (serial or network) says so to the pages
-// (serialDeviceSelected, netDeviceSelected, rowSelected), and the "IP Configure" page: its values,
-// its web page and configuration buttons.
+// The device grid on the main window: its rows (serial devices the search found, networked devices
+// whose announcements arrived), their colours and sizes, and selecting a row, which it says to the
+// pages (serialDeviceSelected, netDeviceSelected, rowSelected). The networked device's settings
+// are the "IP Configure" page's (IpConfigurePage), fed by netDeviceSelected.
 //
-// Takes the main window's grid and finds the controls of "IP Configure" on its sheet:
+// Takes the main window's grid; the rows' records stay in the device tables:
 //
 //   auto* grid = new tavo::DeviceGrid(state.deviceTable, state.netDeviceTable, form);
-//   grid->attach(form, form->TabSheet10, form->StringGrid1, form->Udp);
+//   grid->attach(form, form->StringGrid1, form->Udp);
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -31,7 +30,17 @@ class StringGrid;
 class UartController;
 class UdpEndpoints;
 
-inline constexpr int kIpConfigStatusMs = 3000; // how long a message stays on "IP Configure"
+// A row index addresses the serial and the network table alike: the smaller one decides.
+inline constexpr int kMaxGridDevices = kMaxDevices < kMaxNetDevices ? kMaxDevices : kMaxNetDevices;
+
+// One listed row of the grid: the device it lists and where its record is.
+struct GridRow {
+    enum class Kind { Serial, Network };
+    int row = 0; // grid row: 1 is the first device (0 is the header)
+    Kind kind = Kind::Serial;
+    std::size_t record = 0;            // its record in both device tables: row - 1
+    std::array<std::uint8_t, 6> mac{}; // a network row's MAC; all zero for a serial row
+};
 
 class DeviceGrid : public PageBase {
     Q_OBJECT
@@ -39,16 +48,12 @@ public:
     // Sends one serial command and waits as the link does (mode, command, payload length, bytes).
     using SerialSender =
         std::function<void(std::uint8_t, std::uint16_t, std::uint16_t, const std::uint8_t*)>;
-    // True when the desktop took the address (a browser opened it).
-    using UrlOpener = std::function<bool(const QString& url)>;
-    using DatagramSender = std::function<bool(const QByteArray& datagram)>;
 
     DeviceGrid(DeviceTable& devices, NetDeviceTable& netDevices, QObject* parent = nullptr);
 
-    // Takes the grid, installs its drawing, finds the controls of "IP Configure" on its sheet,
-    // connects the grid, the buttons and the receive sockets. `udp` may be null: then
-    // configurations go only to a sender set with setDatagramSender.
-    void attach(QWidget* window, QWidget* ipConfigureSheet, StringGrid* grid, UdpEndpoints* udp);
+    // Takes the grid, installs its drawing, connects its selection and the receive sockets
+    // (`udp` may be null: announcements then come only through the handlers).
+    void attach(QWidget* window, StringGrid* grid, UdpEndpoints* udp);
 
     // The serial link's sender and its ISP flag (link flag bit 3); without a sender the port
     // descriptors are not refreshed.
@@ -59,33 +64,30 @@ public:
     void ConnectLink(UartController& link);
     // Whether a firmware update runs: a click on its row then only says updateRowSelected.
     void setUpdateQuery(std::function<bool()> updating) { updating_ = std::move(updating); }
-    // Hands a web address to the desktop; QDesktopServices::openUrl unless replaced.
-    void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
-    // Sends a configuration datagram to the group; the multicast sender of `udp` unless replaced.
-    void setDatagramSender(DatagramSender sender) { sendDatagram_ = std::move(sender); }
 
     // ---- the handlers
     void IdIPMCastClient1IPMCastRead(const QByteArray& datagram) { HandleAnnouncement(datagram); }
     void IdUDPServer1UDPRead(const QByteArray& datagram) { HandleAnnouncement(datagram); }
     void StringGrid1SelectCell(int column, int row);
-    void SpeedButton1Click() { OpenWebPage(); }
-    void Label_Web_LinkClick() { OpenWebPage(); }
-    void SpeedButton2Click();
-    // A new search empties the rows: "IP Configure" no longer belongs to a listed row and closes.
-    void CloseIpConfigure();
     // The description cell of device `deviceIndex` (its grid row is the index + 1).
     void ShowDescription(int deviceIndex, const QString& description);
 
     // Row highlighted by the last selection (0: none yet). Drawing only.
     int HighlightedRow() const { return highlighted_; }
-    // Widens the column or heightens the row when `text` does not fit cell (row, column).
-    void FitCell(int row, int column, const QString& text);
-    void FitHeader(int column);
-    // Asks for a wider grid (widthWanted) when the columns no longer fit in it.
-    void CheckWidth();
-    // Every column as wide as its widest text (header included) + 8, never below its width at
-    // start: columns narrow again when long texts go.
-    void FitColumns();
+
+    // ---- the rows
+    // The listed row `row` (1 is the first device); none for the header and past the devices.
+    std::optional<GridRow> Row(int row) const;
+    // Every listed row, in grid order.
+    std::vector<GridRow> Rows() const;
+    // The record of the listed network row whose MAC is `mac`, the selected row first (devices
+    // without a MAC, all zero, may repeat); null when none is listed.
+    const NetDeviceRecord* ListedNetRecord(const std::array<std::uint8_t, 6>& mac) const;
+    // Every listed network device's record, in grid order.
+    std::vector<NetDeviceRecord> ListedNetRecords() const;
+    // The listed network row of `record`'s MAC (as ListedNetRecord finds it) takes the record
+    // and shows it; false when none is listed.
+    bool UpdateNetRow(const NetDeviceRecord& record);
 
     // What a text item from the network shows: each byte one character, up to the first NUL.
     static QString NetText(const std::string& bytes);
@@ -99,32 +101,36 @@ signals:
     void widthWanted(int width);
     // A serial row was selected, its port descriptors read again (not in ISP mode).
     void serialDeviceSelected(const tavo::DeviceRecord& record, bool isp);
-    // A network row was selected and "IP Configure" holds its values.
-    void netDeviceSelected(const tavo::DeviceRecord& record);
+    // A network row was selected: its row's record and its network record.
+    void netDeviceSelected(const tavo::DeviceRecord& record, const tavo::NetDeviceRecord& network);
     // Either of the two has been said to every page: "Commander" may show.
     void rowSelected(int row);
     // The row of a running firmware update was clicked: back to the update.
     void updateRowSelected();
-    void ipConfigureClosed(); // "IP Configure" belongs to no listed row any more
-    void configurationSent(const QByteArray& datagram);
+    // A search emptied the rows: "IP Configure" belongs to no listed row any more.
+    void ipConfigureClosed();
 
 private:
-    template <class T> T* find(const QString& name) const;
     // Enter or Space on the grid selects the current cell's row; true when the key was taken.
     bool SelectByKey(const QKeyEvent* key);
     void HandleAnnouncement(const QByteArray& datagram);
     void RefreshPortDescriptors(DeviceRecord& record);
-    void FillIpConfigure(const NetDeviceRecord& record);
-    void OpenWebPage();
-    void ShowStatus(const QString& text, bool failure, bool stays = false);
     void ClearHighlight();
     void DebugLine(const QString& line);
-    // The record behind the selected row when it is a network row; null otherwise.
-    NetDeviceRecord* SelectedNetRecord();
-    // The listed network record whose values "IP Configure" shows; null when it is gone.
-    NetDeviceRecord* ShownNetRecord();
-    // Every listed network device's record, in grid order.
-    std::vector<NetDeviceRecord> ListedNetRecords() const;
+    // The listed network row of `mac` (the selected row first); none when it is not listed.
+    std::optional<GridRow> NetRow(const std::array<std::uint8_t, 6>& mac) const;
+    // A network row's cells from its record, "#" to "MAC Address", and the grid fitted to them.
+    void WriteNetRow(const GridRow& row);
+
+    // ---- sizing, all of it here
+    // Every column as wide as its widest text (header included) + 8, never below its width at
+    // start, so that columns narrow again when long texts go; every row and the header at least
+    // as tall as the text + 4; a wider grid asked for (widthWanted) when the columns do not fit.
+    void Fit();
+    // Fit once the event loop comes round (any cell written by anyone: search, announcements,
+    // pages), once however many cells changed.
+    void QueueFit();
+    void CheckWidth();
 
     DeviceTable& devices_;
     NetDeviceTable& netDevices_;
@@ -135,9 +141,6 @@ private:
     std::function<bool()> ispQuery_;
     std::function<bool()> updating_;
     QList<int> startWidths_; // the columns' widths at start: the narrowest they become
-    UrlOpener openUrl_;
-    DatagramSender sendDatagram_;
-    std::optional<std::array<std::uint8_t, 6>> shownMac_; // whose values "IP Configure" holds
     bool fitQueued_ = false;
     int highlighted_ = 0;
     bool selecting_ = false;  // a selection is sending its serial commands
