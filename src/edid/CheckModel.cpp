@@ -73,6 +73,7 @@ Model BuildModel(std::span<const std::uint8_t> bytes) {
                     }
             break;
         }
+    m.displayId = ReadDisplayIdTimings(m.bytes, ReadEdidBlocks(m.bytes));
     m.timings = CollectTimings(m);
     return m;
 }

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "edid/BlockMap.h"
+#include "edid/DisplayIdTimings.h"
 #include "edid/EdidBlocks.h"
 #include "edid/Fit.h"
 #include "edid/WholeDiff.h"
@@ -490,4 +491,63 @@ TEST(WholeDiff, NamesEveryBlocksDifferences) {
     // 256-byte images: DiffImages' own result
     const EdidImage x = WithBlocks({0x43, 0x10, 0x04, 0x03}), y = WithBlocks({0x42, 0x10, 0x04});
     EXPECT_EQ(DiffEdids(x, y), DiffImages(x, y));
+}
+
+namespace {
+
+// The timings DisplayID declares, one data block per row, with the rates edid-decode prints for
+// the same bytes (its "kHz" and "MHz" columns).
+struct DisplayIdTimingCase {
+    const char* name;
+    Bytes block;      // one DisplayID data block
+    std::string want; // "kind WxH[i] clock-kHz line-rate-kHz" or "kind code", per timing
+};
+
+std::string Describe(const DisplayIdTiming& t) {
+    static const char* const kKinds[] = {"detailed", "formula", "dmt", "vic", "hdmivic", "vic420"};
+    std::string out = kKinds[static_cast<int>(t.kind)];
+    if (t.kind != DisplayIdTimingKind::Detailed && t.kind != DisplayIdTimingKind::Formula)
+        return out + " " + std::to_string(t.code);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, " %dx%d%s %d %.3f", t.timing.format.width,
+                  t.timing.format.height, t.timing.format.interlaced ? "i" : "",
+                  t.timing.pixelClockKhz, t.timing.HFrequencyKhz());
+    return out + buf;
+}
+
+} // namespace
+
+TEST(DisplayIdTimings, EachTypeAsTheReferenceDecoderReadsIt) {
+    const DisplayIdTimingCase cases[] = {
+        {"type I", DidBlock(0x03, 0, DidTiming(24150, 2560, 160, 1440, 41)),
+         "detailed 2560x1440 241500 88.787"},
+        {"type VII", DidBlock(0x22, 0, DidTiming(1903334, 5120, 160, 1440, 62)),
+         "detailed 5120x1440 1903334 360.480"},
+        {"type II",
+         DidBlock(0x04, 0, {0x05, 0x5E, 0x01, 0x08, 0x3F, 0x27, 0x53, 0x9F, 0x05, 40, 0x24}),
+         "detailed 2560x1440 896060 329.434"},
+        {"type III, 16:9 reduced blanking", DidBlock(0x05, 0, {0x14, 239, 119}),
+         "formula 1920x1080 285500 137.260"},
+        {"type III, 16:9", DidBlock(0x05, 0, {0x04, 63, 59}), "formula 512x288 11500 17.969"},
+        {"type IX, CVT", DidBlock(0x24, 0, {0x00, 0xFF, 0x09, 0x9F, 0x05, 59}),
+         "formula 2560x1440 312250 89.521"},
+        {"type IX, reduced blanking", DidBlock(0x24, 0, {0x01, 0xFF, 0x09, 0x9F, 0x05, 143}),
+         "formula 2560x1440 604250 222.151"},
+        {"type IX, reduced blanking 2", DidBlock(0x24, 0, {0x02, 0xFF, 0x09, 0x9F, 0x05, 119}),
+         "formula 2560x1440 483120 183.000"},
+        {"type IV, DMT ids", DidBlock(0x06, 0, {0x52, 0x44}), "dmt 82, dmt 68"},
+        {"type IV, video codes", DidBlock(0x06, 0x40, {97}), "vic 97"},
+        {"type VIII, two-byte HDMI VICs", DidBlock(0x23, 0x88, {0x01, 0x00, 0x03, 0x00}),
+         "hdmivic 1, hdmivic 3"},
+        {"CTA-861 inside", DidBlock(0x81, 0, {0x42, 0x90, 0x04, 0xE2, 0x0E, 0x61}),
+         "vic 16, vic 4, vic420 97"},
+        {"broken block: none", {0x03, 0x00, 40, 0x00}, ""},
+    };
+    for (const auto& c : cases) {
+        const Bytes edid = LargeEdid({DisplayIdBlock(0x20, 0, c.block)});
+        std::string got;
+        for (const DisplayIdTiming& t : ReadDisplayIdTimings(edid, ReadEdidBlocks(edid)))
+            got += (got.empty() ? "" : ", ") + Describe(t);
+        EXPECT_EQ(got, c.want) << c.name;
+    }
 }
