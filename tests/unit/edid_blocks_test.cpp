@@ -413,6 +413,33 @@ TEST(WholeEdid, ReadsEveryByteOfBinaryAndHexText) {
     };
     Bytes tooBig = big;
     tooBig.resize(kMaxEdidBytes + 1);
+    // an edid-decode report (its hex block, paragraphs of 16 spaced pairs a line, blocks apart)
+    auto report = [&](std::size_t n) {
+        const Bytes h = hex(big, n);
+        std::string t(h.begin() + 6, h.end()); // without "EDID:\n"
+        for (std::size_t at = 0, lines = 0; (at = t.find('\n', at)) != std::string::npos; ++at)
+            if (++lines % 8 == 0) t.insert(++at, "\n");
+        t = "edid-decode (hex):\n\n" + t + "\n----------------\n\nBlock 0, Base EDID:\n";
+        return Bytes(t.begin(), t.end());
+    };
+    // xrandr --verbose: one connector, its EDID in indented lines of 32 digits
+    auto xrandr = [&](std::size_t n) {
+        std::string t = "HDMI-1 connected 1920x1080+0+0 (normal) 600mm x 340mm\n\tEDID:\n";
+        char buf[4];
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i % 16 == 0) t += "\t\t";
+            std::snprintf(buf, sizeof buf, "%02x", big[i]);
+            t += buf;
+            if (i % 16 == 15) t += "\n";
+        }
+        t += "\tBORDER: 0\n";
+        return Bytes(t.begin(), t.end());
+    };
+    // the report edid-decode printed for the 512-byte sample (tests/data/reports)
+    std::ifstream pinned(fs::path(TAVO_TEST_DATA) / "reports" / "displayid-512.txt",
+                         std::ios::binary);
+    const Bytes pinnedReport{std::istreambuf_iterator<char>(pinned),
+                             std::istreambuf_iterator<char>()};
     const struct {
         const char* name;
         Bytes input;
@@ -430,6 +457,13 @@ TEST(WholeEdid, ReadsEveryByteOfBinaryAndHexText) {
         {"hex text, 257 bytes: not whole blocks", hex(big, 257), false, 0, EdidForm::Binary,
          "too long"},
         {"hex text, an odd run of digits", Text("00 ff fff\n"), false, 0, EdidForm::Binary, "odd"},
+        {"report, 512 bytes", report(512), true, 512, EdidForm::Report, ""},
+        {"report, 384 bytes", report(384), true, 384, EdidForm::Report, ""},
+        {"report, 256 bytes (the ordinary reader)", report(256), true, 256, EdidForm::Report, ""},
+        {"report of edid-decode, 512 bytes", pinnedReport, true, 512, EdidForm::Report, ""},
+        {"report, 320 bytes: not whole blocks", report(320), false, 0, EdidForm::Binary,
+         "holds 320 bytes, not an EDID of whole 128-byte blocks"},
+        {"xrandr, 512 bytes", xrandr(512), true, 512, EdidForm::Xrandr, ""},
         {"binary past 32 KiB", tooBig, false, 0, EdidForm::Binary, "longer than an EDID of 256"},
         {"empty", Bytes{}, false, 0, EdidForm::Binary, "empty"},
     };
