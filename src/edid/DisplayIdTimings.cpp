@@ -1,5 +1,6 @@
 #include "edid/DisplayIdTimings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavo {
@@ -145,6 +146,12 @@ void CtaVideo(std::span<const std::uint8_t> b, const DisplayIdDataBlock& db,
     }
 }
 
+// A computed pixel clock in kHz, held below what an int takes (a formula timing of the largest
+// sizes and rates would need more).
+int ClockKhz(double khz) {
+    return static_cast<int>(std::clamp(khz, 0.0, 1e9));
+}
+
 } // namespace
 
 VideoTiming CvtTiming(int width, int height, int rate, int reduced) {
@@ -160,14 +167,13 @@ VideoTiming CvtTiming(int width, int height, int rate, int reduced) {
             const int lines = std::max(vbi, 15);
             t.hFront = 8, t.hSync = 32, t.hBack = 40;
             t.vSync = 8, t.vBack = 6, t.vFront = lines - 14;
-            t.pixelClockKhz =
-                static_cast<int>(std::floor(double(rate) * (w + 80) * (h + lines) / 1000.0));
+            t.pixelClockKhz = ClockKhz(std::floor(double(rate) * (w + 80) * (h + lines) / 1000.0));
         } else {
             const int lines = std::max(vbi, 3 + vSync + 6);
             t.hFront = 48, t.hSync = 32, t.hBack = 80;
             t.vFront = 3, t.vSync = vSync, t.vBack = lines - 3 - vSync;
-            t.pixelClockKhz = static_cast<int>(
-                std::floor(double(rate) * (w + 160) * (h + lines) / 250000.0) * 250);
+            t.pixelClockKhz =
+                ClockKhz(std::floor(double(rate) * (w + 160) * (h + lines) / 250000.0) * 250);
         }
         t.hPositive = true;
         return t;
@@ -182,7 +188,7 @@ VideoTiming CvtTiming(int width, int height, int rate, int reduced) {
     t.hBack = hBlank / 2;
     t.hFront = hBlank - t.hBack - t.hSync;
     t.vFront = 3, t.vSync = vSync, t.vBack = syncBp - vSync;
-    t.pixelClockKhz = static_cast<int>(std::floor(hTotal / hPeriod / 0.25) * 250);
+    t.pixelClockKhz = ClockKhz(std::floor(hTotal / hPeriod / 0.25) * 250);
     t.vPositive = true;
     return t;
 }

@@ -579,6 +579,9 @@ TEST(DisplayIdTimings, EachTypeAsTheReferenceDecoderReadsIt) {
          "hdmivic 1, hdmivic 3"},
         {"CTA-861 inside", DidBlock(0x81, 0, {0x42, 0x90, 0x04, 0xE2, 0x0E, 0x61}),
          "vic 16, vic 4, vic420 97"},
+        {"type X, the largest sizes at 1024 Hz: the clock held",
+         DidBlock(0x2A, 0x10, {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x03}),
+         "formula 65536x65536 1000000000 10681.935"},
         {"broken block: none", {0x03, 0x00, 40, 0x00}, ""},
     };
     for (const auto& c : cases) {
