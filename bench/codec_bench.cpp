@@ -1,7 +1,8 @@
 // EDID codec throughput on the real EDIDs of tests/data/edid: decode + analyzer summary (what
 // `tavo-cli analyze` and the analyzer window do per EDID), and decode + encode (the creator's
 // load and build without the page), the semantic diff of two EDIDs (`tavo-cli diff`) and the
-// check (`tavo-cli check`).
+// check (`tavo-cli check`); the analysis, the whole reading and the block map also of a 512-byte
+// EDID with DisplayID.
 // items_per_second is EDIDs (diffs: pairs of EDIDs) per second on one core.
 #include <benchmark/benchmark.h>
 
@@ -14,8 +15,10 @@
 #include "edid/BlockMap.h"
 #include "edid/Check.h"
 #include "edid/Decoder.h"
+#include "edid/EdidBlocks.h"
 #include "edid/EdidDiff.h"
 #include "edid/Encoder.h"
+#include "edid/WholeEdid.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/Compose.h"
 
@@ -42,6 +45,13 @@ const std::vector<EdidImage>& Samples() {
     return samples;
 }
 
+// The 512-byte EDID with a DisplayID block (tests/data/blocks).
+std::vector<std::uint8_t> LargeSample() {
+    std::ifstream in(std::filesystem::path(TAVO_TEST_DATA) / "blocks" / "displayid-512.bin",
+                     std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 void BM_DecodeSummary(benchmark::State& state) {
     const auto& samples = Samples();
     if (samples.empty()) {
@@ -60,6 +70,61 @@ void BM_DecodeSummary(benchmark::State& state) {
     state.SetLabel(std::to_string(samples.size()) + " EDIDs");
 }
 BENCHMARK(BM_DecodeSummary);
+
+// The same analysis of the 512-byte EDID with DisplayID in tests/data/blocks, as `tavo-cli
+// analyze` makes it: the whole EDID's base block and first CTA-861 extension and the line naming
+// the further blocks, then decode and summary.
+void BM_DecodeSummary512DisplayId(benchmark::State& state) {
+    const auto bytes = LargeSample();
+    EdidRecord record;
+    for (auto _ : state) {
+        EdidImage image{};
+        std::string further;
+        if (!AnalysisOfWholeEdid(bytes, image, further)) {
+            state.SkipWithError("not an EDID of more blocks");
+            return;
+        }
+        Decode(record, image);
+        AnalyzerSummary summary = Summarize(record);
+        benchmark::DoNotOptimize(summary);
+        benchmark::DoNotOptimize(further);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+BENCHMARK(BM_DecodeSummary512DisplayId);
+
+// Reading an EDID input as every command does (the whole reader: the form decided from the
+// bytes, every byte kept) and walking its blocks: the 256-byte samples and the 512-byte EDID.
+void ReadAndWalk(benchmark::State& state, const std::vector<std::vector<std::uint8_t>>& inputs) {
+    std::size_t i = 0;
+    std::vector<std::uint8_t> out;
+    std::string error;
+    for (auto _ : state) {
+        const auto& in = inputs[i];
+        EdidForm form = EdidForm::Binary;
+        if (!ReadWholeEdidBytes(in.data(), in.size(), out, form, error)) {
+            state.SkipWithError("unreadable");
+            return;
+        }
+        const EdidBlocks blocks = ReadEdidBlocks(out);
+        benchmark::DoNotOptimize(blocks.blocks.data());
+        if (++i == inputs.size()) i = 0;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+void BM_ReadWhole256(benchmark::State& state) {
+    std::vector<std::vector<std::uint8_t>> inputs;
+    for (const auto& image : Samples())
+        inputs.emplace_back(image.begin(), image.end());
+    ReadAndWalk(state, inputs);
+}
+BENCHMARK(BM_ReadWhole256);
+
+void BM_ReadWhole512DisplayId(benchmark::State& state) {
+    ReadAndWalk(state, {LargeSample()});
+}
+BENCHMARK(BM_ReadWhole512DisplayId);
 
 void BM_DecodeSummaryJson(benchmark::State& state) {
     const auto& samples = Samples();
@@ -164,10 +229,7 @@ void MapWithFields(benchmark::State& state, const std::vector<std::vector<std::u
 }
 
 void BM_BlockMap512DisplayId(benchmark::State& state) {
-    std::ifstream in(std::filesystem::path(TAVO_TEST_DATA) / "blocks" / "displayid-512.bin",
-                     std::ios::binary);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    MapWithFields(state, {bytes});
+    MapWithFields(state, {LargeSample()});
 }
 BENCHMARK(BM_BlockMap512DisplayId);
 

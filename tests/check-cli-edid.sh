@@ -171,6 +171,23 @@ grep -q "no such connector under $drm (connectors: card0-DP-1, card0-HDMI-A-1)" 
     fail "unknown display: $(cat "$tmp/err")"
 TAVO_DRM_ROOT=$tmp/none expect 0 "$cli" displays
 [ ! -s "$tmp/out" ] && grep -q "no display connector under $tmp/none" "$tmp/err" || fail "no DRM tree: $(cat "$tmp/err")"
+# a display whose edid file has four blocks is read whole, as the file itself is
+big=$(cd "$(dirname "$0")/data/blocks" && pwd)/displayid-512.bin
+mkdir -p "$drm/card0-DP-2"
+echo connected >"$drm/card0-DP-2/status"
+cp "$big" "$drm/card0-DP-2/edid"
+for cmd in blocks analyze hex check "fit --json"; do
+    case $cmd in fit*) to=$tmp/fitted.bin ;; *) to= ;; esac
+    # shellcheck disable=SC2086 # the command's words
+    "$cli" $cmd "$big" $to >"$tmp/file.out" 2>&1
+    want=$?
+    # shellcheck disable=SC2086
+    expect "$want" "$cli" $cmd display:card0-DP-2 $to
+    sed "s#$big#display:card0-DP-2#g" "$tmp/file.out" | cmp -s - "$tmp/out" ||
+        fail "$cmd display: of four blocks differs from its file: $(head -n 3 "$tmp/out")"
+done
+"$cli" analyze display:card0-DP-2 | grep -q "Further Blocks : 1 DisplayID, 1 CTA-861" ||
+    fail "analyze display: of four blocks: not read past 256 bytes"
 unset TAVO_DRM_ROOT
 
 # check: one verdict line per file and a line per finding, JSON lines, exit 0 (no failure), 1 (a
@@ -189,6 +206,7 @@ open(sys.argv[2], "wb").write(d + e)' "$data/0716a23fd78ad31d.bin" "$tmp/check38
 # an EDID of four blocks is checked whole (its count holds); cut to three it announces one
 # block too many, also as hex text
 blocks=$(dirname "$data")/blocks
+reports=$(dirname "$data")/reports # an edid-decode report of the 512-byte EDID too
 head -c 384 "$blocks/displayid-512.bin" >"$tmp/check384cut.bin"
 python3 -c 'import sys; print(open(sys.argv[1], "rb").read().hex(" "))' "$blocks/displayid-512.bin" >"$tmp/check512.txt"
 while read -r name code verdict rules; do
@@ -211,6 +229,7 @@ $tmp/check128.bin 1 fail extension-count
 $tmp/check384.bin 1 fail it-overscan,missing-vcdb,required-timings,serial-number
 $blocks/displayid-512.bin 1 fail dtd-order,empty-descriptor,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
 $tmp/check512.txt 1 fail dtd-order,empty-descriptor,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
+$reports/displayid-512.txt 1 fail dtd-order,empty-descriptor,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
 $tmp/check384cut.bin 1 fail dtd-order,empty-descriptor,extension-count,image-size,it-overscan,missing-name,missing-range-limits,missing-vcdb,required-timings
 preset:1080p60-stereo 0 pass -
 TABLE

@@ -234,6 +234,14 @@ void NearTimings(const Model& m, std::vector<Finding>& out) {
                 "A detailed timing is close to but not the same as " + near +
                     ": a source may use the standard timing instead.");
     }
+    for (const DisplayIdTiming& d : m.displayId) {
+        if (d.kind != DisplayIdTimingKind::Detailed) continue;
+        const std::string near = NearTiming(d.timing);
+        if (!near.empty())
+            Add(out, m, "dtd-vs-vic", kWarn, d.offset,
+                "A DisplayID detailed timing is close to but not the same as " + near +
+                    ": a source may use the standard timing instead.");
+    }
 }
 
 } // namespace

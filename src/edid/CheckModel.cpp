@@ -73,6 +73,11 @@ Model BuildModel(std::span<const std::uint8_t> bytes) {
                     }
             break;
         }
+    for (int b = 1; b < m.blocks; ++b)
+        if (m.At(b * 128) == 0x70) { // a DisplayID extension: walk the blocks for its timings
+            m.displayId = ReadDisplayIdTimings(m.bytes, ReadEdidBlocks(m.bytes));
+            break;
+        }
     m.timings = CollectTimings(m);
     return m;
 }

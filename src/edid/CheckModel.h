@@ -8,6 +8,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/Check.h"
+#include "edid/DisplayIdTimings.h"
 
 namespace tavo::check {
 
@@ -47,6 +48,7 @@ struct Model {
     int cta = -1; // offset of the first CTA-861 extension, -1 when none
     std::vector<CtaBlock> ctaBlocks;
     std::vector<int> dtds; // offsets of every detailed timing descriptor (base, then CTA)
+    std::vector<DisplayIdTiming> displayId; // the timings of the DisplayID extensions
     std::vector<ListedTiming> timings;
 
     std::uint8_t At(int offset) const {
@@ -74,6 +76,7 @@ std::vector<ListedTiming> CollectTimings(const Model& model);
 // The DMT/CTA timing a detailed timing is close to but not identical with: "VIC 16",
 // "DMT 0x52", or "" when none.
 std::string NearTiming(const std::uint8_t* dtd);
+std::string NearTiming(const VideoTiming& timing);
 
 // Appends a finding about the part that holds `offset` (the whole EDID when outside the map).
 void Add(std::vector<Finding>& out, const Model& model, std::string_view rule, Severity severity,

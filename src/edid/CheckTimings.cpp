@@ -6,7 +6,8 @@
 #include "edid/CheckModel.h"
 #include "edid/VideoFormats.h"
 
-namespace tavo::check {
+namespace tavo {
+namespace check {
 namespace {
 
 // A VESA DMT timing: id, active size, pixel clock, totals, and (where listed) its porches and
@@ -365,7 +366,61 @@ void DescriptorTimings(const Model& m, int at, std::vector<ListedTiming>& out) {
     }
 }
 
+// The timings of the DisplayID extensions, as the reference decoder counts them: all types but
+// X, which it does not read.
+void DisplayIdVideo(const Model& m, std::vector<ListedTiming>& out) {
+    int number = 0;
+    for (const DisplayIdTiming& d : m.displayId) {
+        switch (d.kind) {
+        case DisplayIdTimingKind::Detailed:
+        case DisplayIdTimingKind::Formula: {
+            if (d.tag == 0x2A) break;
+            const VideoTiming& t = d.timing;
+            const double vTotal = t.format.interlaced ? t.VTotal() * 2 + 1 : t.VTotal();
+            const bool detailed = d.kind == DisplayIdTimingKind::Detailed;
+            out.push_back(FromTotals(
+                t.format.width, t.format.height, t.format.interlaced, t.pixelClockKhz, t.HTotal(),
+                vTotal,
+                TimingSource{detailed ? "DisplayID detailed timing" : "DisplayID CVT timing",
+                             detailed ? ++number : -1},
+                d.offset));
+            break;
+        }
+        case DisplayIdTimingKind::Dmt:
+            if (const Dmt* dmt = FindDmt(d.code))
+                out.push_back(FromDmt(*dmt, d.offset, TimingSource{"DisplayID DMT code", d.code}));
+            break;
+        case DisplayIdTimingKind::Vic:
+            Vic(d.code, false, d.offset, TimingSource{"DisplayID VIC", d.code}, out);
+            break;
+        case DisplayIdTimingKind::HdmiVic:
+            if (const int vic = VicOfHdmiVic(d.code))
+                Vic(vic, false, d.offset, TimingSource{"DisplayID HDMI VIC", d.code}, out);
+            break;
+        case DisplayIdTimingKind::Vic420:
+            Vic(d.code, true, d.offset, TimingSource{"DisplayID VIC", d.code, true}, out);
+            break;
+        }
+    }
+}
+
 } // namespace
+} // namespace check
+
+// The DMT table lives with the check's timings.
+std::optional<VideoTiming> DmtIdTiming(int id) {
+    const check::Dmt* d = check::FindDmt(id);
+    if (!d) return std::nullopt;
+    VideoTiming t;
+    t.format = {d->w, d->h, d->interlaced, d->rate};
+    t.pixelClockKhz = d->clock;
+    t.hFront = d->hf, t.hSync = d->hs, t.hBack = d->hb;
+    t.vFront = d->vf, t.vSync = d->vs, t.vBack = d->vb;
+    t.hPositive = d->hp, t.vPositive = d->vp;
+    return t;
+}
+
+namespace check {
 
 std::string TimingName(const ListedTiming& t) {
     char buf[128];
@@ -397,37 +452,36 @@ std::vector<ListedTiming> CollectTimings(const Model& m) {
     for (int at : m.dtds)
         if (at >= 128) Detailed(m, at, ++number, out);
     CtaVideo(m, out);
+    DisplayIdVideo(m, out);
     return out;
 }
 
 std::string NearTiming(const std::uint8_t* d) {
     const auto t = ReadDetailedTiming(d);
     if (!t || (d[15] | d[16])) return {};
-    const int hBlank = t->hFront + t->hSync + t->hBack;
-    const int vBlank = t->vFront + t->vSync + t->vBack;
+    return NearTiming(*t);
+}
+
+std::string NearTiming(const VideoTiming& t) {
+    const int hBlank = t.hFront + t.hSync + t.hBack;
+    const int vBlank = t.vFront + t.vSync + t.vBack;
     auto near = [&](const VideoTiming& o) {
-        if (o.pixelClockKhz != t->pixelClockKhz) return false;
-        if (o.format.width != t->format.width || o.format.height != t->format.height ||
-            o.format.interlaced != t->format.interlaced || o.pixelClockKhz != t->pixelClockKhz ||
+        if (o.format.width != t.format.width || o.format.height != t.format.height ||
+            o.format.interlaced != t.format.interlaced || o.pixelClockKhz != t.pixelClockKhz ||
             o.hFront + o.hSync + o.hBack != hBlank || o.vFront + o.vSync + o.vBack != vBlank)
             return false;
-        return !(o.hFront == t->hFront && o.hSync == t->hSync && o.vFront == t->vFront &&
-                 o.vSync == t->vSync && o.hPositive == t->hPositive && o.vPositive == t->vPositive);
+        return !(o.hFront == t.hFront && o.hSync == t.hSync && o.vFront == t.vFront &&
+                 o.vSync == t.vSync && o.hPositive == t.hPositive && o.vPositive == t.vPositive);
     };
     const VideoTiming* vics = VicTable(1); // codes 1..107 in a row
     for (int vic = 1; vic <= 107; ++vic)
         if (near(vics[vic - 1])) return "VIC " + std::to_string(vic);
     for (const Dmt& d : kDmt) {
-        if (d.w != t->format.width || d.clock != t->pixelClockKhz) continue;
-        VideoTiming o;
-        o.format = {d.w, d.h, d.interlaced, d.rate};
-        o.pixelClockKhz = d.clock;
-        o.hFront = d.hf, o.hSync = d.hs, o.hBack = d.hb;
-        o.vFront = d.vf, o.vSync = d.vs, o.vBack = d.vb;
-        o.hPositive = d.hp, o.vPositive = d.vp;
-        if (near(o)) return DmtName(d.id);
+        if (d.w != t.format.width || d.clock != t.pixelClockKhz) continue;
+        if (near(*DmtIdTiming(d.id))) return DmtName(d.id);
     }
     return {};
 }
 
-} // namespace tavo::check
+} // namespace check
+} // namespace tavo

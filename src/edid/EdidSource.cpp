@@ -1,5 +1,7 @@
 #include "edid/EdidSource.h"
 
+#include "edid/EdidBlocks.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -28,12 +30,17 @@ bool IsSeparator(char ch) {
     return ch == ' ' || ch == '\t' || ch == ',' || ch == ':' || ch == '\r';
 }
 
-// The bytes read so far: all of them counted, the first 256 kept.
+// The bytes read so far: all of them counted, the first 256 kept, and those after them up to
+// an EDID of 256 blocks.
 struct HexBytes {
     std::uint8_t bytes[kEdidSize];
+    std::vector<std::uint8_t> rest;
     std::size_t count = 0;
     void Add(std::uint8_t b) {
-        if (count < kEdidSize) bytes[count] = b;
+        if (count < kEdidSize)
+            bytes[count] = b;
+        else if (count < kMaxEdidBytes)
+            rest.push_back(b);
         ++count;
     }
 };
@@ -194,8 +201,8 @@ bool EndsWithHexHeader(std::string_view line) {
 
 // A report (edid-decode's, or a database file's): the first hex block after a line ending in
 // "(hex):", up to the next paragraph (after a blank line) that is not hex. Strict: every line
-// of the block is two-digit tokens or one unspaced run of byte pairs, and the block is 128 or
-// 256 bytes.
+// of the block is two-digit tokens or one unspaced run of byte pairs, and the block is whole
+// blocks of 128 bytes, at most 256 of them.
 HexResult ReadReport(const std::vector<std::string_view>& lines, HexBytes& out,
                      std::string& error) {
     std::size_t i = 0;
@@ -223,9 +230,10 @@ HexResult ReadReport(const std::vector<std::string_view>& lines, HexBytes& out,
         any = true;
         ReadDataLine(line, &out);
     }
-    if (out.count != kEdidSize / 2 && out.count != kEdidSize) {
+    if (out.count == 0 || out.count % kEdidBlockSize != 0 || out.count > kMaxEdidBytes) {
         error = "report whose hex block after \"(hex):\" (" + header + ") holds " +
-                std::to_string(out.count) + " bytes, not an EDID of 128 or 256 bytes";
+                std::to_string(out.count) +
+                " bytes, not an EDID of whole 128-byte blocks (at most 32768 bytes)";
         return HexResult::Refused;
     }
     return HexResult::Read;
@@ -252,6 +260,11 @@ bool Take(EdidSource& source, const HexBytes& hex, EdidForm form) {
     source.image = ImageFromBytes(hex.bytes, hex.count);
     source.form = form;
     source.size = hex.count;
+    source.bytes.clear();
+    if (!hex.rest.empty()) {
+        source.bytes.assign(hex.bytes, hex.bytes + kEdidSize);
+        source.bytes.insert(source.bytes.end(), hex.rest.begin(), hex.rest.end());
+    }
     return true;
 }
 
@@ -309,9 +322,7 @@ std::vector<EdidSource> ReadXrandrEdids(std::string_view text) {
         i = k - 1;
         if (hex.count == 0) continue;
         EdidSource source;
-        source.image = ImageFromBytes(hex.bytes, hex.count);
-        source.form = EdidForm::Xrandr;
-        source.size = hex.count;
+        Take(source, hex, EdidForm::Xrandr);
         source.connector = connector;
         out.push_back(std::move(source));
     }
@@ -372,6 +383,8 @@ bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total
     source.image = ImageFromBytes(data, size);
     source.form = EdidForm::Binary;
     source.size = cut ? total : size;
+    source.bytes.clear();
+    if (!cut && size > kEdidSize && size <= kMaxEdidBytes) source.bytes.assign(data, data + size);
     return true;
 }
 

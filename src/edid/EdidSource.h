@@ -13,7 +13,8 @@
 //     an EDID database file: "EDID (hex):", the hex, then the analysis): its first hex block
 //     after that line is read up to the next paragraph that is not hex. The block is strict:
 //     every token two hex digits, or every line one unspaced run of byte pairs (the database's
-//     current form), 128 or 256 bytes; any other block is refused with a reason;
+//     current form), whole blocks of 128 bytes (at most 256 blocks); any other block is
+//     refused with a reason;
 //   - otherwise the output of `xrandr --verbose` (connector lines "NAME connected ..." with an
 //     indented "EDID:" and lines of 32 hex digits under it): the one EDID it holds, read as hex
 //     text; output with several is refused naming their connectors (ReadXrandrEdids gives all
@@ -21,7 +22,8 @@
 //   - anything else is binary, so that validation names what is wrong with it.
 // Text may start with a byte-order mark (UTF-8, or UTF-16 of ASCII characters).
 // Every form becomes the 256-byte image the way a file always did: the first 256 bytes, a short
-// input padded with 0xFF.
+// input padded with 0xFF; an EDID of more bytes (binary, a report, xrandr output) also keeps all
+// of them (up to 32 KiB) for the readers of whole EDIDs (WholeEdid.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -44,17 +46,21 @@ struct EdidSource {
     // Binary: the input's size in bytes. Hex text, report, xrandr: the bytes the text spells out.
     std::size_t size = 0;
     std::string connector; // xrandr: the connector the EDID belongs to
+    // Every byte when the input holds more than 256 (up to 32 KiB) and all of it was read;
+    // empty otherwise.
+    std::vector<std::uint8_t> bytes{};
 };
 
 // Every EDID of `xrandr --verbose` output, in the order of their connectors, each with its
-// connector's name ("HDMI-1") and `size` the bytes its hex lines spell (at most 256 kept).
+// connector's name ("HDMI-1") and `size` the bytes its hex lines spell (the first 256 in the
+// image, all of them in `bytes` when there are more).
 // Empty for any other text. A connector without an EDID (a disconnected one) gives none.
 std::vector<EdidSource> ReadXrandrEdids(std::string_view text);
 
 // Reads `size` bytes of input. `total` is the whole input's size when `data` holds only its
 // first kEdidTextLimit bytes or more (0: `size` is the whole input). False with a one-line reason
 // in `error` for hex text of more than 256 bytes, hex text with an odd run of digits or a header
-// line outside ASCII, a report whose hex block is not a strict 128 or 256 bytes, and xrandr
+// line outside ASCII, a report whose hex block is not strict whole blocks, and xrandr
 // output with more than one EDID ("xrandr output with 2 EDIDs (HDMI-1, DP-2): ...").
 bool ReadEdidBytes(const std::uint8_t* data, std::size_t size, std::size_t total,
                    EdidSource& source, std::string& error);

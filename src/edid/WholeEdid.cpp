@@ -73,9 +73,12 @@ bool ReadWholeEdidBytes(const std::uint8_t* data, std::size_t size, std::vector<
         const std::size_t limit = std::min(size, kEdidTextLimit);
         if (ReadEdidBytes(data, limit, size, source, why)) {
             if (source.form != EdidForm::Binary) {
-                out.assign(source.image.begin(),
-                           source.image.begin() +
-                               static_cast<long>(std::min(source.size, kEdidSize)));
+                if (!source.bytes.empty())
+                    out = std::move(source.bytes); // a report or xrandr output of more blocks
+                else
+                    out.assign(source.image.begin(),
+                               source.image.begin() +
+                                   static_cast<long>(std::min(source.size, kEdidSize)));
                 form = source.form;
                 return true;
             }

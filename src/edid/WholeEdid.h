@@ -12,7 +12,8 @@ namespace tavo {
 // Every byte of the input: binary as it is, hex text of any number of bytes (the forms
 // EdidSource.h reads; longer than 256 bytes: lines of hex digit pairs, optionally after "0x",
 // separated by spaces, tabs, commas or colons, and header lines ending in a colon; whole blocks
-// of 128 bytes only), a report's hex block. Input past 32 KiB of EDID is refused. False with a
+// of 128 bytes only), a report's hex block or xrandr output of any number of whole blocks. Input
+// past 32 KiB of EDID is refused. False with a
 // one-line reason in `error`.
 bool ReadWholeEdidBytes(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out,
                         EdidForm& form, std::string& error);

@@ -2,9 +2,8 @@
 
 #include "edid/Decoder.h"
 #include "edid/EdidBlocks.h"
-#include "edid/Fit.h"
 
-#include <numeric>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -220,18 +219,18 @@ bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
                          std::string& furtherBlocks) {
     const EdidBlocks e = ReadEdidBlocks(bytes);
     if (e.announced <= 2 || bytes.size() <= kEdidSize) return false;
-    const FitOutcome fit = FitEdid(bytes);
-    if (fit.result != FitResult::Fitted) return false;
-    const EdidBlock& cta = *e.FirstCta();
-    image = fit.image;
-    // fitting sets both checksums; the analysis shows them as the EDID has them
-    const auto residue = [&bytes](std::size_t from) {
-        return static_cast<std::uint8_t>(
-            std::accumulate(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                            bytes.begin() + static_cast<std::ptrdiff_t>(from + 128), 0u));
-    };
-    image[127] = static_cast<std::uint8_t>(image[127] + residue(0));
-    image[255] = static_cast<std::uint8_t>(image[255] + residue(std::size_t(cta.offset)));
+    // the blocks fitting keeps (FitEdid), without naming the ones it drops
+    static constexpr std::uint8_t kHeader[8] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+    const EdidBlock* first = e.FirstCta();
+    if (!e.blocks[0].complete() || first == nullptr ||
+        !std::equal(kHeader, kHeader + 8, bytes.begin()))
+        return false;
+    const EdidBlock& cta = *first;
+    std::copy_n(bytes.begin(), 128, image.begin());
+    std::copy_n(bytes.begin() + cta.offset, 128, image.begin() + 128);
+    // one extension now; the checksums stay as the EDID has them (block 0 sums as before)
+    image[127] = static_cast<std::uint8_t>(image[127] + image[126] - 1);
+    image[126] = 1;
     std::vector<std::pair<std::string_view, int>> kinds;
     for (const EdidBlock& b : e.blocks) {
         if (b.index == 0 || b.index == cta.index) continue;

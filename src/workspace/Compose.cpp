@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "edid/BlockMap.h"
+#include "edid/DisplayIdTimings.h"
 #include "edid/VideoFormats.h"
 
 namespace tavo {
@@ -184,6 +185,14 @@ void AddVic(Parsed& p, int vic) {
     if (const auto t = VicTiming(vic)) l.timings.push_back({*t, true, TableSync(*t)});
 }
 
+// An exact timing a DisplayID extension declares (digital separate sync, its polarities).
+void AddTimed(Parsed& p, const VideoTiming& t) {
+    if (t.format.width <= 0 || t.format.height <= 0 || t.pixelClockKhz <= 0) return;
+    Listing& l = At(p, t.format);
+    l.normal = true;
+    l.timings.push_back({t, false, TableSync(t)});
+}
+
 void AddVic420(Parsed& p, int vic) {
     const auto f = VicFormat(vic);
     if (!f) return;
@@ -335,11 +344,41 @@ void ParseCta(Parsed& p) {
     }
 }
 
-Parsed Parse(const EdidImage& image) {
+// The timings of the DisplayID extensions, the source's own as much as its other timings:
+// exact timings as declared, codes as the video codes and DMT timings they name.
+void ParseDisplayId(Parsed& p, std::span<const std::uint8_t> bytes) {
+    for (const DisplayIdTiming& d : ReadDisplayIdTimings(bytes, ReadEdidBlocks(bytes))) {
+        switch (d.kind) {
+        case DisplayIdTimingKind::Detailed:
+        case DisplayIdTimingKind::Formula:
+            AddTimed(p, d.timing);
+            break;
+        case DisplayIdTimingKind::Dmt:
+            if (const auto t = DmtIdTiming(d.code)) AddTimed(p, *t);
+            break;
+        case DisplayIdTimingKind::Vic:
+            AddVic(p, d.code);
+            break;
+        case DisplayIdTimingKind::HdmiVic:
+            if (const int vic = VicOfHdmiVic(d.code)) AddVic(p, vic);
+            break;
+        case DisplayIdTimingKind::Vic420:
+            AddVic420(p, d.code);
+            break;
+        }
+    }
+}
+
+// `bytes`: every byte of an EDID larger than `image`, or empty.
+Parsed Parse(const EdidImage& image, std::span<const std::uint8_t> bytes = {}) {
     Parsed p;
     p.image = image;
     ParseBase(p);
     if (image[126] >= 1 && image[128] == 0x02) ParseCta(p);
+    if (bytes.size() > kEdidSize)
+        ParseDisplayId(p, bytes);
+    else if (image[126] >= 1)
+        ParseDisplayId(p, std::span<const std::uint8_t>(image.data(), kEdidSize));
     return p;
 }
 
@@ -1061,9 +1100,11 @@ std::vector<Kept> SharedFormats(const std::vector<Parsed>& parsed,
                 candidates.push_back(t);
                 if (t.vic) candidates.push_back({Slower(t.timing), true, t.sync});
             }
+            const Timed* unwritable = nullptr; // a timing all list that no descriptor holds
             for (const Timed& c : candidates) {
                 const VideoTiming& t = c.timing;
                 if (!every([&](const Listing* l) { return Takes(*l, t, c.sync); })) continue;
+                if (!unwritable) unwritable = &c;
                 for (const Listing* l : all)
                     for (const DetailedTiming& d : l->dtds) {
                         const auto read = ReadDetailedTiming(d.data());
@@ -1082,7 +1123,14 @@ std::vector<Kept> SharedFormats(const std::vector<Parsed>& parsed,
             if (k.vic) k.timings.push_back(VicTiming(k.vic).value_or(RangeTiming(format)));
             if (k.dmt) k.timings.push_back(RangeTiming(format));
             k.normal = k.vic || k.dmt || k.dtd;
-            if (!k.normal) {
+            if (!k.normal && unwritable) {
+                ComposeOmission note;
+                note.capability = FormatName(format);
+                note.text = note.capability + ": every source lists its timing (" +
+                            ClockText(unwritable->timing.pixelClockKhz) +
+                            "), which a detailed timing of the composed EDID cannot carry";
+                notes[note.capability] = note;
+            } else if (!k.normal) {
                 ComposeOmission note;
                 note.capability = FormatName(format);
                 note.text = note.capability + ": the sources list different timings of it (";
@@ -1751,11 +1799,28 @@ std::vector<ComposeOmission> Omissions(const EdidImage& img, const std::vector<P
     return told;
 }
 
+// Why compose cannot read a source ("" when it can): its image fails validation, or, for an
+// EDID of more blocks, its first two blocks as an EDID of two, or another block's checksum.
+std::string SourceProblem(const ComposeSource& s) {
+    std::uint16_t status = 0;
+    if (s.bytes.size() <= kEdidSize)
+        return ValidateImage(s.image, status) ? "" : std::string(ValidationMessage(status));
+    EdidImage two = s.image;
+    two[126] = std::min<std::uint8_t>(two[126], 1);
+    two[127] = static_cast<std::uint8_t>(two[127] + s.image[126] - two[126]); // same sum
+    if (!ValidateImage(two, status)) return std::string(ValidationMessage(status));
+    for (const EdidBlock& b : ReadEdidBlocks(s.bytes).blocks)
+        if (b.index >= 2 && !b.checksumOk)
+            return "Illegal checksum of block " + std::to_string(b.index) + ".";
+    return {};
+}
+
 } // namespace
 
-std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image) {
+std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image,
+                                                   std::span<const std::uint8_t> bytes) {
     Claims claims;
-    AddClaims(Parse(image), claims);
+    AddClaims(Parse(image, bytes), claims);
     Settle(claims);
     std::vector<ComposeCapability> out;
     out.reserve(claims.size());
@@ -1782,13 +1847,11 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     std::vector<Parsed> parsed;
     parsed.reserve(sources.size());
     for (int i = 0; i < n; ++i) {
-        std::uint16_t status = 0;
-        if (!ValidateImage(sources[i].image, status)) {
-            result.message =
-                SourceList({i + 1}, sources) + ": " + std::string(ValidationMessage(status));
+        if (const std::string why = SourceProblem(sources[i]); !why.empty()) {
+            result.message = SourceList({i + 1}, sources) + ": " + why;
             return result;
         }
-        parsed.push_back(Parse(sources[i].image));
+        parsed.push_back(Parse(sources[i].image, sources[i].bytes));
     }
 
     Plan plan;

@@ -1,6 +1,8 @@
 #pragma once
 // Compose: from two to eight source EDIDs (the displays behind the device, a sound system) one
 // EDID that claims only what every source supports, and the list of what was left out.
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,9 @@ inline constexpr int kComposeMaxSources = 8;
 struct ComposeSource {
     std::string label; // file name, "Output 1", display connector...
     EdidImage image{};
+    // Every byte of an EDID of more blocks than the image holds (empty: the image is the EDID):
+    // the timings its DisplayID extensions declare count as the source's own.
+    std::vector<std::uint8_t> bytes{};
 };
 
 struct ComposeOptions {
@@ -55,7 +60,9 @@ struct ComposeCapability {
 
 // The claims of an image that passed validation, sorted by name, one per name (the highest
 // level). Compose lists a source's claim that the result does not hold as an omission.
-std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image);
+// `bytes`: every byte of an EDID larger than the image (see ComposeSource).
+std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image,
+                                                   std::span<const std::uint8_t> bytes = {});
 
 // {"outcome": "built"|"nothing_shared"|"bad_input", "message": ..., "omissions": [{"capability":
 // ..., "lacking_sources": [N, ...], "text": ...}, ...]} on one line.

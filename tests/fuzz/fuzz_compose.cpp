@@ -2,7 +2,7 @@
 // a copy of the first): a built result validates, every claim it makes is held by every source
 // (the audio claims by the source the audio comes from), and, read the block map's way rather
 // than compose's own, every data block, video code, audio format and detailed timing of the
-// result is one every source has.
+// result is one every source has (its DisplayID timings read by the walk of its blocks).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +12,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/Decoder.h"
+#include "edid/DisplayIdTimings.h"
 #include "edid/VideoFormats.h"
 #include "fuzz_common.h"
 #include "workspace/AnalyzerSummary.h"
@@ -130,6 +131,28 @@ Reading Read(const EdidImage& img) {
                     r.audio.insert(f.name);
             break;
         default:
+            break;
+        }
+    }
+    // the timings of a DisplayID extension, as the one walk of the blocks reads them
+    if (img[126] == 0) return r;
+    const std::span<const std::uint8_t> all(img.data(), kEdidSize);
+    for (const DisplayIdTiming& d : ReadDisplayIdTimings(all, ReadEdidBlocks(all))) {
+        switch (d.kind) {
+        case DisplayIdTimingKind::Detailed:
+        case DisplayIdTimingKind::Formula:
+            if (const auto v = View(d.timing)) r.timings.push_back(*v);
+            break;
+        case DisplayIdTimingKind::Dmt:
+            if (const auto t = DmtIdTiming(d.code))
+                if (const auto v = View(*t)) r.timings.push_back(*v);
+            break;
+        case DisplayIdTimingKind::Vic:
+        case DisplayIdTimingKind::Vic420:
+            r.vics.insert(d.code);
+            break;
+        case DisplayIdTimingKind::HdmiVic:
+            r.vics.insert(VicOfHdmiVic(d.code));
             break;
         }
     }

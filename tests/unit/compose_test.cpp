@@ -14,6 +14,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/Check.h"
+#include "edid/DisplayIdTimings.h"
 #include "edid/VideoFormats.h"
 #include "edid_builders.h"
 #include "workspace/Compose.h"
@@ -41,9 +42,9 @@ std::vector<ComposeSource> Sources(const std::vector<std::string>& names) {
     return out;
 }
 
-std::map<std::string, ComposeCapability> Claims(const EdidImage& image) {
+std::map<std::string, ComposeCapability> Claims(const EdidImage& image, const Bytes& whole = {}) {
     std::map<std::string, ComposeCapability> out;
-    for (const auto& c : ComposeCapabilities(image))
+    for (const auto& c : ComposeCapabilities(image, whole))
         out[c.name] = c;
     return out;
 }
@@ -74,7 +75,7 @@ std::vector<DetailedTiming> DetailedTimingsOf(const EdidImage& img) {
 // Whether `src` lists the timing of `d` exactly: a detailed timing with the same bytes (bar the
 // image size and the stereo bits), or a video code, established or standard timing whose timing
 // written as a detailed timing gives those bytes (a video code at its 1000/1001 rate too).
-bool ListsExactly(const EdidImage& src, const DetailedTiming& d) {
+bool ListsExactly(const EdidImage& src, const DetailedTiming& d, const Bytes& whole = {}) {
     auto same = [&](const DetailedTiming& t) {
         for (int i = 0; i < 18; ++i) {
             if (i >= 12 && i <= 14) continue;
@@ -91,6 +92,15 @@ bool ListsExactly(const EdidImage& src, const DetailedTiming& d) {
     };
     for (const DetailedTiming& t : DetailedTimingsOf(src))
         if (same(t)) return true;
+    // the exact timings of the source's DisplayID extensions
+    const Bytes all = whole.size() > kEdidSize ? whole : Bytes(src.begin(), src.end());
+    for (const DisplayIdTiming& t : ReadDisplayIdTimings(all, ReadEdidBlocks(all))) {
+        if (t.kind == DisplayIdTimingKind::Vic)
+            if (const auto v = VicTiming(t.code); v && sameTiming(*v, true)) return true;
+        if (t.kind != DisplayIdTimingKind::Detailed && t.kind != DisplayIdTimingKind::Formula)
+            continue;
+        if (const auto w = WriteDetailedTiming(t.timing); w && same(*w)) return true;
+    }
     for (const BlockPart& part : MapBlocks(src)) {
         if (part.kind != PartKind::DataBlock || part.tag != 2) continue;
         for (int k = part.offset + 1; k < part.end(); ++k) {
@@ -150,7 +160,7 @@ void ExpectSound(const std::vector<ComposeSource>& sources, const ComposeOptions
         return c.first.find(" Hz") != std::string::npos;
     })) << "no timing kept";
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        const auto theirs = Claims(sources[i].image);
+        const auto theirs = Claims(sources[i].image, sources[i].bytes);
         const bool audioHere = !options.audioFrom || options.audioFrom == int(i + 1);
         // a display without an extension takes no InfoFrame: the quantization is not its say
         const bool cta = sources[i].image[126] && sources[i].image[128] == 0x02;
@@ -184,7 +194,7 @@ void ExpectSound(const std::vector<ComposeSource>& sources, const ComposeOptions
     for (std::size_t i = 0; i < sources.size(); ++i) {
         const EdidImage& src = sources[i].image;
         for (const DetailedTiming& d : DetailedTimingsOf(r.image))
-            EXPECT_TRUE(ListsExactly(src, d))
+            EXPECT_TRUE(ListsExactly(src, d, sources[i].bytes))
                 << ReadDetailedTiming(d.data())->format.width << "x"
                 << ReadDetailedTiming(d.data())->format.height << " at "
                 << ReadDetailedTiming(d.data())->pixelClockKhz << " kHz, not in source " << i + 1
@@ -250,6 +260,19 @@ EdidImage WithLimits(EdidImage img, int minV, int maxV, int minH, int maxH, int 
 EdidImage WithDtd(EdidImage img, int slot, const DetailedTiming& d) {
     std::copy(d.begin(), d.end(), img.begin() + 54 + 18 * slot);
     FixChecksums(img);
+    return img;
+}
+
+// The first 256 bytes of a larger EDID, as a slot would hold them.
+EdidImage LargeImage(const Bytes& whole) {
+    return ImageFromBytes(whole.data(), std::min(whole.size(), kEdidSize));
+}
+
+// The first two blocks of a larger EDID as an EDID of two blocks.
+EdidImage TwoBlocks(const Bytes& whole) {
+    EdidImage img = LargeImage(whole);
+    img[126] = 1;
+    FixChecksum(img, 0);
     return img;
 }
 
@@ -510,12 +533,21 @@ TEST(Compose, RulesOnBuiltImages) {
                      0x00};
     };
 
+    // 2560x1440 at 60 Hz (241.5 MHz) as a detailed timing of the base block, and the same as a
+    // DisplayID type I (10 kHz units) and type VII (1 kHz units) timing
+    const VideoTiming x{{2560, 1440, false, 60}, 241500, 48, 32, 80, 3, 5, 33, false, false};
+    const EdidImage withX = WithDtd(WithBlocks(vdb16), 0, *WriteDetailedTiming(x));
+    const Bytes didX = DidBlock(0x03, 0, DidTiming(24150, 2560, 160, 1440, 41));
+    const Bytes didX7 = DidBlock(0x22, 0, DidTiming(241500, 2560, 160, 1440, 41));
+    const Bytes did5k = DidBlock(0x22, 0, DidTiming(1903334, 5120, 160, 1440, 62)); // 240 Hz
+
     struct Case {
         const char* what;
         std::vector<EdidImage> sources;
         std::vector<std::string> must, mustNot;
         int audioFrom = 0;
-        std::string omission = {}; // a text the list of what is left out holds
+        std::string omission = {};     // a text the list of what is left out holds
+        std::vector<Bytes> whole = {}; // per source: every byte of a larger EDID, or none
     };
     const std::vector<Case> cases = {
         {"a video code matches a detailed timing of 59.94 Hz",
@@ -584,6 +616,47 @@ TEST(Compose, RulesOnBuiltImages) {
          {"VRR"},
          0,
          "VRR: not in source 2 (\"s2\")"},
+        {"a timing a source declares only in DisplayID counts for it",
+         {withX, WithBlocks(vdb16)},
+         {"2560x1440 60 Hz", "1920x1080 60 Hz"},
+         {},
+         0,
+         {},
+         {{}, LargeEdid({CtaBlock(vdb16), DisplayIdBlock(0x13, 0, didX)})}},
+        {"... and not once the EDID is cut to its image",
+         {withX, TwoBlocks(LargeEdid({CtaBlock(vdb16), DisplayIdBlock(0x13, 0, didX)}))},
+         {"1920x1080 60 Hz"},
+         {"2560x1440 60 Hz"},
+         0,
+         "2560x1440 60 Hz: not in source 2 (\"s2\")"},
+        {"DisplayID in the second block of a 256-byte EDID, its clock in 1 kHz units",
+         {withX, TwoBlocks(LargeEdid({DisplayIdBlock(0x20, 0, didX7)}))},
+         {"2560x1440 60 Hz"},
+         {"1920x1080 60 Hz"}},
+        {"a video code of a CTA-861 block inside DisplayID",
+         {WithBlocks(vdb16_97), WithBlocks(vdb16)},
+         {"3840x2160 60 Hz", "1920x1080 60 Hz"},
+         {},
+         0,
+         {},
+         {{},
+          LargeEdid({CtaBlock(vdb16), DisplayIdBlock(0x20, 0, DidBlock(0x81, 0, {0x41, 97}))})}},
+        {"a timing all share that no detailed timing holds is left out, and said so",
+         {WithBlocks(vdb16), WithBlocks(vdb16)},
+         {"1920x1080 60 Hz"},
+         {"5120x1440 240 Hz"},
+         0,
+         "5120x1440 240 Hz: every source lists its timing (1903.33 MHz), which a detailed "
+         "timing of the composed EDID cannot carry",
+         {LargeEdid({CtaBlock(vdb16), DisplayIdBlock(0x20, 0, did5k)}),
+          LargeEdid({CtaBlock(vdb16), DisplayIdBlock(0x20, 0, did5k)})}},
+        {"a DisplayID timing no other source declares is left out",
+         {WithBlocks(vdb16), WithBlocks(vdb16)},
+         {"1920x1080 60 Hz"},
+         {"2560x1440 60 Hz"},
+         0,
+         "2560x1440 60 Hz: not in source 2 (\"s2\")",
+         {LargeEdid({CtaBlock(vdb16), DisplayIdBlock(0x13, 0, didX)})}},
         {"with the audio of one source, only that source can lack an audio claim",
          {WithBlocks(Concat({vdb16, lpcm8, ac3_6}), 0x40), WithBlocks(vdb16),
           WithBlocks(Concat({vdb16, lpcm2_48}), 0x40)},
@@ -595,8 +668,11 @@ TEST(Compose, RulesOnBuiltImages) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<ComposeSource> sources;
-        for (std::size_t i = 0; i < c.sources.size(); ++i)
-            sources.push_back({"s" + std::to_string(i + 1), c.sources[i]});
+        for (std::size_t i = 0; i < c.sources.size(); ++i) {
+            const Bytes whole = i < c.whole.size() ? c.whole[i] : Bytes{};
+            sources.push_back({"s" + std::to_string(i + 1),
+                               whole.empty() ? c.sources[i] : LargeImage(whole), whole});
+        }
         ComposeOptions options;
         options.audioFrom = c.audioFrom;
         const ComposeResult r = Compose(sources, options);

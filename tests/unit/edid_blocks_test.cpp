@@ -7,6 +7,7 @@
 #include <random>
 
 #include "edid/BlockMap.h"
+#include "edid/DisplayIdTimings.h"
 #include "edid/EdidBlocks.h"
 #include "edid/Fit.h"
 #include "edid/WholeDiff.h"
@@ -395,6 +396,10 @@ TEST(WholeAnalysis, KeepsBaseAndFirstCtaAndCountsTheRest) {
         std::uint16_t status = 0;
         ValidateImage(image, status);
         EXPECT_EQ(status, c.status) << c.name;
+        // a sound EDID's image is the one fitting writes, byte for byte
+        if (c.status == 0) {
+            EXPECT_EQ(image, FitEdid(c.bytes).image) << c.name;
+        }
     }
 }
 
@@ -412,6 +417,33 @@ TEST(WholeEdid, ReadsEveryByteOfBinaryAndHexText) {
     };
     Bytes tooBig = big;
     tooBig.resize(kMaxEdidBytes + 1);
+    // an edid-decode report (its hex block, paragraphs of 16 spaced pairs a line, blocks apart)
+    auto report = [&](std::size_t n) {
+        const Bytes h = hex(big, n);
+        std::string t(h.begin() + 6, h.end()); // without "EDID:\n"
+        for (std::size_t at = 0, lines = 0; (at = t.find('\n', at)) != std::string::npos; ++at)
+            if (++lines % 8 == 0) t.insert(++at, "\n");
+        t = "edid-decode (hex):\n\n" + t + "\n----------------\n\nBlock 0, Base EDID:\n";
+        return Bytes(t.begin(), t.end());
+    };
+    // xrandr --verbose: one connector, its EDID in indented lines of 32 digits
+    auto xrandr = [&](std::size_t n) {
+        std::string t = "HDMI-1 connected 1920x1080+0+0 (normal) 600mm x 340mm\n\tEDID:\n";
+        char buf[4];
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i % 16 == 0) t += "\t\t";
+            std::snprintf(buf, sizeof buf, "%02x", big[i]);
+            t += buf;
+            if (i % 16 == 15) t += "\n";
+        }
+        t += "\tBORDER: 0\n";
+        return Bytes(t.begin(), t.end());
+    };
+    // the report edid-decode printed for the 512-byte sample (tests/data/reports)
+    std::ifstream pinned(fs::path(TAVO_TEST_DATA) / "reports" / "displayid-512.txt",
+                         std::ios::binary);
+    const Bytes pinnedReport{std::istreambuf_iterator<char>(pinned),
+                             std::istreambuf_iterator<char>()};
     const struct {
         const char* name;
         Bytes input;
@@ -429,6 +461,13 @@ TEST(WholeEdid, ReadsEveryByteOfBinaryAndHexText) {
         {"hex text, 257 bytes: not whole blocks", hex(big, 257), false, 0, EdidForm::Binary,
          "too long"},
         {"hex text, an odd run of digits", Text("00 ff fff\n"), false, 0, EdidForm::Binary, "odd"},
+        {"report, 512 bytes", report(512), true, 512, EdidForm::Report, ""},
+        {"report, 384 bytes", report(384), true, 384, EdidForm::Report, ""},
+        {"report, 256 bytes (the ordinary reader)", report(256), true, 256, EdidForm::Report, ""},
+        {"report of edid-decode, 512 bytes", pinnedReport, true, 512, EdidForm::Report, ""},
+        {"report, 320 bytes: not whole blocks", report(320), false, 0, EdidForm::Binary,
+         "holds 320 bytes, not an EDID of whole 128-byte blocks"},
+        {"xrandr, 512 bytes", xrandr(512), true, 512, EdidForm::Xrandr, ""},
         {"binary past 32 KiB", tooBig, false, 0, EdidForm::Binary, "longer than an EDID of 256"},
         {"empty", Bytes{}, false, 0, EdidForm::Binary, "empty"},
     };
@@ -490,4 +529,66 @@ TEST(WholeDiff, NamesEveryBlocksDifferences) {
     // 256-byte images: DiffImages' own result
     const EdidImage x = WithBlocks({0x43, 0x10, 0x04, 0x03}), y = WithBlocks({0x42, 0x10, 0x04});
     EXPECT_EQ(DiffEdids(x, y), DiffImages(x, y));
+}
+
+namespace {
+
+// The timings DisplayID declares, one data block per row, with the rates edid-decode prints for
+// the same bytes (its "kHz" and "MHz" columns).
+struct DisplayIdTimingCase {
+    const char* name;
+    Bytes block;      // one DisplayID data block
+    std::string want; // "kind WxH[i] clock-kHz line-rate-kHz" or "kind code", per timing
+};
+
+std::string Describe(const DisplayIdTiming& t) {
+    static const char* const kKinds[] = {"detailed", "formula", "dmt", "vic", "hdmivic", "vic420"};
+    std::string out = kKinds[static_cast<int>(t.kind)];
+    if (t.kind != DisplayIdTimingKind::Detailed && t.kind != DisplayIdTimingKind::Formula)
+        return out + " " + std::to_string(t.code);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, " %dx%d%s %d %.3f", t.timing.format.width,
+                  t.timing.format.height, t.timing.format.interlaced ? "i" : "",
+                  t.timing.pixelClockKhz, t.timing.HFrequencyKhz());
+    return out + buf;
+}
+
+} // namespace
+
+TEST(DisplayIdTimings, EachTypeAsTheReferenceDecoderReadsIt) {
+    const DisplayIdTimingCase cases[] = {
+        {"type I", DidBlock(0x03, 0, DidTiming(24150, 2560, 160, 1440, 41)),
+         "detailed 2560x1440 241500 88.787"},
+        {"type VII", DidBlock(0x22, 0, DidTiming(1903334, 5120, 160, 1440, 62)),
+         "detailed 5120x1440 1903334 360.480"},
+        {"type II",
+         DidBlock(0x04, 0, {0x05, 0x5E, 0x01, 0x08, 0x3F, 0x27, 0x53, 0x9F, 0x05, 40, 0x24}),
+         "detailed 2560x1440 896060 329.434"},
+        {"type III, 16:9 reduced blanking", DidBlock(0x05, 0, {0x14, 239, 119}),
+         "formula 1920x1080 285500 137.260"},
+        {"type III, 16:9", DidBlock(0x05, 0, {0x04, 63, 59}), "formula 512x288 11500 17.969"},
+        {"type IX, CVT", DidBlock(0x24, 0, {0x00, 0xFF, 0x09, 0x9F, 0x05, 59}),
+         "formula 2560x1440 312250 89.521"},
+        {"type IX, reduced blanking", DidBlock(0x24, 0, {0x01, 0xFF, 0x09, 0x9F, 0x05, 143}),
+         "formula 2560x1440 604250 222.151"},
+        {"type IX, reduced blanking 2", DidBlock(0x24, 0, {0x02, 0xFF, 0x09, 0x9F, 0x05, 119}),
+         "formula 2560x1440 483120 183.000"},
+        {"type IV, DMT ids", DidBlock(0x06, 0, {0x52, 0x44}), "dmt 82, dmt 68"},
+        {"type IV, video codes", DidBlock(0x06, 0x40, {97}), "vic 97"},
+        {"type VIII, two-byte HDMI VICs", DidBlock(0x23, 0x88, {0x01, 0x00, 0x03, 0x00}),
+         "hdmivic 1, hdmivic 3"},
+        {"CTA-861 inside", DidBlock(0x81, 0, {0x42, 0x90, 0x04, 0xE2, 0x0E, 0x61}),
+         "vic 16, vic 4, vic420 97"},
+        {"type X, the largest sizes at 1024 Hz: the clock held",
+         DidBlock(0x2A, 0x10, {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x03}),
+         "formula 65536x65536 1000000000 10681.935"},
+        {"broken block: none", {0x03, 0x00, 40, 0x00}, ""},
+    };
+    for (const auto& c : cases) {
+        const Bytes edid = LargeEdid({DisplayIdBlock(0x20, 0, c.block)});
+        std::string got;
+        for (const DisplayIdTiming& t : ReadDisplayIdTimings(edid, ReadEdidBlocks(edid)))
+            got += (got.empty() ? "" : ", ") + Describe(t);
+        EXPECT_EQ(got, c.want) << c.name;
+    }
 }

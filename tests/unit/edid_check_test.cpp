@@ -294,6 +294,88 @@ TEST(Check, BuiltExtensions) {
     }
 }
 
+// The clean base block (EDID 1.3, range limits 50-75 Hz, 30-83 kHz, 160 MHz), the clean
+// extension and a DisplayID block of `version` holding `blocks`: the timings DisplayID declares
+// count for the range limits and the near-timing rule, as edid-decode --check counts them.
+struct DisplayIdCase {
+    const char* name; // also the file name under tests/data/check
+    std::uint8_t version;
+    Bytes blocks;
+    std::set<std::string> raised;
+};
+
+const DisplayIdCase kDisplayIdCases[] = {
+    {"displayid-type1-within", 0x13, DidBlock(0x03, 0, DidTiming(6402, 1280, 160, 720, 21)), {}},
+    {"displayid-type1-outside", // 2560x1440 at 60 Hz: 88.8 kHz, 241.5 MHz
+     0x13,
+     DidBlock(0x03, 0, DidTiming(24150, 2560, 160, 1440, 41)),
+     {"range-limits!"}},
+    {"displayid-type7-144hz", // 1920x1080 at 144 Hz: 160 kHz, 332.75 MHz
+     0x20,
+     DidBlock(0x22, 0, DidTiming(332750, 1920, 160, 1080, 31, true)),
+     {"range-limits!"}},
+    {"displayid-type1-near-vic16", // VIC 16's totals with other porches
+     0x13,
+     DidBlock(0x03, 0, DidTiming(14850, 1920, 280, 1080, 45)),
+     {"dtd-vs-vic?"}},
+    {"displayid-type4-dmt", 0x13, DidBlock(0x06, 0, {0x52, 0x44}), {}},
+    {"displayid-type4-dmt-outside", 0x13, DidBlock(0x06, 0, {0x4C}), {"range-limits!"}},
+    {"displayid-type8-vic97", 0x20, DidBlock(0x23, 0x40, {97}), {"range-limits!"}},
+    {"displayid-type8-dmt-unknown", 0x20, DidBlock(0x23, 0, {97}), {}}, // no DMT 0x61
+    {"displayid-type3-cvt-rb", 0x13, DidBlock(0x05, 0, {0x14, 239, 119}), {"range-limits!"}},
+    {"displayid-type9-cvt", // 2560x1440 at 60 Hz, CVT: 89.5 kHz, 312.25 MHz
+     0x20,
+     DidBlock(0x24, 0, {0x00, 0xFF, 0x09, 0x9F, 0x05, 59}),
+     {"range-limits!"}},
+    {"displayid-type10-not-counted", // edid-decode does not read type X
+     0x20,
+     DidBlock(0x2A, 0, {0x00, 0xFF, 0x09, 0x9F, 0x05, 59}),
+     {}},
+    {"displayid-cta-vic97", 0x20, DidBlock(0x81, 0, {0x41, 97}), {"range-limits!"}},
+    {"displayid-cta-420-vic97", 0x20, DidBlock(0x81, 0, {0xE2, 14, 97}), {"range-limits!"}},
+};
+
+Bytes WithDisplayId(const DisplayIdCase& c) {
+    const EdidImage cta = WithExtension(kVdb);
+    Bytes out(cta.begin(), cta.end());
+    out[126] = 2;
+    FixBlockChecksum(out, 0);
+    const Bytes did = DisplayIdBlock(c.version, 0, c.blocks);
+    out.insert(out.end(), did.begin(), did.end());
+    return out;
+}
+
+// The cases are pinned as files, which the edid-decode comparison reads (TAVO_WRITE_GOLDEN=1
+// rewrites them).
+TEST(Check, DisplayIdTimingsCount) {
+    const fs::path dir = fs::path(TAVO_TEST_DATA) / "check";
+    for (const DisplayIdCase& c : kDisplayIdCases) {
+        const Bytes bytes = WithDisplayId(c);
+        const fs::path file = dir / (std::string(c.name) + ".bin");
+        if (std::getenv("TAVO_WRITE_GOLDEN") != nullptr) {
+            fs::create_directories(dir);
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()),
+                       static_cast<std::streamsize>(bytes.size()));
+        }
+        std::ifstream in(file, std::ios::binary);
+        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+                  bytes)
+            << file;
+        EXPECT_EQ(Raised(CheckEdid(bytes)), c.raised) << c.name;
+    }
+    // the finding names the DisplayID timing
+    const auto findings = CheckEdid(WithDisplayId(kDisplayIdCases[1]));
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_NE(findings[0].text.find("2560x1440 at 60 Hz (DisplayID detailed timing 1) needs 88.8"),
+              std::string::npos)
+        << findings[0].text;
+    // cut to its first two blocks, the same EDID passes
+    const Bytes whole = WithDisplayId(kDisplayIdCases[1]);
+    const Bytes two(whole.begin(), whole.begin() + 256);
+    EXPECT_EQ(Rules(CheckEdid(two)), std::set<std::string>{"extension-count"});
+}
+
 TEST(Check, ExtensionWithoutCapabilityBlockOrPadding) {
     EdidImage img = WithBlocks(kVdb, 0x80);
     const EdidImage base = CleanBase();

@@ -173,7 +173,7 @@ TEST(EdidSource, RefusesWithAReason) {
         {"EDID \xE9:\n00 11\n", "outside ASCII"},
         // a report's block: 128 or 256 bytes of two-digit tokens
         {"EDID (hex):\n" + Counting(6) + "\nText\n", "holds 96 bytes"},
-        {"EDID (hex):\n" + Counting(24) + "\nText\n", "holds 384 bytes"},
+        {"EDID (hex):\n" + Counting(20) + "\nText\n", "holds 320 bytes"},
         // unspaced runs are whole lines of byte pairs, never mixed with spaced tokens
         {"EDID (hex):\n00ff 11\n" + Counting(8) + "\nText\n", "line 2 that is not hex bytes"},
         {"EDID (hex):\n" + Counting(8, "") + "0\nText\n", "line 10 that is not hex bytes"},
@@ -196,12 +196,24 @@ TEST(EdidSource, RefusesWithAReason) {
     std::string error;
     EXPECT_FALSE(ReadEdidBytes(part.data(), part.size(), part.size() + 100000, s, error));
     EXPECT_NE(error.find("too long"), std::string::npos) << error;
-    // a longer binary input: its first 256 bytes, its size as given
+    // a longer binary input: its first 256 bytes, its size as given; every byte kept only when
+    // all of it was read
     auto binary = Bytes(std::string("\x00\xff\xff\xff\xff\xff\xff\x00", 8) + Counting(20));
     ASSERT_TRUE(ReadEdidBytes(binary.data(), binary.size(), 1000000, s, error));
     EXPECT_EQ(s.form, EdidForm::Binary);
     EXPECT_EQ(s.size, 1000000u);
     EXPECT_EQ(s.image[255], binary[255]);
+    EXPECT_TRUE(s.bytes.empty());
+    ASSERT_TRUE(ReadEdidBytes(binary.data(), binary.size(), 0, s, error));
+    EXPECT_EQ(s.bytes, binary);
+    // a report of three blocks: the image its first two, every byte kept, its size all of them
+    const auto three = Bytes("EDID (hex):\n" + Counting(24) + "\nText\n");
+    ASSERT_TRUE(ReadEdidBytes(three.data(), three.size(), 0, s, error)) << error;
+    EXPECT_EQ(s.form, EdidForm::Report);
+    EXPECT_EQ(s.size, 384u);
+    ASSERT_EQ(s.bytes.size(), 384u);
+    EXPECT_EQ(s.bytes[383], 383 & 0xFF);
+    EXPECT_EQ(s.image[255], 255);
 }
 
 TEST(EdidSource, HexTextReadsBackByteForByte) {

@@ -1,7 +1,9 @@
 // The displays of this computer from a DRM tree of the test's own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <sys/stat.h>
 
 #include "../support/DrmTree.h"
@@ -74,6 +76,7 @@ TEST(LocalDisplays, ReadsOneDisplaysEdid) {
     ASSERT_TRUE(ReadDisplayEdid("card1-HDMI-A-1", source, error, tree.root())) << error;
     EXPECT_EQ(source.size, 128u);
     ASSERT_TRUE(ReadDisplayEdid("DP-2", source, error, tree.root())) << error; // one card has it
+    EXPECT_TRUE(source.bytes.empty()) << "256 bytes: the image is the EDID";
 
     const struct {
         const char* connector;
@@ -104,4 +107,14 @@ TEST(LocalDisplays, ReadsOneDisplaysEdid) {
     EXPECT_TRUE(ReadDisplayEdid("card0-DP-2", source, error)) << error;
     ::unsetenv("TAVO_DRM_ROOT");
     EXPECT_EQ(DrmRoot(), "/sys/class/drm");
+    // a display whose edid file has four blocks: every byte of it
+    std::ifstream in(std::string(TAVO_TEST_DATA) + "/blocks/displayid-512.bin", std::ios::binary);
+    const std::vector<std::uint8_t> four{std::istreambuf_iterator<char>(in),
+                                         std::istreambuf_iterator<char>()};
+    ASSERT_EQ(four.size(), 512u);
+    tree.Add("card0-DP-4", "connected", four);
+    ASSERT_TRUE(ReadDisplayEdid("DP-4", source, error, tree.root())) << error;
+    EXPECT_EQ(source.size, 512u);
+    EXPECT_EQ(source.bytes, four);
+    EXPECT_TRUE(std::equal(source.image.begin(), source.image.end(), four.begin()));
 }

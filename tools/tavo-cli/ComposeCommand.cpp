@@ -76,10 +76,14 @@ int Compose(const Args& args) {
             slots.push_back(s.label);
         } else {
             std::string error;
-            if (!ReadEdidFile(file, s.image, error)) {
+            std::vector<std::uint8_t> whole;
+            if (!ReadWholeEdidFile(file, whole, error)) {
                 PrintError(error);
                 return kExitError;
             }
+            // an EDID of more blocks: its DisplayID timings count as the source's own
+            s.image = ImageFromBytes(whole.data(), whole.size());
+            if (whole.size() > kEdidSize) s.bytes = std::move(whole);
             const auto slash = file.find_last_of('/');
             if (slash != std::string::npos && file.rfind("display:", 0) != 0)
                 s.label = file.substr(slash + 1);

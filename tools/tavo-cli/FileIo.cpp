@@ -73,8 +73,26 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error,
     return ReadEdid(path, image, error, size, true);
 }
 
+namespace {
+
+// The EDID of a "display:" path when it has more than 256 bytes (the connector's edid file in
+// sysfs, read whole); false, printing nothing, for anything else.
+bool ReadLargeDisplayEdid(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    if (path.rfind(kDisplayPrefix, 0) != 0) return false;
+    EdidSource source;
+    std::string error;
+    if (!ReadDisplayEdid(std::string_view(path).substr(kDisplayPrefix.size()), source, error) ||
+        source.bytes.empty())
+        return false;
+    bytes = std::move(source.bytes);
+    return true;
+}
+
+} // namespace
+
 bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::string& error) {
+    if (ReadLargeDisplayEdid(path, bytes)) return true;
     const bool named = path.rfind(kPresetPrefix, 0) == 0 || path.rfind(kDisplayPrefix, 0) == 0;
     if (!named) {
         EdidForm form = EdidForm::Binary;
@@ -99,6 +117,7 @@ bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes
 }
 
 bool ReadLargeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    if (ReadLargeDisplayEdid(path, bytes)) return true;
     if (path.rfind(kPresetPrefix, 0) == 0 || path.rfind(kDisplayPrefix, 0) == 0) return false;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return false;

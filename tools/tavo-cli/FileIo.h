@@ -26,16 +26,17 @@ bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error)
 // file gets no note, as the caller reads it whole.
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error, std::size_t& size);
 
-// Every byte of an EDID file, however many blocks it has (edid/WholeEdid.h; up to 32 KiB). A
-// file of 256 bytes or fewer, "display:" and "preset:" read as ReadEdidFile reads them, as the
-// 256-byte image; a larger one as it is. False with a one-line reason in `error`, also for a file
-// of more than 32 KiB of EDID.
+// Every byte of an EDID file, however many blocks it has (edid/WholeEdid.h; up to 32 KiB): binary,
+// hex text, a report or xrandr output, and "display:" (the connector's sysfs edid file). An EDID
+// of 256 bytes or fewer and "preset:" read as ReadEdidFile reads them, as the 256-byte image; a
+// larger one as it is. False with a one-line reason in `error`, also for a file of more than
+// 32 KiB of EDID.
 bool ReadWholeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                        std::string& error);
 
-// Every byte of a regular file that holds more than 256 bytes of EDID, binary or hex text
-// (edid/WholeEdid.h); false, printing nothing, for anything else, which ReadEdidFile then reads
-// with its notes and reasons.
+// Every byte of a regular file or a "display:" that holds more than 256 bytes of EDID, binary,
+// hex text, a report or xrandr output (edid/WholeEdid.h); false, printing nothing, for anything
+// else, which ReadEdidFile then reads with its notes and reasons.
 bool ReadLargeEdidFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 
 // The arguments of the file commands: "--json" anywhere, the rest file names.
