@@ -48,15 +48,7 @@ SummaryText& RowOf(AnalyzerSummary& s, SummaryRow r) {
 
 } // namespace
 
-void AppendAudioFormat(SummaryText& label, int& panelHeight, std::string_view text) {
-    if (panelHeight < kAudioPanelWrappedHeight && label.Size() > 30) {
-        label.Append("\r\n");
-        panelHeight = kAudioPanelWrappedHeight;
-    }
-    label.Append(text);
-}
-
-AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight) {
+AnalyzerSummary Summarize(const EdidRecord& record) {
     AnalyzerSummary s;
     if (record.status & kStatusValidationMask) {
         for (auto& row : s.rows)
@@ -85,7 +77,6 @@ AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight
                                         : "Illegal (extension block)");
             }
         }
-        s.audioPanelHeight = previousAudioPanelHeight;
         s.valid = false;
         return s;
     }
@@ -121,10 +112,8 @@ AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight
     }
 
     SummaryText& audio = RowOf(s, SummaryRow::AudioFormats);
-    s.audioPanelHeight = kAudioPanelHeight;
     for (const auto& e : kAudioEntries)
-        if (record.audioFormatsPresent & e.bit)
-            AppendAudioFormat(audio, s.audioPanelHeight, e.text);
+        if (record.audioFormatsPresent & e.bit) audio.Append(e.text);
 
     SummaryText& channels = RowOf(s, SummaryRow::AudioChannels);
     AppendDecimal(channels, record.maxChannels);
@@ -136,9 +125,9 @@ AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight
     return s;
 }
 
-AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight) {
+AnalyzerSummary AnalyseEdid(EdidRecord& record) {
     Decode(record, record.image);
-    return Summarize(record, previousAudioPanelHeight);
+    return Summarize(record);
 }
 
 std::string Latin1ToUtf8(std::string_view text) {

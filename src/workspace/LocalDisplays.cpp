@@ -63,7 +63,7 @@ std::vector<LocalDisplay> ListDisplays(const std::string& root) {
             d.hasEdid = true;
             EdidRecord record;
             record.image = source.image;
-            const AnalyzerSummary summary = ShowAnalysis(record);
+            const AnalyzerSummary summary = AnalyseEdid(record);
             d.manufacturer = std::string(summary.Row(SummaryRow::ManufacturerName));
             d.monitorName = std::string(summary.Row(SummaryRow::MonitorName));
         }

@@ -41,12 +41,12 @@
 #include "support/RecordingDialogs.h"
 #include "ui/qt/DisplayChooser.h"
 #include "ui/qt/Glyphs.h"
-#include "workspace/AnalyzerSummary.h"
 #include "workspace/Presets.h"
 #include "workspace/qt/CheckWindows.h"
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidFile.h"
+#include "workspace/qt/SummaryView.h"
 
 namespace edid_controller_test {
 
@@ -895,7 +895,7 @@ private slots:
         QCOMPARE(LeftOutLines(omissions), (QStringList{"640x480 60 Hz: z", "E-AC-3: y",
                                                        "1024x768 60 Hz: x", "3840x2160 30 Hz: w"}));
         EdidRecord shown = both;
-        const AnalyzerSummary summary = ShowAnalysis(shown);
+        const AnalyzerSummary summary = AnalyseEdid(shown);
         const std::string_view resolution = summary.Row(SummaryRow::MaxResolution);
         QCOMPARE(window->findChild<QLabel*>("Label_Max_Resolution_Compose")->text(),
                  QString::fromLatin1(resolution.data(), qsizetype(resolution.size())));

@@ -113,7 +113,7 @@ int Compose(const Args& args) {
     }
     EdidRecord record;
     record.image = result.image;
-    const AnalyzerSummary summary = ShowAnalysis(record);
+    const AnalyzerSummary summary = AnalyseEdid(record);
     if (c.json) {
         std::string line = ComposeJson(result);
         line.pop_back();

@@ -19,7 +19,7 @@ int Analyze(const Args& args) {
                           const std::string& further) {
         EdidRecord record;
         record.image = image;
-        const AnalyzerSummary summary = ShowAnalysis(record);
+        const AnalyzerSummary summary = AnalyseEdid(record);
         if (in.json) {
             std::string line = SummaryJson(file, summary);
             if (!further.empty()) {
@@ -34,7 +34,8 @@ int Analyze(const Args& args) {
         } else {
             if (!first) std::cout << '\n';
             PrintAnalysis(std::cout, file, summary);
-            if (!further.empty()) std::cout << kFurtherBlocksCaption << ' ' << further << '\n';
+            if (!further.empty())
+                std::cout << AnalysisCaption(kFurtherBlocksLabel) << ' ' << further << '\n';
         }
         first = false;
     };
