@@ -11,6 +11,8 @@
 
 namespace tavo {
 
+class JsonWriter;
+
 enum class SummaryRow : int {
     Header,
     Checksum,
@@ -85,12 +87,14 @@ bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
 // The title and JSON key of the line that names the further blocks of a whole EDID.
 inline constexpr std::string_view kFurtherBlocksLabel = "Further Blocks";
 
-// One JSON object on one line: "file" and the fifteen rows keyed by kSummaryLabels, the audio
-// row without its line break. Text bytes are read as Latin-1 and written as UTF-8, with JSON
-// escapes for quotes, backslashes and control characters.
-std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary);
-// Appends `text` (Latin-1) to `out` as a JSON string, quoted and escaped.
-void AppendJsonString(std::string& out, std::string_view text, bool dropLineBreaks = false);
+// One JSON object on one line, tightly spaced: "file" and the fifteen rows keyed by
+// kSummaryLabels (their Latin-1 text written as UTF-8), then "Further Blocks" when
+// `furtherBlocks` names any.
+std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary,
+                        std::string_view furtherBlocks = {});
+// That object as the next value of `json`.
+void WriteSummary(JsonWriter& json, std::string_view file, const AnalyzerSummary& summary,
+                  std::string_view furtherBlocks = {});
 
 // Latin-1 bytes as UTF-8 (for printing label texts).
 std::string Latin1ToUtf8(std::string_view text);

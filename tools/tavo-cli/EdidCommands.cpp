@@ -21,16 +21,7 @@ int Analyze(const Args& args) {
         record.image = image;
         const AnalyzerSummary summary = AnalyseEdid(record);
         if (in.json) {
-            std::string line = SummaryJson(file, summary);
-            if (!further.empty()) {
-                line.pop_back(); // the closing brace
-                line += ',';
-                AppendJsonString(line, kFurtherBlocksLabel);
-                line += ':';
-                AppendJsonString(line, further);
-                line += '}';
-            }
-            std::cout << line << '\n';
+            std::cout << SummaryJson(file, summary, further) << '\n';
         } else {
             if (!first) std::cout << '\n';
             PrintAnalysis(std::cout, file, summary);
