@@ -150,7 +150,7 @@ void WriteSummary(JsonWriter& json, std::string_view file, const AnalyzerSummary
                   std::string_view furtherBlocks) {
     json.BeginObject(JsonSpacing::Tight).Member("file", file);
     for (int i = 0; i < kSummaryRowCount; ++i)
-        json.Key(kSummaryLabels[i]).Latin1(summary.rows[i].View());
+        json.Key(kSummaryTitles[i]).Latin1(summary.rows[i].View());
     if (!furtherBlocks.empty()) json.Member(kFurtherBlocksLabel, furtherBlocks);
     json.EndObject();
 }

@@ -33,7 +33,7 @@ enum class SummaryRow : int {
 inline constexpr int kSummaryRowCount = 15;
 
 // Row titles: the JSON keys of `tavo-cli analyze --json`.
-inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryLabels = {
+inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryTitles = {
     "EDID Header",    "EDID Checksum",   "Content Format", "Manufacturer Name", "Monitor Name",
     "Max Resolution", "Max Color Depth", "Support 3D",     "Support YUV420",    "Support SCDC",
     "Support 600MHz", "Support HDR",     "Audio Formats",  "Audio Max Channel", "CEC Address",
@@ -88,7 +88,7 @@ bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
 inline constexpr std::string_view kFurtherBlocksLabel = "Further Blocks";
 
 // One JSON object on one line, tightly spaced: "file" and the fifteen rows keyed by
-// kSummaryLabels (their Latin-1 text written as UTF-8), then "Further Blocks" when
+// kSummaryTitles (their Latin-1 text written as UTF-8), then "Further Blocks" when
 // `furtherBlocks` names any.
 std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary,
                         std::string_view furtherBlocks = {});

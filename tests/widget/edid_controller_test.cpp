@@ -697,7 +697,7 @@ private slots:
             const QJsonObject golden = Golden(ids[i]);
             for (int row = 0; row < kSummaryRowCount; ++row) {
                 const QString key =
-                    QString::fromLatin1(kSummaryLabels[row].data(), kSummaryLabels[row].size());
+                    QString::fromLatin1(kSummaryTitles[row].data(), kSummaryTitles[row].size());
                 QString shown = rig.Row(kSummaryLabelNames[row].data());
                 shown.remove('\n');
                 QCOMPARE(shown, golden.value(key).toString());

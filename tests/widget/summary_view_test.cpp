@@ -41,11 +41,11 @@ private slots:
             Decode(r, NewEdidTemplate());
             r.audioFormatsPresent = c.formats;
             const AnalyzerSummary s = Summarize(r);
-            const ShownSummary shown = ShowSummary(s);
+            const ShownSummary shown = SummaryAsShown(s);
             QCOMPARE(shown.rows[int(SummaryRow::AudioFormats)], QString(c.shown));
             // a valid EDID sets the height whatever the panel had
-            QCOMPARE(AudioPanelHeight(s, shown, kAudioPanelWrappedHeight), c.height);
-            QCOMPARE(AudioPanelHeight(s, shown, kAudioPanelHeight), c.height);
+            QCOMPARE(AudioRowHeight(s, shown, kAudioPanelWrappedHeight), c.height);
+            QCOMPARE(AudioRowHeight(s, shown, kAudioPanelHeight), c.height);
             QCOMPARE(shown.glyph, QString("ModifyColor"));
         }
     }
@@ -56,20 +56,20 @@ private slots:
         EdidRecord r;
         r.image = image;
         const AnalyzerSummary s = AnalyseEdid(r);
-        const ShownSummary shown = ShowSummary(s);
+        const ShownSummary shown = SummaryAsShown(s);
         QCOMPARE(shown.rows[int(SummaryRow::Header)], QString("Illegal (header good)"));
         QCOMPARE(shown.rows[int(SummaryRow::AudioFormats)], QString("-"));
         QCOMPARE(shown.glyph, QString("ModifyGray"));
         for (int height : {kAudioPanelHeight, kAudioPanelWrappedHeight})
-            QCOMPARE(AudioPanelHeight(s, shown, height), height);
+            QCOMPARE(AudioRowHeight(s, shown, height), height);
     }
 
     void captionsAndControlCharacters() {
-        QCOMPARE(SummaryCaption(kSummaryLabels[0]), QString("    EDID Header :"));
+        QCOMPARE(SummaryCaption(kSummaryTitles[0]), QString("    EDID Header :"));
         AnalyzerSummary s;
         s.valid = true;
         s.rows[int(SummaryRow::MonitorName)].Assign("A\x1b[2J\xe9");
-        QCOMPARE(ShowSummary(s).rows[int(SummaryRow::MonitorName)],
+        QCOMPARE(SummaryAsShown(s).rows[int(SummaryRow::MonitorName)],
                  QString::fromUtf8("A\\x1B[2J\u00e9"));
     }
 };

@@ -144,7 +144,7 @@ void PrintAnalysis(std::ostream& out, std::string_view file, const AnalyzerSumma
     constexpr std::size_t kAudioLineLength = 30;
     out << file << '\n';
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        const std::string caption = AnalysisCaption(kSummaryLabels[i]);
+        const std::string caption = AnalysisCaption(kSummaryTitles[i]);
         std::string value = Latin1ToUtf8(s.rows[i].View());
         if (i == static_cast<int>(SummaryRow::AudioFormats) && s.valid)
             for (std::size_t end = value.find(','); end != std::string::npos;

@@ -146,7 +146,7 @@ void DeviceMenu::showEntry(int row) {
     const AnalyzerSummary s = AnalyseEdid(record);
     QString text;
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        text += Latin1(kSummaryLabels[i]) + QStringLiteral(" : ") + ShownLatin1(s.rows[i].View()) +
+        text += Latin1(kSummaryTitles[i]) + QStringLiteral(" : ") + ShownLatin1(s.rows[i].View()) +
                 QLatin1Char('\n');
     }
     summary_->setText(text.trimmed());

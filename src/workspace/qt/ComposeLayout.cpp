@@ -84,7 +84,7 @@ QWidget* BuildResult(QWidget* window) {
     auto* rows = new QGridLayout(result);
     rows->setVerticalSpacing(2);
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        auto* caption = new QLabel(SummaryCaption(kSummaryLabels[i]).trimmed(), result);
+        auto* caption = new QLabel(SummaryCaption(kSummaryTitles[i]).trimmed(), result);
         rows->addWidget(caption, i, 0, Qt::AlignTop);
         auto* value = new QLabel(QStringLiteral("-"), result);
         value->setObjectName(Q(kSummaryLabelNames[i]) + QStringLiteral("_Compose"));

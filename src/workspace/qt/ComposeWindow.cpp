@@ -272,7 +272,7 @@ void ComposeWindow::showResult() {
         record.image = result_.image;
         summary = AnalyseEdid(record);
     }
-    const ShownSummary shown = ShowSummary(summary);
+    const ShownSummary shown = SummaryAsShown(summary);
     if (window_)
         for (int i = 0; i < kSummaryRowCount; ++i)
             if (auto* label = window_->findChild<QLabel*>(Latin1(kSummaryLabelNames[i]) +

@@ -38,11 +38,11 @@ void BuildEdidAnalyzer(QWidget* page) {
     int valueLeft = 0;
     for (int i = 0; i < kSummaryRowCount; ++i)
         valueLeft = std::max(
-            valueLeft, group->fontMetrics().horizontalAdvance(SummaryCaption(kSummaryLabels[i])));
+            valueLeft, group->fontMetrics().horizontalAdvance(SummaryCaption(kSummaryTitles[i])));
     valueLeft += kCaptionGap;
     // one panel per row, top-aligned: the caption is the row title, the label inside the value
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        auto* panel = new QLabel(SummaryCaption(kSummaryLabels[i]), group);
+        auto* panel = new QLabel(SummaryCaption(kSummaryTitles[i]), group);
         if (i == static_cast<int>(SummaryRow::AudioFormats)) panel->setObjectName("Panel10");
         panel->setTextFormat(Qt::PlainText);
         panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -690,11 +690,11 @@ void EdidControllerPage::Button_Check_RepairClick() {
 }
 
 void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {
-    const ShownSummary shown = ShowSummary(summary);
+    const ShownSummary shown = SummaryAsShown(summary);
     for (int i = 0; i < kSummaryRowCount; ++i)
         if (auto* label = control<QLabel>(Latin1(kSummaryLabelNames[i])))
             label->setText(shown.rows[i]);
-    if (panel10_) panel10_->setFixedHeight(AudioPanelHeight(summary, shown, panel10_->height()));
+    if (panel10_) panel10_->setFixedHeight(AudioRowHeight(summary, shown, panel10_->height()));
     if (openAnalysis_) SetGlyph(openAnalysis_, shown.glyph);
 }
 

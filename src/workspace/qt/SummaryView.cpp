@@ -19,7 +19,7 @@ QString SummaryCaption(std::string_view title) {
     return QStringLiteral("    ") + Latin1(title) + QStringLiteral(" :");
 }
 
-ShownSummary ShowSummary(const AnalyzerSummary& summary) {
+ShownSummary SummaryAsShown(const AnalyzerSummary& summary) {
     ShownSummary shown;
     for (int i = 0; i < kSummaryRowCount; ++i)
         shown.rows[i] = ShownLatin1(summary.rows[i].View());
@@ -38,7 +38,7 @@ ShownSummary ShowSummary(const AnalyzerSummary& summary) {
     return shown;
 }
 
-int AudioPanelHeight(const AnalyzerSummary& summary, const ShownSummary& shown, int current) {
+int AudioRowHeight(const AnalyzerSummary& summary, const ShownSummary& shown, int current) {
     if (!summary.valid) return current;
     return shown.audioWrapped ? kAudioPanelWrappedHeight : kAudioPanelHeight;
 }

@@ -37,9 +37,9 @@ struct ShownSummary {
     bool audioWrapped = false;
     QString glyph; // of the open-in-creator button: in colour for a valid EDID, grey otherwise
 };
-ShownSummary ShowSummary(const AnalyzerSummary& summary);
+ShownSummary SummaryAsShown(const AnalyzerSummary& summary);
 
 // The audio row's panel height for `shown`: an invalid EDID's rows keep the height the panel has.
-int AudioPanelHeight(const AnalyzerSummary& summary, const ShownSummary& shown, int current);
+int AudioRowHeight(const AnalyzerSummary& summary, const ShownSummary& shown, int current);
 
 } // namespace tavo
