@@ -159,8 +159,9 @@ TEST(Summary, JsonLine) {
               "Formats\":\"2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,AAC,\",\"Audio Max "
               "Channel\":\"8CH\",\"CEC Address\":\"0000\"}");
     // a file name is UTF-8 as it stands (the rows' texts are Latin-1)
-    EXPECT_EQ(SummaryJson("\xC3\xA9cran.bin", s).substr(0, 21), "{\"file\":\"\xC3\xA9"
-                                                                "cran.bin\",");
+    const std::string name = "\xC3\xA9"
+                             "cran.bin";
+    EXPECT_EQ(SummaryJson(name, s).substr(0, 21), "{\"file\":\"" + name + "\",");
     // the further blocks of a larger EDID close the line
     const std::string further = SummaryJson("f", s, "1 DisplayID");
     EXPECT_EQ(further.substr(further.size() - 32), ",\"Further Blocks\":\"1 DisplayID\"}");
