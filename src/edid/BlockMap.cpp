@@ -1,5 +1,6 @@
 #include "edid/BlockMap.h"
 
+#include "edid/JsonWriter.h"
 #include "edid/VisibleText.h"
 
 #include <algorithm>
@@ -268,10 +269,6 @@ std::string_view OuiOwnerName(const std::string& oui) {
     return OuiOwner(oui);
 }
 
-void AppendJsonText(std::string& out, std::string_view text) {
-    AppendJsonVisible(out, text);
-}
-
 std::string_view PartKindName(PartKind kind) {
     switch (kind) {
     case PartKind::Header:
@@ -365,35 +362,25 @@ std::string_view AudioFormatName(std::uint8_t firstByte) {
 }
 
 std::string BlockMapJson(std::string_view file, const BlockMap& map) {
-    std::string out;
-    out.reserve(64 + map.size() * 96);
-    out += "{\"file\": ";
-    AppendJsonText(out, file);
-    out += ", \"parts\": [";
-    bool first = true;
+    JsonWriter json(JsonSpacing::Spaced);
+    json.BeginObject().Member("file", file).Key("parts").BeginArray();
     for (const auto& p : map) {
-        if (!first) out += ", ";
-        first = false;
-        // appended piece by piece: no temporary strings
-        out += "{\"offset\": ";
-        out += std::to_string(p.offset);
-        out += ", \"length\": ";
-        out += std::to_string(p.length);
-        out += ", \"kind\": ";
-        AppendJsonText(out, PartKindName(p.kind));
-        out += ", \"name\": ";
-        AppendJsonText(out, p.name);
+        json.BeginObject()
+            .MemberNumber("offset", p.offset)
+            .MemberNumber("length", p.length)
+            .Member("kind", PartKindName(p.kind))
+            .Member("name", p.name);
         if (p.IsDataBlock() || p.kind == PartKind::DisplayIdDataBlock ||
             p.kind == PartKind::BrokenDisplayIdDataBlock) {
-            out += ", \"tag\": ";
-            out += std::to_string(p.tag);
-            out += ", \"extended_tag\": ";
-            out += p.extendedTag < 0 ? std::string("null") : std::to_string(p.extendedTag);
+            json.MemberNumber("tag", p.tag).Key("extended_tag");
+            if (p.extendedTag < 0)
+                json.Null();
+            else
+                json.Number(p.extendedTag);
         }
-        out += '}';
+        json.EndObject();
     }
-    out += "]}";
-    return out;
+    return json.EndArray().EndObject().Text();
 }
 
 } // namespace tavo

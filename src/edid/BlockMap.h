@@ -111,7 +111,4 @@ std::string_view AudioFormatName(std::uint8_t firstByte);
 // "extended_tag": N|null}, ...]} on one line; tag and extended_tag only for data blocks.
 std::string BlockMapJson(std::string_view file, const BlockMap& map);
 
-// `text` as a JSON string, quoted, with escapes for quotes, backslashes and control characters.
-void AppendJsonText(std::string& out, std::string_view text);
-
 } // namespace tavo

@@ -4,6 +4,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/CheckModel.h"
+#include "edid/JsonWriter.h"
 
 namespace tavo {
 namespace {
@@ -150,27 +151,26 @@ std::string FindingText(const Finding& f) {
     return out + ": " + f.text;
 }
 
-std::string CheckJson(std::string_view file, const std::vector<Finding>& findings) {
-    std::string out = "{\"file\": ";
-    AppendJsonText(out, file);
-    out += ", \"verdict\": \"";
-    out += VerdictName(VerdictOf(findings));
-    out += "\", \"findings\": [";
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-        const Finding& f = findings[i];
-        if (i) out += ", ";
-        out += "{\"rule\": ";
-        AppendJsonText(out, f.rule);
-        out += ", \"severity\": \"";
-        out += SeverityName(f.severity);
-        out += "\", \"part\": ";
-        AppendJsonText(out, f.part);
-        out += ", \"offset\": " + std::to_string(f.offset) +
-               ", \"length\": " + std::to_string(f.length) + ", \"text\": ";
-        AppendJsonText(out, f.text);
-        out += "}";
-    }
-    return out + "]}";
+void WriteFindings(JsonWriter& json, const std::vector<Finding>& findings) {
+    json.BeginArray();
+    for (const Finding& f : findings)
+        json.BeginObject()
+            .Member("rule", f.rule)
+            .Member("severity", SeverityName(f.severity))
+            .Member("part", f.part)
+            .MemberNumber("offset", f.offset)
+            .MemberNumber("length", f.length)
+            .Member("text", f.text)
+            .EndObject();
+    json.EndArray();
+}
+
+std::string CheckJson(std::string_view file, const std::vector<Finding>& findings,
+                      std::string_view nameKey) {
+    JsonWriter json(JsonSpacing::Spaced);
+    json.BeginObject().Member(nameKey, file).Member("verdict", VerdictName(VerdictOf(findings)));
+    WriteFindings(json.Key("findings"), findings);
+    return json.EndObject().Text();
 }
 
 } // namespace tavo

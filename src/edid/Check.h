@@ -16,6 +16,8 @@
 
 namespace tavo {
 
+class JsonWriter;
+
 enum class Severity : std::uint8_t { Failure, Warning };
 
 // "failure" or "warning", as `tavo-cli check --json` writes it.
@@ -70,7 +72,11 @@ std::string CheckSummaryLine(const std::vector<Finding>& findings);
 std::string FindingText(const Finding& finding);
 
 // {"file": ..., "verdict": "fail", "findings": [{"rule": ..., "severity": "failure", "part": ...,
-// "offset": N, "length": N, "text": ...}, ...]} on one line.
-std::string CheckJson(std::string_view file, const std::vector<Finding>& findings);
+// "offset": N, "length": N, "text": ...}, ...]} on one line; `nameKey` names what was checked
+// ("file", "slot").
+std::string CheckJson(std::string_view file, const std::vector<Finding>& findings,
+                      std::string_view nameKey = "file");
+// The findings as the array of the check's JSON, into `json` in its spacing.
+void WriteFindings(JsonWriter& json, const std::vector<Finding>& findings);
 
 } // namespace tavo

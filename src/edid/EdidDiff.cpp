@@ -1,5 +1,7 @@
 #include "edid/EdidDiff.h"
 
+#include "edid/JsonWriter.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -362,17 +364,11 @@ std::vector<std::string> DifferenceTexts(const std::vector<Difference>& differen
 
 std::string DiffJson(std::string_view fileA, std::string_view fileB,
                      const std::vector<std::string>& texts) {
-    std::string out = "{\"a\": ";
-    AppendJsonText(out, fileA);
-    out += ", \"b\": ";
-    AppendJsonText(out, fileB);
-    out += ", \"differences\": [";
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        if (i > 0) out += ", ";
-        AppendJsonText(out, texts[i]);
-    }
-    out += "]}";
-    return out;
+    JsonWriter json(JsonSpacing::Spaced);
+    json.BeginObject().Member("a", fileA).Member("b", fileB).Key("differences").BeginArray();
+    for (const std::string& text : texts)
+        json.String(text);
+    return json.EndArray().EndObject().Text();
 }
 
 } // namespace tavo

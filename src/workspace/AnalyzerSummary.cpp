@@ -2,6 +2,7 @@
 
 #include "edid/Decoder.h"
 #include "edid/EdidBlocks.h"
+#include "edid/JsonWriter.h"
 
 #include <algorithm>
 #include <utility>
@@ -47,15 +48,7 @@ SummaryText& RowOf(AnalyzerSummary& s, SummaryRow r) {
 
 } // namespace
 
-void AppendAudioFormat(SummaryText& label, int& panelHeight, std::string_view text) {
-    if (panelHeight < kAudioPanelWrappedHeight && label.Size() > 30) {
-        label.Append("\r\n");
-        panelHeight = kAudioPanelWrappedHeight;
-    }
-    label.Append(text);
-}
-
-AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight) {
+AnalyzerSummary Summarize(const EdidRecord& record) {
     AnalyzerSummary s;
     if (record.status & kStatusValidationMask) {
         for (auto& row : s.rows)
@@ -84,7 +77,6 @@ AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight
                                         : "Illegal (extension block)");
             }
         }
-        s.audioPanelHeight = previousAudioPanelHeight;
         s.valid = false;
         return s;
     }
@@ -120,10 +112,8 @@ AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight
     }
 
     SummaryText& audio = RowOf(s, SummaryRow::AudioFormats);
-    s.audioPanelHeight = kAudioPanelHeight;
     for (const auto& e : kAudioEntries)
-        if (record.audioFormatsPresent & e.bit)
-            AppendAudioFormat(audio, s.audioPanelHeight, e.text);
+        if (record.audioFormatsPresent & e.bit) audio.Append(e.text);
 
     SummaryText& channels = RowOf(s, SummaryRow::AudioChannels);
     AppendDecimal(channels, record.maxChannels);
@@ -135,9 +125,9 @@ AnalyzerSummary Summarize(const EdidRecord& record, int previousAudioPanelHeight
     return s;
 }
 
-AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight) {
+AnalyzerSummary AnalyseEdid(EdidRecord& record) {
     Decode(record, record.image);
-    return Summarize(record, previousAudioPanelHeight);
+    return Summarize(record);
 }
 
 std::string Latin1ToUtf8(std::string_view text) {
@@ -155,64 +145,20 @@ std::string Latin1ToUtf8(std::string_view text) {
     return out;
 }
 
-void AppendJsonString(std::string& out, std::string_view text, bool dropLineBreaks) {
-    constexpr char kHex[] = "0123456789abcdef";
-    out.push_back('"');
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (dropLineBreaks && (c == '\r' || c == '\n')) continue;
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) { // C0, DEL and C1 controls
-                out += "\\u00";
-                out.push_back(kHex[c >> 4]);
-                out.push_back(kHex[c & 0x0F]);
-            } else if (c < 0x80) {
-                out.push_back(ch);
-            } else { // Latin-1 to UTF-8
-                out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-                out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-            }
-        }
-    }
-    out.push_back('"');
+void WriteSummary(JsonWriter& json, std::string_view file, const AnalyzerSummary& summary,
+                  std::string_view furtherBlocks) {
+    json.BeginObject(JsonSpacing::Tight).Member("file", file);
+    for (int i = 0; i < kSummaryRowCount; ++i)
+        json.Key(kSummaryTitles[i]).Latin1(summary.rows[i].View());
+    if (!furtherBlocks.empty()) json.Member(kFurtherBlocksLabel, furtherBlocks);
+    json.EndObject();
 }
 
-std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary) {
-    std::string out;
-    out.reserve(512 + file.size());
-    out += "{\"file\":";
-    AppendJsonString(out, file, false);
-    for (int i = 0; i < kSummaryRowCount; ++i) {
-        out += ',';
-        AppendJsonString(out, kSummaryLabels[i], false);
-        out += ':';
-        AppendJsonString(out, summary.rows[i].View(),
-                         i == static_cast<int>(SummaryRow::AudioFormats));
-    }
-    out += '}';
-    return out;
+std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary,
+                        std::string_view furtherBlocks) {
+    JsonWriter json(JsonSpacing::Tight);
+    WriteSummary(json, file, summary, furtherBlocks);
+    return json.Text();
 }
 
 bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,

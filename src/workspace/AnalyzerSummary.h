@@ -1,6 +1,6 @@
 #pragma once
-// The "EDID Information" summary: the fifteen value texts shown for a decoded EDID, the audio
-// row's wrap and the glyph of the open-in-creator button. No window involved.
+// The "EDID Information" summary: what the analysis says of a decoded EDID, as fifteen rows of
+// text and whether the EDID is valid. How a window or a terminal shows the rows is theirs.
 #include <array>
 #include <cstdint>
 #include <span>
@@ -10,6 +10,8 @@
 #include "edid/EdidRecord.h"
 
 namespace tavo {
+
+class JsonWriter;
 
 enum class SummaryRow : int {
     Header,
@@ -31,35 +33,12 @@ enum class SummaryRow : int {
 inline constexpr int kSummaryRowCount = 15;
 
 // Row titles: the JSON keys of `tavo-cli analyze --json`.
-inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryLabels = {
+inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryTitles = {
     "EDID Header",    "EDID Checksum",   "Content Format", "Manufacturer Name", "Monitor Name",
     "Max Resolution", "Max Color Depth", "Support 3D",     "Support YUV420",    "Support SCDC",
     "Support 600MHz", "Support HDR",     "Audio Formats",  "Audio Max Channel", "CEC Address",
 };
-// Row titles as the panels show them.
-inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryCaptions = {
-    "    EDID Header :",       "    EDID Checksum :",     "    Content Format :",
-    "    Manufacturer Name :", "    Monitor Name :",      "    Max Resolution :",
-    "    Max Color Depth :",   "    Support 3D :",        "    Support YUV420 :",
-    "    Support SCDC :",      "    Support 600MHz :",    "    Support HDR :",
-    "    Audio Formats :",     "    Audio Max Channel :", "    CEC Address :",
-};
-// Object names of the value labels, row by row.
-inline constexpr std::array<std::string_view, kSummaryRowCount> kSummaryLabelNames = {
-    "Label_Edid_Header",    "Label_Edid_Checksum",  "Label_Edid_Format",    "Label_Manufac_Name",
-    "Label_Monitor_Name",   "Label_Max_Resolution", "Label_Max_ColorDepth", "Label_Support_3D",
-    "Label_Support_YUV420", "Label_Support_SCDC",   "Label_Support_600MHz", "Label_Support_HDR",
-    "Label_Audio_Formats",  "Label_Audio_Channel",  "Label_CEC_Address",
-};
-
-// Heights of the audio row's panel (Panel10): one line, and two after the wrap.
-inline constexpr int kAudioPanelHeight = 23;
-inline constexpr int kAudioPanelWrappedHeight = 38;
-
-inline constexpr std::string_view kGlyphModifyColor = "ModifyColor";
-inline constexpr std::string_view kGlyphModifyGray = "ModifyGray";
-
-// A label text of bounded length (the longest, the wrapped audio row, is 53 characters).
+// A row text of bounded length (the longest, the audio row with every format, is 51 characters).
 class SummaryText {
 public:
     static constexpr std::size_t kCapacity = 63;
@@ -83,26 +62,18 @@ private:
 
 struct AnalyzerSummary {
     std::array<SummaryText, kSummaryRowCount> rows;
-    int audioPanelHeight = kAudioPanelHeight; // Panel10
-    bool valid = false;                       // the image passed validation
-    std::string_view Glyph() const { return valid ? kGlyphModifyColor : kGlyphModifyGray; }
+    bool valid = false; // the image passed validation
     std::string_view Row(SummaryRow r) const { return rows[static_cast<int>(r)].View(); }
 };
 
-// Appends one audio format entry ("2PCM," ...) to the audio row. Before an entry that would
-// start after the 30th character, and only once (while the panel is one line high), the row
-// gets a "\r\n" and the panel grows to two lines.
-void AppendAudioFormat(SummaryText& label, int& panelHeight, std::string_view text);
-
 // The summary of a record that Decode has filled. An invalid image gives "Illegal" and "-"
 // rows; when its header is good, "Illegal (header good)" and the checksum row names the block at
-// fault ("Illegal (extension erased)"). Its audio panel keeps `previousAudioPanelHeight` (the
-// height of the last analysis).
-AnalyzerSummary Summarize(const EdidRecord& record,
-                          int previousAudioPanelHeight = kAudioPanelHeight);
+// fault ("Illegal (extension erased)"). The audio row lists the formats, each ending in a comma
+// ("2PCM,MPCM,DolbyD,").
+AnalyzerSummary Summarize(const EdidRecord& record);
 
-// Decodes the record's own image, then summarises it.
-AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight = kAudioPanelHeight);
+// Decodes the record's own image into it, then summarises it.
+AnalyzerSummary AnalyseEdid(EdidRecord& record);
 
 // A whole EDID of more than two blocks as the analyzer reads it: the base block and the first
 // CTA-861 extension, wherever it stands, as one 256-byte image with the extension count 1 (each
@@ -113,16 +84,17 @@ AnalyzerSummary ShowAnalysis(EdidRecord& record, int previousAudioPanelHeight = 
 bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
                          std::string& furtherBlocks);
 
-// The caption and JSON key of the line that names the further blocks of a whole EDID.
-inline constexpr std::string_view kFurtherBlocksCaption = "    Further Blocks :";
+// The title and JSON key of the line that names the further blocks of a whole EDID.
 inline constexpr std::string_view kFurtherBlocksLabel = "Further Blocks";
 
-// One JSON object on one line: "file" and the fifteen rows keyed by kSummaryLabels, the audio
-// row without its line break. Text bytes are read as Latin-1 and written as UTF-8, with JSON
-// escapes for quotes, backslashes and control characters.
-std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary);
-// Appends `text` (Latin-1) to `out` as a JSON string, quoted and escaped.
-void AppendJsonString(std::string& out, std::string_view text, bool dropLineBreaks = false);
+// One JSON object on one line, tightly spaced: "file" and the fifteen rows keyed by
+// kSummaryTitles (their Latin-1 text written as UTF-8), then "Further Blocks" when
+// `furtherBlocks` names any.
+std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary,
+                        std::string_view furtherBlocks = {});
+// That object as the next value of `json`.
+void WriteSummary(JsonWriter& json, std::string_view file, const AnalyzerSummary& summary,
+                  std::string_view furtherBlocks = {});
 
 // Latin-1 bytes as UTF-8 (for printing label texts).
 std::string Latin1ToUtf8(std::string_view text);

@@ -9,6 +9,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/DisplayIdTimings.h"
+#include "edid/JsonWriter.h"
 #include "edid/VideoFormats.h"
 
 namespace tavo {
@@ -1907,28 +1908,27 @@ ComposeResult Compose(const std::vector<ComposeSource>& sources, const ComposeOp
     return result;
 }
 
-std::string ComposeJson(const ComposeResult& result) {
-    std::string out = "{\"outcome\": ";
-    out += result.outcome == ComposeOutcome::Built           ? "\"built\""
-           : result.outcome == ComposeOutcome::NothingShared ? "\"nothing_shared\""
-                                                             : "\"bad_input\"";
-    out += ", \"message\": ";
-    AppendJsonText(out, result.message);
-    out += ", \"omissions\": [";
-    bool first = true;
+void WriteComposeMembers(JsonWriter& json, const ComposeResult& result) {
+    json.Member("outcome", result.outcome == ComposeOutcome::Built           ? "built"
+                           : result.outcome == ComposeOutcome::NothingShared ? "nothing_shared"
+                                                                             : "bad_input")
+        .Member("message", result.message)
+        .Key("omissions")
+        .BeginArray();
     for (const ComposeOmission& o : result.omissions) {
-        out += first ? "{\"capability\": " : ", {\"capability\": ";
-        first = false;
-        AppendJsonText(out, o.capability);
-        out += ", \"lacking_sources\": [";
-        for (std::size_t i = 0; i < o.lackingSources.size(); ++i)
-            out += (i ? ", " : "") + std::to_string(o.lackingSources[i]);
-        out += "], \"text\": ";
-        AppendJsonText(out, o.text);
-        out += "}";
+        json.BeginObject().Member("capability", o.capability).Key("lacking_sources").BeginArray();
+        for (const auto source : o.lackingSources)
+            json.Number(source);
+        json.EndArray().Member("text", o.text).EndObject();
     }
-    out += "]}";
-    return out;
+    json.EndArray();
+}
+
+std::string ComposeJson(const ComposeResult& result) {
+    JsonWriter json(JsonSpacing::Spaced);
+    json.BeginObject();
+    WriteComposeMembers(json, result);
+    return json.EndObject().Text();
 }
 
 } // namespace tavo

@@ -10,6 +10,8 @@
 
 namespace tavo {
 
+class JsonWriter;
+
 inline constexpr int kComposeMinSources = 2;
 inline constexpr int kComposeMaxSources = 8;
 
@@ -67,5 +69,7 @@ std::vector<ComposeCapability> ComposeCapabilities(const EdidImage& image,
 // {"outcome": "built"|"nothing_shared"|"bad_input", "message": ..., "omissions": [{"capability":
 // ..., "lacking_sources": [N, ...], "text": ...}, ...]} on one line.
 std::string ComposeJson(const ComposeResult& result);
+// The members of that object, into an object `json` has open (more may follow them).
+void WriteComposeMembers(JsonWriter& json, const ComposeResult& result);
 
 } // namespace tavo

@@ -258,13 +258,12 @@ bool CreatorPage::IsDvi() const {
     return Checked(kFormatDvi);
 }
 
-int AudioPanelHeight(const CreatorPage& page, int panelIndex) {
-    const auto& panel = kAudioPanels.at(static_cast<std::size_t>(panelIndex));
-    return page.Checked(AudioDetailName(panel)) ? kAudioPanelOpenHeight : kFoldedPanelHeight;
+bool AudioPanelOpen(const CreatorPage& page, int panelIndex) {
+    return page.Checked(AudioDetailName(kAudioPanels.at(static_cast<std::size_t>(panelIndex))));
 }
 
-int HdrPanelHeight(const CreatorPage& page) {
-    return page.Checked(kHdrDetail) ? kHdrPanelOpenHeight : kFoldedPanelHeight;
+bool HdrPanelOpen(const CreatorPage& page) {
+    return page.Checked(kHdrDetail);
 }
 
 } // namespace tavo::creator

@@ -64,8 +64,8 @@ private:
     std::string warning_;
 };
 
-// Heights of the folding panels as the page's detail boxes set them.
-int AudioPanelHeight(const CreatorPage& page, int panelIndex); // index into kAudioPanels
-int HdrPanelHeight(const CreatorPage& page);
+// Whether a folding panel is open, as the page's detail boxes set it.
+bool AudioPanelOpen(const CreatorPage& page, int panelIndex); // index into kAudioPanels
+bool HdrPanelOpen(const CreatorPage& page);
 
 } // namespace tavo::creator

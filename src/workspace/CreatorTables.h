@@ -267,11 +267,8 @@ const std::string& AudioMaxChannelsName(const AudioPanel& panel); // "Edit_Audio
 const std::string& AudioBitRateName(const AudioPanel& panel);     // "Edit_AudioAC3_BitRate"
 const std::string& AudioRateName(const AudioPanel& panel, int k); // "CheckBox_AudioAC3_Freq_k"
 
-// Heights of the folding panels: an audio panel is open while its detail box is ticked, the HDR
-// panel (Panel31) while CheckBox_HDR_Detial is.
-inline constexpr int kAudioPanelOpenHeight = 110;
-inline constexpr int kHdrPanelOpenHeight = 156;
-inline constexpr int kFoldedPanelHeight = 23;
+// The folding panels: an audio panel is open while its detail box is ticked, the HDR panel
+// (Panel31) while CheckBox_HDR_Detial is.
 inline constexpr std::string_view kHdrPanel = "Panel31";
 
 // ---------------------------------------------------------------------------------------------

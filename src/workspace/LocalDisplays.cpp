@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "edid/EdidRecord.h"
+#include "edid/JsonWriter.h"
 #include "workspace/AnalyzerSummary.h"
 
 namespace tavo {
@@ -63,7 +64,7 @@ std::vector<LocalDisplay> ListDisplays(const std::string& root) {
             d.hasEdid = true;
             EdidRecord record;
             record.image = source.image;
-            const AnalyzerSummary summary = ShowAnalysis(record);
+            const AnalyzerSummary summary = AnalyseEdid(record);
             d.manufacturer = std::string(summary.Row(SummaryRow::ManufacturerName));
             d.monitorName = std::string(summary.Row(SummaryRow::MonitorName));
         }
@@ -110,16 +111,17 @@ bool ReadDisplayEdid(std::string_view connector, EdidSource& source, std::string
 }
 
 std::string DisplayJson(const LocalDisplay& display) {
-    std::string out = "{\"connector\":";
-    AppendJsonString(out, display.connector);
-    out += ",\"status\":";
-    AppendJsonString(out, display.status);
-    out += ",\"manufacturer\":";
-    AppendJsonString(out, display.manufacturer);
-    out += ",\"monitor\":";
-    AppendJsonString(out, display.monitorName);
-    out += '}';
-    return out;
+    JsonWriter json(JsonSpacing::Tight);
+    json.BeginObject()
+        .Key("connector")
+        .Latin1(display.connector)
+        .Key("status")
+        .Latin1(display.status)
+        .Key("manufacturer")
+        .Latin1(display.manufacturer)
+        .Key("monitor")
+        .Latin1(display.monitorName);
+    return json.EndObject().Text();
 }
 
 } // namespace tavo

@@ -7,8 +7,8 @@
 
 #include "edid/Decoder.h"
 #include "edid/Encoder.h"
+#include "edid/JsonWriter.h"
 #include "edid/NewEdidTemplate.h"
-#include "workspace/AnalyzerSummary.h"
 
 namespace tavo {
 namespace {
@@ -469,11 +469,12 @@ std::string PresetList(bool json) {
     std::string out;
     for (const PresetInfo& p : Presets()) {
         if (json) {
-            out += "{\"name\":";
-            AppendJsonString(out, p.name);
-            out += ",\"description\":";
-            AppendJsonString(out, p.description);
-            out += "}\n";
+            JsonWriter line(JsonSpacing::Tight);
+            line.BeginObject()
+                .Member("name", p.name)
+                .Member("description", p.description)
+                .EndObject();
+            out += line.Text() + '\n';
         } else {
             out += std::string(p.name) + std::string(width - p.name.size() + 2, ' ') +
                    std::string(p.description) + '\n';

@@ -41,8 +41,8 @@
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
-#include "workspace/AnalyzerSummary.h"
 #include "workspace/qt/EdidControllerPage.h"
+#include "workspace/qt/SummaryView.h"
 
 namespace edid_controller_devsim_test {
 
@@ -520,8 +520,8 @@ private slots:
         for (int row = 0; row < kSummaryRowCount; ++row) {
             QString shown = w.Row(kSummaryLabelNames[row]);
             shown.remove('\n');
-            const QString key = QString::fromLatin1(kSummaryLabels[row].data(),
-                                                    qsizetype(kSummaryLabels[row].size()));
+            const QString key = QString::fromLatin1(kSummaryTitles[row].data(),
+                                                    qsizetype(kSummaryTitles[row].size()));
             QCOMPARE(shown, golden.value(key).toString());
         }
         QVERIFY(w.form->Form2->isVisible());

@@ -217,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Expect(ValidateImage(result.image, status));
     EdidRecord record;
     record.image = result.image;
-    (void)ShowAnalysis(record);
+    (void)AnalyseEdid(record);
 
     // compose's own claims
     std::vector<std::vector<ComposeCapability>> held;

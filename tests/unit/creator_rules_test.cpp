@@ -295,23 +295,23 @@ TEST(CreatorRules, ClearedYesBoxFoldsItsPanel) {
         const int index = static_cast<int>(i);
         CreatorPage page;
         std::uint16_t status = 0;
-        EXPECT_EQ(AudioPanelHeight(page, index), 23);
+        EXPECT_FALSE(AudioPanelOpen(page, index));
         ChangeCheck(page, status, AudioFormatBoxName(panel), true);
         ChangeCheck(page, status, AudioDetailName(panel), true);
-        EXPECT_EQ(AudioPanelHeight(page, index), 110) << panel.part;
+        EXPECT_TRUE(AudioPanelOpen(page, index)) << panel.part;
         // clearing the detail box alone leaves "Yes" alone
         ChangeCheck(page, status, AudioDetailName(panel), false);
         EXPECT_TRUE(page.Checked(AudioFormatBoxName(panel)));
         ChangeCheck(page, status, AudioDetailName(panel), true);
         ChangeCheck(page, status, AudioFormatBoxName(panel), false);
         EXPECT_FALSE(page.Checked(AudioDetailName(panel))) << panel.part;
-        EXPECT_EQ(AudioPanelHeight(page, index), 23) << panel.part;
+        EXPECT_FALSE(AudioPanelOpen(page, index)) << panel.part;
     }
     CreatorPage page;
     std::uint16_t status = 0;
-    EXPECT_EQ(HdrPanelHeight(page), 23);
+    EXPECT_FALSE(HdrPanelOpen(page));
     ChangeCheck(page, status, kHdrDetail, true);
-    EXPECT_EQ(HdrPanelHeight(page), 156);
+    EXPECT_TRUE(HdrPanelOpen(page));
     // "Basic" has no detail box
     ChangeCheck(page, status, kBasicAudio, true);
     ChangeCheck(page, status, kBasicAudio, false);

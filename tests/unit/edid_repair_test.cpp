@@ -462,7 +462,7 @@ TEST(Repair, DefaultRepairsNeverRaiseAClaim) {
         EXPECT_EQ(rb.speakerAllocation, ra.speakerAllocation);
         // the summary rows that say "Yes" after the repair said it before
         EdidRecord sa = ra, sb = rb;
-        const AnalyzerSummary ya = ShowAnalysis(sa), yb = ShowAnalysis(sb);
+        const AnalyzerSummary ya = AnalyseEdid(sa), yb = AnalyseEdid(sb);
         for (const SummaryRow row :
              {SummaryRow::Support3D, SummaryRow::SupportYuv420, SummaryRow::SupportScdc,
               SummaryRow::Support600MHz, SummaryRow::SupportHdr})

@@ -62,7 +62,7 @@ TEST(EdidSamples, AnalysisMatchesGoldenFiles) {
         SCOPED_TRACE(p.filename().string());
         EdidRecord r;
         r.image = ReadImage(p);
-        const AnalyzerSummary s = ShowAnalysis(r);
+        const AnalyzerSummary s = AnalyseEdid(r);
         std::string golden = ReadText(fs::path(p).replace_extension(".json"));
         while (!golden.empty() && (golden.back() == '\n' || golden.back() == '\r'))
             golden.pop_back();

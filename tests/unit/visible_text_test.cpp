@@ -5,6 +5,7 @@
 #include <string>
 
 #include "edid/BlockMap.h"
+#include "edid/JsonWriter.h"
 #include "edid/VisibleText.h"
 #include "maintenance/Firmware.h"
 #include "workspace/AnalyzerSummary.h"
@@ -73,14 +74,9 @@ TEST(VisibleText, JsonEscapesEveryControlAndStaysValid) {
         {"\x7f", "\"\\u007f\""},       {"\xe2\x80\xae", "\"\\u202e\""},
         {"caf\xe9", "\"caf\\u00e9\""}, {"Écran", "\"Écran\""},
     };
-    for (const Case& c : cases) {
-        std::string out;
-        AppendJsonText(out, c.in);
-        EXPECT_EQ(out, c.out) << c.in;
-    }
-    std::string latin;
-    AppendJsonString(latin, "a\x1b\x9b\xe9");
-    EXPECT_EQ(latin, "\"a\\u001b\\u009b\xc3\xa9\"");
+    for (const Case& c : cases)
+        EXPECT_EQ(JsonWriter().String(c.in).Text(), c.out) << c.in;
+    EXPECT_EQ(JsonWriter().Latin1("a\x1b\x9b\xe9").Text(), "\"a\\u001b\\u009b\xc3\xa9\"");
 }
 
 TEST(VisibleText, FirmwareFieldsAreShownNotActedOn) {

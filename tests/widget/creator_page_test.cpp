@@ -51,6 +51,7 @@
 #include "workspace/CreatorTables.h"
 #include "workspace/Presets.h"
 #include "workspace/WriteCheck.h"
+#include "workspace/qt/EdidCreatorLayout.h"
 #include "workspace/qt/EdidCreatorPage.h"
 
 namespace creator_page_test {

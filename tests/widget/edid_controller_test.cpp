@@ -41,12 +41,12 @@
 #include "support/RecordingDialogs.h"
 #include "ui/qt/DisplayChooser.h"
 #include "ui/qt/Glyphs.h"
-#include "workspace/AnalyzerSummary.h"
 #include "workspace/Presets.h"
 #include "workspace/qt/CheckWindows.h"
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidFile.h"
+#include "workspace/qt/SummaryView.h"
 
 namespace edid_controller_test {
 
@@ -697,7 +697,7 @@ private slots:
             const QJsonObject golden = Golden(ids[i]);
             for (int row = 0; row < kSummaryRowCount; ++row) {
                 const QString key =
-                    QString::fromLatin1(kSummaryLabels[row].data(), kSummaryLabels[row].size());
+                    QString::fromLatin1(kSummaryTitles[row].data(), kSummaryTitles[row].size());
                 QString shown = rig.Row(kSummaryLabelNames[row].data());
                 shown.remove('\n');
                 QCOMPARE(shown, golden.value(key).toString());
@@ -895,7 +895,7 @@ private slots:
         QCOMPARE(LeftOutLines(omissions), (QStringList{"640x480 60 Hz: z", "E-AC-3: y",
                                                        "1024x768 60 Hz: x", "3840x2160 30 Hz: w"}));
         EdidRecord shown = both;
-        const AnalyzerSummary summary = ShowAnalysis(shown);
+        const AnalyzerSummary summary = AnalyseEdid(shown);
         const std::string_view resolution = summary.Row(SummaryRow::MaxResolution);
         QCOMPARE(window->findChild<QLabel*>("Label_Max_Resolution_Compose")->text(),
                  QString::fromLatin1(resolution.data(), qsizetype(resolution.size())));

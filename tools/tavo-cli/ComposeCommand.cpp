@@ -7,6 +7,7 @@
 #include "Command.h"
 #include "ComposeSlots.h"
 #include "FileIo.h"
+#include "edid/JsonWriter.h"
 #include "workspace/AnalyzerSummary.h"
 #include "workspace/Compose.h"
 
@@ -117,12 +118,14 @@ int Compose(const Args& args) {
     }
     EdidRecord record;
     record.image = result.image;
-    const AnalyzerSummary summary = ShowAnalysis(record);
+    const AnalyzerSummary summary = AnalyseEdid(record);
     if (c.json) {
-        std::string line = ComposeJson(result);
-        line.pop_back();
-        line += ", \"analysis\": " + SummaryJson(out, summary) + "}";
-        std::cout << line << '\n';
+        // the analysis as `analyze --json` writes it
+        JsonWriter json(JsonSpacing::Spaced);
+        json.BeginObject();
+        WriteComposeMembers(json, result);
+        WriteSummary(json.Key("analysis"), out, summary);
+        std::cout << json.EndObject().Text() << '\n';
         return kExitOk;
     }
     if (!result.omissions.empty()) {

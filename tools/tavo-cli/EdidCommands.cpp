@@ -19,22 +19,14 @@ int Analyze(const Args& args) {
                           const std::string& further) {
         EdidRecord record;
         record.image = image;
-        const AnalyzerSummary summary = ShowAnalysis(record);
+        const AnalyzerSummary summary = AnalyseEdid(record);
         if (in.json) {
-            std::string line = SummaryJson(file, summary);
-            if (!further.empty()) {
-                line.pop_back(); // the closing brace
-                line += ',';
-                AppendJsonString(line, kFurtherBlocksLabel);
-                line += ':';
-                AppendJsonString(line, further);
-                line += '}';
-            }
-            std::cout << line << '\n';
+            std::cout << SummaryJson(file, summary, further) << '\n';
         } else {
             if (!first) std::cout << '\n';
             PrintAnalysis(std::cout, file, summary);
-            if (!further.empty()) std::cout << kFurtherBlocksCaption << ' ' << further << '\n';
+            if (!further.empty())
+                std::cout << AnalysisCaption(kFurtherBlocksLabel) << ' ' << further << '\n';
         }
         first = false;
     };

@@ -153,13 +153,25 @@ int ForEachEdidFile(const std::vector<std::string>& files,
     return rc;
 }
 
+std::string AnalysisCaption(std::string_view title) {
+    return "    " + std::string(title) + " :";
+}
+
 void PrintAnalysis(std::ostream& out, std::string_view file, const AnalyzerSummary& s) {
+    // the audio formats (each ends in a comma) go on as a second line, under the first, from the
+    // entry that would start after the 30th character: the row as the analyzer window shows it
+    constexpr std::size_t kAudioLineLength = 30;
     out << file << '\n';
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        const std::string_view caption = kSummaryCaptions[i];
+        const std::string caption = AnalysisCaption(kSummaryTitles[i]);
         std::string value = Latin1ToUtf8(s.rows[i].View());
-        for (std::size_t at; (at = value.find("\r\n")) != std::string::npos;)
-            value.replace(at, 2, "\n" + std::string(caption.size() + 1, ' '));
+        if (i == static_cast<int>(SummaryRow::AudioFormats) && s.valid)
+            for (std::size_t end = value.find(','); end != std::string::npos;
+                 end = value.find(',', end + 1))
+                if (end + 1 > kAudioLineLength && end + 1 < value.size()) {
+                    value.insert(end + 1, "\n" + std::string(caption.size() + 1, ' '));
+                    break;
+                }
         out << caption << ' ' << value << '\n';
     }
 }

@@ -59,6 +59,9 @@ int ForEachEdidFile(const std::vector<std::string>& files,
 bool WriteFileAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string& error, bool force = false);
 
+// A row's caption as the terminal shows it: "    EDID Header :".
+std::string AnalysisCaption(std::string_view title);
+
 // The rows as the analyzer window shows them, after a line with `file`: caption, then the value;
 // the audio row's second line is indented to the value column.
 void PrintAnalysis(std::ostream& out, std::string_view file, const AnalyzerSummary& summary);

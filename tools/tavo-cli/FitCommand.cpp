@@ -6,9 +6,9 @@
 
 #include "Command.h"
 #include "FileIo.h"
-#include "edid/BlockMap.h"
 #include "edid/EdidBlocks.h"
 #include "edid/Fit.h"
+#include "edid/JsonWriter.h"
 #include "edid/WholeEdid.h"
 
 namespace tavo::cli {
@@ -47,10 +47,9 @@ int Fit(const Args& args) {
         return kExitError;
     case FitResult::AlreadyFits:
         if (json) {
-            std::string line = "{\"in\": ";
-            AppendJsonText(line, in);
-            line += ", \"fitted\": false, \"dropped\": []}";
-            std::cout << line << '\n';
+            JsonWriter json(JsonSpacing::Spaced);
+            json.BeginObject().Member("in", in).Key("fitted").Bool(false);
+            std::cout << json.Key("dropped").BeginArray().EndArray().EndObject().Text() << '\n';
         } else {
             std::cout << in << ": " << bytes.size() << " bytes, fits a slot as it is\n";
         }
@@ -69,17 +68,13 @@ int Fit(const Args& args) {
     }
     const int kept = ReadEdidBlocks(bytes).FirstCta()->index;
     if (json) {
-        std::string line = "{\"in\": ";
-        AppendJsonText(line, in);
-        line += ", \"out\": ";
-        AppendJsonText(line, out);
-        line += ", \"fitted\": true, \"kept\": [0, " + std::to_string(kept) + "], \"dropped\": [";
-        for (std::size_t i = 0; i < fit.dropped.size(); ++i) {
-            if (i > 0) line += ", ";
-            AppendJsonText(line, fit.dropped[i]);
-        }
-        line += "]}";
-        std::cout << line << '\n';
+        JsonWriter json(JsonSpacing::Spaced);
+        json.BeginObject().Member("in", in).Member("out", out).Key("fitted").Bool(true);
+        json.Key("kept").BeginArray().Number(0).Number(kept).EndArray();
+        json.Key("dropped").BeginArray();
+        for (const auto& dropped : fit.dropped)
+            json.String(dropped);
+        std::cout << json.EndArray().EndObject().Text() << '\n';
     } else {
         std::cout << in << ": kept the base block and CTA-861 block " << kept << ", wrote " << out
                   << "; dropped:\n";

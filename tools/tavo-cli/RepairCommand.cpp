@@ -9,6 +9,7 @@
 #include "Command.h"
 #include "FileIo.h"
 #include "edid/BlockMap.h"
+#include "edid/JsonWriter.h"
 #include "edid/Repair.h"
 
 namespace tavo::cli {
@@ -54,28 +55,19 @@ RepairArgs ParseRepairArgs(const Args& args) {
 }
 
 std::string RepairJson(const RepairArgs& in, const RepairResult& r) {
-    std::string out = "{\"in\":";
-    AppendJsonText(out, in.files[0]);
-    out += ",\"out\":";
-    AppendJsonText(out, in.files[1]);
-    out += ",\"changes\":[";
-    for (std::size_t i = 0; i < r.changes.size(); ++i) {
-        out += i ? ",{\"rule\":" : "{\"rule\":";
-        AppendJsonText(out, r.changes[i].rule);
-        out += ",\"differences\":[";
-        const auto texts = DifferenceTexts(r.changes[i].differences);
-        for (std::size_t t = 0; t < texts.size(); ++t) {
-            if (t) out += ',';
-            AppendJsonText(out, texts[t]);
-        }
-        out += "]}";
+    JsonWriter json(JsonSpacing::Tight);
+    json.BeginObject().Member("in", in.files[0]).Member("out", in.files[1]);
+    json.Key("changes").BeginArray();
+    for (const RepairChange& change : r.changes) {
+        json.BeginObject().Member("rule", change.rule).Key("differences").BeginArray();
+        for (const std::string& text : DifferenceTexts(change.differences))
+            json.String(text);
+        json.EndArray().EndObject();
     }
-    // the check's own JSON line for the findings left, under "remaining"
-    const std::string check = CheckJson(in.files[1], r.after);
-    const auto at = check.find("\"findings\":");
-    out += "],\"remaining\":";
-    out += at == std::string::npos ? "[]" : check.substr(at + 11, check.size() - at - 12);
-    return out + "}";
+    json.EndArray();
+    // the findings left, as the check writes them
+    WriteFindings(json.Key("remaining"), r.after);
+    return json.EndObject().Text();
 }
 
 int Repair(const Args& args) {

@@ -118,7 +118,7 @@ void DeviceMenu::fillHistory() {
         QString who = QStringLiteral("-");
         if (const auto image = SlotHistory::Load(e)) {
             record.image = *image;
-            const AnalyzerSummary s = ShowAnalysis(record);
+            const AnalyzerSummary s = AnalyseEdid(record);
             who = ShownLatin1(s.Row(SummaryRow::ManufacturerName)) + QStringLiteral("  ") +
                   ShownLatin1(s.Row(SummaryRow::MonitorName));
         }
@@ -143,13 +143,11 @@ void DeviceMenu::showEntry(int row) {
     }
     EdidRecord record;
     record.image = *image;
-    const AnalyzerSummary s = ShowAnalysis(record);
+    const AnalyzerSummary s = AnalyseEdid(record);
     QString text;
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        QString value = ShownLatin1(s.rows[i].View());
-        value.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        text +=
-            Latin1(kSummaryCaptions[i]).trimmed() + QLatin1Char(' ') + value + QLatin1Char('\n');
+        text += Latin1(kSummaryTitles[i]) + QStringLiteral(" : ") + ShownLatin1(s.rows[i].View()) +
+                QLatin1Char('\n');
     }
     summary_->setText(text.trimmed());
 }
@@ -188,7 +186,7 @@ void DeviceMenu::RestoreSelected() {
     }
     EdidRecord record;
     record.image = *image;
-    const QString monitor = ShownLatin1(ShowAnalysis(record).Row(SummaryRow::MonitorName));
+    const QString monitor = ShownLatin1(AnalyseEdid(record).Row(SummaryRow::MonitorName));
     if (!ConfirmWarning(historyWindow_, QStringLiteral("Warning"),
                         QStringLiteral("Restore the EDID of ") + entry.time +
                             (monitor.isEmpty()

@@ -238,7 +238,7 @@ void SystemPage::SpeedButton_SysDefaultClick() {
     setDescriptionStatus(QStringLiteral("Restoring defaults..."), false);
     const bool reported = RestoreDefaults(session_);
     if (!operation.alive()) return;
-    showDeviceValues(index);
+    showValuesOf(index);
     // the slots, the mode and the description changed: what the pages said of them goes
     emit session_.deviceStateChanged();
     // after the field's own check
@@ -254,10 +254,10 @@ void SystemPage::SpeedButton_SysDefaultClick() {
 
 void SystemPage::ShowDeviceValues() {
     const int index = DeviceTable::ClampIndex(devices_.current);
-    if (devices_.records[std::size_t(index)].serialDevice == 1) showDeviceValues(index);
+    if (devices_.records[std::size_t(index)].serialDevice == 1) showValuesOf(index);
 }
 
-void SystemPage::showDeviceValues(int index) {
+void SystemPage::showValuesOf(int index) {
     const std::string& description = devices_.records[std::size_t(index)].description;
     if (description_) description_->setText(DeviceText(description));
     emit descriptionShown(index, ShownText(description));

@@ -53,13 +53,19 @@ public:
     void ShowDeviceState();
 
     // ---- the handlers
+    // The description field changed: over 31 bytes it says so.
     void Edit_Product_StringChange();
+    // "Set": the description field sent to the device.
     void SpeedButton_SysConfigClick();
+    // "Default": after a confirmation, the device's defaults restored (the user slots kept in
+    // their history first).
     void SpeedButton_SysDefaultClick();
     // Another operation changed what the serial device holds: the description field and its
     // grid cell show what the current record (the device's last report) holds.
     void ShowDeviceValues();
+    // "Open": a firmware image chosen and its header checked.
     void SpeedButton_OpenFwClick();
+    // "Update": the chosen image sent to a device waiting in ISP mode, block by block.
     void SpeedButton_UpdateFwClick();
 
     bool Updating() const { return updating_; }
@@ -92,7 +98,7 @@ private:
     void showFirmwareGroup(bool isp);
     bool confirmUpdate();
     void showUpdateEnd(FirmwareResult result, int index, const DeviceOperation* held);
-    void showDeviceValues(int deviceIndex);
+    void showValuesOf(int deviceIndex);
     bool confirm(const QString& text, std::optional<QPoint> at = std::nullopt);
     void showResultLine(const QString& text, bool failure);
     void rejectFile(const QString& reason);

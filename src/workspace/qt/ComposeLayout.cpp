@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/qt/SummaryView.h"
 
 namespace tavo::pages {
 
@@ -84,7 +84,7 @@ QWidget* BuildResult(QWidget* window) {
     auto* rows = new QGridLayout(result);
     rows->setVerticalSpacing(2);
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        auto* caption = new QLabel(Q(kSummaryCaptions[i]).trimmed(), result);
+        auto* caption = new QLabel(SummaryCaption(kSummaryTitles[i]).trimmed(), result);
         rows->addWidget(caption, i, 0, Qt::AlignTop);
         auto* value = new QLabel(QStringLiteral("-"), result);
         value->setObjectName(Q(kSummaryLabelNames[i]) + QStringLiteral("_Compose"));

@@ -18,12 +18,12 @@
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/DisplayChooser.h"
 #include "ui/qt/ShownText.h"
-#include "workspace/AnalyzerSummary.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/ComposeLayout.h"
 #include "workspace/qt/EdidControllerPage.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
+#include "workspace/qt/SummaryView.h"
 
 namespace tavo {
 
@@ -270,16 +270,14 @@ void ComposeWindow::showResult() {
     if (built()) {
         EdidRecord record;
         record.image = result_.image;
-        summary = ShowAnalysis(record);
+        summary = AnalyseEdid(record);
     }
+    const ShownSummary shown = SummaryAsShown(summary);
     if (window_)
         for (int i = 0; i < kSummaryRowCount; ++i)
             if (auto* label = window_->findChild<QLabel*>(Latin1(kSummaryLabelNames[i]) +
-                                                          QStringLiteral("_Compose"))) {
-                QString text = ShownLatin1(summary.rows[i].View());
-                text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-                label->setText(text);
-            }
+                                                          QStringLiteral("_Compose")))
+                label->setText(shown.rows[i]);
     if (leftOut_) {
         leftOut_->clear();
         for (const QString& line : LeftOutLines(result_.omissions))

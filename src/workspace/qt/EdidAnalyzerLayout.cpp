@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "ui/qt/SpeedButton.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/qt/SummaryView.h"
 
 namespace tavo::pages {
 
@@ -37,12 +37,12 @@ void BuildEdidAnalyzer(QWidget* page) {
     // row's first line) fits the fixed window whole.
     int valueLeft = 0;
     for (int i = 0; i < kSummaryRowCount; ++i)
-        valueLeft = std::max(valueLeft,
-                             group->fontMetrics().horizontalAdvance(Latin1(kSummaryCaptions[i])));
+        valueLeft = std::max(
+            valueLeft, group->fontMetrics().horizontalAdvance(SummaryCaption(kSummaryTitles[i])));
     valueLeft += kCaptionGap;
     // one panel per row, top-aligned: the caption is the row title, the label inside the value
     for (int i = 0; i < kSummaryRowCount; ++i) {
-        auto* panel = new QLabel(Latin1(kSummaryCaptions[i]), group);
+        auto* panel = new QLabel(SummaryCaption(kSummaryTitles[i]), group);
         if (i == static_cast<int>(SummaryRow::AudioFormats)) panel->setObjectName("Panel10");
         panel->setTextFormat(Qt::PlainText);
         panel->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -34,6 +34,7 @@
 #include "workspace/qt/ComposeWindow.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
+#include "workspace/qt/SummaryView.h"
 
 namespace tavo {
 namespace {
@@ -599,7 +600,6 @@ AnalyzerSummary EdidControllerPage::noAnswerSummary() const {
     for (SummaryText& row : s.rows)
         row.Assign("-");
     s.rows[static_cast<int>(SummaryRow::Header)].Assign(kTextNoAnswer);
-    s.audioPanelHeight = summary_.audioPanelHeight;
     s.valid = false;
     return s;
 }
@@ -619,8 +619,7 @@ void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
     EdidRecord record;
     if (r.complete()) {
         transfer_.image = r.image;
-        const int height = panel10_ ? panel10_->height() : kAudioPanelHeight;
-        summary_ = ShowAnalysis(transfer_, height);
+        summary_ = AnalyseEdid(transfer_);
         record = transfer_;
     } else {
         // an incomplete read is not analysed: the buffer holds parts of other EDIDs
@@ -691,15 +690,12 @@ void EdidControllerPage::Button_Check_RepairClick() {
 }
 
 void EdidControllerPage::showSummary(const AnalyzerSummary& summary) {
-    for (int i = 0; i < kSummaryRowCount; ++i) {
-        auto* label = control<QLabel>(Latin1(kSummaryLabelNames[i]));
-        if (!label) continue;
-        QString text = ShownLatin1(summary.rows[i].View());
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        label->setText(text);
-    }
-    if (panel10_) panel10_->setFixedHeight(summary.audioPanelHeight);
-    if (openAnalysis_) SetGlyph(openAnalysis_, Latin1(summary.Glyph()));
+    const ShownSummary shown = SummaryAsShown(summary);
+    for (int i = 0; i < kSummaryRowCount; ++i)
+        if (auto* label = control<QLabel>(Latin1(kSummaryLabelNames[i])))
+            label->setText(shown.rows[i]);
+    if (panel10_) panel10_->setFixedHeight(AudioRowHeight(summary, shown, panel10_->height()));
+    if (openAnalysis_) SetGlyph(openAnalysis_, shown.glyph);
 }
 
 } // namespace tavo

@@ -88,12 +88,18 @@ public:
     void setAnalyzerShower(std::function<void()> show) { showAnalyzer_ = std::move(show); }
 
     // ---- the handlers
+    // The three slot lists: a chosen separator line moves the choice to the slot above it.
     void ComboBox_EdidSel_AllChange();
     void ComboBox_EdidSel_SrcChange();
     void ComboBox_EdidSel_DestChange();
+    // "Upload": a file (or display, preset) chosen, validated and written into the selected slot
+    // by the verified write.
     void SpeedButton_OpenEdidClick();
+    // "Save": the selected slot read and written to a file.
     void SpeedButton_SaveEdidClick();
+    // "Copy": the source slot read and written into the destination slot.
     void SpeedButton_CopyEdid_Src2DestClick();
+    // "Analysis": the selected slot read and shown in "EDID Analyzer".
     void SpeedButton_AnalysisEdidClick();
     // "Hex View...": the analysed EDID's bytes in "Hex View" (nothing without a complete read).
     void Button_HexView_AnalyzerClick();
@@ -114,8 +120,6 @@ public:
     // The slot list's entry of the last analysis ("" before one).
     QString AnalysedSlotName() const { return analysedSlot_; }
     std::optional<EdidImage> AnalysedImage() const;
-    // The last summary shown.
-    const AnalyzerSummary& Summary() const { return summary_; }
     // The check's findings for the analysed EDID (none without a complete read).
     const std::vector<Finding>& AnalysedFindings() const { return findings_; }
 

@@ -30,6 +30,7 @@
 #include "workspace/CreatorTables.h"
 #include "workspace/OutputFile.h"
 #include "workspace/qt/CheckQuestion.h"
+#include "workspace/qt/EdidCreatorLayout.h"
 #include "workspace/qt/EdidFile.h"
 #include "workspace/qt/HexView.h"
 
@@ -274,8 +275,10 @@ void EdidCreatorPage::refresh() {
     }
     for (std::size_t i = 0; i < audioPanels_.size(); ++i)
         if (QFrame* panel = audioPanels_[i])
-            panel->setFixedHeight(AudioPanelHeight(page_, static_cast<int>(i)));
-    if (hdrPanel_) hdrPanel_->setFixedHeight(HdrPanelHeight(page_));
+            panel->setFixedHeight(AudioPanelOpen(page_, static_cast<int>(i)) ? kAudioPanelOpenHeight
+                                                                             : kFoldedPanelHeight);
+    if (hdrPanel_)
+        hdrPanel_->setFixedHeight(HdrPanelOpen(page_) ? kHdrPanelOpenHeight : kFoldedPanelHeight);
     syncing_ = false;
 }
 

@@ -72,7 +72,9 @@ public:
     bool edited() const { return edited_; }
 
     // ---- the handlers
+    // "New": the page filled from the new-EDID template.
     void SpeedButton_OpenEdid_NewClick();
+    // "Open": a file, display or preset chosen and loaded into the page.
     void SpeedButton_OpenEdid_CreatorClick();
     // "Modify" on the analyzer window (its page asks for it with modifyRequested).
     void SpeedButton_OpenEdid_AnalysisClick();
@@ -82,13 +84,18 @@ public:
     // "Paste EDID": `text` (hex text, or the bytes of a binary image) opened as Open opens a
     // file; "Edid Open Fail." when it is no EDID that the reader takes.
     void openPasted(const QByteArray& text);
+    // "Save": the page built into an EDID and written to a file.
     void SpeedButton_SaveEdid_CreatorClick();
+    // "Upload": the page built into an EDID and written into the slot of the upload list.
     void SpeedButton_CopyEdid_CreatorClick();
     // "Hex View...": the build in "Hex View", beside the EDID that was opened (if any).
     void Button_HexView_CreatorClick();
+    // The mouse wheel over the fields scrolls them one step down or up.
     void ScrollBox1MouseWheelDown();
     void ScrollBox1MouseWheelUp();
+    // The "Audio2" tab is shown: its scrolled fields take the focus, so the wheel scrolls them.
     void TabSheet11Show();
+    // The upload list: a chosen separator line moves the choice to the slot above it.
     void ComboBox_EdidSel_UploadChange();
 
 signals:

@@ -43,9 +43,7 @@ std::vector<SlotSelector> AllSlots(const DeviceRecord& r) {
 
 void Print(const std::string& slot, const std::vector<Finding>& findings, bool json) {
     if (json) {
-        std::string line = CheckJson(slot, findings);
-        line.replace(0, 8, "{\"slot\":"); // the slot in place of a file name
-        std::cout << line << '\n';
+        std::cout << CheckJson(slot, findings, "slot") << '\n';
         return;
     }
     std::cout << slot << ": " << VerdictName(VerdictOf(findings)) << " ("

@@ -210,7 +210,7 @@ std::string Column(std::string_view text) {
 std::string EntryMonitor(const EdidImage& image) {
     EdidRecord record;
     record.image = image;
-    const std::string name = Column(ShowAnalysis(record).Row(SummaryRow::MonitorName));
+    const std::string name = Column(AnalyseEdid(record).Row(SummaryRow::MonitorName));
     return name.empty() || name == "-" ? "no monitor name" : "monitor " + name;
 }
 
@@ -237,7 +237,7 @@ int History(const SlotOptions& o) {
         std::string manufacturer = "-", monitor = "-";
         if (image) {
             record.image = *image;
-            const AnalyzerSummary summary = ShowAnalysis(record);
+            const AnalyzerSummary summary = AnalyseEdid(record);
             manufacturer = Column(summary.Row(SummaryRow::ManufacturerName));
             monitor = Column(summary.Row(SummaryRow::MonitorName));
         }

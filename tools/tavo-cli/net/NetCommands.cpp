@@ -14,6 +14,7 @@
 #include "../Command.h"
 #include "discovery/Discovery.h"
 #include "discovery/qt/UdpEndpoints.h"
+#include "edid/JsonWriter.h"
 
 namespace tavo::cli {
 namespace {
@@ -36,9 +37,8 @@ int Refused(const cmdline::ParseFailure& failure) {
 }
 
 // A text item as a quoted string: each byte one character; quotes and backslashes escaped, bytes
-// outside printable ASCII written with `format` (\xHH in lines, \u00HH in JSON, where
-// the byte is the Latin-1 character of that code).
-std::string Escaped(const std::string& bytes, const char* format) {
+// outside printable ASCII written as \xHH.
+std::string Quoted(const std::string& bytes) {
     std::string out = "\"";
     for (unsigned char c : bytes) {
         if (c == '"' || c == '\\') {
@@ -48,17 +48,11 @@ std::string Escaped(const std::string& bytes, const char* format) {
             out += static_cast<char>(c);
         } else {
             char buf[8];
-            std::snprintf(buf, sizeof buf, format, c);
+            std::snprintf(buf, sizeof buf, "\\x%02X", c);
             out += buf;
         }
     }
     return out + "\"";
-}
-std::string Quoted(const std::string& bytes) {
-    return Escaped(bytes, "\\x%02X");
-}
-std::string JsonString(const std::string& bytes) {
-    return Escaped(bytes, "\\u%04X");
 }
 
 std::string Line(const NetDeviceRecord& r) {
@@ -76,16 +70,28 @@ std::string Line(const NetDeviceRecord& r) {
 }
 
 std::string Json(const NetDeviceRecord& r) {
-    return "{\"productId\":" + JsonString(r.productId) +
-           ",\"productName\":" + JsonString(r.productName) +
-           ",\"macText\":" + JsonString(r.macText) + ",\"mac\":" + JsonString(MacText(r.mac)) +
-           ",\"ip\":" + JsonString(r.ip) + ",\"mask\":" + JsonString(r.mask) +
-           ",\"gateway\":" + JsonString(r.gateway) + ",\"dns\":" + JsonString(r.dns) +
-           ",\"ipMode\":" + std::to_string(r.ipMode) + ",\"webPort\":" + std::to_string(r.webPort) +
-           ",\"telnetPort\":" + std::to_string(r.telnetPort) +
-           ",\"serial\":" + JsonString(r.serial) + ",\"text1\":" + JsonString(r.text1) +
-           ",\"text2\":" + JsonString(r.text2) + ",\"description\":" + JsonString(r.description) +
-           "}";
+    // the device's text items: each byte the Latin-1 character of its code
+    JsonWriter json(JsonSpacing::Tight);
+    json.BeginObject();
+    const auto text = [&json](std::string_view key, const std::string& bytes) {
+        json.Key(key).Latin1(bytes);
+    };
+    text("productId", r.productId);
+    text("productName", r.productName);
+    text("macText", r.macText);
+    text("mac", MacText(r.mac));
+    text("ip", r.ip);
+    text("mask", r.mask);
+    text("gateway", r.gateway);
+    text("dns", r.dns);
+    json.MemberNumber("ipMode", r.ipMode)
+        .MemberNumber("webPort", r.webPort)
+        .MemberNumber("telnetPort", r.telnetPort);
+    text("serial", r.serial);
+    text("text1", r.text1);
+    text("text2", r.text2);
+    text("description", r.description);
+    return json.EndObject().Text();
 }
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
