@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "edid/BlockMap.h"
 #include "edid/EdidBlocks.h"
@@ -109,6 +110,28 @@ FitOutcome FitEdid(std::span<const std::uint8_t> bytes) {
             out.dropped.push_back(DescribeBlock(bytes, blk.index));
     out.result = FitResult::Fitted;
     return out;
+}
+
+} // namespace tavo
+
+namespace tavo {
+
+bool FirstTwoBlocks(std::span<const std::uint8_t> bytes, EdidImage& image) {
+    const EdidBlocks e = ReadEdidBlocks(bytes);
+    if (e.announced <= 2 || bytes.size() <= kEdidSize) return false;
+    const FitOutcome fit = FitEdid(bytes);
+    if (fit.result != FitResult::Fitted) return false;
+    const EdidBlock& cta = *e.FirstCta();
+    image = fit.image;
+    // fitting sets both checksums; the analysis shows them as the EDID has them
+    const auto residue = [&bytes](std::size_t from) {
+        return static_cast<std::uint8_t>(
+            std::accumulate(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                            bytes.begin() + static_cast<std::ptrdiff_t>(from + 128), 0u));
+    };
+    image[127] = static_cast<std::uint8_t>(image[127] + residue(0));
+    image[255] = static_cast<std::uint8_t>(image[255] + residue(std::size_t(cta.offset)));
+    return true;
 }
 
 } // namespace tavo

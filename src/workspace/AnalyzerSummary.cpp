@@ -4,7 +4,6 @@
 #include "edid/EdidBlocks.h"
 #include "edid/Fit.h"
 
-#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -218,20 +217,9 @@ std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary) {
 
 bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
                          std::string& furtherBlocks) {
+    if (!FirstTwoBlocks(bytes, image)) return false;
     const EdidBlocks e = ReadEdidBlocks(bytes);
-    if (e.announced <= 2 || bytes.size() <= kEdidSize) return false;
-    const FitOutcome fit = FitEdid(bytes);
-    if (fit.result != FitResult::Fitted) return false;
     const EdidBlock& cta = *e.FirstCta();
-    image = fit.image;
-    // fitting sets both checksums; the analysis shows them as the EDID has them
-    const auto residue = [&bytes](std::size_t from) {
-        return static_cast<std::uint8_t>(
-            std::accumulate(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                            bytes.begin() + static_cast<std::ptrdiff_t>(from + 128), 0u));
-    };
-    image[127] = static_cast<std::uint8_t>(image[127] + residue(0));
-    image[255] = static_cast<std::uint8_t>(image[255] + residue(std::size_t(cta.offset)));
     std::vector<std::pair<std::string_view, int>> kinds;
     for (const EdidBlock& b : e.blocks) {
         if (b.index == 0 || b.index == cta.index) continue;
