@@ -46,13 +46,13 @@ std::optional<bool> ChooseXrandrEdid(const QByteArray& bytes, EdidImage& image, 
 }
 
 // `bytes`, when they hold an EDID of more than two blocks with a CTA-861 extension: its first two
-// blocks into `image` and, with `whole`, the bytes there. False for anything else.
+// blocks into `image` and the bytes into `whole`. False for anything else.
 bool TakeLargerEdid(std::vector<std::uint8_t>& bytes, EdidImage& image,
-                    std::vector<std::uint8_t>* whole) {
+                    std::vector<std::uint8_t>& whole) {
     EdidImage two{};
     if (bytes.size() <= kEdidSize || !FirstTwoBlocks(bytes, two)) return false;
     image = two;
-    if (whole) *whole = std::move(bytes);
+    whole = std::move(bytes);
     return true;
 }
 
@@ -90,9 +90,10 @@ bool ReadChosenEdid(const QString& name, EdidImage& image, QString* error, QWidg
                                                            "or socket)"));
         return false;
     }
-    if (std::vector<std::uint8_t> larger = ReadLargeEdidFile(name);
-        TakeLargerEdid(larger, image, whole))
-        return true;
+    if (whole != nullptr)
+        if (std::vector<std::uint8_t> larger = ReadLargeEdidFile(name);
+            TakeLargerEdid(larger, image, *whole))
+            return true;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) return false;
     // one byte past the limit tells a longer file from one of exactly the limit
@@ -154,7 +155,8 @@ bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWi
     std::vector<std::uint8_t> larger;
     EdidForm form = EdidForm::Binary;
     std::string why;
-    if (ReadWholeEdidBytes(data, size, larger, form, why) && TakeLargerEdid(larger, image, whole))
+    if (whole != nullptr && ReadWholeEdidBytes(data, size, larger, form, why) &&
+        TakeLargerEdid(larger, image, *whole))
         return true;
     why.clear();
     EdidSource source;

@@ -15,11 +15,13 @@ namespace tavo {
 inline constexpr const char* kEdidOpenFilter = "EDID (*.bin *.txt *.hex);;All files (*)";
 
 // The EDID an open dialog's answer names: `name` is a file name, "display:CONNECTOR" or
-// "preset:NAME" (Dialogs::OpenEdid's answer). A file of more than two blocks with a CTA-861
-// extension (up to 32 KiB, binary or hex text) gives its base block and first CTA-861 extension
-// as `image` (FirstTwoBlocks) and, with `whole`, every byte of it there; `whole` is emptied for
-// anything else. False when the file cannot be opened, the reader refuses it (`error`, when given,
-// says why: an odd number of digits, a report's broken hex block), the display has no EDID
+// "preset:NAME" (Dialogs::OpenEdid's answer). With `whole`, a file of more than two blocks with
+// a CTA-861 extension (up to 32 KiB, binary or hex text) gives its base block and first CTA-861
+// extension as `image` (FirstTwoBlocks) and every byte of it in `whole`, which is emptied for
+// anything else; without it, such a file reads as a slot's image of its first 256 bytes (the
+// controller asks to fit it first). False when the file cannot be opened, the reader refuses it
+// (`error`, when given, says why: an odd number of digits, a report's broken hex block), the
+// display has no EDID
 // (`error` says why) or there is no such ready-made EDID.
 // An empty file reads as all FF, as it always did, and fails validation.
 // With `chooser`, `xrandr --verbose` output that holds several EDIDs is not refused: the
