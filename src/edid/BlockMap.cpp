@@ -1,5 +1,6 @@
 #include "edid/BlockMap.h"
 
+#include "edid/EdidBlocks.h"
 #include "edid/JsonWriter.h"
 #include "edid/VisibleText.h"
 
@@ -226,40 +227,32 @@ void Add(BlockMap& map, int offset, int length, PartKind kind, std::string name)
     map.push_back(std::move(part));
 }
 
+// Block 1 of the image, a CTA-861 extension, as the walk reads it (EdidBlocks.h: byte 2 at 0 or 4
+// gives no data blocks, past 127 the collection runs to the checksum).
 void MapCtaExtension(const EdidImage& b, BlockMap& map) {
     constexpr int base = 128;
     Add(map, base, 4, PartKind::CtaHeader, "CTA-861 Extension Header");
-    const int d = b[base + 2];
-    // d = 0: neither data blocks nor detailed timings; 1..3 cannot be; past 127 the collection
-    // runs to the checksum.
-    const bool hasCollection = d >= 4;
-    const int end = hasCollection ? base + std::min(d, 127) : base + 4;
-    int p = base + 4;
-    while (p < end) {
-        const int length = (b[p] & 0x1F) + 1;
+    const EdidBlocks walked = ReadEdidBlocks(b);
+    const EdidBlock& blk = walked.blocks[1];
+    for (const CtaDataBlock& db : blk.dataBlocks) {
         BlockPart part;
-        part.offset = p;
-        part.tag = b[p] >> 5;
-        if (part.tag == 7 && p + 1 < end && length > 1) part.extendedTag = b[p + 1];
-        if (p + length > end) {
-            part.length = end - p;
+        part.offset = db.offset;
+        part.length = db.length;
+        part.tag = db.tag;
+        part.extendedTag = db.extendedTag;
+        if (db.broken) {
             part.kind = PartKind::BrokenDataBlock;
-            part.name = DataBlockName(b, p, end) + " (runs past its collection)";
+            part.name =
+                DataBlockName(b, db.offset, blk.collectionEnd) + " (runs past its collection)";
         } else {
-            part.length = length;
             part.kind = PartKind::DataBlock;
-            part.name = DataBlockName(b, p, p + length);
+            part.name = DataBlockName(b, db.offset, db.offset + db.length);
         }
-        p += part.length;
         map.push_back(std::move(part));
     }
-    if (hasCollection && d <= 127) {
-        while (p + 18 <= 255 && (b[p] != 0 || b[p + 1] != 0)) {
-            Add(map, p, 18, PartKind::DetailedTiming, "Detailed Timing Descriptor");
-            p += 18;
-        }
-    }
-    Add(map, p, 255 - p, PartKind::Padding, "Padding");
+    for (const int at : blk.detailedTimings)
+        Add(map, at, 18, PartKind::DetailedTiming, "Detailed Timing Descriptor");
+    Add(map, blk.paddingOffset, blk.paddingLength, PartKind::Padding, "Padding");
     Add(map, 255, 1, PartKind::Checksum, "Checksum");
 }
 

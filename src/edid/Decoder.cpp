@@ -1,6 +1,10 @@
 #include "edid/Decoder.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "edid/EdidBlocks.h"
+#include "edid/Fit.h"
 
 namespace tavo {
 namespace {
@@ -104,14 +108,36 @@ void DecodeBaseBlock(EdidRecord& r) {
         r.standardTimings[i] = static_cast<std::uint16_t>((b[38 + 2 * i] << 8) | b[39 + 2 * i]);
 }
 
-// HDMI vendor-specific block (OUI 00-0C-03) at r with payload length L.
-void DecodeHdmiBlock(EdidRecord& rec, int r, int L) {
-    const EdidImage& b = rec.image;
+// One data block of the extension as the walk gives it: its payload bytes 1..length (a block
+// whose header claims bytes past the collection ends there); a byte past the block reads 0.
+struct Block {
+    const EdidImage& image;
+    int offset = 0; // the header
+    int length = 0; // payload bytes
+    int tag = 0;    // header bits 7..5 in place: kTagAudio ... kTagExtended
+    std::uint8_t at(int k) const {
+        return k >= 0 && k <= length ? image[static_cast<std::size_t>(offset + k)] : 0;
+    }
+};
+
+// The data blocks of the image's CTA-861 extension, in order; none without one.
+std::vector<Block> DataBlocks(const EdidImage& image, const EdidBlock* cta) {
+    std::vector<Block> out;
+    if (cta == nullptr) return out;
+    out.reserve(cta->dataBlocks.size());
+    for (const CtaDataBlock& db : cta->dataBlocks)
+        out.push_back({image, db.offset, db.length - 1, db.tag << 5});
+    return out;
+}
+
+// HDMI vendor-specific block (OUI 00-0C-03).
+void DecodeHdmiBlock(EdidRecord& rec, const Block& blk) {
+    const int L = blk.length;
     rec.formatFlags =
         static_cast<std::uint16_t>((rec.formatFlags & ~kFormatCeaWithoutHdmi) | kFormatHdmiBlock);
-    if (L >= 5) rec.cecAddress = {ByteAt(b, r + 4), ByteAt(b, r + 5)};
+    if (L >= 5) rec.cecAddress = {blk.at(4), blk.at(5)};
     if (L >= 6) {
-        rec.deepColor = ByteAt(b, r + 6);
+        rec.deepColor = blk.at(6);
         if (rec.deepColor & 0x40)
             rec.colorDepth = 16;
         else if (rec.deepColor & 0x20)
@@ -123,7 +149,7 @@ void DecodeHdmiBlock(EdidRecord& rec, int r, int L) {
     // 0x80 latency fields (2 bytes), 0x40 interlaced latency fields (2 more), 0x20
     // HDMI_Video_present: then the 3D byte, the HDMI_VIC_LEN/HDMI_3D_LEN byte and the VICs.
     if (L < 9) return;
-    const std::uint8_t flags = ByteAt(b, r + 8);
+    const std::uint8_t flags = blk.at(8);
     if (!(flags & 0x20)) return;
     int f = 9, v = 10, h = 11;
     if (flags & 0x40) {
@@ -131,9 +157,9 @@ void DecodeHdmiBlock(EdidRecord& rec, int r, int L) {
     } else if (flags & 0x80) {
         f = 11, v = 12, h = 13;
     }
-    const std::uint8_t lengths = ByteAt(b, r + v);
+    const std::uint8_t lengths = blk.at(v);
     const int n = lengths >> 5;
-    const std::uint8_t threeD = ByteAt(b, r + f);
+    const std::uint8_t threeD = blk.at(f);
     if (threeD & 0x80) {
         rec.formatFlags |= kFormat3D;
         // HDMI_3D_LEN can claim up to 31 bytes; the record keeps 14.
@@ -141,50 +167,45 @@ void DecodeHdmiBlock(EdidRecord& rec, int r, int L) {
         rec.threeDLength = static_cast<std::uint8_t>(len);
         rec.threeDFlags = threeD;
         for (int k = 0; k < len; ++k)
-            rec.threeDBytes[k] = ByteAt(b, r + v + 1 + n + k);
+            rec.threeDBytes[k] = blk.at(v + 1 + n + k);
     }
     if (L >= h && n > 0) {
-        const std::uint8_t first = ByteAt(b, r + h);
+        const std::uint8_t first = blk.at(h);
         if (first >= 1 && first <= 4) rec.formatFlags |= kFormat4kLow;
         for (int k = 0; k < n && k < static_cast<int>(kHdmiVicCount); ++k)
-            rec.hdmiVics[k] = ByteAt(b, r + h + k);
+            rec.hdmiVics[k] = blk.at(h + k);
     }
 }
 
-// HDMI Forum vendor-specific block (OUI C4-5D-D8) at r with payload length L.
-void DecodeForumBlock(EdidRecord& rec, int r, int L) {
-    const EdidImage& b = rec.image;
+// HDMI Forum vendor-specific block (OUI C4-5D-D8).
+void DecodeForumBlock(EdidRecord& rec, const Block& blk) {
+    const int L = blk.length;
     // Byte 5: Max_TMDS_Character_Rate in 5 MHz units; 0x78 is 600 MHz.
-    if (L >= 5 && ByteAt(b, r + 5) >= 0x78) rec.support600MHz = 1;
+    if (L >= 5 && blk.at(5) >= 0x78) rec.support600MHz = 1;
     // Byte 6 bit 7: SCDC_Present.
-    if (L >= 6 && (ByteAt(b, r + 6) & 0x80)) rec.scdc = 1;
+    if (L >= 6 && (blk.at(6) & 0x80)) rec.scdc = 1;
     // Byte 7 bits 2-0: DC_48bit_420, DC_36bit_420, DC_30bit_420.
-    if (L >= 7) rec.forumYuv420DeepColor = ByteAt(b, r + 7) & 0x07;
+    if (L >= 7) rec.forumYuv420DeepColor = blk.at(7) & 0x07;
 }
 
-void DecodeVendorBlocks(EdidRecord& rec) {
-    const EdidImage& b = rec.image;
-    int r = kFirstDataBlock;
-    while (FindDataBlock(b, kTagVendor, r)) {
-        const int L = DataBlockLength(b, r);
-        const std::uint8_t o1 = ByteAt(b, r + 1), o2 = ByteAt(b, r + 2), o3 = ByteAt(b, r + 3);
+void DecodeVendorBlocks(EdidRecord& rec, const std::vector<Block>& blocks) {
+    for (const Block& blk : blocks) {
+        if (blk.tag != kTagVendor) continue;
+        const std::uint8_t o1 = blk.at(1), o2 = blk.at(2), o3 = blk.at(3);
         if (o1 == 0x03 && o2 == 0x0C && o3 == 0x00)
-            DecodeHdmiBlock(rec, r, L);
+            DecodeHdmiBlock(rec, blk);
         else if (o1 == 0xD8 && o2 == 0x5D && o3 == 0xC4)
-            DecodeForumBlock(rec, r, L);
-        r += L + 1;
+            DecodeForumBlock(rec, blk);
     }
 }
 
-void DecodeVideoBlocks(EdidRecord& rec) {
-    const EdidImage& b = rec.image;
-    int r = kFirstDataBlock;
-    while (FindDataBlock(b, kTagVideo, r)) {
-        const int L = DataBlockLength(b, r);
+void DecodeVideoBlocks(EdidRecord& rec, const std::vector<Block>& blocks) {
+    for (const Block& blk : blocks) {
+        if (blk.tag != kTagVideo) continue;
         // Which VICs (as stored) the block lists, for the name search below.
         bool listed[128] = {};
-        for (int k = 0; k < L; ++k) {
-            const std::uint8_t raw = ByteAt(b, r + 1 + k);
+        for (int k = 0; k < blk.length; ++k) {
+            const std::uint8_t raw = blk.at(1 + k);
             const std::uint8_t vic = StoredVic(raw);
             if (raw >= 93 && raw <= 107) rec.formatFlags |= kFormat4kHigh;
             if (vic == 0) continue;
@@ -197,28 +218,26 @@ void DecodeVideoBlocks(EdidRecord& rec) {
                 break;
             }
         }
-        r += L + 1;
     }
 }
 
-void DecodeExtendedBlocks(EdidRecord& rec) {
-    const EdidImage& b = rec.image;
-    int r = kFirstDataBlock;
-    while (FindDataBlock(b, kTagExtended, r)) {
-        const int L = DataBlockLength(b, r);
-        switch (ByteAt(b, r + 1)) {
+void DecodeExtendedBlocks(EdidRecord& rec, const std::vector<Block>& blocks) {
+    for (const Block& blk : blocks) {
+        if (blk.tag != kTagExtended) continue;
+        const int L = blk.length;
+        switch (blk.at(1)) {
         case 0: // video capability
-            if (L == 2) rec.videoCapability = ByteAt(b, r + 2);
+            if (L == 2) rec.videoCapability = blk.at(2);
             break;
         case 5: // colorimetry
-            if (L == 3) rec.colorimetry = ByteAt(b, r + 2);
+            if (L == 3) rec.colorimetry = blk.at(2);
             break;
         case 6: { // HDR static metadata: EOTFs, descriptors, then up to three luminance codes
             std::uint8_t* const fields[5] = {&rec.hdrEotfs, &rec.hdrDescriptors,
                                              &rec.hdrLuminance[0], &rec.hdrLuminance[1],
                                              &rec.hdrLuminance[2]};
             for (int k = 0; k < 5 && 2 + k <= L; ++k)
-                *fields[k] = ByteAt(b, r + 2 + k);
+                *fields[k] = blk.at(2 + k);
             // The HDR summary: the deep colours available with HDR. The vendor pass has run.
             if (rec.forumYuv420DeepColor != 0)
                 rec.yuv420DeepColor = rec.forumYuv420DeepColor;
@@ -233,8 +252,8 @@ void DecodeExtendedBlocks(EdidRecord& rec) {
         }
         case 14: // YCbCr 4:2:0 video data block
             for (int k = 0; k <= L - 2 && k < static_cast<int>(kYuv420CodeCount); ++k)
-                rec.yuv420VideoCodes[k] = ByteAt(b, r + 2 + k);
-            if (L >= 2 && ByteAt(b, r + 2) != 0) rec.yuv420Selection = 1;
+                rec.yuv420VideoCodes[k] = blk.at(2 + k);
+            if (L >= 2 && blk.at(2) != 0) rec.yuv420Selection = 1;
             break;
         case 15: // YCbCr 4:2:0 capability map
             rec.yuv420Selection = 1;
@@ -242,21 +261,17 @@ void DecodeExtendedBlocks(EdidRecord& rec) {
         default:
             break;
         }
-        r += L + 1;
     }
 }
 
-void DecodeAudioBlocks(EdidRecord& rec) {
-    const EdidImage& b = rec.image;
-    int r = kFirstDataBlock;
-    while (FindDataBlock(b, kTagAudio, r)) {
-        const int L = DataBlockLength(b, r);
-        for (int i = 0; 3 * i < L && i < static_cast<int>(kAudioDescriptorCount); ++i) {
-            rec.audioDescriptors[i] = {ByteAt(b, r + 1 + 3 * i), ByteAt(b, r + 2 + 3 * i),
-                                       ByteAt(b, r + 3 + 3 * i)};
-        }
-        for (int s = r + 1; s <= r + L; s += 3) {
-            const std::uint8_t d = ByteAt(b, s);
+void DecodeAudioBlocks(EdidRecord& rec, const std::vector<Block>& blocks) {
+    for (const Block& blk : blocks) {
+        if (blk.tag != kTagAudio) continue;
+        const int L = blk.length;
+        for (int i = 0; 3 * i < L && i < static_cast<int>(kAudioDescriptorCount); ++i)
+            rec.audioDescriptors[i] = {blk.at(1 + 3 * i), blk.at(2 + 3 * i), blk.at(3 + 3 * i)};
+        for (int s = 1; s <= L; s += 3) {
+            const std::uint8_t d = blk.at(s);
             const int code = (d & 0x78) >> 3;
             const int channels = (d & 7) + 1;
             switch (code) {
@@ -289,31 +304,30 @@ void DecodeAudioBlocks(EdidRecord& rec) {
             }
             if (channels > rec.maxChannels) rec.maxChannels = static_cast<std::uint8_t>(channels);
         }
-        r += L + 1;
     }
 }
 
-void DecodeSpeakerBlock(EdidRecord& rec) {
-    const EdidImage& b = rec.image;
-    int r = kFirstDataBlock;
-    if (FindDataBlock(b, kTagSpeaker, r)) {
-        rec.speakerAllocation = (static_cast<std::uint32_t>(ByteAt(b, r + 1)) << 16) |
-                                (static_cast<std::uint32_t>(ByteAt(b, r + 2)) << 8) |
-                                ByteAt(b, r + 3);
+// The first speaker allocation block only.
+void DecodeSpeakerBlock(EdidRecord& rec, const std::vector<Block>& blocks) {
+    for (const Block& blk : blocks) {
+        if (blk.tag != kTagSpeaker) continue;
+        rec.speakerAllocation = (static_cast<std::uint32_t>(blk.at(1)) << 16) |
+                                (static_cast<std::uint32_t>(blk.at(2)) << 8) | blk.at(3);
+        return;
     }
 }
 
-// Detailed timing descriptors of bank 1 from offset d = byte 130; a slot whose 18 bytes would
-// pass offset 125 stays empty (all zero), and so do all three when d is below 4 (0: the
+// Detailed timing descriptors of the extension from its byte 2 (d) on; a slot whose 18 bytes
+// would pass offset 125 stays empty (all zero), and so do all three when d is below 4 (0: the
 // extension has neither data blocks nor timings).
-void DecodeExtensionTimings(EdidRecord& rec) {
+void DecodeExtensionTimings(EdidRecord& rec, const EdidBlock& cta) {
     const EdidImage& b = rec.image;
-    const int d = b[130];
+    const int d = cta.dtdOffset;
     if (d < 4) return;
     for (int i = 0; i < static_cast<int>(kExtTimingCount); ++i) {
         const int s = d + 18 * i;
         if (126 - s < 18) continue;
-        std::copy_n(b.begin() + 128 + s, kDetailedTimingSize, rec.extTimings[i].begin());
+        std::copy_n(b.begin() + cta.offset + s, kDetailedTimingSize, rec.extTimings[i].begin());
     }
 }
 
@@ -325,18 +339,29 @@ void Decode(EdidRecord& record, const EdidImage& source) {
     if (!ValidateImage(record.image, record.status)) return;
 
     DecodeBaseBlock(record);
+    // block 1 holds data blocks only as a CTA-861 extension, and only as many as its byte 2
+    // leaves room for (0 and 4: none)
+    const EdidBlocks walked = ReadEdidBlocks(record.image);
+    const EdidBlock* cta = walked.FirstAnnouncedCta();
+    const std::vector<Block> blocks = DataBlocks(record.image, cta);
     if (record.image[126] != 1) {
         record.formatFlags = kFormatNoExtension;
     } else {
         record.formatFlags = kFormatCeaWithoutHdmi;
-        record.ycbcrSupport = record.image[131];
-        DecodeVendorBlocks(record);
+        if (cta != nullptr) record.ycbcrSupport = record.image[131];
+        DecodeVendorBlocks(record, blocks);
     }
-    DecodeVideoBlocks(record);
-    DecodeExtendedBlocks(record);
-    DecodeAudioBlocks(record);
-    DecodeSpeakerBlock(record);
-    DecodeExtensionTimings(record);
+    DecodeVideoBlocks(record, blocks);
+    DecodeExtendedBlocks(record, blocks);
+    DecodeAudioBlocks(record, blocks);
+    DecodeSpeakerBlock(record, blocks);
+    if (cta != nullptr) DecodeExtensionTimings(record, *cta);
+}
+
+void DecodeEdid(EdidRecord& record, std::span<const std::uint8_t> bytes) {
+    EdidImage image{};
+    if (!FirstTwoBlocks(bytes, image)) image = ImageFromBytes(bytes.data(), bytes.size());
+    Decode(record, image);
 }
 
 } // namespace tavo

@@ -132,6 +132,12 @@ const EdidBlock* EdidBlocks::FirstCta() const {
     return nullptr;
 }
 
+const EdidBlock* EdidBlocks::FirstAnnouncedCta() const {
+    for (const auto& blk : blocks)
+        if (blk.announced && blk.kind == BlockKind::Cta && blk.complete()) return &blk;
+    return nullptr;
+}
+
 int OverrideCount(std::span<const std::uint8_t> bytes, const EdidBlock& block) {
     for (const auto& db : block.dataBlocks) {
         if (db.broken || db.extendedTag != kOverrideExtendedTag || db.length < 3) continue;

@@ -100,6 +100,10 @@ struct EdidBlocks {
     }
     // The first CTA-861 extension, or nullptr.
     const EdidBlock* FirstCta() const;
+    // The first complete CTA-861 extension among the blocks the EDID announces, or nullptr: the
+    // one whose data blocks the decoder, the encoder and the analysis read. Of a slot's 256
+    // bytes that is block 1, and only when byte 126 announces it.
+    const EdidBlock* FirstAnnouncedCta() const;
 };
 
 // The CTA-861 data blocks of the collection [from, end) of `bytes`; a block whose header claims

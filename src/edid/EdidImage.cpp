@@ -47,21 +47,6 @@ std::string_view ValidationMessage(std::uint16_t status) {
     return {};
 }
 
-bool FindDataBlock(const EdidImage& image, std::uint8_t tag, int& position) {
-    if (image[126] == 0) return false;
-    const int end = std::min(128 + static_cast<int>(image[130]), static_cast<int>(kEdidSize));
-    int p = position;
-    if (p < 0) return false;
-    while (p < end) {
-        if ((image[p] & 0xE0) == tag) {
-            position = p;
-            return true;
-        }
-        p += (image[p] & 0x1F) + 1;
-    }
-    return false;
-}
-
 EdidImage ImageFromBytes(const std::uint8_t* data, std::size_t size) {
     EdidImage image;
     image.fill(0xFF);

@@ -1,6 +1,6 @@
 #pragma once
-// The 256-byte EDID image (base block + at most one CEA-861 extension), its validation and the
-// walk over the extension's data block collection.
+// The 256-byte EDID image a slot holds (base block + at most one CEA-861 extension) and its
+// validation. Its blocks and data blocks are read by the one walk, edid/EdidBlocks.h.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -28,8 +28,6 @@ inline constexpr std::uint8_t kTagVendor = 0x60;
 inline constexpr std::uint8_t kTagSpeaker = 0x80;
 inline constexpr std::uint8_t kTagExtended = 0xE0;
 
-inline constexpr int kFirstDataBlock = 132;
-
 // Checks header, bank-0 checksum, extension count and (only when byte 126 is 1) bank-1 checksum,
 // in that order; the first failure sets its bit. Clears the four validation bits first and leaves
 // every other bit of `status` alone. True when the image is valid.
@@ -37,16 +35,6 @@ bool ValidateImage(const EdidImage& image, std::uint16_t& status);
 
 // The message the uploads show for the validation bit set in `status` ("" when none is set).
 std::string_view ValidationMessage(std::uint16_t status);
-
-// Looks for the next data block with this tag value from `position` on. On success `position`
-// becomes the block header's offset. Stops at the end of the collection (128 + byte 130) and never
-// looks past the image, whatever byte 130 says. False at once when byte 126 is 0.
-bool FindDataBlock(const EdidImage& image, std::uint8_t tag, int& position);
-
-// Length of the block whose header is at `offset` (header bits 4..0).
-inline int DataBlockLength(const EdidImage& image, int offset) {
-    return (offset >= 0 && offset < static_cast<int>(kEdidSize)) ? (image[offset] & 0x1F) : 0;
-}
 
 // Image byte at `offset`, or 0 past the image: blocks may claim lengths that run past byte 255.
 inline std::uint8_t ByteAt(const EdidImage& image, int offset) {

@@ -1,6 +1,9 @@
 #include "edid/Encoder.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "edid/EdidBlocks.h"
 
 namespace tavo {
 namespace {
@@ -87,41 +90,59 @@ void EncodeBaseBlock(EdidRecord& rec) {
 
 // What the encoder takes over from the template's extension block.
 struct TemplateBlocks {
-    int hdmi = -1; // offset of the last HDMI block, -1 when none
+    int hdmi = -1;      // offset of the last HDMI block, -1 when none
+    int hdmiLength = 0; // its payload bytes
     bool hasForum = false;
     Payload forum; // the last forum block's payload, byte 7 replaced
     bool hasColorimetry = false;
     std::uint8_t colorimetryFlags = 0; // the last colorimetry block's byte 3
 };
 
-TemplateBlocks ScanTemplate(const EdidRecord& rec) {
-    const EdidImage& b = rec.image;
-    TemplateBlocks t;
-    int r = kFirstDataBlock;
-    while (FindDataBlock(b, kTagExtended, r)) {
-        const int L = DataBlockLength(b, r);
-        if (ByteAt(b, r + 1) == 5 && rec.colorimetry != 0) {
-            t.hasColorimetry = true;
-            t.colorimetryFlags = ByteAt(b, r + 3);
-        }
-        r += L + 1;
+// The data blocks of the template's CTA-861 extension (none when block 1 is not one), as the
+// walk reads them: `at(k)` is byte k of the block, 0 past its end.
+struct TemplateBlock {
+    const EdidImage& image;
+    int offset = 0;
+    int length = 0; // payload bytes, cut at the collection's end
+    int tag = 0;    // header bits 7..5 in place
+    std::uint8_t at(int k) const {
+        return k >= 0 && k <= length ? image[static_cast<std::size_t>(offset + k)] : 0;
     }
-    r = kFirstDataBlock;
-    while (FindDataBlock(b, kTagVendor, r)) {
-        const int L = DataBlockLength(b, r);
-        const std::uint8_t o1 = ByteAt(b, r + 1), o2 = ByteAt(b, r + 2), o3 = ByteAt(b, r + 3);
+};
+
+std::vector<TemplateBlock> TemplateDataBlocks(const EdidImage& image) {
+    std::vector<TemplateBlock> out;
+    const EdidBlocks walked = ReadEdidBlocks(image);
+    if (const EdidBlock* cta = walked.FirstAnnouncedCta())
+        for (const CtaDataBlock& db : cta->dataBlocks)
+            out.push_back({image, db.offset, db.length - 1, db.tag << 5});
+    return out;
+}
+
+TemplateBlocks ScanTemplate(const EdidRecord& rec, const std::vector<TemplateBlock>& blocks) {
+    TemplateBlocks t;
+    for (const TemplateBlock& blk : blocks) {
+        if (blk.tag == kTagExtended && blk.at(1) == 5 && rec.colorimetry != 0) {
+            t.hasColorimetry = true;
+            t.colorimetryFlags = blk.at(3);
+        }
+    }
+    for (const TemplateBlock& blk : blocks) {
+        if (blk.tag != kTagVendor) continue;
+        const int L = blk.length;
+        const std::uint8_t o1 = blk.at(1), o2 = blk.at(2), o3 = blk.at(3);
         if (o1 == 0x03 && o2 == 0x0C && o3 == 0x00) {
-            t.hdmi = r;
+            t.hdmi = blk.offset;
+            t.hdmiLength = L;
         } else if (o1 == 0xD8 && o2 == 0x5D && o3 == 0xC4) {
             t.hasForum = true;
             t.forum = Payload{};
             for (int k = 1; k <= L; ++k)
-                t.forum.Append(ByteAt(b, r + k));
+                t.forum.Append(blk.at(k));
             if (L >= 7)
                 t.forum.bytes[6] = static_cast<std::uint8_t>((t.forum.bytes[6] & 0xF8) |
                                                              (rec.yuv420DeepColor & 0x07));
         }
-        r += L + 1;
     }
     return t;
 }
@@ -132,7 +153,11 @@ struct HdmiTemplate {
     int offset; // the block's header, -1 without one
     int length;
     bool has(int byte) const { return offset >= 0 && length >= byte; }
-    std::uint8_t at(int byte) const { return ByteAt(image, offset + byte); }
+    std::uint8_t at(int byte) const {
+        return offset >= 0 && byte >= 0 && byte <= length
+                   ? image[static_cast<std::size_t>(offset + byte)]
+                   : 0;
+    }
 };
 
 constexpr int kHdmiByte7 = 6, kHdmiByte8 = 7; // payload indices
@@ -249,8 +274,8 @@ void SetHdmiVideoFlags(Payload& p, int threeD, const EdidRecord& rec, const Hdmi
 
 // The HDMI vendor-specific block's payload; payload index i is block byte i + 1. `new4k`: the
 // build lists a 4K format the template does not.
-Payload BuildHdmiPayload(const EdidRecord& rec, int tmpl, bool new4k) {
-    const HdmiTemplate t{rec.image, tmpl, tmpl >= 0 ? DataBlockLength(rec.image, tmpl) : 0};
+Payload BuildHdmiPayload(const EdidRecord& rec, int tmpl, int tmplLength, bool new4k) {
+    const HdmiTemplate t{rec.image, tmpl, tmpl >= 0 ? tmplLength : 0};
     Payload p;
     HdmiVideo v;
     for (std::uint8_t vic : rec.hdmiVics)
@@ -404,24 +429,19 @@ bool LayOutExtension(EdidRecord& rec, const ExtensionPayloads& x) {
 
 // Whether the record lists a video code of [from, to] that the template's video data blocks do
 // not (native flags aside); with `yuv420` the 4:2:0 lists count on both sides.
-bool ListsNewCode(const EdidRecord& rec, int from, int to, bool yuv420) {
+bool ListsNewCode(const EdidRecord& rec, const std::vector<TemplateBlock>& blocks, int from, int to,
+                  bool yuv420) {
     bool listed[256] = {};
-    int r = kFirstDataBlock;
-    while (FindDataBlock(rec.image, kTagVideo, r)) {
-        const int L = DataBlockLength(rec.image, r);
-        for (int k = 1; k <= L; ++k) {
-            const std::uint8_t v = ByteAt(rec.image, r + k);
-            listed[(v >= 0x81 && v <= 0xC0) ? (v & 0x7F) : v] = true;
+    for (const TemplateBlock& blk : blocks) {
+        if (blk.tag == kTagVideo) {
+            for (int k = 1; k <= blk.length; ++k) {
+                const std::uint8_t v = blk.at(k);
+                listed[(v >= 0x81 && v <= 0xC0) ? (v & 0x7F) : v] = true;
+            }
+        } else if (yuv420 && blk.tag == kTagExtended && blk.at(1) == 14) {
+            for (int k = 2; k <= blk.length; ++k)
+                listed[blk.at(k)] = true;
         }
-        r += L + 1;
-    }
-    r = kFirstDataBlock;
-    while (yuv420 && FindDataBlock(rec.image, kTagExtended, r)) {
-        const int L = DataBlockLength(rec.image, r);
-        if (ByteAt(rec.image, r + 1) == 14)
-            for (int k = 2; k <= L; ++k)
-                listed[ByteAt(rec.image, r + k)] = true;
-        r += L + 1;
     }
     auto anyNew = [&](const auto& codes) {
         return std::any_of(codes.begin(), codes.end(),
@@ -433,9 +453,10 @@ bool ListsNewCode(const EdidRecord& rec, int from, int to, bool yuv420) {
 bool EncodeExtension(EdidRecord& rec) {
     ExtensionPayloads x;
     CollectLists(rec, x);
-    const TemplateBlocks t = ScanTemplate(rec);
-    x.hdmi = BuildHdmiPayload(rec, t.hdmi, ListsNewCode(rec, 93, 107, true));
-    AddForumBlock(rec, t, ListsNewCode(rec, 96, 107, false), x);
+    const std::vector<TemplateBlock> blocks = TemplateDataBlocks(rec.image);
+    const TemplateBlocks t = ScanTemplate(rec, blocks);
+    x.hdmi = BuildHdmiPayload(rec, t.hdmi, t.hdmiLength, ListsNewCode(rec, blocks, 93, 107, true));
+    AddForumBlock(rec, t, ListsNewCode(rec, blocks, 96, 107, false), x);
     CollectExtendedBlocks(rec, t, x);
     return LayOutExtension(rec, x);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "edid/BlockMap.h"
 #include "edid/EdidBlocks.h"
@@ -109,6 +110,28 @@ FitOutcome FitEdid(std::span<const std::uint8_t> bytes) {
             out.dropped.push_back(DescribeBlock(bytes, blk.index));
     out.result = FitResult::Fitted;
     return out;
+}
+
+} // namespace tavo
+
+namespace tavo {
+
+bool FirstTwoBlocks(std::span<const std::uint8_t> bytes, EdidImage& image) {
+    const EdidBlocks e = ReadEdidBlocks(bytes);
+    if (e.announced <= 2 || bytes.size() <= kEdidSize) return false;
+    // the blocks fitting keeps (FitEdid), without describing the ones it drops: this runs for
+    // every analysis of a larger EDID
+    static constexpr std::uint8_t kHeader[8] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+    const EdidBlock* cta = e.FirstCta();
+    if (!e.blocks[0].complete() || cta == nullptr || !cta->complete() ||
+        !std::equal(kHeader, kHeader + 8, bytes.begin()))
+        return false;
+    std::copy_n(bytes.begin(), 128, image.begin());
+    std::copy_n(bytes.begin() + cta->offset, 128, image.begin() + 128);
+    // one extension now; the checksums stay as the EDID has them (block 0 sums as before)
+    image[127] = static_cast<std::uint8_t>(image[127] + image[126] - 1);
+    image[126] = 1;
+    return true;
 }
 
 } // namespace tavo

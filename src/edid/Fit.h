@@ -28,6 +28,12 @@ struct FitOutcome {
 
 FitOutcome FitEdid(std::span<const std::uint8_t> bytes);
 
+// An EDID of more than two blocks as the analysis reads it: its base block and first CTA-861
+// extension, wherever that stands, as one 256-byte image with the extension count 1 and each
+// checksum as good or bad as it was. False for an EDID that announces two blocks or fewer, or
+// that FitEdid cannot fit (no base block, no CTA-861 extension).
+bool FirstTwoBlocks(std::span<const std::uint8_t> bytes, EdidImage& image);
+
 // What a block holds, in a few words: "tiled display 2 x 1, 5120x1440 at 240 Hz" for DisplayID,
 // the data blocks' names for CTA-861, the block's name otherwise. `index` is the block's number.
 std::string DescribeBlock(std::span<const std::uint8_t> bytes, int index);

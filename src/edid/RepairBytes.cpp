@@ -1,6 +1,7 @@
 // The repairs' shared reading and writing of blocks, extensions and data block collections.
 #include <algorithm>
 
+#include "edid/EdidBlocks.h"
 #include "edid/RepairRules.h"
 
 namespace tavo::repair {
@@ -37,15 +38,14 @@ int CollectionEnd(const Bytes& edid, int ext) {
 
 Collection ReadCollection(const Bytes& edid, int ext) {
     Collection c;
-    const int end = CollectionEnd(edid, ext);
-    for (int p = ext + 4; p < end;) {
-        const int length = (edid[p] & 0x1F) + 1;
-        if (p + length > end) {
+    std::vector<CtaDataBlock> walked;
+    WalkCtaCollection(edid, ext + 4, CollectionEnd(edid, ext), walked);
+    for (const CtaDataBlock& db : walked) {
+        if (db.broken) {
             c.whole = false;
             break;
         }
-        c.blocks.emplace_back(edid.begin() + p, edid.begin() + p + length);
-        p += length;
+        c.blocks.emplace_back(edid.begin() + db.offset, edid.begin() + db.offset + db.length);
     }
     return c;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "edid/EdidBlocks.h"
 #include "edid/RepairRules.h"
 
 namespace tavo::repair {
@@ -53,10 +54,11 @@ Bytes RepairExtensionCount(const Bytes& edid) {
     const int d = out[130];
     if (out[128] != 0x02 || out[129] < 1 || out[129] > 3 || !(d == 0 || (d >= 4 && d <= 127)))
         return out;
-    int p = 132;
-    while (d >= 4 && p < 128 + d)
-        p += (out[p] & 0x1F) + 1;
-    if (d == 0 || p == 128 + d) out[126] = 1;
+    // the collection ends where byte 2 says: no data block runs past it
+    std::vector<CtaDataBlock> walked;
+    if (d >= 4) WalkCtaCollection(out, 132, 128 + d, walked);
+    if (std::none_of(walked.begin(), walked.end(), [](const CtaDataBlock& b) { return b.broken; }))
+        out[126] = 1;
     return out;
 }
 

@@ -99,6 +99,13 @@ void CompareBlock(std::span<const std::uint8_t> a, const BlockMap& ma, const Edi
 
 } // namespace
 
+Difference BlockDifference(std::span<const std::uint8_t> bytes, int index, std::string_view what) {
+    const std::string described = DescribeBlock(bytes, index);
+    const auto colon = described.find(": ");
+    return {described.substr(0, colon), std::string(what),
+            colon == std::string::npos ? std::string() : described.substr(colon + 2)};
+}
+
 std::vector<Difference> DiffEdids(std::span<const std::uint8_t> a,
                                   std::span<const std::uint8_t> b) {
     if (a.size() <= kEdidSize && b.size() <= kEdidSize)
@@ -121,11 +128,7 @@ std::vector<Difference> DiffEdids(std::span<const std::uint8_t> a,
             CompareBlock(a, ma, ea.blocks[k], b, mb, eb.blocks[k], out);
             continue;
         }
-        const std::string described =
-            inA ? DescribeBlock(a, static_cast<int>(k)) : DescribeBlock(b, static_cast<int>(k));
-        const auto colon = described.find(": ");
-        out.push_back({described.substr(0, colon), inA ? "removed" : "added",
-                       colon == std::string::npos ? std::string() : described.substr(colon + 2)});
+        out.push_back(BlockDifference(inA ? a : b, static_cast<int>(k), inA ? "removed" : "added"));
     }
     // the bytes past the blocks both hold, should they differ only there
     if (out.empty() && !std::equal(a.begin(), a.end(), b.begin(), b.end()))

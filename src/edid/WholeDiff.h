@@ -6,6 +6,7 @@
 // 240 Hz").
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "edid/EdidDiff.h"
@@ -15,5 +16,10 @@ namespace tavo {
 // What differs from `a` to `b`; empty exactly when they are equal. Two EDIDs of 256 bytes (or a
 // base block alone) give DiffImages' result.
 std::vector<Difference> DiffEdids(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
+
+// Block `index` of `bytes` as the diff names a block only one EDID has: its name as the part
+// ("DisplayID block 2"), `what` ("removed", "added") and its main content as the detail
+// ("tiled display 2 x 1, 5120x1440 at 240 Hz").
+Difference BlockDifference(std::span<const std::uint8_t> bytes, int index, std::string_view what);
 
 } // namespace tavo

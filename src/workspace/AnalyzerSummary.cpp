@@ -4,7 +4,6 @@
 #include "edid/EdidBlocks.h"
 #include "edid/JsonWriter.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -163,20 +162,9 @@ std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary,
 
 bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
                          std::string& furtherBlocks) {
+    if (!FirstTwoBlocks(bytes, image)) return false;
     const EdidBlocks e = ReadEdidBlocks(bytes);
-    if (e.announced <= 2 || bytes.size() <= kEdidSize) return false;
-    // the blocks fitting keeps (FitEdid), without naming the ones it drops
-    static constexpr std::uint8_t kHeader[8] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
-    const EdidBlock* first = e.FirstCta();
-    if (!e.blocks[0].complete() || first == nullptr ||
-        !std::equal(kHeader, kHeader + 8, bytes.begin()))
-        return false;
-    const EdidBlock& cta = *first;
-    std::copy_n(bytes.begin(), 128, image.begin());
-    std::copy_n(bytes.begin() + cta.offset, 128, image.begin() + 128);
-    // one extension now; the checksums stay as the EDID has them (block 0 sums as before)
-    image[127] = static_cast<std::uint8_t>(image[127] + image[126] - 1);
-    image[126] = 1;
+    const EdidBlock& cta = *e.FirstCta();
     std::vector<std::pair<std::string_view, int>> kinds;
     for (const EdidBlock& b : e.blocks) {
         if (b.index == 0 || b.index == cta.index) continue;

@@ -6,7 +6,10 @@
 #include <map>
 #include <string_view>
 
+#include "edid/EdidBlocks.h"
+#include "edid/Fit.h"
 #include "edid/VideoFormats.h"
+#include "edid/WholeDiff.h"
 #include "workspace/CreatorRebuild.h"
 
 namespace tavo::creator {
@@ -449,6 +452,25 @@ std::vector<BuildChange> BuildChanges(const EdidImage& opened, const EdidImage& 
     EdidImage unedited;
     if (!Rebuild(opened, today, unedited)) return {};
     return BuildChanges(opened, unedited, built);
+}
+
+std::vector<BuildChange> BuildChanges(std::span<const std::uint8_t> opened, const EdidImage& built,
+                                      const CalendarDate& today) {
+    EdidImage two{};
+    if (!FirstTwoBlocks(opened, two))
+        return BuildChanges(ImageFromBytes(opened.data(), opened.size()), built, today);
+    std::vector<BuildChange> out = BuildChanges(two, built, today);
+    const EdidBlocks blocks = ReadEdidBlocks(opened);
+    const int kept = blocks.FirstCta()->index;
+    for (const EdidBlock& blk : blocks.blocks) {
+        if (blk.index == 0 || blk.index == kept) continue;
+        const Difference d = BlockDifference(opened, blk.index, "removed");
+        BuildChange c;
+        c.words = d.detail.empty() ? d.part : d.part + ": " + d.detail;
+        c.detail = d.part + ": " + d.what;
+        out.push_back(std::move(c));
+    }
+    return out;
 }
 
 std::string LossQuestion(const std::vector<BuildChange>& changes) {

@@ -4,6 +4,8 @@
 // operator's edits. A difference counts when the build without any edit (the creator's rebuild of
 // the opened image) has it too. Each change is said in the page's terms first ("L-PCM: 176.4 and
 // 192 kHz") with the block map's byte detail after it.
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,13 @@ std::vector<BuildChange> BuildChanges(const EdidImage& opened, const EdidImage& 
 // The same with the unedited build made here through Rebuild. Empty when the opened image does
 // not rebuild (an invalid image opens as the reset page: there is nothing to lose on top).
 std::vector<BuildChange> BuildChanges(const EdidImage& opened, const EdidImage& built,
+                                      const CalendarDate& today);
+
+// The same for an opened EDID of any size: one of more than two blocks as its base block and first
+// CTA-861 extension (FirstTwoBlocks) above, and every other block, which the two-block build does
+// not write, lost as the diff names a removed block ("DisplayID block 2: tiled display 2 x 1,
+// 5120x1440 at 240 Hz"). Anything else as its slot's image.
+std::vector<BuildChange> BuildChanges(std::span<const std::uint8_t> opened, const EdidImage& built,
                                       const CalendarDate& today);
 
 // For the confirmation: "This EDID will lose:" and the losses, then "It will gain:" and the

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "edid/Decoder.h"
+#include "edid/EdidBlocks.h"
 #include "edid/Encoder.h"
 #include "edid/JsonWriter.h"
 #include "edid/NewEdidTemplate.h"
@@ -345,25 +346,21 @@ void WriteDescriptors(const PresetSpec& s, EdidImage& image) {
 // the clock to the HDMI block), and the colorimetry block's metadata profile bits MD0-MD3, now
 // reserved. Both are set right here, and the extension's checksum with them.
 void Conform(EdidImage& image) {
-    if (image[126] == 0) return;
-    int r = kFirstDataBlock;
-    while (FindDataBlock(image, kTagVendor, r)) {
-        const int length = DataBlockLength(image, r);
-        if (length >= 5 && image[r + 1] == 0xD8 && image[r + 2] == 0x5D && image[r + 3] == 0xC4 &&
-            image[r + 5] <= 340 / 5)
+    const EdidBlocks walked = ReadEdidBlocks(image);
+    const EdidBlock* cta = walked.FirstAnnouncedCta();
+    if (cta == nullptr) return;
+    for (const CtaDataBlock& db : cta->dataBlocks) {
+        const int r = db.offset, length = db.length - 1; // payload bytes inside the collection
+        const int tag = db.tag << 5;
+        if (tag == kTagVendor && length >= 5 && image[r + 1] == 0xD8 && image[r + 2] == 0x5D &&
+            image[r + 3] == 0xC4 && image[r + 5] <= 340 / 5)
             image[r + 5] = 0;
-        r += length + 1;
-    }
-    r = kFirstDataBlock;
-    while (FindDataBlock(image, kTagExtended, r)) {
-        const int length = DataBlockLength(image, r);
-        if (length >= 3 && image[r + 1] == 0x05) image[r + 3] &= 0xF0;
-        r += length + 1;
+        if (tag == kTagExtended && length >= 3 && image[r + 1] == 0x05) image[r + 3] &= 0xF0;
     }
     unsigned sum = 0;
-    for (int i = 128; i < 255; ++i)
+    for (int i = cta->offset; i < cta->offset + 127; ++i)
         sum += image[i];
-    image[255] = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
+    image[cta->offset + 127] = static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
 }
 
 PresetBuild Build(const PresetSpec& s) {

@@ -23,10 +23,11 @@ inline QByteArray ImageBytes(const EdidImage& image) {
     return QByteArray(reinterpret_cast<const char*>(image.data()), kEdidSize);
 }
 
-// The 256 bytes a grid shows, read back from its cells' texts.
-inline QByteArray GridBytes(const QTableWidget* table) {
+// The bytes a grid shows (256 for a slot's image, every byte of a larger EDID), read back from
+// its cells' texts.
+inline QByteArray GridBytes(const QTableWidget* table, int count = 256) {
     QByteArray out;
-    for (int b = 0; b < 256; ++b) {
+    for (int b = 0; b < count; ++b) {
         const QTableWidgetItem* item = table->item(b / 16, b % 16);
         out += item ? QByteArray::fromHex(item->text().toLatin1()) : QByteArray("?");
     }
@@ -52,7 +53,7 @@ inline QList<int> BytesOf(const BlockPart& part) {
 // The offsets of the cells marked as changed (bold, in the changed colour).
 inline QList<int> MarkedBytes(const QTableWidget* table) {
     QList<int> out;
-    for (int b = 0; b < 256; ++b)
+    for (int b = 0; b < table->rowCount() * 16; ++b)
         if (const QTableWidgetItem* item = table->item(b / 16, b % 16); item && item->font().bold())
             out << b;
     return out;

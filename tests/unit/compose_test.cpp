@@ -52,9 +52,8 @@ std::map<std::string, ComposeCapability> Claims(const EdidImage& image, const By
 using Sad = std::array<std::uint8_t, 3>;
 std::vector<Sad> AudioOf(const EdidImage& img) {
     std::vector<Sad> out;
-    for (int at = kFirstDataBlock; FindDataBlock(img, kTagAudio, at);
-         at += 1 + DataBlockLength(img, at))
-        for (int k = 0; k + 3 <= DataBlockLength(img, at); k += 3)
+    for (const int at : DataBlocksTagged(img, kTagAudio))
+        for (int k = 0; k + 3 <= (img[at] & 0x1F); k += 3)
             if (img[at + 1 + k] & 0x78)
                 out.push_back({img[at + 1 + k], img[at + 2 + k], img[at + 3 + k]});
     return out;
@@ -709,10 +708,10 @@ TEST(Compose, RulesOnBuiltImages) {
     // HDR luminance: max and frame-average the lower codes, the minimum no lower than either's
     const auto h = Compose(
         {{"a", WithBlocks(Concat({vdb16, hdrA}))}, {"b", WithBlocks(Concat({vdb16, hdrB}))}}, {});
-    int at = kFirstDataBlock;
-    ASSERT_TRUE(FindDataBlock(h.image, kTagExtended, at));
-    while (h.image[at + 1] != 6)
-        ASSERT_TRUE(FindDataBlock(h.image, kTagExtended, at += 1 + DataBlockLength(h.image, at)));
+    int at = -1;
+    for (const int e : DataBlocksTagged(h.image, kTagExtended))
+        if (at < 0 && h.image[e + 1] == 6) at = e;
+    ASSERT_GE(at, 0);
     EXPECT_EQ(h.image[at + 2], 0x05);
     EXPECT_EQ(h.image[at + 4], 0x50);
     EXPECT_EQ(h.image[at + 5], 0x50);
@@ -738,10 +737,11 @@ TEST(Compose, IdentityNameAndPreferredTiming) {
     ASSERT_TRUE(t);
     EXPECT_EQ(t->format, (VideoFormat{3840, 2160, false, 60}));
     // the physical address of the first source
-    int at = kFirstDataBlock, first = kFirstDataBlock;
-    ASSERT_TRUE(FindDataBlock(r.image, kTagVendor, at));
-    ASSERT_TRUE(FindDataBlock(sources[0].image, kTagVendor, first));
-    EXPECT_EQ(r.image[at + 4], sources[0].image[first + 4]);
+    const auto at = DataBlocksTagged(r.image, kTagVendor);
+    const auto first = DataBlocksTagged(sources[0].image, kTagVendor);
+    ASSERT_FALSE(at.empty());
+    ASSERT_FALSE(first.empty());
+    EXPECT_EQ(r.image[at[0] + 4], sources[0].image[first[0] + 4]);
 }
 
 // A few results pinned byte for byte (tests/data/compose/README.md says how they are made).

@@ -12,6 +12,8 @@
 
 #include "creator_test_util.h"
 #include "edid/Decoder.h"
+#include "edid/Fit.h"
+#include "edid_builders.h"
 #include "workspace/CreatorLoss.h"
 #include "workspace/CreatorRebuild.h"
 #include "workspace/CreatorTables.h"
@@ -223,6 +225,40 @@ TEST(CreatorSamples, LossListsWhatTheCreatorDropsNotTheEdits) {
     EdidImage broken = opened;
     broken[0] = 1;
     EXPECT_TRUE(BuildChanges(broken, rebuilt, today).empty());
+
+    // an opened EDID of more blocks loses, on top, every block but the two the build writes,
+    // each named; its first two blocks lose what they lose on their own
+    for (const auto& sample : test::LargeSamples()) {
+        SCOPED_TRACE(sample.name);
+        EdidImage two{};
+        ASSERT_TRUE(FirstTwoBlocks(sample.bytes, two));
+        EdidRecord r;
+        CreatorPage p;
+        OpenImage(r, p, two, today);
+        ASSERT_TRUE(Build(p, r));
+        const auto whole =
+            BuildChanges(std::span<const std::uint8_t>(sample.bytes), r.image, today);
+        const auto alone = BuildChanges(two, r.image, today);
+        ASSERT_GE(whole.size(), alone.size());
+        EXPECT_TRUE(std::equal(alone.begin(), alone.end(), whole.begin()));
+        std::vector<std::string> dropped;
+        for (auto c = whole.begin() + static_cast<std::ptrdiff_t>(alone.size()); c != whole.end();
+             ++c) {
+            EXPECT_FALSE(c->added);
+            dropped.push_back(c->Said());
+        }
+        EXPECT_EQ(dropped, FitEdid(sample.bytes).dropped);
+    }
+    const auto large = test::LargeSamples();
+    const auto tiled = BuildChanges(std::span<const std::uint8_t>(large[0].bytes),
+                                    FitEdid(large[0].bytes).image, today);
+    ASSERT_FALSE(tiled.empty());
+    EXPECT_EQ(tiled.back().Said().rfind("CTA-861 block 3", 0), 0u) << tiled.back().Said();
+    EXPECT_TRUE(std::any_of(tiled.begin(), tiled.end(), [](const BuildChange& c) {
+        return c.Line().starts_with("DisplayID block 2: product TAVO, 5120x1440 at 240 Hz, tiled "
+                                    "display 2 x 1") &&
+               c.Line().ends_with("(DisplayID block 2: removed)");
+    })) << LossQuestion(tiled);
 
     // losses first, then additions, then what is neither; in words, never byte values
     const std::string arrow = " \xE2\x86\x92 ";

@@ -1,6 +1,8 @@
 // The one walk over an EDID's blocks and data blocks, at any size.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +16,7 @@
 #include "edid/WholeEdid.h"
 #include "edid_builders.h"
 #include "workspace/AnalyzerSummary.h"
+#include "workspace/HexGrid.h"
 
 using namespace tavo;
 using namespace tavo::test;
@@ -590,5 +593,41 @@ TEST(DisplayIdTimings, EachTypeAsTheReferenceDecoderReadsIt) {
         for (const DisplayIdTiming& t : ReadDisplayIdTimings(edid, ReadEdidBlocks(edid)))
             got += (got.empty() ? "" : ", ") + Describe(t);
         EXPECT_EQ(got, c.want) << c.name;
+    }
+}
+
+// A larger EDID is shown byte for byte, every block mapped; beside a slot's image, the bytes
+// only one of them has count as changed.
+TEST(HexGrid, LargerEdidsWhole) {
+    for (const auto& sample : LargeSamples()) {
+        SCOPED_TRACE(sample.name);
+        const HexGrid grid = MakeHexGrid(sample.bytes);
+        ASSERT_EQ(grid.size(), static_cast<int>(sample.bytes.size()));
+        EXPECT_TRUE(std::equal(grid.bytes.begin(), grid.bytes.end(), sample.bytes.begin()));
+        const BlockMap map = MapEdid(sample.bytes);
+        ASSERT_EQ(grid.parts.size(), map.size());
+        for (int b = 0; b < grid.size(); ++b) {
+            const BlockPart& p =
+                grid.parts[static_cast<std::size_t>(grid.partOf[static_cast<std::size_t>(b)])];
+            ASSERT_TRUE(p.offset <= b && b < p.end()) << b;
+        }
+        EXPECT_EQ(AnnouncedBytes(sample.bytes), sample.bytes.size());
+        EdidImage two{};
+        ASSERT_TRUE(FirstTwoBlocks(sample.bytes, two));
+        const HexGrid beside = MakeHexGrid(sample.bytes, two);
+        for (int b = 256; b < grid.size(); ++b)
+            ASSERT_TRUE(beside.changed[static_cast<std::size_t>(b)]) << b;
+        const HexGrid image = MakeHexGrid(two, std::span<const std::uint8_t>(sample.bytes));
+        EXPECT_EQ(image.size(), 256);
+        // the text of a part past 256 bytes holds its own bytes
+        const auto far = std::find_if(map.begin(), map.end(), [](const BlockPart& p) {
+            return p.offset >= 256 && p.length > 1;
+        });
+        ASSERT_NE(far, map.end());
+        const std::string text = FieldsText(grid, *far);
+        char first[4];
+        std::snprintf(first, sizeof first, "%02X",
+                      sample.bytes[static_cast<std::size_t>(far->offset)]);
+        EXPECT_EQ(text.substr(text.find('\n') + 1, 2), first) << text;
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "edid/EdidBlocks.h"
 #include "edid/EdidImage.h"
 
 namespace tavo::test {
@@ -49,6 +50,18 @@ inline EdidImage WithBlocks(const Bytes& blocks, std::uint8_t byte131 = 0x00) {
     std::copy_n(blocks.begin(), std::min<std::size_t>(blocks.size(), 124), img.begin() + 132);
     FixChecksums(img);
     return img;
+}
+
+// The offsets of the data blocks with this tag value (kTagAudio ... kTagExtended) in the image's
+// CTA-861 extension, in order, as the walk reads them: none when byte 126 announces no extension
+// or block 1 is no CTA-861 block.
+inline std::vector<int> DataBlocksTagged(const EdidImage& img, std::uint8_t tag) {
+    std::vector<int> out;
+    const EdidBlocks walked = ReadEdidBlocks(img);
+    if (const EdidBlock* cta = walked.FirstAnnouncedCta())
+        for (const CtaDataBlock& db : cta->dataBlocks)
+            if ((db.tag << 5) == tag) out.push_back(db.offset);
+    return out;
 }
 
 // Puts a monitor-name descriptor (00 00 00 FC 00 + 13 bytes) at descriptor slot `slot` (0..3).

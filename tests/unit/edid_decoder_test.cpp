@@ -1,9 +1,11 @@
 // Decoding images into EdidRecord.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "edid/Decoder.h"
+#include "edid/EdidBlocks.h"
 #include "edid/NewEdidTemplate.h"
 #include "edid_builders.h"
 
@@ -319,6 +321,106 @@ TEST(Decode, FormatFlagsAndBlocks) {
     }
 }
 
+// Which data blocks count: those of the first CTA-861 extension, as far as its byte 2 lets them
+// run, wherever that extension stands in an EDID of any size.
+TEST(Decode, DataBlocksOfTheFirstCtaExtension) {
+    const Bytes video = {0x43, 0x90, 0x04, 0x03};
+    const Bytes hdmi = {0x65, 0x03, 0x0C, 0x00, 0x12, 0x34};
+    const auto slot = [](const Bytes& cta) { return LargeEdid({cta}); };
+    Bytes blockMap(128, 0);
+    blockMap[0] = 0xF0;
+    blockMap[1] = 0x02;
+    FixBlockChecksum(blockMap, 0);
+    const Bytes displayId =
+        DisplayIdBlock(0x20, 0, DidBlock(0x22, 0, DidTiming(148500, 1920, 280, 1080, 45)));
+    const struct Case {
+        const char* what;
+        Bytes bytes;
+        std::array<std::uint8_t, 3> vics; // the first three video codes
+        std::uint16_t format;
+        std::uint8_t ycbcr;
+    } cases[] = {
+        {"byte 2 after the collection",
+         slot(CtaBlock(Concat({video, hdmi}), -1)),
+         {16, 4, 3},
+         kFormatHdmiBlock,
+         0},
+        {"byte 2 = 0: no data blocks",
+         slot(CtaBlock(Concat({video, hdmi}), 0)),
+         {0, 0, 0},
+         kFormatCeaWithoutHdmi,
+         0},
+        {"byte 2 = 4: no data blocks",
+         slot(CtaBlock(Concat({video, hdmi}), 4)),
+         {0, 0, 0},
+         kFormatCeaWithoutHdmi,
+         0},
+        {"a video block running past byte 2 ends there",
+         slot(CtaBlock(Concat({video, hdmi}), 6)),
+         {16, 0, 0},
+         kFormatCeaWithoutHdmi,
+         0},
+        {"block 1 DisplayID, two blocks: no CTA-861 data blocks",
+         slot(displayId),
+         {0, 0, 0},
+         kFormatCeaWithoutHdmi,
+         0},
+        {"CTA-861 at block 2 behind a block map",
+         LargeEdid({blockMap, CtaBlock(Concat({video, hdmi}))}),
+         {16, 4, 3},
+         kFormatHdmiBlock,
+         0},
+        {"CTA-861 at block 2 behind DisplayID",
+         LargeEdid({displayId, CtaBlock(Concat({video, hdmi}))}),
+         {16, 4, 3},
+         kFormatHdmiBlock,
+         0},
+        {"the first of two CTA-861 blocks",
+         LargeEdid({CtaBlock(hdmi), CtaBlock(video)}),
+         {0, 0, 0},
+         kFormatHdmiBlock,
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EdidRecord r;
+        DecodeEdid(r, c.bytes);
+        ASSERT_EQ(r.status, 0);
+        EXPECT_EQ((std::array<std::uint8_t, 3>{r.videoCodes[0], r.videoCodes[1], r.videoCodes[2]}),
+                  c.vics);
+        EXPECT_EQ(r.formatFlags & (kFormatHdmiBlock | kFormatCeaWithoutHdmi), c.format);
+        EXPECT_EQ(r.ycbcrSupport, c.ycbcr);
+        if (c.format == kFormatHdmiBlock) {
+            EXPECT_EQ(r.cecAddress, (std::array<std::uint8_t, 2>{0x12, 0x34}));
+        }
+    }
+}
+
+// A larger EDID decodes as its base block and first CTA-861 block would on their own; the
+// record's image is those two blocks with each checksum as the EDID has it.
+TEST(Decode, LargerEdidAsItsFirstTwoBlocks) {
+    for (const auto& sample : LargeSamples()) {
+        SCOPED_TRACE(sample.name);
+        EdidRecord whole;
+        DecodeEdid(whole, sample.bytes);
+        const EdidBlocks walked = ReadEdidBlocks(sample.bytes);
+        ASSERT_NE(walked.FirstCta(), nullptr);
+        EdidImage two{};
+        std::copy_n(sample.bytes.begin(), 128, two.begin());
+        std::copy_n(sample.bytes.begin() + walked.FirstCta()->offset, 128, two.begin() + 128);
+        two[126] = 1;
+        FixChecksums(two);
+        const EdidRecord alone = Decoded(two);
+        EXPECT_EQ(whole.status, alone.status);
+        EXPECT_EQ(whole.videoCodes, alone.videoCodes);
+        EXPECT_EQ(whole.audioDescriptors, alone.audioDescriptors);
+        EXPECT_EQ(whole.formatFlags, alone.formatFlags);
+        EXPECT_EQ(whole.extTimings, alone.extTimings);
+        EXPECT_TRUE(
+            std::equal(whole.image.begin() + 128, whole.image.begin() + 255, two.begin() + 128));
+    }
+}
+
 TEST(Decode, BaseOnlyImage) {
     const EdidRecord r = Decoded(BaseOnly());
     EXPECT_EQ(r.formatFlags, kFormatNoExtension);
@@ -327,9 +429,9 @@ TEST(Decode, BaseOnlyImage) {
     EXPECT_EQ(FieldText(r.maxResolutionName), "UNDEFINE.");
 }
 
-TEST(Decode, HdmiBlockAtTheImageEndReadsZerosPastIt) {
-    // The collection claims to run to the image end; the last block is an HDMI block whose
-    // VIC offsets lie past byte 255.
+TEST(Decode, HdmiBlockPastTheCollectionReadsZerosPastIt) {
+    // The collection claims to run to the image end and so ends before the checksum; the last
+    // block is an HDMI block whose VIC offsets lie past it.
     EdidImage img = WithBlocks({});
     img[130] = 127;
     // zero-length blocks of tag 0 up to 243, then an HDMI block whose lengths byte is 254
@@ -342,7 +444,7 @@ TEST(Decode, HdmiBlockAtTheImageEndReadsZerosPastIt) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.formatFlags & (kFormatHdmiBlock | kFormat3D), kFormatHdmiBlock | kFormat3D);
     EXPECT_EQ(r.threeDLength, 2);
-    EXPECT_EQ(r.hdmiVics[0], img[255]); // the checksum byte, then past the image
+    EXPECT_EQ(r.hdmiVics[0], 0); // the checksum byte is no part of the block
     EXPECT_EQ(r.hdmiVics[1], 0);
     EXPECT_EQ(r.threeDBytes[0], 0);
     EXPECT_EQ(r.threeDBytes[1], 0);

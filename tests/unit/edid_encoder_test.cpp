@@ -361,6 +361,47 @@ TEST(Encode, ExtensionBlocks) {
     }
 }
 
+// What the template's extension holds outside its data blocks, as the walk reads them (behind
+// byte 2 at 0 or 4, or in a block 1 that is no CTA-861 block), carries nothing over: the build is
+// the one over a template without blocks.
+TEST(Encode, OnlyTheTemplatesDataBlocksCarryOver) {
+    const Bytes blocks = {0x67, 0x03, 0x0C, 0x00, 0x20, 0x00, 0x80, 0x1E,
+                          0x67, 0xD8, 0x5D, 0xC4, 0x01, 0x78, 0x80, 0x07};
+    const auto set = [](EdidRecord& r) {
+        r.deepColor = 0x80;
+        r.videoCodes[0] = 16;
+        r.yuv420DeepColor = 0x01;
+    };
+    EdidRecord plain = Over({});
+    set(plain);
+    ASSERT_TRUE(Encode(plain));
+    const struct Case {
+        const char* what;
+        int offset; // the image byte changed
+        std::uint8_t value;
+    } cases[] = {
+        {"byte 2 = 0", 130, 0},
+        {"byte 2 = 4", 130, 4},
+        {"block 1 is DisplayID", 128, 0x70},
+        {"block 1 is a block map", 128, 0xF0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EdidRecord r = Over(blocks);
+        r.image[static_cast<std::size_t>(c.offset)] = c.value;
+        FixChecksums(r.image);
+        set(r);
+        ASSERT_TRUE(Encode(r));
+        EXPECT_EQ(Blocks(r.image), Blocks(plain.image));
+        ExpectValid(r.image);
+    }
+    // and the same blocks where the walk reads them are carried over
+    EdidRecord carried = Over(blocks);
+    set(carried);
+    ASSERT_TRUE(Encode(carried));
+    EXPECT_NE(Blocks(carried.image), Blocks(plain.image));
+}
+
 TEST(Encode, ExtensionHeaderAndTimings) {
     EdidRecord r = Over({});
     r.image[131] = 0xFF;

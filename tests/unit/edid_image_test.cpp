@@ -1,40 +1,17 @@
-// Validation and the data-block finder.
+// Validation, and the data blocks a slot's image holds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <numeric>
 
+#include "edid/EdidBlocks.h"
 #include "edid/EdidImage.h"
+#include "edid_builders.h"
 
 using namespace tavo;
 
-namespace {
-
-void FixChecksum(EdidImage& img, int bank) {
-    const int base = bank * 128;
-    unsigned s = 0;
-    for (int i = base; i < base + 127; ++i)
-        s += img[i];
-    img[base + 127] = static_cast<std::uint8_t>((256 - (s & 0xFF)) & 0xFF);
-}
-
-// A valid image with one extension whose data block collection is `blocks`.
-EdidImage WithBlocks(const std::vector<std::uint8_t>& blocks) {
-    EdidImage img{};
-    const std::uint8_t header[] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
-    std::copy(std::begin(header), std::end(header), img.begin());
-    img[126] = 1;
-    FixChecksum(img, 0);
-    img[128] = 0x02;
-    img[129] = 0x03;
-    img[130] = static_cast<std::uint8_t>(4 + blocks.size());
-    std::copy(blocks.begin(), blocks.end(), img.begin() + 132);
-    FixChecksum(img, 1);
-    return img;
-}
-
-} // namespace
+using namespace tavo::test;
 
 TEST(Validate, EachErrorBit) {
     const EdidImage good = WithBlocks({0x41, 0x10});
@@ -105,64 +82,56 @@ TEST(Validate, BankOneOnlyWithOneExtension) {
     EXPECT_EQ(ValidationMessage(0), "");
 }
 
-TEST(FindDataBlock, WalksBlocksInOrder) {
-    // video(2) audio(3) vendor(0-length) video(1)
-    const EdidImage img = WithBlocks({0x42, 0x10, 0x04, 0x23, 9, 7, 3, 0x60, 0x41, 0x05});
-    int p = kFirstDataBlock;
-    ASSERT_TRUE(FindDataBlock(img, kTagVideo, p));
-    EXPECT_EQ(p, 132);
-    p += DataBlockLength(img, p) + 1;
-    ASSERT_TRUE(FindDataBlock(img, kTagVideo, p));
-    EXPECT_EQ(p, 140);
-    p += DataBlockLength(img, p) + 1;
-    EXPECT_FALSE(FindDataBlock(img, kTagVideo, p));
-    EXPECT_EQ(p, 142); // unchanged on failure
-
-    p = kFirstDataBlock;
-    ASSERT_TRUE(FindDataBlock(img, kTagVendor, p)); // a block of length 0 is returned too
-    EXPECT_EQ(p, 139);
-    EXPECT_EQ(DataBlockLength(img, p), 0);
-    p += 1;
-    EXPECT_FALSE(FindDataBlock(img, kTagVendor, p));
-    p = kFirstDataBlock;
-    EXPECT_FALSE(FindDataBlock(img, kTagSpeaker, p));
-}
-
-TEST(FindDataBlock, NoExtensionOrEmptyCollection) {
-    EdidImage img = WithBlocks({0x41, 0x10});
-    img[126] = 0;
-    int p = kFirstDataBlock;
-    EXPECT_FALSE(FindDataBlock(img, kTagVideo, p));
-    EXPECT_EQ(p, kFirstDataBlock);
-
-    img = WithBlocks({0x41, 0x10});
-    img[130] = 4;
-    EXPECT_FALSE(FindDataBlock(img, kTagVideo, p));
-    img[130] = 0;
-    EXPECT_FALSE(FindDataBlock(img, kTagVideo, p));
-}
-
-TEST(FindDataBlock, NeverReadsPastTheImage) {
-    // byte 130 = 255 would put the end of the collection at 383; the walk stops at 256. Lengths of
-    // 31 make the walk jump straight towards the end of the image.
-    EdidImage img{};
-    img[126] = 1;
-    img[130] = 255;
+// The data blocks a slot's image holds, as the decoder, the encoder and the presets read them.
+TEST(ImageDataBlocks, WhatBlockOneHolds) {
+    const auto zeroFrom = [](EdidImage img, int offset) {
+        img[130] = static_cast<std::uint8_t>(offset);
+        FixChecksums(img);
+        return img;
+    };
+    const EdidImage listed = WithBlocks({0x42, 0x10, 0x04, 0x23, 9, 7, 3, 0x60, 0x41, 0x05});
+    EdidImage noExtension = listed;
+    noExtension[126] = 0;
+    FixChecksums(noExtension);
+    EdidImage displayId = listed;
+    displayId[128] = 0x70;
+    FixChecksums(displayId);
+    // byte 2 = 255 would end the collection at 383; it ends before the checksum, and a video
+    // block whose length runs past that is cut there
+    EdidImage toTheEnd{};
+    toTheEnd[126] = 1;
+    toTheEnd[128] = 0x02;
+    toTheEnd[130] = 255;
     for (int i = 132; i < 256; ++i)
-        img[i] = 0x1F; // tag 0, length 31
-    img[253] = 0x1F;
-    int p = kFirstDataBlock;
-    EXPECT_FALSE(FindDataBlock(img, kTagVideo, p));
-    img[228] = 0x5F; // a video block whose payload runs past the image is still found
-    p = kFirstDataBlock;
-    int found = -1;
-    while (FindDataBlock(img, kTagVideo, p)) {
-        found = p;
-        p += DataBlockLength(img, p) + 1;
+        toTheEnd[i] = 0x1F; // tag 0, length 31
+    toTheEnd[228] = 0x5F;
+    const struct Case {
+        const char* what;
+        EdidImage image;
+        std::uint8_t tag;
+        std::vector<int> offsets;
+    } cases[] = {
+        {"video blocks in order", listed, kTagVideo, {132, 140}},
+        {"a block of length 0", listed, kTagVendor, {139}},
+        {"no such block", listed, kTagSpeaker, {}},
+        {"byte 126 is 0", noExtension, kTagVideo, {}},
+        {"block 1 is DisplayID", displayId, kTagVideo, {}},
+        {"byte 2 is 4", zeroFrom(listed, 4), kTagVideo, {}},
+        {"byte 2 is 0", zeroFrom(listed, 0), kTagVideo, {}},
+        {"byte 2 cuts the second video block", zeroFrom(listed, 13), kTagVideo, {132, 140}},
+        {"byte 2 past the block", toTheEnd, kTagVideo, {228}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DataBlocksTagged(c.image, c.tag), c.offsets);
     }
-    EXPECT_EQ(found, 228);
-    EXPECT_EQ(ByteAt(img, 300), 0);
-    EXPECT_EQ(ByteAt(img, -1), 0);
+    const EdidBlocks walked = ReadEdidBlocks(toTheEnd);
+    ASSERT_NE(walked.FirstAnnouncedCta(), nullptr);
+    const CtaDataBlock& last = walked.FirstAnnouncedCta()->dataBlocks.back();
+    EXPECT_EQ(last.offset + last.length, 255);
+    EXPECT_TRUE(last.broken);
+    EXPECT_EQ(ByteAt(toTheEnd, 300), 0);
+    EXPECT_EQ(ByteAt(toTheEnd, -1), 0);
 }
 
 TEST(ImageFromBytes, PadsShortFilesWithFF) {

@@ -6,9 +6,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "edid/BlockMap.h"
 #include "edid/Decoder.h"
+#include "edid/EdidBlocks.h"
 #include "edid/Encoder.h"
 #include "workspace/AnalyzerSummary.h"
+#include "workspace/Presets.h"
 
 using namespace tavo;
 namespace fs = std::filesystem;
@@ -166,4 +169,63 @@ TEST(EdidSamples, FullListsFitOrAreRefused) {
     }
     EXPECT_GT(refused, 0);
     EXPECT_GT(fitted, 0);
+}
+
+// The decoder reads the data blocks the block map shows in the first CTA-861 extension, and no
+// others: an HDMI block, audio, a speaker allocation and YCbCr 4:2:0 exactly where the map has
+// them (whole), over the samples, the larger EDIDs and the ready-made ones.
+TEST(EdidSamples, DecoderReadsTheDataBlocksTheBlockMapShows) {
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> inputs;
+    for (const auto& p : Samples()) {
+        const std::string bytes = ReadText(p);
+        inputs.emplace_back(p.filename().string(),
+                            std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    }
+    for (const char* name : {"displayid-512", "two-cta-384", "override-512"}) {
+        const std::string bytes =
+            ReadText(fs::path(TAVO_TEST_DATA) / "blocks" / (std::string(name) + ".bin"));
+        inputs.emplace_back(name, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    }
+    for (const PresetInfo& preset : Presets()) {
+        const PresetBuild built = BuildPreset(std::string(preset.name));
+        inputs.emplace_back(std::string(preset.name),
+                            std::vector<std::uint8_t>(built.image.begin(), built.image.end()));
+    }
+    int withCta = 0;
+    for (const auto& [name, bytes] : inputs) {
+        SCOPED_TRACE(name);
+        EdidRecord r;
+        DecodeEdid(r, bytes);
+        if (r.status & kStatusValidationMask) continue;
+        const EdidBlocks walked = ReadEdidBlocks(bytes);
+        const EdidBlock* cta =
+            bytes.size() > kEdidSize ? walked.FirstCta() : walked.FirstAnnouncedCta();
+        bool hdmi = false, audio = false, speaker = false, yuv420 = false;
+        if (cta != nullptr) {
+            ++withCta;
+            for (const BlockPart& part : MapEdid(bytes)) {
+                if (part.kind != PartKind::DataBlock || part.offset < cta->offset ||
+                    part.offset >= cta->offset + kEdidBlockSize)
+                    continue;
+                const auto at = [&](int k) {
+                    return bytes[static_cast<std::size_t>(part.offset + k)];
+                };
+                hdmi = hdmi || (part.tag == 3 && part.length >= 4 && at(1) == 0x03 &&
+                                at(2) == 0x0C && at(3) == 0x00);
+                audio = audio || (part.tag == 1 && part.length >= 4);
+                speaker = speaker || (part.tag == 4 && part.length >= 4);
+                yuv420 = yuv420 || (part.extendedTag == 15 ||
+                                    (part.extendedTag == 14 && part.length >= 3 && at(2) != 0));
+            }
+        }
+        EXPECT_EQ((r.formatFlags & kFormatHdmiBlock) != 0, hdmi);
+        EXPECT_EQ(r.audioDescriptors[0][0] != 0 || r.audioDescriptors[0][1] != 0 ||
+                      r.audioDescriptors[0][2] != 0,
+                  audio);
+        if (!speaker) {
+            EXPECT_EQ(r.speakerAllocation, 0u);
+        }
+        EXPECT_EQ(r.yuv420Selection != 0, yuv420);
+    }
+    EXPECT_GE(withCta, 20);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "edid_builders.h"
 #include "workspace/Presets.h"
 #include "workspace/WriteCheck.h"
 
@@ -26,8 +27,9 @@ EdidImage Clean() {
 // The first video code written over the second, the checksum mended.
 EdidImage DuplicateVic() {
     EdidImage image = Clean();
-    int at = kFirstDataBlock;
-    EXPECT_TRUE(FindDataBlock(image, kTagVideo, at));
+    const auto video = test::DataBlocksTagged(image, kTagVideo);
+    EXPECT_FALSE(video.empty());
+    const int at = video.empty() ? 132 : video[0];
     image[static_cast<std::size_t>(at + 2)] = image[static_cast<std::size_t>(at + 1)];
     MendChecksum(image, 1);
     return image;

@@ -659,6 +659,38 @@ private slots:
         QCOMPARE(window->findChild<QLabel*>("Label_HexChanged")->text(),
                  QString("0 bytes changed (red)"));
 
+        // an EDID of four blocks: the page holds its base block and first CTA-861 extension, the
+        // opened EDID beside the build is all 512 bytes, its blocks mapped, and what the
+        // two-block build drops is asked about by name
+        QFile large(QString(TAVO_TEST_DATA) + "/blocks/displayid-512.bin");
+        QVERIFY(large.open(QIODevice::ReadOnly));
+        const QByteArray largeBytes = large.readAll();
+        QCOMPARE(largeBytes.size(), 512);
+        rig.dialogs.openAnswer = large.fileName();
+        rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Creator")->click();
+        QCOMPARE(rig.state.creatorRecord.videoCodes[0], 16); // the CTA-861 block's video codes
+        QCOMPARE(rig.state.creatorRecord.status & kStatusValidationMask, 0);
+        button->click();
+        QCOMPARE(opened->rowCount(), 32);
+        QCOMPARE(hex->rowCount(), 16);
+        QCOMPARE(tavo::test::GridBytes(opened, 512), largeBytes);
+        QCOMPARE(opened->verticalHeaderItem(31)->text(), QString("1F0"));
+        QVERIFY(tavo::test::MarkedBytes(opened).contains(300)); // only the opened EDID has it
+        QCOMPARE(HexView::Existing(rig.form.get())->bytes().size(), std::size_t(256)); // the build
+        QTemporaryDir out;
+        QVERIFY(out.isValid());
+        rig.dialogs.saveAnswer = out.filePath("fitted.bin");
+        rig.dialogs.confirmations.clear();
+        rig.dialogs.confirmAnswers = {false}; // the loss question: Cancel
+        rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid_Creator")->click();
+        QVERIFY(!rig.dialogs.confirmations.isEmpty());
+        const QString asked = rig.dialogs.confirmations.last().text;
+        QVERIFY2(asked.contains("DisplayID block 2: product TAVO, 5120x1440 at 240 Hz, tiled "
+                                "display 2 x 1"),
+                 qPrintable(asked));
+        QVERIFY2(asked.contains("CTA-861 block 3"), qPrintable(asked));
+        QVERIFY(!QFile::exists(out.filePath("fitted.bin")));
+
         // a New EDID: the build alone
         rig.New();
         button->click();
@@ -934,6 +966,22 @@ private slots:
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(rig.state.creatorRecord.image.data()),
                             bytes.size()),
                  bytes);
+        // hex text of an EDID of four blocks: its base block and first CTA-861 extension
+        QFile large(QString(TAVO_TEST_DATA) + "/blocks/displayid-512.bin");
+        QVERIFY(large.open(QIODevice::ReadOnly));
+        QString largeText = "EDID:\n";
+        const QByteArray largeBytes = large.readAll();
+        for (int at = 0; at < largeBytes.size(); at += 16)
+            largeText += QString::fromLatin1(largeBytes.mid(at, 16).toHex(' ')) + "\n";
+        QGuiApplication::clipboard()->setText(largeText);
+        rig.dialogs.confirmAnswer = true; // the unsaved edit may go
+        rig.form->PasteEdid->trigger();
+        QCOMPARE(Memo(rig), QString("Edid Open OK."));
+        QCOMPARE(rig.state.creatorRecord.videoCodes[0], 16);
+        QCOMPARE(
+            QByteArray(reinterpret_cast<const char*>(rig.state.creatorRecord.image.data()) + 128,
+                       127),
+            largeBytes.mid(128, 127));
     }
 
     // "Presets...": a ready-made EDID on the page as Open puts a file there; saved without an

@@ -31,6 +31,7 @@
 #include "discovery/qt/DeviceGrid.h"
 #include "edid/Check.h"
 #include "edid/Decoder.h"
+#include "edid/EdidBlocks.h"
 #include "edid/Fit.h"
 #include "edid/NewEdidTemplate.h"
 #include "edid/Repair.h"
@@ -153,8 +154,12 @@ void MendChecksum(EdidImage& image, int block) {
     image[static_cast<std::size_t>(block * 128 + 127)] = static_cast<std::uint8_t>(0x100 - sum);
 }
 EdidImage WithDuplicateVic(EdidImage image) {
-    int at = kFirstDataBlock;
-    if (!FindDataBlock(image, kTagVideo, at) || DataBlockLength(image, at) < 2) return image;
+    const EdidBlocks walked = ReadEdidBlocks(image);
+    const EdidBlock* cta = walked.FirstAnnouncedCta();
+    int at = -1;
+    for (const CtaDataBlock& db : cta ? cta->dataBlocks : std::vector<CtaDataBlock>{})
+        if (at < 0 && db.tag == 2 && db.length >= 3) at = db.offset;
+    if (at < 0) return image;
     image[static_cast<std::size_t>(at + 2)] = image[static_cast<std::size_t>(at + 1)];
     MendChecksum(image, 1);
     return image;
@@ -534,7 +539,12 @@ private slots:
         StatusRecorder status(rig.Label2());
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
         QCOMPARE(rig.Sent(), Bracket({}));
-        QCOMPARE(status.all(), QStringList{"Upload Edid Canceled. [red]"});
+        // a failure, not a cancel: the reason is said
+        QCOMPARE(status.all().size(), 1);
+        QVERIFY2(status.all().first().startsWith(
+                     "Edid Open Fail: display:card1-DP-4: no such connector under "),
+                 qPrintable(status.all().first()));
+        QVERIFY(status.all().first().endsWith(" [red]"));
         qunsetenv("TAVO_DRM_ROOT");
         // a ready-made EDID, offered beside the displays, goes up as a file's would
         QCOMPARE(rig.dialogs.offeredPresets.size(), qsizetype(Presets().size()));

@@ -119,7 +119,8 @@ void CheckDetailsWindow::showFinding(int row) {
     const Finding& f = findings_[static_cast<std::size_t>(row)];
     HexView* view = HexView::Of(window_->parentWidget() ? window_->parentWidget() : window_.data());
     // the analysed bytes, unless the view shows them already
-    if (!view->window() || !view->window()->isVisible() || view->image() != image_)
+    if (!view->window() || !view->window()->isVisible() ||
+        !std::equal(view->bytes().begin(), view->bytes().end(), image_.begin(), image_.end()))
         view->Show(image_, std::nullopt, window_, source_ + QStringLiteral(" (analysis)"), true);
     view->SelectPartAt(f.offset);
     if (table_ && table_->currentRow() != row) {

@@ -299,7 +299,7 @@ void ComposeWindow::showResult() {
 void ComposeWindow::addFromName(const QString& name, const QString& label) {
     EdidImage image{};
     QString refused;
-    if (!ReadEdidFile(name, image, &refused)) {
+    if (!ReadChosenEdid(name, image, &refused)) {
         setMessage(QStringLiteral("Edid Open Fail: ") + label +
                        (refused.isEmpty() ? QString() : QStringLiteral(": ") + refused),
                    true);

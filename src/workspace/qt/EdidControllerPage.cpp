@@ -362,7 +362,7 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
         slots_->End();
         return;
     }
-    if (!fitted && !ReadEdidFile(name, image, &refused)) {
+    if (!fitted && !ReadChosenEdid(name, image, &refused)) {
         replaceLog(QStringLiteral("Edid Open Fail.\r\n"));
         // a file the reader refuses says why; a cancelled dialog is a cancelled upload
         setStatus(refused.isEmpty() ? QString(kTextUploadCanceled)

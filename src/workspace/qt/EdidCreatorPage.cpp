@@ -360,9 +360,10 @@ QString EdidCreatorPage::redField() const {
 
 void EdidCreatorPage::loadFile(const QString& path) {
     EdidImage image{};
+    std::vector<std::uint8_t> whole;
     const QFileInfo file(path);
     QString refused;
-    if (!ReadEdidFile(path, image, &refused, dialogParent())) {
+    if (!ReadChosenEdid(path, image, &refused, dialogParent(), &whole)) {
         replaceLog(kOpenFail);
         // say why: the file is missing or closed to us, or the reader refuses its text
         QString why = refused.isEmpty() ? QStringLiteral("it holds more than one EDID.")
@@ -378,11 +379,14 @@ void EdidCreatorPage::loadFile(const QString& path) {
         setLabel(label3_, QStringLiteral("Edid Open Fail: ") + why, kCreatorRed);
         return;
     }
-    showOpened(image, file.exists() ? QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size())
-                                    : QStringLiteral("Not an EDID: "));
+    showOpened(image,
+               file.exists() ? QStringLiteral("Not an EDID (%1 bytes): ").arg(file.size())
+                             : QStringLiteral("Not an EDID: "),
+               std::move(whole));
 }
 
-void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) {
+void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source,
+                                 std::vector<std::uint8_t> whole) {
     // an image that holds no valid EDID is refused: the page keeps what it holds, edits
     // included, and says why
     std::uint16_t status = 0;
@@ -397,6 +401,7 @@ void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) 
     replaceLog(kOpenOk);
     OpenImage(record_, page_, image, today());
     opened_ = image;
+    openedWhole_ = std::move(whole);
     edited_ = false;
     refresh();
     followInHexView();
@@ -406,8 +411,9 @@ void EdidCreatorPage::showOpened(const EdidImage& image, const QString& source) 
 void EdidCreatorPage::openPasted(const QByteArray& text) {
     if (busy()) return;
     EdidImage image{};
+    std::vector<std::uint8_t> whole;
     QString refused;
-    if (!ReadEdidText(text, image, &refused, dialogParent())) {
+    if (!ReadEdidText(text, image, &refused, dialogParent(), &whole)) {
         replaceLog(kOpenFail);
         setLabel(label3_,
                  refused.isEmpty() ? QStringLiteral("Edid Open Fail: the clipboard is empty.")
@@ -419,13 +425,15 @@ void EdidCreatorPage::openPasted(const QByteArray& text) {
     // a refused paste asks nothing: the page stays as it is
     std::uint16_t status = 0;
     if (ValidateImage(image, status) && !mayDiscardEdits()) return;
-    showOpened(image, QStringLiteral("Not an EDID: "));
+    showOpened(image, QStringLiteral("Not an EDID: "), std::move(whole));
 }
 
 // What the build in the record drops of the opened EDID, asked about; true to go on.
 bool EdidCreatorPage::confirmLoss() {
     if (!opened_) return true;
-    const auto lost = BuildChanges(*opened_, record_.image, today());
+    // an opened EDID of more blocks loses those the build does not write
+    const auto lost = openedWhole_.empty() ? BuildChanges(*opened_, record_.image, today())
+                                           : BuildChanges(openedWhole_, record_.image, today());
     if (lost.empty()) return true;
     DialogMessage message{DialogKind::Confirmation,
                           QStringLiteral("EDID Creator"),
@@ -442,6 +450,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_NewClick() {
     if (busy() || !mayDiscardEdits()) return;
     OpenNew(record_, page_, today());
     opened_.reset();
+    openedWhole_.clear();
     edited_ = false;
     refresh();
     followInHexView();
@@ -476,6 +485,7 @@ void EdidCreatorPage::SpeedButton_OpenEdid_AnalysisClick() {
     if (!mayDiscardEdits()) return;
     OpenImage(record_, page_, *image, today());
     opened_ = *image;
+    openedWhole_.clear();
     edited_ = false;
     refresh();
     followInHexView();
@@ -635,8 +645,9 @@ void EdidCreatorPage::Button_HexView_CreatorClick() {
         return;
     }
     auto* button = find<QWidget>(QStringLiteral("Button_HexView_Creator"));
-    HexView::Of(window())->Show(record_.image, opened_, button ? button->window() : window(),
-                                hexViewTitle(), false, true);
+    HexView::Of(window())->ShowBytes(record_.image, openedBytes(),
+                                     button ? button->window() : window(), hexViewTitle(), false,
+                                     true);
 }
 
 QString EdidCreatorPage::hexViewTitle() const {
@@ -650,7 +661,12 @@ void EdidCreatorPage::followInHexView() {
     if (!view) return;
     EdidRecord built = record_;
     if (!Build(page_, built)) return;
-    view->FollowCreator(built.image, opened_, hexViewTitle());
+    view->FollowCreator(built.image, openedBytes(), hexViewTitle());
+}
+
+std::span<const std::uint8_t> EdidCreatorPage::openedBytes() const {
+    if (!openedWhole_.empty()) return openedWhole_;
+    return opened_ ? std::span<const std::uint8_t>(*opened_) : std::span<const std::uint8_t>();
 }
 
 // ---- "Audio2" scrolling

@@ -13,8 +13,10 @@
 #include <QColor>
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "edid/EdidRecord.h"
@@ -161,12 +163,18 @@ private:
     // The image last opened from a file or the analyzer (none after New): what a save or an
     // upload compares its build with before it asks "This EDID will lose: ...".
     std::optional<EdidImage> opened_;
+    // Every byte of an opened EDID of more than two blocks (`opened_` holds its base block and
+    // first CTA-861 extension); empty otherwise.
+    std::vector<std::uint8_t> openedWhole_;
+    // What the hex view shows beside the build: the opened EDID whole; empty after New.
+    std::span<const std::uint8_t> openedBytes() const;
     bool confirmLoss();
     // `image` on the page as the opened EDID; an invalid one is named on Label3 after `source`
     // ("Not an EDID (100 bytes): ...").
     QString hexViewTitle() const;
     void followInHexView();
-    void showOpened(const EdidImage& image, const QString& source);
+    void showOpened(const EdidImage& image, const QString& source,
+                    std::vector<std::uint8_t> whole = {});
 };
 
 } // namespace tavo

@@ -8,6 +8,7 @@
 
 #include "edid/Decoder.h"
 #include "edid/EdidSource.h"
+#include "edid/Fit.h"
 #include "edid/WholeEdid.h"
 #include "edid/WholeFile.h"
 #include "workspace/LocalDisplays.h"
@@ -44,9 +45,22 @@ std::optional<bool> ChooseXrandrEdid(const QByteArray& bytes, EdidImage& image, 
     return false;
 }
 
+// `bytes`, when they hold an EDID of more than two blocks with a CTA-861 extension: its first two
+// blocks into `image` and the bytes into `whole`. False for anything else.
+bool TakeLargerEdid(std::vector<std::uint8_t>& bytes, EdidImage& image,
+                    std::vector<std::uint8_t>& whole) {
+    EdidImage two{};
+    if (bytes.size() <= kEdidSize || !FirstTwoBlocks(bytes, two)) return false;
+    image = two;
+    whole = std::move(bytes);
+    return true;
+}
+
 } // namespace
 
-bool ReadEdidFile(const QString& name, EdidImage& image, QString* error, QWidget* chooser) {
+bool ReadChosenEdid(const QString& name, EdidImage& image, QString* error, QWidget* chooser,
+                    std::vector<std::uint8_t>* whole) {
+    if (whole) whole->clear();
     if (name.startsWith(kPresetAnswerPrefix)) {
         const PresetBuild built = BuildPreset(name.mid(kPresetAnswerPrefix.size()).toStdString());
         if (!built) {
@@ -58,9 +72,11 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error, QWidget
     }
     if (name.startsWith(kDisplayAnswerPrefix)) {
         EdidSource source;
-        std::string error;
-        if (!ReadDisplayEdid(name.mid(kDisplayAnswerPrefix.size()).toStdString(), source, error))
+        std::string why;
+        if (!ReadDisplayEdid(name.mid(kDisplayAnswerPrefix.size()).toStdString(), source, why)) {
+            if (error) *error = QString::fromStdString(why);
             return false;
+        }
         image = source.image;
         return true;
     }
@@ -74,6 +90,10 @@ bool ReadEdidFile(const QString& name, EdidImage& image, QString* error, QWidget
                                                            "or socket)"));
         return false;
     }
+    if (whole != nullptr)
+        if (std::vector<std::uint8_t> larger = ReadLargeEdidFile(name);
+            TakeLargerEdid(larger, image, *whole))
+            return true;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) return false;
     // one byte past the limit tells a longer file from one of exactly the limit
@@ -125,13 +145,22 @@ std::vector<std::uint8_t> ReadLargeEdidFile(const QString& name) {
     return bytes;
 }
 
-bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWidget* chooser) {
+bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error, QWidget* chooser,
+                  std::vector<std::uint8_t>* whole) {
+    if (whole) whole->clear();
     if (bytes.isEmpty()) return false;
     if (const auto chosen = ChooseXrandrEdid(bytes, image, error, chooser)) return *chosen;
-    EdidSource source;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    const auto size = static_cast<std::size_t>(bytes.size());
+    std::vector<std::uint8_t> larger;
+    EdidForm form = EdidForm::Binary;
     std::string why;
-    if (!ReadEdidBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<std::size_t>(bytes.size()), 0, source, why)) {
+    if (whole != nullptr && ReadWholeEdidBytes(data, size, larger, form, why) &&
+        TakeLargerEdid(larger, image, *whole))
+        return true;
+    why.clear();
+    EdidSource source;
+    if (!ReadEdidBytes(data, size, 0, source, why)) {
         if (error) *error = QString::fromStdString(why);
         return false;
     }

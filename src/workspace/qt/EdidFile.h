@@ -14,26 +14,31 @@ namespace tavo {
 // What the open dialogs offer: EDIDs as binary, hex text or reports, and any file.
 inline constexpr const char* kEdidOpenFilter = "EDID (*.bin *.txt *.hex);;All files (*)";
 
-// `name` is a file name, "display:CONNECTOR" or "preset:NAME" (Dialogs::OpenEdid's answer).
-// False when the file cannot be opened, the reader refuses it (`error`, when given, says why: hex
-// text of more than 256 bytes, an odd number of digits, a report's broken hex block), the display
-// has no EDID or there is no such ready-made EDID.
+// The EDID an open dialog's answer names: `name` is a file name, "display:CONNECTOR" or
+// "preset:NAME" (Dialogs::OpenEdid's answer). With `whole`, a file of more than two blocks with
+// a CTA-861 extension (up to 32 KiB, binary or hex text) gives its base block and first CTA-861
+// extension as `image` (FirstTwoBlocks) and every byte of it in `whole`, which is emptied for
+// anything else; without it, such a file reads as a slot's image of its first 256 bytes (the
+// controller asks to fit it first). False when the file cannot be opened, the reader refuses it
+// (`error`, when given, says why: an odd number of digits, a report's broken hex block), the
+// display has no EDID
+// (`error` says why) or there is no such ready-made EDID.
 // An empty file reads as all FF, as it always did, and fails validation.
 // With `chooser`, `xrandr --verbose` output that holds several EDIDs is not refused: the
 // operator picks the connector in a list (Dialogs::ChooseFromList over `chooser`); a cancelled
 // choice is false with "xrandr output, but no connector chosen".
-bool ReadEdidFile(const QString& name, EdidImage& image, QString* error = nullptr,
-                  QWidget* chooser = nullptr);
+bool ReadChosenEdid(const QString& name, EdidImage& image, QString* error = nullptr,
+                    QWidget* chooser = nullptr, std::vector<std::uint8_t>* whole = nullptr);
 
 // Every byte of an EDID file that holds more than 256 bytes of EDID (edid/WholeEdid.h: up to
 // 32 KiB, binary or hex text): empty for anything else (a smaller EDID, a display, a ready-made
-// EDID, something that is no regular file, a file the reader refuses), which ReadEdidFile reads.
+// EDID, something that is no regular file, a file the reader refuses), which ReadChosenEdid reads.
 std::vector<std::uint8_t> ReadLargeEdidFile(const QString& name);
 
 // Hex text (or a binary image) held in memory, as pasted: false when the reader refuses it
-// (`error` says why) or it is nothing at all. `chooser` as for ReadEdidFile.
+// (`error` says why) or it is nothing at all. `chooser` and `whole` as for ReadChosenEdid.
 bool ReadEdidText(const QByteArray& bytes, EdidImage& image, QString* error = nullptr,
-                  QWidget* chooser = nullptr);
+                  QWidget* chooser = nullptr, std::vector<std::uint8_t>* whole = nullptr);
 
 // Writes `size` bytes of `image` to `name` as every page saves: a symbolic link is written
 // through, a device node, a pipe or a read-only file is refused (workspace/OutputFile.h), and the

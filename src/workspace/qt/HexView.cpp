@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QItemSelection>
 #include <QLabel>
 #include <QListWidget>
@@ -95,7 +96,7 @@ HexView::HexView(QWidget* window) : PageBase(window), window_(window) {
         if (table)
             connect(table, &QTableWidget::cellClicked, this, [this](int row, int column) {
                 const int b = row * 16 + column;
-                if (b >= 0 && b < static_cast<int>(kEdidSize))
+                if (b >= 0 && b < grid_.size())
                     SelectPart(grid_.partOf[static_cast<std::size_t>(b)]);
             });
     if (parts_)
@@ -108,19 +109,26 @@ HexView::HexView(QWidget* window) : PageBase(window), window_(window) {
 
 void HexView::Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,
                    const QString& source, bool analysis, bool creator) {
+    ShowBytes(image,
+              opened ? std::span<const std::uint8_t>(*opened) : std::span<const std::uint8_t>(),
+              near, source, analysis, creator);
+}
+
+void HexView::ShowBytes(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> opened,
+                        QWidget* near, const QString& source, bool analysis, bool creator) {
     source_ = source;
     showsAnalysis_ = analysis;
     showsCreator_ = creator;
-    display(image, opened);
+    display(bytes, opened);
     setTitle(QString());
     place(near);
 }
 
-void HexView::FollowCreator(const EdidImage& image, const std::optional<EdidImage>& opened,
-                            const QString& source) {
+void HexView::FollowCreator(std::span<const std::uint8_t> bytes,
+                            std::span<const std::uint8_t> opened, const QString& source) {
     if (!window_ || !window_->isVisible() || !showsCreator_) return;
     source_ = source;
-    display(image, opened);
+    display(bytes, opened);
     setTitle(QString());
 }
 
@@ -131,7 +139,7 @@ void HexView::FollowAnalysis(const EdidImage* image, const QString& slot) {
         return;
     }
     source_ = slot + QStringLiteral(" (analysis)");
-    display(*image, std::nullopt);
+    display(*image, {});
     setTitle(QString());
 }
 
@@ -143,11 +151,11 @@ void HexView::setTitle(const QString& detail) {
     window_->setWindowTitle(title);
 }
 
-void HexView::display(const EdidImage& image, const std::optional<EdidImage>& opened) {
+void HexView::display(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> opened) {
     ++shown_;
-    image_ = image;
-    openedImage_ = opened;
-    grid_ = MakeHexGrid(image_, openedImage_ ? &*openedImage_ : nullptr);
+    hasOpened_ = !opened.empty();
+    grid_ = hasOpened_ ? MakeHexGrid(bytes, opened) : MakeHexGrid(bytes);
+    openedGrid_ = hasOpened_ ? MakeHexGrid(opened, bytes) : HexGrid{};
     selected_ = -1;
 
     if (parts_) {
@@ -160,12 +168,9 @@ void HexView::display(const EdidImage& image, const std::optional<EdidImage>& op
             item->setForeground(Qt::black);
         }
     }
-    if (hex_) fillGrid(hex_, image_, grid_, openedImage_ ? &*openedImage_ : nullptr);
-    if (openedImage_ && opened_) {
-        const HexGrid openedGrid = MakeHexGrid(*openedImage_, &image_);
-        fillGrid(opened_, *openedImage_, openedGrid, &image_);
-    }
-    if (openedPanel_) openedPanel_->setVisible(openedImage_.has_value());
+    if (hex_) fillGrid(hex_, grid_, hasOpened_ ? &openedGrid_.bytes : nullptr);
+    if (hasOpened_ && opened_) fillGrid(opened_, openedGrid_, &grid_.bytes);
+    if (openedPanel_) openedPanel_->setVisible(hasOpened_);
     // the grids keep the width they need (one grid or two), the parts list the rest
     if (auto* splitter = control<QSplitter>("Panel_HexView"))
         if (QWidget* grids = splitter->widget(0)) {
@@ -173,24 +178,50 @@ void HexView::display(const EdidImage& image, const std::optional<EdidImage>& op
             splitter->setSizes({grids->sizeHint().width(), total - grids->sizeHint().width()});
         }
     if (shownCaption_)
-        shownCaption_->setText(openedImage_ ? QStringLiteral("Build") : QStringLiteral("EDID"));
+        shownCaption_->setText(hasOpened_ ? QStringLiteral("Build") : QStringLiteral("EDID"));
     if (changedLabel_)
         changedLabel_->setText(
-            openedImage_ ? QStringLiteral("%1 bytes changed (red)").arg(grid_.changedCount)
-                         : QString());
+            hasOpened_ ? QStringLiteral("%1 bytes changed (red)").arg(grid_.changedCount)
+                       : QString());
     if (report_) report_->clear();
     if (fullReport_) fullReport_->setVisible(!EdidDecodePath().isEmpty());
     if (details_) details_->setCurrentIndex(0);
     SelectPart(0);
 }
 
-void HexView::fillGrid(QTableWidget* table, const EdidImage& image, const HexGrid& grid,
-                       const EdidImage* other) {
-    for (int b = 0; b < static_cast<int>(kEdidSize); ++b) {
+// One row of 16 bytes each, as many rows as the bytes take (16 for a slot's image), each headed
+// by its offset.
+void HexView::fillGrid(QTableWidget* table, const HexGrid& grid,
+                       const std::vector<std::uint8_t>* other) {
+    const int rows = (grid.size() + 15) / 16;
+    if (table->rowCount() != rows) {
+        table->setRowCount(rows);
+        QStringList headers;
+        for (int r = 0; r < rows; ++r)
+            headers << QStringLiteral("%1").arg(r * 16, 2, 16, QLatin1Char('0')).toUpper();
+        table->setVerticalHeaderLabels(headers);
+        // more than a slot's 16 rows scroll, headed by offsets of up to four digits
+        table->setVerticalScrollBarPolicy(rows > 16 ? Qt::ScrollBarAsNeeded
+                                                    : Qt::ScrollBarAlwaysOff);
+        table->verticalHeader()->setFixedWidth(
+            table->fontMetrics().horizontalAdvance(rows > 16 ? QStringLiteral("7F80")
+                                                             : QStringLiteral("F0")) +
+            16);
+    }
+    for (int b = 0; b < rows * 16; ++b) {
         QTableWidgetItem* item = table->item(b / 16, b % 16);
-        if (!item) continue;
+        if (!item) {
+            item = new QTableWidgetItem;
+            item->setTextAlignment(Qt::AlignCenter);
+            table->setItem(b / 16, b % 16, item);
+        }
+        if (b >= grid.size()) {
+            item->setText(QString());
+            item->setToolTip(QString());
+            continue;
+        }
         const auto at = static_cast<std::size_t>(b);
-        item->setText(Hex2(image[at]));
+        item->setText(Hex2(grid.bytes[at]));
         item->setBackground(ColourOf(grid.colourOf[at]));
         QFont font = table->font();
         font.setBold(grid.changed[at]);
@@ -200,7 +231,8 @@ void HexView::fillGrid(QTableWidget* table, const EdidImage& image, const HexGri
         QString tip =
             QStringLiteral("0x%1 (%2): %3").arg(Hex2(b), QString::number(b), Text(part.name));
         if (grid.changed[at] && other)
-            tip += QStringLiteral("; beside: 0x%1").arg(Hex2((*other)[at]));
+            tip += at < other->size() ? QStringLiteral("; beside: 0x%1").arg(Hex2((*other)[at]))
+                                      : QStringLiteral("; beside: none");
         item->setToolTip(tip);
         item->setData(Qt::UserRole, grid.changed[at]);
     }
@@ -208,7 +240,7 @@ void HexView::fillGrid(QTableWidget* table, const EdidImage& image, const HexGri
 
 void HexView::selectBytes(QTableWidget* table, const BlockPart& part) {
     QItemSelection selection;
-    const int end = std::min(part.end(), static_cast<int>(kEdidSize));
+    const int end = std::min(part.end(), table->rowCount() * 16);
     for (int b = std::max(part.offset, 0); b < end;) {
         const int row = b / 16;
         const int last = std::min(end - 1, row * 16 + 15); // the part's last byte on this row
@@ -223,18 +255,18 @@ void HexView::SelectPart(int index) {
     selected_ = index;
     const BlockPart& part = grid_.parts[static_cast<std::size_t>(index)];
     if (hex_) selectBytes(hex_, part);
-    if (opened_ && openedImage_) selectBytes(opened_, part);
+    if (opened_ && hasOpened_) selectBytes(opened_, part);
     if (parts_ && parts_->currentRow() != index) {
         const QSignalBlocker quiet(parts_);
         parts_->setCurrentRow(index);
     }
     if (parts_ && parts_->item(index)) parts_->scrollToItem(parts_->item(index));
-    if (fields_) fields_->setPlainText(Text(FieldsText(image_, part)));
+    if (fields_) fields_->setPlainText(Text(FieldsText(grid_, part)));
     if (details_ && fields_) details_->setCurrentWidget(fields_);
 }
 
 void HexView::SelectPartAt(int offset) {
-    if (offset < 0 || offset >= static_cast<int>(kEdidSize)) return;
+    if (offset < 0 || offset >= grid_.size()) return;
     SelectPart(grid_.partOf[static_cast<std::size_t>(offset)]);
 }
 
@@ -309,8 +341,8 @@ void HexView::Button_FullReportClick() {
     process.start(program, {});
     if (!done) {
         // only the blocks the image announces: a base block alone is 128 bytes
-        process.write(reinterpret_cast<const char*>(image_.data()),
-                      static_cast<qint64>(AnnouncedBytes(image_)));
+        process.write(reinterpret_cast<const char*>(grid_.bytes.data()),
+                      static_cast<qint64>(AnnouncedBytes(grid_.bytes)));
         process.closeWriteChannel();
         limit.start(reportLimitMs_);
         loop.exec(); // the window goes on painting; the CPU sleeps

@@ -11,7 +11,10 @@
 //   HexView::Of(root)->Show(image, std::nullopt, button->window());
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "edid/EdidImage.h"
 #include "ui/qt/PageBase.h"
@@ -50,13 +53,18 @@ public:
     // analysis (FollowAnalysis).
     void Show(const EdidImage& image, const std::optional<EdidImage>& opened, QWidget* near,
               const QString& source = QString(), bool analysis = false, bool creator = false);
+    // The same for an EDID of any size (HexGrid.h: more than 256 bytes are shown, and mapped,
+    // block by block); `opened` empty for none.
+    void ShowBytes(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> opened,
+                   QWidget* near, const QString& source = QString(), bool analysis = false,
+                   bool creator = false);
     // A new analysis of `slot` was made: a visible view that shows an analysis shows this one
     // (`image`), or, when the slot could not be read (null), says in its title that what it
     // shows is not of the analysed slot.
     void FollowAnalysis(const EdidImage* image, const QString& slot);
     // The creator's EDID was replaced (another Open, New, a preset): a visible view that shows
     // the creator's build shows `image` beside `opened` instead, titled `source`.
-    void FollowCreator(const EdidImage& image, const std::optional<EdidImage>& opened,
+    void FollowCreator(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> opened,
                        const QString& source);
     // Selects part `index` of the block map: its bytes, its line in the list, its fields.
     void SelectPart(int index);
@@ -69,15 +77,15 @@ public:
     void setReportLimit(int ms) { reportLimitMs_ = ms; }
     QWidget* window() const { return window_; }
     const HexGrid& grid() const { return grid_; }
-    const EdidImage& image() const { return image_; }
+    // The bytes shown (HexGrid.h: 256 for a slot's image).
+    const std::vector<std::uint8_t>& bytes() const { return grid_.bytes; }
     int selectedPart() const { return selected_; }
 
 private:
-    void fillGrid(QTableWidget* table, const EdidImage& image, const HexGrid& grid,
-                  const EdidImage* other);
+    void fillGrid(QTableWidget* table, const HexGrid& grid, const std::vector<std::uint8_t>* other);
     void selectBytes(QTableWidget* table, const BlockPart& part);
     void place(QWidget* near);
-    void display(const EdidImage& image, const std::optional<EdidImage>& opened);
+    void display(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> opened);
     void setTitle(const QString& detail);
 
     QPointer<QWidget> window_;
@@ -89,9 +97,9 @@ private:
     QPointer<QTabWidget> details_;
     QPointer<QAbstractButton> fullReport_;
 
-    EdidImage image_{};
-    std::optional<EdidImage> openedImage_;
-    HexGrid grid_;
+    HexGrid grid_;       // the bytes shown, their parts, what differs from the opened EDID
+    HexGrid openedGrid_; // the opened EDID beside them, when there is one (`hasOpened_`)
+    bool hasOpened_ = false;
     int selected_ = -1;
     QString source_;             // what the bytes shown are of, for the title
     bool showsAnalysis_ = false; // they are an analysis: the next one replaces them
