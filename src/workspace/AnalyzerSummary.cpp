@@ -2,6 +2,7 @@
 
 #include "edid/Decoder.h"
 #include "edid/EdidBlocks.h"
+#include "edid/Fit.h"
 #include "edid/JsonWriter.h"
 
 #include <utility>
