@@ -20,14 +20,20 @@
 //   const VerifiedWrite v = t.WriteVerified(slot, image); // history read, write, read back
 //   if (!v.verified) ... v.difference ...
 // SlotRead, SlotWrite, VerifiedWrite and the verdict's texts are in link/SlotVerify.h.
+//
+// Every sequence is a LinkTask (ReadAsync, WriteVerifiedAsync, ...) that a DeviceRunner's
+// operation awaits; the plain names run the same sequence to its end for a caller that waits
+// (RunBlocking). stop() ends the running sequence before its next command (SYS_CTM still goes).
 #include <QObject>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "edid/EdidImage.h"
 #include "link/DeviceCommand.h"
 #include "link/SlotVerify.h"
+#include "link/qt/LinkTask.h"
 
 namespace tavo {
 
@@ -50,10 +56,19 @@ public:
     // Write (a handler that ran during one of the sequence's waits).
     bool interrupted() const { return interrupted_; }
 
+    // True once stop() ended the sequence started last.
+    bool stopped() const { return stopped_; }
+
     // A sequence starts: from here on, a closed port ends it (nothing more is sent).
     void Start() {
         lost_ = !connected();
         interrupted_ = false;
+        stopped_ = false;
+    }
+    // The running sequence sends nothing more but its closing SYS_CTM; it ends as a lost one.
+    void stop() {
+        stopped_ = true;
+        lost_ = true;
     }
     // Start, then SET SYS_STM: an EDID dialog or transfer starts.
     void Begin();
@@ -81,9 +96,25 @@ public:
     // spoil the first question. The verdict is this mode, never the SET's answer.
     int SetModeAndReport(std::uint8_t mode);
 
+    // ---- the same sequences, awaited
+    LinkTask<> BeginAsync();
+    LinkTask<> EndAsync();
+    LinkTask<bool> SelectAsync(SlotSelector slot);
+    LinkTask<SlotRead> ReadAsync(SlotSelector slot);
+    LinkTask<SlotWrite> WriteAsync(SlotSelector slot, EdidImage image);
+    LinkTask<VerifiedWrite> WriteVerifiedAsync(SlotSelector slot, EdidImage image,
+                                               WriteOptions options);
+    LinkTask<bool> SetModeAsync(std::uint8_t mode);
+    LinkTask<int> QueryModeAsync();
+    LinkTask<int> SetModeAndReportAsync(std::uint8_t mode);
+
 private:
-    bool send(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
-              const std::uint8_t* data = nullptr);
+    // (a coroutine takes no default arguments: g++ 12 loses the sequence after one)
+    LinkTask<bool> send(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                        std::vector<std::uint8_t> data);
+    LinkTask<bool> send(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0) {
+        return send(mode, command, length, std::vector<std::uint8_t>());
+    }
     void onResponse(int command, int outcome);
 
     void logLine(const QString& line);
@@ -92,6 +123,7 @@ private:
     SlotHistory* history_ = nullptr;
     bool lost_ = true;
     bool interrupted_ = false;
+    bool stopped_ = false;
     bool sending_ = false; // inside the sequence's own Uart_SendCommand, before its write
     // the command whose answer is awaited by the running send, and what it brought
     int awaited_ = -1;

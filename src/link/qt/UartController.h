@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <functional>
 
+#include "link/qt/DeviceRunner.h"
 #include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
@@ -49,6 +50,8 @@ public:
     // The slot sequences the EDID pages run over this session (one object for the controller's
     // buttons and the creator's upload); a verified write keeps what it replaces in the history.
     SlotTransfer& transfers() { return transfers_; }
+    // Runs the pages' device operations one at a time over those sequences.
+    DeviceRunner& runner() { return runner_; }
 
     // Takes the main window's controls and connects "Search" and "Disconnect".
     void attach(const Controls& controls);
@@ -96,6 +99,7 @@ private:
     UartSession session_;
     SlotHistory history_;
     SlotTransfer transfers_{session_};
+    DeviceRunner runner_{session_, transfers_};
     QPointer<QWidget> window_;
     QPointer<QTableWidget> grid_;
     QPointer<QPlainTextEdit> memo_;

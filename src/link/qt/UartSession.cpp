@@ -71,59 +71,59 @@ unsigned UartSession::Uart_Wait(unsigned ms) {
 
 void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
                                    const std::uint8_t* data) {
+    std::vector<std::uint8_t> payload;
+    if (data) payload.assign(data, data + length);
+    RunBlocking(SendCommand(mode, command, length, std::move(payload)));
+}
+
+LinkTask<> UartSession::SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                                    std::vector<std::uint8_t> data) {
     pollTimer_.stop();
     link_.ResetForSend(mode, command);
-    if (!portOpen()) return; // a closed port takes no writes and is not worth waiting for
+    if (!portOpen()) co_return; // a closed port takes no writes and is not worth waiting for
     emit commandSending(command);
     // whatever the device sent before this point is discarded, also what has not been read yet
     // (a late answer to the previous command would otherwise run into this one's answer)
     transport_->clearInput();
     answerSeen_ = true; // nothing is awaited during the handshake's pause
-    for (const FrameStep& step : FrameWrites(mode, command, length, data)) {
+    const std::vector<FrameStep> steps =
+        FrameWrites(mode, command, length, data.empty() ? nullptr : data.data());
+    for (const FrameStep& step : steps) {
         if (step.isPause()) {
-            Uart_Wait(step.pauseMs);
+            co_await Sleep(step.pauseMs);
             continue;
         }
-        if (!portOpen()) return; // lost during the pause
+        if (!portOpen()) co_return; // lost during the pause
         transport_->write(QByteArray(step.bytes.data(), static_cast<qsizetype>(step.bytes.size())));
     }
     sentClock_.start();
     answerSeen_ = !ExpectsAnswer(mode, command);
     const SendSchedule schedule = PostSendWaits(mode, command, devices_.Current().selected);
     for (unsigned ms : schedule.waitsMs) {
-        if (!portOpen()) return;
-        Uart_Wait(ms);
+        if (!portOpen()) co_return;
+        co_await Sleep(ms);
     }
     // The handshake's reply is looked for by the search during its own wait; a device's answer
     // is only looked at while the receive tick runs (not during a firmware transfer).
     if (command != ENTRANCE && !answerSeen_ && portOpen() && rxTimer_.isActive() && resumed_)
-        waitForAnswer(timing_.AnswerLimitMs(schedule.totalMs()));
+        co_await waitForAnswer(timing_.AnswerLimitMs(schedule.totalMs()));
     if (schedule.pollOnAfter && portOpen()) pollTimer_.start();
 }
 
-void UartSession::waitForAnswer(unsigned limitMs) {
+LinkTask<> UartSession::waitForAnswer(unsigned limitMs) {
     Timer_UART_RxTimer(); // what arrived by the end of the fixed waits is looked at now
-    waitUntil(limitMs, [this] { return answerSeen_; });
+    co_await waitUntil(limitMs, [this] { return answerSeen_; });
 }
 
-void UartSession::waitUntil(unsigned limitMs, const std::function<bool()>& done) {
-    if (done() || !portOpen()) return;
+LinkTask<> UartSession::waitUntil(unsigned limitMs, std::function<bool()> done) {
+    if (done() || !portOpen()) co_return;
     const qint64 left = static_cast<qint64>(limitMs) - sentClock_.elapsed();
-    if (left <= 0) return;
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    limit.setTimerType(Qt::PreciseTimer);
-    // ends at the limit, at the answer or at the link's end (and when the application quits)
-    const auto end = [&] { loop.quit(); };
-    QObject::connect(&limit, &QTimer::timeout, &loop, end);
-    // the tick's own handler runs first (connected before), then this looks at its outcome
-    QObject::connect(&rxTimer_, &QTimer::timeout, &loop, [&] {
-        if (done()) end();
-    });
-    QObject::connect(this, &UartSession::disconnected, &loop, end);
-    limit.start(static_cast<int>(left));
-    loop.exec();
+    if (left <= 0) co_return;
+    // ends at the limit, at the answer or at the link's end; the tick's own handler runs first
+    // (connected before), then the wait looks at its outcome
+    co_await WaitUntil(left, done)
+        .on(&rxTimer_, &QTimer::timeout)
+        .endOn(this, &UartSession::disconnected);
 }
 
 void UartSession::Timer_UART_RxTimer() {
@@ -250,13 +250,13 @@ UartSession::Found UartSession::Uart_Search(const DeviceOperation* held) {
         Uart_Wait(kHandshakeExtraWaitMs);
         // a slow device's reply may still be on its way: it is waited for, up to a limit, once
         // the fixed wait has passed (a port without a device costs that much more)
-        waitUntil(kHandshakeAnswerLimitMs, [this] {
+        RunBlocking(waitUntil(kHandshakeAnswerLimitMs, [this] {
             const std::string_view text = link_.Text();
             const std::size_t isp = text.find("$ISP029");
             return text.find("$ACCEPT") != std::string_view::npos ||
                    (isp != std::string_view::npos &&
                     text.find('\n', isp) != std::string_view::npos);
-        });
+        }));
         const QString reply =
             QString::fromLatin1(link_.Text().data(), static_cast<qsizetype>(link_.Text().size()));
         const bool accepted = portOpen() && reply.contains(QLatin1String("$ACCEPT"));

@@ -10,12 +10,14 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "edid/EdidImage.h"
 #include "link/DeviceModel.h"
 #include "link/Frame.h"
 #include "link/Response.h"
 #include "link/UartLink.h"
+#include "link/qt/LinkTask.h"
 
 namespace tavo {
 
@@ -68,6 +70,14 @@ public:
     // waits are spent on it.
     void Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0,
                           const std::uint8_t* data = nullptr);
+    // The same send as a step of a sequence: awaited, the event loop runs during its waits.
+    // `data` holds a SET's payload (empty for none).
+    LinkTask<> SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
+                           std::vector<std::uint8_t> data);
+    // (a coroutine takes no default arguments: g++ 12 loses the sequence after one)
+    LinkTask<> SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length = 0) {
+        return SendCommand(mode, command, length, std::vector<std::uint8_t>());
+    }
     // Lets the event loop run (sleeping) for at least `ms`; returns the elapsed milliseconds.
     static unsigned Uart_Wait(unsigned ms);
     // How late this device answers, measured since the last search found it.
@@ -126,10 +136,10 @@ private:
     // After the fixed waits: looks at what has arrived, then waits on (receive ticks running)
     // until the answer to the command sent last has been looked at or `limitMs` have passed since
     // its last byte.
-    void waitForAnswer(unsigned limitMs);
+    LinkTask<> waitForAnswer(unsigned limitMs);
     // Sleeps, the receive ticks running, until `done()` holds after a tick or `limitMs` have
     // passed since the last request's last byte (or the link ended).
-    void waitUntil(unsigned limitMs, const std::function<bool()>& done);
+    LinkTask<> waitUntil(unsigned limitMs, std::function<bool()> done);
     void log(const QString& text) { emit logText(text); }
     bool portOpen() const;
     void setResumed(bool on) {

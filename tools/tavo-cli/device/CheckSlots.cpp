@@ -54,9 +54,11 @@ void Print(const std::string& slot, const std::vector<Finding>& findings, bool j
 
 int CheckSlots(Connection& c, const std::vector<SlotSelector>& selected, bool json) {
     bool unreadable = false, failed = false;
-    c.transfers.Begin();
-    for (const SlotSelector slot : selected) {
-        const SlotRead r = c.transfers.Read(slot);
+    const OperationResult result = c.Run(tavo::ReadSlots{selected});
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const SlotSelector slot = selected[i];
+        const SlotRead r =
+            i < result.reads.size() ? result.reads[i] : SlotRead{{}, {}, true, false};
         if (r.lost) {
             PrintError("the device was lost during the read of " + SlotName(slot));
             unreadable = true;
@@ -71,7 +73,6 @@ int CheckSlots(Connection& c, const std::vector<SlotSelector>& selected, bool js
         failed = failed || VerdictOf(findings) == Verdict::Fail;
         Print(SlotName(slot), findings, json);
     }
-    c.transfers.End();
     c.session.Uart_Disconnect();
     return unreadable ? kExitError : failed ? kExitFailed : kExitOk;
 }

@@ -36,9 +36,11 @@ bool ReadSlots(const std::string& port, bool verbose, const std::vector<std::str
             return false;
         }
     bool ok = true;
-    c.transfers.Begin();
-    for (const SlotSelector slot : selected) {
-        const SlotRead r = c.transfers.Read(slot);
+    const OperationResult result = c.Run(tavo::ReadSlots{selected, true, true});
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const SlotSelector slot = selected[i];
+        const SlotRead r =
+            i < result.reads.size() ? result.reads[i] : SlotRead{{}, {}, true, false};
         if (!r.complete()) {
             PrintError(r.lost ? "the device was lost during the read of " + SlotName(slot)
                               : SlotName(slot) + " did not arrive whole with a good CRC");
@@ -47,7 +49,6 @@ bool ReadSlots(const std::string& port, bool verbose, const std::vector<std::str
         }
         images.push_back(r.image);
     }
-    c.transfers.End();
     c.session.Uart_Disconnect();
     return ok;
 }

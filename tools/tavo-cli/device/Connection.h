@@ -1,6 +1,7 @@
 #pragma once
 // The connected device of one `tavo-cli device` command: the session found as "Search" finds it
 // and the slot sequences over it, with the history where verified writes keep what they replace.
+#include <QCoreApplication>
 #include <QObject>
 #include <iostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "link/DeviceCommand.h"
 #include "link/Response.h"
 #include "link/SlotName.h"
+#include "link/qt/DeviceRunner.h"
 #include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
@@ -42,8 +44,23 @@ struct Connection {
     UartSession session{devices, transfer};
     SlotTransfer transfers{session};
     SlotHistory history;
+    DeviceRunner runner{session, transfers};
 
     Connection() { transfers.setHistory(&history); }
+
+    // Runs one operation on the device: submitted to the runner, the event loop runs until its
+    // result has come.
+    OperationResult Run(DeviceOperationValue operation) {
+        OperationResult result;
+        result.lost = true;
+        result.failure = "the operation did not end";
+        runner.submit(std::move(operation), [&result](const OperationResult& r) {
+            result = r;
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+        return result;
+    }
 
     bool Open(bool verbose) {
         if (verbose) {

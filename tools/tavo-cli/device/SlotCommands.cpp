@@ -72,9 +72,8 @@ int Read(const SlotOptions& o) {
     }
     QElapsedTimer clock;
     clock.start();
-    c.transfers.Begin();
-    const SlotRead r = c.transfers.Read(*slot);
-    c.transfers.End();
+    const OperationResult result = c.Run(tavo::ReadSlots{{*slot}});
+    const SlotRead r = result.reads.empty() ? SlotRead{{}, {}, true, false} : result.reads.front();
     const qint64 took = clock.elapsed();
     c.session.Uart_Disconnect();
     if (o.verbose)
@@ -176,9 +175,10 @@ int WriteSlot(const SlotOptions& o, Connection& c, SlotSelector slot, const Edid
     InterruptGuard interrupt;
     QElapsedTimer clock;
     clock.start();
-    c.transfers.Begin();
-    const VerifiedWrite v = c.transfers.WriteVerified(slot, image, {o.verify, o.history, {}});
-    c.transfers.End();
+    const OperationResult result = c.Run(tavo::WriteSlot{slot, image, {o.verify, o.history, {}}});
+    VerifiedWrite v;
+    v.lost = true;
+    if (result.write) v = *result.write;
     const qint64 took = clock.elapsed();
     c.session.Uart_Disconnect();
     if (o.verbose) // SYS_STM and SYS_CTM wait 20 ms each
@@ -314,7 +314,6 @@ int Mode(const SlotOptions& o) {
     const DeviceRecord& r = c.devices.Current();
     const unsigned modes = r.internalCount + r.outputCount + r.userCount;
     int rc = kExitOk;
-    c.transfers.Start();
     if (wanted) {
         if (static_cast<unsigned>(*wanted) >= modes) {
             PrintError("mode " + std::to_string(*wanted) + " is outside the device's " +
@@ -324,8 +323,10 @@ int Mode(const SlotOptions& o) {
         }
     }
     // the verdict is the mode the device then reports, never the answer to the SET
-    const int mode = wanted ? c.transfers.SetModeAndReport(static_cast<std::uint8_t>(*wanted))
-                            : c.transfers.QueryMode();
+    const int mode =
+        c.Run(wanted ? DeviceOperationValue(SetMode{static_cast<std::uint8_t>(*wanted), true})
+                     : DeviceOperationValue(QueryMode{}))
+            .mode;
     c.session.Uart_Disconnect();
     if (mode < 0) {
         PrintError("the device did not report its mode");
