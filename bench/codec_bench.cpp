@@ -19,8 +19,8 @@
 #include "edid/EdidDiff.h"
 #include "edid/Encoder.h"
 #include "edid/WholeEdid.h"
-#include "workspace/AnalyzerSummary.h"
-#include "workspace/Compose.h"
+#include "workspace/analysis/AnalyzerSummary.h"
+#include "workspace/compose/Compose.h"
 
 using namespace tavo;
 

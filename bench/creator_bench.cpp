@@ -10,9 +10,9 @@
 #include <iterator>
 #include <vector>
 
-#include "workspace/CreatorBuild.h"
-#include "workspace/CreatorLoad.h"
-#include "workspace/CreatorRebuild.h"
+#include "workspace/creator/CreatorBuild.h"
+#include "workspace/creator/CreatorLoad.h"
+#include "workspace/creator/CreatorRebuild.h"
 
 using namespace tavo;
 using namespace tavo::creator;

@@ -20,8 +20,8 @@
 #include "support/DevSim.h"
 #include "support/RecordingDialogs.h"
 #include "unit/creator_test_util.h"
-#include "workspace/CreatorBuild.h"
-#include "workspace/qt/EdidCreatorPage.h"
+#include "workspace/creator/CreatorBuild.h"
+#include "workspace/creator/qt/EdidCreatorPage.h"
 
 namespace creator_devsim_test {
 

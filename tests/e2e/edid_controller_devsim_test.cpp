@@ -41,8 +41,8 @@
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
-#include "workspace/qt/EdidControllerPage.h"
-#include "workspace/qt/SummaryView.h"
+#include "workspace/analysis/qt/EdidControllerPage.h"
+#include "workspace/analysis/qt/SummaryView.h"
 
 namespace edid_controller_devsim_test {
 

@@ -15,8 +15,8 @@
 #include "edid/DisplayIdTimings.h"
 #include "edid/VideoFormats.h"
 #include "fuzz_common.h"
-#include "workspace/AnalyzerSummary.h"
-#include "workspace/Compose.h"
+#include "workspace/analysis/AnalyzerSummary.h"
+#include "workspace/compose/Compose.h"
 
 using namespace tavo;
 

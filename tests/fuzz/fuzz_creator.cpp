@@ -6,10 +6,10 @@
 #include <string>
 
 #include "edid/EdidImage.h"
-#include "workspace/CreatorBuild.h"
-#include "workspace/CreatorLoad.h"
-#include "workspace/CreatorRebuild.h"
-#include "workspace/CreatorRules.h"
+#include "workspace/creator/CreatorBuild.h"
+#include "workspace/creator/CreatorLoad.h"
+#include "workspace/creator/CreatorRebuild.h"
+#include "workspace/creator/CreatorRules.h"
 
 namespace {
 

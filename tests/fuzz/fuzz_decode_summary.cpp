@@ -3,7 +3,7 @@
 
 #include "edid/Decoder.h"
 #include "fuzz_common.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 using namespace tavo;
 

@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "edid/BlockMap.h"
-#include "workspace/HexGrid.h"
-#include "workspace/qt/HexView.h"
+#include "workspace/analysis/HexGrid.h"
+#include "workspace/analysis/qt/HexView.h"
 
 namespace tavo::test {
 

@@ -17,7 +17,7 @@
 #include "edid/DisplayIdTimings.h"
 #include "edid/VideoFormats.h"
 #include "edid_builders.h"
-#include "workspace/Compose.h"
+#include "workspace/compose/Compose.h"
 
 using namespace tavo;
 using namespace tavo::test;

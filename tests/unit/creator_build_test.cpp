@@ -8,10 +8,10 @@
 
 #include "creator_test_util.h"
 #include "edid/Decoder.h"
-#include "workspace/CreatorBuild.h"
-#include "workspace/CreatorLoad.h"
-#include "workspace/CreatorRules.h"
-#include "workspace/CreatorTables.h"
+#include "workspace/creator/CreatorBuild.h"
+#include "workspace/creator/CreatorLoad.h"
+#include "workspace/creator/CreatorRules.h"
+#include "workspace/creator/CreatorTables.h"
 
 using namespace tavo;
 using namespace tavo::creator;

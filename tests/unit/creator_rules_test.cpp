@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "edid/EdidImage.h"
-#include "workspace/CreatorPage.h"
-#include "workspace/CreatorRules.h"
-#include "workspace/CreatorTables.h"
+#include "workspace/creator/CreatorPage.h"
+#include "workspace/creator/CreatorRules.h"
+#include "workspace/creator/CreatorTables.h"
 
 using namespace tavo;
 using namespace tavo::creator;

@@ -14,9 +14,9 @@
 #include "edid/Decoder.h"
 #include "edid/Fit.h"
 #include "edid_builders.h"
-#include "workspace/CreatorLoss.h"
-#include "workspace/CreatorRebuild.h"
-#include "workspace/CreatorTables.h"
+#include "workspace/creator/CreatorLoss.h"
+#include "workspace/creator/CreatorRebuild.h"
+#include "workspace/creator/CreatorTables.h"
 
 using namespace tavo;
 using namespace tavo::creator;

@@ -13,7 +13,7 @@
 #include "edid/EdidDiff.h"
 #include "edid/EdidImage.h"
 #include "edid/NewEdidTemplate.h"
-#include "workspace/CreatorLoad.h"
+#include "workspace/creator/CreatorLoad.h"
 
 namespace creator_test {
 

@@ -9,7 +9,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/EdidDiff.h"
-#include "workspace/HexGrid.h"
+#include "workspace/analysis/HexGrid.h"
 
 using namespace tavo;
 namespace fs = std::filesystem;

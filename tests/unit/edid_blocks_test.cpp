@@ -15,8 +15,8 @@
 #include "edid/WholeDiff.h"
 #include "edid/WholeEdid.h"
 #include "edid_builders.h"
-#include "workspace/AnalyzerSummary.h"
-#include "workspace/HexGrid.h"
+#include "workspace/analysis/AnalyzerSummary.h"
+#include "workspace/analysis/HexGrid.h"
 
 using namespace tavo;
 using namespace tavo::test;

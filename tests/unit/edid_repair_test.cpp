@@ -18,7 +18,7 @@
 #include "edid/Repair.h"
 #include "edid/VideoFormats.h"
 #include "edid_builders.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 using namespace tavo;
 using namespace tavo::test;

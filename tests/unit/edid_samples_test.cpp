@@ -10,8 +10,8 @@
 #include "edid/Decoder.h"
 #include "edid/EdidBlocks.h"
 #include "edid/Encoder.h"
-#include "workspace/AnalyzerSummary.h"
-#include "workspace/Presets.h"
+#include "workspace/analysis/AnalyzerSummary.h"
+#include "workspace/sources/Presets.h"
 
 using namespace tavo;
 namespace fs = std::filesystem;

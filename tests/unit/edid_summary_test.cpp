@@ -6,7 +6,7 @@
 #include "edid/Decoder.h"
 #include "edid/NewEdidTemplate.h"
 #include "edid_builders.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 using namespace tavo;
 using namespace tavo::test;

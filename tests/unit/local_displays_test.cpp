@@ -8,7 +8,7 @@
 
 #include "../support/DrmTree.h"
 #include "edid/NewEdidTemplate.h"
-#include "workspace/LocalDisplays.h"
+#include "workspace/sources/LocalDisplays.h"
 
 using namespace tavo;
 

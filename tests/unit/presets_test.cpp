@@ -11,9 +11,9 @@
 #include "edid/BlockMap.h"
 #include "edid/Check.h"
 #include "edid/Decoder.h"
-#include "workspace/CreatorLoss.h"
-#include "workspace/CreatorRebuild.h"
-#include "workspace/Presets.h"
+#include "workspace/creator/CreatorLoss.h"
+#include "workspace/creator/CreatorRebuild.h"
+#include "workspace/sources/Presets.h"
 
 using namespace tavo;
 

@@ -8,7 +8,7 @@
 #include "edid/JsonWriter.h"
 #include "edid/VisibleText.h"
 #include "maintenance/Firmware.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 namespace tavo {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "edid_builders.h"
-#include "workspace/Presets.h"
-#include "workspace/WriteCheck.h"
+#include "workspace/analysis/WriteCheck.h"
+#include "workspace/sources/Presets.h"
 
 using namespace tavo;
 

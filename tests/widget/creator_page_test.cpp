@@ -46,13 +46,13 @@
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/DisplayChooser.h"
-#include "workspace/CreatorBuild.h"
-#include "workspace/CreatorRules.h"
-#include "workspace/CreatorTables.h"
-#include "workspace/Presets.h"
-#include "workspace/WriteCheck.h"
-#include "workspace/qt/EdidCreatorLayout.h"
-#include "workspace/qt/EdidCreatorPage.h"
+#include "workspace/analysis/WriteCheck.h"
+#include "workspace/creator/CreatorBuild.h"
+#include "workspace/creator/CreatorRules.h"
+#include "workspace/creator/CreatorTables.h"
+#include "workspace/creator/qt/EdidCreatorLayout.h"
+#include "workspace/creator/qt/EdidCreatorPage.h"
+#include "workspace/sources/Presets.h"
 
 namespace creator_page_test {
 

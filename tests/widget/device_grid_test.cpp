@@ -27,8 +27,8 @@
 #include "link/qt/UartSession.h"
 #include "support/RecordingDialogs.h"
 #include "ui/qt/StringGrid.h"
-#include "workspace/qt/EdidControllerPage.h"
-#include "workspace/qt/EdidCreatorPage.h"
+#include "workspace/analysis/qt/EdidControllerPage.h"
+#include "workspace/creator/qt/EdidCreatorPage.h"
 
 using namespace tavo;
 using tavo::test::RecordingDialogs;

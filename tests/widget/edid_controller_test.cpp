@@ -42,12 +42,12 @@
 #include "support/RecordingDialogs.h"
 #include "ui/qt/DisplayChooser.h"
 #include "ui/qt/Glyphs.h"
-#include "workspace/Presets.h"
-#include "workspace/qt/CheckWindows.h"
-#include "workspace/qt/ComposeWindow.h"
-#include "workspace/qt/EdidControllerPage.h"
-#include "workspace/qt/EdidFile.h"
-#include "workspace/qt/SummaryView.h"
+#include "workspace/analysis/qt/CheckWindows.h"
+#include "workspace/analysis/qt/EdidControllerPage.h"
+#include "workspace/analysis/qt/SummaryView.h"
+#include "workspace/compose/qt/ComposeWindow.h"
+#include "workspace/sources/Presets.h"
+#include "workspace/sources/qt/EdidFile.h"
 
 namespace edid_controller_test {
 

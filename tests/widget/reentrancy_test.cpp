@@ -25,8 +25,8 @@
 #include "support/FirmwareFiles.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
-#include "workspace/qt/EdidControllerPage.h"
-#include "workspace/qt/EdidCreatorPage.h"
+#include "workspace/analysis/qt/EdidControllerPage.h"
+#include "workspace/creator/qt/EdidCreatorPage.h"
 
 namespace reentrancy_test {
 

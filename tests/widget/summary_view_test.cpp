@@ -4,7 +4,7 @@
 
 #include "edid/Decoder.h"
 #include "edid/NewEdidTemplate.h"
-#include "workspace/qt/SummaryView.h"
+#include "workspace/analysis/qt/SummaryView.h"
 
 using namespace tavo;
 

@@ -8,8 +8,8 @@
 #include "ComposeSlots.h"
 #include "FileIo.h"
 #include "edid/JsonWriter.h"
-#include "workspace/AnalyzerSummary.h"
-#include "workspace/Compose.h"
+#include "workspace/analysis/AnalyzerSummary.h"
+#include "workspace/compose/Compose.h"
 
 namespace tavo::cli {
 

@@ -6,8 +6,8 @@
 #include "Command.h"
 #include "FileIo.h"
 #include "edid/EdidSource.h"
-#include "workspace/AnalyzerSummary.h"
-#include "workspace/LocalDisplays.h"
+#include "workspace/analysis/AnalyzerSummary.h"
+#include "workspace/sources/LocalDisplays.h"
 
 namespace tavo::cli {
 namespace {

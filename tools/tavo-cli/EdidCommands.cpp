@@ -6,7 +6,7 @@
 #include "Command.h"
 #include "FileIo.h"
 #include "edid/NewEdidTemplate.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 namespace tavo::cli {
 namespace {

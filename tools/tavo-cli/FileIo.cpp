@@ -4,9 +4,9 @@
 #include "edid/EdidSource.h"
 #include "edid/WholeEdid.h"
 #include "edid/WholeFile.h"
-#include "workspace/LocalDisplays.h"
-#include "workspace/OutputFile.h"
-#include "workspace/Presets.h"
+#include "workspace/sources/LocalDisplays.h"
+#include "workspace/sources/OutputFile.h"
+#include "workspace/sources/Presets.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -9,7 +9,7 @@
 
 #include "Command.h"
 #include "edid/EdidImage.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 namespace tavo::cli {
 
@@ -18,8 +18,8 @@ namespace tavo::cli {
 // missing, unreadable, empty or directory path and for hex text of more than 256 bytes. An EDID
 // that is neither 128 nor 256 bytes long is read all the same, with a note about it on stderr
 // (longer: only the first 256 bytes count; shorter: the rest reads as FF).
-// "display:CONNECTOR" reads the EDID of that connected display (workspace/LocalDisplays.h),
-// "preset:NAME" the ready-made EDID of that name (workspace/Presets.h).
+// "display:CONNECTOR" reads the EDID of that connected display (workspace/sources/LocalDisplays.h),
+// "preset:NAME" the ready-made EDID of that name (workspace/sources/Presets.h).
 bool ReadEdidFile(const std::string& path, EdidImage& image, std::string& error);
 // The same, with the EDID's own length in `size`: the bytes the file or the text holds, also
 // past 256 (0 for a preset, whose image is read as a slot's is: see CheckImage); a longer binary

@@ -6,7 +6,7 @@
 
 #include "Command.h"
 #include "FileIo.h"
-#include "workspace/Presets.h"
+#include "workspace/sources/Presets.h"
 
 namespace tavo::cli {
 namespace {

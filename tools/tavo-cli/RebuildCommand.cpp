@@ -7,8 +7,8 @@
 
 #include "Command.h"
 #include "FileIo.h"
-#include "workspace/CreatorLoss.h"
-#include "workspace/CreatorRebuild.h"
+#include "workspace/creator/CreatorLoss.h"
+#include "workspace/creator/CreatorRebuild.h"
 
 namespace tavo::cli {
 namespace {

@@ -14,9 +14,9 @@
 #include "maintenance/qt/SystemLayout.h"
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/StringGrid.h"
-#include "workspace/qt/EdidAnalyzerLayout.h"
-#include "workspace/qt/EdidControllerLayout.h"
-#include "workspace/qt/EdidCreatorLayout.h"
+#include "workspace/analysis/qt/EdidAnalyzerLayout.h"
+#include "workspace/analysis/qt/EdidControllerLayout.h"
+#include "workspace/creator/qt/EdidCreatorLayout.h"
 
 namespace tavo::pages {
 

@@ -10,8 +10,8 @@
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceMenu.h"
 #include "maintenance/qt/SystemPage.h"
-#include "workspace/qt/EdidControllerPage.h"
-#include "workspace/qt/EdidCreatorPage.h"
+#include "workspace/analysis/qt/EdidControllerPage.h"
+#include "workspace/creator/qt/EdidCreatorPage.h"
 
 namespace tavo {
 

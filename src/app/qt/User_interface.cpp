@@ -39,8 +39,8 @@
 #include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
 #include "ui/qt/TabKeys.h"
-#include "workspace/qt/EdidControllerPage.h"
-#include "workspace/qt/EdidCreatorPage.h"
+#include "workspace/analysis/qt/EdidControllerPage.h"
+#include "workspace/creator/qt/EdidCreatorPage.h"
 
 namespace tavo {
 

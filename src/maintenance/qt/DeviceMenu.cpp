@@ -20,7 +20,7 @@
 #include "ui/qt/HistoryQuestion.h"
 #include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/ShownText.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 namespace tavo {
 namespace {

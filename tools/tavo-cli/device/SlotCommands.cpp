@@ -17,7 +17,7 @@
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/qt/DeviceBackup.h"
-#include "workspace/AnalyzerSummary.h"
+#include "workspace/analysis/AnalyzerSummary.h"
 
 namespace tavo::cli {
 namespace {
