@@ -4,6 +4,9 @@
 # A file may include its own layer, the layers below it, and the peers beside it; a core file
 # (outside the qt/ folders and the shell) never includes a qt/ header; nothing outside src/app and the tests
 # includes src/app.
+# The workspace lives in rooms, each a core with its qt/ beside it: every workspace file is in a
+# room of `rooms` below, and a room's core includes, of the other rooms, only the cores of those
+# listed after it (qt/ headers never, as for every core).
 # Second rule: each page owns its controls. An object name that a layout file (*Layout.cpp) gives a
 # control is written in quotes, on the Qt side, only in that page's own files (its layout and the
 # behaviour named beside it in `pages` below) and in the tests; another page hears of a change by
@@ -17,6 +20,20 @@ rank() {
         workspace | maintenance | discovery) echo 3 ;; app) echo 4 ;; *) echo -1 ;;
     esac
 }
+# room -> the rooms whose cores its core may include
+rooms=(
+    "analysis:"
+    "sources:analysis"
+    "compose:analysis sources"
+    "creator:analysis sources"
+)
+room_uses() { # room -> the rooms below it, or "?" for a folder that is no room
+    local entry
+    for entry in "${rooms[@]}"; do
+        [ "${entry%%:*}" = "$1" ] && { echo "${entry#*:}"; return; }
+    done
+    echo "?"
+}
 bad=0
 while IFS= read -r file; do
     rel=${file#"$top"/src/}
@@ -24,6 +41,16 @@ while IFS= read -r file; do
     own=$(rank "$layer")
     core=1
     case $rel in */qt/* | app/*) core=0 ;; esac
+    room=""
+    if [ "$layer" = workspace ]; then
+        room=${rel#workspace/}
+        room=${room%%/*}
+        below=$(room_uses "$room")
+        if [ "$room" = "${rel#workspace/}" ] || [ "$below" = "?" ]; then
+            echo "src/$rel is in no room of the workspace (${rooms[*]%%:*})"; bad=1
+            room=""
+        fi
+    fi
     while IFS=: read -r line target; do
         to=${target%%/*}
         r=$(rank "$to")
@@ -32,6 +59,13 @@ while IFS= read -r file; do
             echo "src/$rel:$line includes $target: $to is above $layer"; bad=1
         elif [ $core -eq 1 ] && [[ $target == */qt/* ]]; then
             echo "src/$rel:$line includes $target: the core includes no qt/ header"; bad=1
+        elif [ $core -eq 1 ] && [ -n "$room" ] && [ "$to" = workspace ]; then
+            other=${target#workspace/}
+            other=${other%%/*}
+            if [ "$other" != "$room" ] && [[ " $below " != *" $other "* ]]; then
+                echo "src/$rel:$line includes $target: the $room core includes" \
+                     "${below:+only the cores of $below, }no $other header"; bad=1
+            fi
         fi
     done < <(grep -nE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file" |
              sed -E 's/^([0-9]+):[^"]*"([^"]+)".*/\1:\2/')
