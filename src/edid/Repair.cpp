@@ -147,7 +147,7 @@ void AnnouncedOnly(std::vector<Difference>& differences) {
 
 // The repeated video codes a repair removed: the diff compares the lists as sets and so does
 // not see them go.
-void AddRepeats(const Bytes& edid, std::vector<Difference>& differences) {
+void AddRepeats(const Bytes& before, const Bytes& after, std::vector<Difference>& differences) {
     // the block's bytes moved up and its length follow from the repeats removed
     // (past the first two blocks, the diff names the block first, says the list of codes and
     // the detailed timing offset that follows from the shorter collection)
@@ -164,28 +164,31 @@ void AddRepeats(const Bytes& edid, std::vector<Difference>& differences) {
                 (d.what.rfind("byte ", 0) == 0 || d.what == "length" || d.what == "video codes")) ||
                (header && d.what == "detailed timing offset");
     });
-    std::map<int, bool> earlier; // the codes of the extensions before, and whether native there
-    for (const int ext : repair::CtaBlocks(edid)) {
-        const repair::Collection c = repair::ReadCollection(edid, ext);
+    // the codes each extension lost, in the order they stood: a copy the repair kept matches
+    // the first of its code
+    for (const int ext : repair::CtaBlocks(before)) {
+        const auto codes = [&](const Bytes& edid) {
+            std::map<int, int> count;
+            std::vector<int> order;
+            for (const auto& b : repair::ReadCollection(edid, ext).blocks)
+                for (std::size_t i = 1; repair::IsVideoBlock(b) && i < b.size(); ++i) {
+                    ++count[repair::SvdVic(b[i])];
+                    order.push_back(repair::SvdVic(b[i]));
+                }
+            return std::pair(count, order);
+        };
         // past the first two blocks the block is named, as the diff names it
         const std::string prefix =
             ext >= 2 * kBlock ? "CTA-861 block " + std::to_string(ext / kBlock) + ": " : "";
-        std::vector<int> seen;
-        for (const auto& b : c.blocks)
-            for (std::size_t i = 1; repair::IsVideoBlock(b) && i < b.size(); ++i) {
-                const int vic = repair::SvdVic(b[i]);
-                const auto e = earlier.find(vic);
-                if (std::find(seen.begin(), seen.end(), vic) != seen.end() ||
-                    (e != earlier.end() && (e->second || !repair::SvdNative(b[i]))))
-                    differences.push_back({prefix + "Video Data Block",
-                                           "repeated video codes removed", std::to_string(vic),
-                                           true, false});
-                seen.push_back(vic);
+        auto kept = codes(after).first;
+        for (const int vic : codes(before).second) {
+            if (kept[vic] > 0) {
+                --kept[vic];
+                continue;
             }
-        for (const auto& b : c.blocks)
-            for (std::size_t i = 1; repair::IsVideoBlock(b) && i < b.size(); ++i)
-                earlier[repair::SvdVic(b[i])] =
-                    earlier[repair::SvdVic(b[i])] || repair::SvdNative(b[i]);
+            differences.push_back({prefix + "Video Data Block", "repeated video codes removed",
+                                   std::to_string(vic), true, false});
+        }
     }
 }
 
@@ -242,7 +245,7 @@ RepairResult RepairEdid(std::span<const std::uint8_t> bytes,
             if (next == edid) continue;
             auto differences = DiffOf(edid, next);
             if (rule.apply == &repair::RepairExtensionCount) AnnouncedOnly(differences);
-            if (rule.apply == &repair::RepairDuplicateVic) AddRepeats(edid, differences);
+            if (rule.apply == &repair::RepairDuplicateVic) AddRepeats(edid, next, differences);
             auto same = std::find_if(result.changes.begin(), result.changes.end(),
                                      [&](const RepairChange& c) { return c.rule == rule.id; });
             if (same == result.changes.end())

@@ -82,12 +82,21 @@ void RemapYuv420(Bytes& b, const std::vector<int>& target) {
 
 // Removes repeated video codes from one collection's video data blocks, the first copy kept
 // (a later copy's native flag moves to it), and the codes an earlier extension lists (`earlier`:
-// code -> native there), unless this copy is native and the earlier one not; true when any went.
+// code -> native there), unless this copy is native and the earlier one not, or marked 4:2:0
+// capable; true when any went.
 bool DedupCollection(Collection& c, const std::map<int, bool>& earlier) {
     std::map<int, SvdRef> first;
     std::map<int, int> index; // video code -> its new index
     std::vector<int> target;  // old SVD index -> new index
     int next = 0;
+    // whether the 4:2:0 capability map marks the code of old index `i` (a map of only its tag:
+    // every code)
+    const auto marked = [&](std::size_t i) {
+        for (const Bytes& b : c.blocks)
+            if (IsExtended(b, kExtYuv420Map))
+                return b.size() == 2 || (2 + i / 8 < b.size() && (b[2 + i / 8] & (1 << (i % 8))));
+        return false;
+    };
     for (std::size_t bi = 0; bi < c.blocks.size(); ++bi) {
         if (!IsVideoBlock(c.blocks[bi])) continue;
         const Bytes old = c.blocks[bi];
@@ -95,8 +104,9 @@ bool DedupCollection(Collection& c, const std::map<int, bool>& earlier) {
         b.resize(1);
         for (std::size_t i = 1; i < old.size(); ++i) {
             const int vic = SvdVic(old[i]);
-            if (const auto e = earlier.find(vic);
-                e != earlier.end() && vic != 0 && (e->second || !SvdNative(old[i]))) {
+            if (const auto e = earlier.find(vic); e != earlier.end() && vic != 0 &&
+                                                  (e->second || !SvdNative(old[i])) &&
+                                                  !marked(target.size())) {
                 target.push_back(-1);
                 continue;
             }
