@@ -71,6 +71,17 @@ case "$(cat "$tmp/out")" in
 *'"EDID Header":"Good",'*',"Further Blocks":"1 DisplayID, 1 CTA-861"}') ;;
 *) fail "analyze --json of 512 bytes: $(cat "$tmp/out")" ;;
 esac
+# without a CTA-861 extension: the base block's rows, and every other block further
+python3 -c 'import sys
+d = bytearray(open(sys.argv[1], "rb").read())
+out = d[:128] + d[256:384] + d[256:384]
+out[126] = 2
+out[127] = -sum(out[:127]) & 0xFF
+open(sys.argv[2], "wb").write(out)' "$large" "$tmp/no-cta.bin"
+expect 0 "$cli" analyze "$tmp/no-cta.bin"
+grep -qx "    EDID Checksum : Good" "$tmp/out" && ! grep -q "Over Banks" "$tmp/out" &&
+    [ "$(tail -n 1 "$tmp/out")" = "    Further Blocks : 2 DisplayID" ] ||
+    fail "analyze of base and DisplayID blocks: $(cat "$tmp/out")"
 
 # blocks: one line per part; the pinned block maps of tests/data/blocks (the line `blocks --json
 # NAME.bin` prints inside tests/data/edid)

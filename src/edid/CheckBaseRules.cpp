@@ -179,14 +179,15 @@ void MissingDescriptors(const Model& m, std::vector<Finding>& out) {
                 " requires.");
 }
 
-// A serial number descriptor, in the base block or the extension's descriptor area.
+// A serial number descriptor, in the base block or an extension's descriptor area.
 bool SerialText(const Model& m) {
     std::vector<int> places;
     for (int at = 54; at < 126; at += 18)
         places.push_back(at);
-    if (m.cta >= 0 && m.At(m.cta + 2) >= 4)
-        for (int p = m.cta + m.At(m.cta + 2); p + 18 <= m.cta + 127; p += 18)
-            places.push_back(p);
+    for (const CtaExtension& e : m.ctas)
+        if (m.At(e.offset + 2) >= 4)
+            for (int p = e.offset + m.At(e.offset + 2); p + 18 <= e.offset + 127; p += 18)
+                places.push_back(p);
     for (int at : places)
         if (!m.At(at) && !m.At(at + 1) && m.At(at + 3) == 0xFF) return true;
     return false;

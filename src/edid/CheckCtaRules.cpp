@@ -1,4 +1,4 @@
-// The check's rules about the display descriptors' text and the first CTA-861 extension.
+// The check's rules about the display descriptors' text and the CTA-861 extensions.
 #include <algorithm>
 #include <bitset>
 
@@ -58,8 +58,8 @@ void EmptyDescriptors(const Model& m, std::vector<Finding>& out) {
     }
 }
 
-void Padding(const Model& m, std::vector<Finding>& out) {
-    const int x = m.cta;
+void Padding(const Model& m, const CtaExtension& e, std::vector<Finding>& out) {
+    const int x = e.offset;
     const int start = m.At(x + 2);
     if (start < 4) return;
     int p = x + start;
@@ -93,39 +93,43 @@ void DuplicateVics(const Model& m, std::vector<Finding>& out) {
     }
 }
 
-void Vcdb(const Model& m, std::vector<Finding>& out) {
-    const CtaBlock* v = m.FindBlock(7, 0);
-    if (!v) {
+// A source reads the video capability data block of the first extension: one that only a later
+// extension carries comes too late.
+void MissingVcdb(const Model& m, std::vector<Finding>& out) {
+    if (!m.ctas.front().FindBlock(7, 0))
         Add(out, m, "missing-vcdb", kFail, m.cta,
             "The extension has no video capability data block, so a source cannot know whether "
             "the display takes full or limited range RGB.");
-        return;
-    }
-    if (v->length < 2) return;
-    const int b = m.At(v->offset + 2);
-    if (!(b & 0x40))
-        Add(out, m, "vcdb-quantization", kFail, v->offset,
-            "The video capability data block does not say that RGB quantization range can be "
-            "selected.");
-    const bool ycbcr = m.At(m.cta + 3) & 0x30;
-    if (!(b & 0x80) && ycbcr)
-        Add(out, m, "vcdb-quantization", kWarn, v->offset,
-            "The video capability data block does not say that YCbCr quantization range can be "
-            "selected.");
 }
 
-void Overscan(const Model& m, std::vector<Finding>& out) {
-    if (m.At(m.cta + 1) >= 2 && !(m.At(m.cta + 3) & 0x80))
-        Add(out, m, "it-overscan", kWarn, m.cta + 3,
+void Vcdb(const Model& m, const CtaExtension& e, std::vector<Finding>& out) {
+    for (const CtaBlock& v : e.blocks) {
+        if (v.tag != 7 || v.extendedTag != 0 || v.length < 2) continue;
+        const int b = m.At(v.offset + 2);
+        if (!(b & 0x40))
+            Add(out, m, "vcdb-quantization", kFail, v.offset,
+                "The video capability data block does not say that RGB quantization range can "
+                "be selected.");
+        const bool ycbcr = m.At(e.offset + 3) & 0x30;
+        if (!(b & 0x80) && ycbcr)
+            Add(out, m, "vcdb-quantization", kWarn, v.offset,
+                "The video capability data block does not say that YCbCr quantization range can "
+                "be selected.");
+    }
+}
+
+void Overscan(const Model& m, const CtaExtension& e, std::vector<Finding>& out) {
+    if (m.At(e.offset + 1) >= 2 && !(m.At(e.offset + 3) & 0x80))
+        Add(out, m, "it-overscan", kWarn, e.offset + 3,
             "The extension says IT video formats are overscanned by default; they should be "
             "underscanned.");
 }
 
-void Colorimetry(const Model& m, std::vector<Finding>& out) {
-    const CtaBlock* c = m.FindBlock(7, 5);
-    if (c && c->length >= 3 && (m.At(c->offset + 3) & 0x0F))
-        Add(out, m, "colorimetry-reserved", kFail, c->offset,
-            "The colorimetry data block sets reserved metadata bits (MD0-MD3).");
+void Colorimetry(const Model& m, const CtaExtension& e, std::vector<Finding>& out) {
+    for (const CtaBlock& c : e.blocks)
+        if (c.tag == 7 && c.extendedTag == 5 && c.length >= 3 && (m.At(c.offset + 3) & 0x0F))
+            Add(out, m, "colorimetry-reserved", kFail, c.offset,
+                "The colorimetry data block sets reserved metadata bits (MD0-MD3).");
 }
 
 void NativeTimings(const Model& m, std::vector<Finding>& out) {
@@ -195,12 +199,11 @@ void Hdmi(const Model& m, const CtaBlock& h, std::vector<Finding>& out) {
     }
 }
 
-void HdmiForum(const Model& m, std::vector<Finding>& out) {
-    const CtaBlock* f = m.FindBlock(3, -1, kOuiHdmiForum);
-    if (!f || f->length < 5) return;
-    const int rate = m.At(f->offset + 5) * 5;
+void HdmiForum(const Model& m, const CtaBlock& f, std::vector<Finding>& out) {
+    if (f.length < 5) return;
+    const int rate = m.At(f.offset + 5) * 5;
     if (rate && (rate <= 340 || rate > 600))
-        Add(out, m, "hf-tmds", kFail, f->offset,
+        Add(out, m, "hf-tmds", kFail, f.offset,
             "The HDMI Forum block claims a " + std::to_string(rate) +
                 " MHz TMDS character rate; it must be above 340 and at most 600 MHz (or 0).");
 }
@@ -212,21 +215,29 @@ void CheckDescriptors(const Model& m, std::vector<Finding>& out) {
     EmptyDescriptors(m, out);
 }
 
+// Each extension is checked on its own; video codes count over all of them (a code listed twice,
+// in one extension or two, is a duplicate; 640x480 may be listed in any).
 void CheckCta(const Model& m, std::vector<Finding>& out) {
-    if (m.cta < 0) return;
-    Padding(m, out);
+    if (m.ctas.empty()) return;
+    for (const CtaExtension& e : m.ctas)
+        Padding(m, e, out);
     DuplicateVics(m, out);
-    Vcdb(m, out);
-    Overscan(m, out);
-    Colorimetry(m, out);
+    MissingVcdb(m, out);
+    for (const CtaExtension& e : m.ctas) {
+        Vcdb(m, e, out);
+        Overscan(m, e, out);
+        Colorimetry(m, e, out);
+    }
     NativeTimings(m, out);
     RequiredTimings(m, out);
 }
 
 void CheckHdmi(const Model& m, std::vector<Finding>& out) {
-    if (m.cta < 0) return;
-    if (const CtaBlock* h = m.FindBlock(3, -1, kOuiHdmi)) Hdmi(m, *h, out);
-    HdmiForum(m, out);
+    for (const CtaBlock& b : m.ctaBlocks) {
+        if (b.tag != 3) continue;
+        if (b.oui == kOuiHdmi) Hdmi(m, b, out);
+        if (b.oui == kOuiHdmiForum) HdmiForum(m, b, out);
+    }
 }
 
 } // namespace tavo::check

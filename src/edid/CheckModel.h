@@ -1,5 +1,5 @@
 #pragma once
-// What the check's rules read: the EDID's blocks, the base block's block map, the first CTA-861
+// What the check's rules read: the EDID's blocks, the base block's block map, every CTA-861
 // extension's data blocks, and every timing the EDID lists with its rates. Internal to the check.
 #include <cstdint>
 #include <span>
@@ -30,7 +30,7 @@ struct ListedTiming {
     int partOffset = 0; // where it is listed
 };
 
-// One data block of the first CTA-861 extension.
+// One data block of a CTA-861 extension.
 struct CtaBlock {
     int offset = 0; // header byte, in the whole EDID
     int length = 0; // payload length (header byte excluded)
@@ -39,15 +39,26 @@ struct CtaBlock {
     std::uint32_t oui = 0; // vendor-specific blocks: the OUI, most significant byte first
 };
 
+// One CTA-861 extension: where it stands, its data blocks, detailed timings and video codes.
+struct CtaExtension {
+    int offset = 0; // its first byte (the tag), in the whole EDID
+    std::vector<CtaBlock> blocks;
+    std::vector<int> dtds; // offsets of its detailed timing descriptors
+    std::vector<int> vics; // the VICs of its video data blocks, in order, native flag removed
+    const CtaBlock* FindBlock(int tag, int extendedTag = -1, std::uint32_t oui = 0) const;
+};
+
 struct Model {
     std::span<const std::uint8_t> bytes; // whole blocks only
     int blocks = 0;
-    int minor = 0;        // EDID 1.x revision
-    mutable BlockMap map; // of the first 256 bytes, made when the first finding needs it
+    int minor = 0;             // EDID 1.x revision
+    mutable BlockMap map;      // of the first 256 bytes, made when the first finding needs it
+    mutable BlockMap wholeMap; // of every block, for findings past the first 256 bytes
     EdidImage image{};
-    int cta = -1; // offset of the first CTA-861 extension, -1 when none
-    std::vector<CtaBlock> ctaBlocks;
-    std::vector<int> dtds; // offsets of every detailed timing descriptor (base, then CTA)
+    int cta = -1;                    // offset of the first CTA-861 extension, -1 when none
+    std::vector<CtaExtension> ctas;  // every CTA-861 extension, in order
+    std::vector<CtaBlock> ctaBlocks; // the data blocks of every CTA-861 extension, in order
+    std::vector<int> dtds;           // offsets of every detailed timing descriptor (base, then CTA)
     std::vector<DisplayIdTiming> displayId; // the timings of the DisplayID extensions
     std::vector<ListedTiming> timings;
 
@@ -55,7 +66,8 @@ struct Model {
         return offset >= 0 && offset < static_cast<int>(bytes.size()) ? bytes[offset] : 0;
     }
     const CtaBlock* FindBlock(int tag, int extendedTag = -1, std::uint32_t oui = 0) const;
-    // Every VIC of the Video Data Blocks, in order, the native flag removed.
+    // Every VIC of the Video Data Blocks of every CTA-861 extension, in order, the native flag
+    // removed.
     std::vector<int> vics;
     bool HasRangeLimits() const { return RangeLimitsAt() >= 0; }
     int RangeLimitsAt() const; // offset of the range limits descriptor, -1 when none

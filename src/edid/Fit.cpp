@@ -134,4 +134,17 @@ bool FirstTwoBlocks(std::span<const std::uint8_t> bytes, EdidImage& image) {
     return true;
 }
 
+bool ImageOfLargerEdid(std::span<const std::uint8_t> bytes, EdidImage& image) {
+    if (FirstTwoBlocks(bytes, image)) return true;
+    static constexpr std::uint8_t kHeader[8] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
+    if (bytes.size() <= kEdidSize || !std::equal(kHeader, kHeader + 8, bytes.begin())) return false;
+    const EdidBlocks e = ReadEdidBlocks(bytes);
+    if (e.announced <= 2 || e.FirstCta() != nullptr) return false;
+    image = ImageFromBytes(bytes.data(), kEdidSize / 2);
+    // no extension now; the base block sums as before
+    image[127] = static_cast<std::uint8_t>(image[127] + image[126]);
+    image[126] = 0;
+    return true;
+}
+
 } // namespace tavo

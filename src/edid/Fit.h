@@ -34,6 +34,12 @@ FitOutcome FitEdid(std::span<const std::uint8_t> bytes);
 // that FitEdid cannot fit (no base block, no CTA-861 extension).
 bool FirstTwoBlocks(std::span<const std::uint8_t> bytes, EdidImage& image);
 
+// An EDID of more than two blocks as one 256-byte image: FirstTwoBlocks' image when it has a
+// CTA-861 extension; without one, its base block alone (extension count 0, its checksum as good or
+// bad as it was, the rest 0xFF), every other block left out. False for an EDID that announces two
+// blocks or fewer or has no base block.
+bool ImageOfLargerEdid(std::span<const std::uint8_t> bytes, EdidImage& image);
+
 // What a block holds, in a few words: "tiled display 2 x 1, 5120x1440 at 240 Hz" for DisplayID,
 // the data blocks' names for CTA-861, the block's name otherwise. `index` is the block's number.
 std::string DescribeBlock(std::span<const std::uint8_t> bytes, int index);

@@ -3,8 +3,12 @@
 #include "edid/Repair.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
 
+#include "edid/EdidBlocks.h"
 #include "edid/RepairRules.h"
+#include "edid/WholeDiff.h"
 
 namespace tavo {
 namespace {
@@ -49,6 +53,14 @@ void KeepSums(const Bytes& before, Bytes& after) {
     }
 }
 
+constexpr std::string_view kArrow = " \xE2\x86\x92 "; // " → "
+
+std::string Hex2(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFFu);
+    return buf;
+}
+
 EdidImage ImageOf(const Bytes& edid) {
     EdidImage image;
     image.fill(0xFF);
@@ -57,6 +69,64 @@ EdidImage ImageOf(const Bytes& edid) {
 }
 
 std::vector<Difference> DiffOf(const Bytes& a, const Bytes& b) {
+    // a larger EDID: every block part by part (a DisplayID section's checksum, a second CTA-861
+    // block's data blocks)
+    if (repair::BlockCount(a) > 2) {
+        std::vector<Difference> out = DiffEdids(a, b);
+        std::erase_if(
+            out, [](const Difference& d) { return d.part == "EDID" && d.what == "bytes differ"; });
+        // the diff lets a further block's padding and checksums follow from its parts: the
+        // padding is named as the first two blocks' is, the checksums where nothing else changed
+        // (the checksum repair)
+        const EdidBlocks blocks = ReadEdidBlocks(b);
+        // block 1 in both CTA-861: the diff of the first two blocks named its parts
+        const int from = a[kBlock] == 0x02 && b[kBlock] == 0x02 ? 2 : 1;
+        BlockMap map = MapEdid(b);
+        // the padding first: a checksum is named only where nothing but checksums changed
+        std::stable_partition(map.begin(), map.end(),
+                              [](const BlockPart& p) { return p.kind == PartKind::Padding; });
+        bool onlyStructural = true;
+        for (const BlockPart& p : map) {
+            onlyStructural = std::all_of(out.begin(), out.end(),
+                                         [](const Difference& d) { return d.structural; });
+            const int index = p.offset / kBlock;
+            if (index < from || index >= static_cast<int>(blocks.blocks.size()) ||
+                std::equal(a.begin() + p.offset, a.begin() + p.end(), b.begin() + p.offset))
+                continue;
+            const EdidBlock& blk = blocks.blocks[static_cast<std::size_t>(index)];
+            const std::string label =
+                (blk.kind == BlockKind::Other
+                     ? "Block " + std::to_string(index)
+                     : std::string(BlockKindName(blk.kind)) + " block " + std::to_string(index)) +
+                ": " + p.name;
+            if (p.kind == PartKind::Padding) {
+                // each EDID's own padding: a shorter collection moves it
+                const auto nonZero = [&](const Bytes& e, const BlockMap& m) {
+                    long n = 0;
+                    for (const BlockPart& q : m)
+                        if (q.kind == PartKind::Padding && q.offset / kBlock == index)
+                            n += std::count_if(e.begin() + q.offset, e.begin() + q.end(),
+                                               [](std::uint8_t v) { return v != 0; });
+                    return n;
+                };
+                const long before = nonZero(a, MapEdid(a)), after = nonZero(b, map);
+                if (before != after)
+                    out.push_back(
+                        {label, "non-zero bytes",
+                         std::to_string(before) + std::string(kArrow) + std::to_string(after),
+                         false, false});
+            } else if ((p.kind == PartKind::Checksum || p.kind == PartKind::DisplayIdChecksum) &&
+                       onlyStructural) {
+                out.push_back({label,
+                               Hex2(a[p.offset]) + std::string(kArrow) + Hex2(b[p.offset]),
+                               {},
+                               false,
+                               true});
+            }
+        }
+        if (out.empty() && a != b) out.push_back({"EDID", "contents differ", {}, false, false});
+        return out;
+    }
     std::vector<Difference> out = DiffImages(ImageOf(a), ImageOf(b));
     // blocks past the image the diff reads
     for (int blk = 2; blk < repair::BlockCount(a); ++blk)
@@ -77,23 +147,48 @@ void AnnouncedOnly(std::vector<Difference>& differences) {
 
 // The repeated video codes a repair removed: the diff compares the lists as sets and so does
 // not see them go.
-void AddRepeats(const Bytes& edid, std::vector<Difference>& differences) {
+void AddRepeats(const Bytes& before, const Bytes& after, std::vector<Difference>& differences) {
     // the block's bytes moved up and its length follow from the repeats removed
-    std::erase_if(differences, [](const Difference& d) {
-        return d.part == "Video Data Block" &&
-               (d.what.rfind("byte ", 0) == 0 || d.what == "length");
+    // (past the first two blocks, the diff names the block first, says the list of codes and
+    // the detailed timing offset that follows from the shorter collection)
+    const auto endsWith = [](const std::string& s, std::string_view end) {
+        return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+    };
+    std::erase_if(differences, [&](const Difference& d) {
+        const bool block =
+            d.part == "Video Data Block" ||
+            (d.part.rfind("CTA-861 block ", 0) == 0 && endsWith(d.part, ": Video Data Block"));
+        const bool header = d.part.rfind("CTA-861 block ", 0) == 0 &&
+                            endsWith(d.part, ": CTA-861 Extension Header");
+        return (block &&
+                (d.what.rfind("byte ", 0) == 0 || d.what == "length" || d.what == "video codes")) ||
+               (header && d.what == "detailed timing offset");
     });
-    for (const int ext : repair::CtaBlocks(edid)) {
-        const repair::Collection c = repair::ReadCollection(edid, ext);
-        std::vector<int> seen;
-        for (const auto& b : c.blocks)
-            for (std::size_t i = 1; repair::IsVideoBlock(b) && i < b.size(); ++i) {
-                const int vic = repair::SvdVic(b[i]);
-                if (std::find(seen.begin(), seen.end(), vic) != seen.end())
-                    differences.push_back({"Video Data Block", "repeated video codes removed",
-                                           std::to_string(vic), true, false});
-                seen.push_back(vic);
+    // the codes each extension lost, in the order they stood: a copy the repair kept matches
+    // the first of its code
+    for (const int ext : repair::CtaBlocks(before)) {
+        const auto codes = [&](const Bytes& edid) {
+            std::map<int, int> count;
+            std::vector<int> order;
+            for (const auto& b : repair::ReadCollection(edid, ext).blocks)
+                for (std::size_t i = 1; repair::IsVideoBlock(b) && i < b.size(); ++i) {
+                    ++count[repair::SvdVic(b[i])];
+                    order.push_back(repair::SvdVic(b[i]));
+                }
+            return std::pair(count, order);
+        };
+        // past the first two blocks the block is named, as the diff names it
+        const std::string prefix =
+            ext >= 2 * kBlock ? "CTA-861 block " + std::to_string(ext / kBlock) + ": " : "";
+        auto kept = codes(after).first;
+        for (const int vic : codes(before).second) {
+            if (kept[vic] > 0) {
+                --kept[vic];
+                continue;
             }
+            differences.push_back({prefix + "Video Data Block", "repeated video codes removed",
+                                   std::to_string(vic), true, false});
+        }
     }
 }
 
@@ -150,7 +245,7 @@ RepairResult RepairEdid(std::span<const std::uint8_t> bytes,
             if (next == edid) continue;
             auto differences = DiffOf(edid, next);
             if (rule.apply == &repair::RepairExtensionCount) AnnouncedOnly(differences);
-            if (rule.apply == &repair::RepairDuplicateVic) AddRepeats(edid, differences);
+            if (rule.apply == &repair::RepairDuplicateVic) AddRepeats(edid, next, differences);
             auto same = std::find_if(result.changes.begin(), result.changes.end(),
                                      [&](const RepairChange& c) { return c.rule == rule.id; });
             if (same == result.changes.end())

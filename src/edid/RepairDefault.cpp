@@ -70,22 +70,33 @@ struct SvdRef {
 };
 
 // The capability map's bits moved with their codes: `target` gives each old code's new index
-// (a removed copy: the kept copy's). Bits past the codes index nothing and go.
+// (a removed copy: the kept copy's; -1: kept in an earlier extension). Bits past the codes index
+// nothing and go.
 void RemapYuv420(Bytes& b, const std::vector<int>& target) {
     Bytes map(b.size() - 2, 0);
     for (std::size_t i = 0; i < target.size() && i / 8 < map.size(); ++i)
-        if (b[2 + i / 8] & (1 << (i % 8)))
+        if (target[i] >= 0 && (b[2 + i / 8] & (1 << (i % 8))))
             map[target[i] / 8] |= static_cast<std::uint8_t>(1 << (target[i] % 8));
     std::copy(map.begin(), map.end(), b.begin() + 2);
 }
 
 // Removes repeated video codes from one collection's video data blocks, the first copy kept
-// (a later copy's native flag moves to it); true when any went.
-bool DedupCollection(Collection& c) {
+// (a later copy's native flag moves to it), and the codes an earlier extension lists (`earlier`:
+// code -> native there), unless this copy is native and the earlier one not, or marked 4:2:0
+// capable; true when any went.
+bool DedupCollection(Collection& c, const std::map<int, bool>& earlier) {
     std::map<int, SvdRef> first;
     std::map<int, int> index; // video code -> its new index
     std::vector<int> target;  // old SVD index -> new index
     int next = 0;
+    // whether the 4:2:0 capability map marks the code of old index `i` (a map of only its tag:
+    // every code)
+    const auto marked = [&](std::size_t i) {
+        for (const Bytes& b : c.blocks)
+            if (IsExtended(b, kExtYuv420Map))
+                return b.size() == 2 || (2 + i / 8 < b.size() && (b[2 + i / 8] & (1 << (i % 8))));
+        return false;
+    };
     for (std::size_t bi = 0; bi < c.blocks.size(); ++bi) {
         if (!IsVideoBlock(c.blocks[bi])) continue;
         const Bytes old = c.blocks[bi];
@@ -93,6 +104,12 @@ bool DedupCollection(Collection& c) {
         b.resize(1);
         for (std::size_t i = 1; i < old.size(); ++i) {
             const int vic = SvdVic(old[i]);
+            if (const auto e = earlier.find(vic); e != earlier.end() && vic != 0 &&
+                                                  (e->second || !SvdNative(old[i])) &&
+                                                  !marked(target.size())) {
+                target.push_back(-1);
+                continue;
+            }
             if (const auto it = first.find(vic); it != first.end() && vic != 0) {
                 target.push_back(index[vic]);
                 std::uint8_t& keep = c.blocks[it->second.block][it->second.byte];
@@ -116,13 +133,18 @@ bool DedupCollection(Collection& c) {
 
 } // namespace
 
-// Repeated video codes removed from the video data blocks, the first copy kept; the YCbCr 4:2:0
-// capability map, which indexes the codes of all video data blocks in order, follows.
+// Repeated video codes removed from the video data blocks, the first copy kept, also where the
+// copies stand in two CTA-861 extensions; the YCbCr 4:2:0 capability map, which indexes the codes
+// of all video data blocks in order, follows.
 Bytes RepairDuplicateVic(const Bytes& edid) {
     Bytes out = edid;
+    std::map<int, bool> earlier; // the codes of the extensions before, and whether native there
     for (const int ext : CtaBlocks(out)) {
         Collection c = ReadCollection(out, ext);
-        if (c.whole && DedupCollection(c)) WriteCollection(out, ext, c);
+        if (c.whole && DedupCollection(c, earlier)) WriteCollection(out, ext, c);
+        for (const Bytes& b : c.blocks)
+            for (std::size_t i = 1; IsVideoBlock(b) && i < b.size(); ++i)
+                earlier[SvdVic(b[i])] = earlier[SvdVic(b[i])] || SvdNative(b[i]);
     }
     return out;
 }

@@ -15,6 +15,7 @@
 #include "edid/BlockMap.h"
 #include "edid/Check.h"
 #include "edid/DisplayIdTimings.h"
+#include "edid/Fit.h"
 #include "edid/VideoFormats.h"
 #include "edid_builders.h"
 #include "workspace/compose/Compose.h"
@@ -148,6 +149,13 @@ std::vector<std::pair<int, int>> VrrRangesOf(const EdidImage& img) {
     return out;
 }
 
+// A source as the block map reads it: a larger EDID's base block and first CTA-861 extension,
+// wherever that stands.
+EdidImage MappedImage(const ComposeSource& s) {
+    EdidImage two{};
+    return s.bytes.size() > kEdidSize && FirstTwoBlocks(s.bytes, two) ? two : s.image;
+}
+
 // The promises every composed EDID keeps towards its sources.
 void ExpectSound(const std::vector<ComposeSource>& sources, const ComposeOptions& options,
                  const ComposeResult& r) {
@@ -162,7 +170,8 @@ void ExpectSound(const std::vector<ComposeSource>& sources, const ComposeOptions
         const auto theirs = Claims(sources[i].image, sources[i].bytes);
         const bool audioHere = !options.audioFrom || options.audioFrom == int(i + 1);
         // a display without an extension takes no InfoFrame: the quantization is not its say
-        const bool cta = sources[i].image[126] && sources[i].image[128] == 0x02;
+        const EdidImage mapped = MappedImage(sources[i]);
+        const bool cta = mapped[126] && mapped[128] == 0x02;
         for (const auto& [name, claim] : mine) {
             if (claim.audio && !audioHere) continue;
             if (!cta && name.find("quantization selectable") != std::string::npos) continue;
@@ -174,7 +183,7 @@ void ExpectSound(const std::vector<ComposeSource>& sources, const ComposeOptions
         // every audio descriptor within one descriptor of the source: channels, rates, sizes
         if (options.audioFrom) continue;
         for (const Sad& s : AudioOf(r.image)) {
-            const auto theirsSads = AudioOf(sources[i].image);
+            const auto theirsSads = AudioOf(mapped);
             EXPECT_TRUE(std::any_of(theirsSads.begin(), theirsSads.end(),
                                     [&](const Sad& t) {
                                         return (s[0] & 0x78) == (t[0] & 0x78) &&
@@ -185,13 +194,13 @@ void ExpectSound(const std::vector<ComposeSource>& sources, const ComposeOptions
         }
     }
     if (options.audioFrom) {
-        const auto want = AudioOf(sources[options.audioFrom - 1].image);
+        const auto want = AudioOf(MappedImage(sources[options.audioFrom - 1]));
         EXPECT_EQ(
             AudioOf(r.image),
             std::vector<Sad>(want.begin(), want.begin() + std::min<std::size_t>(want.size(), 10)));
     }
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        const EdidImage& src = sources[i].image;
+        const EdidImage src = MappedImage(sources[i]);
         for (const DetailedTiming& d : DetailedTimingsOf(r.image))
             EXPECT_TRUE(ListsExactly(src, d, sources[i].bytes))
                 << ReadDetailedTiming(d.data())->format.width << "x"
@@ -640,6 +649,28 @@ TEST(Compose, RulesOnBuiltImages) {
          {},
          {{},
           LargeEdid({CtaBlock(vdb16), DisplayIdBlock(0x20, 0, DidBlock(0x81, 0, {0x41, 97}))})}},
+        {"a CTA-861 extension after a block map is read",
+         {WithBlocks(vdb16_97), WithBlocks(vdb16)},
+         {"3840x2160 60 Hz", "1920x1080 60 Hz"},
+         {},
+         0,
+         {},
+         {{}, LargeEdid({BlockMapBlock({0x02}), CtaBlock(vdb16_97)})}},
+        {"... and after DisplayID, whose timings count as well",
+         {WithBlocks(vdb16_97), WithDtd(WithBlocks(vdb16_97), 0, *WriteDetailedTiming(x))},
+         {"3840x2160 60 Hz", "2560x1440 60 Hz", "1920x1080 60 Hz"},
+         {},
+         0,
+         {},
+         {LargeEdid({DisplayIdBlock(0x20, 0, didX7), CtaBlock(vdb16_97)})}},
+        {"... its data blocks, not only its timings: audio the other lacks is said to be lost",
+         {WithBlocks(Concat({vdb16, lpcm8, ac3_6}), 0x40),
+          WithBlocks(Concat({vdb16, lpcm8}), 0x40)},
+         {"L-PCM"},
+         {"AC-3"},
+         0,
+         "AC-3: not in source 2 (\"s2\")",
+         {LargeEdid({DisplayIdBlock(0x13, 0, didX), CtaBlock(Concat({vdb16, lpcm8, ac3_6}))})}},
         {"a timing all share that no detailed timing holds is left out, and said so",
          {WithBlocks(vdb16), WithBlocks(vdb16)},
          {"1920x1080 60 Hz"},

@@ -249,6 +249,27 @@ TEST(CreatorSamples, LossListsWhatTheCreatorDropsNotTheEdits) {
         }
         EXPECT_EQ(dropped, FitEdid(sample.bytes).dropped);
     }
+    // without a CTA-861 extension the base block alone is opened, and every other block is lost
+    {
+        const auto noCta =
+            test::LargeEdid({test::BlockMapBlock({0x70, 0x70}), test::DisplayIdBlock(0x20, 0, {}),
+                             test::DisplayIdBlock(0x13, 0, {})});
+        EdidImage base{};
+        ASSERT_TRUE(ImageOfLargerEdid(noCta, base));
+        EXPECT_EQ(base[126], 0);
+        EdidRecord r;
+        CreatorPage p;
+        OpenImage(r, p, base, today);
+        ASSERT_TRUE(Build(p, r));
+        const auto whole = BuildChanges(std::span<const std::uint8_t>(noCta), r.image, today);
+        std::vector<std::string> dropped;
+        for (const auto& c : whole)
+            if (c.Said().find(" block ") != std::string::npos) dropped.push_back(c.Said());
+        ASSERT_EQ(dropped.size(), 3u) << LossQuestion(whole);
+        EXPECT_NE(dropped[0].find(" block 1"), std::string::npos) << dropped[0];
+        EXPECT_EQ(dropped[1].rfind("DisplayID block 2", 0), 0u) << dropped[1];
+        EXPECT_EQ(dropped[2].rfind("DisplayID block 3", 0), 0u) << dropped[2];
+    }
     const auto large = test::LargeSamples();
     const auto tiled = BuildChanges(std::span<const std::uint8_t>(large[0].bytes),
                                     FitEdid(large[0].bytes).image, today);

@@ -370,6 +370,11 @@ TEST(WholeAnalysis, KeepsBaseAndFirstCtaAndCountsTheRest) {
     Bytes badCta = samples[0].bytes;
     badCta[140] ^= 0x01;
     const Bytes cut(samples[0].bytes.begin(), samples[0].bytes.begin() + 384);
+    Bytes noCtaBadBase = LargeEdid({DisplayIdBlock(0x20, 0, {}), DisplayIdBlock(0x20, 0, {})});
+    noCtaBadBase[20] ^= 0x01;
+    Bytes noCtaNoHeader = LargeEdid({DisplayIdBlock(0x20, 0, {}), DisplayIdBlock(0x20, 0, {})});
+    noCtaNoHeader[1] = 0;
+    FixBlockChecksum(noCtaNoHeader, 0);
     struct {
         const char* name;
         Bytes bytes;
@@ -386,8 +391,16 @@ TEST(WholeAnalysis, KeepsBaseAndFirstCtaAndCountsTheRest) {
         {"bad base checksum", badBase, true, "1 DisplayID, 1 CTA-861", kStatusBadChecksum0},
         {"bad CTA-861 checksum", badCta, true, "1 DisplayID, 1 CTA-861", kStatusBadChecksum1},
         {"256 bytes", LargeEdid({CtaBlock(kVideo)}), false, "", 0},
-        {"no CTA-861", LargeEdid({DisplayIdBlock(0x20, 0, {}), DisplayIdBlock(0x20, 0, {})}), false,
-         "", 0},
+        {"no CTA-861: the base block alone",
+         LargeEdid({DisplayIdBlock(0x20, 0, {}), DisplayIdBlock(0x20, 0, {})}), true, "2 DisplayID",
+         0},
+        {"no CTA-861, a block map first",
+         LargeEdid({BlockMapBlock({0x70, 0x70}), DisplayIdBlock(0x13, 0, {}),
+                    DisplayIdBlock(0x13, 0, {})}),
+         true, "1 block map, 2 DisplayID", 0},
+        {"no CTA-861, the base checksum bad", noCtaBadBase, true, "2 DisplayID",
+         kStatusBadChecksum0},
+        {"no CTA-861, no header", noCtaNoHeader, false, "", 0},
     };
     for (const auto& c : cases) {
         EdidImage image{};
@@ -395,12 +408,19 @@ TEST(WholeAnalysis, KeepsBaseAndFirstCtaAndCountsTheRest) {
         ASSERT_EQ(AnalysisOfWholeEdid(c.bytes, image, further), c.read) << c.name;
         if (!c.read) continue;
         EXPECT_EQ(further, c.further) << c.name;
-        EXPECT_EQ(image[126], 1) << c.name;
+        const bool cta = ReadEdidBlocks(c.bytes).FirstCta() != nullptr;
+        EXPECT_EQ(image[126], cta ? 1 : 0) << c.name;
+        if (!cta) { // the base block as it stands, bar its count; nothing of the other blocks
+            EXPECT_TRUE(std::equal(image.begin(), image.begin() + 126, c.bytes.begin())) << c.name;
+            EXPECT_TRUE(std::all_of(image.begin() + 128, image.end(), [](auto b) {
+                return b == 0xFF;
+            })) << c.name;
+        }
         std::uint16_t status = 0;
         ValidateImage(image, status);
         EXPECT_EQ(status, c.status) << c.name;
         // a sound EDID's image is the one fitting writes, byte for byte
-        if (c.status == 0) {
+        if (c.status == 0 && cta) {
             EXPECT_EQ(image, FitEdid(c.bytes).image) << c.name;
         }
     }

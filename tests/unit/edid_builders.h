@@ -175,6 +175,15 @@ inline Bytes DidAdaptiveSync(int minHz, int maxHz) {
                  0x00};
 }
 
+// A block map: the tags of the blocks after it, the rest zero.
+inline Bytes BlockMapBlock(const Bytes& tags) {
+    Bytes b(128, 0);
+    b[0] = 0xF0;
+    std::copy_n(tags.begin(), std::min<std::size_t>(tags.size(), 126), b.begin() + 1);
+    FixBlockChecksum(b, 0);
+    return b;
+}
+
 // The EDID of `extensions` after a base block whose byte 126 counts them (capped at 255).
 inline Bytes LargeEdid(std::initializer_list<Bytes> extensions) {
     const EdidImage base = BaseOnly();

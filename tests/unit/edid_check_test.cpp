@@ -296,13 +296,28 @@ TEST(Check, BuiltExtensions) {
 
 // The clean base block (EDID 1.3, range limits 50-75 Hz, 30-83 kHz, 160 MHz), the clean
 // extension and a DisplayID block of `version` holding `blocks`: the timings DisplayID declares
-// count for the range limits and the near-timing rule, as edid-decode --check counts them.
+// count for the range limits and the near-timing rule, as edid-decode --check counts them. With
+// `third`, that block instead: a second CTA-861 extension is checked as edid-decode checks it.
 struct DisplayIdCase {
     const char* name; // also the file name under tests/data/check
     std::uint8_t version;
     Bytes blocks;
     std::set<std::string> raised;
+    Bytes third = {};
 };
+
+// A second CTA-861 extension: `blocks`, byte 3 `byte3`, `timings` detailed timings (1920x1080 at
+// 60 Hz, 1600x900 mm) and a non-zero padding byte when `padded`.
+Bytes SecondCta(const Bytes& blocks, std::uint8_t byte3 = 0x80, int timings = 0,
+                bool padded = false) {
+    Bytes b = CtaBlock(blocks, -1, timings);
+    b[3] = byte3;
+    if (padded) b[120] = 0x01;
+    FixBlockChecksum(b, 0);
+    return b;
+}
+
+const Bytes kVic2 = {0x41, 0x02}; // 720x480 at 60 Hz, inside the range limits
 
 const DisplayIdCase kDisplayIdCases[] = {
     {"displayid-type1-within", 0x13, DidBlock(0x03, 0, DidTiming(6402, 1280, 160, 720, 21)), {}},
@@ -333,6 +348,27 @@ const DisplayIdCase kDisplayIdCases[] = {
      {}},
     {"displayid-cta-vic97", 0x20, DidBlock(0x81, 0, {0x41, 97}), {"range-limits!"}},
     {"displayid-cta-420-vic97", 0x20, DidBlock(0x81, 0, {0xE2, 14, 97}), {"range-limits!"}},
+    {"cta2-clean", 0, {}, {}, SecondCta(kVic2)},
+    {"cta2-duplicate-vic", 0, {}, {"duplicate-vic!"}, SecondCta({0x41, 0x10})},
+    {"cta2-overscan", 0, {}, {"it-overscan?"}, SecondCta(kVic2, 0x00)},
+    {"cta2-colorimetry-md0",
+     0,
+     {},
+     {"colorimetry-reserved!"},
+     SecondCta(Concat({kVic2, {0xE3, 0x05, 0x03, 0x01}}))},
+    {"cta2-hdmi-600",
+     0,
+     {},
+     {"hdmi-tmds!"},
+     SecondCta(Concat({kVic2, {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 120}}))},
+    {"cta2-vcdb-rgb",
+     0,
+     {},
+     {"vcdb-quantization!"},
+     SecondCta(Concat({kVic2, {0xE2, 0x00, 0x00}}))},
+    {"cta2-vic97-outside", 0, {}, {"range-limits!"}, SecondCta({0x41, 97})},
+    {"cta2-padding", 0, {}, {"padding!"}, SecondCta(kVic2, 0x80, 0, true)},
+    {"cta2-dtd-image-size", 0, {}, {"image-size!"}, SecondCta(kVic2, 0x80, 1)},
 };
 
 Bytes WithDisplayId(const DisplayIdCase& c) {
@@ -340,7 +376,7 @@ Bytes WithDisplayId(const DisplayIdCase& c) {
     Bytes out(cta.begin(), cta.end());
     out[126] = 2;
     FixBlockChecksum(out, 0);
-    const Bytes did = DisplayIdBlock(c.version, 0, c.blocks);
+    const Bytes did = c.third.empty() ? DisplayIdBlock(c.version, 0, c.blocks) : c.third;
     out.insert(out.end(), did.begin(), did.end());
     return out;
 }
@@ -374,6 +410,28 @@ TEST(Check, DisplayIdTimingsCount) {
     const Bytes whole = WithDisplayId(kDisplayIdCases[1]);
     const Bytes two(whole.begin(), whole.begin() + 256);
     EXPECT_EQ(Rules(CheckEdid(two)), std::set<std::string>{"extension-count"});
+}
+
+// A finding in a second CTA-861 extension names its part there; the video capability block must
+// stand in the first extension, one in the second comes too late.
+TEST(Check, SecondCtaExtension) {
+    const auto padding = CheckEdid(WithDisplayId({"", 0, {}, {}, SecondCta(kVic2, 0x80, 0, true)}));
+    ASSERT_EQ(padding.size(), 1u);
+    EXPECT_GE(padding[0].offset, 256);
+    EXPECT_LT(padding[0].offset, 384);
+    EXPECT_EQ(padding[0].part, "Padding");
+
+    EdidImage first = WithBlocks(kVdb, 0x80); // no video capability block
+    std::copy_n(CleanBase().begin(), 126, first.begin());
+    first[126] = 2;
+    FixChecksums(first);
+    Bytes late(first.begin(), first.end());
+    const Bytes second = SecondCta({0xE2, 0x00, 0xC0});
+    late.insert(late.end(), second.begin(), second.end());
+    EXPECT_EQ(Raised(CheckEdid(late)), std::set<std::string>{"missing-vcdb!"});
+    // the same block in the first extension and none in the second passes
+    Bytes early = WithDisplayId({"", 0, {}, {}, SecondCta({})});
+    EXPECT_EQ(Raised(CheckEdid(early)), std::set<std::string>{});
 }
 
 TEST(Check, ExtensionWithoutCapabilityBlockOrPadding) {

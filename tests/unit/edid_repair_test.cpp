@@ -15,6 +15,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/Decoder.h"
+#include "edid/EdidBlocks.h"
 #include "edid/Repair.h"
 #include "edid/VideoFormats.h"
 #include "edid_builders.h"
@@ -336,6 +337,79 @@ TEST(Repair, BuiltFaults) {
                 sum += r.bytes[b * 128 + i];
             EXPECT_EQ(sum & 0xFF, 0u) << "block " << b;
         }
+    }
+}
+
+// An EDID of more blocks is repaired whole: every CTA-861 block as the first would be, wherever
+// it stands; any other block keeps its bytes, bar a wrong checksum.
+TEST(Repair, LargerEdidWhole) {
+    const auto Hex = [](unsigned v) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFFu);
+        return std::string(buf);
+    };
+    const Bytes dupVic = {0x43, 0x10, 0x04, 0x10};                         // VIC 16 twice
+    const Bytes hdmi600 = {0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x00, 120}; // 600 MHz
+    Bytes badDisplayId =
+        DisplayIdBlock(0x13, 0, DidBlock(0x03, 0, DidTiming(6402, 1280, 160, 720, 21)));
+    badDisplayId[127] ^= 0x21;
+    Bytes padded = CtaBlock({0x41, 0x02});
+    padded[120] = 0x01;
+    FixBlockChecksum(padded, 0);
+    struct Case {
+        const char* what;
+        Bytes in;
+        std::vector<std::string> texts;  // the base block's empty descriptors aside
+        std::set<std::string> left = {}; // the default rules' findings a repair leaves
+    } cases[] = {
+        {"DisplayID first, its checksum wrong",
+         LargeEdid({badDisplayId, CtaBlock(dupVic)}),
+         {"checksum: DisplayID block 1: Checksum: " + Hex(badDisplayId[127]) + " \xE2\x86\x92 " +
+              Hex(badDisplayId[127] ^ 0x21),
+          "duplicate-vic: CTA-861 block 2: Video Data Block: repeated video codes removed: 16"}},
+        {"two CTA-861 blocks, both mended",
+         LargeEdid({CtaBlock(Concat({dupVic, hdmi600})), padded}),
+         {"duplicate-vic: Video Data Block: repeated video codes removed: 16",
+          "padding: CTA-861 block 2: Padding: non-zero bytes: 1 \xE2\x86\x92 0",
+          "hdmi-tmds: HDMI Vendor-Specific Data Block: maximum TMDS clock 600 \xE2\x86\x92 340 "
+          "MHz"}},
+        {"a code repeated in a second CTA-861 block",
+         LargeEdid({CtaBlock({0x42, 0x10, 0x04}), CtaBlock({0x42, 0x04, 0x02})}),
+         {"duplicate-vic: CTA-861 block 2: Video Data Block: repeated video codes removed: 4"}},
+        {"a repeated code the later block marks 4:2:0 capable stays",
+         LargeEdid({CtaBlock({0x42, 0x10, 0x04}), CtaBlock({0x42, 0x04, 0x02, 0xE2, 0x0F, 0x01})}),
+         {},
+         {"duplicate-vic"}},
+        {"a block map first",
+         LargeEdid({BlockMapBlock({0x02}), CtaBlock(hdmi600)}),
+         {"hdmi-tmds: CTA-861 block 2: HDMI Vendor-Specific Data Block: maximum TMDS clock: 600 "
+          "MHz \xE2\x86\x92 340 MHz"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RepairResult r = RepairEdid(c.in);
+        ASSERT_EQ(r.bytes.size(), c.in.size());
+        std::vector<std::string> texts = RepairChangeTexts(r);
+        std::erase_if(texts, [](const std::string& t) { return t.starts_with("empty-"); });
+        EXPECT_EQ(texts, c.texts);
+        const EdidBlocks blocks = ReadEdidBlocks(r.bytes);
+        ASSERT_EQ(blocks.blocks.size(), c.in.size() / 128);
+        for (const EdidBlock& b : blocks.blocks) {
+            EXPECT_TRUE(b.checksumOk) << "block " << b.index;
+            if (b.kind != BlockKind::Cta && b.index > 0) {
+                EXPECT_TRUE(std::equal(r.bytes.begin() + b.offset, r.bytes.begin() + b.offset + 127,
+                                       c.in.begin() + b.offset))
+                    << "block " << b.index;
+            }
+        }
+        // nothing a default repair mends is left, in any block, but what the case leaves
+        std::set<std::string> left;
+        for (const Finding& f : r.after)
+            if (f.rule == "checksum" || f.rule == "duplicate-vic" || f.rule == "padding" ||
+                f.rule == "hdmi-tmds")
+                left.insert(f.rule);
+        EXPECT_EQ(left, c.left);
+        EXPECT_FALSE(RepairEdid(r.bytes).changed());
     }
 }
 

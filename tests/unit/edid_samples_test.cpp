@@ -207,7 +207,7 @@ TEST(EdidSamples, DecoderReadsTheDataBlocksTheBlockMapShows) {
                 if (part.kind != PartKind::DataBlock || part.offset < cta->offset ||
                     part.offset >= cta->offset + kEdidBlockSize)
                     continue;
-                const auto at = [&](int k) {
+                const auto at = [&, &bytes = bytes](int k) {
                     return bytes[static_cast<std::size_t>(part.offset + k)];
                 };
                 hdmi = hdmi || (part.tag == 3 && part.length >= 4 && at(1) == 0x03 &&

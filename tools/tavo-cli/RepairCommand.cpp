@@ -85,7 +85,13 @@ int Repair(const Args& args) {
     EdidImage image;
     std::size_t size = 0;
     std::string error;
-    if (!ReadEdidFile(in.files[0], image, error, size)) {
+    // an EDID of more than two blocks is repaired whole: its CTA-861 blocks as the first, every
+    // other block kept (bar its checksum, where that is wrong)
+    std::vector<std::uint8_t> whole;
+    if (ReadLargeEdidFile(in.files[0], whole)) {
+        std::copy_n(whole.begin(), kEdidSize, image.begin());
+        size = whole.size();
+    } else if (!ReadEdidFile(in.files[0], image, error, size)) {
         PrintError(error);
         return kExitError;
     }
@@ -94,13 +100,19 @@ int Repair(const Args& args) {
         PrintError(in.files[0] + ": not an EDID (it does not start with the EDID header)");
         return kExitError;
     }
-    // a preset (size 0) as `preset` writes it: 128 bytes without an extension
-    if (size == 0) size = image[126] == 0 ? kEdidSize / 2 : kEdidSize;
-    // one block stays one block; 256 bytes are read as a slot holds them (an erased extension
-    // area stays as it is)
-    size = size <= kEdidSize / 2 ? kEdidSize / 2 : kEdidSize;
-    const RepairResult r = size == kEdidSize ? RepairImage(image, in.rules)
-                                             : RepairEdid(std::span(image.data(), size), in.rules);
+    RepairResult r;
+    if (!whole.empty()) {
+        // whole blocks only: a block the file ends inside stays as it is
+        r = RepairEdid(whole, in.rules);
+    } else {
+        // a preset (size 0) as `preset` writes it: 128 bytes without an extension
+        if (size == 0) size = image[126] == 0 ? kEdidSize / 2 : kEdidSize;
+        // one block stays one block; 256 bytes are read as a slot holds them (an erased
+        // extension area stays as it is)
+        size = size <= kEdidSize / 2 ? kEdidSize / 2 : kEdidSize;
+        r = size == kEdidSize ? RepairImage(image, in.rules)
+                              : RepairEdid(std::span(image.data(), size), in.rules);
+    }
     if (in.json) {
         std::cout << RepairJson(in, r) << '\n';
     } else {

@@ -163,12 +163,13 @@ std::string SummaryJson(std::string_view file, const AnalyzerSummary& summary,
 
 bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
                          std::string& furtherBlocks) {
-    if (!FirstTwoBlocks(bytes, image)) return false;
     const EdidBlocks e = ReadEdidBlocks(bytes);
-    const EdidBlock& cta = *e.FirstCta();
+    const EdidBlock* cta = e.FirstCta();
+    // without a CTA-861 extension (a base block and DisplayID blocks): the base block alone
+    if (!ImageOfLargerEdid(bytes, image)) return false;
     std::vector<std::pair<std::string_view, int>> kinds;
     for (const EdidBlock& b : e.blocks) {
-        if (b.index == 0 || b.index == cta.index) continue;
+        if (b.index == 0 || (cta != nullptr && b.index == cta->index)) continue;
         const std::string_view name = BlockKindName(b.kind);
         auto it = kinds.begin();
         while (it != kinds.end() && it->first != name)

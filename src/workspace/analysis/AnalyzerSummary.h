@@ -79,8 +79,9 @@ AnalyzerSummary AnalyseEdid(EdidRecord& record);
 // CTA-861 extension, wherever it stands, as one 256-byte image with the extension count 1 (each
 // checksum as good or bad as it was), and the blocks beyond them by kind, in order of first
 // appearance, and the announced blocks the bytes lack: "1 DisplayID", "1 DisplayID, 1 CTA-861",
-// "1 DisplayID, 1 missing". False for an EDID that announces two
-// blocks or fewer, or has no base block or no CTA-861 extension: it is read as a slot's image.
+// "1 DisplayID, 1 missing". Without a CTA-861 extension the image is the base block alone
+// (extension count 0, the rest 0xFF) and every other block is further: "2 DisplayID". False for
+// an EDID that announces two blocks or fewer or has no base block: it is read as a slot's image.
 bool AnalysisOfWholeEdid(std::span<const std::uint8_t> bytes, EdidImage& image,
                          std::string& furtherBlocks);
 

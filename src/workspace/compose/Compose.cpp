@@ -9,6 +9,7 @@
 
 #include "edid/BlockMap.h"
 #include "edid/DisplayIdTimings.h"
+#include "edid/Fit.h"
 #include "edid/JsonWriter.h"
 #include "edid/VideoFormats.h"
 
@@ -374,8 +375,12 @@ void ParseDisplayId(Parsed& p, std::span<const std::uint8_t> bytes) {
 Parsed Parse(const EdidImage& image, std::span<const std::uint8_t> bytes = {}) {
     Parsed p;
     p.image = image;
+    // of a larger EDID, its base block and first CTA-861 extension, wherever that stands (a
+    // block map or DisplayID may come first)
+    EdidImage two{};
+    if (bytes.size() > kEdidSize && FirstTwoBlocks(bytes, two)) p.image = two;
     ParseBase(p);
-    if (image[126] >= 1 && image[128] == 0x02) ParseCta(p);
+    if (p.image[126] >= 1 && p.image[128] == 0x02) ParseCta(p);
     if (bytes.size() > kEdidSize)
         ParseDisplayId(p, bytes);
     else if (image[126] >= 1)

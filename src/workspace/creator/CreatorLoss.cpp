@@ -457,11 +457,13 @@ std::vector<BuildChange> BuildChanges(const EdidImage& opened, const EdidImage& 
 std::vector<BuildChange> BuildChanges(std::span<const std::uint8_t> opened, const EdidImage& built,
                                       const CalendarDate& today) {
     EdidImage two{};
-    if (!FirstTwoBlocks(opened, two))
+    if (!ImageOfLargerEdid(opened, two))
         return BuildChanges(ImageFromBytes(opened.data(), opened.size()), built, today);
     std::vector<BuildChange> out = BuildChanges(two, built, today);
     const EdidBlocks blocks = ReadEdidBlocks(opened);
-    const int kept = blocks.FirstCta()->index;
+    // the base block's and the first CTA-861 extension's losses are said above; without a
+    // CTA-861 extension the base block alone was opened
+    const int kept = blocks.FirstCta() ? blocks.FirstCta()->index : 0;
     for (const EdidBlock& blk : blocks.blocks) {
         if (blk.index == 0 || blk.index == kept) continue;
         const Difference d = BlockDifference(opened, blk.index, "removed");

@@ -45,12 +45,13 @@ std::optional<bool> ChooseXrandrEdid(const QByteArray& bytes, EdidImage& image, 
     return false;
 }
 
-// `bytes`, when they hold an EDID of more than two blocks with a CTA-861 extension: its first two
-// blocks into `image` and the bytes into `whole`. False for anything else.
+// `bytes`, when they hold an EDID of more than two blocks: its first two blocks (its base block
+// alone without a CTA-861 extension) into `image` and the bytes into `whole`. False for anything
+// else.
 bool TakeLargerEdid(std::vector<std::uint8_t>& bytes, EdidImage& image,
                     std::vector<std::uint8_t>& whole) {
     EdidImage two{};
-    if (bytes.size() <= kEdidSize || !FirstTwoBlocks(bytes, two)) return false;
+    if (bytes.size() <= kEdidSize || !ImageOfLargerEdid(bytes, two)) return false;
     image = two;
     whole = std::move(bytes);
     return true;
