@@ -1448,6 +1448,31 @@ private slots:
         QCOMPARE(up.device.transport->writesWhileClosed, 0);
     }
 
+    // A close asked right after the click, before the write has started, and one asked while it
+    // runs: the window closes only once the write and its read-back have ended.
+    void aCloseWaitsForTheQueuedWrite() {
+        for (const bool started : {false, true}) {
+            Rig rig;
+            rig.Connect();
+            const EdidImage sample = Sample("6311a3e944772acc");
+            rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(sample));
+            rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(0); // input 1
+            QSignalSpy closed(rig.form.get(), &TForm1::closed);
+            bool closedEarly = false;
+            rig.device.onRequest = [&](const tavo::test::Request& r) {
+                if (started && r.name == "ND_ED0A" && r.verb == "SET") rig.form->close();
+                closedEarly = closedEarly || closed.count() > 0;
+            };
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            if (!started) rig.form->close();
+            rig.Settle();
+            QVERIFY(!closedEarly);
+            QCOMPARE(Bytes(rig.device.Slot(0x0000)), Bytes(sample));
+            QCOMPARE(rig.Sent().last(), QByteArray("SET SYS_CTM"));
+            QTRY_COMPARE(closed.count(), 1);
+        }
+    }
+
     void nothingHappensWithoutADevice() {
         Rig rig;
         qputenv("TAVO_SERIAL_PORTS", "/dev/memory-device");

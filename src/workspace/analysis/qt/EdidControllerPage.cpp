@@ -353,8 +353,8 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     }
     devices_.Current().selected = *slot;
     // the dialogs first (the page busy meanwhile), then the write as one operation; a refusal
-    // still sends the transfer's SYS_STM and SYS_CTM, and its text comes once they went
-    const QPointer<EdidControllerPage> self(this);
+    // still sends the transfer's SYS_STM and SYS_CTM, and its text comes once they went. The page
+    // lives as long as the window, so it is still there after a dialog.
     setBusy(true);
     auto refuse = [this](const QString& text) {
         setBusy(false);
@@ -364,14 +364,12 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     // a cancel is a cancel: no file name is left over from an earlier dialog
     const QString name = Dialogs::Current().OpenEdid(dialogParent(), kEdidOpenFilter,
                                                      ConnectedDisplays(), PresetChoices());
-    if (!self) return;
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
     // an EDID of more blocks than a slot holds goes up only fitted, once the operator has seen
     // what fitting drops
     const std::optional<bool> fitted = askToFit(name, image);
-    if (!self) return;
     if (fitted == false) return refuse(kTextUploadCanceled);
     if (!fitted && !ReadChosenEdid(name, image, &refused)) {
         replaceLog(QStringLiteral("Edid Open Fail.\r\n"));
@@ -383,7 +381,6 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
     // an EDID that fails the check goes up only as the operator says: repaired, as it is, or not
     const CheckedWrite checked =
         AskBeforeWritingFailingEdid(dialogParent(), QStringLiteral("EDID Controller"), image);
-    if (!self) return;
     std::uint16_t status = 0;
     if (!checked) {
         // one the uploads could not take says why; a cancelled question is a cancelled upload
@@ -471,11 +468,9 @@ void EdidControllerPage::SpeedButton_SaveEdidClick() {
     if (!slot) return;
     devices_.Current().selected = *slot;
 
-    const QPointer<EdidControllerPage> self(this);
     setBusy(true);
     const QString name = Dialogs::Current().SaveFile(
         dialogParent(), kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
-    if (!self) return;
     setBusy(false);
     // a cancelled dialog or a file that cannot be written: the transfer's bracket alone
     if (name.isEmpty()) return submitBracket([this] { setStatus(QString(), kStatusBlack); });
