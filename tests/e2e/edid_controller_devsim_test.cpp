@@ -38,6 +38,7 @@
 #include "support/Cli.h"
 #include "support/DevSim.h"
 #include "support/RecordingDialogs.h"
+#include "support/Settle.h"
 #include "ui/qt/Glyphs.h"
 #include "ui/qt/ScreenPlacement.h"
 #include "ui/qt/StringGrid.h"
@@ -121,17 +122,22 @@ struct Window {
         All()->setCurrentIndex(Position(item));
         dialogs.saveAnswer = File(name);
         form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        Settle();
         return ReadAll(File(name));
     }
     void Open(const QString& item, const QString& file) {
         All()->setCurrentIndex(Position(item));
         dialogs.openAnswer = file;
         form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        Settle();
     }
     void Analyse(const QString& item) {
         All()->setCurrentIndex(Position(item));
         form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        Settle();
     }
+    // The clicked operation has shown its verdict.
+    void Settle() { tavo::test::Settle(*form->Uart, {form->EdidController}); }
 };
 
 using Run = tavo::testing::CliRun;
@@ -160,6 +166,7 @@ class EdidControllerDevsimTest : public QObject {
         QObject::connect(&probe, &QTimer::timeout, sample);
         probe.start(5);
         action();
+        w.Settle();
         sample();
         return shown;
     }
@@ -483,11 +490,13 @@ private slots:
         auto* user2 = w.form->findChild<QRadioButton*>("RadioButton_Set_UserEdid2");
         QTest::mousePress(user2, Qt::LeftButton);
         QTest::mouseRelease(user2, Qt::LeftButton);
+        w.Settle();
         QCOMPARE(sim.Mode(), QString("4"));
         QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 4, 5000);
         QVERIFY(user2->isChecked());
         auto* external = w.form->findChild<QRadioButton*>("RadioButton_Set_ExtEdid1");
         QTest::mousePress(external, Qt::LeftButton);
+        w.Settle();
         QCOMPARE(sim.Mode(), QString("2"));
         QTRY_COMPARE_WITH_TIMEOUT(w.state.deviceTable.Current().inputs[0].currentMode, 2, 5000);
         QVERIFY(external->isChecked());
@@ -502,10 +511,12 @@ private slots:
         src->setCurrentIndex(src->findText("Internal 2"));
         dest->setCurrentIndex(dest->findText("User 1"));
         w.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->click();
+        w.Settle();
         QCOMPARE(sim.Slot("user1"), ReadAll(SamplePath(kC)));
         src->setCurrentIndex(src->findText("Output 1"));
         dest->setCurrentIndex(dest->findText("Input 2"));
         w.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->click();
+        w.Settle();
         QCOMPARE(sim.Slot("input2"), ReadAll(SamplePath(kA)));
         QVERIFY(w.form->findChild<QAbstractButton*>("SpeedButton_CopyEdid_Src2Dest")->isEnabled());
     }

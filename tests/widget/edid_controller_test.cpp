@@ -40,6 +40,7 @@
 #include "support/HexViewChecks.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
+#include "support/Settle.h"
 #include "ui/qt/DisplayChooser.h"
 #include "ui/qt/Glyphs.h"
 #include "workspace/analysis/qt/CheckWindows.h"
@@ -128,6 +129,8 @@ struct Rig {
     }
     QList<QByteArray> Sent() const { return device.NamesSince(baseline); }
     void Mark() { baseline = device.Count(); }
+    // The clicked operation has shown its verdict.
+    void Settle() { tavo::test::Settle(*form->Uart, {form->EdidController}); }
     QString Row(const char* labelName) {
         auto* l = form->findChild<QLabel*>(labelName);
         return l ? l->text() : QString("<no %1>").arg(labelName);
@@ -241,6 +244,7 @@ private slots:
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+            rig.Settle();
             QCOMPARE(rig.dialogs.proposedNames.last(), QString(r.proposed));
             QCOMPARE(rig.dialogs.saveFilters.last(), QString(kEdidFilter));
             QCOMPARE(rig.Sent(), Bracket(kReadSequence));
@@ -264,6 +268,7 @@ private slots:
         rig.dialogs.saveAnswer.clear();
         rig.Mark();
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket({}));
     }
 
@@ -295,6 +300,7 @@ private slots:
         rig.dialogs.saveAnswer = file;
         StatusRecorder status(rig.Label2());
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.Settle();
         QCOMPARE(status.all(), (QStringList{"Saving... [black]",
                                             "Save Edid Failed. Not saved to old.bin: No space "
                                             "left on device. [red]"}));
@@ -317,6 +323,7 @@ private slots:
                 rig.dialogs.saveAnswer = file;
                 StatusRecorder status(rig.Label2());
                 rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+                rig.Settle();
                 QCOMPARE(status.all(),
                          (QStringList{"Saving... [black]",
                                       "Save Edid Failed. Not saved to old.bin: the device did "
@@ -356,6 +363,7 @@ private slots:
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+            rig.Settle();
             const QStringList seen = status.all();
             QCOMPARE(seen.size(), 1);
             if (c.shown.endsWith(": ")) // some reason, whatever the system calls it
@@ -394,6 +402,7 @@ private slots:
                 whileSending << rig.Label2()->text();
             };
             rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            rig.Settle();
             rig.device.onRequest = nullptr;
             // the slot read for the history, the write, the read-back
             QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
@@ -409,6 +418,7 @@ private slots:
         rig.dialogs.openAnswer = rig.WriteFile("long.bin", Bytes(sample) + QByteArray(50, 'x'));
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(4);
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(Bytes(rig.device.Slot(0x2000)), Bytes(sample));
     }
 
@@ -421,6 +431,7 @@ private slots:
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            rig.Settle();
             QCOMPARE(rig.Sent(), QList<QByteArray>{});
             QCOMPARE(status.all(), QStringList{QString(kTextReadOnlySlot) + " [red]"});
             QCOMPARE(rig.dialogs.openFilters.size(), 0);
@@ -457,6 +468,7 @@ private slots:
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            rig.Settle();
             QCOMPARE(rig.Sent(), Bracket({}));
             QCOMPARE(status.all(), QStringList{QString(f.message) + " [red]"});
         }
@@ -468,6 +480,7 @@ private slots:
         rig.dialogs.openAnswer =
             rig.WriteFile("good.txt", "edid-decode (hex):\n\n" + other.toHex(' ') + "\n");
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(Bytes(rig.device.Slot(0)), other);
         // a one-block EDID's 128-byte file goes up too: its block, then 0xFF to the slot's end
         QFile oneBlock(QString(TAVO_TEST_DATA) + "/edid/002d10c53aa9561f.bin");
@@ -477,6 +490,7 @@ private slots:
         rig.dialogs.openAnswer = rig.WriteFile("one.bin", base);
         StatusRecorder oneStatus(rig.Label2());
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(Bytes(rig.device.Slot(0)), base + QByteArray(128, '\xFF'));
         QCOMPARE(oneStatus.all().last(), QString("Ok. [black]"));
     }
@@ -502,6 +516,7 @@ private slots:
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            rig.Settle();
             QCOMPARE(rig.dialogs.confirmations.size(), 1);
             const DialogMessage& asked = rig.dialogs.confirmations[0];
             QCOMPARE(asked.acceptText, QString("Fit"));
@@ -529,6 +544,7 @@ private slots:
         rig.Connect();
         rig.dialogs.openAnswer = "display:card1-DP-3";
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.dialogs.offeredDisplays.size(), 1);
         QCOMPARE(rig.dialogs.offeredDisplays[0].connector, QString("card1-DP-3"));
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(sample));
@@ -538,6 +554,7 @@ private slots:
         rig.Mark();
         StatusRecorder status(rig.Label2());
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket({}));
         // a failure, not a cancel: the reason is said
         QCOMPARE(status.all().size(), 1);
@@ -550,9 +567,11 @@ private slots:
         QCOMPARE(rig.dialogs.offeredPresets.size(), qsizetype(Presets().size()));
         rig.dialogs.openAnswer = "preset:2160p60-hdr-7.1";
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(BuildPreset("2160p60-hdr-7.1").image));
         rig.dialogs.openAnswer = "preset:2160p60-hdr";
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         // refused with the reason, which stays; the slot keeps the preset
         QCOMPARE(rig.Label2()->text(), QString("Edid Open Fail: unknown preset '2160p60-hdr'"));
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(BuildPreset("2160p60-hdr-7.1").image));
@@ -564,11 +583,13 @@ private slots:
         rig.Connect();
         rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(Sample("6311a3e944772acc")));
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         rig.device.Slot(0) = NewEdidTemplate();
         rig.dialogs.openAnswer.clear();
         rig.Mark();
         StatusRecorder status(rig.Label2());
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket({}));
         QCOMPARE(status.all(), QStringList{"Upload Edid Canceled. [red]"});
         QVERIFY(rig.form->Memo_Debug->toPlainText().startsWith("Edid Open Fail.\n"));
@@ -577,12 +598,14 @@ private slots:
         rig.dialogs.openAnswer = rig.Path("missing.bin");
         rig.Mark();
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket({}));
         // a file the reader refuses says why, and nothing goes up
         rig.dialogs.openAnswer = rig.WriteFile("odd.txt", "00 ff f\n");
         rig.Mark();
         StatusRecorder refused(rig.Label2());
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket({}));
         QCOMPARE(refused.seen, QStringList{"Edid Open Fail: hex text with an odd number of hex "
                                            "digits in line 1: every byte is two digits [red]"});
@@ -603,6 +626,7 @@ private slots:
             rig.Mark();
             QTest::mousePress(button, Qt::LeftButton);
             QTest::mouseRelease(button, Qt::LeftButton);
+            rig.Settle();
             const int expected = b.kind == ModeButtonKind::Internal   ? b.number - 1
                                  : b.kind == ModeButtonKind::External ? 8
                                                                       : 8 + 1 + b.number - 1;
@@ -634,6 +658,7 @@ private slots:
         auto* user1 = rig.form->findChild<QRadioButton*>("RadioButton_Set_UserEdid1");
         QTest::mouseClick(user1, Qt::LeftButton);
         QVERIFY(user1->isChecked());
+        rig.Settle();
         QCOMPARE(rig.device.mode, 3);
         QTRY_VERIFY_WITH_TIMEOUT(internal4->isChecked(), 5000);
         QVERIFY(!user1->isChecked());
@@ -654,6 +679,7 @@ private slots:
         };
         rig.Mark();
         copy->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(),
                  Bracket(kReadSequence + kReadSequence + kWriteSequence + kReadSequence));
         QCOMPARE(rig.device.requests[rig.baseline + 1].payload, QByteArray("\x30\x01", 2));
@@ -665,6 +691,7 @@ private slots:
         QCOMPARE(rig.Row("Label_Copy_Status"), QString(kTextOk));
         rig.dialogs.saveAnswer = rig.Path("after-copy.bin");
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Row("Label_Copy_Status"), QString());
         QCOMPARE(rig.Label2()->text(), QString(kTextOk));
 
@@ -677,6 +704,7 @@ private slots:
         StatusRecorder above(rig.Label2());
         QCOMPARE(status.label->parentWidget(), rig.form->findChild<QFrame*>("Panel52"));
         copy->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence));
         QCOMPARE(status.all(), (QStringList{QString(kTextCopying) + " [black]",
                                             QString(kTextCopyFailed) + " [red]"}));
@@ -703,6 +731,7 @@ private slots:
             rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7 + i);
             rig.Mark();
             rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+            rig.Settle();
             QCOMPARE(rig.Sent(), kReadSequence);
             const QJsonObject golden = Golden(ids[i]);
             for (int row = 0; row < kSummaryRowCount; ++row) {
@@ -723,10 +752,12 @@ private slots:
         QCOMPARE(rig.form->Form2->pos().y(), 100);
         rig.form->Form2->move(300, 350); // near enough: it stays where the operator put it
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.form->Form2->pos(), QPoint(300, 350));
         // the wrapped audio row of the first sample
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Row("Label_Audio_Formats"),
                  QString("2PCM,MPCM,DolbyD,DolbyD+,DolbyHD,\nDTS,DTSHD,OBA,"));
         QCOMPARE(rig.form->findChild<QWidget*>("Panel10")->height(), 38);
@@ -747,6 +778,7 @@ private slots:
         bad[200] ^= 1;
         rig.device.Slot(0x3000) = bad;
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Row("Label_Edid_Header"), QString("Illegal (header good)"));
         QCOMPARE(rig.Row("Label_Edid_Checksum"), QString("Illegal (extension block)"));
         QCOMPARE(GlyphOf(rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid_Analysis")),
@@ -763,6 +795,7 @@ private slots:
         rig.Connect();
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QVERIFY(rig.Page().AnalysedImage());
         QCOMPARE(Bytes(*rig.Page().AnalysedImage()), Bytes(shown));
         // Edit > "Copy EDID as hex": the analysed EDID as text that reads back byte for byte
@@ -776,6 +809,7 @@ private slots:
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);
         rig.dialogs.saveAnswer = rig.Path("other.bin");
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.Settle();
         QCOMPARE(Bytes(rig.state.edidTransfer.image), Bytes(Sample("002d10c53aa9561f")));
         QCOMPARE(Bytes(rig.Page().AnalysedRecord()->image), Bytes(shown));
         QCOMPARE(rig.Page().AnalysedRecord()->status & kStatusValidationMask, 0);
@@ -783,6 +817,7 @@ private slots:
         // a read with a corrupted chunk: "No Answer", "-" rows, grey glyph, nothing to open
         rig.device.corrupt.insert("ND_ED1A");
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Row("Label_Edid_Header"), QString(kTextNoAnswer));
         for (int row = 1; row < kSummaryRowCount; ++row)
             QCOMPARE(rig.Row(kSummaryLabelNames[row].data()), QString("-"));
@@ -804,6 +839,7 @@ private slots:
         QVERIFY(!hexButton->isEnabled()); // nothing analysed yet
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QVERIFY(hexButton->isEnabled());
         QCOMPARE(hexButton->window(), rig.form->Form2);
         const QRect area = rig.form->Form2->screen()->availableGeometry();
@@ -839,6 +875,7 @@ private slots:
         const QString second = rig.Combo("ComboBox_EdidSel_All")->currentText();
         QVERIFY(second != first);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         tavo::test::CheckHexView(window, next);
         QCOMPARE(window->windowTitle(), "Hex View - " + second + " (analysis)");
 
@@ -846,6 +883,7 @@ private slots:
         rig.device.corrupt.insert("ND_ED1A");
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QVERIFY(!hexButton->isEnabled());
         QCOMPARE(window->windowTitle(), "Hex View - " + second +
                                             " (analysis): not the analysis of " + first +
@@ -869,6 +907,7 @@ private slots:
         rig.Connect();
         rig.Mark();
         rig.form->findChild<QAbstractButton*>("Button_Compose")->click();
+        rig.Settle();
         auto* window = rig.form->findChild<QWidget*>("Form_Compose");
         QVERIFY(window && window->isVisible());
         QCOMPARE(rig.Sent(), Bracket(kReadSequence + kReadSequence));
@@ -963,6 +1002,7 @@ private slots:
         slot->setCurrentIndex(2);
         rig.Mark();
         w("Button_Compose_Upload")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
         QCOMPARE(Bytes(rig.device.Slot(0x2000)), Bytes(result));
         QCOMPARE(message->text(), QString("User 1: Ok."));
@@ -970,12 +1010,14 @@ private slots:
         rig.device.corrupt.insert("ND_ED1B");
         slot->setCurrentIndex(0);
         w("Button_Compose_Upload")->click();
+        rig.Settle();
         QCOMPARE(message->text(), QString("Input 1: ") + kTextUploadFailed);
         rig.device.corrupt.clear();
 
         // opened again: the outputs read anew (no duplicates), the file stays
         rig.device.Slot(0x1001) = BuildPreset("1080p60-5.1").image;
         rig.form->findChild<QAbstractButton*>("Button_Compose")->click();
+        rig.Settle();
         QCOMPARE(sources->count(), 3);
         QCOMPARE(sources->item(1)->text(), QString("Output 2  (1080p 5.1)"));
         QVERIFY(sources->item(2)->text().startsWith("720p.bin"));
@@ -1016,6 +1058,7 @@ private slots:
         for (const auto& r : rows) {
             rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(r.position);
             rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+            rig.Settle();
             QCOMPARE(verdict->text(), r.line);
             QCOMPARE(Colour(verdict), r.colour);
             QVERIFY(details->isEnabled() && repair->isEnabled());
@@ -1066,9 +1109,11 @@ private slots:
         // an open list follows the next analysis; an incomplete read has no verdict
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QCOMPARE(table->rowCount(), 0);
         rig.device.corrupt.insert("ND_ED1A");
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QCOMPARE(verdict->text(), QString());
         QVERIFY(!details->isEnabled() && !repair->isEnabled());
         QVERIFY(!window->isVisible());
@@ -1085,6 +1130,7 @@ private slots:
         const EdidImage faulty = WithDuplicateVic(clean);
         rig.dialogs.openAnswer = rig.WriteFile("clean.bin", Bytes(clean));
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.dialogs.questions.size(), 0);
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(clean));
         // a warning alone asks nothing either
@@ -1092,6 +1138,7 @@ private slots:
         QCOMPARE(VerdictOf(CheckImage(warned)), Verdict::Warn);
         rig.dialogs.openAnswer = rig.WriteFile("warned.bin", Bytes(warned));
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.dialogs.questions.size(), 0);
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(warned));
 
@@ -1115,6 +1162,7 @@ private slots:
             rig.Mark();
             StatusRecorder status(rig.Label2());
             rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            rig.Settle();
             QCOMPARE(rig.dialogs.questions.size(), asked + 1);
             const QString question = rig.dialogs.questions.last().text;
             QVERIFY2(question.startsWith("This EDID fails the check:\n  ") &&
@@ -1137,6 +1185,7 @@ private slots:
         rig.device.Slot(0) = NewEdidTemplate();
         rig.dialogs.askAnswer = "Repair and write";
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.dialogs.offeredAnswers.last(), (QStringList{"Repair and write", "Cancel"}));
         QVERIFY(rig.dialogs.questions.last().text.contains("checksum"));
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(clean));
@@ -1147,6 +1196,7 @@ private slots:
         rig.dialogs.askAnswer = "Write as it is";
         rig.Mark();
         rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket({}));
         QCOMPARE(rig.Label2()->text(), QString("Illegal Edid CheckSum1."));
         QCOMPARE(Bytes(rig.device.Slot(0)), Bytes(NewEdidTemplate()));
@@ -1164,6 +1214,7 @@ private slots:
         rig.Connect();
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(8);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         rig.Mark();
         rig.form->findChild<QAbstractButton*>("Button_Check_Repair")->click();
         QCOMPARE(rig.Sent(), QList<QByteArray>{}); // shown, nothing written
@@ -1206,6 +1257,7 @@ private slots:
         slotList->setCurrentIndex(2);
         rig.Mark();
         w("Button_Repair_Upload")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence + kWriteSequence + kReadSequence));
         QCOMPARE(Bytes(rig.device.Slot(0x2000)), Repaired(faulty));
         QCOMPARE(message->text(), QString("User 1: Ok."));
@@ -1213,6 +1265,7 @@ private slots:
         // a clean EDID: nothing to repair, nothing to save or upload
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         QVERIFY(window->isVisible()); // it follows the analysis
         QCOMPARE(changes->count(), 0);
         QCOMPARE(message->text(), QString(kRepairNothing));
@@ -1226,6 +1279,7 @@ private slots:
         rig.device.Slot(0x3002) = wide;
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(9);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         auto* named = window->findChild<QListWidget*>("ListWidget_Repair_Named");
         const auto ranges = named->findItems("range-limits: ", Qt::MatchStartsWith);
         QCOMPARE(ranges.size(), 1);
@@ -1248,6 +1302,7 @@ private slots:
         rig.Connect();
         rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(7);
         rig.form->findChild<QAbstractButton*>("SpeedButton_AnalysisEdid")->click();
+        rig.Settle();
         auto* hexButton = rig.form->findChild<QAbstractButton*>("Button_HexView_Analyzer");
         const QByteArray saved = qgetenv("TAVO_EDID_DECODE");
         const bool wasSet = qEnvironmentVariableIsSet("TAVO_EDID_DECODE");
@@ -1331,6 +1386,7 @@ private slots:
         };
         rig.Mark();
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.Settle();
         QCOMPARE(rig.Sent(), Bracket(kReadSequence));
         QCOMPARE(rig.dialogs.saveFilters.size(), 1);
         QVERIFY(QFile::exists(rig.Path("a.bin")));
@@ -1357,6 +1413,7 @@ private slots:
         };
         StatusRecorder status(rig.Label2());
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.Settle();
         QVERIFY(rig.device.Names().contains("GET ND_DSCPT"));
         QVERIFY(!QFile::exists(rig.Path("mixed.bin")));
         QVERIFY2(status.all().last().startsWith("Save Edid Failed. Not saved to mixed.bin"),
@@ -1372,6 +1429,7 @@ private slots:
             if (r.name == "ND_ED0B") rig.device.transport->fail();
         };
         rig.form->findChild<QAbstractButton*>("SpeedButton_SaveEdid")->click();
+        rig.Settle();
         QVERIFY(!QFile::exists(rig.Path("lost.bin")));
         QCOMPARE(rig.device.transport->writesWhileClosed, 0);
         QVERIFY(rig.form->BitBtn_Search->isEnabled());
@@ -1385,8 +1443,34 @@ private slots:
         };
         up.Mark();
         up.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+        up.Settle();
         QVERIFY(!up.Sent().contains("SET ND_ED1B"));
         QCOMPARE(up.device.transport->writesWhileClosed, 0);
+    }
+
+    // A close asked right after the click, before the write has started, and one asked while it
+    // runs: the window closes only once the write and its read-back have ended.
+    void aCloseWaitsForTheQueuedWrite() {
+        for (const bool started : {false, true}) {
+            Rig rig;
+            rig.Connect();
+            const EdidImage sample = Sample("6311a3e944772acc");
+            rig.dialogs.openAnswer = rig.WriteFile("in.bin", Bytes(sample));
+            rig.Combo("ComboBox_EdidSel_All")->setCurrentIndex(0); // input 1
+            QSignalSpy closed(rig.form.get(), &TForm1::closed);
+            bool closedEarly = false;
+            rig.device.onRequest = [&](const tavo::test::Request& r) {
+                if (started && r.name == "ND_ED0A" && r.verb == "SET") rig.form->close();
+                closedEarly = closedEarly || closed.count() > 0;
+            };
+            rig.form->findChild<QAbstractButton*>("SpeedButton_OpenEdid")->click();
+            if (!started) rig.form->close();
+            rig.Settle();
+            QVERIFY(!closedEarly);
+            QCOMPARE(Bytes(rig.device.Slot(0x0000)), Bytes(sample));
+            QCOMPARE(rig.Sent().last(), QByteArray("SET SYS_CTM"));
+            QTRY_COMPARE(closed.count(), 1);
+        }
     }
 
     void nothingHappensWithoutADevice() {

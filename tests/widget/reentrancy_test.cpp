@@ -25,6 +25,7 @@
 #include "support/FirmwareFiles.h"
 #include "support/MemoryDevice.h"
 #include "support/RecordingDialogs.h"
+#include "support/Settle.h"
 #include "workspace/analysis/qt/EdidControllerPage.h"
 #include "workspace/creator/qt/EdidCreatorPage.h"
 
@@ -176,6 +177,7 @@ struct Rig {
             if (during) during();
         };
         op.start(*this);
+        test::Settle(*form->Uart, {form->EdidController});
         device.onRequest = nullptr;
         out.sent = device.NamesSince(from);
         out.dialogs = DialogsAsked() - asked;

@@ -111,12 +111,15 @@ TForm1::TForm1(AppState& state, QWidget* parent, LinkTransport* transport)
     CreatePages(transport);
     Pages = new PageCoordinator(*this);
     SetUpKeyboard();
-    connect(&Uart->session(), &UartSession::operationEnded, this, [this] {
+    // a deferred close comes once the link is free and the runner has nothing left to run
+    const auto closeWhenFree = [this] {
         if (closePending_)
             QTimer::singleShot(0, this, [this] {
-                if (!Uart->session().operationRunning()) close();
+                if (!Uart->session().operationRunning() && Uart->runner().idle()) close();
             });
-    });
+    };
+    connect(&Uart->session(), &UartSession::operationEnded, this, closeWhenFree);
+    connect(&Uart->runner(), &DeviceRunner::becameIdle, this, closeWhenFree);
 }
 
 TForm1::~TForm1() = default;
@@ -363,7 +366,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     // An operation holds the link: a slot transfer finishes first (a half-written slot holds
     // neither EDID); a firmware update stops between two blocks if the operator says so. The
     // window closes when the operation has ended.
-    if (Uart && Uart->session().operationRunning()) {
+    if (Uart && (Uart->session().operationRunning() || !Uart->runner().idle())) {
         event->ignore();
         if (System && System->Updating() && !closePending_ && !closeBySignal_) {
             if (!ConfirmWarning(this, QStringLiteral("Warning"), kTextStopFirmware)) return;

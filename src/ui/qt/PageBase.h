@@ -83,6 +83,10 @@ protected:
     // Lets the window run (sleeping) for `ms`. False when the page went meanwhile.
     [[nodiscard]] bool wait(unsigned ms);
 
+    // The page's operation was submitted to the device runner: the page is busy until its
+    // verdict is shown (the completion clears it).
+    void setBusy(bool on) { busy_ = on; }
+
     // One device operation at a time. Acquired when the page is not busy and no other operation
     // holds the link (without a session only the page's own flag counts); the page is busy for
     // as long as it lives. After a wait, alive() says whether the page still exists.

@@ -286,14 +286,16 @@ void RepairWindow::Button_Repair_UploadClick() {
         return;
     }
     const QString slotName = upload_->currentText();
-    const QPointer<RepairWindow> self(this);
     // the page's own verified write, with the slot's history
-    const QString text = controller_.uploadImage(*slot, repaired());
-    if (!self) return;
-    if (text.isEmpty())
-        setMessage(QString::fromLatin1(kRepairNoDevice), true);
-    else
-        setMessage(slotName + QStringLiteral(": ") + text, text != QLatin1String(kTextOk));
+    controller_.uploadImage(*slot, repaired(),
+                            [self = QPointer<RepairWindow>(this), slotName](const QString& text) {
+                                if (!self) return;
+                                if (text.isEmpty())
+                                    self->setMessage(QString::fromLatin1(kRepairNoDevice), true);
+                                else
+                                    self->setMessage(slotName + QStringLiteral(": ") + text,
+                                                     text != QLatin1String(kTextOk));
+                            });
 }
 
 } // namespace tavo

@@ -19,8 +19,6 @@
 #include "edid/Fit.h"
 #include "edid/WholeFile.h"
 #include "link/SlotName.h"
-#include "link/qt/SlotHistory.h"
-#include "link/qt/SlotTransfer.h"
 #include "link/qt/UartController.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/Glyphs.h"
@@ -74,8 +72,7 @@ const char* const kModeButtonProperty = "tavoModeButton";
 
 EdidControllerPage::EdidControllerPage(DeviceTable& devices, EdidRecord& transfer,
                                        UartController& uart, QObject* parent)
-    : PageBase(parent), devices_(devices), transfer_(transfer), uart_(uart),
-      slots_(&uart.transfers()) {
+    : PageBase(parent), devices_(devices), transfer_(transfer), uart_(uart) {
     setObjectName(QStringLiteral("EdidControllerPage"));
 }
 
@@ -284,12 +281,25 @@ void EdidControllerPage::forgetResults() {
     setCopyStatus(QString(), kStatusBlack);
 }
 
-void EdidControllerPage::setPollOn(bool on) {
-    QTimer& poll = uart_.session().pollTimer();
-    if (on && uart_.session().isConnected())
-        poll.start();
-    else
-        poll.stop();
+bool EdidControllerPage::canStart() const {
+    return connected() && !busy() && !uart_.session().operationRunning();
+}
+
+void EdidControllerPage::submit(DeviceOperationValue operation,
+                                std::function<void(const OperationResult&)> shown) {
+    setBusy(true);
+    // the runner and this page go with the window together: no result arrives after the page
+    uart_.runner().submit(std::move(operation),
+                          [this, shown = std::move(shown)](const OperationResult& r) {
+                              setBusy(false);
+                              if (shown) shown(r);
+                          });
+}
+
+void EdidControllerPage::submitBracket(std::function<void()> shown) {
+    submit(ReadSlots{{}, true, false}, [shown = std::move(shown)](const OperationResult&) {
+        if (shown) shown();
+    });
 }
 
 std::uint8_t EdidControllerPage::ModeByte(const ModeButton& button) const {
@@ -332,9 +342,7 @@ void EdidControllerPage::ComboBox_EdidSel_DestChange() {
 // ---- file to slot ------------------------------------------------------------------------------
 
 void EdidControllerPage::SpeedButton_OpenEdidClick() {
-    if (!connected()) return;
-    const Operation operation(*this, uart_.session());
-    if (!operation) return;
+    if (!canStart()) return;
     forgetResults();
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
@@ -344,61 +352,55 @@ void EdidControllerPage::SpeedButton_OpenEdidClick() {
         return;
     }
     devices_.Current().selected = *slot;
-    slots_->Begin();
+    // the dialogs first (the page busy meanwhile), then the write as one operation; a refusal
+    // still sends the transfer's SYS_STM and SYS_CTM, and its text comes once they went. The page
+    // lives as long as the window, so it is still there after a dialog.
+    setBusy(true);
+    auto refuse = [this](const QString& text) {
+        setBusy(false);
+        submitBracket([this, text] { setStatus(text, kStatusRed); });
+    };
 
     // a cancel is a cancel: no file name is left over from an earlier dialog
     const QString name = Dialogs::Current().OpenEdid(dialogParent(), kEdidOpenFilter,
                                                      ConnectedDisplays(), PresetChoices());
-    if (!operation.alive()) return;
     if (!name.isEmpty() && path_) path_->setText(name);
     EdidImage image{};
     QString refused;
     // an EDID of more blocks than a slot holds goes up only fitted, once the operator has seen
     // what fitting drops
     const std::optional<bool> fitted = askToFit(name, image);
-    if (!operation.alive()) return;
-    if (fitted == false) {
-        setStatus(kTextUploadCanceled, kStatusRed);
-        slots_->End();
-        return;
-    }
+    if (fitted == false) return refuse(kTextUploadCanceled);
     if (!fitted && !ReadChosenEdid(name, image, &refused)) {
         replaceLog(QStringLiteral("Edid Open Fail.\r\n"));
         // a file the reader refuses says why; a cancelled dialog is a cancelled upload
-        setStatus(refused.isEmpty() ? QString(kTextUploadCanceled)
-                                    : QStringLiteral("Edid Open Fail: ") + refused,
-                  kStatusRed);
-        slots_->End();
-        return;
+        return refuse(refused.isEmpty() ? QString(kTextUploadCanceled)
+                                        : QStringLiteral("Edid Open Fail: ") + refused);
     }
     replaceLog(QStringLiteral("Edid Open OK.\r\n"));
-    transfer_.image = image;
     // an EDID that fails the check goes up only as the operator says: repaired, as it is, or not
     const CheckedWrite checked =
         AskBeforeWritingFailingEdid(dialogParent(), QStringLiteral("EDID Controller"), image);
-    if (!operation.alive()) return;
+    std::uint16_t status = 0;
     if (!checked) {
         // one the uploads could not take says why; a cancelled question is a cancelled upload
-        setStatus(ValidateImage(transfer_.image, transfer_.status)
-                      ? QString(kTextUploadCanceled)
-                      : Latin1(ValidationMessage(transfer_.status)),
-                  kStatusRed);
-        slots_->End();
-        return;
+        return refuse(ValidateImage(image, status) ? QString(kTextUploadCanceled)
+                                                   : Latin1(ValidationMessage(status)));
     }
-    transfer_.image = checked.image;
     if (checked.choice == WriteChoice::Repaired) log(RepairLogText(checked));
-    if (!ValidateImage(transfer_.image, transfer_.status)) {
-        setStatus(Latin1(ValidationMessage(transfer_.status)), kStatusRed);
-        slots_->End();
-        return;
-    }
+    if (!ValidateImage(checked.image, status)) return refuse(Latin1(ValidationMessage(status)));
+    setBusy(false);
     setStatus(kTextUploading, kStatusBlack);
-    const VerifiedWrite w = writeVerified(*slot, transfer_.image);
-    if (!operation.alive()) return;
-    slots_->End();
-    // the verdict once the write and its read-back have ended; it stays until the next action
-    setStatus(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed);
+    // judged by what the slot holds afterwards (read back), never by the answers to the SETs; a
+    // slot whose former EDID cannot be kept is written only when the operator says so (asked
+    // from within the write)
+    submit(WriteSlot{*slot, checked.image, AskBeforeWritingWithoutHistory(dialogParent())},
+           [this](const OperationResult& r) {
+               // the verdict once the write and its read-back have ended; it stays until the
+               // next action
+               const VerifiedWrite w = r.write.value_or(VerifiedWrite{});
+               setStatus(Latin1(WriteStatusText(w)), w.ok() ? kStatusBlack : kStatusRed);
+           });
 }
 
 std::optional<bool> EdidControllerPage::askToFit(const QString& name, EdidImage& image) {
@@ -426,45 +428,29 @@ std::optional<bool> EdidControllerPage::askToFit(const QString& name, EdidImage&
     return true;
 }
 
-VerifiedWrite EdidControllerPage::writeVerified(SlotSelector slot, const EdidImage& image) {
-    setPollOn(false);
-    // judged by what the slot holds afterwards (read back), never by the answers to the SETs;
-    // a slot whose former EDID cannot be kept is written only when the operator says so
-    const VerifiedWrite w =
-        slots_->WriteVerified(slot, image, AskBeforeWritingWithoutHistory(dialogParent()));
-    setPollOn(true);
-    return w;
-}
-
-QString EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& image) {
-    if (!connected()) return QString();
-    const Operation operation(*this, uart_.session());
-    if (!operation) return QString();
-    if (!IsWritableSlot(slot)) return kTextReadOnlySlot;
+void EdidControllerPage::uploadImage(SlotSelector slot, const EdidImage& image,
+                                     std::function<void(const QString&)> done) {
+    if (!canStart()) return done(QString());
+    if (!IsWritableSlot(slot)) return done(kTextReadOnlySlot);
     std::uint16_t status = 0;
-    if (!ValidateImage(image, status)) return Latin1(ValidationMessage(status));
+    if (!ValidateImage(image, status)) return done(Latin1(ValidationMessage(status)));
     devices_.Current().selected = slot;
-    slots_->Begin();
-    const VerifiedWrite w = writeVerified(slot, image);
-    slots_->End();
-    return Latin1(WriteStatusText(w));
+    submit(WriteSlot{slot, image, AskBeforeWritingWithoutHistory(dialogParent())},
+           [done = std::move(done)](const OperationResult& r) {
+               done(Latin1(WriteStatusText(r.write.value_or(VerifiedWrite{}))));
+           });
 }
 
-std::vector<std::optional<EdidImage>>
-EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted) {
-    if (!connected()) return {};
-    const Operation operation(*this, uart_.session());
-    if (!operation) return {};
-    std::vector<std::optional<EdidImage>> out(wanted.size());
-    setPollOn(false);
-    slots_->Begin();
-    for (std::size_t i = 0; i < wanted.size() && !slots_->lost(); ++i) {
-        const SlotRead r = slots_->Read(wanted[i]);
-        if (r.complete()) out[i] = r.image;
-    }
-    slots_->End();
-    setPollOn(true);
-    return out;
+void EdidControllerPage::readSlots(const std::vector<SlotSelector>& wanted,
+                                   std::function<void(SlotImages)> done) {
+    if (!canStart()) return done({});
+    submit(ReadSlots{wanted, true, false},
+           [n = wanted.size(), done = std::move(done)](const OperationResult& r) {
+               SlotImages out(n); // a slot not read (the port went) stays nullopt
+               for (std::size_t i = 0; i < n && i < r.reads.size(); ++i)
+                   if (r.reads[i].complete()) out[i] = r.reads[i].image;
+               done(std::move(out));
+           });
 }
 
 void EdidControllerPage::Button_ComposeClick() {
@@ -476,121 +462,107 @@ void EdidControllerPage::Button_ComposeClick() {
 // ---- slot to file ------------------------------------------------------------------------------
 
 void EdidControllerPage::SpeedButton_SaveEdidClick() {
-    if (!connected()) return;
-    const Operation operation(*this, uart_.session());
-    if (!operation) return;
+    if (!canStart()) return;
     forgetResults();
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return;
-    setPollOn(false);
     devices_.Current().selected = *slot;
-    slots_->Begin();
 
+    setBusy(true);
     const QString name = Dialogs::Current().SaveFile(
         dialogParent(), kEdidFilter, QString::fromStdString(ProposedEdidFileName(*slot)));
-    if (!operation.alive()) return;
-    QString result, failure;
-    if (!name.isEmpty()) {
-        const std::string fileName = QFileInfo(name).fileName().toStdString();
-        auto saveFailure = [&](const char* pageText, const QString& reason) {
-            return QString::fromStdString(
-                SaveFailureText(pageText, fileName, reason.toStdString()));
-        };
-        // a device node, a pipe or a read-only file is never replaced by a plain file
-        const OutputTarget target = ResolveOutputPath(name.toStdString());
-        const QString folder = QFileInfo(QString::fromStdString(target.path)).absolutePath();
-        if (!target || !QFileInfo(folder).isWritable()) {
-            failure = saveFailure(kTextOpenFail,
-                                  !target ? QString::fromStdString(target.problem)
-                                          : folder + QStringLiteral(": ") +
-                                                QString::fromLocal8Bit(std::strerror(
-                                                    QFileInfo::exists(folder) ? EACCES : ENOENT)));
-            replaceLog(failure + QStringLiteral("\r\n"));
-        } else {
-            replaceLog(QStringLiteral("Edid Open OK.\r\n"));
-            setStatus(kTextSaving, kStatusBlack);
-            const SlotRead r = slots_->Read(*slot);
-            if (!operation.alive()) return;
-            std::string why;
-            if (!r.complete()) {
-                failure = saveFailure(kTextSaveFailed,
-                                      QStringLiteral("the device did not send the whole EDID"));
-            } else {
-                // a valid one-block EDID is saved as its own 128 bytes; anything else whole,
-                // as the slot holds it
-                std::uint16_t status = 0;
-                const std::size_t length =
-                    ValidateImage(r.image, status) ? EdidLength(r.image) : r.image.size();
-                if (!WriteWholeFile( // the file appears only complete, or not at all
-                        target.path, {reinterpret_cast<const char*>(r.image.data()), length},
-                        target.exists ? int(target.mode) : -1, why))
-                    failure = saveFailure(kTextSaveFailed, QString::fromLocal8Bit(why));
-                else
-                    result = kTextOk;
-            }
-        }
+    setBusy(false);
+    // a cancelled dialog or a file that cannot be written: the transfer's bracket alone
+    if (name.isEmpty()) return submitBracket([this] { setStatus(QString(), kStatusBlack); });
+    const std::string fileName = QFileInfo(name).fileName().toStdString();
+    auto saveFailure = [fileName](const char* pageText, const QString& reason) {
+        return QString::fromStdString(SaveFailureText(pageText, fileName, reason.toStdString()));
+    };
+    // a device node, a pipe or a read-only file is never replaced by a plain file
+    const OutputTarget target = ResolveOutputPath(name.toStdString());
+    const QString folder = QFileInfo(QString::fromStdString(target.path)).absolutePath();
+    if (!target || !QFileInfo(folder).isWritable()) {
+        const QString failure = saveFailure(
+            kTextOpenFail, !target ? QString::fromStdString(target.problem)
+                                   : folder + QStringLiteral(": ") +
+                                         QString::fromLocal8Bit(std::strerror(
+                                             QFileInfo::exists(folder) ? EACCES : ENOENT)));
+        replaceLog(failure + QStringLiteral("\r\n"));
+        return submitBracket([this, failure] { setStatus(failure, kStatusRed); });
     }
-    slots_->End();
-    setPollOn(true);
-    // the verdict once the file is written (or not); it stays until the next action
-    if (!failure.isEmpty())
-        setStatus(failure, kStatusRed);
-    else
-        setStatus(result, kStatusBlack);
+    replaceLog(QStringLiteral("Edid Open OK.\r\n"));
+    setStatus(kTextSaving, kStatusBlack);
+    submit(ReadSlots{{*slot}, true, false}, [this, target, saveFailure](const OperationResult& r) {
+        const SlotRead read = r.reads.empty() ? SlotRead{} : r.reads.front();
+        QString failure;
+        std::string why;
+        if (!read.complete()) {
+            failure = saveFailure(kTextSaveFailed,
+                                  QStringLiteral("the device did not send the whole EDID"));
+        } else {
+            // a valid one-block EDID is saved as its own 128 bytes; anything else whole, as the
+            // slot holds it
+            std::uint16_t status = 0;
+            const std::size_t length =
+                ValidateImage(read.image, status) ? EdidLength(read.image) : read.image.size();
+            if (!WriteWholeFile( // the file appears only complete, or not at all
+                    target.path, {reinterpret_cast<const char*>(read.image.data()), length},
+                    target.exists ? int(target.mode) : -1, why))
+                failure = saveFailure(kTextSaveFailed, QString::fromLocal8Bit(why));
+        }
+        // the verdict once the file is written (or not); it stays until the next action
+        if (!failure.isEmpty())
+            setStatus(failure, kStatusRed);
+        else
+            setStatus(kTextOk, kStatusBlack);
+    });
 }
 
 // ---- slot to slot ------------------------------------------------------------------------------
 
 void EdidControllerPage::SpeedButton_CopyEdid_Src2DestClick() {
-    if (!connected()) return;
-    const Operation operation(*this, uart_.session());
-    if (!operation) return;
+    if (!canStart()) return;
     const auto source = slotAt(SlotList::Src, src_);
     const auto dest = slotAt(SlotList::Dest, dest_);
     if (!source || !dest) return;
     forgetResults();
     if (copy_) copy_->setEnabled(false);
     setCopyStatus(kTextCopying, kStatusBlack);
-    setPollOn(false);
-    slots_->Begin();
-    const SlotRead r = slots_->Read(*source);
-    bool ok = false;
-    QString failure = kTextCopyFailed;
-    if (r.complete()) {
-        std::uint16_t status = 0;
-        if (!ValidateImage(r.image, status)) {
-            failure = Latin1(ValidationMessage(status)); // an invalid EDID is not copied
-        } else {
-            const VerifiedWrite w = slots_->WriteVerified(
-                *dest, r.image, AskBeforeWritingWithoutHistory(dialogParent()));
-            ok = w.ok();
-            if (!ok) failure = Latin1(WriteStatusText(w)); // the destination lacks the source
-        }
-    }
-    slots_->End();
-    setPollOn(true);
-    // the verdict once the destination was read back; it stays until the next action, and the
-    // button comes back after a short while
-    setCopyStatus(ok ? QString(kTextOk) : failure, ok ? kStatusBlack : kStatusRed);
-    if (!wait(kCopyDoneMs)) return;
-    if (copy_) copy_->setEnabled(true);
+    submit(CopySlot{*source, *dest, AskBeforeWritingWithoutHistory(dialogParent())},
+           [this](const OperationResult& r) {
+               const bool read = !r.reads.empty() && r.reads.front().complete();
+               const bool ok = r.write && r.write->ok();
+               QString failure = kTextCopyFailed;
+               if (read && !r.write)
+                   failure =
+                       Latin1(ValidationMessage(r.copyStatus)); // an invalid EDID is not copied
+               else if (r.write && !ok)
+                   failure = Latin1(WriteStatusText(*r.write)); // the destination lacks the source
+               // the verdict once the destination was read back; it stays until the next action,
+               // and the button comes back after a short while (the page busy until then)
+               setCopyStatus(ok ? QString(kTextOk) : failure, ok ? kStatusBlack : kStatusRed);
+               setBusy(true);
+               QTimer::singleShot(kCopyDoneMs, this, [this] {
+                   setBusy(false);
+                   if (copy_) copy_->setEnabled(true);
+               });
+           });
 }
 
 // ---- output EDID mode --------------------------------------------------------------------------
 
 void EdidControllerPage::RadioButton_Set_MouseDown(const ModeButton& button) {
-    if (!connected()) return;
-    const Operation operation(*this, uart_.session());
-    if (!operation) return;
+    if (!canStart()) return;
     forgetResults();
     if (auto* b = control<QAbstractButton>(QString::fromStdString(ModeButtonName(button))))
         b->setChecked(true);
-    slots_->Start();
-    if (!slots_->SetMode(ModeByte(button)) && connected()) {
-        // the device did not take the mode: forget the mode shown, so the next status poll
-        // checks the button of the mode the device really has
-        devices_.Current().inputs[0].currentMode = kModeUnknown;
-    }
+    submit(SetMode{ModeByte(button), false}, [this](const OperationResult& r) {
+        if (!r.modeTaken && connected()) {
+            // the device did not take the mode: forget the mode shown, so the next status poll
+            // checks the button of the mode the device really has
+            devices_.Current().inputs[0].currentMode = kModeUnknown;
+        }
+    });
 }
 
 // ---- analysis ----------------------------------------------------------------------------------
@@ -605,38 +577,36 @@ AnalyzerSummary EdidControllerPage::noAnswerSummary() const {
 }
 
 void EdidControllerPage::SpeedButton_AnalysisEdidClick() {
-    if (!connected()) return;
-    const Operation operation(*this, uart_.session());
-    if (!operation) return;
+    if (!canStart()) return;
     const auto slot = slotAt(SlotList::All, all_);
     if (!slot) return; // nothing selected: nothing to analyse
     forgetResults();
     analysedSlot_ = all_ ? all_->currentText() : QString();
-    slots_->Start();
-    setPollOn(false);
-    const SlotRead r = slots_->Read(*slot);
-    setPollOn(true);
-    EdidRecord record;
-    if (r.complete()) {
-        transfer_.image = r.image;
-        summary_ = AnalyseEdid(transfer_);
-        record = transfer_;
-    } else {
-        // an incomplete read is not analysed: the buffer holds parts of other EDIDs
-        summary_ = noAnswerSummary();
-        record.image.fill(0);
-        ValidateImage(record.image, record.status); // refused by the creator
-    }
-    analysed_ = record;
-    analysedRead_ = r.complete();
-    if (hexView_) hexView_->setEnabled(analysedRead_);
-    showCheck();
-    // an open hex view of the former analysis shows this one (or says it is not of this slot)
-    if (auto* view = HexView::Existing(window()))
-        view->FollowAnalysis(analysedRead_ ? &analysed_->image : nullptr, analysedSlot_);
-    showSummary(summary_);
-    emit analysed(*analysed_);
-    if (showAnalyzer_) showAnalyzer_();
+    // read without the transfer's bracket
+    submit(ReadSlots{{*slot}, false, false}, [this](const OperationResult& r) {
+        const SlotRead read = r.reads.empty() ? SlotRead{} : r.reads.front();
+        EdidRecord record;
+        if (read.complete()) {
+            record.image = read.image;
+            summary_ = AnalyseEdid(record);
+        } else {
+            // an incomplete read is not analysed: the buffer holds parts of other EDIDs
+            summary_ = noAnswerSummary();
+            record.image.fill(0);
+            ValidateImage(record.image, record.status); // refused by the creator
+        }
+        analysed_ = record;
+        analysedRead_ = read.complete();
+        if (hexView_) hexView_->setEnabled(analysedRead_);
+        showCheck();
+        // an open hex view of the former analysis shows this one (or says it is not of this
+        // slot)
+        if (auto* view = HexView::Existing(window()))
+            view->FollowAnalysis(analysedRead_ ? &analysed_->image : nullptr, analysedSlot_);
+        showSummary(summary_);
+        emit analysed(*analysed_);
+        if (showAnalyzer_) showAnalyzer_();
+    });
 }
 
 void EdidControllerPage::Button_HexView_AnalyzerClick() {

@@ -12,10 +12,10 @@
 //   page->setAnalyzerShower([form] { form->ShowAnalyzer(); });
 //   page->attach(form, form->TabSheet1, form->TabSheet3);
 //
-// Every transfer goes through SlotTransfer (the command sequences `tavo-cli device` uses too).
-// One operation runs at a time, also across the pages (a DeviceOperation on the link): a click
-// while one runs (its waits let clicks through) does nothing. A save or an analysis uses a read
-// only when all four chunks of that read arrived with a good CRC.
+// Every transfer is an operation submitted to the link's DeviceRunner (the operations and command
+// sequences `tavo-cli device` runs too); its verdict is shown when its result arrives. The page is
+// busy from the click to the verdict: a click meanwhile does nothing. A save or an analysis uses a
+// read only when all four chunks of that read arrived with a good CRC.
 #include <QColor>
 #include <QObject>
 #include <QPointer>
@@ -28,6 +28,7 @@
 #include "edid/Check.h"
 #include "edid/EdidRecord.h"
 #include "link/DeviceModel.h"
+#include "link/qt/DeviceRunner.h"
 #include "ui/qt/PageBase.h"
 #include "workspace/analysis/AnalyzerSummary.h"
 
@@ -43,9 +44,6 @@ namespace tavo {
 class CheckDetailsWindow;
 class ComposeWindow;
 class RepairWindow;
-class SlotHistory;
-struct VerifiedWrite;
-class SlotTransfer;
 class UartController;
 
 // The copy button stays disabled this long after a copy.
@@ -129,13 +127,17 @@ public:
     // ---- the "Compose..." window's transfers, through this page's own
     // "Compose...": the window, its sources the EDIDs of the device's outputs read now.
     void Button_ComposeClick();
-    // The slots read as a save reads them, in one operation; an entry is nullopt when its read
-    // was not complete. Empty without a device or while an operation runs.
-    std::vector<std::optional<EdidImage>> readSlots(const std::vector<SlotSelector>& wanted);
+    using SlotImages = std::vector<std::optional<EdidImage>>;
+    // The slots read as a save reads them, in one operation; `done` gets one entry per slot,
+    // nullopt when its read was not complete. Without a device or while an operation runs, `done`
+    // gets an empty list at once.
+    void readSlots(const std::vector<SlotSelector>& wanted, std::function<void(SlotImages)> done);
     // `image` into `slot` as "Upload" sends a file: validated, then the verified write with the
-    // slot's history. The text "Upload" would show: "Ok.", "Read Only Slot, Upload Refused.", the
-    // validation message or "Upload Edid Failed."; empty when nothing ran (no device, busy).
-    QString uploadImage(SlotSelector slot, const EdidImage& image);
+    // slot's history. `done` gets the text "Upload" would show: "Ok.", "Read Only Slot, Upload
+    // Refused.", the validation message or "Upload Edid Failed."; empty when nothing ran (no
+    // device, busy). A refusal before the write is given at once.
+    void uploadImage(SlotSelector slot, const EdidImage& image,
+                     std::function<void(const QString&)> done);
     const DeviceRecord& currentDevice() const { return device(); }
 
 signals:
@@ -165,19 +167,20 @@ private:
     // The check's verdict line for the analysis; the check's windows follow it.
     void showCheck();
     AnalyzerSummary noAnswerSummary() const;
-    void setPollOn(bool on);
+    // The page can start an operation: a device, the page idle, the link free.
+    bool canStart() const;
+    // `operation` to the runner, the page busy until `shown` has shown its result.
+    void submit(DeviceOperationValue operation, std::function<void(const OperationResult&)> shown);
+    // SYS_STM and SYS_CTM alone (a transfer that ended before its first slot), then `shown`.
+    void submitBracket(std::function<void()> shown);
     // A file `name` holding more blocks than a slot: the question naming what fitting drops,
     // with Fit and Cancel. nullopt when there is nothing to ask (the file is read as always),
     // false when cancelled, true with the fitted EDID in `image`.
     std::optional<bool> askToFit(const QString& name, EdidImage& image);
-    // The verified write with the history, the status poll paused meanwhile; true when the slot
-    // holds `image` afterwards.
-    VerifiedWrite writeVerified(SlotSelector slot, const EdidImage& image);
 
     DeviceTable& devices_;
     EdidRecord& transfer_;
     UartController& uart_;
-    SlotTransfer* slots_ = nullptr;
     std::function<void()> showAnalyzer_;
     std::optional<EdidRecord> analysed_;
     bool analysedRead_ = false; // the analysed EDID came from a complete read

@@ -134,7 +134,14 @@ void ComposeWindow::open() {
     std::vector<SlotSelector> outputs;
     for (unsigned i = 0; i < device.outputCount; ++i)
         outputs.push_back(SlotSelector::Make(SlotKind::Output, i));
-    const auto reads = controller_.readSlots(outputs);
+    controller_.readSlots(outputs, [self = QPointer<ComposeWindow>(this)](
+                                       const std::vector<std::optional<EdidImage>>& reads) {
+        if (self) self->opened(reads);
+    });
+}
+
+void ComposeWindow::opened(const std::vector<std::optional<EdidImage>>& reads) {
+    const DeviceRecord& device = controller_.currentDevice();
     QStringList unread;
     for (std::size_t i = 0; i < reads.size(); ++i) {
         const QString label = QStringLiteral("Output %1").arg(i + 1);
@@ -386,12 +393,16 @@ void ComposeWindow::Button_Compose_UploadClick() {
         return;
     }
     const EdidImage image = result_.image;
-    const QString text = controller_.uploadImage(*slot, image);
-    if (text.isEmpty())
-        setMessage(QString::fromLatin1(kComposeNoDevice), true);
-    else
-        setMessage(upload_->currentText() + QStringLiteral(": ") + text,
-                   text != QLatin1String(kTextOk));
+    controller_.uploadImage(*slot, image,
+                            [self = QPointer<ComposeWindow>(this),
+                             slotName = upload_->currentText()](const QString& text) {
+                                if (!self) return;
+                                if (text.isEmpty())
+                                    self->setMessage(QString::fromLatin1(kComposeNoDevice), true);
+                                else
+                                    self->setMessage(slotName + QStringLiteral(": ") + text,
+                                                     text != QLatin1String(kTextOk));
+                            });
 }
 
 } // namespace tavo

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "edid/EdidImage.h"
@@ -43,8 +44,8 @@ public:
     // Attaches to the controls of `window` (built by BuildCompose).
     ComposeWindow(EdidControllerPage& controller, QWidget* window);
 
-    // Reads the device's output slots (replacing the outputs an earlier opening read), fills the
-    // upload list and shows the window.
+    // Reads the device's output slots (replacing the outputs an earlier opening read), then fills
+    // the upload list and shows the window once the reads have ended.
     void open();
     // A source at the end of the list, ticked. An EDID that does not validate is refused with
     // its validation message (false).
@@ -72,6 +73,8 @@ private:
         bool fromDevice = false;
     };
     void setMessage(const QString& text, bool failure);
+    // The outputs read for open(), then the window shown.
+    void opened(const std::vector<std::optional<EdidImage>>& reads);
     void fillAudioFrom();
     void showResult();
     void addFromName(const QString& name, const QString& label);
