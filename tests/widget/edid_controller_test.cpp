@@ -970,6 +970,14 @@ private slots:
         w("Button_Compose_AddFile")->click();
         QCOMPARE(sources->count(), 3);
         QCOMPARE(message->text(), QString("bad.bin: Illegal Edid Header."));
+        // a file of more blocks than a slot holds is taken whole, not refused as over banks
+        QFile large(QStringLiteral(TAVO_TEST_DATA "/blocks/displayid-512.bin"));
+        QVERIFY(large.open(QIODevice::ReadOnly));
+        rig.dialogs.openAnswer = rig.WriteFile("large.bin", large.readAll());
+        w("Button_Compose_AddFile")->click();
+        QCOMPARE(sources->count(), 4);
+        QVERIFY2(!message->text().contains("Over Banks"), qPrintable(message->text()));
+        sources->item(3)->setCheckState(Qt::Unchecked);
         // one ticked source is too few: nothing to save or upload
         sources->item(1)->setCheckState(Qt::Unchecked);
         sources->item(2)->setCheckState(Qt::Unchecked);
@@ -1014,11 +1022,11 @@ private slots:
         QCOMPARE(message->text(), QString("Input 1: ") + kTextUploadFailed);
         rig.device.corrupt.clear();
 
-        // opened again: the outputs read anew (no duplicates), the file stays
+        // opened again: the outputs read anew (no duplicates), the files stay
         rig.device.Slot(0x1001) = BuildPreset("1080p60-5.1").image;
         rig.form->findChild<QAbstractButton*>("Button_Compose")->click();
         rig.Settle();
-        QCOMPARE(sources->count(), 3);
+        QCOMPARE(sources->count(), 4);
         QCOMPARE(sources->item(1)->text(), QString("Output 2  (1080p 5.1)"));
         QVERIFY(sources->item(2)->text().startsWith("720p.bin"));
         // no display connected: said, nothing added

@@ -173,7 +173,8 @@ void ComposeWindow::opened(const std::vector<std::optional<EdidImage>>& reads) {
     }
 }
 
-bool ComposeWindow::addSource(const QString& label, const EdidImage& image, bool fromDevice) {
+bool ComposeWindow::addSource(const QString& label, const EdidImage& image, bool fromDevice,
+                              std::vector<std::uint8_t> whole) {
     std::uint16_t status = 0;
     if (!ValidateImage(image, status)) {
         setMessage(label + QStringLiteral(": ") + Latin1(ValidationMessage(status)), true);
@@ -181,7 +182,7 @@ bool ComposeWindow::addSource(const QString& label, const EdidImage& image, bool
     }
     if (!sources_) return false;
     filling_ = true;
-    list_.push_back({label, image, fromDevice});
+    list_.push_back({label, image, fromDevice, std::move(whole)});
     auto* item = new QListWidgetItem(ItemText(label, image));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
@@ -226,8 +227,8 @@ void ComposeWindow::recompose() {
                 // what was left out names a source by its number and its monitor name
                 const Source& s = list_[static_cast<std::size_t>(row)];
                 const QString monitor = MonitorName(s.image);
-                sources.push_back(
-                    {(monitor.isEmpty() ? s.label : monitor).toLatin1().toStdString(), s.image});
+                sources.push_back({(monitor.isEmpty() ? s.label : monitor).toLatin1().toStdString(),
+                                   s.image, s.whole});
             }
     if (sources.size() < static_cast<std::size_t>(kComposeMinSources)) {
         result_ = ComposeResult{};
@@ -306,13 +307,16 @@ void ComposeWindow::showResult() {
 void ComposeWindow::addFromName(const QString& name, const QString& label) {
     EdidImage image{};
     QString refused;
-    if (!ReadChosenEdid(name, image, &refused)) {
+    // a file of more blocks is read whole: its base block and first CTA-861 extension, and every
+    // byte for the timings its other blocks declare
+    std::vector<std::uint8_t> whole;
+    if (!ReadChosenEdid(name, image, &refused, nullptr, &whole)) {
         setMessage(QStringLiteral("Edid Open Fail: ") + label +
                        (refused.isEmpty() ? QString() : QStringLiteral(": ") + refused),
                    true);
         return;
     }
-    addSource(label, image);
+    addSource(label, image, false, std::move(whole));
 }
 
 void ComposeWindow::Button_Compose_AddFileClick() {

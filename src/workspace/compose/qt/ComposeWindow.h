@@ -49,7 +49,10 @@ public:
     void open();
     // A source at the end of the list, ticked. An EDID that does not validate is refused with
     // its validation message (false).
-    bool addSource(const QString& label, const EdidImage& image, bool fromDevice = false);
+    // `whole`: every byte of a file of more blocks than `image` holds (its DisplayID timings
+    // count).
+    bool addSource(const QString& label, const EdidImage& image, bool fromDevice = false,
+                   std::vector<std::uint8_t> whole = {});
 
     // ---- the handlers
     void Button_Compose_AddFileClick();
@@ -71,6 +74,7 @@ private:
         QString label;
         EdidImage image{};
         bool fromDevice = false;
+        std::vector<std::uint8_t> whole{}; // a larger EDID's every byte
     };
     void setMessage(const QString& text, bool failure);
     // The outputs read for open(), then the window shown.
