@@ -9,9 +9,9 @@
 //   });
 //
 // While an operation runs the runner holds the link's DeviceOperation, so handlers that still
-// wait in place (the search, the System page) find the link busy; while one of them holds it,
-// the runner starts nothing and waits for operationEnded. stop() ends the running operation
-// before its next command; a lost port ends it with the failure text.
+// wait in place (the search, a backup, a firmware update) find the link busy; while one of them
+// holds it, the runner starts nothing and waits for operationEnded. stop() ends the running
+// operation before its next command; a lost port ends it with the failure text.
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
