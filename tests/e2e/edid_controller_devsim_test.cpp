@@ -292,6 +292,7 @@ private slots:
         auto* description = w.form->findChild<QLineEdit*>("Edit_Product_String");
         description->setText("Changed desc");
         w.form->findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->Uart->runner().idle(), 20000); // it ran on the runner
         QCOMPARE(ReadAll(sim.State() + "/description"), QByteArray("Changed desc"));
         QStringList progress;
         QTimer probe;

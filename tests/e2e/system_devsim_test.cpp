@@ -64,7 +64,11 @@ struct Window {
         form.Grid->StringGrid1SelectCell(0, 1);
     }
     template <class T = QWidget> T* find(const char* name) { return form.findChild<T*>(name); }
-    void click(const char* button) { find<QAbstractButton>(button)->click(); }
+    // A button clicked; what it submitted to the device's runner has ended on return.
+    void click(const char* button) {
+        find<QAbstractButton>(button)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(form.Uart->runner().idle(), 20000);
+    }
     void open(const QString& path) {
         dialogs.openAnswer = path;
         click("SpeedButton_OpenFw");

@@ -10,15 +10,18 @@
 #include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
+#include "maintenance/qt/SystemConfig.h"
 #include "support/MemoryDevice.h"
 
 namespace device_runner_test {
 
 using namespace tavo;
 using tavo::test::MemoryDevice;
+using tavo::test::Request;
 
 constexpr SlotSelector kOutput1 = SlotSelector::Make(SlotKind::Output, 0);
 constexpr SlotSelector kUser1 = SlotSelector::Make(SlotKind::User, 0);
+constexpr SlotSelector kUser2 = SlotSelector::Make(SlotKind::User, 1);
 constexpr SlotSelector kInput1 = SlotSelector{0};
 
 const QList<QByteArray> kRead = {"SET ND_SEL", "GET ND_ED0A", "GET ND_ED0B", "GET ND_ED1A",
@@ -169,6 +172,72 @@ private slots:
         QCOMPARE(rig.results[1].id, after);
         QCOMPARE(rig.results[1].reads.empty() || !rig.results[1].reads[0].complete(), lose);
         QCOMPARE(rig.results[1].failure.empty(), !lose);
+    }
+
+    // The description and the defaults, stated by the System layer: each one's commands against
+    // the memory device and the value it yields.
+    void systemOperationsSendTheirSequence() {
+        const QList<QByteArray> keptFirst =
+            Bracketed({kRead, kRead}) + QList<QByteArray>{"SET SYS_DEF", "GET SYS_DSCPT"};
+        auto refuse = [](SlotSelector, const std::string&) { return false; };
+        auto agree = [](SlotSelector, const std::string&) { return true; };
+        const struct {
+            const char* name;
+            DeviceOperationValue operation;
+            bool history; // the transfers keep a history
+            QList<QByteArray> sent;
+            bool reported;
+            std::optional<DefaultsKeep> keep; // kept, refused, slot (lost: never here)
+        } cases[] = {{"description", SetDescription{"Rack 7"}, true, {"SET SYS_STR"}, false, {}},
+                     {"description read back",
+                      SetDescription{"Rack 7", true},
+                      true,
+                      {"SET SYS_STR", "GET SYS_DSCPT"},
+                      true,
+                      {}},
+                     {"defaults, the user slots kept", RestoreDefaults{}, true, keptFirst, true,
+                      DefaultsKeep{2, false, {}, {}, false}},
+                     {"defaults without the history",
+                      RestoreDefaults{{false, {}, {}, {}}},
+                      true,
+                      {"SET SYS_DEF", "GET SYS_DSCPT"},
+                      true,
+                      DefaultsKeep{}},
+                     {"defaults refused: nowhere to keep User 1",
+                      RestoreDefaults{{true, {}, refuse, {}}}, false, Bracketed({kRead}), false,
+                      DefaultsKeep{0, true, kUser1, "no history to keep it in", false}},
+                     {"defaults reset all the same", RestoreDefaults{{true, {}, agree, {}}}, false,
+                      keptFirst, true,
+                      DefaultsKeep{0, false, kUser1, "no history to keep it in", false}}};
+        for (const auto& c : cases) {
+            Rig rig;
+            QTemporaryDir root;
+            SlotHistory history(root.path());
+            if (c.history) rig.transfers.setHistory(&history);
+            QVERIFY(rig.connect());
+            rig.runner.submit(c.operation);
+            QTRY_COMPARE_WITH_TIMEOUT(rig.results.size(), std::size_t(1), 10000);
+            const OperationResult& r = rig.results[0];
+            QVERIFY2(r.failure.empty(), c.name);
+            QVERIFY2(rig.commandsOf(r.id) == c.sent,
+                     qPrintable(QString(c.name) + ": " + rig.commandsOf(r.id).join(' ')));
+            QVERIFY2(r.reported == c.reported, c.name);
+            QVERIFY2(r.keep.has_value() == c.keep.has_value(), c.name);
+            if (c.keep) {
+                QVERIFY2(r.keep->kept == c.keep->kept && r.keep->refused == c.keep->refused &&
+                             r.keep->slot.value == c.keep->slot.value &&
+                             r.keep->error == c.keep->error && !r.keep->lost,
+                         c.name);
+                QCOMPARE(int(history.Entries(rig.devices.Current(), kUser1).size() +
+                             history.Entries(rig.devices.Current(), kUser2).size()),
+                         c.keep->kept);
+            }
+            // the text as the device takes it, the defaults' own byte
+            for (const Request& q : rig.device.requests) {
+                if (q.name == "SYS_STR") QCOMPARE(q.payload, QByteArray("Rack 7"));
+                if (q.name == "SYS_DEF") QCOMPARE(q.payload, QByteArray("\x55"));
+            }
+        }
     }
 };
 

@@ -1334,6 +1334,11 @@ private slots:
         auto* text = window->findChild<QPlainTextEdit*>("PlainTextEdit_Report");
         QVERIFY(report && text);
         QVERIFY(!report->isVisible());
+        // the report arrives once edid-decode has ended (or was stopped)
+        auto runReport = [&] {
+            report->click();
+            QTRY_VERIFY_WITH_TIMEOUT(report->isEnabled(), 20000);
+        };
 
         const QString stdinCopy = rig.Path("stdin.bin");
         qputenv("TAVO_EDID_DECODE",
@@ -1342,7 +1347,7 @@ private slots:
                     .toLocal8Bit());
         hexButton->click();
         QVERIFY(report->isVisible());
-        report->click();
+        runReport();
         QCOMPARE(text->toPlainText(), QString("Block 0, Base EDID:\n<b>x</b>\n"));
         QFile copy(stdinCopy);
         QVERIFY(copy.open(QIODevice::ReadOnly));
@@ -1355,7 +1360,7 @@ private slots:
         window->findChild<HexView*>()->setReportLimit(300);
         QElapsedTimer clock;
         clock.start();
-        report->click();
+        runReport();
         QVERIFY(clock.elapsed() < 5000);
         QVERIFY2(text->toPlainText().startsWith(
                      "edid-decode did not finish within 0.3 s and was stopped."),
@@ -1367,7 +1372,7 @@ private slots:
         if (!HexView::EdidDecodePath().isEmpty()) {
             window->findChild<HexView*>()->setReportLimit(kFullReportLimitMs);
             hexButton->click();
-            report->click();
+            runReport();
             QVERIFY2(text->toPlainText().contains("Block 0, Base EDID:") &&
                          !text->toPlainText().contains("Block 1"),
                      qPrintable(text->toPlainText()));

@@ -189,7 +189,13 @@ struct Rig {
 
 const std::vector<Operation>& Operations() {
     static const std::vector<Operation> ops = [] {
-        auto click = [](const char* name) { return [name](Rig& r) { r.Button(name)->click(); }; };
+        // a click, and what it submitted to the device's runner run to its end
+        auto click = [](const char* name) {
+            return [name](Rig& r) {
+                r.Button(name)->click();
+                QTRY_VERIFY_WITH_TIMEOUT(r.form->Uart->runner().idle(), 20000);
+            };
+        };
         auto slot = [](std::uint16_t selector) {
             return [selector](Rig& r) { return Bytes(r.device.Slot(selector)); };
         };

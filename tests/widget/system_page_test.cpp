@@ -83,7 +83,13 @@ struct Rig {
     bool label1Red() const { return label1()->palette().color(QPalette::WindowText) == Qt::red; }
     QString version() const { return form.findChild<QLabel*>("Label_FW_Version")->text(); }
     QLabel* label9() const { return form.findChild<QLabel*>("Label9"); }
-    void clickDefault() { form.findChild<QAbstractButton*>("SpeedButton_SysDefault")->click(); }
+    // "Set" and "Default" run on the device's runner: their results come once it is idle again.
+    void clickAndWait(const char* button) {
+        form.findChild<QAbstractButton*>(button)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(form.Uart->runner().idle(), 20000);
+    }
+    void clickDefault() { clickAndWait("SpeedButton_SysDefault"); }
+    void clickSet() { clickAndWait("SpeedButton_SysConfig"); }
     int firmwareCommands() const {
         return device.Count("FW_ADDR") + device.Count("FW_DATA") + device.Count("FW_END");
     }
@@ -405,7 +411,7 @@ private slots:
         const QString text = QString(30, 'a') + QChar(0xE9) + "b";
         rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(text);
         QCOMPARE(rig.form.findChild<QLabel*>("Label9")->text(), QString("31 Letters Limited!"));
-        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
+        rig.clickSet();
         QCOMPARE(rig.device.Count("SYS_STR"), 1);
         QVERIFY(rig.device.lines.contains(SetLine(SYS_STR, QByteArray(30, 'a'))));
         // the device keeps the 30 letters before it, and so do the record and the row
@@ -422,7 +428,7 @@ private slots:
         QVERIFY(ShowsAll(rig.label9()));
         // the widest letters the device keeps are all in sight as well
         rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(QString(40, 'W'));
-        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
+        rig.clickSet();
         QCOMPARE(rig.label9()->text(),
                  "Cut to 31 bytes: the device keeps \"" + QString(31, 'W') + "\".");
         QVERIFY2(ShowsAll(rig.label9()), qPrintable(rig.label9()->text()));
@@ -579,7 +585,7 @@ private slots:
     void configurationSaysWhatItDid() {
         Rig rig(false);
         auto* status = rig.form.findChild<QLabel*>("Label9");
-        rig.form.findChild<QAbstractButton*>("SpeedButton_SysDefault")->click();
+        rig.clickDefault();
         QCOMPARE(rig.dialogs.confirmations.size(), 1);
         QCOMPARE(status->text(),
                  QString("Defaults restored; the former EDIDs are in the history."));
@@ -587,7 +593,7 @@ private slots:
         const QString text = "A description of thirty-six letters";
         QCOMPARE(text.size(), qsizetype(35));
         rig.form.findChild<QLineEdit*>("Edit_Product_String")->setText(text + "!");
-        rig.form.findChild<QAbstractButton*>("SpeedButton_SysConfig")->click();
+        rig.clickSet();
         QCOMPARE(rig.form.StringGrid1->Cell(1, 3), " " + text.left(31) + " ");
         QCOMPARE(rig.state.deviceTable.Current().description, text.left(31).toStdString());
     }

@@ -165,7 +165,7 @@ void TForm1::CreatePages(LinkTransport* transport) {
         if (isVisible()) MoveOnScreenOf(this, nullptr, pos());
     });
     System = new SystemPage(Uart->session(), state_.deviceTable, this);
-    System->setSlotTransfer(&Uart->transfers()); // Default keeps the user slots in the history
+    System->setRunner(&Uart->runner()); // Default keeps the user slots in the runner's history
     System->attach(this, TabSheet2);
     Grid->setUpdateQuery([this] { return System->Updating(); });
     EdidController = new EdidControllerPage(state_.deviceTable, state_.edidTransfer, *Uart, this);

@@ -68,8 +68,10 @@ void DeviceRunner::complete() {
 LinkTask<OperationResult> DeviceRunner::run(DeviceOperationValue operation) {
     OperationResult r;
     SlotTransfer& t = transfers_;
-    const bool transfer = !std::holds_alternative<SetMode>(operation) &&
-                          !std::holds_alternative<QueryMode>(operation);
+    const auto* sequence = std::get_if<LinkSequence>(&operation);
+    const bool transfer = sequence ? sequence->holdPoll
+                                   : !std::holds_alternative<SetMode>(operation) &&
+                                         !std::holds_alternative<QueryMode>(operation);
     if (transfer) session_.pollTimer().stop(); // the poll would only be skipped meanwhile
     if (const auto* read = std::get_if<ReadSlots>(&operation)) {
         if (read->bracketed)
@@ -103,6 +105,9 @@ LinkTask<OperationResult> DeviceRunner::run(DeviceOperationValue operation) {
         } else {
             r.modeTaken = co_await t.SetModeAsync(mode->mode);
         }
+    } else if (sequence) {
+        t.Start();
+        r = co_await sequence->run(t);
     } else {
         t.Start();
         r.mode = co_await t.QueryModeAsync();

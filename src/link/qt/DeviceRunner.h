@@ -9,9 +9,9 @@
 //   });
 //
 // While an operation runs the runner holds the link's DeviceOperation, so handlers that still
-// wait in place (the search, the System page) find the link busy; while one of them holds it,
-// the runner starts nothing and waits for operationEnded. stop() ends the running operation
-// before its next command; a lost port ends it with the failure text.
+// wait in place (the search, a backup, a firmware update) find the link busy; while one of them
+// holds it, the runner starts nothing and waits for operationEnded. stop() ends the running
+// operation before its next command; a lost port ends it with the failure text.
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -61,7 +61,16 @@ struct SetMode {
 };
 // GET RXEDMD: the mode the device reports.
 struct QueryMode {};
-using DeviceOperationValue = std::variant<ReadSlots, WriteSlot, CopySlot, SetMode, QueryMode>;
+
+// What keeping slots in the history before the device resets them found.
+struct DefaultsKeep {
+    int kept = 0;         // slots whose EDID is in the history now
+    bool refused = false; // a slot's EDID could not be kept: nothing may be sent
+    SlotSelector slot{};  // the first slot that could not be kept
+    std::string error;    // why (also when the operator said to reset all the same)
+    bool lost = false;    // the port closed on the way: nothing may be sent
+    bool ok() const { return !refused && !lost; }
+};
 
 struct OperationResult {
     std::uint64_t id = 0;
@@ -69,12 +78,25 @@ struct OperationResult {
     std::optional<VerifiedWrite> write; // WriteSlot, and CopySlot when it wrote
     std::uint16_t copyStatus = 0;       // CopySlot: the source's validation status
     bool modeTaken = false;             // SetMode: the device answered the SET with OK
-    int mode = -1;        // SetMode with report, QueryMode: the mode reported, -1 for none
-    bool stopped = false; // stop() ended it before its end
-    bool lost = false;    // the port closed on the way
+    int mode = -1; // SetMode with report, QueryMode: the mode reported, -1 for none
+    std::optional<DefaultsKeep> keep; // the defaults: what keeping the slots first found
+    bool reported = false; // the description, the defaults: the device reported its descriptor
+    bool stopped = false;  // stop() ended it before its end
+    bool lost = false;     // the port closed on the way
     // Empty when the sequence ran to its end; else why not ("stopped", "the device was lost").
     std::string failure;
 };
+
+// An operation a layer above the link states (the description, the defaults): its command
+// sequence over the transfers, which fills in the result. The runner starts it as a transfer
+// (Start), and says afterwards whether it was stopped or lost.
+struct LinkSequence {
+    std::function<LinkTask<OperationResult>(SlotTransfer&)> run;
+    bool holdPoll = false; // the mode poll is held while it runs
+};
+
+using DeviceOperationValue =
+    std::variant<ReadSlots, WriteSlot, CopySlot, SetMode, QueryMode, LinkSequence>;
 
 class DeviceRunner : public QObject {
     Q_OBJECT

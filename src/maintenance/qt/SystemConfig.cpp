@@ -1,6 +1,5 @@
 #include "maintenance/qt/SystemConfig.h"
 
-#include <QEventLoop>
 #include <QTimer>
 
 #include "link/Response.h"
@@ -12,57 +11,92 @@
 
 namespace tavo {
 
-void SendDescription(UartSession& session, const std::string& text) {
-    const std::vector<std::uint8_t> payload = DescriptionPayload(text);
-    session.Uart_SendCommand(kModeSet, SYS_STR, static_cast<std::uint16_t>(payload.size()),
-                             payload.data());
-    UartSession::Uart_Wait(kSystemConfigWaitMs);
+namespace {
+
+// Disconnects when the sequence that made it ends, also when it is dropped where it stands.
+struct ScopedConnection {
+    QMetaObject::Connection c;
+    ~ScopedConnection() { QObject::disconnect(c); }
+};
+
+LinkTask<OperationResult> DescriptionSequence(SlotTransfer& transfers, SetDescription what) {
+    OperationResult r;
+    co_await SendDescriptionAsync(transfers.session(), what.text);
+    if (what.readBack) r.reported = co_await ReadSystemDescriptorAsync(transfers.session());
+    co_return r;
 }
 
-bool ReadSystemDescriptor(UartSession& session) {
+LinkTask<OperationResult> DefaultsSequence(SlotTransfer& transfers, DefaultsOptions options) {
+    OperationResult r;
+    const DefaultsKeep keep = co_await KeepSlotsBeforeDefaultsAsync(transfers, options);
+    r.keep = keep;
+    if (!keep.ok()) co_return r;
+    if (options.restoring) options.restoring();
+    r.reported = co_await RestoreDefaultsAsync(transfers.session());
+    co_return r;
+}
+
+} // namespace
+
+SetDescription::operator LinkSequence() const {
+    return {[what = *this](SlotTransfer& t) { return DescriptionSequence(t, what); }, false};
+}
+
+RestoreDefaults::operator LinkSequence() const {
+    return {[options = options](SlotTransfer& t) { return DefaultsSequence(t, options); }, false};
+}
+
+LinkTask<> SendDescriptionAsync(UartSession& session, std::string text) {
+    std::vector<std::uint8_t> payload = DescriptionPayload(text);
+    const auto length = static_cast<std::uint16_t>(payload.size());
+    co_await session.SendCommand(kModeSet, SYS_STR, length, std::move(payload));
+    co_await Sleep(kSystemConfigWaitMs);
+}
+
+LinkTask<bool> ReadSystemDescriptorAsync(UartSession& session) {
     bool handled = false;
-    QEventLoop loop;
-    const QMetaObject::Connection answered =
+    int answers = 0; // SYS_DSCPT answers handled, good or not
+    const ScopedConnection answered{
         QObject::connect(&session, &UartSession::responseHandled, [&](int command, int outcome) {
             if (command != SYS_DSCPT) return;
             handled = outcome == static_cast<int>(ResponseOutcome::Handled);
-            loop.quit();
-        });
-    const QMetaObject::Connection closed =
-        QObject::connect(&session, &UartSession::disconnected, [&] { loop.quit(); });
-    session.Uart_SendCommand(kModeGet, SYS_DSCPT);
+            ++answers;
+        })};
+    co_await session.SendCommand(kModeGet, SYS_DSCPT);
     // the answer usually lands within the GET's own 50 ms; a slow device gets a little longer
     if (!handled && session.isConnected()) {
-        QTimer::singleShot(kDescriptorGraceMs, &loop, &QEventLoop::quit);
-        loop.exec();
+        const int before = answers;
+        co_await WaitUntil(kDescriptorGraceMs, [&] { return answers > before; })
+            .on(&session, &UartSession::responseHandled)
+            .endOn(&session, &UartSession::disconnected);
     }
-    QObject::disconnect(answered);
-    QObject::disconnect(closed);
-    return handled;
+    co_return handled;
 }
 
-bool RestoreDefaults(UartSession& session) {
-    const std::uint8_t restore = 0x55;
-    session.Uart_SendCommand(kModeSet, SYS_DEF, 1, &restore);
-    UartSession::Uart_Wait(kSystemConfigWaitMs);
-    return ReadSystemDescriptor(session);
+LinkTask<bool> RestoreDefaultsAsync(UartSession& session) {
+    std::vector<std::uint8_t> restore(1, 0x55); // (no braced list in a co_await: g++ 12)
+    co_await session.SendCommand(kModeSet, SYS_DEF, 1, std::move(restore));
+    co_await Sleep(kSystemConfigWaitMs);
+    const bool reported = co_await ReadSystemDescriptorAsync(session);
+    co_return reported;
 }
 
-DefaultsKeep KeepSlotsBeforeDefaults(SlotTransfer& transfers, const DefaultsOptions& options) {
+LinkTask<DefaultsKeep> KeepSlotsBeforeDefaultsAsync(SlotTransfer& transfers,
+                                                    DefaultsOptions options) {
     DefaultsKeep result;
     UartSession& session = transfers.session();
     const DeviceRecord& device = session.devices().Current();
     const std::vector<SlotSelector> reset = SlotsResetByDefaults(device.userCount);
-    if (!options.history || reset.empty()) return result;
+    if (!options.history || reset.empty()) co_return result;
     QTimer& poll = session.pollTimer();
     const bool polling = poll.isActive();
     poll.stop();
     bool agreed = false; // the operator said to reset without the history
-    transfers.Begin();
+    co_await transfers.BeginAsync();
     for (std::size_t i = 0; i < reset.size(); ++i) {
         const SlotSelector slot = reset[i];
         if (options.progress) options.progress(int(i) + 1, int(reset.size()), slot);
-        const SlotRead before = transfers.Read(slot);
+        const SlotRead before = co_await transfers.ReadAsync(slot);
         if (before.lost || transfers.lost()) {
             result.lost = true;
             break;
@@ -89,9 +123,17 @@ DefaultsKeep KeepSlotsBeforeDefaults(SlotTransfer& transfers, const DefaultsOpti
         }
         agreed = true;
     }
-    transfers.End();
+    co_await transfers.EndAsync();
     if (polling && session.isConnected()) poll.start();
-    return result;
+    co_return result;
+}
+
+void SendDescription(UartSession& session, const std::string& text) {
+    RunBlocking(SendDescriptionAsync(session, text));
+}
+
+bool ReadSystemDescriptor(UartSession& session) {
+    return RunBlocking(ReadSystemDescriptorAsync(session)).value_or(false);
 }
 
 } // namespace tavo

@@ -12,6 +12,7 @@
 
 #include "link/DeviceModel.h"
 #include "link/SlotName.h"
+#include "link/qt/DeviceRunner.h"
 #include "link/qt/UartSession.h"
 #include "maintenance/Firmware.h"
 #include "maintenance/qt/SystemConfig.h"
@@ -168,10 +169,13 @@ void SystemPage::Edit_Product_StringChange() {
         setDescriptionStatus(QString(), false);
 }
 
+bool SystemPage::linkFree() const {
+    // one device operation at a time: not while this page or another one uses the link
+    return runner_ && !configuring_ && !busy() && !session_.operationRunning() && runner_->idle();
+}
+
 void SystemPage::SpeedButton_SysConfigClick() {
-    if (!description_) return;
-    const Operation operation(*this, session_);
-    if (!operation) return;
+    if (!description_ || !linkFree()) return;
     const int index = DeviceTable::ClampIndex(devices_.current);
     DeviceRecord& record = devices_.records[std::size_t(index)];
     // a network row: whatever the serial link reaches, it is not this device
@@ -185,11 +189,19 @@ void SystemPage::SpeedButton_SysConfigClick() {
     const std::string kept(CutAtCharacter(text, kDescriptionLimit));
     record.description = kept;
     setDescriptionStatus(QStringLiteral("Sending..."), false);
-    SendDescription(session_, text);
-    if (!operation.alive()) return;
-    // once the device had its time to take it; it stays until the next action. A cut the
-    // operator did not make is said, with what the device keeps
-    if (kept.size() < text.size())
+    configuring_ = true;
+    const QPointer<SystemPage> self(this);
+    runner_->submit(SetDescription{text},
+                    [self, index, kept, cut = kept.size() < text.size()](const OperationResult&) {
+                        if (self) self->descriptionSent(index, kept, cut);
+                    });
+}
+
+// The description went to the device `index` and it had its time to take it; what is said stays
+// until the next action. A cut the operator did not make is said, with what the device keeps.
+void SystemPage::descriptionSent(int index, const std::string& kept, bool cut) {
+    configuring_ = false;
+    if (cut)
         setDescriptionStatus(QStringLiteral("Cut to %1 bytes: the device keeps \"%2\".")
                                  .arg(kDescriptionLimit)
                                  .arg(DeviceText(kept)),
@@ -201,17 +213,23 @@ void SystemPage::SpeedButton_SysConfigClick() {
 }
 
 void SystemPage::SpeedButton_SysDefaultClick() {
-    const Operation operation(*this, session_);
-    if (!operation) return; // not even the confirmation while another operation runs
+    if (!linkFree()) return; // not even the confirmation while another operation runs
     const int index = DeviceTable::ClampIndex(devices_.current);
     if (devices_.records[std::size_t(index)].serialDevice != 1) return;
     const unsigned users = devices_.records[std::size_t(index)].userCount;
-    if (!confirm(QString::fromStdString(DefaultsQuestion(users)))) return;
+    configuring_ = true; // while the question is asked too
+    if (!confirm(QString::fromStdString(DefaultsQuestion(users)))) {
+        configuring_ = false;
+        return;
+    }
     // what the defaults replace is kept first, as a write keeps what it replaces; when it
     // cannot be kept, nothing is sent unless the operator says so
+    const QPointer<SystemPage> self(this);
     DefaultsOptions options;
-    options.progress = [this](int n, int total, SlotSelector slot) {
-        setDescriptionStatus(QString::fromStdString(DefaultsKeepingText(slot, n, total)), false);
+    options.progress = [self](int n, int total, SlotSelector slot) {
+        if (self)
+            self->setDescriptionStatus(QString::fromStdString(DefaultsKeepingText(slot, n, total)),
+                                       false);
     };
     QPointer<QWidget> over(dialogParent());
     options.resetWithoutHistory = [over](SlotSelector slot, const std::string& reason) {
@@ -219,14 +237,19 @@ void SystemPage::SpeedButton_SysDefaultClick() {
                               ResetWithoutHistoryQuestion(slot) + QStringLiteral("\n") +
                                   QString::fromStdString(reason));
     };
-    DefaultsKeep keep;
-    if (transfers_)
-        keep = KeepSlotsBeforeDefaults(*transfers_, options);
-    else if (users > 0) {
-        keep.slot = SlotSelector::Make(SlotKind::User, 0);
-        keep.refused = !options.resetWithoutHistory(keep.slot, "no history to keep it in");
-    }
-    if (!operation.alive()) return;
+    options.restoring = [self] {
+        if (self) self->setDescriptionStatus(QStringLiteral("Restoring defaults..."), false);
+    };
+    runner_->submit(RestoreDefaults{options}, [self, index](const OperationResult& r) {
+        if (self) self->defaultsEnded(index, r);
+    });
+}
+
+// How the defaults of device `index` ended.
+void SystemPage::defaultsEnded(int index, const OperationResult& r) {
+    configuring_ = false;
+    DefaultsKeep keep = r.keep.value_or(DefaultsKeep{});
+    if (!r.keep) keep.lost = true; // it ended before it began
     if (!keep.ok()) {
         setDescriptionStatus(keep.lost ? QStringLiteral("Nothing reset: the device was lost.")
                                        : QStringLiteral("Nothing reset: the EDID in ") +
@@ -235,14 +258,11 @@ void SystemPage::SpeedButton_SysDefaultClick() {
                              true);
         return;
     }
-    setDescriptionStatus(QStringLiteral("Restoring defaults..."), false);
-    const bool reported = RestoreDefaults(session_);
-    if (!operation.alive()) return;
     showValuesOf(index);
     // the slots, the mode and the description changed: what the pages said of them goes
     emit session_.deviceStateChanged();
     // after the field's own check
-    if (reported)
+    if (r.reported)
         setDescriptionStatus(keep.kept > 0 ? QStringLiteral("Defaults restored; the former "
                                                             "EDIDs are in the history.")
                                            : QStringLiteral("Defaults restored."),

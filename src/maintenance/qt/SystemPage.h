@@ -3,13 +3,14 @@
 // firmware update ("Firmware"). Finds its controls on its tab sheet (SystemLayout):
 //
 //   auto* system = new tavo::SystemPage(form->Uart->session(), state.deviceTable, form);
-//   system->setSlotTransfer(&form->Uart->transfers()); // Default keeps the user slots first
+//   system->setRunner(&form->Uart->runner()); // "Set" and "Default" run there
 //   system->attach(form, form->TabSheet2);
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <optional>
+#include <string>
 
 #include "maintenance/qt/FirmwareTransfer.h"
 #include "ui/qt/PageBase.h"
@@ -23,9 +24,10 @@ class QWidget;
 namespace tavo {
 
 class DeviceOperation;
+class DeviceRunner;
+struct OperationResult;
 struct DeviceRecord;
 struct DeviceTable;
-class SlotTransfer;
 class UartSession;
 
 inline constexpr int kConfirmDx = 115; // confirmations stand at "Commander" + (115, 130)
@@ -36,9 +38,9 @@ class SystemPage : public PageBase {
 public:
     SystemPage(UartSession& session, DeviceTable& devices, QObject* parent = nullptr);
 
-    // The slot sequences (with their history) that keep the slots the defaults reset before
-    // Default sends them; without one the defaults are refused, as a write without its history.
-    void setSlotTransfer(SlotTransfer* transfers) { transfers_ = transfers; }
+    // Where "Set" and "Default" run their sequences (its transfers' history keeps the slots the
+    // defaults reset); without one they do nothing.
+    void setRunner(DeviceRunner* runner) { runner_ = runner; }
 
     // Finds the page's controls on its sheet and connects the buttons and the description field;
     // dialogs belong to `window` until the pages move into "Commander".
@@ -93,6 +95,9 @@ signals:
 
 private:
     template <class T> T* find(const QString& name) const;
+    bool linkFree() const;
+    void descriptionSent(int index, const std::string& kept, bool cut);
+    void defaultsEnded(int index, const OperationResult& result);
     void showProgress(const QString& text, bool failure, int percent = -1);
     void setDescriptionStatus(const QString& text, bool failure); // Label9
     void showFirmwareGroup(bool isp);
@@ -108,7 +113,8 @@ private:
 
     UartSession& session_;
     DeviceTable& devices_;
-    SlotTransfer* transfers_ = nullptr;
+    DeviceRunner* runner_ = nullptr;
+    bool configuring_ = false; // "Set" or "Default" runs (or asks first)
     FirmwareTransfer transfer_;
     QPointer<QLineEdit> description_, path_;
     QPointer<QLabel> status_, version_, progress_, result_;

@@ -15,6 +15,7 @@
 #include "Interrupt.h"
 #include "link/Response.h"
 #include "link/SlotName.h"
+#include "link/qt/DeviceRunner.h"
 #include "link/qt/SlotHistory.h"
 #include "link/qt/SlotTransfer.h"
 #include "link/qt/UartSession.h"
@@ -73,6 +74,8 @@ struct Device {
     DeviceTable devices;
     EdidImage transfer{};
     UartSession session{devices, transfer};
+    SlotTransfer transfers{session};
+    DeviceRunner runner{session, transfers};
     UartSession::Found found = UartSession::Found::None;
     bool descriptorRead = false;
 
@@ -90,6 +93,19 @@ struct Device {
     }
     ~Device() { session.Uart_Disconnect(); }
     DeviceRecord& record() { return devices.Current(); }
+
+    // Runs one operation through the runner, the event loop running until its result has come.
+    OperationResult Run(DeviceOperationValue operation) {
+        OperationResult result;
+        result.lost = true;
+        result.failure = "the operation did not end";
+        runner.submit(std::move(operation), [&result](const OperationResult& r) {
+            result = r;
+            QCoreApplication::exit(0);
+        });
+        QCoreApplication::exec();
+        return result;
+    }
 
     // A normally running device whose descriptor was read.
     bool normal() {
@@ -127,11 +143,11 @@ int Description(const Args& args) {
         std::cout << "No Changed.\n";
         return kExitOk;
     }
-    SendDescription(d.session, text);
-    // what the device reports now must be what was sent
+    // what the device reports afterwards must be what was sent
+    const OperationResult r = d.Run(SetDescription{text, true});
     const std::vector<std::uint8_t> payload = DescriptionPayload(text);
     const std::string sent(payload.begin(), payload.end());
-    if (!ReadSystemDescriptor(d.session)) {
+    if (!r.reported) {
         PrintError("the device did not report its description after the change");
         return kExitFailed;
     }
@@ -157,15 +173,16 @@ int Defaults(const Args& args) {
     if (!d.normal()) return kExitFailed;
     // what the defaults replace is kept first, as a write keeps what it replaces
     SlotHistory history;
-    SlotTransfer transfers(d.session);
-    transfers.setHistory(&history);
+    d.transfers.setHistory(&history);
     DefaultsOptions options;
     options.history = o.history;
     if (isatty(STDERR_FILENO))
         options.progress = [](int n, int total, SlotSelector slot) {
             std::cerr << DefaultsKeepingText(slot, n, total) << '\n';
         };
-    const DefaultsKeep keep = KeepSlotsBeforeDefaults(transfers, options);
+    const OperationResult r = d.Run(RestoreDefaults{options});
+    DefaultsKeep keep = r.keep.value_or(DefaultsKeep{});
+    if (!r.keep) keep.lost = true; // it ended before it began
     if (keep.lost) {
         PrintError("the device was lost while its user slots were kept; nothing reset");
         return kExitFailed;
@@ -178,7 +195,7 @@ int Defaults(const Args& args) {
     if (keep.kept > 0)
         std::cerr << keep.kept << (keep.kept == 1 ? " user slot" : " user slots")
                   << " kept in the history (tavo-cli device history)\n";
-    if (!RestoreDefaults(d.session)) {
+    if (!r.reported) {
         PrintError("the device did not report its descriptor after SYS_DEF");
         return kExitFailed;
     }

@@ -1,7 +1,6 @@
 #include "workspace/analysis/qt/HexView.h"
 
 #include <QAbstractButton>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -313,60 +312,67 @@ void HexView::Button_FullReportClick() {
     if (fullReport_) fullReport_->setEnabled(false);
     if (details_) details_->setCurrentWidget(report_);
     report_->setPlainText(QStringLiteral("Running edid-decode ..."));
-    const unsigned shown = shown_;
-    QPointer<HexView> self(this);
+    reportShown_ = shown_;
+    reportOutput_.clear();
 
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    QByteArray output;
-    bool done = false;
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    connect(&process, &QProcess::readyRead, &loop, [&] {
-        const QByteArray more = process.readAll();
-        if (output.size() < kReportMaxBytes) output += more.left(kReportMaxBytes - output.size());
+    auto* process = new QProcess(this);
+    reportProcess_ = process;
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    connect(process, &QProcess::readyRead, this, [this, process] { keepOutput(process); });
+    connect(process, &QProcess::finished, this, [this, process](int, QProcess::ExitStatus status) {
+        keepOutput(process);
+        endReport(process, status != QProcess::NormalExit
+                               ? QStringLiteral("edid-decode crashed.\n\n")
+                               : QString());
     });
-    connect(&process, &QProcess::finished, &loop, [&] {
-        done = true;
-        loop.quit();
-    });
-    connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart) return;
-        done = true;
-        loop.quit();
+        endReport(
+            process,
+            QStringLiteral("edid-decode could not be started: %1\n").arg(process->errorString()));
     });
-    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    if (!reportLimit_) {
+        reportLimit_ = new QTimer(this);
+        reportLimit_->setSingleShot(true);
+        connect(reportLimit_, &QTimer::timeout, this, [this] {
+            if (!reportProcess_) return;
+            endReport(reportProcess_,
+                      QStringLiteral("edid-decode did not finish within %1 s and was stopped.\n\n")
+                          .arg(reportLimitMs_ / 1000.0));
+        });
+    }
     // the bytes go in on standard input: no file to write or clean up
-    process.start(program, {});
-    if (!done) {
-        // only the blocks the image announces: a base block alone is 128 bytes
-        process.write(reinterpret_cast<const char*>(grid_.bytes.data()),
-                      static_cast<qint64>(AnnouncedBytes(grid_.bytes)));
-        process.closeWriteChannel();
-        limit.start(reportLimitMs_);
-        loop.exec(); // the window goes on painting; the CPU sleeps
+    process->start(program, {});
+    if (reportProcess_ != process) return; // it could not be started
+    // only the blocks the image announces: a base block alone is 128 bytes
+    process->write(reinterpret_cast<const char*>(grid_.bytes.data()),
+                   static_cast<qint64>(AnnouncedBytes(grid_.bytes)));
+    process->closeWriteChannel();
+    reportLimit_->start(reportLimitMs_);
+}
+
+void HexView::keepOutput(QProcess* process) {
+    const QByteArray more = process->readAll();
+    if (reportOutput_.size() < kReportMaxBytes)
+        reportOutput_ += more.left(kReportMaxBytes - reportOutput_.size());
+}
+
+void HexView::endReport(QProcess* process, const QString& verdict) {
+    if (process != reportProcess_) return; // that run has already ended
+    reportProcess_ = nullptr;
+    if (reportLimit_) reportLimit_->stop();
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+    } else { // stopped at the limit: gone once the kill has taken
+        connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        process->kill();
     }
-    QString text;
-    if (!done) {
-        process.kill();
-        process.waitForFinished(1000); // a killed process ends at once
-        text = QStringLiteral("edid-decode did not finish within %1 s and was stopped.\n\n")
-                   .arg(reportLimitMs_ / 1000.0);
-    } else if (process.error() == QProcess::FailedToStart) {
-        text = QStringLiteral("edid-decode could not be started: %1\n").arg(process.errorString());
-    } else if (process.exitStatus() != QProcess::NormalExit) {
-        text = QStringLiteral("edid-decode crashed.\n\n");
-    }
-    if (done && process.state() == QProcess::NotRunning) {
-        const QByteArray rest = process.readAll();
-        if (output.size() < kReportMaxBytes) output += rest.left(kReportMaxBytes - output.size());
-    }
-    if (!self) return;
     reportRunning_ = false;
     if (fullReport_) fullReport_->setEnabled(true);
-    if (shown != shown_) return; // other bytes are shown now: this report is not theirs
-    report_->setPlainText(text + QString::fromUtf8(output));
+    if (reportShown_ != shown_ || !report_) return; // other bytes are shown now: not theirs
+    report_->setPlainText(verdict + QString::fromUtf8(reportOutput_));
+    reportOutput_.clear();
 }
 
 } // namespace tavo

@@ -9,6 +9,7 @@
 // show their EDID in it:
 //
 //   HexView::Of(root)->Show(image, std::nullopt, button->window());
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <cstdint>
@@ -24,8 +25,10 @@ class QAbstractButton;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
+class QProcess;
 class QTabWidget;
 class QTableWidget;
+class QTimer;
 class QWidget;
 
 namespace tavo {
@@ -87,6 +90,9 @@ private:
     void place(QWidget* near);
     void display(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> opened);
     void setTitle(const QString& detail);
+    // edid-decode's output is kept up to a limit; the run ends with `verdict` before it
+    void keepOutput(QProcess* process);
+    void endReport(QProcess* process, const QString& verdict);
 
     QPointer<QWidget> window_;
     QPointer<QTableWidget> hex_, opened_;
@@ -106,6 +112,10 @@ private:
     bool showsCreator_ = false;  // they are the creator's build: its next EDID replaces them
     int reportLimitMs_ = kFullReportLimitMs;
     bool reportRunning_ = false;
+    QPointer<QProcess> reportProcess_; // the running edid-decode
+    QTimer* reportLimit_ = nullptr;    // ends it after reportLimitMs_
+    QByteArray reportOutput_;          // what it printed so far
+    unsigned reportShown_ = 0;         // shown_ when it started
     unsigned shown_ = 0; // counts Show calls: a report of bytes no longer shown is dropped
 };
 
