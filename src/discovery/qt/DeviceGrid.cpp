@@ -121,14 +121,17 @@ void DeviceGrid::attach(QWidget* window, StringGrid* grid, UdpEndpoints* udp) {
 }
 
 bool DeviceGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (grid_ && watched == grid_.data()) {
+    // a grid in its destructor is no StringGrid any more (qobject_cast says so): nothing to do
+    // then, and the pointer is not looked at as one
+    auto* grid = qobject_cast<StringGrid*>(watched);
+    if (grid != nullptr && grid == grid_.data()) {
         switch (event->type()) {
         case QEvent::KeyPress:
             return SelectByKey(static_cast<QKeyEvent*>(event));
         case QEvent::FocusIn:
         case QEvent::FocusOut:
             // the keyboard's row frame comes and goes with the focus: the whole row, not its cell
-            grid_->viewport()->update();
+            grid->viewport()->update();
             break;
         case QEvent::FontChange:
         case QEvent::StyleChange:

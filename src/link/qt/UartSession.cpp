@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSerialPortInfo>
+#include <algorithm>
 #include <optional>
 
 #include "link/Frame.h"
@@ -71,8 +72,9 @@ unsigned UartSession::Uart_Wait(unsigned ms) {
 
 void UartSession::Uart_SendCommand(std::uint8_t mode, std::uint16_t command, std::uint16_t length,
                                    const std::uint8_t* data) {
+    // only a SET's bytes are read: a GET carries none, whatever length it is given
     std::vector<std::uint8_t> payload;
-    if (data) payload.assign(data, data + length);
+    if (data && mode == kModeSet) payload.assign(data, data + length);
     RunBlocking(SendCommand(mode, command, length, std::move(payload)));
 }
 
@@ -86,8 +88,12 @@ LinkTask<> UartSession::SendCommand(std::uint8_t mode, std::uint16_t command, st
     // (a late answer to the previous command would otherwise run into this one's answer)
     transport_->clearInput();
     answerSeen_ = true; // nothing is awaited during the handshake's pause
+    // never more payload letters than bytes given
+    const auto letters =
+        data.empty() ? length
+                     : static_cast<std::uint16_t>(std::min<std::size_t>(length, data.size()));
     const std::vector<FrameStep> steps =
-        FrameWrites(mode, command, length, data.empty() ? nullptr : data.data());
+        FrameWrites(mode, command, letters, data.empty() ? nullptr : data.data());
     for (const FrameStep& step : steps) {
         if (step.isPause()) {
             co_await Sleep(step.pauseMs);

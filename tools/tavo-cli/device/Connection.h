@@ -37,6 +37,20 @@ inline std::string NoDeviceText(const UartSession& session, const QStringList& p
            busyText + why;
 }
 
+// Runs one operation on the device: submitted to `runner`, the event loop runs until its result
+// has come (the one event loop of a device command).
+inline OperationResult RunToEnd(DeviceRunner& runner, DeviceOperationValue operation) {
+    OperationResult result;
+    result.lost = true;
+    result.failure = "the operation did not end";
+    runner.submit(std::move(operation), [&result](const OperationResult& r) {
+        result = r;
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    return result;
+}
+
 // The session for one command; Open says why when no device answered.
 struct Connection {
     DeviceTable devices;
@@ -48,18 +62,9 @@ struct Connection {
 
     Connection() { transfers.setHistory(&history); }
 
-    // Runs one operation on the device: submitted to the runner, the event loop runs until its
-    // result has come.
+    // Runs one operation on the device (RunToEnd).
     OperationResult Run(DeviceOperationValue operation) {
-        OperationResult result;
-        result.lost = true;
-        result.failure = "the operation did not end";
-        runner.submit(std::move(operation), [&result](const OperationResult& r) {
-            result = r;
-            QCoreApplication::exit(0);
-        });
-        QCoreApplication::exec();
-        return result;
+        return RunToEnd(runner, std::move(operation));
     }
 
     bool Open(bool verbose) {

@@ -94,17 +94,9 @@ struct Device {
     ~Device() { session.Uart_Disconnect(); }
     DeviceRecord& record() { return devices.Current(); }
 
-    // Runs one operation through the runner, the event loop running until its result has come.
+    // Runs one operation on the device (RunToEnd).
     OperationResult Run(DeviceOperationValue operation) {
-        OperationResult result;
-        result.lost = true;
-        result.failure = "the operation did not end";
-        runner.submit(std::move(operation), [&result](const OperationResult& r) {
-            result = r;
-            QCoreApplication::exit(0);
-        });
-        QCoreApplication::exec();
-        return result;
+        return RunToEnd(runner, std::move(operation));
     }
 
     // A normally running device whose descriptor was read.
