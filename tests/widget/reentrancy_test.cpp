@@ -1,5 +1,6 @@
 // Re-entrancy on the real main window over the in-memory device: while any device operation runs
-// (its waits are nested event loops, so clicks get through), every device button is clicked again
+// (a runner's operation ends after its click returns; the ones not yet on the runner wait in
+// nested event loops; either way clicks get through), every device button is clicked again
 // and again, and the operation must stay the only one on the link; and a disconnect or a lost port
 // in the middle of each operation ends it cleanly and leaves a window that searches again.
 #include <QAbstractButton>

@@ -10,7 +10,8 @@
 //   uart->setFixedColourSetter([form](const QColor& c) { form->StringGrid1->SetFixedColor(c); });
 //   uart->attach({form, form->StringGrid1, form->Memo_Debug, form->BitBtn_Search,
 //                 form->BitBtn_Disconnect}); // connects "Search" and "Disconnect"
-// Other pages send through uart->Uart_SendCommand(...) / uart->Uart_Wait(ms).
+// Pages submit device operations to runner(); the handlers not yet written as operations still
+// send through uart->Uart_SendCommand(...) / uart->Uart_Wait(ms).
 #include <QPointer>
 #include <functional>
 
